@@ -1,0 +1,115 @@
+#include "app/Wiring.h"
+#include "component/ClsPurchasePlanMain.h"
+#include "platform/ini/IniFile.h"
+#include "platform/ui/Prompt.h"
+#include "services/demo/DemoData.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QWidget>
+
+using namespace zpp;
+
+namespace {
+int Fail(const QString& message, bool showBox) {
+    QTextStream(stderr) << "purchase-plan: " << message << Qt::endl;
+    if (showBox)
+        ui::MsgBox(message, ui::OkOnly | ui::Critical, QStringLiteral("信息提示"));
+    return 2;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("purchase-plan"));
+    QApplication::setOrganizationName(QStringLiteral("ZelPurchasePlan"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The purchase plan list: work through the plan an MRP run produced and push it into purchase "
+        "orders.\n\n"
+        "Windows-style file names used by the component (a drive letter such as C:\\RptTest.Ini, or a path "
+        "below\n"
+        "\"Program Files\") are resolved below the root directory (--root, or $ZPP_ROOT). The component's "
+        "own\n"
+        "ZAZSystem.INI lives in the configuration directory (--config-dir, or $ZPP_CONFIG_DIR)."));
+    parser.addHelpOption();
+    const QString demoStore = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/demo.db";
+    QCommandLineOption storeOpt(
+        "store",
+        QStringLiteral(
+            "The store: an SQLite file (created on first use) or postgresql://user@host:port/dbname. "
+            "Default: the demo store %1, created and filled on first use.")
+            .arg(demoStore),
+        "PATH|URL");
+    QCommandLineOption userOpt("user", "The log-in user, by name or numeric ID. Default: admin.", "NAME|ID",
+                               "admin");
+    QCommandLineOption langOpt("lang",
+                               "The language code put into the log-in properties (for example en). "
+                               "Default: none, so the system's language decides.",
+                               "CODE");
+    QCommandLineOption billOpt(
+        "bill", "Open the entries of this plan bill number instead of the filter dialog.", "NUMBER");
+    QCommandLineOption generateOpt("generate",
+                                   "Create the store given by --store with demo data and N plan entries, "
+                                   "then exit. An existing store is never overwritten.",
+                                   "N");
+    QCommandLineOption rootOpt(
+        "root", "Root directory for Windows-style paths. Default: $ZPP_ROOT or " + ini::PathRoot(), "DIR");
+    QCommandLineOption configOpt(
+        "config-dir", "Directory of the component's ZAZSystem.INI. Default: " + ini::ConfigDir(), "DIR");
+    parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, rootOpt, configOpt});
+    parser.process(app);
+
+    if (parser.isSet(rootOpt))
+        ini::SetPathRoot(parser.value(rootOpt));
+    if (parser.isSet(configOpt))
+        ini::SetConfigDir(parser.value(configOpt));
+
+    if (parser.isSet(generateOpt)) {
+        if (!parser.isSet(storeOpt))
+            return Fail(QStringLiteral("--generate needs --store: the store to create"), false);
+        bool ok = false;
+        const qlonglong n = parser.value(generateOpt).toLongLong(&ok);
+        if (!ok || n < 0 || n > 10'000'000)
+            return Fail(QStringLiteral("--generate takes a number of plan entries from 0 to 10000000"),
+                        false);
+        try {
+            store::GenerateStore(parser.value(storeOpt), n);
+        } catch (const Error& e) {
+            return Fail(e.Description(), false);
+        }
+        return 0;
+    }
+
+    const QString location = parser.isSet(storeOpt) ? parser.value(storeOpt) : demoStore;
+    auto session = std::make_shared<store::Session>();
+    try {
+        store::StorePtr db = (!parser.isSet(storeOpt) && !QFileInfo::exists(demoStore))
+                                 ? store::GenerateStore(demoStore, store::kDefaultDemoEntries)
+                                 : store::Store::Open(location);
+        *session = store::LogIn(db, parser.value(userOpt));
+    } catch (const Error& e) {
+        return Fail(e.Description(), true);
+    }
+    session->Language = parser.value(langOpt);
+    app::Wire(session);
+
+    try {
+        QString bill = parser.value(billOpt);
+        ClsPurchasePlanMain main;
+        main.Show(bill);
+    } catch (const std::exception& e) {
+        return Fail(DescribeException(e), true);
+    }
+    if (QApplication::topLevelWidgets().isEmpty())
+        return 0;
+    bool anyVisible = false;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        anyVisible = anyVisible || w->isVisible();
+    return anyVisible ? app.exec() : 0;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace zpp {
+
+// The component's public entry: checks the right, logs, and opens the plan list either
+// through the filter dialog or for one plan bill.
+class ClsPurchasePlanMain {
+public:
+    // An empty bill number opens the filter dialog first; any other text opens that plan.
+    // The bill number is handed on by reference, so callers see any change made to it.
+    void Show(QString& StrPurchasePlanBillNo);
+    void Show() {
+        QString none;
+        Show(none);
+    }
+};
+
+} // namespace zpp

@@ -1,0 +1,131 @@
+#include "KeyedRecord.h"
+
+#include "Error.h"
+
+namespace zpp {
+
+QString DescribeException(const std::exception& e) {
+    if (auto* err = dynamic_cast<const Error*>(&e))
+        return err->Description();
+    return QString::fromUtf8(e.what());
+}
+
+int KeySet::IndexOf(const QString& key) const {
+    // Most lookups use the exact spelling; try it before folding.
+    for (int i = 0, n = Count(); i < n && i < 4; ++i)
+        if (m_keys[i] == key)
+            return i;
+    return m_index.value(Fold(key), -1);
+}
+
+int KeySet::Append(const QString& key) {
+    const int i = Count();
+    m_keys.push_back(key);
+    m_index.insert(Fold(key), i);
+    return i;
+}
+
+namespace {
+const std::shared_ptr<const KeySet>& EmptyKeys() {
+    static const auto empty = std::make_shared<const KeySet>();
+    return empty;
+}
+} // namespace
+
+KeyedRecord::KeyedRecord() : m_keys(EmptyKeys()) {}
+
+KeyedRecord::KeyedRecord(std::shared_ptr<const KeySet> keys) : m_keys(std::move(keys)) {
+    m_values.resize(m_keys->Count());
+}
+
+KeyedRecord::KeyedRecord(std::shared_ptr<const KeySet> keys, QVector<QVariant> values)
+    : m_keys(std::move(keys)), m_values(std::move(values)) {
+    m_values.resize(m_keys->Count());
+}
+
+QVariant KeyedRecord::Get(const QString& key) const {
+    const int i = m_keys->IndexOf(key);
+    if (i < 0 || !IsLive(i))
+        throw Error(QStringLiteral("记录中没有关键字 \"%1\"").arg(key));
+    return m_values[i];
+}
+
+QVariant KeyedRecord::Get(const QString& key, const QVariant& defaultValue) const {
+    const int i = m_keys->IndexOf(key);
+    return (i < 0 || !IsLive(i)) ? defaultValue : m_values[i];
+}
+
+void KeyedRecord::Set(const QString& key, const QVariant& value) {
+    int i = m_keys->IndexOf(key);
+    if (i < 0) {
+        // Adding a key: copy the key set if others share it.
+        auto own = std::make_shared<KeySet>(*m_keys);
+        i = own->Append(key);
+        m_keys = std::move(own);
+    }
+    if (m_values.size() <= i)
+        m_values.resize(i + 1);
+    // An invalid QVariant marks a removed slot, so a stored null becomes empty text.
+    m_values[i] = value.isValid() ? value : QVariant(QString());
+}
+
+void KeyedRecord::SetObject(const QString& key, const RecordListPtr& list) {
+    Set(key, QVariant::fromValue(list));
+}
+
+RecordListPtr KeyedRecord::Object(const QString& key) const {
+    const QVariant v = Get(key, QVariant());
+    return v.canConvert<RecordListPtr>() ? v.value<RecordListPtr>() : nullptr;
+}
+
+void KeyedRecord::Remove(const QString& key) {
+    const int i = m_keys->IndexOf(key);
+    if (i >= 0 && i < m_values.size())
+        m_values[i] = QVariant();
+}
+
+int KeyedRecord::Count() const {
+    int n = 0;
+    for (int i = 0; i < m_values.size(); ++i)
+        n += IsLive(i) ? 1 : 0;
+    return n;
+}
+
+QStringList KeyedRecord::Keys() const {
+    QStringList keys;
+    for (int i = 0; i < m_values.size(); ++i)
+        if (IsLive(i))
+            keys << m_keys->At(i);
+    return keys;
+}
+
+RecordPtr KeyedRecord::Clone() const {
+    return std::make_shared<KeyedRecord>(*this);
+}
+
+const RecordPtr& RecordList::Item(int position) const {
+    if (position < 1 || position > Count())
+        throw Error(QStringLiteral("列表位置 %1 超出范围（1 到 %2）").arg(position).arg(Count()));
+    return m_items[position - 1];
+}
+
+void RecordList::Insert(RecordPtr record, int beforePosition) {
+    if (beforePosition < 1 || beforePosition > Count() + 1)
+        throw Error(QStringLiteral("列表位置 %1 超出范围（1 到 %2）").arg(beforePosition).arg(Count() + 1));
+    m_items.insert(beforePosition - 1, std::move(record));
+}
+
+void RecordList::Remove(int position) {
+    Item(position);
+    m_items.remove(position - 1);
+}
+
+RecordListPtr RecordList::Clone() const {
+    auto copy = Create();
+    copy->Reserve(Count());
+    for (const auto& r : m_items)
+        copy->Add(r ? r->Clone() : nullptr);
+    return copy;
+}
+
+} // namespace zpp

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+// The value conversions the business rules rely on. Nothing else re-implements them.
+namespace zpp::values {
+
+// The numeric value of a text's leading number: blanks are skipped, then an optional
+// sign, digits, a decimal point and an exponent are read. Empty or non-numeric text is 0.
+double Val(const QString& text);
+double Val(const QVariant& value);
+
+// Whole-number conversion that rounds half to even and fails with an Error on
+// overflow or on text that is not a number.
+qint16 ToInt16(const QVariant& value);
+qint32 ToInt32(const QVariant& value);
+
+// Dates. Parsing accepts "YYYY-MM-DD", "YYYY/M/D", "YYYY.M.D", "YYYYMMDD" (with an
+// optional time part after a blank or "T") and QDate or QDateTime values.
+std::optional<QDate> ParseDate(const QVariant& value);
+bool IsDate(const QVariant& value);
+// The grid's own display format of dates.
+inline constexpr const char* kDisplayDateFormat = "yyyy-MM-dd";
+QString DisplayDate(const QDate& date);
+// Formats a date by a pattern of y, m and d runs ("yyyy/mm/dd", "yyyy-mm-dd"); "/" stands
+// for the date separator of the user's regional settings.
+QString FormatDate(const QDate& date, const QString& pattern);
+QString DateSeparator();
+
+// Numbers as the grid shows them: fixed decimals, no grouping.
+QString FormatNumber(double value, int decimals);
+
+} // namespace zpp::values

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian 12 packages) and builds incrementally into build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql
+  qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
+  libsqlite3-dev sqlite3 libxlsxwriter-dev libgtest-dev libbenchmark-dev
+  fonts-noto-cjk xvfb xauth postgresql
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+BUILD_DIR=${ZPP_BUILD_DIR:-build}
+if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$BUILD_DIR" -j "${ZPP_JOBS:-2}"

@@ -1,0 +1,33 @@
+#include "Session.h"
+
+#include "platform/records/Values.h"
+
+#include <QRegularExpression>
+
+namespace zpp::store {
+
+Session LogIn(const StorePtr& store, const QString& nameOrId) {
+    const QString who = nameOrId.trimmed();
+    QSqlQuery q;
+    static const QRegularExpression number(QStringLiteral("^[+-]?\\d+$"));
+    if (number.match(who).hasMatch()) {
+        qint16 id = 0;
+        try {
+            id = values::ToInt16(who);
+        } catch (const Error&) {
+            throw Error(QStringLiteral("用户 ID %1 超出范围（-32768 到 32767）").arg(who.left(40)));
+        }
+        q = store->Exec(QStringLiteral("SELECT id, name FROM users WHERE id = ?"), {id});
+    } else {
+        q = store->Exec(QStringLiteral("SELECT id, name FROM users WHERE name = ?"), {who});
+    }
+    if (!q.next())
+        throw Error(QStringLiteral("数据库 %1 中没有用户 \"%2\"").arg(store->DisplayName(), who.left(80)));
+    Session s;
+    s.Db = store;
+    s.UserId = static_cast<qint16>(q.value(0).toInt());
+    s.UserName = q.value(1).toString();
+    return s;
+}
+
+} // namespace zpp::store

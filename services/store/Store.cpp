@@ -1,0 +1,221 @@
+#include "Store.h"
+
+#include "Migrations.h"
+
+#include <QAtomicInt>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QUrl>
+
+namespace zpp::store {
+
+namespace {
+QString NewConnectionName() {
+    static QAtomicInt counter;
+    return QStringLiteral("zpp_store_%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+QString SqlErrorText(const QSqlError& e) {
+    QString text = e.databaseText().trimmed();
+    if (text.isEmpty())
+        text = e.text().trimmed();
+    if (text.isEmpty())
+        text = e.driverText().trimmed();
+    return text;
+}
+
+bool IsPostgresUrl(const QString& location) {
+    return location.startsWith(QStringLiteral("postgresql://"), Qt::CaseInsensitive) ||
+           location.startsWith(QStringLiteral("postgres://"), Qt::CaseInsensitive);
+}
+} // namespace
+
+std::shared_ptr<Store> Store::Open(const QString& location) {
+    std::shared_ptr<Store> store(new Store());
+    store->m_location = location;
+    store->m_connection = NewConnectionName();
+    if (IsPostgresUrl(location))
+        store->OpenPostgreSQL(location);
+    else
+        store->OpenSQLite(location);
+    store->Migrate();
+    return store;
+}
+
+Store::~Store() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+void Store::OpenSQLite(const QString& path) {
+    m_kind = Kind::SQLite;
+    m_display = path;
+    const QFileInfo info(path);
+    if (info.exists()) {
+        if (info.isDir())
+            throw Error(QStringLiteral("无法打开数据库 \"%1\"：这是一个目录").arg(path));
+        // Refuse anything that is not an SQLite file before the driver may write to it.
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("无法打开数据库 \"%1\"：%2").arg(path, f.errorString()));
+        const QByteArray head = f.read(16);
+        if (info.size() > 0 && head != QByteArray("SQLite format 3\0", 16))
+            throw Error(QStringLiteral("无法打开数据库 \"%1\"：该文件不是 SQLite 数据库").arg(path));
+    } else if (!info.absoluteDir().exists() && !QDir().mkpath(info.absolutePath())) {
+        throw Error(QStringLiteral("无法创建数据库 \"%1\"：无法创建目录 %2").arg(path, info.absolutePath()));
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    if (!db.open())
+        throw Error(QStringLiteral("无法打开数据库 \"%1\"：%2").arg(path, SqlErrorText(db.lastError())));
+    try {
+        Exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+        Exec(QStringLiteral("PRAGMA busy_timeout=10000"));
+        QSqlQuery mode = Exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        Exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("无法打开数据库 \"%1\"：%2").arg(path, e.Description()));
+    }
+}
+
+void Store::OpenPostgreSQL(const QString& location) {
+    m_kind = Kind::PostgreSQL;
+    const QUrl url(location);
+    const QString host = url.host().isEmpty() ? QStringLiteral("localhost") : url.host();
+    const int port = url.port(5432);
+    QString dbName = url.path();
+    if (dbName.startsWith(u'/'))
+        dbName.remove(0, 1);
+    m_display = QStringLiteral("postgresql://%1@%2:%3/%4").arg(url.userName(), host).arg(port).arg(dbName);
+    if (!url.isValid() || dbName.isEmpty())
+        throw Error(QStringLiteral("无效的 PostgreSQL 地址 \"%1\"：应为 postgresql://用户@主机:端口/数据库")
+                        .arg(m_display));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
+    db.setHostName(host);
+    db.setPort(port);
+    db.setDatabaseName(dbName);
+    db.setUserName(url.userName());
+    db.setPassword(url.password());
+    db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    if (!db.open())
+        throw Error(QStringLiteral("无法连接 PostgreSQL 服务器 %1:%2（数据库 %3）：%4")
+                        .arg(host)
+                        .arg(port)
+                        .arg(dbName, SqlErrorText(db.lastError())));
+    Exec(QStringLiteral("SET client_min_messages TO WARNING"));
+}
+
+QString Store::AutoId() const {
+    return IsSQLite() ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                      : QStringLiteral("BIGSERIAL PRIMARY KEY");
+}
+
+int Store::SchemaVersion() const {
+    const QVariant v = Scalar(QStringLiteral("SELECT MAX(version) FROM schema_version"));
+    return v.isNull() ? 0 : v.toInt();
+}
+
+void Store::Migrate() {
+    Exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version ("
+                       " version INTEGER PRIMARY KEY, description TEXT NOT NULL, applied_at TEXT NOT NULL)"));
+    const int current = SchemaVersion();
+    const int latest = LatestSchemaVersion();
+    if (current > latest)
+        throw Error(
+            QStringLiteral("数据库 \"%1\" 的结构版本为 %2，比本程序支持的版本 %3 新；请使用更新的程序")
+                .arg(m_display)
+                .arg(current)
+                .arg(latest));
+    if (current == 0) {
+        // A store with tables of its own but no schema history is not ours to change.
+        const QString countSql =
+            IsSQLite()
+                ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' AND name NOT LIKE "
+                                 "'sqlite%' AND name <> 'schema_version'")
+                : QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = "
+                                 "current_schema() AND table_name <> 'schema_version'");
+        if (Scalar(countSql).toInt() > 0)
+            throw Error(QStringLiteral("数据库 \"%1\" 已有其他表，但不是采购计划数据库").arg(m_display));
+        m_created = true;
+    }
+    for (const Migration& m : Migrations()) {
+        if (m.Version <= current)
+            continue;
+        InTransaction([&] {
+            for (QString sql : m.Statements) {
+                sql.replace(QStringLiteral("{{autoid}}"), AutoId());
+                sql.replace(QStringLiteral("{{real}}"),
+                            IsSQLite() ? QStringLiteral("REAL") : QStringLiteral("DOUBLE PRECISION"));
+                Exec(sql);
+            }
+            Exec(QStringLiteral(
+                     "INSERT INTO schema_version (version, description, applied_at) VALUES (?, ?, ?)"),
+                 {m.Version, m.Description, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
+        });
+    }
+}
+
+void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql) const {
+    throw Error(QStringLiteral("数据库 %1 %2失败：%3（语句：%4）")
+                    .arg(m_display, what, SqlErrorText(query.lastError()), sql.simplified().left(200)));
+}
+
+QSqlQuery Store::Prepare(const QString& sql) const {
+    QSqlQuery q(Db());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        Fail(QStringLiteral("准备语句"), q, sql);
+    return q;
+}
+
+void Store::Run(QSqlQuery& query, const QVariantList& binds) const {
+    for (int i = 0; i < binds.size(); ++i)
+        query.bindValue(i, binds[i]);
+    if (!query.exec())
+        Fail(QStringLiteral("执行语句"), query, query.lastQuery());
+}
+
+QSqlQuery Store::Exec(const QString& sql, const QVariantList& binds) const {
+    if (binds.isEmpty()) {
+        QSqlQuery q(Db());
+        q.setForwardOnly(true);
+        if (!q.exec(sql))
+            Fail(QStringLiteral("执行语句"), q, sql);
+        return q;
+    }
+    QSqlQuery q = Prepare(sql);
+    Run(q, binds);
+    return q;
+}
+
+QVariant Store::Scalar(const QString& sql, const QVariantList& binds) const {
+    QSqlQuery q = Exec(sql, binds);
+    return q.next() ? q.value(0) : QVariant();
+}
+
+Store::Transaction::Transaction(const Store& store) : m_store(store) {
+    m_store.Exec(m_store.IsSQLite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+}
+
+Store::Transaction::~Transaction() {
+    if (m_open) {
+        QSqlQuery q(m_store.Db());
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+}
+
+void Store::Transaction::Commit() {
+    m_store.Exec(QStringLiteral("COMMIT"));
+    m_open = false;
+}
+
+} // namespace zpp::store

@@ -1,0 +1,35 @@
+#include "Fakes.h"
+
+namespace zpp::test {
+
+FakeWorld& World() {
+    static FakeWorld world;
+    return world;
+}
+
+void HostFixture::SetUp() {
+    World() = FakeWorld();
+    World().PropsString = "UserID=1;UserName=admin;";
+    ResetState();
+    auto& f = HostObjectFactory::Instance();
+    f.Clear();
+    RegisterService<FakeShareProps>(progid::ShareProps);
+    RegisterService<FakeGLData>(progid::GLData);
+    RegisterService<FakeLoader>(progid::ResLoader);
+    f.Register(progid::LangInfo, []() -> std::shared_ptr<ServiceObject> {
+        if (World().SystemLanguage.isEmpty())
+            throw Error("no language service");
+        return std::make_shared<FakeLangInfo>();
+    });
+    prompts = std::make_shared<ui::ScriptedPrompter>();
+    ui::SetPrompter(prompts);
+}
+
+void HostFixture::TearDown() {
+    ui::SetPrompter(nullptr);
+    ui::SetModalHandler(nullptr);
+    HostObjectFactory::Instance().Clear();
+    ResetState();
+}
+
+} // namespace zpp::test

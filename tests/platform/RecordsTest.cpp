@@ -1,0 +1,96 @@
+#include "platform/records/Error.h"
+#include "platform/records/KeyedRecord.h"
+#include "platform/records/RecordSet.h"
+
+#include <gtest/gtest.h>
+
+using namespace zpp;
+
+TEST(KeyedRecord, KeysIgnoreCaseKeepFirstSpellingAndOrder) {
+    KeyedRecord r;
+    r.Set("FVDate", "2026-12-01");
+    r.Set("FQty", 5);
+    r.Set("fvdate", "2026-12-02"); // same key
+    EXPECT_EQ(r.Count(), 2);
+    EXPECT_EQ(r.Keys(), QStringList({"FVDate", "FQty"}));
+    EXPECT_EQ(r.Text("FVDATE"), "2026-12-02");
+    EXPECT_THROW(r.Get("Missing"), Error);
+    EXPECT_EQ(r.Get("Missing", 7).toInt(), 7);
+    r.Remove("fqty");
+    EXPECT_FALSE(r.Exists("FQty"));
+    EXPECT_EQ(r.Keys(), QStringList({"FVDate"}));
+    r.Set("FQty", QVariant()); // a null value is stored as empty text, not as absent
+    EXPECT_TRUE(r.Exists("FQty"));
+}
+
+TEST(KeyedRecord, CloneIsIndependentButSharesObjects) {
+    auto members = RecordList::Create();
+    auto r = KeyedRecord::Create();
+    r->Set("FKey", "1_1");
+    r->SetObject("EntryDataVct", members);
+    auto c = r->Clone();
+    c->Set("FKey", "1_2");
+    c->Set("Extra", 1);
+    EXPECT_EQ(r->Text("FKey"), "1_1");
+    EXPECT_FALSE(r->Exists("Extra"));
+    EXPECT_EQ(c->Object("EntryDataVct"), members);
+    EXPECT_EQ(r->Object("FKey"), nullptr);
+}
+
+TEST(KeyedRecord, SharedKeySetGrowsPerRecordOnly) {
+    auto keys = std::make_shared<KeySet>();
+    keys->Append("A");
+    keys->Append("B");
+    KeyedRecord a(keys, {1, 2}), b(keys, {3, 4});
+    a.Set("C", 5);
+    EXPECT_TRUE(a.Exists("c"));
+    EXPECT_FALSE(b.Exists("C"));
+    EXPECT_EQ(b.Get("b").toInt(), 4);
+}
+
+TEST(RecordList, OneBasedPositionsInsertAndClone) {
+    auto list = RecordList::Create();
+    auto make = [](int v) {
+        auto r = KeyedRecord::Create();
+        r->Set("V", v);
+        return r;
+    };
+    list->Add(make(1));
+    list->Add(make(3));
+    list->Insert(make(2), 2);
+    list->Insert(make(0), 1);
+    list->Insert(make(4), 5); // Count + 1 appends
+    ASSERT_EQ(list->Count(), 5);
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(list->Item(i)->Get("V").toInt(), i - 1);
+    EXPECT_THROW(list->Item(0), Error);
+    EXPECT_THROW(list->Item(6), Error);
+    EXPECT_THROW(list->Insert(make(9), 7), Error);
+    auto copy = list->Clone();
+    copy->Item(1)->Set("V", 99);
+    EXPECT_EQ(list->Item(1)->Get("V").toInt(), 0);
+}
+
+TEST(RecordSet, FilterByKeyWithQuotesAndNulls) {
+    RecordSet rs({"FKey", "FValue"});
+    rs.AddRow({"BDate", "2026-12-01"});
+    rs.AddRow({"BItem", QVariant()});
+    rs.AddRow({"O'Neil", "x"});
+    EXPECT_EQ(rs.RecordCount(), 3);
+    rs.SetFilter("FKey='BItem'");
+    ASSERT_EQ(rs.RecordCount(), 1);
+    EXPECT_TRUE(rs.IsNull("FValue"));
+    EXPECT_EQ(rs.Text("FValue", "dflt"), "dflt");
+    rs.SetFilter("FKey='O''Neil'");
+    ASSERT_EQ(rs.RecordCount(), 1);
+    EXPECT_EQ(rs.Text("fvalue"), "x");
+    rs.SetFilter("FKey='none'");
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_THROW(rs.Value("FValue"), Error);
+    rs.SetFilter("");
+    int n = 0;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        ++n;
+    EXPECT_EQ(n, 3);
+    EXPECT_THROW(rs.SetFilter("nonsense"), Error);
+}

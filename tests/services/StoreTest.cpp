@@ -1,0 +1,142 @@
+#include "services/access/AccessService.h"
+#include "services/demo/DemoData.h"
+#include "services/store/Migrations.h"
+#include "services/store/Session.h"
+#include "support/TestStores.h"
+
+#include <QFile>
+#include <QSqlQuery>
+
+using namespace zpp;
+using namespace zpp::store;
+using namespace zpp::test;
+
+class StoreTest : public ::testing::TestWithParam<StoreKind> {
+protected:
+    QString location;
+    void SetUp() override { location = NewStoreLocation(GetParam()); }
+};
+
+TEST_P(StoreTest, NewStoreIsMigratedWithItsThreeUsers) {
+    ZPP_REQUIRE_STORE(location);
+    auto db = Store::Open(location);
+    EXPECT_TRUE(db->WasCreated());
+    EXPECT_EQ(db->SchemaVersion(), LatestSchemaVersion());
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM users").toInt(), 3);
+    db.reset();
+    // Opening again applies nothing twice.
+    auto again = Store::Open(location);
+    EXPECT_FALSE(again->WasCreated());
+    EXPECT_EQ(again->Scalar("SELECT COUNT(*) FROM schema_version").toInt(), LatestSchemaVersion());
+}
+
+TEST_P(StoreTest, RightsAndLogFollowTheLogInUser) {
+    ZPP_REQUIRE_STORE(location);
+    auto db = Store::Open(location);
+    auto admin = std::make_shared<Session>(LogIn(db, "admin"));
+    auto buyer = std::make_shared<Session>(LogIn(db, "2"));
+    auto guest = std::make_shared<Session>(LogIn(db, "guest"));
+    EXPECT_EQ(buyer->UserName, "buyer");
+    services::AccessService a(admin), b(buyer), g(guest);
+    for (qint32 mask : {1, 4, 16, 256, 32768, 65536, 1048576, 4194304})
+        EXPECT_TRUE(a.AccessCheck(1006, 13, mask)) << mask;
+    EXPECT_FALSE(b.AccessCheck(1006, 13, 4));
+    EXPECT_FALSE(b.AccessCheck(1006, 13, 65536));
+    EXPECT_TRUE(b.AccessCheck(1006, 13, 1048576));
+    EXPECT_FALSE(b.AccessCheck(1006, 14, 1048576)); // another module
+    EXPECT_FALSE(g.AccessCheck(1006, 13, 1048576));
+
+    QString code = "CGPlan001", name = "采购计划单查询";
+    qint32 type = 3;
+    b.WriteLog(code, type, name);
+    QSqlQuery q =
+        db->Exec("SELECT user_id, user_name, object_code, operation_type, operation_name FROM operation_log");
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
+    EXPECT_EQ(q.value(1).toString(), "buyer");
+    EXPECT_EQ(q.value(2).toString(), "CGPlan001");
+    EXPECT_EQ(q.value(3).toInt(), 3);
+    EXPECT_EQ(q.value(4).toString(), "采购计划单查询");
+    EXPECT_FALSE(q.next());
+}
+
+TEST_P(StoreTest, UnknownUsersAndIdsOutOfRangeAreRefused) {
+    ZPP_REQUIRE_STORE(location);
+    auto db = Store::Open(location);
+    EXPECT_THROW(LogIn(db, "nobody"), Error);
+    EXPECT_THROW(LogIn(db, "70000"), Error);
+    EXPECT_THROW(LogIn(db, "' OR 1=1 --"), Error);
+}
+
+TEST_P(StoreTest, NewerSchemaIsRefusedAndLeftAlone) {
+    ZPP_REQUIRE_STORE(location);
+    {
+        auto db = Store::Open(location);
+        db->Exec("INSERT INTO schema_version (version, description, applied_at) VALUES (?, 'future', 'x')",
+                 {LatestSchemaVersion() + 5});
+    }
+    try {
+        Store::Open(location);
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.Description().contains(QString::number(LatestSchemaVersion() + 5))) << e.what();
+    }
+}
+
+TEST_P(StoreTest, FailedTransactionWritesNothing) {
+    ZPP_REQUIRE_STORE(location);
+    auto db = Store::Open(location);
+    EXPECT_THROW(db->InTransaction([&] {
+        db->Exec("INSERT INTO users (id, name) VALUES (10, 'x')");
+        db->Exec("INSERT INTO users (id, name) VALUES (11, 'x')"); // duplicate name
+    }),
+                 Error);
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM users").toInt(), 3);
+    // Texts are bound, never spliced: quotes arrive as they are.
+    db->Exec("INSERT INTO users (id, name) VALUES (12, ?)", {"O''Neil'); DROP TABLE users; --"});
+    EXPECT_EQ(db->Scalar("SELECT name FROM users WHERE id = 12").toString(),
+              "O''Neil'); DROP TABLE users; --");
+}
+
+TEST_P(StoreTest, GenerateRefusesAnExistingStore) {
+    ZPP_REQUIRE_STORE(location);
+    Store::Open(location);
+    EXPECT_THROW(GenerateStore(location, 10), Error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, StoreTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
+                         StoreKindName);
+
+TEST(SQLiteStore, NonDatabaseFileIsRefusedAndNotOverwritten) {
+    const QString path = NewSQLitePath();
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a database, just a note\n");
+    }
+    try {
+        Store::Open(path);
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.Description().contains(path));
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("not a database, just a note\n"));
+}
+
+TEST(SQLiteStore, RunsInWalModeWithForeignKeys) {
+    auto db = Store::Open(NewSQLitePath());
+    EXPECT_EQ(db->Scalar("PRAGMA journal_mode").toString().toLower(), "wal");
+    EXPECT_EQ(db->Scalar("PRAGMA foreign_keys").toInt(), 1);
+    EXPECT_THROW(db->Exec("INSERT INTO user_rights VALUES (999, 1006, 13, 1)"), Error);
+}
+
+TEST(PostgresStore, UnreachableServerNamesHostAndPort) {
+    try {
+        Store::Open("postgresql://zpp@127.0.0.1:1/nowhere");
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.Description().contains("127.0.0.1:1")) << e.what();
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "services/store/Store.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace zpp::test {
+
+// A path for a new SQLite store inside a directory that lives as long as the test program.
+QString NewSQLitePath();
+
+// The URL of a new, empty PostgreSQL database on the test server ($ZPP_TEST_PG_URL), or
+// empty when no server is configured. Under CI a missing server is a failure, not a skip.
+QString NewPostgresUrl();
+
+enum class StoreKind { SQLite, PostgreSQL };
+std::string StoreKindName(const ::testing::TestParamInfo<StoreKind>& info);
+
+// The location of a new store of that kind; empty when PostgreSQL is not available.
+QString NewStoreLocation(StoreKind kind);
+
+} // namespace zpp::test
+
+// Skips (locally) or fails (under CI) a PostgreSQL test without a server.
+#define ZPP_REQUIRE_STORE(location)                                                                          \
+    do {                                                                                                     \
+        if ((location).isEmpty()) {                                                                          \
+            if (!qgetenv("CI").isEmpty())                                                                    \
+                FAIL() << "ZPP_TEST_PG_URL is not set: the PostgreSQL tests need the test server";           \
+            GTEST_SKIP() << "no PostgreSQL test server (set ZPP_TEST_PG_URL or run scripts/test.sh)";        \
+        }                                                                                                    \
+    } while (0)
