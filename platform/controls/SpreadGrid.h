@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QVector>
+#include <QWidget>
+#include <memory>
+
+class QTableView;
+
+namespace zpp::controls {
+
+// Cell types with the codes the column definitions use.
+enum class CellType { Date = 0, CheckBox = 10, Number = 13, Text = -1 };
+enum class HAlign { Default = 0, Right = 1, Center = 2, Left = 3 };
+
+struct RowBlock {
+    int First; // 1-based, inclusive
+    int Last;
+};
+
+// The spreadsheet grid: a model/view control over compact cell storage with a direct cell
+// API. Columns and rows are 1-based; column settings apply to every row of the column.
+// Cell texts are kept as displayed: numbers with their decimals, dates as "yyyy-MM-dd",
+// check boxes as "1" or "0". Rows have a fixed height, so 100,000 rows scroll like 100.
+class SpreadGrid : public QWidget {
+    Q_OBJECT
+public:
+    explicit SpreadGrid(QWidget* parent = nullptr);
+    ~SpreadGrid() override;
+
+    int MaxCols() const;
+    void SetMaxCols(int cols);
+    int MaxRows() const;
+    // Grows or shrinks the row count; new rows are empty (check boxes "0").
+    void SetMaxRows(int rows);
+
+    QString HeaderText(int col) const;
+    void SetHeaderText(int col, const QString& text);
+    // Widths in character units of the grid's font (about one average Latin character).
+    double ColWidth(int col) const;
+    void SetColWidth(int col, double width);
+    bool ColHidden(int col) const;
+    void SetColHidden(int col, bool hidden);
+    void SetRowHeight(int pixels);
+
+    CellType ColCellType(int col) const;
+    void SetColCellType(int col, CellType type);
+    void SetColDecimals(int col, int decimals);
+    void SetColMin(int col, double min);
+    void SetColMax(int col, double max);
+    void SetColAlign(int col, HAlign align);
+    // Locks: a cell is locked when its own lock says so, else when its column's does,
+    // else when the whole grid's does.
+    void SetLockAll(bool locked);
+    void SetColLock(int col, bool locked);
+    bool ColLocked(int col) const;
+    void SetCellLock(int col, int row, bool locked);
+    bool CellLocked(int col, int row) const;
+    // Decimals of one number cell (overrides the column's).
+    void SetCellDecimals(int col, int row, int decimals);
+    int CellDecimals(int col, int row) const;
+
+    QString Text(int col, int row) const;
+    // Writes a cell as the user would see it. Numbers are rounded to the cell's decimals,
+    // dates normalised, check boxes become "1"/"0". Empty text clears the cell. Text that
+    // the cell type cannot hold fails with a zpp::Error naming the cell.
+    void SetText(int col, int row, const QString& text);
+    // A date into a date cell.
+    void SetDate(int col, int row, const QDate& date);
+
+    int ActiveCol() const;
+    int ActiveRow() const;
+    void SetActiveCell(int col, int row);
+    // Selected rows as blocks of consecutive rows, in ascending order.
+    QVector<RowBlock> SelectedRowBlocks() const;
+
+    // Bulk changes: with redraw off nothing repaints and no model signal per cell is sent;
+    // turning it on again refreshes the view once.
+    void SetRedraw(bool on);
+    bool Redraw() const;
+    void ScrollToRow(int row);
+
+    QTableView* View() const;
+
+Q_SIGNALS:
+    // The user changed a cell (an edit committed or a check box toggled).
+    void Changed(int col, int row);
+    // The active cell moves; setting *cancel keeps it where it was.
+    void LeaveCell(int col, int row, int newCol, int newRow, bool* cancel);
+    // An edit is about to start in a cell (not for locked cells).
+    void EditStarting(int col, int row);
+    void Clicked(int col, int row);
+    // A key pressed in the grid (not while an editor is open); set *handled to swallow it.
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers, bool* handled);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace zpp::controls
