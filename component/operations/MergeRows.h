@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/records/KeyedRecord.h"
+
+#include <QString>
+
+namespace zpp {
+
+// Folds the rows of one item, auxiliary property, supplier and close mark into merged rows,
+// returned in the order each group's first row appeared (groups of one included). The input
+// records change: each gets a new EntryDataVct and each group's first record becomes its
+// merged record. With IsPushing set, a row with nothing to push whose group already exists
+// is left out. Ends with FetchMergedPrices. Runs in time linear in the rows.
+RecordListPtr MergePlanRows(const RecordListPtr& rows);
+
+// Adds the member entry of a joining row to the merged row at a 1-based position, keeping
+// the members in ascending FSotr order (equal values in arrival order).
+void AddMemberEntry(const RecordListPtr& merged, int position, const KeyedRecord& row);
+
+// Sets FPrice on every merged row (FIsMerge 1): the planning service's price, else the first
+// non-zero member price, else 0.
+void FetchMergedPrices(const RecordListPtr& merged);
+
+// Appends to list a the items of list b that a does not hold, in b's order.
+QString MergeList(const QString& a, const QString& b, const QString& separator);
+
+// The list controller's merge and unmerge of the shown rows: keep the unmerged rows and
+// the merged rows in the process-wide state and return the rows to show.
+RecordListPtr MergeView(const RecordListPtr& gridRows);
+RecordListPtr UnMergeView(const RecordListPtr& gridRows);
+
+} // namespace zpp

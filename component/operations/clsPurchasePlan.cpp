@@ -1,0 +1,192 @@
+#include "clsPurchasePlan.h"
+
+#include "EntryData.h"
+#include "RowFields.h"
+#include "component/grid/PlanGrid.h"
+#include "component/host/Access.h"
+#include "component/host/Lang.h"
+#include "component/host/ProgIds.h"
+#include "component/host/Props.h"
+#include "component/host/contracts/PurchasePlanUpdate.h"
+#include "frmResultList.h"
+#include "platform/controls/SpreadGrid.h"
+#include "platform/records/Error.h"
+#include "platform/records/Values.h"
+#include "platform/ui/Prompt.h"
+
+#include <QSet>
+
+namespace zpp {
+
+namespace {
+
+std::shared_ptr<PurchasePlanUpdate> UpdateService() {
+    return CreateObject<PurchasePlanUpdate>(QString::fromLatin1(progid::PurchasePlanUpdate));
+}
+
+const QString& FieldOfColumn(int col) {
+    return PlanFieldNames().at(col - 1);
+}
+
+void ShowInformation(const QString& text) {
+    ui::MsgBox(GetLangString(text), ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
+}
+
+// Request records of one kind share a key set, so ticking 100,000 rows stays cheap.
+std::shared_ptr<const KeySet> MakeKeys(const QStringList& names) {
+    auto keys = std::make_shared<KeySet>();
+    for (const QString& n : names)
+        keys->Append(n);
+    return keys;
+}
+
+} // namespace
+
+controls::SpreadGrid& clsPurchasePlan::Grid() const {
+    if (!Spread)
+        throw Error(QStringLiteral("采购计划表格尚未设置"));
+    return *Spread;
+}
+
+QString clsPurchasePlan::Cell(int col, int row) const {
+    // Result records may name rows the grid no longer has.
+    if (row < 1 || row > Grid().MaxRows())
+        return QString();
+    return Grid().Text(col, row);
+}
+
+bool clsPurchasePlan::Ticked(int row) const {
+    return values::Val(Grid().Text(col::CheckBox, row)) == 1;
+}
+
+bool clsPurchasePlan::Save() {
+    try {
+        RecordListPtr rows = ReadGridRows(Grid());
+        m_saveVct = BuildEntryData(rows);
+        UpdateService()->UpdatePurchasePlanEntry(GetPropsString(), m_saveVct);
+        WriteOperationLog(logs::Save);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void clsPurchasePlan::ClosePurchasePlan() {
+    CloseOrUnClose(true);
+}
+
+void clsPurchasePlan::UnClosePurchasePlan() {
+    CloseOrUnClose(false);
+}
+
+void clsPurchasePlan::CloseOrUnClose(bool close) {
+    WriteOperationLog(close ? logs::Close : logs::UnClose);
+    CollectTickedRows();
+    if (m_closeVct->Count() == 0) {
+        ShowInformation(close ? QStringLiteral("请先选择需要关闭的数据！")
+                              : QStringLiteral("请先选择需要反关闭的数据！"));
+        return;
+    }
+    auto service = UpdateService();
+    const QString props = GetPropsString();
+    RecordListPtr results = close ? service->ClosePurchasePlan(props, m_closeVct)
+                                  : service->UnClosePurchasePlan(props, m_closeVct);
+    if (results && results->Count() > 0)
+        ShowResultList(close ? CloseResult : UnCloseResult, results);
+}
+
+void clsPurchasePlan::CollectTickedRows() {
+    static const auto keys = MakeKeys({FieldOfColumn(col::InterID), FieldOfColumn(col::EntryID), fld::Row});
+    m_closeVct = RecordList::Create();
+    controls::SpreadGrid& grid = Grid();
+    for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
+        if (!Ticked(row))
+            continue;
+        m_closeVct->Add(std::make_shared<KeyedRecord>(
+            keys,
+            QVector<QVariant>{grid.Text(col::InterID, row), grid.Text(col::EntryID, row), qint32(row)}));
+    }
+}
+
+QString clsPurchasePlan::CollectTickedPlans() {
+    static const auto keys =
+        MakeKeys({FieldOfColumn(col::InterID), FieldOfColumn(col::BillNo), fld::Row, fld::Succeed});
+    m_deleteVct = RecordList::Create();
+    QString billNos;
+    QSet<QString> plans; // the plans already requested, as the look-through would find them
+    controls::SpreadGrid& grid = Grid();
+    for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
+        if (!Ticked(row))
+            continue;
+        const QString interId = grid.Text(col::InterID, row);
+        const QString billNo = grid.Text(col::BillNo, row);
+        // A number found anywhere in the text, even inside a longer one, is not listed again.
+        if (!billNos.contains(billNo))
+            billNos += (billNos.trimmed().isEmpty() ? QString() : QStringLiteral(",")) + billNo;
+        if (plans.contains(interId))
+            continue;
+        plans.insert(interId);
+        m_deleteVct->Add(
+            std::make_shared<KeyedRecord>(keys, QVector<QVariant>{interId, billNo, qint32(row), qint16(0)}));
+    }
+    return billNos;
+}
+
+bool clsPurchasePlan::DeletePurChasePlan() {
+    const QString billNos = CollectTickedPlans();
+    if (m_deleteVct->Count() == 0) {
+        ShowInformation(QStringLiteral("请先选择需要删除的数据！"));
+        return false;
+    }
+    const QString question = GetLangString(QStringLiteral("系统将删除采购建议号：")) +
+                             QStringLiteral("\r\n") + billNos + QStringLiteral("\r\n") +
+                             GetLangString(QStringLiteral("所关联的所有记录，是否继续？"));
+    if (ui::MsgBox(question, ui::YesNo | ui::Information, GetLangString(QStringLiteral("信息提示"))) !=
+        ui::Yes)
+        return false;
+
+    RecordListPtr results = UpdateService()->DeletePurChasePlan(GetPropsString(), m_deleteVct);
+    if (m_deleteVct) {
+        const QString billField = FieldOfColumn(col::BillNo);
+        for (const auto& request : *m_deleteVct) {
+            const QString billNo = request->Text(billField);
+            if (values::Val(request->Get(fld::Succeed, QVariant())) == 0)
+                WriteOperationLog(QString::fromLatin1(logs::DeleteCode), logs::DeleteFailed,
+                                  logs::DeleteFailedName(billNo));
+            else
+                WriteOperationLog(QString::fromLatin1(logs::DeleteCode), logs::DeleteSucceeded,
+                                  logs::DeletedName(billNo));
+        }
+    }
+    if (results && results->Count() > 0)
+        ShowResultList(DeleteResult, results);
+    return true;
+}
+
+void clsPurchasePlan::ShowResultList(int kind, const RecordListPtr& results) {
+    if (!results || results->Count() == 0)
+        return;
+    const QString word = kind == CloseResult     ? QStringLiteral("关闭")
+                         : kind == UnCloseResult ? QStringLiteral("反关闭")
+                                                 : QStringLiteral("删除");
+    frmResultList window;
+    window.SetTitle(GetLangString(QStringLiteral("提示信息|")));
+    for (const auto& result : *results) {
+        if (!result || !result->Exists(fld::Row))
+            continue;
+        const int row = values::ToInt32(result->Get(fld::Row));
+        const double succeed = values::Val(result->Get(fld::Succeed, QVariant()));
+        QString line = word + QStringLiteral("[采购建议号：") + Cell(col::BillNo, row);
+        if (kind == CloseResult || kind == UnCloseResult)
+            line += QStringLiteral(",物料代码：") + Cell(col::ItemNumber, row) + QStringLiteral(",") +
+                    QStringLiteral("数量：") + Cell(col::Qty, row);
+        line += QStringLiteral(" ]该记录");
+        line += succeed == 1 ? QStringLiteral("成功") : QStringLiteral("不成功") + QStringLiteral("!");
+        if (result->Exists(fld::Error) && succeed == 0)
+            line += result->Text(fld::Error);
+        window.AddLine(line + QStringLiteral("|"));
+    }
+    ui::ExecModal(window);
+}
+
+} // namespace zpp

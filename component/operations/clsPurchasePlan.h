@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/records/KeyedRecord.h"
+
+#include <QString>
+
+namespace zpp::controls {
+class SpreadGrid;
+}
+
+namespace zpp {
+
+// The plan operations of one list window: save, close, reopen and delete. Each works on
+// the grid handed in through SetSpread and sends its request list to the planning update
+// service, which may replace the list it is given.
+class clsPurchasePlan {
+public:
+    // The plan grid; set by the list controller before any operation.
+    void SetSpread(controls::SpreadGrid* grid) { Spread = grid; }
+
+    // Sends every grid row, as entry records, to the planning service. True when the service
+    // accepted the call; false on any failure, with nothing shown and nothing logged.
+    bool Save();
+
+    // Close or reopen the ticked entries. Nothing ticked shows a message; service errors
+    // propagate to the caller.
+    void ClosePurchasePlan();
+    void UnClosePurchasePlan();
+
+    // Deletes every plan with a ticked row after the user's confirmation. True when the
+    // delete was sent, whatever its outcome; false when nothing was ticked or the user
+    // declined. Service errors propagate.
+    bool DeletePurChasePlan();
+
+    enum ResultKind { CloseResult = 1, UnCloseResult = 2, DeleteResult = 3 };
+    // One line per result record that names a grid row, in a modal result list window.
+    void ShowResultList(int kind, const RecordListPtr& results);
+
+    // The lists as last handed to (and left by) the planning service.
+    const RecordListPtr& SaveVct() const { return m_saveVct; }
+    const RecordListPtr& CloseVct() const { return m_closeVct; }
+    const RecordListPtr& DeleteVct() const { return m_deleteVct; }
+
+private:
+    void CloseOrUnClose(bool close);
+    void CollectTickedRows();
+    // Fills the delete requests and returns the plan numbers for the confirmation.
+    QString CollectTickedPlans();
+    bool Ticked(int row) const;
+    QString Cell(int col, int row) const;
+    controls::SpreadGrid& Grid() const;
+
+    controls::SpreadGrid* Spread = nullptr;
+    RecordListPtr m_saveVct;
+    RecordListPtr m_closeVct;
+    RecordListPtr m_deleteVct;
+};
+
+} // namespace zpp

@@ -1,0 +1,103 @@
+#include "frmMessage.h"
+
+#include "platform/ui/Prompt.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace zpp {
+
+namespace {
+qint16 g_answer = 0;
+
+// Positions are given in twips; the dialog is laid out at 15 twips to the pixel.
+constexpr int Px(int twips) {
+    return twips / 15;
+}
+constexpr int kButtonTop = Px(3120), kButtonWidth = Px(1215), kButtonHeight = Px(375);
+} // namespace
+
+frmMessage::frmMessage(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmMessage"));
+    setAccessibleName(QStringLiteral("frmMessage"));
+    setWindowTitle(QStringLiteral("Marvane提示"));
+    QFont font(QStringLiteral("宋体"));
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSize(9);
+    setFont(font);
+    setModal(true);
+    // A long message scrolls inside the text box; the dialog keeps its size.
+    setFixedSize(Px(7560), Px(4035));
+
+    txtMessage = new QPlainTextEdit(this);
+    txtMessage->setObjectName(QStringLiteral("txtMessage"));
+    txtMessage->setAccessibleName(QStringLiteral("txtMessage"));
+    txtMessage->setReadOnly(true);
+    txtMessage->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    txtMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    txtMessage->setGeometry(Px(120), Px(120), Px(7320), Px(2880));
+
+    btnYes = new QPushButton(QStringLiteral("是(&Y)"), this);
+    btnYes->setObjectName(QStringLiteral("btnYes"));
+    btnYes->setGeometry(Px(2640), kButtonTop, kButtonWidth, kButtonHeight);
+    btnNo = new QPushButton(QStringLiteral("确定"), this);
+    btnNo->setObjectName(QStringLiteral("btnNo"));
+    btnNo->setGeometry(Px(5040), kButtonTop, kButtonWidth, kButtonHeight);
+
+    connect(btnYes, &QPushButton::clicked, this, [this] {
+        g_answer = -1;
+        accept();
+    });
+    connect(btnNo, &QPushButton::clicked, this, [this] {
+        g_answer = 0;
+        reject();
+    });
+}
+
+void frmMessage::Load() {
+    g_answer = 0;
+    if (ButtonMode == QLatin1String("vbYes")) {
+        btnYes->setText(QStringLiteral("确定"));
+        btnYes->move(Px(3960), kButtonTop);
+        btnYes->setVisible(true);
+        btnNo->setVisible(false);
+    } else if (ButtonMode == QLatin1String("vbYesNo")) {
+        btnYes->setText(QStringLiteral("是(&Y)"));
+        btnYes->move(Px(2640), kButtonTop);
+        btnYes->setVisible(true);
+        btnNo->setText(QStringLiteral("否(&N)"));
+        btnNo->move(Px(5040), kButtonTop);
+        btnNo->setVisible(true);
+    }
+    btnYes->setAccessibleName(btnYes->text());
+    btnNo->setAccessibleName(btnNo->text());
+    btnYes->setDefault(true);
+}
+
+qint16 frmMessage::ShowModal() {
+    Load();
+    ui::ExecModal(*this);
+    return g_answer;
+}
+
+void frmMessage::showEvent(QShowEvent* event) {
+    Load();
+    QDialog::showEvent(event);
+}
+
+qint16 frmMessage::Answer() {
+    return g_answer;
+}
+
+void frmMessage::SetAnswer(qint16 answer) {
+    g_answer = answer;
+}
+
+qint16 ShowMessageDialog(const QString& message, const QString& buttonMode) {
+    frmMessage dialog;
+    dialog.ButtonMode = buttonMode;
+    dialog.txtMessage->setPlainText(message);
+    return dialog.ShowModal();
+}
+
+} // namespace zpp

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "component/host/contracts/PurchasePlanInfo.h"
+#include "component/host/contracts/PurchasePlanUpdate.h"
+#include "support/Fakes.h"
+
+#include <functional>
+
+namespace zpp::controls {
+class SpreadGrid;
+}
+
+namespace zpp::test {
+
+struct PriceAsk {
+    qint32 SupplyID;
+    qint32 ItemID;
+    double Qty;
+};
+
+struct UpdateCall {
+    QString Method;
+    QString Props;
+    RecordListPtr List; // as the component handed it in
+};
+
+// What the planning fakes share with a test.
+struct PlanWorld {
+    // Price by supplier and item; absent pairs have no price (0).
+    std::function<double(qint32 supplyId, qint32 itemId)> Price;
+    QVector<PriceAsk> PriceAsks;
+    QVector<UpdateCall> Calls;
+    // Runs inside each update call: may fail, fill Succeed, replace the list, give results.
+    std::function<RecordListPtr(const QString& method, RecordListPtr& list)> OnUpdate;
+};
+
+PlanWorld& Plans();
+
+class FakePlanInfo : public PurchasePlanInfo {
+public:
+    RecordListPtr GetRptData(const QString&, RecordPtr&, const QString&, QString&) override {
+        return RecordList::Create();
+    }
+    QString GetBillDate(const QString&, QString&) override { return {}; }
+    qint32 GetSupplierID(const QString&, QString&, double&) override { return 0; }
+    double GetPurchasePlanPrice(const QString&, qint32 supplyId, qint32 itemId, double qty) override {
+        Plans().PriceAsks.push_back({supplyId, itemId, qty});
+        return Plans().Price ? Plans().Price(supplyId, itemId) : 0;
+    }
+};
+
+class FakePlanUpdate : public PurchasePlanUpdate {
+public:
+    void UpdatePurchasePlanEntry(const QString& props, RecordListPtr& entries) override {
+        Run("UpdatePurchasePlanEntry", props, entries);
+    }
+    RecordListPtr ClosePurchasePlan(const QString& props, RecordListPtr& requests) override {
+        return Run("ClosePurchasePlan", props, requests);
+    }
+    RecordListPtr UnClosePurchasePlan(const QString& props, RecordListPtr& requests) override {
+        return Run("UnClosePurchasePlan", props, requests);
+    }
+    RecordListPtr DeletePurChasePlan(const QString& props, RecordListPtr& requests) override {
+        return Run("DeletePurChasePlan", props, requests);
+    }
+    RecordListPtr PushBill(const QString&, RecordListPtr&, qint16, QString&, QDate&) override {
+        return nullptr;
+    }
+
+private:
+    RecordListPtr Run(const QString& method, const QString& props, RecordListPtr& list) {
+        Plans().Calls.push_back({method, props, list});
+        return Plans().OnUpdate ? Plans().OnUpdate(method, list) : nullptr;
+    }
+};
+
+// Host fakes plus the planning fakes, the plan column set and a scripted modal seam.
+class PlanFixture : public HostFixture {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// A row record shaped like the grid's: every plan field, as text, over one shared key set.
+RecordPtr MakeRow(const QHash<QString, QString>& values);
+// A result record of the planning service.
+RecordPtr Result(const QVariant& row, const QVariant& succeed, const QString& error = QString());
+RecordListPtr ListOf(std::initializer_list<RecordPtr> records);
+
+} // namespace zpp::test
