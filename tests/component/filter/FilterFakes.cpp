@@ -1,0 +1,137 @@
+#include "FilterFakes.h"
+
+#include "platform/ini/IniFile.h"
+
+#include <QWidget>
+
+namespace zpp::test {
+
+FilterWorld& Filter() {
+    static FilterWorld world;
+    return world;
+}
+
+StoredScheme* FilterWorld::Find(const QString& name) {
+    for (StoredScheme& scheme : Schemes)
+        if (scheme.Name == name)
+            return &scheme;
+    return nullptr;
+}
+
+void FakeProfile::Enter(const char* operation, const QString& props, qint32 reportId) {
+    Filter().Calls << QString::fromLatin1(operation);
+    Filter().Props << props;
+    Filter().ReportIds << reportId;
+    if (Filter().ProfileFails)
+        throw Error(QStringLiteral("profile service down"));
+}
+
+QString FakeProfile::LoadRptFormat(const QString& props, qint32 reportId, const QString& key) {
+    Enter("LoadRptFormat", props, reportId);
+    return Filter().Formats.value(key);
+}
+
+void FakeProfile::SaveRptFormat(const QString& props, qint32 reportId, const QString& key, QString& text) {
+    Enter("SaveRptFormat", props, reportId);
+    Filter().Formats[key] = text;
+    ++Filter().FormatSaves;
+}
+
+RecordSetPtr FakeProfile::GetPlanList(const QString& props, qint32& reportId) {
+    Enter("GetPlanList", props, reportId);
+    auto set = std::make_shared<RecordSet>(QStringList{"FPlan", "FStatus"});
+    for (const StoredScheme& scheme : Filter().Schemes)
+        set->AddRow({scheme.Name, scheme.Status});
+    return set;
+}
+
+RecordSetPtr FakeProfile::GetPlanValue(const QString& props, qint32& reportId, QString& scheme) {
+    Enter("GetPlanValue", props, reportId);
+    Filter().ValueRequests << scheme;
+    auto set = std::make_shared<RecordSet>(QStringList{"FKey", "FValue"});
+    if (const StoredScheme* stored = Filter().Find(scheme))
+        for (const auto& [key, value] : stored->Values)
+            set->AddRow({key, value.isNull() ? QVariant() : QVariant(value)});
+    return set;
+}
+
+void FakeProfile::DelPlan(const QString& props, qint32& reportId, QString& scheme) {
+    Enter("DelPlan", props, reportId);
+    Filter().Deleted << scheme;
+    Filter().Schemes.removeIf([&](const StoredScheme& s) { return s.Name == scheme; });
+}
+
+void FakeProfile::UpdateNextChooseValue(const QString& props, qint32 reportId) {
+    Enter("UpdateNextChooseValue", props, reportId);
+}
+
+void FakeProfile::SaveProfile(const QString& props, RecordListPtr& records) {
+    Enter("SaveProfile", props, 0);
+    Filter().Sent << records;
+    for (const RecordPtr& record : *records) {
+        const QString name = record->Text("Plan");
+        StoredScheme* scheme = Filter().Find(name);
+        if (!scheme) {
+            Filter().Schemes.push_back({name, 0, {}});
+            scheme = &Filter().Schemes.back();
+        }
+        const QString key = record->Text("Key"), value = record->Text("Value");
+        scheme->Values.removeIf([&](const auto& kv) { return kv.first == key; });
+        scheme->Values.push_back({key, value});
+        // The scheme saved last with the mark is the marked one.
+        if (key == "chkNextChoose") {
+            if (value == "1")
+                for (StoredScheme& other : Filter().Schemes)
+                    other.Status = 0;
+            scheme->Status = value == "1" ? 1 : 0;
+        }
+    }
+}
+
+std::shared_ptr<LookupResult> FakeLookupView::ItemLookUp(qint32& type, QString& search, QString& extra,
+                                                         RecordPtr& options) {
+    Filter().Calls << QStringLiteral("ItemLookUp");
+    if (Filter().LookupFails)
+        throw Error(QStringLiteral("lookup window missing"));
+    Filter().LookupType = type;
+    Filter().LookupSearch = search;
+    Filter().LookupExtra = extra;
+    Filter().LookupOptions = options->Clone();
+    return Filter().Lookup;
+}
+
+void FilterFixture::SetUp() {
+    HostFixture::SetUp();
+    Filter() = FilterWorld();
+    ASSERT_TRUE(root.isValid());
+    ini::SetPathRoot(root.path());
+    RegisterService<FakeProfile>(progid::Profile);
+    RegisterService<FakeLookupView>(progid::GLView);
+    RegisterService<RecordingGLData>(progid::GLData);
+    RegisterService<FakeFrmResLoader>(progid::FrmResLoader);
+}
+
+void FilterFixture::TearDown() {
+    ini::SetPathRoot(QString());
+    HostFixture::TearDown();
+}
+
+bool FilterFixture::RunDialog(bool isShowFilter, const std::function<void(frmFirter&)>& act) {
+    ui::SetModalHandler([&](QDialog& dialog) {
+        auto& filter = dynamic_cast<frmFirter&>(dialog);
+        act(filter);
+        return dialog.result();
+    });
+    return RunFilterDialog(isShowFilter);
+}
+
+void FilterFixture::StoreScheme(const QString& name, int status,
+                                const QVector<QPair<QString, QString>>& values) {
+    Filter().Schemes.push_back({name, status, values});
+}
+
+void FilterFixture::SetDebugSwitch(const QString& value) {
+    ASSERT_TRUE(ini::Write(ini::ResolvePath(QStringLiteral("C:\\RptTest.Ini")), "Para", "Debug", value));
+}
+
+} // namespace zpp::test

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "component/filter/frmFirter.h"
+#include "component/host/contracts/FrmResLoader.h"
+#include "component/host/contracts/GLView.h"
+#include "component/host/contracts/Profile.h"
+#include "support/Fakes.h"
+
+#include <QTemporaryDir>
+#include <functional>
+
+namespace zpp::test {
+
+// A stored scheme of the fake profile service, values in the order they were sent.
+struct StoredScheme {
+    QString Name;
+    int Status = 0;
+    QVector<QPair<QString, QString>> Values;
+};
+
+// What the filter's fakes share with a test.
+struct FilterWorld {
+    QVector<StoredScheme> Schemes;
+    bool ProfileFails = false;
+    QStringList Calls; // operation names in call order, "Refresh" and "ItemLookUp" included
+    QVector<qint32> ReportIds;
+    QStringList ValueRequests;   // scheme names handed to GetPlanValue
+    QStringList Deleted;         // scheme names handed to DelPlan
+    QVector<RecordListPtr> Sent; // lists handed to SaveProfile
+    QStringList Props;
+    QHash<QString, QString> Formats; // saved formats by key
+    int FormatSaves = 0;
+
+    std::shared_ptr<LookupResult> Lookup; // what ItemLookUp answers
+    bool LookupFails = false;
+    qint32 LookupType = 0;
+    QString LookupSearch, LookupExtra;
+    RecordPtr LookupOptions;
+    int FontsApplied = 0;
+
+    StoredScheme* Find(const QString& name);
+};
+
+FilterWorld& Filter();
+
+class FakeProfile : public Profile {
+public:
+    QString LoadRptFormat(const QString& props, qint32 reportId, const QString& key) override;
+    void SaveRptFormat(const QString& props, qint32 reportId, const QString& key, QString& text) override;
+    RecordSetPtr GetPlanList(const QString& props, qint32& reportId) override;
+    RecordSetPtr GetPlanValue(const QString& props, qint32& reportId, QString& scheme) override;
+    void DelPlan(const QString& props, qint32& reportId, QString& scheme) override;
+    void UpdateNextChooseValue(const QString& props, qint32 reportId) override;
+    void SaveProfile(const QString& props, RecordListPtr& records) override;
+
+private:
+    void Enter(const char* operation, const QString& props, qint32 reportId);
+};
+
+class FakeLookupView : public GLView {
+public:
+    std::shared_ptr<LookupResult> ItemLookUp(qint32& type, QString& search, QString& extra,
+                                             RecordPtr& options) override;
+};
+
+class RecordingGLData : public FakeGLData {
+public:
+    void Refresh() override { Filter().Calls << QStringLiteral("Refresh"); }
+};
+
+class FakeFrmResLoader : public FrmResLoader {
+public:
+    void SetFrmFont(QWidget*, const QString&) override { ++Filter().FontsApplied; }
+};
+
+// The host fakes plus the profile, lookup and font services, and a private root for the
+// developer switch file.
+class FilterFixture : public HostFixture {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs the filter dialog through the modal seam; act sees it shown and may close it.
+    bool RunDialog(bool isShowFilter, const std::function<void(frmFirter&)>& act);
+    void StoreScheme(const QString& name, int status, const QVector<QPair<QString, QString>>& values);
+    void SetDebugSwitch(const QString& value);
+
+    QTemporaryDir root;
+};
+
+template <class T> T* Child(QObject& parent, const char* name) {
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+} // namespace zpp::test

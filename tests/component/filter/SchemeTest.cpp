@@ -1,0 +1,228 @@
+#include "FilterFakes.h"
+
+#include "component/filter/SchemeListView.h"
+#include "component/host/ComponentState.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolBar>
+
+using namespace zpp;
+using namespace zpp::test;
+
+namespace {
+
+SchemeListView* Schemes(frmFirter& d) {
+    return Child<SchemeListView>(d, "lvwScheme");
+}
+QStringList Rows(frmFirter& d) {
+    QStringList rows;
+    for (int row = 1; row <= Schemes(d)->RowCount(); ++row)
+        rows << Schemes(d)->RowText(row);
+    return rows;
+}
+void Tool(frmFirter& d, const char* key) {
+    Child<QAction>(d, key)->trigger();
+}
+QString Text(frmFirter& d, const char* name) {
+    return Child<QLineEdit>(d, name)->text();
+}
+// The key and value pairs of a list sent to SaveProfile, checking the fixed fields.
+QStringList SentPairs(const RecordListPtr& sent, const QString& plan) {
+    QStringList pairs;
+    for (const RecordPtr& r : *sent) {
+        EXPECT_EQ(r->Get("RptID"), QVariant::fromValue<qint32>(126));
+        EXPECT_EQ(r->Text("Plan"), plan);
+        pairs << r->Text("Key") + "=" + r->Text("Value");
+    }
+    return pairs;
+}
+
+} // namespace
+
+using FilterSchemes = FilterFixture;
+
+TEST_F(FilterSchemes, FreshInstallOpensWithDefaults) {
+    RunDialog(false, [](frmFirter& d) {
+        EXPECT_EQ(Rows(d), QStringList{"默认方案"});
+        EXPECT_EQ(Schemes(d)->SelectedRow(), 1);
+        EXPECT_EQ(Schemes(d)->ColumnTitle(), "方案");
+        EXPECT_EQ(Child<QDateEdit>(d, "dtpBDate")->date(), QDate::currentDate());
+        EXPECT_EQ(Child<QDateEdit>(d, "dtpEDate")->date(), QDate::currentDate());
+        EXPECT_TRUE(Child<QCheckBox>(d, "chkClosed")->isChecked());
+        EXPECT_FALSE(Child<QCheckBox>(d, "chkNextChoose")->isChecked());
+        EXPECT_EQ(d.CurrentSchemeName(), "默认方案");
+        d.reject();
+    });
+    EXPECT_EQ(Filter().ValueRequests, QStringList{"默认方案"});
+    EXPECT_EQ(Filter().ReportIds.count(126), Filter().ReportIds.size());
+}
+
+TEST_F(FilterSchemes, ListKeepsServiceOrderAndPreselectsTheMarkedScheme) {
+    StoreScheme("甲", 0, {});
+    StoreScheme("默认方案", 0, {{"BItem", "D"}});
+    StoreScheme("乙", 1, {{"BItem", "B1"}, {"EBillNo", "PR''7"}, {"chkClosed", "0"}, {"EDate", "bad"}});
+    RunDialog(true, [](frmFirter& d) {
+        EXPECT_EQ(Rows(d), (QStringList{"默认方案", "甲", "乙"}));
+        EXPECT_EQ(Schemes(d)->RowKey(3), "P乙");
+        EXPECT_EQ(Schemes(d)->SelectedRow(), 3);
+        EXPECT_EQ(Text(d, "txtBItemNumber"), "B1");
+        EXPECT_EQ(Text(d, "txtEBillNo"), "PR''7"); // values are used as they come
+        EXPECT_FALSE(Child<QCheckBox>(d, "chkClosed")->isChecked());
+        // An unreadable date leaves the picker as it was.
+        EXPECT_EQ(Child<QDateEdit>(d, "dtpEDate")->date(), QDate::currentDate());
+
+        // Clicking another row loads it.
+        Schemes(d)->SelectRow(1);
+        Q_EMIT Schemes(d)->RowClicked(1);
+        EXPECT_EQ(Text(d, "txtBItemNumber"), "D");
+        EXPECT_TRUE(Child<QCheckBox>(d, "chkClosed")->isChecked());
+        d.reject();
+    });
+}
+
+TEST_F(FilterSchemes, OkStoresTheDefaultSchemeButNeverANamedOne) {
+    StoreScheme("默认方案", 0, {{"BItem", "A'1"}});
+    RunDialog(false, [](frmFirter& d) {
+        Child<QDateEdit>(d, "dtpBDate")->setDate(QDate(2024, 5, 1));
+        Child<QDateEdit>(d, "dtpEDate")->setDate(QDate(2024, 5, 31));
+        Child<QLineEdit>(d, "txtEBillNo")->setText(" o'k ");
+        Child<QPushButton>(d, "cmdOK")->click();
+    });
+    ASSERT_EQ(Filter().Sent.size(), 1);
+    EXPECT_EQ(SentPairs(Filter().Sent[0], "默认方案"),
+              (QStringList{"BDate=2024-05-01", "EDate=2024-05-31", "BItem=A''1",
+                           "EItem=", "BBillNo=", "EBillNo= o''k ", "chkClosed=1", "chkNextChoose=0"}));
+    EXPECT_EQ(Filter().Calls.mid(Filter().Calls.size() - 2),
+              (QStringList{"UpdateNextChooseValue", "SaveProfile"}));
+
+    StoreScheme("甲", 1, {});
+    Filter().Sent.clear();
+    EXPECT_TRUE(RunDialog(true, [](frmFirter& d) { Child<QPushButton>(d, "cmdOK")->click(); }));
+    EXPECT_TRUE(Filter().Sent.isEmpty());
+}
+
+TEST_F(FilterSchemes, LocalisedDefaultNameIsStoredUnderTheBuiltInName) {
+    World().PropsString = "UserID=1;Language=en;";
+    World().English = {{"默认方案", "Default"}, {"方案", "Scheme"}};
+    StoreScheme("默认方案", 0, {{"BBillNo", "P1"}});
+    StoreScheme("Default", 0, {});
+    RunDialog(false, [](frmFirter& d) {
+        EXPECT_EQ(Rows(d), QStringList{"Default"});
+        EXPECT_EQ(Schemes(d)->ColumnTitle(), "Scheme");
+        EXPECT_EQ(Text(d, "txtBBillNo"), "P1");
+        Child<QPushButton>(d, "cmdOK")->click();
+    });
+    EXPECT_EQ(Filter().ValueRequests, QStringList{"默认方案"});
+    ASSERT_EQ(Filter().Sent.size(), 1);
+    EXPECT_EQ(Filter().Sent[0]->Item(1)->Text("Plan"), "默认方案");
+}
+
+TEST_F(FilterSchemes, SaveAsksForANameAndDoublesApostrophes) {
+    RunDialog(false, [this](frmFirter& d) {
+        // Blank answers store nothing.
+        prompts->QueueInput(QString("   "));
+        Tool(d, "tlbSave");
+        prompts->QueueInput(std::nullopt);
+        Tool(d, "tlbSave");
+        EXPECT_TRUE(Filter().Sent.isEmpty());
+        ASSERT_EQ(prompts->Log.size(), 2);
+        EXPECT_EQ(prompts->Log[0].Text, "请输入方案名：");
+        EXPECT_EQ(prompts->Log[0].Title, "保存方案");
+
+        Child<QLineEdit>(d, "txtBItemNumber")->setText("I'1");
+        prompts->QueueInput(QString(" Bob's "));
+        Tool(d, "tlbSave");
+        EXPECT_EQ(Rows(d), (QStringList{"默认方案", "Bob''s"}));
+        EXPECT_EQ(Schemes(d)->SelectedRow(), 2);
+        EXPECT_EQ(d.CurrentSchemeName(), "Bob''s");
+        d.reject();
+    });
+    ASSERT_EQ(Filter().Sent.size(), 1);
+    EXPECT_EQ(SentPairs(Filter().Sent[0], "Bob''s")[2], "BItem=I''1");
+}
+
+TEST_F(FilterSchemes, SaveOverANamedSchemeOrUnderANewName) {
+    StoreScheme("甲", 1, {{"BItem", "old"}});
+    RunDialog(true, [this](frmFirter& d) {
+        Child<QLineEdit>(d, "txtBItemNumber")->setText("new");
+        prompts->QueueAnswer(ui::Yes);
+        Tool(d, "tlbSave");
+        ASSERT_EQ(prompts->Log.size(), 1);
+        EXPECT_EQ(prompts->Log[0].Text, "是否覆盖原方案？");
+        EXPECT_EQ(prompts->Log[0].Buttons(), ui::YesNo);
+        EXPECT_EQ(Filter().Find("甲")->Values[2].second, "new");
+
+        prompts->QueueAnswer(ui::No);
+        prompts->QueueInput(QString("乙"));
+        Tool(d, "tlbSave");
+        EXPECT_EQ(prompts->Log.last().Title, "另存为");
+        EXPECT_EQ(Rows(d), (QStringList{"默认方案", "甲", "乙"}));
+        EXPECT_EQ(Schemes(d)->SelectedRow(), 3);
+        d.reject();
+    });
+    EXPECT_EQ(Filter().Sent.size(), 2);
+}
+
+TEST_F(FilterSchemes, DeleteRefusesTheDefaultAndReloadsAfterwards) {
+    StoreScheme("默认方案", 0, {{"BItem", "D"}});
+    StoreScheme("甲", 1, {{"BItem", "J"}});
+    RunDialog(true, [this](frmFirter& d) {
+        EXPECT_EQ(Text(d, "txtBItemNumber"), "J");
+        prompts->QueueAnswer(ui::No);
+        Tool(d, "tlbDel");
+        EXPECT_EQ(prompts->Log.last().Text, "是否要删除方案[甲]？");
+        EXPECT_TRUE(Filter().Deleted.isEmpty());
+
+        prompts->QueueAnswer(ui::Yes);
+        Tool(d, "tlbDel");
+        EXPECT_EQ(Filter().Deleted, QStringList{"甲"});
+        EXPECT_EQ(Rows(d), QStringList{"默认方案"});
+        EXPECT_EQ(Schemes(d)->SelectedRow(), 1);
+        EXPECT_EQ(Text(d, "txtBItemNumber"), "D");
+
+        Tool(d, "tlbDel");
+        EXPECT_EQ(prompts->Log.last().Text, "不能删除默认方案！");
+        EXPECT_EQ(Filter().Deleted.size(), 1);
+        d.reject();
+    });
+}
+
+TEST_F(FilterSchemes, FailingServiceStillOpensAndWorks) {
+    Filter().ProfileFails = true;
+    EXPECT_TRUE(RunDialog(false, [](frmFirter& d) {
+        EXPECT_EQ(Rows(d), QStringList{"默认方案"});
+        EXPECT_TRUE(Child<QCheckBox>(d, "chkClosed")->isChecked());
+        Child<QPushButton>(d, "cmdOK")->click();
+    }));
+    EXPECT_EQ(State().FilterConditions->Count(), 9);
+}
+
+TEST_F(FilterSchemes, ClearAndViewCommands) {
+    RunDialog(false, [](frmFirter& d) {
+        for (const char* name : {"txtBItemNumber", "txtEItemNumber", "txtBBillNo", "txtEBillNo"})
+            Child<QLineEdit>(d, name)->setText("x");
+        Child<QCheckBox>(d, "chkNextChoose")->setChecked(true);
+        Tool(d, "tlbClear");
+        for (const char* name : {"txtBItemNumber", "txtEItemNumber", "txtBBillNo", "txtEBillNo"})
+            EXPECT_EQ(Text(d, name), "");
+        EXPECT_TRUE(Child<QCheckBox>(d, "chkNextChoose")->isChecked());
+
+        SchemeListView* list = Schemes(d);
+        QVector<int> seen;
+        for (int i = 0; i < 4; ++i) {
+            Tool(d, "tlbView");
+            seen << list->ViewMode();
+        }
+        EXPECT_EQ(seen, (QVector<int>{1, 2, 3, 0}));
+        Child<QAction>(d, "mnuViewList")->trigger();
+        EXPECT_EQ(list->ViewMode(), SchemeListView::List);
+        Tool(d, "tlbView");
+        EXPECT_EQ(list->ViewMode(), SchemeListView::Details);
+        d.reject();
+    });
+    EXPECT_TRUE(Filter().Sent.isEmpty());
+}
