@@ -17,6 +17,7 @@ enum class HAlign { Default = 0, Right = 1, Center = 2, Left = 3 };
 struct RowBlock {
     int First; // 1-based, inclusive
     int Last;
+    bool operator==(const RowBlock&) const = default;
 };
 
 // The spreadsheet grid: a model/view control over compact cell storage with a direct cell
@@ -46,6 +47,7 @@ public:
 
     CellType ColCellType(int col) const;
     void SetColCellType(int col, CellType type);
+    // Number columns show 2 decimals unless told otherwise; changing decimals re-rounds the column.
     void SetColDecimals(int col, int decimals);
     void SetColMin(int col, double min);
     void SetColMax(int col, double max);
@@ -71,6 +73,7 @@ public:
 
     int ActiveCol() const;
     int ActiveRow() const;
+    // A move by the program: no LeaveCell, which is about the user's moves.
     void SetActiveCell(int col, int row);
     // Selected rows as blocks of consecutive rows, in ascending order.
     QVector<RowBlock> SelectedRowBlocks() const;
@@ -82,6 +85,8 @@ public:
     void ScrollToRow(int row);
 
     QTableView* View() const;
+    // Names the grid and its view for screen readers.
+    void SetAccessibleName(const QString& name);
 
 Q_SIGNALS:
     // The user changed a cell (an edit committed or a check box toggled).

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <vector>
+
+namespace zpp::controls::detail {
+
+// The texts of one grid column in a single UTF-16 arena. A QString per cell costs about
+// 75 bytes with its heap block; here a cell costs 8 bytes plus its characters.
+class CellColumn {
+public:
+    int Size() const { return static_cast<int>(m_start.size()); }
+    // New rows are empty; dropped rows leave garbage that the next compaction removes.
+    void Resize(int rows);
+    QStringView Get(int row) const {
+        return QStringView(m_chars.data() + m_start[row], static_cast<qsizetype>(m_len[row]));
+    }
+    bool IsEmpty(int row) const { return m_len[row] == 0; }
+    void Set(int row, QStringView text);
+    // Drops garbage and spare capacity once a bulk fill is over.
+    void Squeeze();
+    std::size_t Garbage() const { return m_garbage; }
+
+private:
+    void Compact();
+
+    std::vector<char16_t> m_chars;
+    std::vector<std::uint32_t> m_start;
+    std::vector<std::uint32_t> m_len;
+    std::size_t m_garbage = 0;
+};
+
+} // namespace zpp::controls::detail

@@ -1,0 +1,359 @@
+#include "GridModel.h"
+
+#include "platform/records/Values.h"
+
+#include <QCoreApplication>
+#include <cmath>
+
+namespace zpp::controls::detail {
+
+bool IsNumberText(const QString& text) {
+    // The grammar Val reads (sign, digits, point, exponent), required to cover the whole text;
+    // a scan instead of a second conversion, since bulk fills check every number cell.
+    const QStringView t = QStringView(text).trimmed();
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    auto digitsFrom = [&](qsizetype& at) {
+        const qsizetype start = at;
+        while (at < n && t[at] >= u'0' && t[at] <= u'9')
+            ++at;
+        return at - start;
+    };
+    if (i < n && (t[i] == u'+' || t[i] == u'-'))
+        ++i;
+    qsizetype digits = digitsFrom(i);
+    if (i < n && t[i] == u'.') {
+        ++i;
+        digits += digitsFrom(i);
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
+        ++i;
+        if (i < n && (t[i] == u'+' || t[i] == u'-'))
+            ++i;
+        const qsizetype expStart = i;
+        if (digitsFrom(i) == 0 || i - expStart > 3 || t.mid(expStart, i - expStart).toInt() > 300)
+            return false;
+    }
+    return i == n;
+}
+
+std::optional<QString> NormaliseCell(CellType type, int decimals, const QString& text) {
+    if (type == CellType::Text)
+        return text;
+    const QString t = text.trimmed();
+    switch (type) {
+    case CellType::Number:
+        if (t.isEmpty())
+            return QString();
+        if (!IsNumberText(t))
+            return std::nullopt;
+        return values::FormatNumber(values::Val(t), decimals);
+    case CellType::Date: {
+        if (t.isEmpty())
+            return QString();
+        const auto d = values::ParseDate(t);
+        if (!d)
+            return std::nullopt;
+        return values::DisplayDate(*d);
+    }
+    case CellType::CheckBox:
+        if (t.isEmpty() || t.compare(u"False", Qt::CaseInsensitive) == 0)
+            return QStringLiteral("0");
+        if (t.compare(u"True", Qt::CaseInsensitive) == 0)
+            return QStringLiteral("1");
+        if (!IsNumberText(t))
+            return std::nullopt;
+        return values::Val(t) != 0 ? QStringLiteral("1") : QStringLiteral("0");
+    case CellType::Text:
+        break;
+    }
+    return text;
+}
+
+bool NumberInRange(const GridColumn& col, const QString& text) {
+    if (text.trimmed().isEmpty())
+        return true;
+    if (!IsNumberText(text))
+        return false;
+    const double v = values::Val(text.trimmed());
+    return v >= col.min && v <= col.max;
+}
+
+GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int GridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_shownRows;
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_shownCols;
+}
+
+QString GridModel::Text(int c, int r) const {
+    const GridColumn& col = m_cols[c];
+    if (col.type == CellType::CheckBox && col.cells.IsEmpty(r))
+        return QStringLiteral("0");
+    return col.cells.Get(r).toString();
+}
+
+bool GridModel::ColLocked(int c) const {
+    const qint8 lock = m_cols[c].lock;
+    return lock >= 0 ? lock > 0 : m_lockAll;
+}
+
+bool GridModel::Locked(int c, int r) const {
+    const GridColumn& col = m_cols[c];
+    if (!col.cellLock.empty() && col.cellLock[r] >= 0)
+        return col.cellLock[r] > 0;
+    return ColLocked(c);
+}
+
+int GridModel::Decimals(int c, int r) const {
+    const GridColumn& col = m_cols[c];
+    if (!col.cellDecimals.empty() && col.cellDecimals[r] >= 0)
+        return col.cellDecimals[r];
+    return col.decimals;
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+    const int c = index.column();
+    const int r = index.row();
+    // While redraw is off the view may still hold a shape larger than the data.
+    if (!index.isValid() || c >= Cols() || r >= m_rows)
+        return {};
+    const GridColumn& col = m_cols[c];
+    const bool check = col.type == CellType::CheckBox;
+    switch (role) {
+    case Qt::DisplayRole:
+        if (check)
+            return {};
+        return col.cells.Get(r).toString();
+    case Qt::EditRole:
+        return Text(c, r);
+    case Qt::CheckStateRole:
+        if (!check)
+            return {};
+        return Text(c, r) == u"1" ? Qt::Checked : Qt::Unchecked;
+    case Qt::AccessibleTextRole:
+        if (check)
+            return Text(c, r) == u"1" ? QCoreApplication::translate("SpreadGrid", "已勾选")
+                                      : QCoreApplication::translate("SpreadGrid", "未勾选");
+        return col.cells.Get(r).toString();
+    case Qt::TextAlignmentRole: {
+        Qt::Alignment h = Qt::AlignLeft;
+        switch (col.align) {
+        case HAlign::Right:
+            h = Qt::AlignRight;
+            break;
+        case HAlign::Center:
+            h = Qt::AlignHCenter;
+            break;
+        case HAlign::Left:
+            h = Qt::AlignLeft;
+            break;
+        case HAlign::Default:
+            h = col.type == CellType::Number ? Qt::AlignRight : check ? Qt::AlignHCenter : Qt::AlignLeft;
+            break;
+        }
+        return int(h | Qt::AlignVCenter);
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical) {
+        if (role == Qt::DisplayRole)
+            return section + 1;
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    }
+    if (section < 0 || section >= Cols())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+        return m_cols[section].header;
+    return {};
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
+    const int c = index.column();
+    const int r = index.row();
+    if (!index.isValid() || c >= Cols() || r >= m_rows)
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (!Locked(c, r))
+        f |= m_cols[c].type == CellType::CheckBox ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable;
+    return f;
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    const int c = index.column();
+    const int r = index.row();
+    if (!index.isValid() || c >= Cols() || r >= m_rows || Locked(c, r))
+        return false;
+    const GridColumn& col = m_cols[c];
+    std::optional<QString> text;
+    if (role == Qt::CheckStateRole) {
+        if (col.type != CellType::CheckBox)
+            return false;
+        text = value.toInt() == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0");
+    } else if (role == Qt::EditRole) {
+        if (col.type == CellType::Number && !NumberInRange(col, value.toString()))
+            return false;
+        text = NormaliseCell(col.type, Decimals(c, r), value.toString());
+    } else {
+        return false;
+    }
+    if (!text)
+        return false;
+    if (*text == Text(c, r))
+        return true;
+    Store(c, r, *text);
+    if (onUserChanged)
+        onUserChanged(c + 1, r + 1);
+    return true;
+}
+
+void GridModel::Store(int c, int r, const QString& text) {
+    CellColumn& cells = m_cols[c].cells;
+    if (cells.Get(r) == text)
+        return;
+    cells.Set(r, text);
+    Touch(c, r);
+}
+
+void GridModel::Touch(int c, int r) {
+    if (m_redraw && c < m_shownCols && r < m_shownRows) {
+        const QModelIndex i = index(r, c);
+        Q_EMIT dataChanged(i, i);
+    } else {
+        m_dirty = true;
+    }
+}
+
+void GridModel::Reformat(int c, int r) {
+    GridColumn& col = m_cols[c];
+    if (col.type != CellType::Number)
+        return;
+    const int first = r < 0 ? 0 : r;
+    const int last = r < 0 ? m_rows - 1 : r;
+    for (int row = first; row <= last; ++row) {
+        if (col.cells.IsEmpty(row))
+            continue;
+        const QString t = col.cells.Get(row).toString();
+        if (IsNumberText(t))
+            Store(c, row, values::FormatNumber(values::Val(t), Decimals(c, row)));
+    }
+}
+
+void GridModel::HeaderChanged(int c) {
+    if (m_redraw && c < m_shownCols)
+        Q_EMIT headerDataChanged(Qt::Horizontal, c, c);
+    else
+        m_dirty = true;
+}
+
+void GridModel::ColumnChanged(int c) {
+    if (m_redraw && c < m_shownCols && m_shownRows > 0)
+        Q_EMIT dataChanged(index(0, c), index(m_shownRows - 1, c));
+    else
+        m_dirty = true;
+}
+
+void GridModel::SetLockAll(bool locked) {
+    // Locks only change flags, which the view asks for when it needs them: nothing to repaint.
+    m_lockAll = locked;
+}
+
+void GridModel::SetRows(int rows) {
+    rows = std::max(rows, 0);
+    if (rows == m_rows)
+        return;
+    const bool live = m_redraw && m_shownRows == m_rows && m_shownCols == Cols();
+    if (live && rows < m_rows)
+        beginRemoveRows({}, rows, m_rows - 1);
+    for (GridColumn& col : m_cols) {
+        col.cells.Resize(rows);
+        if (!col.cellLock.empty())
+            col.cellLock.resize(rows, -1);
+        if (!col.cellDecimals.empty())
+            col.cellDecimals.resize(rows, -1);
+    }
+    const int old = m_rows;
+    m_rows = rows;
+    if (!live) {
+        m_dirty = true;
+        return;
+    }
+    if (rows < old) {
+        m_shownRows = rows;
+        endRemoveRows();
+    } else {
+        beginInsertRows({}, old, rows - 1);
+        m_shownRows = rows;
+        endInsertRows();
+    }
+}
+
+void GridModel::SetCols(int cols) {
+    cols = std::max(cols, 0);
+    if (cols == Cols())
+        return;
+    const bool live = m_redraw && m_shownRows == m_rows && m_shownCols == Cols();
+    const int old = Cols();
+    if (live && cols < old)
+        beginRemoveColumns({}, cols, old - 1);
+    m_cols.resize(cols);
+    for (int c = old; c < cols; ++c)
+        m_cols[c].cells.Resize(m_rows);
+    if (!live) {
+        m_dirty = true;
+        return;
+    }
+    if (cols < old) {
+        m_shownCols = cols;
+        endRemoveColumns();
+    } else {
+        beginInsertColumns({}, old, cols - 1);
+        m_shownCols = cols;
+        endInsertColumns();
+        if (onReset)
+            onReset();
+    }
+}
+
+void GridModel::SetRedraw(bool on) {
+    if (on == m_redraw)
+        return;
+    m_redraw = on;
+    if (on)
+        Publish();
+}
+
+void GridModel::Publish() {
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    for (GridColumn& col : m_cols)
+        col.cells.Squeeze();
+    if (m_shownRows != m_rows || m_shownCols != Cols()) {
+        beginResetModel();
+        m_shownRows = m_rows;
+        m_shownCols = Cols();
+        endResetModel();
+        if (onReset)
+            onReset();
+        return;
+    }
+    if (m_shownCols > 0) {
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_shownCols - 1);
+        if (m_shownRows > 0)
+            Q_EMIT dataChanged(index(0, 0), index(m_shownRows - 1, m_shownCols - 1));
+    }
+}
+
+} // namespace zpp::controls::detail

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "CellColumn.h"
+#include "SpreadGrid.h"
+
+#include <QAbstractTableModel>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace zpp::controls::detail {
+
+struct GridColumn {
+    QString header;
+    double width = 9;
+    bool hidden = false;
+    CellType type = CellType::Text;
+    int decimals = 2;
+    double min = -std::numeric_limits<double>::infinity();
+    double max = std::numeric_limits<double>::infinity();
+    HAlign align = HAlign::Default;
+    qint8 lock = -1; // -1: not set, the grid's lock applies
+    CellColumn cells;
+    // Per-cell overrides, allocated on first use (one byte a row); -1 means not set.
+    std::vector<qint8> cellLock;
+    std::vector<qint8> cellDecimals;
+};
+
+// A cell text in the form its type keeps, or nothing when the type cannot hold it.
+std::optional<QString> NormaliseCell(CellType type, int decimals, const QString& text);
+// Whether a number cell's editor may commit the text (empty clears the cell).
+bool NumberInRange(const GridColumn& col, const QString& text);
+// Strict check used before a text is read as a number: the whole text must be one.
+bool IsNumberText(const QString& text);
+
+// The grid's state and its table model. The grid writes cells directly; the view sees
+// structure changes at once while redraw is on, and in one reset when it comes back on.
+class GridModel : public QAbstractTableModel {
+public:
+    explicit GridModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Edits by the user: refused on locked cells and on text the cell cannot hold.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    int Rows() const { return m_rows; }
+    int Cols() const { return static_cast<int>(m_cols.size()); }
+    void SetRows(int rows);
+    void SetCols(int cols);
+    // 0-based access for the grid; callers check bounds.
+    GridColumn& Col(int c) { return m_cols[c]; }
+    const GridColumn& Col(int c) const { return m_cols[c]; }
+    QString Text(int c, int r) const;
+    bool Locked(int c, int r) const;
+    bool ColLocked(int c) const;
+    int Decimals(int c, int r) const;
+    // Stores an already normalised text and tells the view when it should know.
+    void Store(int c, int r, const QString& text);
+    // Re-rounds the number cells of a column (or one cell) after their decimals changed.
+    void Reformat(int c, int r);
+
+    // A column's header or its settings changed: the view repaints it when redraw allows.
+    void HeaderChanged(int c);
+    void ColumnChanged(int c);
+
+    bool LockAll() const { return m_lockAll; }
+    void SetLockAll(bool locked);
+    bool Redraw() const { return m_redraw; }
+    void SetRedraw(bool on);
+    // Called after a user edit has been stored.
+    std::function<void(int c, int r)> onUserChanged;
+    // Called after the view lost its shape in a reset, to put widths and hidden columns back.
+    std::function<void()> onReset;
+
+private:
+    void Touch(int c, int r);
+    void Publish();
+
+    std::vector<GridColumn> m_cols;
+    int m_rows = 0;
+    // The shape the view knows; differs from the real one only while redraw is off.
+    int m_shownRows = 0;
+    int m_shownCols = 0;
+    bool m_lockAll = false;
+    bool m_redraw = true;
+    bool m_dirty = false;
+};
+
+} // namespace zpp::controls::detail

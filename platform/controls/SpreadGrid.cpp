@@ -1,0 +1,463 @@
+#include "SpreadGrid.h"
+
+#include "GridDelegate.h"
+#include "GridModel.h"
+#include "platform/records/Error.h"
+#include "platform/records/Values.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace zpp::controls {
+
+using detail::GridColumn;
+using detail::GridModel;
+
+namespace {
+
+// The view asks before the current cell moves, so LeaveCell can keep it in place. Keys
+// and clicks ask up front (a refused click must not select either); any other move is
+// asked for by the selection model below.
+class GridView : public QTableView {
+public:
+    GridView(SpreadGrid* grid, QWidget* parent) : QTableView(parent), m_grid(grid) {}
+
+    bool AllowMove(const QModelIndex& to) {
+        const QModelIndex from = currentIndex();
+        if (m_programMove || !to.isValid() || !from.isValid() || to == from)
+            return true;
+        if (m_approved.isValid() && m_approved == to) {
+            m_approved = QPersistentModelIndex();
+            return true;
+        }
+        bool cancel = false;
+        Q_EMIT m_grid->LeaveCell(from.column() + 1, from.row() + 1, to.column() + 1, to.row() + 1, &cancel);
+        return !cancel;
+    }
+
+    // Moves made by the program itself skip LeaveCell.
+    template <class F> void ProgramMove(F&& move) {
+        const bool was = m_programMove;
+        m_programMove = true;
+        move();
+        m_programMove = was;
+    }
+
+    void LayOutNow() { executeDelayedItemsLayout(); }
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        const QModelIndex to = QTableView::moveCursor(action, modifiers);
+        if (!to.isValid() || to == currentIndex())
+            return to;
+        if (!AllowMove(to))
+            return currentIndex();
+        m_approved = to;
+        return to;
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        m_swallowRelease = false;
+        const QModelIndex to = indexAt(event->position().toPoint());
+        if (to.isValid() && to != currentIndex()) {
+            if (!AllowMove(to)) {
+                m_swallowRelease = true;
+                event->accept();
+                return;
+            }
+            m_approved = to;
+        }
+        QTableView::mousePressEvent(event);
+        m_approved = QPersistentModelIndex();
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (m_swallowRelease)
+            return;
+        QTableView::mouseMoveEvent(event);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (m_swallowRelease) {
+            m_swallowRelease = false;
+            event->accept();
+            return;
+        }
+        QTableView::mouseReleaseEvent(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        // Keys left over by an open editor arrive here too; those are not the grid's.
+        if (state() != EditingState) {
+            bool handled = false;
+            Q_EMIT m_grid->KeyDown(event->key(), event->modifiers(), &handled);
+            if (handled) {
+                event->accept();
+                return;
+            }
+        }
+        m_approved = QPersistentModelIndex();
+        QTableView::keyPressEvent(event);
+        m_approved = QPersistentModelIndex();
+    }
+
+private:
+    SpreadGrid* m_grid;
+    QPersistentModelIndex m_approved;
+    bool m_programMove = false;
+    bool m_swallowRelease = false;
+};
+
+class GridSelection : public QItemSelectionModel {
+public:
+    GridSelection(QAbstractItemModel* model, GridView* view)
+        : QItemSelectionModel(model, view), m_view(view) {}
+
+    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
+        if (m_view->AllowMove(index))
+            QItemSelectionModel::setCurrentIndex(index, command);
+    }
+
+private:
+    GridView* m_view;
+};
+
+} // namespace
+
+struct SpreadGrid::Impl {
+    GridModel* model = nullptr;
+    GridView* view = nullptr;
+    bool applyingWidths = false;
+    // The active cell across a model reset, which forgets it (0-based; -1 when none).
+    int keepCol = -1;
+    int keepRow = -1;
+    bool keepSet = false;
+
+    bool HasCol(int col) const { return col >= 1 && col <= model->Cols(); }
+    bool HasCell(int col, int row) const { return HasCol(col) && row >= 1 && row <= model->Rows(); }
+
+    double CharWidth() const {
+        const QFontMetricsF fm(view->font());
+        static const QString sample = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+        return fm.horizontalAdvance(sample) / sample.size();
+    }
+    static constexpr int kPadding = 6;
+
+    void ApplyColumn(int c) {
+        if (c >= view->model()->columnCount())
+            return;
+        const GridColumn& col = model->Col(c);
+        applyingWidths = true;
+        view->setColumnHidden(c, col.hidden);
+        if (!col.hidden)
+            view->setColumnWidth(c, std::max(0, qRound(col.width * CharWidth()) + kPadding));
+        applyingWidths = false;
+    }
+
+    void ApplyColumns() {
+        for (int c = 0; c < model->Cols(); ++c)
+            ApplyColumn(c);
+    }
+};
+
+SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl>()) {
+    d->model = new GridModel(this);
+    d->view = new GridView(this, this);
+    QTableView* view = d->view;
+    view->setModel(d->model);
+    QItemSelectionModel* old = view->selectionModel();
+    view->setSelectionModel(new GridSelection(d->model, d->view));
+    delete old;
+    view->setItemDelegate(new detail::GridDelegate(d->model, this, view));
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                          QAbstractItemView::AnyKeyPressed);
+    view->setWordWrap(false);
+
+    // Fixed row heights keep resets and scrolling independent of the row count.
+    QHeaderView* rows = view->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(8);
+    rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    view->horizontalHeader()->setHighlightSections(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    setFocusProxy(view);
+    SetAccessibleName(QCoreApplication::translate("SpreadGrid", "表格"));
+
+    d->model->onUserChanged = [this](int col, int row) { Q_EMIT Changed(col, row); };
+    d->model->onReset = [this] {
+        d->ApplyColumns();
+        if (d->keepCol >= 0 && d->keepCol < d->model->Cols() && d->keepRow < d->model->Rows()) {
+            const QModelIndex i = d->model->index(d->keepRow, d->keepCol);
+            d->view->ProgramMove(
+                [&] { d->view->selectionModel()->setCurrentIndex(i, QItemSelectionModel::NoUpdate); });
+        }
+        d->keepCol = d->keepRow = -1;
+        d->keepSet = false;
+    };
+    connect(d->model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        if (d->keepSet)
+            return;
+        const QModelIndex i = d->view->currentIndex();
+        d->keepCol = i.isValid() ? i.column() : -1;
+        d->keepRow = i.isValid() ? i.row() : -1;
+    });
+    connect(view, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex& i) { Q_EMIT Clicked(i.column() + 1, i.row() + 1); });
+    connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int c, int, int size) {
+        // Remember widths the user drags, in the grid's own unit.
+        if (d->applyingWidths || c >= d->model->Cols() || size <= 0 || d->model->Col(c).hidden)
+            return;
+        d->model->Col(c).width = std::max(0.0, (size - Impl::kPadding) / d->CharWidth());
+    });
+}
+
+SpreadGrid::~SpreadGrid() = default;
+
+int SpreadGrid::MaxCols() const {
+    return d->model->Cols();
+}
+
+void SpreadGrid::SetMaxCols(int cols) {
+    d->model->SetCols(cols);
+}
+
+int SpreadGrid::MaxRows() const {
+    return d->model->Rows();
+}
+
+void SpreadGrid::SetMaxRows(int rows) {
+    d->model->SetRows(rows);
+}
+
+QString SpreadGrid::HeaderText(int col) const {
+    return d->HasCol(col) ? d->model->Col(col - 1).header : QString();
+}
+
+void SpreadGrid::SetHeaderText(int col, const QString& text) {
+    if (!d->HasCol(col))
+        return;
+    d->model->Col(col - 1).header = text;
+    d->model->HeaderChanged(col - 1);
+}
+
+double SpreadGrid::ColWidth(int col) const {
+    return d->HasCol(col) ? d->model->Col(col - 1).width : 0;
+}
+
+void SpreadGrid::SetColWidth(int col, double width) {
+    if (!d->HasCol(col))
+        return;
+    d->model->Col(col - 1).width = std::max(0.0, width);
+    d->ApplyColumn(col - 1);
+}
+
+bool SpreadGrid::ColHidden(int col) const {
+    return d->HasCol(col) && d->model->Col(col - 1).hidden;
+}
+
+void SpreadGrid::SetColHidden(int col, bool hidden) {
+    if (!d->HasCol(col))
+        return;
+    d->model->Col(col - 1).hidden = hidden;
+    d->ApplyColumn(col - 1);
+}
+
+void SpreadGrid::SetRowHeight(int pixels) {
+    QHeaderView* rows = d->view->verticalHeader();
+    rows->setMinimumSectionSize(std::min(rows->minimumSectionSize(), std::max(pixels, 1)));
+    rows->setDefaultSectionSize(std::max(pixels, 1));
+}
+
+CellType SpreadGrid::ColCellType(int col) const {
+    return d->HasCol(col) ? d->model->Col(col - 1).type : CellType::Text;
+}
+
+void SpreadGrid::SetColCellType(int col, CellType type) {
+    if (!d->HasCol(col))
+        return;
+    d->model->Col(col - 1).type = type;
+    d->model->ColumnChanged(col - 1);
+}
+
+void SpreadGrid::SetColDecimals(int col, int decimals) {
+    if (!d->HasCol(col))
+        return;
+    d->model->Col(col - 1).decimals = std::clamp(decimals, 0, 10);
+    d->model->Reformat(col - 1, -1);
+}
+
+void SpreadGrid::SetColMin(int col, double min) {
+    if (d->HasCol(col))
+        d->model->Col(col - 1).min = min;
+}
+
+void SpreadGrid::SetColMax(int col, double max) {
+    if (d->HasCol(col))
+        d->model->Col(col - 1).max = max;
+}
+
+void SpreadGrid::SetColAlign(int col, HAlign align) {
+    if (!d->HasCol(col))
+        return;
+    d->model->Col(col - 1).align = align;
+    d->model->ColumnChanged(col - 1);
+}
+
+void SpreadGrid::SetLockAll(bool locked) {
+    d->model->SetLockAll(locked);
+}
+
+void SpreadGrid::SetColLock(int col, bool locked) {
+    if (d->HasCol(col))
+        d->model->Col(col - 1).lock = locked ? 1 : 0;
+}
+
+bool SpreadGrid::ColLocked(int col) const {
+    return d->HasCol(col) ? d->model->ColLocked(col - 1) : d->model->LockAll();
+}
+
+void SpreadGrid::SetCellLock(int col, int row, bool locked) {
+    if (!d->HasCell(col, row))
+        return;
+    auto& locks = d->model->Col(col - 1).cellLock;
+    if (locks.empty())
+        locks.assign(d->model->Rows(), -1);
+    locks[row - 1] = locked ? 1 : 0;
+}
+
+bool SpreadGrid::CellLocked(int col, int row) const {
+    return d->HasCell(col, row) ? d->model->Locked(col - 1, row - 1) : ColLocked(col);
+}
+
+void SpreadGrid::SetCellDecimals(int col, int row, int decimals) {
+    if (!d->HasCell(col, row))
+        return;
+    auto& decs = d->model->Col(col - 1).cellDecimals;
+    if (decs.empty())
+        decs.assign(d->model->Rows(), -1);
+    decs[row - 1] = static_cast<qint8>(std::clamp(decimals, 0, 10));
+    d->model->Reformat(col - 1, row - 1);
+}
+
+int SpreadGrid::CellDecimals(int col, int row) const {
+    return d->HasCell(col, row) ? d->model->Decimals(col - 1, row - 1) : 0;
+}
+
+QString SpreadGrid::Text(int col, int row) const {
+    return d->HasCell(col, row) ? d->model->Text(col - 1, row - 1) : QString();
+}
+
+void SpreadGrid::SetText(int col, int row, const QString& text) {
+    if (!d->HasCell(col, row))
+        throw Error(QStringLiteral("单元格（第 %1 列，第 %2 行）不在表格内").arg(col).arg(row));
+    const GridColumn& c = d->model->Col(col - 1);
+    const auto normal = detail::NormaliseCell(c.type, d->model->Decimals(col - 1, row - 1), text);
+    if (!normal)
+        throw Error(
+            QStringLiteral("单元格（第 %1 列，第 %2 行）不能接受“%3”").arg(col).arg(row).arg(text.left(40)));
+    d->model->Store(col - 1, row - 1, *normal);
+}
+
+void SpreadGrid::SetDate(int col, int row, const QDate& date) {
+    SetText(col, row, values::DisplayDate(date));
+}
+
+int SpreadGrid::ActiveCol() const {
+    if (d->keepSet)
+        return d->keepCol + 1;
+    const QModelIndex i = d->view->currentIndex();
+    return i.isValid() ? i.column() + 1 : 0;
+}
+
+int SpreadGrid::ActiveRow() const {
+    if (d->keepSet)
+        return d->keepRow + 1;
+    const QModelIndex i = d->view->currentIndex();
+    return i.isValid() ? i.row() + 1 : 0;
+}
+
+void SpreadGrid::SetActiveCell(int col, int row) {
+    if (!d->HasCell(col, row))
+        return;
+    if (!d->model->Redraw()) {
+        // The view does not know the new shape yet; the reset puts the cell back.
+        if (col - 1 >= d->model->columnCount() || row - 1 >= d->model->rowCount()) {
+            d->keepCol = col - 1;
+            d->keepRow = row - 1;
+            d->keepSet = true;
+            return;
+        }
+    }
+    d->keepSet = false;
+    const QModelIndex i = d->model->index(row - 1, col - 1);
+    d->view->ProgramMove([&] { d->view->setCurrentIndex(i); });
+}
+
+QVector<RowBlock> SpreadGrid::SelectedRowBlocks() const {
+    QVector<RowBlock> blocks;
+    const QItemSelection selection = d->view->selectionModel()->selection();
+    for (const QItemSelectionRange& range : selection)
+        blocks.push_back({range.top() + 1, range.bottom() + 1});
+    std::sort(blocks.begin(), blocks.end(),
+              [](const RowBlock& a, const RowBlock& b) { return a.First < b.First; });
+    QVector<RowBlock> merged;
+    for (const RowBlock& b : blocks) {
+        if (!merged.isEmpty() && b.First <= merged.back().Last + 1)
+            merged.back().Last = std::max(merged.back().Last, b.Last);
+        else
+            merged.push_back(b);
+    }
+    return merged;
+}
+
+void SpreadGrid::SetRedraw(bool on) {
+    if (on == d->model->Redraw())
+        return;
+    if (!on) {
+        setUpdatesEnabled(false);
+        d->model->SetRedraw(false);
+        return;
+    }
+    d->model->SetRedraw(true);
+    setUpdatesEnabled(true);
+}
+
+bool SpreadGrid::Redraw() const {
+    return d->model->Redraw();
+}
+
+void SpreadGrid::ScrollToRow(int row) {
+    if (row < 1 || row > d->model->rowCount())
+        return;
+    d->view->LayOutNow();
+    QScrollBar* bar = d->view->verticalScrollBar();
+    if (d->view->verticalScrollMode() == QAbstractItemView::ScrollPerItem)
+        bar->setValue(row - 1);
+    else
+        bar->setValue(d->view->rowViewportPosition(row - 1) + bar->value());
+}
+
+QTableView* SpreadGrid::View() const {
+    return d->view;
+}
+
+void SpreadGrid::SetAccessibleName(const QString& name) {
+    setAccessibleName(name);
+    d->view->setAccessibleName(name);
+}
+
+} // namespace zpp::controls

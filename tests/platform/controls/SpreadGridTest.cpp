@@ -1,0 +1,423 @@
+#include "platform/controls/SpreadGrid.h"
+#include "platform/records/Error.h"
+
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace zpp;
+using namespace zpp::controls;
+
+namespace zpp::controls {
+void PrintTo(const RowBlock& b, std::ostream* os) {
+    *os << b.First << '-' << b.Last;
+}
+} // namespace zpp::controls
+
+namespace {
+
+enum Col { kText = 1, kNumber, kDate, kCheck };
+
+// Four columns, one of each type, ten rows; shown, so clicks and keys behave as for a user.
+class GridTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        grid.SetMaxCols(4);
+        grid.SetMaxRows(10);
+        grid.SetColCellType(kNumber, CellType::Number);
+        grid.SetColDecimals(kNumber, 2);
+        grid.SetColMin(kNumber, 0);
+        grid.SetColMax(kNumber, 100);
+        grid.SetColCellType(kDate, CellType::Date);
+        grid.SetColCellType(kCheck, CellType::CheckBox);
+        grid.resize(600, 400);
+        grid.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    }
+
+    QTableView* View() { return grid.View(); }
+    QModelIndex Index(int col, int row) { return View()->model()->index(row - 1, col - 1); }
+    QPoint Center(int col, int row) { return View()->visualRect(Index(col, row)).center(); }
+    void Click(int col, int row) {
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, Center(col, row));
+    }
+    QWidget* OpenEditor(int col, int row) {
+        grid.SetActiveCell(col, row);
+        View()->edit(Index(col, row));
+        return View()->indexWidget(Index(col, row));
+    }
+    // Enter commits through a queued call, as it does for a user.
+    void Commit(QWidget* editor) {
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+    QString FailureOf(int col, int row, const QString& text) {
+        try {
+            grid.SetText(col, row, text);
+        } catch (const Error& e) {
+            return e.Description();
+        }
+        return {};
+    }
+
+    SpreadGrid grid;
+};
+
+TEST_F(GridTest, SetTextNormalisesEachCellType) {
+    grid.SetText(kNumber, 1, " 7 ");
+    EXPECT_EQ(grid.Text(kNumber, 1), "7.00");
+    grid.SetText(kNumber, 1, "-1.236");
+    EXPECT_EQ(grid.Text(kNumber, 1), "-1.24") << "the range bounds editing, not the program";
+    grid.SetText(kNumber, 1, "");
+    EXPECT_EQ(grid.Text(kNumber, 1), "");
+
+    grid.SetText(kDate, 1, "2026/1/2");
+    EXPECT_EQ(grid.Text(kDate, 1), "2026-01-02");
+    grid.SetText(kDate, 1, "20261206");
+    EXPECT_EQ(grid.Text(kDate, 1), "2026-12-06");
+    grid.SetDate(kDate, 2, QDate(2026, 3, 4));
+    EXPECT_EQ(grid.Text(kDate, 2), "2026-03-04");
+    grid.SetText(kDate, 1, "");
+    EXPECT_EQ(grid.Text(kDate, 1), "");
+
+    EXPECT_EQ(grid.Text(kCheck, 1), "0") << "an untouched check box reads 0";
+    for (const auto& [in, out] :
+         {std::pair{"True", "1"}, {"-1", "1"}, {"0.0", "0"}, {"false", "0"}, {"2.5", "1"}, {"", "0"}}) {
+        grid.SetText(kCheck, 1, in);
+        EXPECT_EQ(grid.Text(kCheck, 1), out) << in;
+    }
+
+    grid.SetText(kText, 1, "  钢板 12 ");
+    EXPECT_EQ(grid.Text(kText, 1), "  钢板 12 ") << "text cells keep what they get";
+}
+
+TEST_F(GridTest, TextACellCannotHoldFailsNamingTheCell) {
+    grid.SetText(kNumber, 3, "5");
+    for (const char* bad : {"abc", "12abc", "1,5", "1e999"})
+        EXPECT_NE(FailureOf(kNumber, 3, bad), "") << bad;
+    EXPECT_EQ(grid.Text(kNumber, 3), "5.00") << "a refused text leaves the cell alone";
+    EXPECT_NE(FailureOf(kDate, 3, "2026-02-30"), "");
+    EXPECT_NE(FailureOf(kDate, 3, "06/12/2026"), "");
+    EXPECT_NE(FailureOf(kCheck, 3, "yes"), "");
+
+    const QString message = FailureOf(kDate, 3, "明天");
+    EXPECT_TRUE(message.contains("3") && message.contains(QString::number(kDate)) && message.contains("明天"))
+        << message.toStdString();
+    EXPECT_THROW(grid.SetText(5, 1, "x"), Error);
+    EXPECT_THROW(grid.SetText(1, 11, "x"), Error);
+    EXPECT_EQ(grid.Text(5, 1), "");
+}
+
+TEST_F(GridTest, CellLockOverridesColumnLockOverridesLockAll) {
+    EXPECT_FALSE(grid.CellLocked(kText, 1));
+    grid.SetLockAll(true);
+    EXPECT_TRUE(grid.CellLocked(kText, 1));
+    EXPECT_TRUE(grid.ColLocked(kText));
+    grid.SetColLock(kNumber, false);
+    EXPECT_FALSE(grid.CellLocked(kNumber, 1)) << "an unlocked column beats lock-all";
+    grid.SetCellLock(kNumber, 2, true);
+    EXPECT_TRUE(grid.CellLocked(kNumber, 2));
+    grid.SetCellLock(kText, 3, false);
+    EXPECT_FALSE(grid.CellLocked(kText, 3)) << "an unlocked cell beats its locked column";
+    grid.SetLockAll(false);
+    grid.SetColLock(kDate, true);
+    EXPECT_TRUE(grid.CellLocked(kDate, 5));
+    EXPECT_FALSE(grid.CellLocked(kText, 5));
+    EXPECT_FALSE(View()->model()->flags(Index(kDate, 5)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(View()->model()->flags(Index(kText, 5)) & Qt::ItemIsEditable);
+}
+
+TEST_F(GridTest, CellDecimalsOverrideTheColumnAndReRound) {
+    grid.SetCellDecimals(kNumber, 2, 0);
+    grid.SetText(kNumber, 1, "3.7");
+    grid.SetText(kNumber, 2, "3.7");
+    EXPECT_EQ(grid.Text(kNumber, 1), "3.70");
+    EXPECT_EQ(grid.Text(kNumber, 2), "4");
+    EXPECT_EQ(grid.CellDecimals(kNumber, 2), 0);
+    EXPECT_EQ(grid.CellDecimals(kNumber, 1), 2);
+
+    grid.SetCellDecimals(kNumber, 1, 3);
+    EXPECT_EQ(grid.Text(kNumber, 1), "3.700");
+    grid.SetText(kNumber, 3, "1.5");
+    grid.SetColDecimals(kNumber, 1);
+    EXPECT_EQ(grid.Text(kNumber, 3), "1.5");
+    EXPECT_EQ(grid.Text(kNumber, 1), "3.700") << "cells with their own decimals keep them";
+}
+
+TEST_F(GridTest, RowAndColumnCountsChangeWithoutLosingData) {
+    grid.SetText(kText, 10, "last");
+    grid.SetText(kCheck, 10, "1");
+    grid.SetCellLock(kText, 10, true);
+    grid.SetMaxRows(1000);
+    EXPECT_EQ(View()->model()->rowCount(), 1000);
+    EXPECT_EQ(grid.Text(kText, 10), "last");
+    EXPECT_TRUE(grid.CellLocked(kText, 10));
+    EXPECT_EQ(grid.Text(kText, 11), "");
+    EXPECT_EQ(grid.Text(kCheck, 11), "0");
+    EXPECT_FALSE(grid.CellLocked(kText, 11));
+
+    grid.SetMaxRows(10);
+    EXPECT_EQ(grid.Text(kText, 10), "last");
+    grid.SetMaxRows(9);
+    grid.SetMaxRows(10);
+    EXPECT_EQ(grid.Text(kText, 10), "") << "a dropped row comes back empty";
+
+    grid.SetMaxCols(6);
+    EXPECT_EQ(View()->model()->columnCount(), 6);
+    EXPECT_EQ(grid.ColCellType(6), CellType::Text);
+    grid.SetText(6, 2, "new");
+    grid.SetMaxCols(3);
+    EXPECT_EQ(grid.MaxCols(), 3);
+    EXPECT_EQ(grid.Text(6, 2), "");
+}
+
+TEST_F(GridTest, EditorsMatchTheCellTypeAndLockedCellsGetNone) {
+    QSignalSpy starting(&grid, &SpreadGrid::EditStarting);
+    QSignalSpy changed(&grid, &SpreadGrid::Changed);
+
+    auto* date = qobject_cast<QDateEdit*>(OpenEditor(kDate, 1));
+    ASSERT_TRUE(date);
+    EXPECT_TRUE(date->calendarPopup());
+    EXPECT_EQ(starting.takeFirst(), (QVariantList{kDate, 1}));
+    date->setDate(QDate(2026, 5, 17));
+    QTest::keyClicks(date, "abc"); // not a date: the editor keeps its date
+    EXPECT_EQ(date->date(), QDate(2026, 5, 17));
+    Commit(date);
+    EXPECT_EQ(grid.Text(kDate, 1), "2026-05-17");
+    EXPECT_EQ(changed.takeFirst(), (QVariantList{kDate, 1}));
+
+    grid.SetCellLock(kText, 2, true);
+    EXPECT_EQ(OpenEditor(kText, 2), nullptr);
+    grid.SetColLock(kDate, true);
+    EXPECT_EQ(OpenEditor(kDate, 2), nullptr);
+    EXPECT_EQ(starting.count(), 0) << "no EditStarting for locked cells";
+
+    // A handler may refuse the edit by locking the cell.
+    auto refuse = QObject::connect(&grid, &SpreadGrid::EditStarting, &grid,
+                                   [&](int c, int r) { grid.SetCellLock(c, r, true); });
+    EXPECT_EQ(OpenEditor(kText, 3), nullptr);
+    QObject::disconnect(refuse);
+    EXPECT_TRUE(changed.isEmpty());
+}
+
+TEST_F(GridTest, NumberEditorRefusesWhatTheColumnCannotTake) {
+    QSignalSpy changed(&grid, &SpreadGrid::Changed);
+    grid.SetText(kNumber, 4, "50");
+    auto* edit = qobject_cast<QLineEdit*>(OpenEditor(kNumber, 4));
+    ASSERT_TRUE(edit);
+    for (const char* bad : {"150", "-1", "abc"}) {
+        edit->setText(bad);
+        Commit(edit);
+        EXPECT_EQ(View()->indexWidget(Index(kNumber, 4)), edit) << bad << ": the editor stays open";
+        EXPECT_EQ(grid.Text(kNumber, 4), "50.00");
+    }
+    EXPECT_TRUE(changed.isEmpty());
+    edit->setText("12.5");
+    Commit(edit);
+    EXPECT_EQ(grid.Text(kNumber, 4), "12.50");
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.takeFirst(), (QVariantList{kNumber, 4}));
+}
+
+TEST_F(GridTest, CommittingTextEmitsChangedOnlyWhenTheTextChanged) {
+    QSignalSpy changed(&grid, &SpreadGrid::Changed);
+    auto* edit = qobject_cast<QLineEdit*>(OpenEditor(kText, 5));
+    ASSERT_TRUE(edit);
+    Commit(edit);
+    EXPECT_TRUE(changed.isEmpty());
+    edit = qobject_cast<QLineEdit*>(OpenEditor(kText, 5));
+    edit->setText("备注");
+    Commit(edit);
+    EXPECT_EQ(grid.Text(kText, 5), "备注");
+    EXPECT_EQ(changed.takeFirst(), (QVariantList{kText, 5}));
+}
+
+TEST_F(GridTest, CheckBoxesToggleBySpaceAndClickUnlessLocked) {
+    QSignalSpy changed(&grid, &SpreadGrid::Changed);
+    grid.SetActiveCell(kCheck, 1);
+    QTest::keyClick(View(), Qt::Key_Space);
+    EXPECT_EQ(grid.Text(kCheck, 1), "1");
+    QTest::keyClick(View(), Qt::Key_Space);
+    EXPECT_EQ(grid.Text(kCheck, 1), "0");
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed.at(0), (QVariantList{kCheck, 1}));
+
+    Click(kCheck, 3);
+    EXPECT_EQ(grid.Text(kCheck, 3), "1");
+    EXPECT_EQ(grid.ActiveRow(), 3);
+    EXPECT_EQ(changed.count(), 3);
+
+    grid.SetCellLock(kCheck, 3, true);
+    Click(kCheck, 3);
+    QTest::keyClick(View(), Qt::Key_Space);
+    EXPECT_EQ(grid.Text(kCheck, 3), "1");
+    EXPECT_EQ(changed.count(), 3);
+    EXPECT_EQ(OpenEditor(kCheck, 4), nullptr) << "check boxes have no editor";
+}
+
+TEST_F(GridTest, LeaveCellCanKeepTheActiveCell) {
+    QList<QList<int>> asked;
+    bool refuse = true;
+    QObject::connect(&grid, &SpreadGrid::LeaveCell, &grid, [&](int c, int r, int nc, int nr, bool* cancel) {
+        asked.append({c, r, nc, nr});
+        *cancel = refuse;
+    });
+    QSignalSpy clicked(&grid, &SpreadGrid::Clicked);
+    grid.SetActiveCell(kText, 1);
+    EXPECT_TRUE(asked.isEmpty()) << "moves by the program are not asked about";
+
+    QTest::keyClick(View(), Qt::Key_Down);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], (QList<int>{kText, 1, kText, 2}));
+    EXPECT_EQ(grid.ActiveRow(), 1);
+    Click(kNumber, 3);
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(grid.ActiveCol(), kText);
+    EXPECT_EQ(grid.ActiveRow(), 1);
+    EXPECT_TRUE(clicked.isEmpty()) << "a refused click is no click";
+    EXPECT_EQ(grid.SelectedRowBlocks(), (QVector<RowBlock>{{1, 1}})) << "nor does it select";
+
+    refuse = false;
+    QTest::keyClick(View(), Qt::Key_Down);
+    EXPECT_EQ(grid.ActiveRow(), 2);
+    Click(kNumber, 3);
+    EXPECT_EQ(grid.ActiveCol(), kNumber);
+    EXPECT_EQ(grid.ActiveRow(), 3);
+    EXPECT_EQ(asked.size(), 4) << "each move is asked about once";
+    EXPECT_EQ(clicked.takeFirst(), (QVariantList{kNumber, 3}));
+}
+
+TEST_F(GridTest, KeyDownSeesKeysBeforeTheViewButNotInsideAnEditor) {
+    QList<int> keys;
+    QObject::connect(&grid, &SpreadGrid::KeyDown, &grid, [&](int key, Qt::KeyboardModifiers, bool* handled) {
+        keys.append(key);
+        *handled = key == Qt::Key_Down;
+    });
+    grid.SetActiveCell(kText, 1);
+    QTest::keyClick(View(), Qt::Key_F6);
+    QTest::keyClick(View(), Qt::Key_F7);
+    EXPECT_EQ(keys, (QList<int>{Qt::Key_F6, Qt::Key_F7}));
+    QTest::keyClick(View(), Qt::Key_Down);
+    EXPECT_EQ(grid.ActiveRow(), 1) << "a handled key is swallowed";
+    QTest::keyClick(View(), Qt::Key_Right);
+    EXPECT_EQ(grid.ActiveCol(), kNumber) << "unhandled keys work as usual";
+
+    keys.clear();
+    QWidget* editor = OpenEditor(kText, 2);
+    ASSERT_TRUE(editor);
+    QTest::keyClick(editor, Qt::Key_F6);
+    EXPECT_TRUE(keys.isEmpty());
+}
+
+TEST_F(GridTest, SelectedRowBlocksMergeOverlappingAndAdjacentRanges) {
+    QItemSelectionModel* sel = View()->selectionModel();
+    auto select = [&](int col, int first, int last) {
+        sel->select(QItemSelection(Index(col, first), Index(col, last)), QItemSelectionModel::Select);
+    };
+    EXPECT_TRUE(grid.SelectedRowBlocks().isEmpty());
+    select(kText, 4, 6);
+    select(kNumber, 1, 2);
+    select(kCheck, 3, 3);
+    select(kText, 8, 8);
+    select(kText, 9, 10);
+    select(kDate, 9, 9);
+    EXPECT_EQ(grid.SelectedRowBlocks(), (QVector<RowBlock>{{1, 6}, {8, 10}}));
+}
+
+TEST_F(GridTest, HiddenColumnsAndWidthsSurviveAReset) {
+    grid.SetColWidth(kText, 20);
+    grid.SetColWidth(kNumber, 5);
+    EXPECT_DOUBLE_EQ(grid.ColWidth(kText), 20);
+    const int wide = View()->columnWidth(kText - 1);
+    EXPECT_GT(wide, View()->columnWidth(kNumber - 1) * 2);
+    grid.SetColHidden(kDate, true);
+    EXPECT_TRUE(View()->isColumnHidden(kDate - 1));
+
+    grid.SetRedraw(false);
+    grid.SetMaxRows(500); // the new shape reaches the view in a reset
+    grid.SetRedraw(true);
+    EXPECT_TRUE(grid.ColHidden(kDate));
+    EXPECT_TRUE(View()->isColumnHidden(kDate - 1));
+    EXPECT_EQ(View()->columnWidth(kText - 1), wide);
+
+    grid.SetColHidden(kDate, false);
+    EXPECT_FALSE(View()->isColumnHidden(kDate - 1));
+    EXPECT_GT(View()->columnWidth(kDate - 1), 0);
+}
+
+TEST_F(GridTest, RedrawOffSendsNothingPerCellAndOneRefreshAfter) {
+    QAbstractItemModel* model = View()->model();
+    QSignalSpy data(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    grid.SetText(kText, 1, "a");
+    EXPECT_EQ(data.count(), 1) << "with redraw on a write shows at once";
+
+    data.clear();
+    grid.SetRedraw(false);
+    EXPECT_FALSE(grid.Redraw());
+    EXPECT_FALSE(View()->updatesEnabled());
+    for (int r = 1; r <= 10; ++r)
+        for (int c = kText; c <= kNumber; ++c)
+            grid.SetText(c, r, QString::number(r));
+    EXPECT_EQ(data.count(), 0);
+    grid.SetRedraw(true);
+    EXPECT_EQ(data.count(), 1);
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(model->data(Index(kNumber, 10)).toString(), "10.00");
+
+    grid.SetActiveCell(kNumber, 4);
+    grid.SetRedraw(false);
+    grid.SetMaxRows(20000);
+    for (int r = 1; r <= 20000; ++r)
+        grid.SetText(kText, r, QStringLiteral("行%1").arg(r));
+    EXPECT_EQ(model->rowCount(), 10) << "the view keeps the old shape until redraw is on";
+    grid.SetRedraw(true);
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(model->rowCount(), 20000);
+    EXPECT_EQ(model->data(Index(kText, 20000)).toString(), "行20000");
+    EXPECT_EQ(grid.ActiveCol(), kNumber);
+    EXPECT_EQ(grid.ActiveRow(), 4) << "the active cell outlives the reset";
+
+    grid.SetRedraw(false);
+    grid.SetMaxRows(30000);
+    grid.SetActiveCell(kText, 25000); // a row the view does not know yet
+    EXPECT_EQ(grid.ActiveRow(), 25000);
+    grid.SetRedraw(true);
+    EXPECT_EQ(View()->currentIndex(), Index(kText, 25000));
+    EXPECT_EQ(View()->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+}
+
+TEST_F(GridTest, DisplayRolesAlignmentAndAccessibility) {
+    QAbstractItemModel* model = View()->model();
+    grid.SetHeaderText(kNumber, "数量");
+    EXPECT_EQ(grid.HeaderText(kNumber), "数量");
+    EXPECT_EQ(model->headerData(kNumber - 1, Qt::Horizontal).toString(), "数量");
+
+    auto align = [&](int col) {
+        return Qt::Alignment(model->data(Index(col, 1), Qt::TextAlignmentRole).toInt());
+    };
+    EXPECT_TRUE(align(kNumber) & Qt::AlignRight);
+    EXPECT_TRUE(align(kCheck) & Qt::AlignHCenter);
+    EXPECT_TRUE(align(kText) & Qt::AlignLeft);
+    grid.SetColAlign(kText, HAlign::Right);
+    EXPECT_TRUE(align(kText) & Qt::AlignRight);
+
+    grid.SetText(kCheck, 1, "1");
+    EXPECT_EQ(model->data(Index(kCheck, 1), Qt::CheckStateRole).toInt(), Qt::Checked);
+    EXPECT_EQ(model->data(Index(kCheck, 1), Qt::DisplayRole).toString(), "") << "drawn as a box, not a digit";
+    EXPECT_NE(model->data(Index(kCheck, 1), Qt::AccessibleTextRole).toString(),
+              model->data(Index(kCheck, 2), Qt::AccessibleTextRole).toString());
+    grid.SetText(kText, 1, "螺栓");
+    EXPECT_EQ(model->data(Index(kText, 1), Qt::AccessibleTextRole).toString(), "螺栓");
+
+    EXPECT_FALSE(grid.accessibleName().isEmpty());
+    grid.SetAccessibleName("采购计划");
+    EXPECT_EQ(grid.accessibleName(), "采购计划");
+    EXPECT_EQ(View()->accessibleName(), "采购计划");
+}
+
+} // namespace
