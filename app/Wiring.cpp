@@ -3,7 +3,11 @@
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "services/access/AccessService.h"
+#include "services/planning/MrpDataService.h"
+#include "services/planning/PurchasePlanInfoService.h"
 #include "services/platform/PlatformServices.h"
+#include "services/profile/ProfileService.h"
+#include "services/profile/UserProfileService.h"
 
 #include <QCoreApplication>
 
@@ -22,9 +26,12 @@ void Wire(const store::SessionPtr& session) {
     services::RegisterPlatformServices();
     services::SharePropsService::SetProperty(QCoreApplication::applicationPid(),
                                              QStringLiteral("PropsString"), BuildPropsString(*session));
-    HostObjectFactory::Instance().Register(QString::fromLatin1(progid::GLData), [session] {
-        return std::make_shared<services::AccessService>(session);
-    });
+    RegisterService<services::AccessService>(progid::GLData, session);
+    RegisterService<services::PurchasePlanInfoService>(progid::PurchasePlanInfo, session);
+    RegisterService<services::MrpDataService>(progid::MrpDataServer, session);
+    RegisterService<services::ProfileService>(progid::Profile, session);
+    RegisterService<services::ProfileService>(progid::ProfileRead, session);
+    RegisterService<services::UserProfileService>(progid::UserProfileInfo, session);
 }
 
 } // namespace zpp::app

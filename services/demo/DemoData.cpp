@@ -1,8 +1,321 @@
 #include "DemoData.h"
 
+#include "platform/records/Values.h"
+
+#include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <random>
 
 namespace zpp::store {
+
+namespace {
+
+struct Category {
+    const char* Prefix;
+    int UnitId;
+    int QtyDecimals;
+    bool HasAuxProps;
+    double BasePrice;
+    std::vector<std::pair<const char*, std::vector<const char*>>> Items; // name and its models
+    std::vector<int> Suppliers;                                          // 1-based supplier numbers
+};
+
+const char* const kUnits[] = {"个", "件", "千克", "米", "箱", "套", "卷", "张", "升", "台"};
+const char* const kAuxProps[] = {"红色", "蓝色", "黑色", "白色", "A级", "B级"};
+
+struct SupplierDef {
+    const char* Name;
+    double TaxRate;
+    double CreditLine; // 0: no credit line
+    const char* CreditControl;
+};
+
+const SupplierDef kSuppliers[] = {
+    {"上海宏达五金有限公司", 13, 0, ""},
+    {"苏州恒信电子科技有限公司", 13, 0, ""},
+    {"无锡华强钢材贸易有限公司", 13, 0, ""},
+    {"宁波永盛紧固件有限公司", 13, 0, ""},
+    {"东莞联丰包装制品有限公司", 13, 5000, "3"},
+    {"杭州新安化工原料有限公司", 13, 0, ""},
+    {"深圳市创芯微电子有限公司", 13, 0, ""},
+    {"天津金鼎物资有限公司", 13, 20000, "2"},
+    {"佛山顺达塑胶制品厂", 3, 0, ""},
+    {"常州瑞丰机电设备有限公司", 13, 0, ""},
+    {"温州德力电器配件厂", 3, 0, ""},
+    {"南京恒通包装材料有限公司", 13, 0, ""},
+    {"青岛海丰化学品有限公司", 13, 0, ""},
+    {"合肥同创电子有限公司", 13, 0, ""},
+    {"厦门鑫源贸易有限公司", 9, 0, ""},
+    {"昆山精工模具有限公司", 13, 0, ""},
+    {"嘉兴华美纸业有限公司", 13, 0, ""},
+    {"武汉长江钢材经营部", 3, 0, ""},
+    {"成都蜀光电子元件有限公司", 13, 0, ""},
+    {"重庆渝发劳保用品有限公司", 3, 0, ""},
+};
+// Suppliers the user "buyer" may not use.
+const int kBuyerRefused[] = {7, 12, 19};
+constexpr qint16 kBuyerId = 2;
+
+std::vector<Category> Categories() {
+    return {
+        {"1.01",
+         3,
+         2,
+         false,
+         6.5,
+         {{"冷轧钢板", {"1.0mm×1250×2500", "1.5mm×1250×2500", "2.0mm×1250×2500"}},
+          {"镀锌钢板", {"0.8mm×1000×2000", "1.2mm×1250×2500"}},
+          {"不锈钢圆棒", {"304 Φ20", "304 Φ30"}},
+          {"角钢", {"50×50×5", "63×63×6"}}},
+         {3, 18, 8}},
+        {"1.02",
+         1,
+         0,
+         true,
+         0.35,
+         {{"贴片电阻", {"0603 10kΩ ±1%", "0805 4.7kΩ ±1%"}},
+          {"贴片电容", {"0805 10μF 25V", "0603 100nF 50V"}},
+          {"三极管", {"NPN SOT-23", "PNP SOT-23"}},
+          {"LED指示灯", {"3mm", "5mm"}},
+          {"晶振", {"8MHz HC-49S", "12MHz HC-49S"}},
+          {"32位单片机", {"LQFP48", "LQFP64"}}},
+         {2, 7, 14, 19}},
+        {"1.03",
+         1,
+         0,
+         false,
+         0.12,
+         {{"六角螺栓", {"M8×30 8.8级", "M10×40 8.8级", "M12×50 10.9级"}},
+          {"六角螺母", {"M8 镀锌", "M10 镀锌"}},
+          {"平垫圈", {"Φ8 镀锌", "Φ10 镀锌"}},
+          {"自攻螺钉", {"ST4.2×16", "ST3.5×13"}}},
+         {4, 1, 11}},
+        {"1.04",
+         2,
+         0,
+         true,
+         4.8,
+         {{"瓦楞纸箱", {"五层 600×400×400", "三层 400×300×300"}},
+          {"气泡膜", {"宽1.2m 双层"}},
+          {"封箱胶带", {"48mm×100m"}},
+          {"木托盘", {"1200×1000 熏蒸"}}},
+         {5, 12, 17}},
+        {"1.05",
+         3,
+         3,
+         false,
+         28.0,
+         {{"环氧树脂", {"E-44", "E-51"}}, {"固化剂", {"T31"}}, {"稀释剂", {"669"}}, {"工业酒精", {"95%"}}},
+         {6, 13}},
+        {"2.01",
+         6,
+         0,
+         false,
+         185.0,
+         {{"电机定子组件", {"Y2-90L", "Y2-100L"}},
+          {"控制板组件", {"V2.1", "V3.0"}},
+          {"外壳组件", {"铝合金 A型"}}},
+         {10, 16, 9}},
+        {"3.01",
+         1,
+         0,
+         false,
+         3.2,
+         {{"劳保手套", {"涤纶 浸胶"}}, {"防尘口罩", {"KN95"}}, {"工业抹布", {"纯棉 白色"}}},
+         {20, 15}},
+    };
+}
+
+struct ItemDef {
+    int Id;
+    int UnitId;
+    int QtyDecimals;
+    bool HasAuxProps;
+    double BasePrice;
+    std::vector<int> Suppliers;
+};
+
+double Round(double v, int decimals) {
+    const double f = std::pow(10.0, decimals);
+    return std::round(v * f) / f;
+}
+
+// The list price of a supplier for an item: suppliers differ by a few percent around the
+// item's base price; the first supplier of a category is the cheapest.
+double ListPrice(const ItemDef& item, int supplierRank) {
+    return Round(item.BasePrice * (1.0 + 0.04 * supplierRank), 4);
+}
+
+class Generator {
+public:
+    Generator(const Store& db, qlonglong entries, QDate today)
+        : m_db(db), m_entries(entries), m_today(today) {}
+
+    void Run() {
+        m_db.InTransaction([&] { MasterData(); });
+        Plans();
+    }
+
+private:
+    QString Day(int offset) const { return values::DisplayDate(m_today.addDays(offset)); }
+    int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
+
+    void MasterData() {
+        for (int i = 0; i < int(std::size(kUnits)); ++i)
+            m_db.Exec(QStringLiteral("INSERT INTO units (id, name) VALUES (?, ?)"),
+                      {i + 1, QString::fromUtf8(kUnits[i])});
+        for (int i = 0; i < int(std::size(kAuxProps)); ++i)
+            m_db.Exec(QStringLiteral("INSERT INTO aux_props (id, name) VALUES (?, ?)"),
+                      {i + 1, QString::fromUtf8(kAuxProps[i])});
+        for (int i = 0; i < int(std::size(kSuppliers)); ++i) {
+            const SupplierDef& s = kSuppliers[i];
+            m_db.Exec(
+                QStringLiteral("INSERT INTO suppliers (id, code, name, tax_rate, credit_line, credit_control)"
+                               " VALUES (?, ?, ?, ?, ?, ?)"),
+                {i + 1, SupplierCode(i + 1), QString::fromUtf8(s.Name), s.TaxRate,
+                 s.CreditLine > 0 ? QVariant(s.CreditLine) : QVariant(QMetaType::fromType<double>()),
+                 QString::fromLatin1(s.CreditControl)});
+        }
+        for (int n : kBuyerRefused)
+            m_db.Exec(QStringLiteral("INSERT INTO user_supplier_rights (user_id, supplier_code, may_use)"
+                                     " VALUES (?, ?, 0)"),
+                      {kBuyerId, SupplierCode(n)});
+
+        QSqlQuery item = m_db.Prepare(
+            QStringLiteral("INSERT INTO items (id, code, name, model, unit_id, qty_decimals, price_decimals)"
+                           " VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        QSqlQuery price = m_db.Prepare(QStringLiteral("INSERT INTO supplier_prices (supplier_id, item_id, "
+                                                      "unit_id, price, valid_from) VALUES (?, ?, ?, ?, ?)"));
+        int id = 0;
+        for (const Category& c : Categories()) {
+            int seq = 0;
+            for (const auto& [name, models] : c.Items) {
+                for (const char* model : models) {
+                    ItemDef def{++id,
+                                c.UnitId,
+                                c.QtyDecimals,
+                                c.HasAuxProps,
+                                Round(c.BasePrice * (0.6 + 0.15 * seq), 4),
+                                c.Suppliers};
+                    ++seq;
+                    m_db.Run(
+                        item,
+                        {def.Id,
+                         QStringLiteral("%1.%2").arg(QLatin1String(c.Prefix)).arg(seq, 3, 10, QChar(u'0')),
+                         QString::fromUtf8(name), QString::fromUtf8(model), def.UnitId, def.QtyDecimals, 4});
+                    for (int rank = 0; rank < int(def.Suppliers.size()); ++rank) {
+                        const double current = ListPrice(def, rank);
+                        // An older price, the one valid today, and for the preferred supplier
+                        // an announced rise that must not count yet.
+                        m_db.Run(price, {def.Suppliers[rank], def.Id, def.UnitId, Round(current * 0.97, 4),
+                                         Day(-200)});
+                        m_db.Run(price, {def.Suppliers[rank], def.Id, def.UnitId, current, Day(-30)});
+                        if (rank == 0)
+                            m_db.Run(price, {def.Suppliers[rank], def.Id, def.UnitId,
+                                             Round(current * 1.08, 4), Day(30)});
+                    }
+                    m_items.push_back(std::move(def));
+                }
+            }
+        }
+    }
+
+    static QString SupplierCode(int n) { return QStringLiteral("01.%1").arg(n, 3, 10, QChar(u'0')); }
+
+    double Quantity(const ItemDef& item) {
+        if (item.QtyDecimals == 0)
+            return Uniform(1, 40) * (item.BasePrice < 1 ? 100 : 5);
+        return Round(Uniform(500, 500000) / 100.0, item.QtyDecimals);
+    }
+
+    void Plans() {
+        const int daySpan = int(std::clamp<qlonglong>(m_entries / 40, 20, 3650));
+        QSqlQuery plan = m_db.Prepare(QStringLiteral(
+            "INSERT INTO purchase_plans (id, bill_no, bill_date, created_by) VALUES (?, ?, ?, 1)"));
+        QSqlQuery entry = m_db.Prepare(QStringLiteral(
+            "INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id, aux_prop_id, supplier_id, qty,"
+            " ordered_qty, unordered_qty, push_qty, price, discount_rate, tax_rate, finish_date, start_date, "
+            "memo,"
+            " source_no, close_mark) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        static const char* const memos[] = {"急件", "客户加急订单", "按图纸加工", "注意包装防潮", "分批到货"};
+        const bool progress = m_entries >= 100000;
+        qlonglong written = 0;
+        int planId = 0, sourceNo = 0;
+        std::optional<Store::Transaction> tx;
+        tx.emplace(m_db);
+        while (written < m_entries) {
+            ++planId;
+            const int size = int(std::min<qlonglong>(m_entries - written, Uniform(20, 60)));
+            // The first two plans are today's, so the first filter proposal lists dozens of entries.
+            const int offset = planId <= 2 ? 0 : Uniform(-daySpan, 3);
+            const QString date = Day(offset);
+            m_db.Run(plan, {planId, QStringLiteral("CGJY%1").arg(planId, 6, 10, QChar(u'0')), date});
+
+            // A plan covers a few items from several source orders, so entries of one item,
+            // property and supplier recur and a merge folds them.
+            std::vector<int> picks(std::max(2, size / 3));
+            for (int& p : picks)
+                p = Uniform(0, int(m_items.size()) - 1);
+            const int aux = Uniform(1, int(std::size(kAuxProps)));
+            const int firstSource = sourceNo + 1;
+            sourceNo += Uniform(2, 6);
+            for (int e = 1; e <= size; ++e) {
+                const ItemDef& item = m_items[picks[Uniform(0, int(picks.size()) - 1)]];
+                const int roll = Uniform(0, 99);
+                const int rank = roll < 85 ? 0 : 1; // every category has two suppliers or more
+                const bool noSupplier = roll >= 96;
+                const int supplierId = item.Suppliers[rank];
+                const double qty = Quantity(item);
+                const int state = Uniform(0, 99);
+                double ordered = 0;
+                QString close = QStringLiteral(""); // a null QString would bind as NULL
+                if (state >= 60 && state < 78)
+                    ordered = Round(qty * Uniform(2, 8) / 10.0, item.QtyDecimals);
+                else if (state >= 78 && state < 88) {
+                    close = QStringLiteral("Y");
+                    ordered = Uniform(0, 1) ? qty : Round(qty / 2, item.QtyDecimals);
+                } else if (state >= 88 && state < 93)
+                    ordered = qty;
+                const double unordered = qty - ordered;
+                const int start = offset + Uniform(0, 2);
+                const int lead = Uniform(3, 20);
+                m_db.Run(
+                    entry,
+                    {planId, e, date, item.Id,
+                     item.HasAuxProps ? QVariant(aux) : QVariant(QMetaType::fromType<int>()),
+                     noSupplier ? QVariant(QMetaType::fromType<int>()) : QVariant(supplierId), qty, ordered,
+                     unordered, close.isEmpty() ? unordered : 0.0, noSupplier ? 0.0 : ListPrice(item, rank),
+                     Uniform(0, 9) == 0 ? 5.0 : 0.0, noSupplier ? 0.0 : kSuppliers[supplierId - 1].TaxRate,
+                     Day(start + lead), Day(start),
+                     Uniform(0, 9) == 0 ? QString::fromUtf8(memos[Uniform(0, 4)]) : QStringLiteral(""),
+                     Uniform(0, 19) == 0
+                         ? QStringLiteral("")
+                         : QStringLiteral("XSDD%1").arg(Uniform(firstSource, sourceNo), 6, 10, QChar(u'0')),
+                     close});
+                ++written;
+                if (written % 10000 == 0) {
+                    tx->Commit();
+                    tx.emplace(m_db);
+                }
+                if (progress && written % 100000 == 0)
+                    std::fprintf(stderr, "plan entries: %lld of %lld\n", written, m_entries);
+            }
+        }
+        tx->Commit();
+    }
+
+    const Store& m_db;
+    qlonglong m_entries;
+    QDate m_today;
+    std::mt19937 m_rng{20240601};
+    std::vector<ItemDef> m_items;
+};
+
+} // namespace
 
 StorePtr GenerateStore(const QString& location, qlonglong planEntries) {
     const bool isUrl = location.contains(QStringLiteral("://"));
@@ -13,7 +326,16 @@ StorePtr GenerateStore(const QString& location, qlonglong planEntries) {
     if (!db->WasCreated())
         throw Error(
             QStringLiteral("%1 中已有采购计划数据库；生成演示数据只会创建新的数据库").arg(db->DisplayName()));
-    Q_UNUSED(planEntries);
+    try {
+        Generator(*db, planEntries, QDate::currentDate()).Run();
+    } catch (...) {
+        // A half-filled demo file would be opened as it is next time: remove it.
+        db.reset();
+        if (!isUrl)
+            for (const char* suffix : {"", "-wal", "-shm"})
+                QFile::remove(location + QLatin1String(suffix));
+        throw;
+    }
     return db;
 }
 

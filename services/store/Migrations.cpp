@@ -3,6 +3,184 @@
 namespace zpp::store {
 
 namespace {
+// Quantities, prices and rates must stay finite: SQLite turns NaN into NULL (caught by NOT NULL)
+// and PostgreSQL sorts NaN above every number, so one range check catches NaN and infinity in both.
+QString Finite(const QString& column) {
+    return QStringLiteral(" CHECK (%1 BETWEEN -1e300 AND 1e300)").arg(column);
+}
+
+// Dates are kept as "yyyy-MM-dd" text in both stores, so ranges and ordering compare alike.
+QString IsoDate(const QString& column) {
+    return QStringLiteral(" CHECK (length(%1) = 10 AND %1 BETWEEN '0001-01-01' AND '9999-12-31')")
+        .arg(column);
+}
+
+QStringList PlanningSchema() {
+    QStringList s;
+    s << QString("CREATE TABLE units ("
+                 " id INTEGER PRIMARY KEY,"
+                 " name TEXT NOT NULL UNIQUE)");
+    s << QString("CREATE TABLE items ("
+                 " id INTEGER PRIMARY KEY,"
+                 " code TEXT NOT NULL UNIQUE,"
+                 " name TEXT NOT NULL,"
+                 " model TEXT NOT NULL DEFAULT '',"
+                 " unit_id INTEGER NOT NULL REFERENCES units(id),"
+                 " qty_decimals INTEGER NOT NULL DEFAULT 4 CHECK (qty_decimals BETWEEN 0 AND 10),"
+                 " price_decimals INTEGER NOT NULL DEFAULT 4 CHECK (price_decimals BETWEEN 0 AND 10))");
+    s << QString("CREATE TABLE aux_props ("
+                 " id INTEGER PRIMARY KEY,"
+                 " name TEXT NOT NULL UNIQUE)");
+    // credit_control: '' no control, '2' warn, '3' forbid; a NULL credit line means no line.
+    s << QString("CREATE TABLE suppliers ("
+                 " id INTEGER PRIMARY KEY CHECK (id > 0),"
+                 " code TEXT NOT NULL UNIQUE,"
+                 " name TEXT NOT NULL,"
+                 " tax_rate {{real}} NOT NULL DEFAULT 13 CHECK (tax_rate BETWEEN 0 AND 100),"
+                 " credit_line {{real}}" +
+                 Finite("credit_line") +
+                 ","
+                 " credit_control TEXT NOT NULL DEFAULT '' CHECK (credit_control IN ('', '2', '3')))");
+    s << QString("CREATE TABLE supplier_prices ("
+                 " supplier_id INTEGER NOT NULL REFERENCES suppliers(id) ON DELETE CASCADE,"
+                 " item_id INTEGER NOT NULL REFERENCES items(id) ON DELETE CASCADE,"
+                 " unit_id INTEGER NOT NULL REFERENCES units(id),"
+                 " price {{real}} NOT NULL CHECK (price >= 0)" +
+                 Finite("price") + "," + " valid_from TEXT NOT NULL" + IsoDate("valid_from") +
+                 ","
+                 " PRIMARY KEY (supplier_id, item_id, valid_from))");
+    s << QString("CREATE TABLE purchase_plans ("
+                 " id INTEGER PRIMARY KEY CHECK (id > 0),"
+                 " bill_no TEXT NOT NULL UNIQUE,"
+                 " bill_date TEXT NOT NULL" +
+                 IsoDate("bill_date") +
+                 ","
+                 " created_by INTEGER REFERENCES users(id))");
+    // Entry IDs stay below 1000: the component orders merged members by interior ID * 1000 + entry ID.
+    s << QString("CREATE TABLE plan_entries ("
+                 " plan_id INTEGER NOT NULL REFERENCES purchase_plans(id) ON DELETE CASCADE,"
+                 " entry_id INTEGER NOT NULL CHECK (entry_id BETWEEN 1 AND 999),"
+                 " entry_date TEXT NOT NULL" +
+                 IsoDate("entry_date") +
+                 ","
+                 " item_id INTEGER NOT NULL REFERENCES items(id),"
+                 " aux_prop_id INTEGER REFERENCES aux_props(id),"
+                 " supplier_id INTEGER REFERENCES suppliers(id),"
+                 " qty {{real}} NOT NULL CHECK (qty >= 0)" +
+                 Finite("qty") +
+                 ","
+                 " ordered_qty {{real}} NOT NULL DEFAULT 0 CHECK (ordered_qty >= 0)" +
+                 Finite("ordered_qty") +
+                 ","
+                 " unordered_qty {{real}} NOT NULL" +
+                 Finite("unordered_qty") +
+                 ","
+                 " push_qty {{real}} NOT NULL DEFAULT 0 CHECK (push_qty >= 0)" +
+                 Finite("push_qty") +
+                 ","
+                 " price {{real}} NOT NULL DEFAULT 0 CHECK (price >= 0)" +
+                 Finite("price") +
+                 ","
+                 " discount_rate {{real}} NOT NULL DEFAULT 0 CHECK (discount_rate BETWEEN 0 AND 100),"
+                 " tax_rate {{real}} NOT NULL DEFAULT 0 CHECK (tax_rate BETWEEN 0 AND 100),"
+                 " finish_date TEXT" +
+                 IsoDate("finish_date") +
+                 ","
+                 " start_date TEXT" +
+                 IsoDate("start_date") +
+                 ","
+                 " memo TEXT NOT NULL DEFAULT '',"
+                 " source_no TEXT NOT NULL DEFAULT '',"
+                 " close_mark TEXT NOT NULL DEFAULT '',"
+                 " PRIMARY KEY (plan_id, entry_id),"
+                 " CHECK (unordered_qty = qty - ordered_qty))");
+    s << QString("CREATE INDEX plan_entries_date ON plan_entries (entry_date, plan_id, entry_id)");
+    s << QString("CREATE INDEX plan_entries_item ON plan_entries (item_id)");
+    s << QString("CREATE INDEX plan_entries_supplier ON plan_entries (supplier_id)");
+    s << QString("CREATE INDEX supplier_prices_item ON supplier_prices (item_id)");
+    // Orders are written by the push; each line remembers the plan entries it came from.
+    s << QString("CREATE TABLE purchase_orders ("
+                 " id {{autoid}},"
+                 " bill_no TEXT NOT NULL UNIQUE,"
+                 " bill_date TEXT NOT NULL" +
+                 IsoDate("bill_date") +
+                 ","
+                 " supplier_id INTEGER NOT NULL REFERENCES suppliers(id),"
+                 " created_by INTEGER REFERENCES users(id),"
+                 " created_at TEXT NOT NULL,"
+                 " closed INTEGER NOT NULL DEFAULT 0 CHECK (closed IN (0, 1)))");
+    s << QString("CREATE INDEX purchase_orders_creator ON purchase_orders (created_by)");
+    s << QString("CREATE INDEX purchase_orders_supplier ON purchase_orders (supplier_id)");
+    s << QString("CREATE TABLE purchase_order_lines ("
+                 " order_id BIGINT NOT NULL REFERENCES purchase_orders(id) ON DELETE CASCADE,"
+                 " line_no INTEGER NOT NULL CHECK (line_no > 0),"
+                 " item_id INTEGER NOT NULL REFERENCES items(id),"
+                 " aux_prop_id INTEGER REFERENCES aux_props(id),"
+                 " unit_id INTEGER NOT NULL REFERENCES units(id),"
+                 " qty {{real}} NOT NULL CHECK (qty >= 0)" +
+                 Finite("qty") +
+                 ","
+                 " price {{real}} NOT NULL DEFAULT 0 CHECK (price >= 0)" +
+                 Finite("price") +
+                 ","
+                 " discount_rate {{real}} NOT NULL DEFAULT 0 CHECK (discount_rate BETWEEN 0 AND 100),"
+                 " tax_rate {{real}} NOT NULL DEFAULT 0 CHECK (tax_rate BETWEEN 0 AND 100),"
+                 " finish_date TEXT" +
+                 IsoDate("finish_date") +
+                 ","
+                 " memo TEXT NOT NULL DEFAULT '',"
+                 " PRIMARY KEY (order_id, line_no))");
+    s << QString("CREATE TABLE purchase_order_line_sources ("
+                 " order_id BIGINT NOT NULL,"
+                 " line_no INTEGER NOT NULL,"
+                 " plan_id INTEGER NOT NULL,"
+                 " entry_id INTEGER NOT NULL,"
+                 " qty {{real}} NOT NULL CHECK (qty >= 0)" +
+                 Finite("qty") +
+                 ","
+                 " PRIMARY KEY (order_id, line_no, plan_id, entry_id),"
+                 " FOREIGN KEY (order_id, line_no) REFERENCES purchase_order_lines(order_id, line_no)"
+                 " ON DELETE CASCADE,"
+                 " FOREIGN KEY (plan_id, entry_id) REFERENCES plan_entries(plan_id, entry_id))");
+    s << QString("CREATE INDEX purchase_order_line_sources_entry ON purchase_order_line_sources "
+                 "(plan_id, entry_id)");
+    s << QString("CREATE TABLE system_settings ("
+                 " section TEXT NOT NULL,"
+                 " key TEXT NOT NULL,"
+                 " value TEXT NOT NULL,"
+                 " PRIMARY KEY (section, key))");
+    s << QString("INSERT INTO system_settings (section, key, value) VALUES"
+                 " ('IC', 'PrecisionOfDiscountRate', '2')");
+    s << QString("CREATE TABLE user_profiles ("
+                 " user_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,"
+                 " section TEXT NOT NULL,"
+                 " key TEXT NOT NULL,"
+                 " value TEXT NOT NULL,"
+                 " PRIMARY KEY (user_id, section, key))");
+    s << QString("CREATE TABLE report_formats ("
+                 " user_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,"
+                 " report_id INTEGER NOT NULL,"
+                 " format_key TEXT NOT NULL,"
+                 " value TEXT NOT NULL,"
+                 " PRIMARY KEY (user_id, report_id, format_key))");
+    // saved_seq orders the saves of one user, so "the scheme saved last" is well defined.
+    s << QString("CREATE TABLE filter_schemes ("
+                 " id {{autoid}},"
+                 " user_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,"
+                 " report_id INTEGER NOT NULL,"
+                 " name TEXT NOT NULL,"
+                 " next_choose INTEGER NOT NULL DEFAULT 0 CHECK (next_choose IN (0, 1)),"
+                 " saved_seq BIGINT NOT NULL DEFAULT 0,"
+                 " UNIQUE (user_id, report_id, name))");
+    s << QString("CREATE TABLE filter_scheme_values ("
+                 " scheme_id BIGINT NOT NULL REFERENCES filter_schemes(id) ON DELETE CASCADE,"
+                 " key TEXT NOT NULL,"
+                 " value TEXT,"
+                 " seq INTEGER NOT NULL,"
+                 " PRIMARY KEY (scheme_id, key))");
+    return s;
+}
+
 QVector<Migration> Build() {
     QVector<Migration> all;
     all.push_back(
@@ -41,6 +219,9 @@ QVector<Migration> Build() {
              QStringLiteral("INSERT INTO user_rights (user_id, subsystem, module, granted_mask) VALUES"
                             " (1, 1006, 13, 2147483647), (2, 1006, 13, 2147418107)"),
          }});
+    all.push_back(
+        {2, QStringLiteral("items, suppliers, price lists, purchase plans, orders, settings, profiles"),
+         PlanningSchema()});
     return all;
 }
 } // namespace

@@ -1,0 +1,39 @@
+#include "PurchasePlanInfoService.h"
+
+#include "RptData.h"
+#include "platform/records/Values.h"
+
+namespace zpp::services {
+
+RecordListPtr PurchasePlanInfoService::GetRptData(const QString&, RecordPtr& conditions, const QString&,
+                                                  QString& billNo) {
+    return ReadRptData(*m_session->Db, RptFilter::FromConditions(conditions.get(), billNo));
+}
+
+QString PurchasePlanInfoService::GetBillDate(const QString&, QString& billNo) {
+    return m_session->Db
+        ->Scalar(QStringLiteral("SELECT bill_date FROM purchase_plans WHERE bill_no = ?"), {billNo})
+        .toString();
+}
+
+qint32 PurchasePlanInfoService::GetSupplierID(const QString&, QString& supplierCode, double& taxRate) {
+    QSqlQuery q = m_session->Db->Exec(QStringLiteral("SELECT id, tax_rate FROM suppliers WHERE code = ?"),
+                                      {supplierCode});
+    if (!q.next()) {
+        taxRate = 0;
+        return 0;
+    }
+    taxRate = q.value(1).toDouble();
+    return q.value(0).toInt();
+}
+
+double PurchasePlanInfoService::GetPurchasePlanPrice(const QString&, qint32 supplierId, qint32 itemId,
+                                                     double) {
+    return m_session->Db
+        ->Scalar(QStringLiteral("SELECT price FROM supplier_prices WHERE supplier_id = ? AND item_id = ?"
+                                " AND valid_from <= ? ORDER BY valid_from DESC LIMIT 1"),
+                 {supplierId, itemId, values::DisplayDate(QDate::currentDate())})
+        .toDouble();
+}
+
+} // namespace zpp::services

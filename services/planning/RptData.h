@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/records/KeyedRecord.h"
+#include "services/store/Store.h"
+
+namespace zpp::services {
+
+// What GetRptData selects: one plan by its number, or entries by the filter conditions.
+// Empty bounds are open; dates are "yyyy-MM-dd"; codes and numbers compare as text.
+struct RptFilter {
+    QString BillNo;
+    QString FromDate, ToDate;
+    QString FromItem, ToItem;
+    QString FromBill, ToBill;
+    bool HideClosed = false;
+
+    // Reads the filter-condition record ("BDate", "EDate", "BItemNumber", "EItemNumber",
+    // "BBillNo", "EBillNo", "Closed"); a date that is not a date fails naming its key.
+    static RptFilter FromConditions(const KeyedRecord* conditions, const QString& billNo);
+};
+
+// The field names of a plan row in grid column order, shared by every row.
+const std::shared_ptr<const KeySet>& PlanRowKeys();
+
+// The statement behind GetRptData with its values to bind in order.
+QString RptDataSql(const store::Store& store, const RptFilter& filter, QVariantList& binds);
+
+// The plan rows in the order date, plan number, entry ID.
+RecordListPtr ReadRptData(const store::Store& store, const RptFilter& filter);
+
+} // namespace zpp::services

@@ -1,0 +1,198 @@
+#include "PlanFixture.h"
+#include "services/demo/DemoData.h"
+#include "services/planning/PurchasePlanInfoService.h"
+
+using namespace zpp;
+using namespace zpp::test;
+
+class RptDataTest : public PlanStoreTest {
+protected:
+    RecordListPtr Get(RecordPtr conditions, QString billNo = {}) {
+        services::PurchasePlanInfoService info(admin);
+        return info.GetRptData(QString(), conditions, QStringLiteral("1"), billNo);
+    }
+    QStringList Keys(RecordPtr conditions, QString billNo = {}) { return RowKeys(Get(conditions, billNo)); }
+};
+
+TEST_P(RptDataTest, RowsCarryTheGridFieldsInColumnOrder) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    const RecordListPtr rows = Get(Conditions("2024-05-01", "2024-05-03"));
+    ASSERT_EQ(rows->Count(), 6);
+    const QStringList expected = {"FInterID",
+                                  "FEntryID",
+                                  "CheckBox",
+                                  "FVDate",
+                                  "FClose",
+                                  "FItemNumber",
+                                  "FItemName",
+                                  "FItemModel",
+                                  "FAuxProp",
+                                  "FSupplyNumber",
+                                  "FSupplyName",
+                                  "FUnitName",
+                                  "FQty",
+                                  "FPurchaseFinishQty",
+                                  "FPurchaseUnFinishQty",
+                                  "FPushQty",
+                                  "FPrice",
+                                  "FDiscountRate",
+                                  "FTaxRate",
+                                  "FFinishDate",
+                                  "FBillNo",
+                                  "FSourceNo",
+                                  "FMemo",
+                                  "FItemID",
+                                  "FUnitID",
+                                  "FAuxPropID",
+                                  "FStartDate",
+                                  "FSupplyID",
+                                  "FKey",
+                                  "FIsMerge",
+                                  "FStartKey",
+                                  "FEndKey",
+                                  "FMergeSumQty",
+                                  "FQtyDecimal",
+                                  "FPriceDecimal"};
+    EXPECT_EQ(rows->Item(1)->Keys(), expected);
+    // Every row shares one key set.
+    EXPECT_EQ(rows->Item(1)->SharedKeys(), rows->Item(6)->SharedKeys());
+
+    const KeyedRecord& partly = *rows->Item(2);
+    EXPECT_EQ(partly.Text("FKey"), "10_2");
+    EXPECT_EQ(partly.Get("FInterID").toInt(), 10);
+    EXPECT_EQ(partly.Text("FVDate"), "2024-05-01");
+    EXPECT_EQ(partly.Text("FClose"), "");
+    EXPECT_EQ(partly.Text("FItemNumber"), "1.02.001");
+    EXPECT_EQ(partly.Text("FItemName"), "贴片电阻");
+    EXPECT_EQ(partly.Text("FAuxProp"), "红色");
+    EXPECT_EQ(partly.Get("FAuxPropID").toInt(), 1);
+    EXPECT_EQ(partly.Text("FSupplyNumber"), "01.0'2");
+    EXPECT_EQ(partly.Get("FSupplyID").toInt(), 2);
+    EXPECT_EQ(partly.Text("FUnitName"), "个");
+    EXPECT_DOUBLE_EQ(partly.Get("FQty").toDouble(), 50);
+    EXPECT_DOUBLE_EQ(partly.Get("FPurchaseFinishQty").toDouble(), 20);
+    EXPECT_DOUBLE_EQ(partly.Get("FPurchaseUnFinishQty").toDouble(), 30);
+    EXPECT_DOUBLE_EQ(partly.Get("FPushQty").toDouble(), 30);
+    EXPECT_DOUBLE_EQ(partly.Get("FPrice").toDouble(), 12.5);
+    EXPECT_EQ(partly.Text("FFinishDate"), "2024-06-01");
+    EXPECT_EQ(partly.Text("FBillNo"), "CGJY000010");
+    EXPECT_EQ(partly.Text("FMemo"), "m'o");
+    EXPECT_EQ(partly.Get("FQtyDecimal").toInt(), 0);
+    EXPECT_EQ(partly.Get("FPriceDecimal").toInt(), 4);
+    EXPECT_EQ(partly.Get("CheckBox").toInt(), 0);
+
+    const KeyedRecord& closed = *rows->Item(6);
+    EXPECT_EQ(closed.Text("FKey"), "10_3");
+    EXPECT_EQ(closed.Text("FClose"), "Y");
+    EXPECT_EQ(closed.Get("FSupplyID").toInt(), 0);
+    EXPECT_EQ(closed.Text("FSupplyNumber"), "");
+    EXPECT_EQ(closed.Get("FAuxPropID").toInt(), 0);
+    EXPECT_EQ(closed.Get("FQtyDecimal").toInt(), 3);
+}
+
+TEST_P(RptDataTest, ConditionsSelectByDateItemPlanAndCloseMark) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    // Ordered by date, plan number, entry ID; bounds are inclusive; empty bounds are open.
+    EXPECT_EQ(Keys(Conditions("2024-05-01", "2024-05-03")),
+              QStringList({"10_1", "10_2", "12_1", "11_1", "11_2", "10_3"}));
+    EXPECT_EQ(Keys(Conditions("2024-05-02", "2024-05-02")), QStringList({"12_1", "11_1", "11_2"}));
+    EXPECT_EQ(Keys(Conditions("", "2024-05-01")), QStringList({"10_1", "10_2"}));
+    EXPECT_EQ(Keys(Conditions("2024-05-01", "2024-05-03", "", "", "", "", 1)),
+              QStringList({"10_1", "10_2", "12_1", "11_1"}));
+    EXPECT_EQ(Keys(Conditions("2024-05-01", "2024-05-03", "1.01.001", "1.01.002")),
+              QStringList({"10_1", "11_1", "11_2", "10_3"}));
+    EXPECT_EQ(Keys(Conditions("2024-05-01", "2024-05-03", "1.02")), QStringList({"10_2", "12_1"}));
+    EXPECT_EQ(Keys(Conditions("", "", "", "", "CGJY000010", "CGJY000011")),
+              QStringList({"10_1", "10_2", "11_1", "11_2", "10_3"}));
+    // Other date forms are read; the record itself is left as it was.
+    RecordPtr c = Conditions("2024/5/2", "20240502");
+    EXPECT_EQ(Keys(c), QStringList({"12_1", "11_1", "11_2"}));
+    EXPECT_EQ(c->Text("BDate"), "2024/5/2");
+}
+
+TEST_P(RptDataTest, BillNumberListsTheWholePlanWhateverTheConditions) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    EXPECT_EQ(Keys(Conditions("2030-01-01", "2030-01-01", "9", "9", "", "", 1), "CGJY000010"),
+              QStringList({"10_1", "10_2", "10_3"}));
+    EXPECT_EQ(Keys(Conditions("bad", "bad"), "CGJY000011"), QStringList({"11_1", "11_2"}));
+    EXPECT_TRUE(Keys(Conditions("", ""), "CGJY999999").isEmpty());
+}
+
+TEST_P(RptDataTest, InvalidDatesNameTheirKey) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    for (const auto& [key, bad] :
+         {std::pair{"BDate", "2024-13-01"}, {"EDate", "abc"}, {"BDate", "2024-02-30"}}) {
+        RecordPtr c = Conditions("2024-05-01", "2024-05-03");
+        c->Set(key, QString(bad));
+        try {
+            Get(c);
+            ADD_FAILURE() << key << " " << bad;
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.Description().contains(key)) << e.what();
+            EXPECT_TRUE(e.Description().contains(bad)) << e.what();
+        }
+    }
+}
+
+TEST_P(RptDataTest, CodesAndPlanNumbersMatchLiterally) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    const QStringList codes = {"A'1",  "A''1",       "A%1",    "A_1", "A\\1",
+                               "A--1", "Ａ１－全角", "物料一", "AB",  QString(10000, u'码')};
+    for (int i = 0; i < codes.size(); ++i) {
+        AddItem(*db, 100 + i, codes[i]);
+        AddPlan(*db, 100 + i, "P" + codes[i], "2024-07-01");
+        AddEntry(*db, 100 + i, 1, "2024-07-01", 100 + i, 1);
+    }
+    const int before = db->Scalar("SELECT COUNT(*) FROM plan_entries").toInt();
+    for (int i = 0; i < codes.size(); ++i) {
+        const QString key = QStringLiteral("%1_1").arg(100 + i);
+        EXPECT_EQ(Keys(Conditions("", "", codes[i], codes[i])), QStringList{key}) << i;
+        EXPECT_EQ(Keys(Conditions("", "", "", "", "P" + codes[i], "P" + codes[i])), QStringList{key}) << i;
+        EXPECT_EQ(Keys(Conditions("", ""), "P" + codes[i]), QStringList{key}) << i;
+    }
+    for (const QString& attack :
+         {QStringLiteral("' OR 1=1 --"), QStringLiteral("'; DELETE FROM plan_entries; --")}) {
+        EXPECT_TRUE(Keys(Conditions("", "", attack, attack)).isEmpty());
+        EXPECT_TRUE(Keys(Conditions("", "", "", "", attack, attack)).isEmpty());
+        EXPECT_TRUE(Keys(Conditions("", ""), attack).isEmpty());
+    }
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM plan_entries").toInt(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, RptDataTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
+                         StoreKindName);
+
+// The same demo data in both stores gives the same rows in the same order.
+TEST(RptDataBothStores, SameRowsInTheSameOrder) {
+    const QString pg = NewPostgresUrl();
+    ZPP_REQUIRE_STORE(pg);
+    auto sqlite = std::make_shared<store::Session>(
+        store::LogIn(store::GenerateStore(NewSQLitePath(), 1500), QStringLiteral("admin")));
+    auto postgres = std::make_shared<store::Session>(
+        store::LogIn(store::GenerateStore(pg, 1500), QStringLiteral("admin")));
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString past = QDate::currentDate().addDays(-10).toString(Qt::ISODate);
+    const std::vector<std::pair<RecordPtr, QString>> cases = {
+        {Conditions("", ""), ""},
+        {Conditions(today, today), ""},
+        {Conditions(past, today, "1.02", "1.04", "", "", 1), ""},
+        {Conditions("", "", "", "", "CGJY000003", "CGJY000012"), ""},
+        {Conditions("", ""), "CGJY000002"},
+    };
+    for (const auto& [conditions, bill] : cases) {
+        RecordPtr c1 = conditions, c2 = conditions;
+        QString b1 = bill, b2 = bill;
+        const RecordListPtr a = services::PurchasePlanInfoService(sqlite).GetRptData({}, c1, "1", b1);
+        const RecordListPtr b = services::PurchasePlanInfoService(postgres).GetRptData({}, c2, "1", b2);
+        ASSERT_EQ(a->Count(), b->Count());
+        EXPECT_GT(a->Count(), 0);
+        for (int r = 1; r <= a->Count(); ++r)
+            for (int i = 0; i < a->Item(r)->Count(); ++i)
+                ASSERT_EQ(a->Item(r)->ValueAt(i).toString(), b->Item(r)->ValueAt(i).toString())
+                    << "row " << r << " field " << a->Item(r)->KeyAt(i).toStdString();
+    }
+}
