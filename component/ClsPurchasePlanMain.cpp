@@ -1,14 +1,77 @@
 #include "ClsPurchasePlanMain.h"
 
+#include "component/filter/frmFirter.h"
+#include "component/grid/PlanGrid.h"
 #include "component/host/Access.h"
+#include "component/host/ComponentState.h"
+#include "component/host/ProgIds.h"
+#include "component/host/Props.h"
+#include "component/host/contracts/PurchasePlanInfo.h"
+#include "component/list/ClsPurchasePlanUI.h"
+#include "component/list/frmPurchasePlan.h"
+#include "platform/records/Values.h"
+#include "platform/ui/Prompt.h"
+
+#include <QLabel>
 
 namespace zpp {
+
+namespace {
+QString DateCaption(const QString& prefix, const QString& date) {
+    const auto d = values::ParseDate(date);
+    return prefix + (d ? values::FormatDate(*d, QStringLiteral("yyyy/mm/dd")) : QString());
+}
+
+frmPurchasePlan* OpenListWindow() {
+    auto* window = new frmPurchasePlan();
+    InitPlanGrid(*window);
+    window->show();
+    return window;
+}
+} // namespace
 
 void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
     if (!CheckRight(rights::Query))
         return;
     WriteOperationLog(logs::Query);
-    Q_UNUSED(StrPurchasePlanBillNo);
+
+    if (StrPurchasePlanBillNo.isEmpty()) {
+        {
+            frmFirter filter;
+            filter.SetIsShowFilter(false);
+            ui::ExecModal(filter);
+        }
+        const RecordPtr conditions = State().FilterConditions;
+        if (!conditions || !conditions->Get(QStringLiteral("OK"), false).toBool())
+            return;
+        frmPurchasePlan* window = OpenListWindow();
+        ClsPurchasePlanUI* ui = window->PurchasePlanUI();
+        if (!ui)
+            return;
+        QString noBill;
+        ui->Refresh(noBill);
+        const RecordPtr shown = State().FilterConditions;
+        if (shown && shown->Exists(QStringLiteral("BDate")))
+            window->lblCpt(0)->setText(
+                DateCaption(QStringLiteral("起始日期:"), shown->Text(QStringLiteral("BDate"))));
+        if (shown && shown->Exists(QStringLiteral("EDate")))
+            window->lblCpt(1)->setText(
+                DateCaption(QStringLiteral("截止日期:"), shown->Text(QStringLiteral("EDate"))));
+        return;
+    }
+
+    auto* window = new frmPurchasePlan();
+    InitPlanGrid(*window);
+    window->SetPurchasePlanBillNo(StrPurchasePlanBillNo);
+    window->show();
+    ClsPurchasePlanUI* ui = window->PurchasePlanUI();
+    if (!ui)
+        return;
+    ui->Refresh(StrPurchasePlanBillNo);
+    auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+    const QString billDate = info->GetBillDate(GetPropsString(), StrPurchasePlanBillNo);
+    window->lblCpt(0)->setText(DateCaption(QStringLiteral("起始日期:"), billDate));
+    window->lblCpt(1)->setText(DateCaption(QStringLiteral("截止日期:"), billDate));
 }
 
 } // namespace zpp

@@ -11,16 +11,23 @@ class SpreadGrid;
 
 namespace zpp {
 
-class frmPurchasePlan;
+// A window that holds a plan grid. Asking for the grid the first time runs the window's
+// own load, so that columns are applied after the window has set itself up.
+class PlanGridHost {
+public:
+    virtual ~PlanGridHost() = default;
+    virtual controls::SpreadGrid& vsProc() = 0;
+};
 
 // Column numbers of the plan grid that the operations address directly.
 namespace col {
-inline constexpr int InterID = 1, EntryID = 2, CheckBox = 3, VDate = 4, Close = 5, ItemNumber = 6, ItemName = 7,
-                     ItemModel = 8, AuxProp = 9, SupplyNumber = 10, SupplyName = 11, UnitName = 12, Qty = 13,
-                     PurchaseFinishQty = 14, PurchaseUnFinishQty = 15, PushQty = 16, Price = 17, DiscountRate = 18,
-                     TaxRate = 19, FinishDate = 20, BillNo = 21, SourceNo = 22, Memo = 23, ItemID = 24, UnitID = 25,
-                     AuxPropID = 26, StartDate = 27, SupplyID = 28, Key = 29, IsMerge = 30, StartKey = 31,
-                     EndKey = 32, MergeSumQty = 33, QtyDecimal = 34, PriceDecimal = 35;
+inline constexpr int InterID = 1, EntryID = 2, CheckBox = 3, VDate = 4, Close = 5, ItemNumber = 6,
+                     ItemName = 7, ItemModel = 8, AuxProp = 9, SupplyNumber = 10, SupplyName = 11,
+                     UnitName = 12, Qty = 13, PurchaseFinishQty = 14, PurchaseUnFinishQty = 15, PushQty = 16,
+                     Price = 17, DiscountRate = 18, TaxRate = 19, FinishDate = 20, BillNo = 21, SourceNo = 22,
+                     Memo = 23, ItemID = 24, UnitID = 25, AuxPropID = 26, StartDate = 27, SupplyID = 28,
+                     Key = 29, IsMerge = 30, StartKey = 31, EndKey = 32, MergeSumQty = 33, QtyDecimal = 34,
+                     PriceDecimal = 35;
 inline constexpr int Count = 35;
 } // namespace col
 
@@ -31,7 +38,7 @@ const QStringList& PlanFieldNames();
 // discount-rate decimals).
 void BuildPlanColumnSet(double widthUnit);
 // Prepares a list window's grid: columns, saved format "sPlanRpt", cell types, locks.
-void InitPlanGrid(frmPurchasePlan& window);
+void InitPlanGrid(PlanGridHost& window);
 // Applies the column set and a saved format to a grid (the part of InitPlanGrid that
 // needs no window).
 void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat);

@@ -57,6 +57,10 @@ public:
     // Key and value by 0-based position, for fast whole-record loops.
     const QString& KeyAt(int i) const { return m_keys->At(i); }
     const QVariant& ValueAt(int i) const { return m_values[i]; }
+    // The value at a key-set position, or an invalid QVariant when the record lacks it.
+    QVariant ValueOrInvalid(int i) const {
+        return (i >= 0 && i < m_values.size()) ? m_values[i] : QVariant();
+    }
     void SetValueAt(int i, const QVariant& value) { m_values[i] = value; }
     const std::shared_ptr<const KeySet>& SharedKeys() const { return m_keys; }
 

@@ -16,6 +16,7 @@ void HostFixture::SetUp() {
     RegisterService<FakeShareProps>(progid::ShareProps);
     RegisterService<FakeGLData>(progid::GLData);
     RegisterService<FakeLoader>(progid::ResLoader);
+    RegisterService<FakeFrmRes>(progid::FrmResLoader);
     f.Register(progid::LangInfo, []() -> std::shared_ptr<ServiceObject> {
         if (World().SystemLanguage.isEmpty())
             throw Error("no language service");

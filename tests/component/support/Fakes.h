@@ -2,6 +2,7 @@
 
 #include "component/host/ComponentState.h"
 #include "component/host/ProgIds.h"
+#include "component/host/contracts/FrmResLoader.h"
 #include "component/host/contracts/GLData.h"
 #include "component/host/contracts/LangInfo.h"
 #include "component/host/contracts/ResLoader.h"
@@ -78,6 +79,11 @@ public:
 
 private:
     QString m_base, m_lang;
+};
+
+class FakeFrmRes : public FrmResLoader {
+public:
+    void SetFrmFont(QWidget*, const QString&) override {}
 };
 
 // Installs the fakes, a scripted prompter and a fresh component state for each test.

@@ -1,0 +1,311 @@
+#include "ClsPurchasePlanUI.h"
+
+#include "component/filter/frmFirter.h"
+#include "component/grid/PlanGrid.h"
+#include "component/host/ComponentState.h"
+#include "component/host/ProgIds.h"
+#include "component/host/Props.h"
+#include "component/host/contracts/MrpDataServer.h"
+#include "component/host/contracts/PurchasePlanInfo.h"
+#include "component/operations/EntryData.h"
+#include "component/operations/MergeRows.h"
+#include "platform/controls/SpreadGrid.h"
+#include "platform/ini/IniFile.h"
+#include "platform/records/Values.h"
+#include "platform/ui/Prompt.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProgressDialog>
+
+namespace zpp {
+
+namespace {
+const QString kNoData = QStringLiteral("当前光标所在行没有数据。");
+const QString kInfo = QStringLiteral("信息提示");
+
+// Shows progress for work that turns out to take longer than half a second.
+class SlowWork {
+public:
+    SlowWork(const QString& label, int total) : m_label(label), m_total(total) { m_timer.start(); }
+    void Step(int done) {
+        if ((done & 1023) != 0)
+            return;
+        if (!m_dialog && m_timer.elapsed() > 500 && m_total > 0) {
+            m_dialog = std::make_unique<QProgressDialog>(m_label, QString(), 0, m_total,
+                                                         QApplication::activeWindow());
+            m_dialog->setWindowModality(Qt::WindowModal);
+            m_dialog->setMinimumDuration(0);
+            m_dialog->setAccessibleName(m_label);
+        }
+        if (m_dialog) {
+            m_dialog->setValue(done);
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+
+private:
+    QString m_label;
+    int m_total;
+    QElapsedTimer m_timer;
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
+} // namespace
+
+ClsPurchasePlanUI::ClsPurchasePlanUI() {
+    QString dir = ini::ConfigDir();
+    if (!dir.endsWith(u'/'))
+        dir += u'/';
+    IniFile = dir + QStringLiteral("ZAZSystem.INI");
+    if (!QFileInfo::exists(IniFile))
+        WriteIniValue(QStringLiteral("Init"), QStringLiteral("Init"), QStringLiteral("NONE"));
+    FormatID = 0;
+    ReportTitle = QStringLiteral("采购计划表");
+}
+
+ClsPurchasePlanUI::~ClsPurchasePlanUI() = default;
+
+bool ClsPurchasePlanUI::WriteIniValue(const QString& section, const QString& key,
+                                      const QString& value) const {
+    // A configuration directory that cannot be written never stops the list.
+    return ini::Write(IniFile, section, key, value);
+}
+
+void ClsPurchasePlanUI::Refresh(QString& billNo) {
+    ParsePropsString(GetPropsString());
+    auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+    RecordPtr conditions = State().FilterConditions;
+    if (!conditions)
+        conditions = KeyedRecord::Create();
+    RecordListPtr rows =
+        info->GetRptData(GetPropsString(), conditions, GetPropItem(QStringLiteral("UserID")), billNo);
+    State().FilterConditions = conditions;
+    FieldDataVct = rows;
+    LoadGrid();
+}
+
+void ClsPurchasePlanUI::LoadGrid() {
+    try {
+        if (!FieldDataVct || !Spread)
+            return;
+        const RecordListPtr set = State().PlanColumnSet;
+        if (!set)
+            return;
+        controls::SpreadGrid& grid = *Spread;
+        grid.SetRedraw(false);
+        struct RedrawOn {
+            controls::SpreadGrid& g;
+            ~RedrawOn() { g.SetRedraw(true); }
+        } redrawOn{grid};
+        // Fresh cells: no value of the previous list may linger in a column a row lacks.
+        grid.SetMaxRows(0);
+        grid.SetMaxRows(FieldDataVct->Count());
+        const int rowCount = grid.MaxRows();
+        if (rowCount < 1)
+            return;
+
+        struct Column {
+            int Col;
+            QString Field;
+            enum { Plain, Date, Qty, Price } Kind;
+        };
+        QVector<Column> columns;
+        for (const RecordPtr& def : *set) {
+            Column c{values::ToInt32(def->Get(QStringLiteral("Col"))), def->Text(QStringLiteral("FieldName")),
+                     Column::Plain};
+            const QString f = c.Field.toLower();
+            if (f == u"fvdate" || f == u"ffinishdate")
+                c.Kind = Column::Date;
+            else if (f == u"fqty" || f == u"fpurchasefinishqty" || f == u"fpurchaseunfinishqty" ||
+                     f == u"fpushqty")
+                c.Kind = Column::Qty;
+            else if (f == u"fprice")
+                c.Kind = Column::Price;
+            columns << c;
+        }
+
+        // Rows of one origin share their key set: resolve the field positions once per set.
+        const KeySet* cachedKeys = nullptr;
+        QVector<int> slot(columns.size());
+        int qtyDecSlot = -1, priceDecSlot = -1;
+        SlowWork progress(QStringLiteral("正在装入采购计划…"), rowCount);
+        for (int r = 1; r <= rowCount; ++r) {
+            const RecordPtr& row = FieldDataVct->Item(r);
+            if (row->SharedKeys().get() != cachedKeys) {
+                cachedKeys = row->SharedKeys().get();
+                for (int i = 0; i < columns.size(); ++i)
+                    slot[i] = cachedKeys->IndexOf(columns[i].Field);
+                qtyDecSlot = cachedKeys->IndexOf(QStringLiteral("FQtyDecimal"));
+                priceDecSlot = cachedKeys->IndexOf(QStringLiteral("FPriceDecimal"));
+            }
+            auto valueAt = [&](int s) { return row->ValueOrInvalid(s); };
+            for (int i = 0; i < columns.size(); ++i) {
+                const Column& c = columns[i];
+                if (c.Kind == Column::Qty || c.Kind == Column::Price) {
+                    const QVariant dec = valueAt(c.Kind == Column::Qty ? qtyDecSlot : priceDecSlot);
+                    grid.SetCellDecimals(
+                        c.Col, r,
+                        values::ToInt32(values::Val(dec.isValid() ? dec : QVariant(QStringLiteral("4")))));
+                }
+                const QVariant v = valueAt(slot[i]);
+                if (!v.isValid())
+                    continue;
+                if (c.Kind == Column::Date) {
+                    const auto d = values::ParseDate(v);
+                    if (d)
+                        grid.SetDate(c.Col, r, *d);
+                    else
+                        grid.SetText(c.Col, r, v.toString());
+                } else {
+                    grid.SetText(c.Col, r, v.toString());
+                }
+            }
+            progress.Step(r);
+        }
+    } catch (const std::exception& e) {
+        ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information, QString());
+    }
+}
+
+void ClsPurchasePlanUI::SelectAll() {
+    if (!Spread)
+        return;
+    Spread->SetRedraw(false);
+    for (int r = 1; r <= Spread->MaxRows(); ++r)
+        if (!Spread->CellLocked(col::CheckBox, r))
+            Spread->SetText(col::CheckBox, r, QStringLiteral("1"));
+    Spread->SetRedraw(true);
+}
+
+void ClsPurchasePlanUI::UnSelectAll() {
+    if (!Spread)
+        return;
+    Spread->SetRedraw(false);
+    for (int r = 1; r <= Spread->MaxRows(); ++r)
+        if (!Spread->CellLocked(col::CheckBox, r))
+            Spread->SetText(col::CheckBox, r, QStringLiteral("0"));
+    Spread->SetRedraw(true);
+}
+
+void ClsPurchasePlanUI::FillCol() {
+    if (!Spread)
+        return;
+    controls::SpreadGrid& grid = *Spread;
+    const int active = grid.ActiveCol(), row = grid.ActiveRow();
+    if (row < 1 || row > grid.MaxRows())
+        return;
+    if (active == col::SupplyNumber) {
+        QString code = grid.Text(col::SupplyNumber, row);
+        if (code.isEmpty()) {
+            ui::MsgBox(kNoData, ui::OkOnly | ui::Information, kInfo);
+            return;
+        }
+        auto server = CreateObject<MrpDataServer>(QString::fromLatin1(progid::MrpDataServer));
+        const QString name = server->GetSupplierNameByNumber(GetPropsString(), code);
+        if (!name.isEmpty()) {
+            for (int r = row; r <= grid.MaxRows(); ++r) {
+                grid.SetText(col::SupplyNumber, r, code);
+                grid.SetText(col::SupplyName, r, name);
+                auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+                double taxRate = 0;
+                const qint32 id = info->GetSupplierID(GetPropsString(), code, taxRate);
+                grid.SetText(col::SupplyID, r, QString::number(id));
+                grid.SetText(col::TaxRate, r, QString::number(taxRate));
+            }
+        }
+    }
+    static const int fillable[] = {col::PushQty, col::Price,      col::DiscountRate,
+                                   col::TaxRate, col::FinishDate, col::Memo};
+    if (std::find(std::begin(fillable), std::end(fillable), active) == std::end(fillable))
+        return;
+    const QString text = grid.Text(active, row);
+    if (text.isEmpty()) {
+        ui::MsgBox(kNoData, ui::OkOnly | ui::Information, kInfo);
+        return;
+    }
+    grid.SetRedraw(false);
+    for (int r = row; r <= grid.MaxRows(); ++r)
+        grid.SetText(active, r, text);
+    grid.SetRedraw(true);
+}
+
+void ClsPurchasePlanUI::CheckMergeLimits(const RecordListPtr& rows, bool& ok, bool& ask, QString& message) {
+    const int n = rows ? rows->Count() : 0;
+    ok = false;
+    ask = false;
+    message.clear();
+    if (n > 5000) {
+        message = QStringLiteral("汇总中物料记录太多,已超出汇总范围,请去掉一些物料数据后再试！");
+    } else if (n > 2000) {
+        ask = true;
+        message = QStringLiteral("汇总中物料记录较多，可能会影响性能，请问是否继续？");
+    } else {
+        for (const RecordPtr& r : *rows) {
+            if (!r->Text(QStringLiteral("FClose")).trimmed().isEmpty()) {
+                message = QStringLiteral(
+                    "存在已关闭记录，不能进行汇总，请过滤时选择“已关闭不显示”后，再进行汇总。");
+                return;
+            }
+        }
+        ok = true;
+    }
+}
+
+bool ClsPurchasePlanUI::Merge() {
+    if (!Spread)
+        return false;
+    RecordListPtr rows = ReadGridRows(*Spread);
+    bool ok = false, ask = false;
+    QString message;
+    CheckMergeLimits(rows, ok, ask, message);
+    if (!ok) {
+        if (!ask) {
+            ui::MsgBox(message, ui::OkOnly | ui::Information, kInfo);
+            return false;
+        }
+        if (ui::MsgBox(message, ui::YesNo | ui::Information, kInfo) == ui::No)
+            return false;
+    }
+    ComponentState& state = State();
+    state.EntryRowVct = rows->Clone();
+    state.MergedRowVct = MergePlanRows(state.EntryRowVct);
+    FieldDataVct = state.MergedRowVct;
+    LoadGrid();
+    return true;
+}
+
+void ClsPurchasePlanUI::UnMerge() {
+    if (!Spread)
+        return;
+    ComponentState& state = State();
+    state.EntryRowVct = BuildEntryData(ReadGridRows(*Spread));
+    FieldDataVct = state.EntryRowVct;
+    LoadGrid();
+}
+
+void ClsPurchasePlanUI::ShowFilter() {
+    RecordPtr kept = State().FilterConditions ? State().FilterConditions->Clone() : nullptr;
+    {
+        frmFirter dialog(Spread ? Spread->window() : nullptr);
+        dialog.SetIsShowFilter(true);
+        ui::ExecModal(dialog);
+    }
+    const RecordPtr& conditions = State().FilterConditions;
+    if (conditions && conditions->Get(QStringLiteral("OK"), false).toBool()) {
+        QString noBill;
+        Refresh(noBill);
+    } else if (kept) {
+        RecordPtr restored = kept->Clone();
+        restored->Set(QStringLiteral("OK"), false);
+        State().FilterConditions = restored;
+    }
+}
+
+void ClsPurchasePlanUI::ShowHideCol() {}
+
+void ClsPurchasePlanUI::GetRightSupply(qint32, qint32, qint32) {}
+
+void ClsPurchasePlanUI::GetSupply() {}
+
+} // namespace zpp

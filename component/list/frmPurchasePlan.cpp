@@ -1,0 +1,446 @@
+#include "frmPurchasePlan.h"
+
+#include "component/host/Access.h"
+#include "component/host/ComponentState.h"
+#include "component/host/Lang.h"
+#include "component/host/ProgIds.h"
+#include "component/host/Props.h"
+#include "component/host/contracts/ChmHelp.h"
+#include "component/host/contracts/PurchasePlanInfo.h"
+#include "component/list/ClsPurchasePlanUI.h"
+#include "component/operations/clsPurchasePlan.h"
+#include "platform/controls/SpreadGrid.h"
+#include "platform/records/Values.h"
+#include "platform/ui/Prompt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStyle>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace zpp {
+
+namespace {
+const QString kBand = QStringLiteral("Band");
+const QString kEdit = QStringLiteral("mnuEdit");
+const QString kView = QStringLiteral("mnuView");
+const QString kFile = QStringLiteral("mnuFile");
+const QString kHelpBand = QStringLiteral("mnuHelpBand");
+
+QString Lang(const char* text) {
+    return GetLangString(QString::fromUtf8(text));
+}
+
+void Inform(const QString& builtInText) {
+    ui::MsgBox(GetLangString(builtInText), ui::OkOnly | ui::Information,
+               GetLangString(QStringLiteral("信息提示")));
+}
+} // namespace
+
+frmPurchasePlan::frmPurchasePlan(QWidget* parent) : QMainWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmPurchasePlan"));
+    setWindowTitle(Lang("采购计划表"));
+    setAccessibleName(windowTitle());
+    resize(1280, 760);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    PicTop = new QFrame(central);
+    PicTop->setObjectName(QStringLiteral("PicTop"));
+    PicTop->setAutoFillBackground(true);
+    QPalette pal = PicTop->palette();
+    pal.setColor(QPalette::Window, QColor(238, 243, 249));
+    PicTop->setPalette(pal);
+    auto* header = new QHBoxLayout(PicTop);
+    header->setContentsMargins(16, 8, 16, 8);
+    header->setSpacing(32);
+    for (int i = 0; i <= 10; ++i) {
+        auto* label = new QLabel(PicTop);
+        label->setObjectName(QStringLiteral("lblCpt%1").arg(i));
+        header->addWidget(label);
+        m_labels << label;
+    }
+    header->addStretch(1);
+    layout->addWidget(PicTop);
+    m_grid = new controls::SpreadGrid(central);
+    m_grid->setObjectName(QStringLiteral("vsProc"));
+    m_grid->setAccessibleName(Lang("采购计划表"));
+    layout->addWidget(m_grid, 1);
+    setCentralWidget(central);
+    BuildBar();
+}
+
+frmPurchasePlan::~frmPurchasePlan() = default;
+
+controls::SpreadGrid& frmPurchasePlan::vsProc() {
+    Load();
+    return *m_grid;
+}
+
+ClsPurchasePlanUI* frmPurchasePlan::PurchasePlanUI() {
+    Load();
+    return m_ui.get();
+}
+
+clsPurchasePlan* frmPurchasePlan::Operations() {
+    Load();
+    return m_ops.get();
+}
+
+void frmPurchasePlan::Load() {
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    for (QLabel* label : m_labels) {
+        label->hide();
+        label->clear();
+    }
+    m_labels[0]->setText(QStringLiteral("起始日期:"));
+    m_labels[1]->setText(QStringLiteral("截止日期:"));
+    m_labels[0]->show();
+    m_labels[1]->show();
+    // 945 twips at the usual 15 twips a pixel.
+    PicTop->setFixedHeight(63);
+    State().IsMergedView = false;
+    DataChanged = false;
+    m_ui = std::make_unique<ClsPurchasePlanUI>();
+    m_ops = std::make_unique<clsPurchasePlan>();
+    m_ui->SetSpread(m_grid);
+    m_ops->SetSpread(m_grid);
+
+    connect(m_grid, &controls::SpreadGrid::Changed, this, [this](int, int) { DataChanged = true; });
+    connect(m_grid, &controls::SpreadGrid::KeyDown, this,
+            [this](int key, Qt::KeyboardModifiers, bool* handled) {
+                if (key != Qt::Key_F6 && key != Qt::Key_F7)
+                    return;
+                *handled = true;
+                DataChanged = true;
+                try {
+                    if (key == Qt::Key_F7)
+                        m_ui->GetSupply();
+                    else
+                        m_ui->FillCol();
+                } catch (const std::exception& e) {
+                    ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
+                               GetLangString(QStringLiteral("信息提示")));
+                }
+            });
+    connect(m_grid, &controls::SpreadGrid::Clicked, this, [this](int c, int) {
+        if (c != col::SupplyNumber)
+            return;
+        DataChanged = true;
+        m_ui->GetSupply();
+    });
+    connect(m_grid, &controls::SpreadGrid::LeaveCell, this,
+            [this](int c, int r, int, int, bool*) { m_ui->GetRightSupply(c, r, OldSupplierID); });
+    connect(m_grid, &controls::SpreadGrid::EditStarting, this, [this](int, int) { RefreshOldSupplierID(); });
+    UpdateToolStates();
+}
+
+QAction* frmPurchasePlan::AddTool(const QString& band, const QString& key, const QString& caption,
+                                  const QString& tip) {
+    QAction* action = nullptr;
+    if (band == kBand) {
+        action = m_toolBar->addAction(caption);
+    } else {
+        action = m_menus.value(band)->addAction(caption);
+    }
+    action->setObjectName(key);
+    if (!tip.isEmpty()) {
+        action->setToolTip(tip);
+        action->setStatusTip(tip);
+    }
+    m_bands[band].insert(key, action);
+    connect(action, &QAction::triggered, this, [this, key] { ToolClick(key); });
+    return action;
+}
+
+void frmPurchasePlan::BuildBar() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("Menu"));
+    bar->setAccessibleName(QStringLiteral("Menu"));
+    auto addMenu = [&](const QString& band, const char* caption) {
+        QMenu* menu = bar->addMenu(Lang(caption));
+        menu->setObjectName(band);
+        menu->setAccessibleName(menu->title());
+        m_menus.insert(band, menu);
+        return menu;
+    };
+    addMenu(kFile, "文件(&F)");
+    addMenu(kEdit, "操作(&E)");
+    addMenu(kView, "查看(&V)");
+    addMenu(kHelpBand, "帮助(H)");
+
+    AddTool(kFile, QStringLiteral("iPrint"), Lang("打印(&P)..."))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    AddTool(kFile, QStringLiteral("iPrintPreView"), Lang("打印预览(&V)..."))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    AddTool(kFile, QStringLiteral("iPrintSetup"), Lang("打印设置(&S)..."));
+    AddTool(kFile, QStringLiteral("iExport"), Lang("引出(&E)"));
+    m_menus[kFile]->addSeparator();
+    AddTool(kFile, QStringLiteral("iExit"), Lang("退出(&X)"));
+
+    AddTool(kEdit, QStringLiteral("Save"), Lang("保存(&S)"), Lang("保存数据"));
+    AddTool(kEdit, QStringLiteral("Delete"), Lang("删除(&D)"), Lang("删除采购计划"));
+    m_menus[kEdit]->addSeparator();
+    AddTool(kEdit, QStringLiteral("SelectAll"), Lang("全选"), Lang("全部选择"));
+    AddTool(kEdit, QStringLiteral("UnSelectAll"), Lang("全清"), Lang("全部清除"));
+    m_menus[kEdit]->addSeparator();
+    AddTool(kEdit, QStringLiteral("Close"), Lang("关闭(&R)"), Lang("关闭采购计划"));
+    AddTool(kEdit, QStringLiteral("UnClose"), Lang("反关闭"), Lang("反关闭采购计划"));
+    m_menus[kEdit]->addSeparator();
+    AddTool(kEdit, QStringLiteral("PushBill"), Lang("下推采购订单"));
+
+    AddTool(kView, QStringLiteral("iRefresh"), Lang("刷新"))->setShortcut(QKeySequence(Qt::Key_F5));
+    AddTool(kView, QStringLiteral("iFilter"), Lang("过滤条件(&Q)..."));
+    AddTool(kView, QStringLiteral("iHideCol"), Lang("显示/隐藏列(&H)"));
+    AddTool(kView, QStringLiteral("FillCol"), Lang("批量填充"));
+    m_menus[kView]->addSeparator();
+    AddTool(kView, QStringLiteral("ViewBillUp"), Lang("上查(&S)"));
+    AddTool(kView, QStringLiteral("ViewBillDown"), Lang("下查(&X)"));
+
+    AddTool(kHelpBand, QStringLiteral("mnuHelp"), Lang("帮助目录"))->setShortcut(QKeySequence(Qt::Key_F1));
+
+    m_toolBar = addToolBar(Lang("工具栏"));
+    m_toolBar->setObjectName(kBand);
+    m_toolBar->setAccessibleName(m_toolBar->windowTitle());
+    m_toolBar->setMovable(false);
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    QStyle* st = style();
+    auto tool = [&](const char* key, const char* caption, const char* tip, QStyle::StandardPixmap icon) {
+        QAction* a = AddTool(kBand, QString::fromLatin1(key), Lang(caption), tip ? Lang(tip) : QString());
+        a->setIcon(st->standardIcon(icon));
+        return a;
+    };
+    tool("Save", "保存", "保存数据", QStyle::SP_DialogSaveButton);
+    tool("Delete", "删除", "删除采购计划", QStyle::SP_TrashIcon);
+    m_toolBar->addSeparator();
+    tool("SelectAll", "全选", "全部选择", QStyle::SP_DialogYesButton);
+    tool("UnSelectAll", "全清", "全部清除", QStyle::SP_DialogNoButton);
+    m_toolBar->addSeparator();
+    tool("PushBill", "下推", nullptr, QStyle::SP_ArrowDown);
+    tool("Merge", "汇总", "合并物料代码,名称", QStyle::SP_FileDialogListView)->setCheckable(true);
+    m_toolBar->addSeparator();
+    tool("iRefresh", "刷新", nullptr, QStyle::SP_BrowserReload);
+    tool("iFilter", "过滤", nullptr, QStyle::SP_FileDialogContentsView);
+    tool("iHideCol", "显示/隐藏列", nullptr, QStyle::SP_FileDialogDetailedView);
+    m_toolBar->addSeparator();
+    tool("ViewBillUp", "上查", nullptr, QStyle::SP_ArrowUp);
+    tool("ViewBillDown", "下查", nullptr, QStyle::SP_ArrowDown);
+    m_toolBar->addSeparator();
+    tool("Export", "引出", "引出报表", QStyle::SP_DialogSaveButton);
+    tool("Print", "打印", nullptr, QStyle::SP_FileIcon);
+    tool("PrintView", "预览", nullptr, QStyle::SP_FileDialogInfoView);
+    m_toolBar->addSeparator();
+    tool("iExit", "退出", nullptr, QStyle::SP_DialogCloseButton);
+}
+
+QAction* frmPurchasePlan::Tool(const QString& band, const QString& key) const {
+    return m_bands.value(band).value(key);
+}
+
+void frmPurchasePlan::UpdateToolStates() {
+    const bool merged = State().IsMergedView;
+    for (auto it = m_bands[kBand].begin(); it != m_bands[kBand].end(); ++it) {
+        const QString& key = it.key();
+        const bool plainOnly = key == u"ViewBillDown" || key == u"ViewBillUp" || key == u"Delete";
+        it.value()->setEnabled(!plainOnly || !merged);
+    }
+    if (QAction* merge = Tool(kBand, QStringLiteral("Merge")))
+        merge->setChecked(merged);
+    for (auto it = m_bands[kView].begin(); it != m_bands[kView].end(); ++it)
+        it.value()->setEnabled(!(it.key() == u"ViewBillDown" || it.key() == u"ViewBillUp") || !merged);
+    for (auto it = m_bands[kEdit].begin(); it != m_bands[kEdit].end(); ++it)
+        it.value()->setEnabled(!(it.key() == u"UnClose" || it.key() == u"Close") || !merged);
+}
+
+void frmPurchasePlan::ToolClick(const QString& key) {
+    // A tool that is not visible never runs; one that is not known does nothing.
+    for (const auto& band : std::as_const(m_bands)) {
+        if (QAction* a = band.value(key); a && !a->isVisible())
+            return;
+    }
+    Load();
+    m_reloaded = false;
+    try {
+        RunCommand(key);
+    } catch (const std::exception& e) {
+        ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
+                   GetLangString(QStringLiteral("信息提示")));
+    }
+    if (m_reloaded)
+        AfterReload();
+}
+
+void frmPurchasePlan::AfterReload() {
+    m_ui->UnSelectAll();
+    if (State().IsMergedView) {
+        State().IsMergedView = false;
+        UpdateToolStates();
+    }
+}
+
+void frmPurchasePlan::SetDateCaptions(const QString& begin, const QString& end) {
+    auto caption = [](const QString& prefix, const QString& date) {
+        const auto d = values::ParseDate(date);
+        return prefix + (d ? values::FormatDate(*d, QStringLiteral("yyyy/mm/dd")) : QString());
+    };
+    if (!begin.isNull())
+        m_labels[0]->setText(caption(QStringLiteral("起始日期:"), begin));
+    if (!end.isNull())
+        m_labels[1]->setText(caption(QStringLiteral("截止日期:"), end));
+}
+
+void frmPurchasePlan::RunCommand(const QString& key) {
+    ComponentState& state = State();
+    QString noBill;
+    auto reload = [&] {
+        m_ui->Refresh(noBill);
+        m_ui->UnSelectAll();
+        m_reloaded = true;
+    };
+    if (key == u"Save") {
+        if (!CheckRight(rights::Save))
+            return;
+        if (m_ops->Save()) {
+            Inform(QStringLiteral("保存成功！"));
+            DataChanged = false;
+        }
+    } else if (key == u"Delete") {
+        if (!CheckRight(rights::Delete))
+            return;
+        if (m_ops->DeletePurChasePlan())
+            reload();
+    } else if (key == u"SelectAll") {
+        m_ui->SelectAll();
+    } else if (key == u"UnSelectAll") {
+        m_ui->UnSelectAll();
+    } else if (key == u"Merge") {
+        if (!state.IsMergedView) {
+            if (m_ui->Merge()) {
+                state.IsMergedView = true;
+                UpdateToolStates();
+            } else {
+                UpdateToolStates(); // the tool's pressed state follows the view, not the click
+            }
+        } else {
+            m_ui->UnMerge();
+            state.IsMergedView = false;
+            UpdateToolStates();
+        }
+    } else if (key == u"Export" || key == u"iExport") {
+        if (!CheckRight(rights::Export))
+            return;
+    } else if (key == u"PrintView" || key == u"iPrintPreView" || key == u"Print" || key == u"iPrint") {
+        if (!CheckRight(rights::Print))
+            return;
+    } else if (key == u"iFilter") {
+        m_ui->ShowFilter();
+        const RecordPtr& conditions = state.FilterConditions;
+        if (conditions && conditions->Get(QStringLiteral("OK"), false).toBool()) {
+            SetDateCaptions(
+                conditions->Exists(QStringLiteral("BDate")) ? conditions->Text(QStringLiteral("BDate"))
+                                                            : QString(),
+                conditions->Exists(QStringLiteral("EDate")) ? conditions->Text(QStringLiteral("EDate"))
+                                                            : QString());
+            m_ui->UnSelectAll();
+            state.IsMergedView = false;
+            UpdateToolStates();
+            DataChanged = false;
+        }
+    } else if (key == u"iRefresh") {
+        m_ui->Refresh(noBill);
+        DataChanged = false;
+        m_reloaded = true;
+    } else if (key == u"Close" || key == u"UnClose") {
+        if (!CheckRight(rights::Close))
+            return;
+        if (key == u"Close")
+            m_ops->ClosePurchasePlan();
+        else
+            m_ops->UnClosePurchasePlan();
+        reload();
+    } else if (key == u"PushBill") {
+        m_ui->GetRightSupply(m_grid->ActiveCol(), m_grid->ActiveRow(), 0);
+        if (DataChanged) {
+            if (!HasRight(rights::Save)) {
+                ShowRefusal(QStringLiteral("对不起，你没有修改的权限！"));
+                return;
+            }
+            if (!m_ops->Save()) {
+                Inform(QStringLiteral("保存失败！"));
+                return;
+            }
+            DataChanged = false;
+        }
+        if (!CheckRight(rights::Push))
+            return;
+    } else if (key == u"FillCol") {
+        m_ui->FillCol();
+    } else if (key == u"iHideCol") {
+        m_ui->ShowHideCol();
+    } else if (key == u"mnuHelp") {
+        ShowHelp();
+    } else if (key == u"iExit") {
+        close();
+    }
+}
+
+void frmPurchasePlan::RefreshOldSupplierID() {
+    try {
+        const int row = m_grid->ActiveRow();
+        QString code = row >= 1 ? m_grid->Text(col::SupplyNumber, row) : QString();
+        auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+        double taxRate = 0;
+        OldSupplierID = info->GetSupplierID(GetPropsString(), code, taxRate);
+    } catch (...) {
+        // Only a hint for the supplier check; the check itself reports real problems.
+    }
+}
+
+void frmPurchasePlan::ShowHelp() {
+    try {
+        CreateObject<ChmHelp>(QString::fromLatin1(progid::ChmHelp))
+            ->ShowHelp(QStringLiteral("VORO12.roz"), QStringLiteral("ZelPurchasePlan.frmPurchasePlan"), this);
+    } catch (...) {
+    }
+}
+
+void frmPurchasePlan::closeEvent(QCloseEvent* event) {
+    if (DataChanged) {
+        const int answer = ui::MsgBox(QStringLiteral("当前记录信息已经改变，是否需要保存？"),
+                                      ui::YesNoCancel | ui::Question, QStringLiteral("Marvane提示"));
+        if (answer == ui::Cancel) {
+            event->ignore();
+            return;
+        }
+        if (answer == ui::Yes) {
+            try {
+                if (HasRight(rights::Save)) {
+                    if (m_ops->Save())
+                        Inform(QStringLiteral("保存成功！"));
+                } else {
+                    ShowRefusal(QStringLiteral("对不起，你没有相应的权限！"));
+                }
+            } catch (const std::exception& e) {
+                ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
+                           GetLangString(QStringLiteral("信息提示")));
+            }
+        }
+    }
+    if (m_ui)
+        m_ui->SetFieldDataVct(nullptr);
+    event->accept();
+}
+
+} // namespace zpp

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "component/grid/PlanGrid.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QVector>
+#include <memory>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace zpp {
+
+class ClsPurchasePlanUI;
+class clsPurchasePlan;
+
+// The plan list window: header panel with the filter's dates, menus and tool bar, and the
+// plan grid. Routes every command to the list controller or the operations object after
+// checking the user's right, and asks to save unsaved edits on closing.
+class frmPurchasePlan : public QMainWindow, public PlanGridHost {
+    Q_OBJECT
+public:
+    explicit frmPurchasePlan(QWidget* parent = nullptr);
+    ~frmPurchasePlan() override;
+
+    controls::SpreadGrid& vsProc() override;
+    ClsPurchasePlanUI* PurchasePlanUI();
+    clsPurchasePlan* Operations();
+    void SetPurchasePlanBillNo(const QString& billNo) { PurchasePlanBillNo = billNo; }
+    const QString& BillNo() const { return PurchasePlanBillNo; }
+
+    // The caption labels of the header panel (0 start date, 1 end date are used).
+    QLabel* lblCpt(int index) const { return m_labels.value(index); }
+    // Runs a tool command by key, as a click on the tool would.
+    void ToolClick(const QString& key);
+    // The tool of a band ("Band" tool bar, "mnuEdit", "mnuView", "Menu") by key.
+    QAction* Tool(const QString& band, const QString& key) const;
+    void UpdateToolStates();
+
+    bool DataChanged = false;
+    qint32 OldSupplierID = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Load();
+    void BuildBar();
+    QAction* AddTool(const QString& band, const QString& key, const QString& caption,
+                     const QString& tip = {});
+    void RunCommand(const QString& key);
+    void AfterReload();
+    void SetDateCaptions(const QString& begin, const QString& end);
+    void RefreshOldSupplierID();
+    void ShowHelp();
+
+    bool m_loaded = false;
+    QString PurchasePlanBillNo;
+    std::unique_ptr<ClsPurchasePlanUI> m_ui;
+    std::unique_ptr<clsPurchasePlan> m_ops;
+    controls::SpreadGrid* m_grid = nullptr;
+    QFrame* PicTop = nullptr;
+    QVector<QLabel*> m_labels;
+    QToolBar* m_toolBar = nullptr;
+    QHash<QString, QMenu*> m_menus;
+    QHash<QString, QHash<QString, QAction*>> m_bands;
+    bool m_reloaded = false;
+};
+
+} // namespace zpp

@@ -1,0 +1,53 @@
+#include "ListFakes.h"
+
+#include "component/host/ProgIds.h"
+
+namespace zpp::test {
+
+PlanWorld& Plan() {
+    static PlanWorld world;
+    return world;
+}
+
+RecordPtr MakeRow(int interId, int entryId, const QString& item, double qty, const QString& close) {
+    auto r = KeyedRecord::Create();
+    r->Set("FInterID", QString::number(interId));
+    r->Set("FEntryID", QString::number(entryId));
+    r->Set("FVDate", QDate(2026, 12, 6));
+    r->Set("FClose", close);
+    r->Set("FItemNumber", item);
+    r->Set("FItemName", QString("物料" + item));
+    r->Set("FSupplyNumber", "S01");
+    r->Set("FQty", qty);
+    r->Set("FPurchaseFinishQty", 0);
+    r->Set("FPurchaseUnFinishQty", qty);
+    r->Set("FPushQty", qty);
+    r->Set("FPrice", 12.5);
+    r->Set("FFinishDate", "2026-12-20");
+    r->Set("FBillNo", QString("PL%1").arg(interId));
+    r->Set("FKey", QString("%1_%2").arg(interId).arg(entryId));
+    r->Set("FQtyDecimal", 2);
+    r->Set("FPriceDecimal", 3);
+    return r;
+}
+
+RecordListPtr FakePlanInfo::GetRptData(const QString&, RecordPtr& conditions, const QString&,
+                                       QString& billNo) {
+    ++Plan().RptCalls;
+    Plan().LastBillNo = billNo;
+    if (Plan().RptFails)
+        throw Error("数据库连接已断开");
+    conditions->Set("Seen", true);
+    return Plan().Rows->Clone();
+}
+
+void ListFixture::SetUp() {
+    HostFixture::SetUp();
+    Plan() = PlanWorld();
+    RegisterService<FakePlanInfo>(progid::PurchasePlanInfo);
+    RegisterService<FakeMrpServer>(progid::MrpDataServer);
+    RegisterService<FakeProfile>(progid::ProfileRead);
+    RegisterService<FakeProfile>(progid::Profile);
+}
+
+} // namespace zpp::test

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "component/host/contracts/MrpDataServer.h"
+#include "component/host/contracts/Profile.h"
+#include "component/host/contracts/PurchasePlanInfo.h"
+#include "support/Fakes.h"
+
+namespace zpp::test {
+
+// The planning and profile services as the list sees them, answering from memory.
+struct PlanWorld {
+    RecordListPtr Rows = RecordList::Create();
+    bool RptFails = false;
+    int RptCalls = 0;
+    QString LastBillNo;
+    QString DiscountDecimals = "2";
+    QString SavedFormat;
+    QHash<QString, QString> SupplierNames; // code -> name
+    QHash<QString, qint32> SupplierIds;
+    QVector<QPair<QString, QString>> SavedFormats;
+};
+PlanWorld& Plan();
+
+// A plan row with the fields the list shows; the rest may be added by the caller.
+RecordPtr MakeRow(int interId, int entryId, const QString& item, double qty, const QString& close = {});
+
+class FakePlanInfo : public PurchasePlanInfo {
+public:
+    RecordListPtr GetRptData(const QString&, RecordPtr& conditions, const QString&, QString& billNo) override;
+    QString GetBillDate(const QString&, QString&) override { return "2026-12-01"; }
+    qint32 GetSupplierID(const QString&, QString& code, double& taxRate) override {
+        taxRate = Plan().SupplierIds.contains(code) ? 13 : 0;
+        return Plan().SupplierIds.value(code, 0);
+    }
+    double GetPurchasePlanPrice(const QString&, qint32, qint32, double) override { return 0; }
+};
+
+class FakeMrpServer : public MrpDataServer {
+public:
+    QString GetSysInfo(const QString&, const QString&, const QString&) override {
+        return Plan().DiscountDecimals;
+    }
+    QString GetSupplierNameByNumber(const QString&, QString& code) override {
+        return Plan().SupplierNames.value(code);
+    }
+    bool IsSupplierright(const QString&, QString&, const QString&) override { return true; }
+    bool CheckCreditDegrees(const QString&, RecordListPtr&, QString&, QString&) override { return true; }
+    RecordSetPtr getPOOrderBills(const QString&) override { return nullptr; }
+    RecordListPtr RefreshPOOrderBill(const QString&, QString&) override { return nullptr; }
+    QDate GetNewBillDate(bool&) override { return QDate::currentDate(); }
+};
+
+class FakeProfile : public Profile {
+public:
+    QString LoadRptFormat(const QString&, qint32, const QString&) override { return Plan().SavedFormat; }
+    void SaveRptFormat(const QString&, qint32, const QString& key, QString& text) override {
+        Plan().SavedFormats.push_back({key, text});
+        Plan().SavedFormat = text;
+    }
+    RecordSetPtr GetPlanList(const QString&, qint32&) override {
+        return std::make_shared<RecordSet>(QStringList{"FPlan", "FStatus"});
+    }
+    RecordSetPtr GetPlanValue(const QString&, qint32&, QString&) override {
+        return std::make_shared<RecordSet>(QStringList{"FKey", "FValue"});
+    }
+    void DelPlan(const QString&, qint32&, QString&) override {}
+    void UpdateNextChooseValue(const QString&, qint32) override {}
+    void SaveProfile(const QString&, RecordListPtr&) override {}
+};
+
+// Host fakes plus the planning and profile fakes.
+class ListFixture : public HostFixture {
+protected:
+    void SetUp() override;
+};
+
+} // namespace zpp::test
