@@ -10,6 +10,8 @@ class PurchasePlanInfoService : public PurchasePlanInfo {
 public:
     explicit PurchasePlanInfoService(store::SessionPtr session) : m_session(std::move(session)) {}
 
+    // Rows keyed by the grid's field names (see RptData.h). The user ID selects nothing: every
+    // user sees every plan, and supplier rights apply when a supplier is chosen.
     RecordListPtr GetRptData(const QString& props, RecordPtr& conditions, const QString& userId,
                              QString& billNo) override;
     // The plan's date as "yyyy-MM-dd"; empty for an unknown plan number.

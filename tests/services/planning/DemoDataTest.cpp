@@ -49,20 +49,3 @@ TEST(DemoData, FillsAStoreAUserCanWorkWithToday) {
     }
     EXPECT_GT(refused, 0);
 }
-
-TEST(DemoData, IsTheSameForTheSameSizeAndRefusesExistingStores) {
-    const QString path = NewSQLitePath();
-    store::StorePtr a = store::GenerateStore(path, 120);
-    store::StorePtr b = store::GenerateStore(NewSQLitePath(), 120);
-    const QString sql =
-        "SELECT plan_id || '/' || entry_id || '/' || item_id || '/' || qty || '/' || close_mark"
-        " FROM plan_entries ORDER BY plan_id, entry_id";
-    QSqlQuery qa = a->Exec(sql), qb = b->Exec(sql);
-    int n = 0;
-    while (qa.next() && qb.next() && ++n)
-        ASSERT_EQ(qa.value(0).toString(), qb.value(0).toString());
-    EXPECT_EQ(n, 120);
-    EXPECT_THROW(store::GenerateStore(path, 10), Error);
-    EXPECT_EQ(store::GenerateStore(NewSQLitePath(), 0)->Scalar("SELECT COUNT(*) FROM plan_entries").toInt(),
-              0);
-}
