@@ -5,6 +5,7 @@
 #include "services/access/AccessService.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PurchasePlanInfoService.h"
+#include "services/platform/HelpService.h"
 #include "services/platform/PlatformServices.h"
 #include "services/profile/ProfileService.h"
 #include "services/profile/UserProfileService.h"
@@ -32,6 +33,7 @@ void Wire(const store::SessionPtr& session) {
     RegisterService<services::ProfileService>(progid::Profile, session);
     RegisterService<services::ProfileService>(progid::ProfileRead, session);
     RegisterService<services::UserProfileService>(progid::UserProfileInfo, session);
+    RegisterService<services::HelpService>(progid::ChmHelp, session->Language);
 }
 
 } // namespace zpp::app

@@ -24,6 +24,13 @@ int Fail(const QString& message, bool showBox) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Generating a store and printing help need no screen.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if ((arg.startsWith("--generate") || arg == "--help" || arg == "-h") &&
+            qgetenv("QT_QPA_PLATFORM").isEmpty())
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("purchase-plan"));
     QApplication::setOrganizationName(QStringLiteral("ZelPurchasePlan"));

@@ -203,5 +203,85 @@
         <source>对不起，你没有修改的权限！</source>
         <translation>Sorry, you do not have the right to change plans!</translation>
     </message>
+    <message>
+        <source>确定(&amp;O)</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>取消(&amp;C)</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>条件</source>
+        <translation>Conditions</translation>
+    </message>
+    <message>
+        <source>至:</source>
+        <translation>To:</translation>
+    </message>
+    <message>
+        <source>物料类别代码:</source>
+        <translation>Item class code:</translation>
+    </message>
+    <message>
+        <source>起始日期:</source>
+        <translation>Start date:</translation>
+    </message>
+    <message>
+        <source>截止日期:</source>
+        <translation>End date:</translation>
+    </message>
+    <message>
+        <source>方案</source>
+        <translation>Scheme</translation>
+    </message>
+    <message>
+        <source>方案：</source>
+        <translation>Scheme:</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>查看</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>大图标(&amp;G)</source>
+        <translation>Lar&amp;ge icons</translation>
+    </message>
+    <message>
+        <source>小图标(&amp;M)</source>
+        <translation>S&amp;mall icons</translation>
+    </message>
+    <message>
+        <source>列表(&amp;L)</source>
+        <translation>&amp;List</translation>
+    </message>
+    <message>
+        <source>详细资料(&amp;D)</source>
+        <translation>&amp;Details</translation>
+    </message>
+    <message>
+        <source>起始日期不能大于截止日期!</source>
+        <translation>The start date cannot be later than the end date!</translation>
+    </message>
+    <message>
+        <source>默认方案</source>
+        <translation>Default scheme</translation>
+    </message>
+    <message>
+        <source>请输入方案名：</source>
+        <translation>Enter a scheme name:</translation>
+    </message>
+    <message>
+        <source>保存方案</source>
+        <translation>Save scheme</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save as</translation>
+    </message>
 </context>
 </TS>

@@ -16,7 +16,7 @@ namespace zpp {
 
 namespace {
 // The list window's designed width in twips; widths are relative to it.
-constexpr double kDesignedWidthTwips = 19845;
+constexpr double kDesignedWidthTwips = 26000;
 
 struct ColumnSpec {
     const char* Text;
@@ -159,8 +159,10 @@ void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat) {
     for (const RecordPtr& def : *set) {
         const int c = values::ToInt32(def->Get(QStringLiteral("Col")));
         grid.SetHeaderText(c, def->Text(QStringLiteral("Text")));
+        // Never narrower than the caption, so no header is clipped.
         if (def->Exists(QStringLiteral("ColWidth")))
-            grid.SetColWidth(c, def->Get(QStringLiteral("ColWidth")).toDouble());
+            grid.SetColWidth(c, std::max(def->Get(QStringLiteral("ColWidth")).toDouble(),
+                                         grid.HeaderTextWidth(def->Text(QStringLiteral("Text")))));
         if (def->Exists(QStringLiteral("ColHidden")))
             grid.SetColHidden(c, def->Get(QStringLiteral("ColHidden")).toBool());
         const QString saved =

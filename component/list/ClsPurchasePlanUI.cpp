@@ -1,6 +1,7 @@
 #include "ClsPurchasePlanUI.h"
 
 #include "component/filter/frmFirter.h"
+#include "component/filter/frmSetColume.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/ProgIds.h"
@@ -302,7 +303,14 @@ void ClsPurchasePlanUI::ShowFilter() {
     }
 }
 
-void ClsPurchasePlanUI::ShowHideCol() {}
+void ClsPurchasePlanUI::ShowHideCol() {
+    try {
+        frmSetColume dialog(Spread, State().PlanChoosableColumns, Spread ? Spread->window() : nullptr);
+        ui::ExecModal(dialog);
+    } catch (...) {
+        // The column dialog is a convenience; the list goes on as it was.
+    }
+}
 
 void ClsPurchasePlanUI::GetRightSupply(qint32, qint32, qint32) {}
 

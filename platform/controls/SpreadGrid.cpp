@@ -265,6 +265,11 @@ void SpreadGrid::SetColWidth(int col, double width) {
     d->ApplyColumn(col - 1);
 }
 
+double SpreadGrid::HeaderTextWidth(const QString& text) const {
+    const QFontMetricsF fm(d->view->horizontalHeader()->font());
+    return (fm.horizontalAdvance(text) + 4 * d->kPadding) / d->CharWidth();
+}
+
 bool SpreadGrid::ColHidden(int col) const {
     return d->HasCol(col) && d->model->Col(col - 1).hidden;
 }

@@ -41,6 +41,8 @@ public:
     // Widths in character units of the grid's font (about one average Latin character).
     double ColWidth(int col) const;
     void SetColWidth(int col, double width);
+    // The width, in the same character units, that a header text needs to show whole.
+    double HeaderTextWidth(const QString& text) const;
     bool ColHidden(int col) const;
     void SetColHidden(int col, bool hidden);
     void SetRowHeight(int pixels);

@@ -115,7 +115,8 @@ std::optional<QDate> ParseDate(const QVariant& value) {
     if (t.isEmpty())
         return std::nullopt;
     // Drop a time part.
-    const int cut = t.indexOf(QRegularExpression(QStringLiteral("[ T]")));
+    static const QRegularExpression timePart(QStringLiteral("[ T]"));
+    const int cut = t.indexOf(timePart);
     if (cut > 0)
         t = t.left(cut);
     if (t.size() == 8 && t.front().isDigit()) {

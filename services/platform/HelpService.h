@@ -2,6 +2,8 @@
 
 #include "component/host/contracts/ChmHelp.h"
 
+#include <QUrl>
+
 namespace zpp::services {
 
 // The user guide that ships with the program (Chinese and English), shown at a topic.

@@ -6,33 +6,27 @@
 #include "component/list/frmPurchasePlan.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
+#include "platform/records/Values.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 using namespace zpp;
 using namespace zpp::test;
 
 namespace {
-// Confirms the filter dialog (OK) or cancels it.
+// Presses OK or Cancel of the filter dialog as a user would.
 void AnswerFilter(bool confirm) {
     ui::SetModalHandler([confirm](QDialog& d) {
-        if (auto* f = qobject_cast<frmFirter*>(&d)) {
-            if (confirm) {
-                QMetaObject::invokeMethod(f, "accept");
-                auto c = State().FilterConditions;
-                c->Set("OK", true);
-                c->Set("BDate", "2026-12-01");
-                c->Set("EDate", "2026-12-31");
-                return int(QDialog::Accepted);
-            }
-            f->reject();
-        }
-        return int(QDialog::Rejected);
+        d.show();
+        if (auto* button = d.findChild<QPushButton*>(confirm ? "cmdOK" : "cmdCancel"))
+            button->click();
+        return d.result();
     });
 }
 
@@ -75,8 +69,10 @@ TEST_F(Window, FilterModeOpensTheListWithDateCaptions) {
     frmPurchasePlan* w = ShowList();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->vsProc().MaxRows(), 6);
-    EXPECT_TRUE(w->lblCpt(0)->text().startsWith("起始日期:2026"));
-    EXPECT_TRUE(w->lblCpt(1)->text().contains("31"));
+    const QString today = values::FormatDate(QDate::currentDate(), "yyyy/mm/dd");
+    EXPECT_EQ(w->lblCpt(0)->text(), "起始日期:" + today);
+    EXPECT_EQ(w->lblCpt(1)->text(), "截止日期:" + today);
+    EXPECT_TRUE(State().FilterConditions->Get("OK").toBool());
     ASSERT_EQ(World().Log.size(), 1);
     EXPECT_EQ(World().Log[0].Code, "CGPlan001");
 }
