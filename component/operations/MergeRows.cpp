@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <optional>
+#include <vector>
 
 namespace zpp {
 
@@ -116,32 +118,33 @@ public:
         auto result = RecordList::Create();
         if (!rows)
             return result;
-        QHash<GroupKey, int> groups; // position in result
-        groups.reserve(rows->Count());
+        QHash<GroupKey, int> groupOf; // index into m_groups
+        groupOf.reserve(rows->Count());
         for (const auto& rp : *rows) {
             KeyedRecord& r = *rp;
-            AttachEntryList(r);
+            RecordListPtr ownList = AttachEntryList(r);
             GroupKey key{m_row.Text(r, RClose), m_row.Text(r, RItemID), m_row.Text(r, RAuxPropID),
                          m_row.Text(r, RSupplyID)};
-            const auto found = groups.constFind(key);
-            if (found != groups.constEnd()) {
+            const auto found = groupOf.constFind(key);
+            if (found != groupOf.constEnd()) {
                 // While building push lines, a row with nothing to push adds nothing.
                 if (!m_pushing || values::Val(m_row.Value(r, RPushQty)) > 0)
-                    Join(result, *found, r);
+                    Join(m_groups[*found], r);
                 continue;
             }
             result->Add(rp);
-            const int position = result->Count();
-            groups.insert(std::move(key), position);
+            groupOf.insert(std::move(key), int(m_groups.size()));
+            m_groups.push_back({rp.get(), ownList, std::nullopt, false});
             const QVariant ownKey = TextOrEmpty(m_row.Value(r, RKey));
             m_row.Set(r, RStartKey, ownKey);
             m_row.Set(r, REndKey, ownKey);
-            AddMember(result, position, r);
+            AddMember(*ownList, r);
         }
         return result;
     }
 
-    void AddMember(const RecordListPtr& merged, int position, const KeyedRecord& r) {
+    // Inserts the joining row's member entry before the first member with a greater FSotr.
+    void AddMember(RecordList& members, const KeyedRecord& r) {
         static const int rowFieldOf[MemberFieldCount - 1] = {RInterID, REntryID,   RVdate,       RPushQty,
                                                              RQty,     RFinishQty, RUnFinishQty, RPrice,
                                                              RKey,     RBillNo,    RSourceNo};
@@ -152,29 +155,31 @@ public:
         values[MSotr] = sotr;
         auto entry = std::make_shared<KeyedRecord>(MemberKeys(), std::move(values));
 
-        RecordListPtr members = merged->Item(position)->Object(fld::EntryDataVct);
-        if (!members) {
-            members = RecordList::Create();
-            merged->Item(position)->SetObject(fld::EntryDataVct, members);
-        }
-        // Before the first member with a greater FSotr: the list is kept sorted, so search it.
-        int lo = 1, hi = members->Count() + 1;
+        // The list is kept sorted, so the place is found by halving.
+        int lo = 1, hi = members.Count() + 1;
         while (lo < hi) {
             const int mid = (lo + hi) / 2;
-            if (values::Val(m_member.Value(*members->Item(mid), MSotr)) > sotr)
+            if (values::Val(m_member.Value(*members.Item(mid), MSotr)) > sotr)
                 hi = mid;
             else
                 lo = mid + 1;
         }
-        if (lo > members->Count())
-            members->Add(std::move(entry));
+        if (lo > members.Count())
+            members.Add(std::move(entry));
         else
-            members->Insert(std::move(entry), lo);
+            members.Insert(std::move(entry), lo);
     }
 
 private:
-    void Join(const RecordListPtr& result, int position, KeyedRecord& r) {
-        KeyedRecord& m = *result->Item(position);
+    struct Group {
+        KeyedRecord* merged;
+        RecordListPtr members;
+        std::optional<QDate> date; // the merged row's delivery date, once read
+        bool dateRead;
+    };
+
+    void Join(Group& g, KeyedRecord& r) {
+        KeyedRecord& m = *g.merged;
         for (int f : {RQty, RFinishQty, RUnFinishQty, RPushQty})
             m_row.Set(m, f, values::Val(m_row.Value(m, f)) + values::Val(m_row.Value(r, f)));
         m_row.Set(m, RPrice, 0.0);
@@ -192,10 +197,13 @@ private:
         const QVariant dr = m_row.Value(r, RFinishDate);
         if (const auto rDate = values::ParseDate(dr)) {
             const QString dm = m_row.Text(m, RFinishDate).trimmed();
-            if (dm.isEmpty()) {
+            if (!g.dateRead) {
+                g.date = dm.isEmpty() ? std::nullopt : values::ParseDate(dm);
+                g.dateRead = true;
+            }
+            if (dm.isEmpty() || (g.date && *rDate < *g.date)) {
                 m_row.Set(m, RFinishDate, dr);
-            } else if (const auto mDate = values::ParseDate(dm); mDate && *rDate < *mDate) {
-                m_row.Set(m, RFinishDate, dr);
+                g.date = rDate;
             }
         }
 
@@ -207,7 +215,7 @@ private:
         const QString mKey = m_row.Text(m, RKey).trimmed();
         m_row.Set(m, RKey, mKey.isEmpty() ? rKey : mKey + u',' + rKey);
 
-        AddMember(result, position, r);
+        AddMember(*g.members, r);
         m_row.Set(m, RIsMerge, 1);
         if (CompareRowKeys(m_row.Text(m, RStartKey), rKey) == 2)
             m_row.Set(m, RStartKey, rKey);
@@ -218,7 +226,7 @@ private:
 
     // Gives the row a new, empty member list. Rows of one origin share a key set without
     // EntryDataVct; they get one shared extended key set instead of a copy each.
-    void AttachEntryList(KeyedRecord& r) {
+    RecordListPtr AttachEntryList(KeyedRecord& r) {
         auto list = RecordList::Create();
         const auto& keys = r.SharedKeys();
         if (keys != m_plainKeys) {
@@ -232,7 +240,7 @@ private:
         }
         if (m_hasList) {
             r.SetObject(fld::EntryDataVct, list);
-            return;
+            return list;
         }
         const int n = keys->Count();
         QVector<QVariant> values;
@@ -241,6 +249,7 @@ private:
             values.push_back(r.ValueAt(i));
         values.push_back(QVariant::fromValue(list));
         r = KeyedRecord(m_extendedKeys, std::move(values));
+        return list;
     }
 
     bool m_pushing;
@@ -248,6 +257,7 @@ private:
     MemberSlots m_member = MakeMemberSlots();
     std::shared_ptr<const KeySet> m_plainKeys, m_extendedKeys;
     bool m_hasList = false;
+    std::vector<Group> m_groups;
 };
 
 } // namespace
@@ -260,30 +270,39 @@ RecordListPtr MergePlanRows(const RecordListPtr& rows) {
 }
 
 void AddMemberEntry(const RecordListPtr& merged, int position, const KeyedRecord& row) {
-    Merger(State().IsPushing).AddMember(merged, position, row);
+    const RecordPtr& m = merged->Item(position);
+    RecordListPtr members = m->Object(fld::EntryDataVct);
+    if (!members) {
+        members = RecordList::Create();
+        m->SetObject(fld::EntryDataVct, members);
+    }
+    Merger(State().IsPushing).AddMember(*members, row);
 }
 
 void FetchMergedPrices(const RecordListPtr& merged) {
     if (!merged)
         return;
+    enum { FIsMerge, FSupplyID, FItemID, FPushQty, FPrice };
+    const detail::FieldSlots<5> row{fld::IsMerge, fld::SupplyID, fld::ItemID, fld::PushQty, fld::Price};
+    const detail::FieldSlots<1> member{fld::Price};
     // One service object and one property string for the whole pass.
     std::shared_ptr<PurchasePlanInfo> info;
     QString props;
     for (const auto& m : *merged) {
-        if (values::Val(m->Get(fld::IsMerge, QVariant())) != 1)
+        if (values::Val(row.Value(*m, FIsMerge)) != 1)
             continue;
         if (!info) {
             info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
             props = GetPropsString();
         }
         // A blank supplier or item is asked as 0 rather than failing the whole merge.
-        double price = info->GetPurchasePlanPrice(props, values::ToInt32(values::Val(m->Text(fld::SupplyID))),
-                                                  values::ToInt32(values::Val(m->Text(fld::ItemID))),
-                                                  values::Val(m->Get(fld::PushQty, QVariant())));
+        double price = info->GetPurchasePlanPrice(
+            props, values::ToInt32(values::Val(row.Text(*m, FSupplyID))),
+            values::ToInt32(values::Val(row.Text(*m, FItemID))), values::Val(row.Value(*m, FPushQty)));
         if (price == 0) {
             if (const RecordListPtr members = m->Object(fld::EntryDataVct)) {
                 for (const auto& e : *members) {
-                    const double p = values::Val(e->Get(fld::Price, QVariant()));
+                    const double p = values::Val(member.Value(*e, 0));
                     if (p != 0) {
                         price = p;
                         break;
@@ -291,7 +310,7 @@ void FetchMergedPrices(const RecordListPtr& merged) {
                 }
             }
         }
-        m->Set(fld::Price, price);
+        row.Set(*m, FPrice, price);
     }
 }
 

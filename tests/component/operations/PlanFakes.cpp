@@ -14,7 +14,6 @@ void PlanFixture::SetUp() {
     Plans() = PlanWorld();
     RegisterService<FakePlanInfo>(progid::PurchasePlanInfo);
     RegisterService<FakePlanUpdate>(progid::PurchasePlanUpdate);
-    // The column set as the grid module builds it: one definition per column, in order.
     auto set = RecordList::Create();
     for (int c = 1; c <= col::Count; ++c) {
         auto def = KeyedRecord::Create();
@@ -45,6 +44,18 @@ RecordPtr MakeRow(const QHash<QString, QString>& values) {
         cells[i] = it.value();
     }
     return std::make_shared<KeyedRecord>(keys, cells);
+}
+
+RecordListPtr AsGridRows(const RecordListPtr& merged) {
+    auto rows = RecordList::Create();
+    for (const auto& m : *merged) {
+        auto r = m->Clone();
+        r->Remove("EntryDataVct");
+        for (const QString& k : r->Keys())
+            r->Set(k, r->Get(k).toString());
+        rows->Add(r);
+    }
+    return rows;
 }
 
 RecordPtr Result(const QVariant& row, const QVariant& succeed, const QString& error) {

@@ -6,40 +6,31 @@
 
 #include <functional>
 
-namespace zpp::controls {
-class SpreadGrid;
-}
-
 namespace zpp::test {
 
 struct PriceAsk {
-    qint32 SupplyID;
-    qint32 ItemID;
+    qint32 SupplyID, ItemID;
     double Qty;
 };
-
 struct UpdateCall {
-    QString Method;
-    QString Props;
+    QString Method, Props;
     RecordListPtr List; // as the component handed it in
 };
 
 // What the planning fakes share with a test.
 struct PlanWorld {
-    // Price by supplier and item; absent pairs have no price (0).
-    std::function<double(qint32 supplyId, qint32 itemId)> Price;
+    std::function<double(qint32 supplyId, qint32 itemId)> Price; // none: no price (0)
     QVector<PriceAsk> PriceAsks;
     QVector<UpdateCall> Calls;
     // Runs inside each update call: may fail, fill Succeed, replace the list, give results.
     std::function<RecordListPtr(const QString& method, RecordListPtr& list)> OnUpdate;
 };
-
 PlanWorld& Plans();
 
 class FakePlanInfo : public PurchasePlanInfo {
 public:
     RecordListPtr GetRptData(const QString&, RecordPtr&, const QString&, QString&) override {
-        return RecordList::Create();
+        return nullptr;
     }
     QString GetBillDate(const QString&, QString&) override { return {}; }
     qint32 GetSupplierID(const QString&, QString&, double&) override { return 0; }
@@ -51,17 +42,17 @@ public:
 
 class FakePlanUpdate : public PurchasePlanUpdate {
 public:
-    void UpdatePurchasePlanEntry(const QString& props, RecordListPtr& entries) override {
-        Run("UpdatePurchasePlanEntry", props, entries);
+    void UpdatePurchasePlanEntry(const QString& p, RecordListPtr& l) override {
+        Run("UpdatePurchasePlanEntry", p, l);
     }
-    RecordListPtr ClosePurchasePlan(const QString& props, RecordListPtr& requests) override {
-        return Run("ClosePurchasePlan", props, requests);
+    RecordListPtr ClosePurchasePlan(const QString& p, RecordListPtr& l) override {
+        return Run("ClosePurchasePlan", p, l);
     }
-    RecordListPtr UnClosePurchasePlan(const QString& props, RecordListPtr& requests) override {
-        return Run("UnClosePurchasePlan", props, requests);
+    RecordListPtr UnClosePurchasePlan(const QString& p, RecordListPtr& l) override {
+        return Run("UnClosePurchasePlan", p, l);
     }
-    RecordListPtr DeletePurChasePlan(const QString& props, RecordListPtr& requests) override {
-        return Run("DeletePurChasePlan", props, requests);
+    RecordListPtr DeletePurChasePlan(const QString& p, RecordListPtr& l) override {
+        return Run("DeletePurChasePlan", p, l);
     }
     RecordListPtr PushBill(const QString&, RecordListPtr&, qint16, QString&, QDate&) override {
         return nullptr;
@@ -74,7 +65,7 @@ private:
     }
 };
 
-// Host fakes plus the planning fakes, the plan column set and a scripted modal seam.
+// Host fakes plus the planning fakes and the plan column set.
 class PlanFixture : public HostFixture {
 protected:
     void SetUp() override;
@@ -83,7 +74,8 @@ protected:
 
 // A row record shaped like the grid's: every plan field, as text, over one shared key set.
 RecordPtr MakeRow(const QHash<QString, QString>& values);
-// A result record of the planning service.
+// What the grid gives back for merged rows: text cells, no member lists.
+RecordListPtr AsGridRows(const RecordListPtr& merged);
 RecordPtr Result(const QVariant& row, const QVariant& succeed, const QString& error = QString());
 RecordListPtr ListOf(std::initializer_list<RecordPtr> records);
 

@@ -87,45 +87,31 @@ protected:
 
 } // namespace
 
-TEST_F(PlanOperations, SaveSendsEveryRowAndLogs) {
-    Fill({{1, 1, true, "P1"}, {1, 2, false, "P1", "1.02", "5", "3"}});
-    ASSERT_TRUE(ops.Save());
-    ASSERT_EQ(Plans().Calls.size(), 1);
-    const auto& call = Plans().Calls[0];
-    EXPECT_EQ(call.Method, "UpdatePurchasePlanEntry");
-    EXPECT_EQ(call.Props, World().PropsString);
-    ASSERT_EQ(call.List->Count(), 2);
-    EXPECT_EQ(values::Val(call.List->Item(2)->Get("FPushQty")), 3);
-    EXPECT_TRUE(Logged("CGPlan005", 3, "采购计划单修改"));
-    EXPECT_TRUE(prompts->Log.isEmpty());
-}
-
-TEST_F(PlanOperations, SaveOfAnEmptyGridStillCallsAndLogs) {
-    ASSERT_TRUE(ops.Save());
-    ASSERT_EQ(Plans().Calls.size(), 1);
+TEST_F(PlanOperations, SaveSendsEveryRowAndLogsOnlyOnSuccess) {
+    ASSERT_TRUE(ops.Save()) << "an empty grid is still sent";
     EXPECT_EQ(Plans().Calls[0].List->Count(), 0);
     EXPECT_TRUE(Logged("CGPlan005", 3, "采购计划单修改"));
-}
 
-TEST_F(PlanOperations, FailedSaveReturnsFalseSilently) {
-    Fill({{1, 1, false, "P1"}});
-    Plans().OnUpdate = [](const QString&, RecordListPtr&) -> RecordListPtr { throw Error("数量不能为负"); };
-    EXPECT_FALSE(ops.Save());
-    EXPECT_TRUE(World().Log.isEmpty());
-    EXPECT_TRUE(prompts->Log.isEmpty());
-
-    clsPurchasePlan unbound;
-    EXPECT_FALSE(unbound.Save());
-}
-
-TEST_F(PlanOperations, SaveKeepsTheListTheServiceLeaves) {
+    Fill({{1, 1, true, "P1"}, {1, 2, false, "P1", "1.02", "5", "3"}});
     auto replacement = RecordList::Create();
     Plans().OnUpdate = [&](const QString&, RecordListPtr& list) -> RecordListPtr {
         list = replacement;
         return nullptr;
     };
     ASSERT_TRUE(ops.Save());
+    const auto& call = Plans().Calls[1];
+    EXPECT_EQ(call.Method, "UpdatePurchasePlanEntry");
+    EXPECT_EQ(call.Props, World().PropsString);
+    ASSERT_EQ(call.List->Count(), 2);
+    EXPECT_EQ(call.List->Item(2)->Text("FPushQty"), "3");
     EXPECT_EQ(ops.SaveVct(), replacement);
+
+    World().Log.clear();
+    Plans().OnUpdate = [](const QString&, RecordListPtr&) -> RecordListPtr { throw Error("数量不能为负"); };
+    EXPECT_FALSE(ops.Save());
+    EXPECT_TRUE(World().Log.isEmpty());
+    EXPECT_TRUE(prompts->Log.isEmpty());
+    EXPECT_FALSE(clsPurchasePlan().Save()) << "no grid";
 }
 
 TEST_F(PlanOperations, SaveOfMergedViewSendsMembersWithTheirOwnOrPouredQuantities) {
@@ -192,29 +178,20 @@ TEST_F(PlanOperations, CloseSendsTickedRowsAndListsEveryResultWithARow) {
                                   "关闭[采购建议号：P2,物料代码：2.02,数量：7.5 ]该记录不成功!"}));
 }
 
-TEST_F(PlanOperations, UnCloseUsesItsOwnServiceCallAndWord) {
+TEST_F(PlanOperations, UnCloseUsesItsOwnCallAndWordAndServiceErrorsReachTheCaller) {
     Fill({{11, 1, true, "P1"}});
+    ops.UnClosePurchasePlan();
+    EXPECT_EQ(windowsShown, 0) << "no results, no window";
     Plans().OnUpdate = [](const QString&, RecordListPtr&) { return ListOf({Result(1, 1)}); };
     ops.UnClosePurchasePlan();
-    EXPECT_EQ(Plans().Calls[0].Method, "UnClosePurchasePlan");
+    EXPECT_EQ(Plans().Calls[1].Method, "UnClosePurchasePlan");
     EXPECT_EQ(lines, QStringList({"反关闭[采购建议号：P1,物料代码：1.01,数量：100 ]该记录成功"}));
-}
 
-TEST_F(PlanOperations, NoResultsOpenNoWindowButUnusableResultsOpenAnEmptyOne) {
-    Fill({{11, 1, true, "P1"}});
-    ops.ClosePurchasePlan();
-    EXPECT_EQ(windowsShown, 0);
-    Plans().OnUpdate = [](const QString&, RecordListPtr&) { return RecordList::Create(); };
-    ops.ClosePurchasePlan();
-    EXPECT_EQ(windowsShown, 0);
     Plans().OnUpdate = [](const QString&, RecordListPtr&) { return ListOf({Result(QVariant(), 1)}); };
-    ops.ClosePurchasePlan();
-    EXPECT_EQ(windowsShown, 1);
+    ops.UnClosePurchasePlan();
+    EXPECT_EQ(windowsShown, 2) << "results without rows still open the window";
     EXPECT_TRUE(lines.isEmpty());
-}
 
-TEST_F(PlanOperations, CloseServiceErrorsReachTheCaller) {
-    Fill({{11, 1, true, "P1"}});
     Plans().OnUpdate = [](const QString&, RecordListPtr&) -> RecordListPtr { throw Error("store locked"); };
     EXPECT_THROW(ops.ClosePurchasePlan(), Error);
 }
@@ -263,28 +240,22 @@ TEST_F(PlanOperations, DeleteAsksWithEveryPlanNumberOnceAndSendsOneRequestPerPla
                                   "删除[采购建议号：P3 ]该记录成功"}));
 }
 
-TEST_F(PlanOperations, DeleteLogsFromTheRequestListTheServiceLeaves) {
-    Fill({{11, 1, true, "P1"}, {12, 1, true, "P2"}});
+TEST_F(PlanOperations, DeleteWithNothingTickedOrAListReplacedByTheService) {
+    Fill({{11, 1, false, "P1"}, {12, 1, false, "P2"}});
+    EXPECT_FALSE(ops.DeletePurChasePlan());
+    EXPECT_EQ(prompts->Log[0].Text, "请先选择需要删除的数据！");
+    EXPECT_TRUE(Plans().Calls.isEmpty());
+
+    grid.SetText(col::CheckBox, 1, "1");
+    grid.SetText(col::CheckBox, 2, "1");
     prompts->QueueAnswer(ui::Yes);
     Plans().OnUpdate = [](const QString&, RecordListPtr& list) {
-        auto left = RecordList::Create();
         auto only = KeyedRecord::Create();
-        only->Set("FBillNo", "P2");
-        left->Add(only); // no Succeed: counts as not deleted
-        list = left;
+        only->Set("FBillNo", "P2"); // no Succeed: counts as not deleted
+        list = ListOf({only});
         return RecordListPtr();
     };
     EXPECT_TRUE(ops.DeletePurChasePlan());
     ASSERT_EQ(World().Log.size(), 1);
     EXPECT_TRUE(Logged("CGPlan002", 4, "单据[P2]删除失败"));
-    EXPECT_EQ(windowsShown, 0);
-}
-
-TEST_F(PlanOperations, DeleteWithNothingTicked) {
-    Fill({{11, 1, false, "P1"}});
-    EXPECT_FALSE(ops.DeletePurChasePlan());
-    ASSERT_EQ(prompts->Log.size(), 1);
-    EXPECT_EQ(prompts->Log[0].Text, "请先选择需要删除的数据！");
-    EXPECT_TRUE(World().Log.isEmpty());
-    EXPECT_TRUE(Plans().Calls.isEmpty());
 }
