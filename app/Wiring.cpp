@@ -5,6 +5,7 @@
 #include "services/access/AccessService.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PurchasePlanInfoService.h"
+#include "services/planupdate/PurchasePlanUpdateService.h"
 #include "services/platform/HelpService.h"
 #include "services/platform/PlatformServices.h"
 #include "services/profile/ProfileService.h"
@@ -30,6 +31,7 @@ void Wire(const store::SessionPtr& session) {
     RegisterService<services::AccessService>(progid::GLData, session);
     RegisterService<services::PurchasePlanInfoService>(progid::PurchasePlanInfo, session);
     RegisterService<services::MrpDataService>(progid::MrpDataServer, session);
+    RegisterService<services::PurchasePlanUpdateService>(progid::PurchasePlanUpdate, session);
     RegisterService<services::ProfileService>(progid::Profile, session);
     RegisterService<services::ProfileService>(progid::ProfileRead, session);
     RegisterService<services::UserProfileService>(progid::UserProfileInfo, session);

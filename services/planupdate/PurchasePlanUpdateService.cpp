@@ -1,0 +1,375 @@
+#include "PurchasePlanUpdateService.h"
+
+#include "component/host/Lang.h"
+#include "platform/records/Values.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace zpp::services {
+
+namespace {
+
+const QString kInterID = QStringLiteral("FInterID");
+const QString kEntryID = QStringLiteral("FEntryID");
+const QString kBillNo = QStringLiteral("FBillNo");
+const QString kSupplyID = QStringLiteral("FSupplyID");
+const QString kSupplyNumber = QStringLiteral("FSupplyNumber");
+const QString kRow = QStringLiteral("Row");
+const QString kSucceed = QStringLiteral("Succeed");
+const QString kError = QStringLiteral("Error");
+
+// Texts pass through the catalogue as templates, so their arguments need no entries of their own.
+QString Tr(const char* text) {
+    return GetLangString(QString::fromUtf8(text));
+}
+
+// A number where the grid shows one. Blank is 0, as the grid reads it; other text must be a
+// number as a whole, because Val alone would store 12 for "12abc".
+std::optional<double> Number(const QVariant& value) {
+    if (value.isValid() && value.typeId() != QMetaType::QString && value.typeId() != QMetaType::QByteArray) {
+        bool ok = false;
+        const double v = value.toDouble(&ok);
+        return ok && std::isfinite(v) ? std::optional(v) : std::nullopt;
+    }
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return 0.0;
+    bool ok = false;
+    const double whole = text.toDouble(&ok);
+    if (!ok || !std::isfinite(whole))
+        return std::nullopt;
+    return values::Val(text);
+}
+
+// A whole number (blank is 0); nothing for text, fractions and numbers beyond 32 bits.
+std::optional<qint32> WholeNumber(const QVariant& value) {
+    const auto n = Number(value);
+    if (!n || *n != std::floor(*n) || std::abs(*n) > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return values::ToInt32(*n);
+}
+
+// An interior ID or entry number: a whole number above 0.
+std::optional<qint32> Id(const QVariant& value) {
+    const auto n = WholeNumber(value);
+    return n && *n > 0 ? n : std::nullopt;
+}
+
+QString Shown(const QVariant& value) {
+    return value.toString().left(40);
+}
+
+// A 16-bit integer, as the request records carry it: QVariant(qint16) would hold an int.
+QVariant Succeed(const QString& error) {
+    return QVariant::fromValue<qint16>(error.isEmpty() ? 1 : 0);
+}
+
+RecordPtr Result(const QVariant& row, const QString& error) {
+    static const std::shared_ptr<const KeySet> keys = [] {
+        auto k = std::make_shared<KeySet>();
+        k->Append(kRow);
+        k->Append(kSucceed);
+        k->Append(kError);
+        return std::shared_ptr<const KeySet>(std::move(k));
+    }();
+    // A request without "Row" gives a result without it, which the result list skips.
+    return std::make_shared<KeyedRecord>(
+        keys, QVector<QVariant>{row, Succeed(error), error.isNull() ? QStringLiteral("") : error});
+}
+
+// The editable columns in the order their values are bound.
+enum Column { cSupplier, cPrice, cPushQty, cDiscount, cTax, cFinishDate, cMemo, kColumns };
+struct ColumnDef {
+    const char* Name;
+    const char* Key; // the entry record's key; the supplier has two
+    const char* Caption;
+};
+constexpr ColumnDef kColumnDefs[kColumns] = {{"supplier_id", "FSupplyID", "供应商"},
+                                             {"price", "FPrice", "含税单价"},
+                                             {"push_qty", "FPushQty", "下推数量"},
+                                             {"discount_rate", "FDiscountRate", "折扣率"},
+                                             {"tax_rate", "FTaxRate", "税率"},
+                                             {"finish_date", "FFinishDate", "建议交货日期"},
+                                             {"memo", "FMemo", "备注"}};
+
+QString KeyOf(int column) {
+    return QString::fromLatin1(kColumnDefs[column].Key);
+}
+
+// Validates and writes entry records inside the caller's transaction; the first fault throws.
+class EntryWriter {
+public:
+    explicit EntryWriter(const store::Store& db) : m_db(db) {}
+
+    void Write(const KeyedRecord& r) {
+        const auto plan = Id(r.Get(kInterID, QVariant()));
+        if (!plan)
+            Fail(r, std::nullopt, Tr("%1“%2”不是有效的编号").arg(Tr("采购建议内码"), Shown(r.Get(kInterID))));
+        const auto entry = Id(r.Get(kEntryID, QVariant()));
+        if (!entry)
+            Fail(r, plan, Tr("%1“%2”不是有效的编号").arg(Tr("分录号"), Shown(r.Get(kEntryID))));
+
+        int mask = 0;
+        QVariantList binds;
+        if (r.Exists(kSupplyID) || r.Exists(kSupplyNumber)) {
+            binds << Supplier(r, *plan);
+            mask |= 1 << cSupplier;
+        }
+        for (int c = cPrice; c <= cTax; ++c) {
+            if (r.Exists(KeyOf(c))) {
+                binds << Amount(r, *plan, c);
+                mask |= 1 << c;
+            }
+        }
+        if (r.Exists(KeyOf(cFinishDate))) {
+            const QVariant v = r.Get(KeyOf(cFinishDate));
+            if (v.toString().trimmed().isEmpty() && v.typeId() != QMetaType::QDate) {
+                binds << QVariant(QMetaType::fromType<QString>());
+            } else if (const auto date = values::ParseDate(v)) {
+                binds << values::DisplayDate(*date);
+            } else {
+                Fail(r, plan, Tr("%1“%2”不是有效的日期").arg(Tr(kColumnDefs[cFinishDate].Caption), Shown(v)));
+            }
+            mask |= 1 << cFinishDate;
+        }
+        if (r.Exists(KeyOf(cMemo))) {
+            // Stored exactly as received; a null text would bind as NULL.
+            const QString memo = r.Text(KeyOf(cMemo));
+            binds << (memo.isNull() ? QStringLiteral("") : memo);
+            mask |= 1 << cMemo;
+        }
+        binds << *plan << *entry;
+
+        bool found = false;
+        if (mask == 0) {
+            found =
+                m_db.Scalar(QStringLiteral("SELECT 1 FROM plan_entries WHERE plan_id = ? AND entry_id = ?"),
+                            binds)
+                    .isValid();
+        } else {
+            QSqlQuery& q = Statement(mask);
+            m_db.Run(q, binds);
+            found = q.numRowsAffected() > 0;
+        }
+        if (!found)
+            Fail(r, plan, Tr("该分录已不存在，可能已被删除"));
+    }
+
+private:
+    [[noreturn]] void Fail(const KeyedRecord& r, std::optional<qint32> plan, const QString& reason) const {
+        QString billNo = r.Text(kBillNo).trimmed();
+        if (billNo.isEmpty() && plan)
+            billNo = m_db.Scalar(QStringLiteral("SELECT bill_no FROM purchase_plans WHERE id = ?"), {*plan})
+                         .toString();
+        if (billNo.isEmpty())
+            billNo = Shown(r.Get(kInterID));
+        throw Error(Tr("采购建议号[%1]分录号 %2：%3").arg(billNo, Shown(r.Get(kEntryID)), reason));
+    }
+
+    QVariant Amount(const KeyedRecord& r, qint32 plan, int column) const {
+        const QVariant v = r.Get(KeyOf(column));
+        const auto n = Number(v);
+        const char* fault = nullptr;
+        if (!n)
+            fault = "%1“%2”不是数字";
+        else if ((column == cDiscount || column == cTax) && (*n < 0 || *n > 100))
+            fault = "%1应在 0 到 100 之间：%2";
+        else if (*n < 0)
+            fault = "%1不能为负数：%2";
+        if (fault)
+            Fail(r, plan, Tr(fault).arg(Tr(kColumnDefs[column].Caption), Shown(v)));
+        return *n;
+    }
+
+    // The supplier by its ID; by its code when the ID is blank or 0; none when both are blank.
+    QVariant Supplier(const KeyedRecord& r, qint32 plan) {
+        const QVariant idValue = r.Get(kSupplyID, QVariant());
+        const auto id = WholeNumber(idValue);
+        if (!id)
+            Fail(r, plan, Tr("%1“%2”不是有效的编号").arg(Tr("供应商"), Shown(idValue)));
+        if (*id != 0) {
+            auto known = m_knownIds.constFind(*id);
+            if (known == m_knownIds.constEnd())
+                known = m_knownIds.insert(
+                    *id,
+                    m_db.Scalar(QStringLiteral("SELECT 1 FROM suppliers WHERE id = ?"), {*id}).isValid());
+            if (!*known)
+                Fail(r, plan, Tr("供应商“%1”不存在").arg(Shown(idValue).trimmed()));
+            return *id;
+        }
+        const QString code = r.Text(kSupplyNumber);
+        if (code.trimmed().isEmpty())
+            return QVariant(QMetaType::fromType<int>());
+        auto byCode = m_idsByCode.constFind(code);
+        if (byCode == m_idsByCode.constEnd())
+            byCode = m_idsByCode.insert(
+                code, m_db.Scalar(QStringLiteral("SELECT id FROM suppliers WHERE code = ?"), {code}));
+        if (!byCode->isValid())
+            Fail(r, plan, Tr("供应商“%1”不存在").arg(code.left(40)));
+        return byCode->toInt();
+    }
+
+    // One prepared statement per set of columns present; a save's records share their keys.
+    QSqlQuery& Statement(int mask) {
+        auto it = m_statements.find(mask);
+        if (it == m_statements.end()) {
+            QStringList sets;
+            for (int c = 0; c < kColumns; ++c)
+                if (mask & (1 << c))
+                    sets << QString::fromLatin1(kColumnDefs[c].Name) + QStringLiteral(" = ?");
+            it = m_statements.insert(mask,
+                                     m_db.Prepare(QStringLiteral("UPDATE plan_entries SET ") +
+                                                  sets.join(QStringLiteral(", ")) +
+                                                  QStringLiteral(" WHERE plan_id = ? AND entry_id = ?")));
+        }
+        return *it;
+    }
+
+    const store::Store& m_db;
+    QHash<qint32, bool> m_knownIds;
+    QHash<QString, QVariant> m_idsByCode;
+    QHash<int, QSqlQuery> m_statements;
+};
+
+// Deletes one plan with its entries inside the caller's transaction. Empty when deleted;
+// otherwise why the plan stays.
+QString DeletePlan(const store::Store& db, qint32 plan) {
+    // On PostgreSQL the rows are locked so that a push cannot order an entry between the check and
+    // the delete; SQLite's write transaction already keeps every other writer out.
+    const QString forUpdate = db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE");
+    if (!db.Scalar(QStringLiteral("SELECT 1 FROM purchase_plans WHERE id = ?") + forUpdate, {plan}).isValid())
+        return Tr("该采购建议已不存在，可能已被删除");
+    QList<int> held;
+    QSqlQuery entries =
+        db.Exec(QStringLiteral("SELECT entry_id, ordered_qty FROM plan_entries WHERE plan_id = ?"
+                               " ORDER BY entry_id") +
+                    forUpdate,
+                {plan});
+    while (entries.next())
+        if (entries.value(1).toDouble() > 0)
+            held << entries.value(0).toInt();
+    QSqlQuery linked =
+        db.Exec(QStringLiteral("SELECT DISTINCT entry_id FROM purchase_order_line_sources WHERE plan_id = ?"),
+                {plan});
+    while (linked.next())
+        held << linked.value(0).toInt();
+    if (!held.isEmpty()) {
+        std::sort(held.begin(), held.end());
+        held.erase(std::unique(held.begin(), held.end()), held.end());
+        QStringList shown;
+        for (int i = 0; i < held.size() && i < 10; ++i)
+            shown << QString::number(held[i]);
+        if (held.size() > 10)
+            shown << QStringLiteral("…");
+        return Tr("分录号 %1 已下达采购订单，不能删除").arg(shown.join(QStringLiteral(",")));
+    }
+    db.Exec(QStringLiteral("DELETE FROM plan_entries WHERE plan_id = ?"), {plan});
+    db.Exec(QStringLiteral("DELETE FROM purchase_plans WHERE id = ?"), {plan});
+    return QString();
+}
+
+} // namespace
+
+void PurchasePlanUpdateService::UpdatePurchasePlanEntry(const QString&, RecordListPtr& entries) {
+    if (!entries)
+        return;
+    const store::Store& db = *m_session->Db;
+    db.InTransaction([&] {
+        EntryWriter writer(db);
+        for (const RecordPtr& r : *entries)
+            if (r)
+                writer.Write(*r);
+    });
+}
+
+RecordListPtr PurchasePlanUpdateService::ClosePurchasePlan(const QString&, RecordListPtr& requests) {
+    return SetCloseMark(requests, true);
+}
+
+RecordListPtr PurchasePlanUpdateService::UnClosePurchasePlan(const QString&, RecordListPtr& requests) {
+    return SetCloseMark(requests, false);
+}
+
+RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& requests, bool close) {
+    auto results = RecordList::Create();
+    if (!requests)
+        return results;
+    const store::Store& db = *m_session->Db;
+    const QString gone = Tr("该分录已不存在，可能已被删除");
+    const QString same = close ? Tr("该分录已经关闭") : Tr("该分录未关闭");
+    db.InTransaction([&] {
+        // Only an entry in the other state changes, so "already closed" is decided by the write itself.
+        QSqlQuery change =
+            db.Prepare(close ? QStringLiteral("UPDATE plan_entries SET close_mark = ?"
+                                              " WHERE plan_id = ? AND entry_id = ? AND close_mark = ''")
+                             : QStringLiteral("UPDATE plan_entries SET close_mark = ''"
+                                              " WHERE plan_id = ? AND entry_id = ? AND close_mark <> ''"));
+        QSqlQuery exists =
+            db.Prepare(QStringLiteral("SELECT 1 FROM plan_entries WHERE plan_id = ? AND entry_id = ?"));
+        results->Reserve(requests->Count());
+        for (const RecordPtr& request : *requests) {
+            if (!request)
+                continue;
+            const auto plan = Id(request->Get(kInterID, QVariant()));
+            const auto entry = Id(request->Get(kEntryID, QVariant()));
+            QString error;
+            if (!plan || !entry) {
+                error = Tr("采购建议内码或分录号无效：%1_%2")
+                            .arg(Shown(request->Get(kInterID)), Shown(request->Get(kEntryID)));
+            } else {
+                QVariantList binds{*plan, *entry};
+                if (close)
+                    binds.prepend(kClosedMark);
+                db.Run(change, binds);
+                if (change.numRowsAffected() < 1) {
+                    db.Run(exists, {*plan, *entry});
+                    error = exists.next() ? same : gone;
+                    exists.finish();
+                }
+            }
+            results->Add(Result(request->Get(kRow, QVariant()), error));
+        }
+    });
+    return results;
+}
+
+RecordListPtr PurchasePlanUpdateService::DeletePurChasePlan(const QString&, RecordListPtr& requests) {
+    auto results = RecordList::Create();
+    if (!requests)
+        return results;
+    const store::Store& db = *m_session->Db;
+    QHash<qint32, QString> outcomes; // a plan asked for twice gets the outcome of its first request
+    for (const RecordPtr& request : *requests) {
+        if (!request)
+            continue;
+        const auto plan = Id(request->Get(kInterID, QVariant()));
+        QString error;
+        if (!plan) {
+            error = Tr("采购建议内码无效：%1").arg(Shown(request->Get(kInterID)));
+        } else if (const auto seen = outcomes.constFind(*plan); seen != outcomes.constEnd()) {
+            error = *seen;
+        } else {
+            // A store failure costs this plan only; the others are still tried.
+            try {
+                error = db.InTransaction([&] { return DeletePlan(db, *plan); });
+            } catch (const Error& e) {
+                error = e.Description();
+            }
+            outcomes.insert(*plan, error);
+        }
+        request->Set(kSucceed, Succeed(error));
+        results->Add(Result(request->Get(kRow, QVariant()), error));
+    }
+    return results;
+}
+
+RecordListPtr PurchasePlanUpdateService::PushBill(const QString&, RecordListPtr&, qint16, QString&, QDate&) {
+    throw Error(Tr("下推采购订单功能尚未开放"));
+}
+
+} // namespace zpp::services
