@@ -283,5 +283,157 @@
         <source>另存为</source>
         <translation>Save as</translation>
     </message>
+    <message>
+        <source>请先选择需要关闭的数据！</source>
+        <translation>Please select the entries to close first!</translation>
+    </message>
+    <message>
+        <source>请先选择需要反关闭的数据！</source>
+        <translation>Please select the entries to reopen first!</translation>
+    </message>
+    <message>
+        <source>请先选择需要删除的数据！</source>
+        <translation>Please select the entries to delete first!</translation>
+    </message>
+    <message>
+        <source>系统将删除采购建议号：</source>
+        <translation>The system will delete purchase suggestion numbers: </translation>
+    </message>
+    <message>
+        <source>所关联的所有记录，是否继续？</source>
+        <translation> and all records linked to them. Continue?</translation>
+    </message>
+    <message>
+        <source>提示信息|</source>
+        <translation>Information|</translation>
+    </message>
+    <message>
+        <source>结果列表</source>
+        <translation>Result list</translation>
+    </message>
+    <message>
+        <source>复制(&amp;C)</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>关闭(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>采购建议号[%1]分录号 %2：%3</source>
+        <translation>Plan [%1], entry %2: %3</translation>
+    </message>
+    <message>
+        <source>%1“%2”不是数字</source>
+        <translation>%1 "%2" is not a number</translation>
+    </message>
+    <message>
+        <source>%1不能为负数：%2</source>
+        <translation>%1 cannot be negative: %2</translation>
+    </message>
+    <message>
+        <source>%1应在 0 到 100 之间：%2</source>
+        <translation>%1 must be between 0 and 100: %2</translation>
+    </message>
+    <message>
+        <source>%1“%2”不是有效的日期</source>
+        <translation>%1 "%2" is not a valid date</translation>
+    </message>
+    <message>
+        <source>%1“%2”不是有效的编号</source>
+        <translation>%1 "%2" is not a valid ID</translation>
+    </message>
+    <message>
+        <source>供应商“%1”不存在</source>
+        <translation>Supplier "%1" does not exist</translation>
+    </message>
+    <message>
+        <source>该分录已不存在，可能已被删除</source>
+        <translation>This entry no longer exists; it may have been deleted</translation>
+    </message>
+    <message>
+        <source>该分录已经关闭</source>
+        <translation>This entry is already closed</translation>
+    </message>
+    <message>
+        <source>该分录未关闭</source>
+        <translation>This entry is not closed</translation>
+    </message>
+    <message>
+        <source>采购建议内码或分录号无效：%1_%2</source>
+        <translation>Invalid plan ID or entry number: %1_%2</translation>
+    </message>
+    <message>
+        <source>采购建议内码无效：%1</source>
+        <translation>Invalid plan ID: %1</translation>
+    </message>
+    <message>
+        <source>该采购建议已不存在，可能已被删除</source>
+        <translation>This purchase plan no longer exists; it may have been deleted</translation>
+    </message>
+    <message>
+        <source>分录号 %1 已下达采购订单，不能删除</source>
+        <translation>Entry %1 already has purchase orders; the plan cannot be deleted</translation>
+    </message>
+    <message>
+        <source>下推采购订单功能尚未开放</source>
+        <translation>Pushing to purchase orders is not available yet</translation>
+    </message>
+    <message>
+        <source>采购建议内码</source>
+        <translation>Plan ID</translation>
+    </message>
+    <message>
+        <source>分录号</source>
+        <translation>Entry no.</translation>
+    </message>
+    <message>
+        <source>供应商</source>
+        <translation>Supplier</translation>
+    </message>
+    <message>
+        <source>含税单价</source>
+        <translation>Unit price incl. tax</translation>
+    </message>
+    <message>
+        <source>下推数量</source>
+        <translation>Quantity to push</translation>
+    </message>
+    <message>
+        <source>折扣率</source>
+        <translation>Discount rate</translation>
+    </message>
+    <message>
+        <source>税率</source>
+        <translation>Tax rate</translation>
+    </message>
+    <message>
+        <source>建议交货日期</source>
+        <translation>Suggested delivery date</translation>
+    </message>
+    <message>
+        <source>过滤条件 %1 的值“%2”不是有效日期</source>
+        <translation>The value "%2" of filter condition %1 is not a valid date</translation>
+    </message>
+    <message>
+        <source>数据库 %1 读取采购计划失败：%2</source>
+        <translation>Reading purchase plans from database %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>服务操作 %1 暂未提供</source>
+        <translation>Service operation %1 is not available yet</translation>
+    </message>
+    <message>
+        <source>方案记录缺少“%1”</source>
+        <translation>A scheme record lacks "%1"</translation>
+    </message>
+    <message>
+        <source>方案名不能为空</source>
+        <translation>The scheme name must not be empty</translation>
+    </message>
+    <message>
+        <source>方案“%1”的记录缺少“Key”</source>
+        <translation>A record of scheme "%1" lacks "Key"</translation>
+    </message>
 </context>
 </TS>

@@ -35,6 +35,9 @@ struct ComponentState {
     RecordListPtr MergedRowVct;
     RecordListPtr EntryRowVct;
     bool IsPushing = false;
+
+    // The last answer of the message dialog (-1 Yes, 0 otherwise).
+    qint16 MessageAnswer = 0;
 };
 
 ComponentState& State();

@@ -8,7 +8,6 @@
 #include "component/host/Props.h"
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
-#include "component/operations/EntryData.h"
 #include "component/operations/MergeRows.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
@@ -268,10 +267,7 @@ bool ClsPurchasePlanUI::Merge() {
         if (ui::MsgBox(message, ui::YesNo | ui::Information, kInfo) == ui::No)
             return false;
     }
-    ComponentState& state = State();
-    state.EntryRowVct = rows->Clone();
-    state.MergedRowVct = MergePlanRows(state.EntryRowVct);
-    FieldDataVct = state.MergedRowVct;
+    FieldDataVct = MergeView(rows);
     LoadGrid();
     return true;
 }
@@ -279,9 +275,7 @@ bool ClsPurchasePlanUI::Merge() {
 void ClsPurchasePlanUI::UnMerge() {
     if (!Spread)
         return;
-    ComponentState& state = State();
-    state.EntryRowVct = BuildEntryData(ReadGridRows(*Spread));
-    FieldDataVct = state.EntryRowVct;
+    FieldDataVct = UnMergeView(ReadGridRows(*Spread));
     LoadGrid();
 }
 

@@ -1,5 +1,6 @@
 #include "frmMessage.h"
 
+#include "component/host/ComponentState.h"
 #include "platform/ui/Prompt.h"
 
 #include <QPlainTextEdit>
@@ -8,8 +9,6 @@
 namespace zpp {
 
 namespace {
-qint16 g_answer = 0;
-
 // Positions are given in twips; the dialog is laid out at 15 twips to the pixel.
 constexpr int Px(int twips) {
     return twips / 15;
@@ -45,17 +44,17 @@ frmMessage::frmMessage(QWidget* parent) : QDialog(parent) {
     btnNo->setGeometry(Px(5040), kButtonTop, kButtonWidth, kButtonHeight);
 
     connect(btnYes, &QPushButton::clicked, this, [this] {
-        g_answer = -1;
+        State().MessageAnswer = -1;
         accept();
     });
     connect(btnNo, &QPushButton::clicked, this, [this] {
-        g_answer = 0;
+        State().MessageAnswer = 0;
         reject();
     });
 }
 
 void frmMessage::Load() {
-    g_answer = 0;
+    State().MessageAnswer = 0;
     if (ButtonMode == QLatin1String("vbYes")) {
         btnYes->setText(QStringLiteral("确定"));
         btnYes->move(Px(3960), kButtonTop);
@@ -77,7 +76,7 @@ void frmMessage::Load() {
 qint16 frmMessage::ShowModal() {
     Load();
     ui::ExecModal(*this);
-    return g_answer;
+    return State().MessageAnswer;
 }
 
 void frmMessage::showEvent(QShowEvent* event) {
@@ -86,11 +85,11 @@ void frmMessage::showEvent(QShowEvent* event) {
 }
 
 qint16 frmMessage::Answer() {
-    return g_answer;
+    return State().MessageAnswer;
 }
 
 void frmMessage::SetAnswer(qint16 answer) {
-    g_answer = answer;
+    State().MessageAnswer = answer;
 }
 
 qint16 ShowMessageDialog(const QString& message, const QString& buttonMode) {

@@ -5,7 +5,18 @@
 #include "component/host/Props.h"
 #include "platform/ui/Prompt.h"
 #include "services/platform/PlatformServices.h"
+#include "component/grid/PlanGrid.h"
+#include "component/list/frmPurchasePlan.h"
+#include "platform/controls/SpreadGrid.h"
+#include "platform/ini/IniFile.h"
+#include "services/demo/DemoData.h"
 #include "support/TestStores.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -19,9 +30,15 @@ protected:
     void SetUp() override {
         ResetState();
         ui::SetPrompter(prompts);
+        // Dialogs are cancelled unless a test answers them.
+        ui::SetModalHandler([](QDialog& d) {
+            d.reject();
+            return int(QDialog::Rejected);
+        });
     }
     void TearDown() override {
         ui::SetPrompter(nullptr);
+        ui::SetModalHandler(nullptr);
         HostObjectFactory::Instance().Clear();
         services::SharePropsService::ClearAll();
         ResetState();
@@ -70,4 +87,76 @@ TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, AppTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
+                         StoreKindName);
+
+// Start-up of the list against a real demo store, in both modes.
+class AppListTest : public AppTest {
+protected:
+    QList<QWidget*> Windows() {
+        QList<QWidget*> list;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->inherits("zpp::frmPurchasePlan") && w->isVisible())
+                list << w;
+        return list;
+    }
+    void TearDown() override {
+        for (QWidget* w : Windows())
+            w->close();
+        QApplication::processEvents();
+        ui::SetModalHandler(nullptr);
+        AppTest::TearDown();
+    }
+    bool StartDemo() {
+        const QString location = NewStoreLocation(GetParam());
+        if (location.isEmpty())
+            return false;
+        db = store::GenerateStore(location, 150);
+        auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+        app::Wire(session);
+        ini::SetConfigDir(config.path());
+        return true;
+    }
+    QTemporaryDir config;
+};
+
+TEST_P(AppListTest, FilterModeListsTodaysOpenEntries) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    ui::SetModalHandler([](QDialog& d) {
+        d.show();
+        if (auto* button = d.findChild<QPushButton*>("cmdOK"))
+            button->click();
+        return d.result();
+    });
+    ClsPurchasePlanMain().Show();
+    auto windows = Windows();
+    ASSERT_EQ(windows.size(), 1);
+    auto* list = static_cast<frmPurchasePlan*>(windows[0]);
+    const int expected = db->Scalar("SELECT COUNT(*) FROM plan_entries WHERE entry_date = ? AND close_mark = ''",
+                                    {QDate::currentDate().toString("yyyy-MM-dd")})
+                             .toInt();
+    EXPECT_GT(expected, 10);
+    EXPECT_EQ(list->vsProc().MaxRows(), expected);
+    EXPECT_TRUE(prompts->Log.isEmpty());
+}
+
+TEST_P(AppListTest, BillModeListsOnePlan) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    QString bill = db->Scalar("SELECT bill_no FROM purchase_plans ORDER BY id").toString();
+    ClsPurchasePlanMain().Show(bill);
+    auto windows = Windows();
+    ASSERT_EQ(windows.size(), 1);
+    auto* list = static_cast<frmPurchasePlan*>(windows[0]);
+    const int expected =
+        db->Scalar("SELECT COUNT(*) FROM plan_entries e JOIN purchase_plans p ON p.id = e.plan_id WHERE p.bill_no = ?",
+                   {bill})
+            .toInt();
+    EXPECT_EQ(list->vsProc().MaxRows(), expected);
+    for (int r = 1; r <= expected; ++r)
+        EXPECT_EQ(list->vsProc().Text(col::BillNo, r), bill);
+    EXPECT_TRUE(list->lblCpt(0)->text().startsWith("起始日期:2"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, AppListTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
                          StoreKindName);

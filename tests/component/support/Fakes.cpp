@@ -1,5 +1,7 @@
 #include "Fakes.h"
 
+#include <QDialog>
+
 namespace zpp::test {
 
 FakeWorld& World() {
@@ -24,6 +26,11 @@ void HostFixture::SetUp() {
     });
     prompts = std::make_shared<ui::ScriptedPrompter>();
     ui::SetPrompter(prompts);
+    // A dialog no test answers is cancelled rather than left waiting for a user.
+    ui::SetModalHandler([](QDialog& d) {
+        d.reject();
+        return int(QDialog::Rejected);
+    });
 }
 
 void HostFixture::TearDown() {
