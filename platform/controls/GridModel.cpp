@@ -7,37 +7,6 @@
 
 namespace zpp::controls::detail {
 
-bool IsNumberText(const QString& text) {
-    // The grammar Val reads (sign, digits, point, exponent), required to cover the whole text;
-    // a scan instead of a second conversion, since bulk fills check every number cell.
-    const QStringView t = QStringView(text).trimmed();
-    qsizetype i = 0;
-    const qsizetype n = t.size();
-    auto digitsFrom = [&](qsizetype& at) {
-        const qsizetype start = at;
-        while (at < n && t[at] >= u'0' && t[at] <= u'9')
-            ++at;
-        return at - start;
-    };
-    if (i < n && (t[i] == u'+' || t[i] == u'-'))
-        ++i;
-    qsizetype digits = digitsFrom(i);
-    if (i < n && t[i] == u'.') {
-        ++i;
-        digits += digitsFrom(i);
-    }
-    if (digits == 0)
-        return false;
-    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
-        ++i;
-        if (i < n && (t[i] == u'+' || t[i] == u'-'))
-            ++i;
-        const qsizetype expStart = i;
-        if (digitsFrom(i) == 0 || i - expStart > 3 || t.mid(expStart, i - expStart).toInt() > 300)
-            return false;
-    }
-    return i == n;
-}
 
 std::optional<QString> NormaliseCell(CellType type, int decimals, const QString& text) {
     if (type == CellType::Text)
@@ -47,7 +16,7 @@ std::optional<QString> NormaliseCell(CellType type, int decimals, const QString&
     case CellType::Number:
         if (t.isEmpty())
             return QString();
-        if (!IsNumberText(t))
+        if (!values::IsNumber(t))
             return std::nullopt;
         return values::FormatNumber(values::Val(t), decimals);
     case CellType::Date: {
@@ -63,7 +32,7 @@ std::optional<QString> NormaliseCell(CellType type, int decimals, const QString&
             return QStringLiteral("0");
         if (t.compare(u"True", Qt::CaseInsensitive) == 0)
             return QStringLiteral("1");
-        if (!IsNumberText(t))
+        if (!values::IsNumber(t))
             return std::nullopt;
         return values::Val(t) != 0 ? QStringLiteral("1") : QStringLiteral("0");
     case CellType::Text:
@@ -75,7 +44,7 @@ std::optional<QString> NormaliseCell(CellType type, int decimals, const QString&
 bool NumberInRange(const GridColumn& col, const QString& text) {
     if (text.trimmed().isEmpty())
         return true;
-    if (!IsNumberText(text))
+    if (!values::IsNumber(text))
         return false;
     const double v = values::Val(text.trimmed());
     return v >= col.min && v <= col.max;
@@ -245,7 +214,7 @@ void GridModel::Reformat(int c, int r) {
         if (col.cells.IsEmpty(row))
             continue;
         const QString t = col.cells.Get(row).toString();
-        if (IsNumberText(t))
+        if (values::IsNumber(t))
             Store(c, row, values::FormatNumber(values::Val(t), Decimals(c, row)));
     }
 }

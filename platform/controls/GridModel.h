@@ -31,8 +31,6 @@ struct GridColumn {
 std::optional<QString> NormaliseCell(CellType type, int decimals, const QString& text);
 // Whether a number cell's editor may commit the text (empty clears the cell).
 bool NumberInRange(const GridColumn& col, const QString& text);
-// Strict check used before a text is read as a number: the whole text must be one.
-bool IsNumberText(const QString& text);
 
 // The grid's state and its table model. The grid writes cells directly; the view sees
 // structure changes at once while redraw is on, and in one reset when it comes back on.

@@ -69,6 +69,38 @@ double Val(const QVariant& value) {
     }
 }
 
+bool IsNumber(const QString& text) {
+    // The grammar Val reads (sign, digits, point, exponent), required to cover the whole text;
+    // a scan instead of a second conversion, since bulk fills check every number cell.
+    const QStringView t = QStringView(text).trimmed();
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    auto digitsFrom = [&](qsizetype& at) {
+        const qsizetype start = at;
+        while (at < n && t[at] >= u'0' && t[at] <= u'9')
+            ++at;
+        return at - start;
+    };
+    if (i < n && (t[i] == u'+' || t[i] == u'-'))
+        ++i;
+    qsizetype digits = digitsFrom(i);
+    if (i < n && t[i] == u'.') {
+        ++i;
+        digits += digitsFrom(i);
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
+        ++i;
+        if (i < n && (t[i] == u'+' || t[i] == u'-'))
+            ++i;
+        const qsizetype expStart = i;
+        if (digitsFrom(i) == 0 || i - expStart > 3 || t.mid(expStart, i - expStart).toInt() > 300)
+            return false;
+    }
+    return i == n;
+}
+
 namespace {
 double ToWhole(const QVariant& value) {
     double v = 0;

@@ -12,6 +12,8 @@ namespace zpp::values {
 // sign, digits, a decimal point and an exponent are read. Empty or non-numeric text is 0.
 double Val(const QString& text);
 double Val(const QVariant& value);
+// True when the whole text (blanks around it aside) is a number Val reads completely.
+bool IsNumber(const QString& text);
 
 // Whole-number conversion that rounds half to even and fails with an Error on
 // overflow or on text that is not a number.

@@ -39,9 +39,8 @@ std::optional<double> Number(const QVariant& value) {
     const QString text = value.toString().trimmed();
     if (text.isEmpty())
         return 0.0;
-    bool ok = false;
-    const double whole = text.toDouble(&ok);
-    if (!ok || !std::isfinite(whole))
+    // Val gives 0 for a number too large for a double; that must not be stored as 0.
+    if (!values::IsNumber(text) || !std::isfinite(text.toDouble()))
         return std::nullopt;
     return values::Val(text);
 }

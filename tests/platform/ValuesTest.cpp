@@ -55,3 +55,10 @@ TEST(Values, PatternFormattingPadsAndUsesTheDateSeparator) {
     EXPECT_EQ(FormatNumber(1234.5, 0), "1235"); // no grouping
     EXPECT_EQ(FormatNumber(2.0, 3), "2.000");
 }
+
+TEST(Values, IsNumberNeedsTheWholeText) {
+    for (const char* yes : {"12", " -3.5 ", "+.5", "1e3", "2E-2", "0."})
+        EXPECT_TRUE(IsNumber(yes)) << yes;
+    for (const char* no : {"", " ", "12abc", "1e", "-", ".", "1,000", "１２", "0x10", "1 2"})
+        EXPECT_FALSE(IsNumber(no)) << no;
+}
