@@ -41,11 +41,27 @@ RecordListPtr FakePlanInfo::GetRptData(const QString&, RecordPtr& conditions, co
     return Plan().Rows->Clone();
 }
 
+RecordListPtr FakePlanUpdate::Record(const QString& op, const RecordListPtr& list) {
+    if (Plan().UpdateFails)
+        throw Error("数据库已锁定");
+    Plan().Updates.push_back({op, list});
+    auto results = RecordList::Create();
+    for (const RecordPtr& r : *list) {
+        auto result = KeyedRecord::Create();
+        result->Set("Row", r->Get("Row", 0));
+        result->Set("Succeed", 1);
+        result->Set("Error", QString());
+        results->Add(result);
+    }
+    return results;
+}
+
 void ListFixture::SetUp() {
     HostFixture::SetUp();
     Plan() = PlanWorld();
     RegisterService<FakePlanInfo>(progid::PurchasePlanInfo);
     RegisterService<FakeMrpServer>(progid::MrpDataServer);
+    RegisterService<FakePlanUpdate>(progid::PurchasePlanUpdate);
     RegisterService<FakeProfile>(progid::ProfileRead);
     RegisterService<FakeProfile>(progid::Profile);
 }

@@ -3,6 +3,7 @@
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/Profile.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
+#include "component/host/contracts/PurchasePlanUpdate.h"
 #include "support/Fakes.h"
 
 namespace zpp::test {
@@ -18,6 +19,9 @@ struct PlanWorld {
     QHash<QString, QString> SupplierNames; // code -> name
     QHash<QString, qint32> SupplierIds;
     QVector<QPair<QString, QString>> SavedFormats;
+    // Calls of the update service, by operation name, with the list they were given.
+    QVector<QPair<QString, RecordListPtr>> Updates;
+    bool UpdateFails = false;
 };
 PlanWorld& Plan();
 
@@ -33,6 +37,26 @@ public:
         return Plan().SupplierIds.value(code, 0);
     }
     double GetPurchasePlanPrice(const QString&, qint32, qint32, double) override { return 0; }
+};
+
+class FakePlanUpdate : public PurchasePlanUpdate {
+public:
+    void UpdatePurchasePlanEntry(const QString&, RecordListPtr& l) override { Record("Update", l); }
+    RecordListPtr ClosePurchasePlan(const QString&, RecordListPtr& l) override { return Record("Close", l); }
+    RecordListPtr UnClosePurchasePlan(const QString&, RecordListPtr& l) override {
+        return Record("UnClose", l);
+    }
+    RecordListPtr DeletePurChasePlan(const QString&, RecordListPtr& l) override {
+        for (const RecordPtr& r : *l)
+            r->Set("Succeed", 1);
+        return Record("Delete", l);
+    }
+    RecordListPtr PushBill(const QString&, RecordListPtr&, qint16, QString&, QDate&) override {
+        return nullptr;
+    }
+
+private:
+    RecordListPtr Record(const QString& op, const RecordListPtr& list);
 };
 
 class FakeMrpServer : public MrpDataServer {
