@@ -435,5 +435,109 @@
         <source>方案“%1”的记录缺少“Key”</source>
         <translation>A record of scheme "%1" lacks "Key"</translation>
     </message>
+    <message>
+        <source>内码</source>
+        <translation>Interior ID</translation>
+    </message>
+    <message>
+        <source>明细ID</source>
+        <translation>Entry ID</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>关闭标识</source>
+        <translation>Closed</translation>
+    </message>
+    <message>
+        <source>物料代码</source>
+        <translation>Item code</translation>
+    </message>
+    <message>
+        <source>物料名称</source>
+        <translation>Item name</translation>
+    </message>
+    <message>
+        <source>规格型号</source>
+        <translation>Specification</translation>
+    </message>
+    <message>
+        <source>辅助属性</source>
+        <translation>Aux. property</translation>
+    </message>
+    <message>
+        <source>供应商代码</source>
+        <translation>Supplier code</translation>
+    </message>
+    <message>
+        <source>供应商名称</source>
+        <translation>Supplier name</translation>
+    </message>
+    <message>
+        <source>基本单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>Quantity</translation>
+    </message>
+    <message>
+        <source>已下达采购订单数量</source>
+        <translation>Ordered qty</translation>
+    </message>
+    <message>
+        <source>未下达采购订单数量</source>
+        <translation>Not yet ordered</translation>
+    </message>
+    <message>
+        <source>折扣率(%)</source>
+        <translation>Discount (%)</translation>
+    </message>
+    <message>
+        <source>税率(%)</source>
+        <translation>Tax rate (%)</translation>
+    </message>
+    <message>
+        <source>采购建议号</source>
+        <translation>Suggestion no.</translation>
+    </message>
+    <message>
+        <source>源单单号</source>
+        <translation>Source bill no.</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>基本单位ID</source>
+        <translation>Unit ID</translation>
+    </message>
+    <message>
+        <source>辅助属性id</source>
+        <translation>Aux. property ID</translation>
+    </message>
+    <message>
+        <source>起始日期</source>
+        <translation>Start date</translation>
+    </message>
+    <message>
+        <source>供应商id</source>
+        <translation>Supplier ID</translation>
+    </message>
+    <message>
+        <source>数量精度位数</source>
+        <translation>Qty decimals</translation>
+    </message>
+    <message>
+        <source>单价精度位数</source>
+        <translation>Price decimals</translation>
+    </message>
 </context>
 </TS>

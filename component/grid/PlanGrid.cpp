@@ -2,6 +2,7 @@
 
 #include "component/host/Access.h"
 #include "component/host/ComponentState.h"
+#include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/host/contracts/MrpDataServer.h"
@@ -158,11 +159,13 @@ void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat) {
     grid.SetRowHeight(24);
     for (const RecordPtr& def : *set) {
         const int c = values::ToInt32(def->Get(QStringLiteral("Col")));
-        grid.SetHeaderText(c, def->Text(QStringLiteral("Text")));
+        // Captions follow the user's language; the definitions keep the built-in text.
+        const QString caption = GetLangString(def->Text(QStringLiteral("Text")));
+        grid.SetHeaderText(c, caption);
         // Never narrower than the caption, so no header is clipped.
         if (def->Exists(QStringLiteral("ColWidth")))
-            grid.SetColWidth(c, std::max(def->Get(QStringLiteral("ColWidth")).toDouble(),
-                                         grid.HeaderTextWidth(def->Text(QStringLiteral("Text")))));
+            grid.SetColWidth(
+                c, std::max(def->Get(QStringLiteral("ColWidth")).toDouble(), grid.HeaderTextWidth(caption)));
         if (def->Exists(QStringLiteral("ColHidden")))
             grid.SetColHidden(c, def->Get(QStringLiteral("ColHidden")).toBool());
         const QString saved =
