@@ -1,19 +1,20 @@
 #include "app/Wiring.h"
 #include "component/ClsPurchasePlanMain.h"
+#include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
 #include "component/host/Props.h"
-#include "platform/ui/Prompt.h"
-#include "services/platform/PlatformServices.h"
-#include "component/grid/PlanGrid.h"
 #include "component/list/frmPurchasePlan.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
+#include "platform/ui/Prompt.h"
 #include "services/demo/DemoData.h"
+#include "services/platform/PlatformServices.h"
 #include "support/TestStores.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -132,9 +133,10 @@ TEST_P(AppListTest, FilterModeListsTodaysOpenEntries) {
     auto windows = Windows();
     ASSERT_EQ(windows.size(), 1);
     auto* list = static_cast<frmPurchasePlan*>(windows[0]);
-    const int expected = db->Scalar("SELECT COUNT(*) FROM plan_entries WHERE entry_date = ? AND close_mark = ''",
-                                    {QDate::currentDate().toString("yyyy-MM-dd")})
-                             .toInt();
+    const int expected =
+        db->Scalar("SELECT COUNT(*) FROM plan_entries WHERE entry_date = ? AND close_mark = ''",
+                   {QDate::currentDate().toString("yyyy-MM-dd")})
+            .toInt();
     EXPECT_GT(expected, 10);
     EXPECT_EQ(list->vsProc().MaxRows(), expected);
     EXPECT_TRUE(prompts->Log.isEmpty());
@@ -148,10 +150,10 @@ TEST_P(AppListTest, BillModeListsOnePlan) {
     auto windows = Windows();
     ASSERT_EQ(windows.size(), 1);
     auto* list = static_cast<frmPurchasePlan*>(windows[0]);
-    const int expected =
-        db->Scalar("SELECT COUNT(*) FROM plan_entries e JOIN purchase_plans p ON p.id = e.plan_id WHERE p.bill_no = ?",
-                   {bill})
-            .toInt();
+    const int expected = db->Scalar("SELECT COUNT(*) FROM plan_entries e JOIN purchase_plans p ON p.id = "
+                                    "e.plan_id WHERE p.bill_no = ?",
+                                    {bill})
+                             .toInt();
     EXPECT_EQ(list->vsProc().MaxRows(), expected);
     for (int r = 1; r <= expected; ++r)
         EXPECT_EQ(list->vsProc().Text(col::BillNo, r), bill);
@@ -160,3 +162,59 @@ TEST_P(AppListTest, BillModeListsOnePlan) {
 
 INSTANTIATE_TEST_SUITE_P(Stores, AppListTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
                          StoreKindName);
+
+TEST_P(AppListTest, MergedQuantityIsPouredIntoTheEntriesAndSaved) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    ui::SetModalHandler([](QDialog& d) {
+        d.show();
+        if (auto* button = d.findChild<QPushButton*>("cmdOK"))
+            button->click();
+        else
+            d.accept();
+        return d.result();
+    });
+    ClsPurchasePlanMain().Show();
+    auto windows = Windows();
+    ASSERT_EQ(windows.size(), 1);
+    auto* list = static_cast<frmPurchasePlan*>(windows[0]);
+    controls::SpreadGrid& g = list->vsProc();
+    const int entries = g.MaxRows();
+
+    list->ToolClick("Merge");
+    ASSERT_TRUE(State().IsMergedView);
+    ASSERT_LT(g.MaxRows(), entries) << "the demo data must hold entries that fold";
+    int merged = 0;
+    for (int r = 1; r <= g.MaxRows() && !merged; ++r)
+        if (g.Text(col::IsMerge, r) == "1")
+            merged = r;
+    ASSERT_GT(merged, 0);
+    const QStringList keys = g.Text(col::Key, merged).split(',');
+    ASSERT_GE(keys.size(), 2);
+    g.SetText(col::PushQty, merged, "7");
+    list->DataChanged = true;
+
+    list->ToolClick("Merge"); // unfold: the 7 is poured into the members
+    EXPECT_FALSE(State().IsMergedView);
+    EXPECT_EQ(g.MaxRows(), entries);
+    list->ToolClick("Save");
+    EXPECT_FALSE(list->DataChanged);
+
+    double stored = 0;
+    for (const QString& key : keys) {
+        const QStringList parts = key.split('_');
+        stored += db->Scalar("SELECT push_qty FROM plan_entries WHERE plan_id = ? AND entry_id = ?",
+                             {parts[0].toInt(), parts[1].toInt()})
+                      .toDouble();
+    }
+    EXPECT_DOUBLE_EQ(stored, 7);
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan005'").toInt(), 1);
+}
+
+TEST(Help, TheGuideShipsInBothLanguages) {
+    for (const char* lang : {"zh", "en"}) {
+        QFile guide(QStringLiteral(":/help/%1.html").arg(lang));
+        ASSERT_TRUE(guide.open(QIODevice::ReadOnly)) << lang;
+        EXPECT_TRUE(guide.readAll().contains("id=\"ZelPurchasePlan.frmPurchasePlan\"")) << lang;
+    }
+}
