@@ -9,13 +9,6 @@
 using namespace zpp;
 using namespace zpp::test;
 
-namespace {
-struct GridHost : PlanGridHost {
-    controls::SpreadGrid grid;
-    controls::SpreadGrid& vsProc() override { return grid; }
-};
-} // namespace
-
 class Controller : public ListFixture {
 protected:
     QTemporaryDir config;

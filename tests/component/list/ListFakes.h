@@ -4,6 +4,8 @@
 #include "component/host/contracts/Profile.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/host/contracts/PurchasePlanUpdate.h"
+#include "component/grid/PlanGrid.h"
+#include "platform/controls/SpreadGrid.h"
 #include "support/Fakes.h"
 
 namespace zpp::test {
@@ -90,6 +92,12 @@ public:
     void DelPlan(const QString&, qint32&, QString&) override {}
     void UpdateNextChooseValue(const QString&, qint32) override {}
     void SaveProfile(const QString&, RecordListPtr&) override {}
+};
+
+// A window-less holder of a plan grid.
+struct GridHost : PlanGridHost {
+    controls::SpreadGrid grid;
+    controls::SpreadGrid& vsProc() override { return grid; }
 };
 
 // Host fakes plus the planning and profile fakes.

@@ -7,12 +7,6 @@ using namespace zpp;
 using namespace zpp::test;
 
 namespace {
-// A window-less host of a grid.
-struct GridHost : PlanGridHost {
-    controls::SpreadGrid grid;
-    controls::SpreadGrid& vsProc() override { return grid; }
-};
-
 QStringList ChoosableFields() {
     QStringList f;
     for (const RecordPtr& def : *State().PlanChoosableColumns)
