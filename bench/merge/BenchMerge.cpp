@@ -1,9 +1,15 @@
 // MergePlanRows beside a bare hash grouping of the same rows, in one run. Prices come from
-// an in-memory planning service, so the figures are the component's own work.
+// the planning service over an SQLite demo store, as in the running program.
 #include "component/grid/PlanGrid.h"
 #include "component/host/ProgIds.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/operations/MergeRows.h"
+#include "services/demo/DemoData.h"
+#include "services/planning/PurchasePlanInfoService.h"
+#include "services/store/Session.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -16,18 +22,6 @@
 using namespace zpp;
 
 namespace {
-
-class MemoryPrices : public PurchasePlanInfo {
-public:
-    RecordListPtr GetRptData(const QString&, RecordPtr&, const QString&, QString&) override {
-        return nullptr;
-    }
-    QString GetBillDate(const QString&, QString&) override { return {}; }
-    qint32 GetSupplierID(const QString&, QString&, double&) override { return 0; }
-    double GetPurchasePlanPrice(const QString&, qint32 supplyId, qint32 itemId, double) override {
-        return (supplyId + itemId) % 4 == 0 ? 0.0 : (supplyId % 50) + itemId * 0.01;
-    }
-};
 
 // Rows as the grid gives them: every field as text over one key set. About one row in five
 // joins a group opened by an earlier row.
@@ -144,9 +138,15 @@ void Run(int n, int reps) {
 
 } // namespace
 
-int main() {
-    RegisterService<MemoryPrices>(QString::fromLatin1(progid::PurchasePlanInfo));
-    std::printf("MergePlanRows, best of several runs, prices from an in-memory service\n");
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString path = QStringLiteral("/tmp/zpp_bench_merge_prices.db");
+    store::StorePtr db =
+        QFileInfo::exists(path) ? store::Store::Open(path) : store::GenerateStore(path, 2000);
+    auto session = std::make_shared<store::Session>(store::LogIn(db, QStringLiteral("admin")));
+    RegisterService<services::PurchasePlanInfoService>(QString::fromLatin1(progid::PurchasePlanInfo),
+                                                       session);
+    std::printf("MergePlanRows, best of several runs, prices from the SQLite store %s\n", qPrintable(path));
     Run(5000, 9);
     Run(100000, 3);
     return 0;
