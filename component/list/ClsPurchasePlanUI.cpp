@@ -129,36 +129,51 @@ void ClsPurchasePlanUI::LoadGrid() {
         const KeySet* cachedKeys = nullptr;
         QVector<int> slot(columns.size());
         int qtyDecSlot = -1, priceDecSlot = -1;
+        const QVariant defaultDecimals(QStringLiteral("4"));
+        auto decimalsAt = [&](const KeyedRecord& row, int s) {
+            const QVariant dec = row.ValueOrInvalid(s);
+            return values::ToInt32(values::Val(dec.isValid() ? dec : defaultDecimals));
+        };
         SlowWork progress(QStringLiteral("正在装入采购计划…"), rowCount);
         for (int r = 1; r <= rowCount; ++r) {
-            const RecordPtr& row = FieldDataVct->Item(r);
-            if (row->SharedKeys().get() != cachedKeys) {
-                cachedKeys = row->SharedKeys().get();
+            const KeyedRecord& row = *FieldDataVct->Item(r);
+            if (row.SharedKeys().get() != cachedKeys) {
+                cachedKeys = row.SharedKeys().get();
                 for (int i = 0; i < columns.size(); ++i)
                     slot[i] = cachedKeys->IndexOf(columns[i].Field);
                 qtyDecSlot = cachedKeys->IndexOf(QStringLiteral("FQtyDecimal"));
                 priceDecSlot = cachedKeys->IndexOf(QStringLiteral("FPriceDecimal"));
             }
-            auto valueAt = [&](int s) { return row->ValueOrInvalid(s); };
+            // A row's decimals, read when its first quantity or price cell needs them.
+            std::optional<int> qtyDec, priceDec;
             for (int i = 0; i < columns.size(); ++i) {
                 const Column& c = columns[i];
-                if (c.Kind == Column::Qty || c.Kind == Column::Price) {
-                    const QVariant dec = valueAt(c.Kind == Column::Qty ? qtyDecSlot : priceDecSlot);
-                    grid.SetCellDecimals(
-                        c.Col, r,
-                        values::ToInt32(values::Val(dec.isValid() ? dec : QVariant(QStringLiteral("4")))));
+                if (c.Kind == Column::Qty) {
+                    if (!qtyDec)
+                        qtyDec = decimalsAt(row, qtyDecSlot);
+                    grid.SetCellDecimals(c.Col, r, *qtyDec);
+                } else if (c.Kind == Column::Price) {
+                    if (!priceDec)
+                        priceDec = decimalsAt(row, priceDecSlot);
+                    grid.SetCellDecimals(c.Col, r, *priceDec);
                 }
-                const QVariant v = valueAt(slot[i]);
+                const QVariant v = row.ValueOrInvalid(slot[i]);
                 if (!v.isValid())
                     continue;
                 if (c.Kind == Column::Date) {
+                    // A date text in display form shows as itself in any column.
+                    if (v.typeId() == QMetaType::QString &&
+                        values::ParseDisplayDate(*static_cast<const QString*>(v.constData()))) {
+                        grid.SetValue(c.Col, r, v);
+                        continue;
+                    }
                     const auto d = values::ParseDate(v);
                     if (d)
                         grid.SetDate(c.Col, r, *d);
                     else
                         grid.SetText(c.Col, r, v.toString());
                 } else {
-                    grid.SetText(c.Col, r, v.toString());
+                    grid.SetValue(c.Col, r, v);
                 }
             }
             progress.Step(r);

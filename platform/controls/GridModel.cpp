@@ -7,38 +7,57 @@
 
 namespace zpp::controls::detail {
 
+QStringView NumberCell(double value, int decimals, CellChars& out) {
+    values::NumberChars chars;
+    const QLatin1String text = values::FormatNumber(value, decimals, chars);
+    std::copy(text.begin(), text.end(), out.begin());
+    return QStringView(out.data(), text.size());
+}
 
-std::optional<QString> NormaliseCell(CellType type, int decimals, const QString& text) {
+std::optional<QStringView> NormaliseCell(CellType type, int decimals, QStringView text, CellChars& out) {
     if (type == CellType::Text)
         return text;
-    const QString t = text.trimmed();
+    const QStringView t = text.trimmed();
     switch (type) {
     case CellType::Number:
         if (t.isEmpty())
-            return QString();
+            return QStringView();
         if (!values::IsNumber(t))
             return std::nullopt;
-        return values::FormatNumber(values::Val(t), decimals);
+        return NumberCell(values::Val(t), decimals, out);
     case CellType::Date: {
         if (t.isEmpty())
-            return QString();
-        const auto d = values::ParseDate(t);
+            return QStringView();
+        // Text already in display form stays as it is; anything else goes the long way.
+        if (values::ParseDisplayDate(t))
+            return t;
+        const auto d = values::ParseDate(QVariant(t.toString()));
         if (!d)
             return std::nullopt;
-        return values::DisplayDate(*d);
+        const QString shown = values::DisplayDate(*d);
+        std::copy(shown.utf16(), shown.utf16() + shown.size(), out.begin());
+        return QStringView(out.data(), shown.size());
     }
     case CellType::CheckBox:
         if (t.isEmpty() || t.compare(u"False", Qt::CaseInsensitive) == 0)
-            return QStringLiteral("0");
+            return QStringView(u"0");
         if (t.compare(u"True", Qt::CaseInsensitive) == 0)
-            return QStringLiteral("1");
+            return QStringView(u"1");
         if (!values::IsNumber(t))
             return std::nullopt;
-        return values::Val(t) != 0 ? QStringLiteral("1") : QStringLiteral("0");
+        return values::Val(t) != 0 ? QStringView(u"1") : QStringView(u"0");
     case CellType::Text:
         break;
     }
     return text;
+}
+
+std::optional<QString> NormaliseCell(CellType type, int decimals, const QString& text) {
+    CellChars out;
+    const auto cell = NormaliseCell(type, decimals, QStringView(text), out);
+    if (!cell)
+        return std::nullopt;
+    return cell->size() == text.size() && cell->data() == text.data() ? text : cell->toString();
 }
 
 bool NumberInRange(const GridColumn& col, const QString& text) {
@@ -187,7 +206,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     return true;
 }
 
-void GridModel::Store(int c, int r, const QString& text) {
+void GridModel::Store(int c, int r, QStringView text) {
     CellColumn& cells = m_cols[c].cells;
     if (cells.Get(r) == text)
         return;
@@ -213,9 +232,13 @@ void GridModel::Reformat(int c, int r) {
     for (int row = first; row <= last; ++row) {
         if (col.cells.IsEmpty(row))
             continue;
-        const QString t = col.cells.Get(row).toString();
-        if (values::IsNumber(t))
-            Store(c, row, values::FormatNumber(values::Val(t), Decimals(c, row)));
+        const QStringView t = col.cells.Get(row);
+        if (!values::IsNumber(t))
+            continue;
+        CellChars out;
+        // The text views the arena, which the store may move: convert before storing.
+        const double v = values::Val(t);
+        Store(c, row, NumberCell(v, Decimals(c, row), out));
     }
 }
 

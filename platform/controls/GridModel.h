@@ -4,6 +4,7 @@
 #include "SpreadGrid.h"
 
 #include <QAbstractTableModel>
+#include <array>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -27,8 +28,14 @@ struct GridColumn {
     std::vector<qint8> cellDecimals;
 };
 
-// A cell text in the form its type keeps, or nothing when the type cannot hold it.
+// Room for any cell text that NormaliseCell builds itself (numbers, dates, check marks).
+using CellChars = std::array<char16_t, 352>;
+// A cell text in the form its type keeps, or nothing when the type cannot hold it. The
+// result views either the text itself or out, so bulk fills allocate nothing per cell.
+std::optional<QStringView> NormaliseCell(CellType type, int decimals, QStringView text, CellChars& out);
 std::optional<QString> NormaliseCell(CellType type, int decimals, const QString& text);
+// A number in the form a number cell keeps.
+QStringView NumberCell(double value, int decimals, CellChars& out);
 // Whether a number cell's editor may commit the text (empty clears the cell).
 bool NumberInRange(const GridColumn& col, const QString& text);
 
@@ -58,7 +65,7 @@ public:
     bool ColLocked(int c) const;
     int Decimals(int c, int r) const;
     // Stores an already normalised text and tells the view when it should know.
-    void Store(int c, int r, const QString& text);
+    void Store(int c, int r, QStringView text);
     // Re-rounds the number cells of a column (or one cell) after their decimals changed.
     void Reformat(int c, int r);
 

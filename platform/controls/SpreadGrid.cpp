@@ -14,6 +14,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace zpp::controls {
 
@@ -370,11 +372,56 @@ void SpreadGrid::SetText(int col, int row, const QString& text) {
     if (!d->HasCell(col, row))
         throw Error(QStringLiteral("单元格（第 %1 列，第 %2 行）不在表格内").arg(col).arg(row));
     const GridColumn& c = d->model->Col(col - 1);
-    const auto normal = detail::NormaliseCell(c.type, d->model->Decimals(col - 1, row - 1), text);
+    detail::CellChars out;
+    const auto normal = detail::NormaliseCell(c.type, d->model->Decimals(col - 1, row - 1), text, out);
     if (!normal)
         throw Error(
             QStringLiteral("单元格（第 %1 列，第 %2 行）不能接受“%3”").arg(col).arg(row).arg(text.left(40)));
     d->model->Store(col - 1, row - 1, *normal);
+}
+
+void SpreadGrid::SetValue(int col, int row, const QVariant& value) {
+    if (!d->HasCell(col, row))
+        return SetText(col, row, value.toString());
+    const CellType type = d->model->Col(col - 1).type;
+    detail::CellChars out;
+    QStringView cell;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong: {
+        const qint64 v = value.toLongLong();
+        if (type == CellType::Number) {
+            cell = detail::NumberCell(double(v), d->model->Decimals(col - 1, row - 1), out);
+        } else if (type == CellType::CheckBox) {
+            cell = v != 0 ? QStringView(u"1") : QStringView(u"0");
+        } else if (type == CellType::Text) {
+            char chars[24];
+            const auto end = std::to_chars(chars, chars + sizeof chars, v).ptr;
+            std::copy(chars, end, out.begin());
+            cell = QStringView(out.data(), end - chars);
+        } else {
+            return SetText(col, row, value.toString());
+        }
+        break;
+    }
+    case QMetaType::Double: {
+        // Within this range the text of the value is a number IsNumber accepts and Val reads
+        // back exactly; outside it the text's own rules decide.
+        const double v = value.toDouble();
+        const double a = std::fabs(v);
+        if (!(a == 0 || (a > 1e-299 && a < 1e299)) ||
+            (type != CellType::Number && type != CellType::CheckBox))
+            return SetText(col, row, value.toString());
+        if (type == CellType::Number)
+            cell = detail::NumberCell(v, d->model->Decimals(col - 1, row - 1), out);
+        else
+            cell = v != 0 ? QStringView(u"1") : QStringView(u"0");
+        break;
+    }
+    default:
+        return SetText(col, row, value.toString());
+    }
+    d->model->Store(col - 1, row - 1, cell);
 }
 
 void SpreadGrid::SetDate(int col, int row, const QDate& date) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QVariant>
 #include <QVector>
 #include <QWidget>
 #include <memory>
@@ -70,6 +71,8 @@ public:
     // dates normalised, check boxes become "1"/"0". Empty text clears the cell. Text that
     // the cell type cannot hold fails with a zpp::Error naming the cell.
     void SetText(int col, int row, const QString& text);
+    // Writes a value as SetText(value.toString()) would; numbers skip the text round trip.
+    void SetValue(int col, int row, const QVariant& value);
     // A date into a date cell.
     void SetDate(int col, int row, const QDate& date);
 

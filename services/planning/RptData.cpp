@@ -4,7 +4,12 @@
 
 #include <QHash>
 #include <QSqlDriver>
+#include <array>
+#include <charconv>
 #include <sqlite3.h>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace zpp::services {
 
@@ -139,14 +144,23 @@ public:
         return QVariant(QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, c)));
     }
     // Recurring texts (dates, close marks, source numbers) share one QString between rows.
+    // Rows come sorted by date, so a column often repeats its last text: that is checked
+    // before the pool, whose lookups would otherwise hash every text of every row.
     const QVariant& PooledText(int c) {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c));
-        const int n = sqlite3_column_bytes(m_stmt, c);
-        const QByteArray raw = QByteArray::fromRawData(p ? p : "", n);
-        auto it = m_pool.constFind(raw);
-        if (it != m_pool.constEnd())
-            return *it;
-        return *m_pool.insert(QByteArray(p ? p : "", n), QVariant(QString::fromUtf8(p, n)));
+        const std::string_view raw(p ? p : "", std::size_t(sqlite3_column_bytes(m_stmt, c)));
+        LastText& last = m_last[c];
+        if (last.Value && raw == last.Raw)
+            return *last.Value;
+        auto it = m_pool.find(raw);
+        if (it == m_pool.end())
+            it =
+                m_pool
+                    .emplace(std::string(raw), QVariant(QString::fromUtf8(raw.data(), qsizetype(raw.size()))))
+                    .first;
+        last.Raw = it->first;
+        last.Value = &it->second;
+        return it->second;
     }
 
 private:
@@ -154,10 +168,20 @@ private:
         throw Error(QStringLiteral("数据库 %1 读取采购计划失败：%2")
                         .arg(m_storeName, QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    struct LastText {
+        std::string_view Raw; // views the pool's key
+        const QVariant* Value = nullptr;
+    };
+
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
     QString m_storeName;
-    QHash<QByteArray, QVariant> m_pool;
+    std::unordered_map<std::string, QVariant, TextHash, std::equal_to<>> m_pool;
+    std::array<LastText, cStartDate + 1> m_last;
 };
 
 // Reads rows of any other store through Qt SQL.
@@ -184,6 +208,15 @@ private:
     QHash<QString, QVariant> m_pool;
 };
 
+// The text of a plan row's key, "plan_entry".
+QVariant RowKey(qint64 planId, qint64 entryId) {
+    char chars[48];
+    char* end = std::to_chars(chars, chars + 20, planId).ptr;
+    *end++ = '_';
+    end = std::to_chars(end, end + 20, entryId).ptr;
+    return QVariant(QString::fromLatin1(chars, end - chars));
+}
+
 template <class Cursor> RecordListPtr BuildRows(Cursor& cur) {
     const auto& keys = PlanRowKeys();
     auto rows = RecordList::Create();
@@ -192,14 +225,8 @@ template <class Cursor> RecordListPtr BuildRows(Cursor& cur) {
     QHash<qint64, QVariant> auxProps, billNos;
     const QVariant empty{QString()}, zero{0}, zeroReal{0.0};
     while (cur.Next()) {
-        QVector<QVariant> v(kFieldCount);
         const qint64 planId = cur.Int(cPlanId);
         const qint64 entryId = cur.Int(cEntryId);
-        v[fInterID] = int(planId);
-        v[fEntryID] = int(entryId);
-        v[fCheckBox] = zero;
-        v[fVDate] = cur.PooledText(cEntryDate);
-        v[fClose] = cur.PooledText(cClose);
 
         const qint64 itemId = cur.Int(cItemId);
         auto item = items.constFind(itemId);
@@ -208,62 +235,76 @@ template <class Cursor> RecordListPtr BuildRows(Cursor& cur) {
                                 ItemInfo{cur.Text(cItemCode), cur.Text(cItemName), cur.Text(cItemModel),
                                          QVariant(int(cur.Int(cUnitId))), cur.Text(cUnitName),
                                          QVariant(int(cur.Int(cQtyDec))), QVariant(int(cur.Int(cPriceDec)))});
-        v[fItemNumber] = item->Code;
-        v[fItemName] = item->Name;
-        v[fItemModel] = item->Model;
-        v[fUnitName] = item->UnitName;
-        v[fItemID] = int(itemId);
-        v[fUnitID] = item->UnitId;
-        v[fQtyDecimal] = item->QtyDecimals;
-        v[fPriceDecimal] = item->PriceDecimals;
 
-        if (cur.Null(cAuxId)) {
-            v[fAuxProp] = empty;
-            v[fAuxPropID] = zero;
-        } else {
-            const qint64 auxId = cur.Int(cAuxId);
+        const QVariant* auxName = &empty;
+        qint64 auxId = 0;
+        if (!cur.Null(cAuxId)) {
+            auxId = cur.Int(cAuxId);
             auto aux = auxProps.constFind(auxId);
             if (aux == auxProps.constEnd())
                 aux = auxProps.insert(auxId, cur.Text(cAuxName));
-            v[fAuxProp] = *aux;
-            v[fAuxPropID] = int(auxId);
+            auxName = &*aux;
         }
 
-        if (cur.Null(cSupplierId)) {
-            v[fSupplyNumber] = empty;
-            v[fSupplyName] = empty;
-            v[fSupplyID] = zero;
-        } else {
-            const qint64 supplierId = cur.Int(cSupplierId);
+        const QVariant *supplierCode = &empty, *supplierName = &empty;
+        qint64 supplierId = 0;
+        if (!cur.Null(cSupplierId)) {
+            supplierId = cur.Int(cSupplierId);
             auto s = suppliers.constFind(supplierId);
             if (s == suppliers.constEnd())
                 s = suppliers.insert(supplierId,
                                      SupplierInfo{cur.Text(cSupplierCode), cur.Text(cSupplierName)});
-            v[fSupplyNumber] = s->Code;
-            v[fSupplyName] = s->Name;
-            v[fSupplyID] = int(supplierId);
+            supplierCode = &s->Code;
+            supplierName = &s->Name;
         }
 
-        v[fQty] = cur.Real(cQty);
-        v[fPurchaseFinishQty] = cur.Real(cOrdered);
-        v[fPurchaseUnFinishQty] = cur.Real(cUnordered);
-        v[fPushQty] = cur.Real(cPushQty);
-        v[fPrice] = cur.Real(cPrice);
-        v[fDiscountRate] = cur.Real(cDiscount);
-        v[fTaxRate] = cur.Real(cTaxRate);
-        v[fFinishDate] = cur.Null(cFinishDate) ? empty : cur.PooledText(cFinishDate);
         auto bill = billNos.constFind(planId);
         if (bill == billNos.constEnd())
             bill = billNos.insert(planId, cur.Text(cBillNo));
-        v[fBillNo] = *bill;
-        v[fSourceNo] = cur.PooledText(cSourceNo);
-        v[fMemo] = cur.PooledText(cMemo);
-        v[fStartDate] = cur.Null(cStartDate) ? empty : cur.PooledText(cStartDate);
-        v[fKey] = QString(QString::number(planId) + u'_' + QString::number(entryId));
-        v[fIsMerge] = zero;
-        v[fStartKey] = empty;
-        v[fEndKey] = empty;
-        v[fMergeSumQty] = zeroReal;
+
+        // Built in field order: appending costs less than assigning over default values.
+        QVector<QVariant> v;
+        v.reserve(kFieldCount);
+        auto put = [&](Field f, auto&& value) {
+            Q_ASSERT(v.size() == f);
+            Q_UNUSED(f);
+            v.emplace_back(std::forward<decltype(value)>(value));
+        };
+        put(fInterID, int(planId));
+        put(fEntryID, int(entryId));
+        put(fCheckBox, zero);
+        put(fVDate, cur.PooledText(cEntryDate));
+        put(fClose, cur.PooledText(cClose));
+        put(fItemNumber, item->Code);
+        put(fItemName, item->Name);
+        put(fItemModel, item->Model);
+        put(fAuxProp, *auxName);
+        put(fSupplyNumber, *supplierCode);
+        put(fSupplyName, *supplierName);
+        put(fUnitName, item->UnitName);
+        put(fQty, cur.Real(cQty));
+        put(fPurchaseFinishQty, cur.Real(cOrdered));
+        put(fPurchaseUnFinishQty, cur.Real(cUnordered));
+        put(fPushQty, cur.Real(cPushQty));
+        put(fPrice, cur.Real(cPrice));
+        put(fDiscountRate, cur.Real(cDiscount));
+        put(fTaxRate, cur.Real(cTaxRate));
+        put(fFinishDate, cur.Null(cFinishDate) ? empty : cur.PooledText(cFinishDate));
+        put(fBillNo, *bill);
+        put(fSourceNo, cur.PooledText(cSourceNo));
+        put(fMemo, cur.PooledText(cMemo));
+        put(fItemID, int(itemId));
+        put(fUnitID, item->UnitId);
+        put(fAuxPropID, int(auxId));
+        put(fStartDate, cur.Null(cStartDate) ? empty : cur.PooledText(cStartDate));
+        put(fSupplyID, int(supplierId));
+        put(fKey, RowKey(planId, entryId));
+        put(fIsMerge, zero);
+        put(fStartKey, empty);
+        put(fEndKey, empty);
+        put(fMergeSumQty, zeroReal);
+        put(fQtyDecimal, item->QtyDecimals);
+        put(fPriceDecimal, item->PriceDecimals);
         rows->Add(std::make_shared<KeyedRecord>(keys, std::move(v)));
     }
     return rows;

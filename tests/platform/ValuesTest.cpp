@@ -1,7 +1,11 @@
 #include "platform/records/Values.h"
 #include "platform/records/Error.h"
 
+#include <bit>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
+#include <random>
 
 using namespace zpp;
 using namespace zpp::values;
@@ -61,4 +65,77 @@ TEST(Values, IsNumberNeedsTheWholeText) {
         EXPECT_TRUE(IsNumber(yes)) << yes;
     for (const char* no : {"", " ", "12abc", "1e", "-", ".", "1,000", "１２", "0x10", "1 2"})
         EXPECT_FALSE(IsNumber(no)) << no;
+}
+
+namespace {
+// Qt's fixed formatting with exact halves rounded away from zero and no minus on a zero.
+QString ReferenceNumber(double v, int decimals) {
+    QString s = QString::number(v, 'f', decimals);
+    if (s.startsWith(u'-') && QStringView(s).mid(1).toDouble() == 0)
+        s.remove(0, 1);
+    return s;
+}
+} // namespace
+
+TEST(Values, NumbersFormatAsQtDoesWithHalvesAwayFromZero) {
+    EXPECT_EQ(FormatNumber(2.5, 0), "3");
+    EXPECT_EQ(FormatNumber(-2.5, 0), "-3");
+    EXPECT_EQ(FormatNumber(0.125, 2), "0.13");
+    EXPECT_EQ(FormatNumber(2.675, 2), "2.67"); // stored just below the half
+    EXPECT_EQ(FormatNumber(9.995, 2), "9.99");
+    EXPECT_EQ(FormatNumber(99.5, 0), "100");
+    EXPECT_EQ(FormatNumber(-9.96875, 4), "-9.9688");
+    EXPECT_EQ(FormatNumber(-999.5, 0), "-1000");
+    EXPECT_EQ(FormatNumber(-0.4, 0), "0");
+    EXPECT_EQ(FormatNumber(std::numeric_limits<double>::infinity(), 2), "0.00");
+    EXPECT_EQ(FormatNumber(1.5, 15), "1.5000000000"); // at most 10 decimals
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 20000; ++i) {
+        const int decimals = int(rng() % 11);
+        double v = 0;
+        switch (i % 4) {
+        case 0: // quarters, eighths and other exact halves
+            v = double(std::int64_t(rng() % 2000001) - 1000000) / double(1 << (rng() % 12));
+            break;
+        case 1: // decimal texts as a store holds them
+            v = QString::number(double(std::int64_t(rng() % 20000001) - 10000000) / 1000).toDouble();
+            break;
+        case 2: // any magnitude
+            v = std::ldexp(double(rng() % (1ull << 53)), int(rng() % 400) - 250) * (rng() % 2 ? 1 : -1);
+            break;
+        default:
+            v = std::bit_cast<double>(rng());
+            if (!std::isfinite(v))
+                v = 0;
+        }
+        ASSERT_EQ(FormatNumber(v, decimals), ReferenceNumber(v, decimals)) << v << " " << decimals;
+    }
+}
+
+TEST(Values, ValAgreesWithQtsConversionOfTheLeadingNumber) {
+    EXPECT_DOUBLE_EQ(Val(QStringView(u" +7.5e2 ")), 750);
+    EXPECT_TRUE(std::signbit(Val(QString("-0"))));
+    EXPECT_EQ(Val(QString("4e-320")), QByteArray("4e-320").toDouble()); // below the normal range
+    EXPECT_EQ(Val(QString("-1e-400")), QByteArray("-1e-400").toDouble());
+    EXPECT_EQ(Val(QString("1") + QString(400, u'0')), 0); // too large for a double
+    EXPECT_EQ(Val(QString("0.") + QString(300, u'0') + "1"), QByteArray("1e-301").toDouble());
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 20000; ++i) {
+        const double v = std::ldexp(double(rng() % (1ull << 53)), int(rng() % 200) - 150);
+        const QString text = QString::number(v, 'g', int(rng() % 20) + 1);
+        ASSERT_EQ(Val(text), text.toDouble()) << qPrintable(text);
+    }
+}
+
+TEST(Values, DisplayDatesReadAndWriteWithoutThePatternFormatter) {
+    EXPECT_EQ(ParseDisplayDate(u"2026-12-06"), QDate(2026, 12, 6));
+    EXPECT_EQ(ParseDisplayDate(u"0999-01-31"), QDate(999, 1, 31));
+    for (const char16_t* no : {u"2026-02-30", u"2026-1-06", u"2026/12/06", u"2026-12-0x", u"0000-01-01",
+                               u" 2026-12-06", u"２０２６-12-06"})
+        EXPECT_FALSE(ParseDisplayDate(no)) << QString::fromUtf16(no).toStdString();
+    EXPECT_EQ(ParseDate(QVariant(" 2024-02-29 ")), QDate(2024, 2, 29));
+    for (const QDate& d : {QDate(1, 1, 1), QDate(999, 3, 4), QDate(2026, 12, 31), QDate(9999, 12, 31),
+                           QDate(-44, 3, 15), QDate(12345, 1, 1)})
+        EXPECT_EQ(DisplayDate(d), d.toString("yyyy-MM-dd")) << d.toString().toStdString();
+    EXPECT_EQ(DisplayDate(QDate()), "");
 }

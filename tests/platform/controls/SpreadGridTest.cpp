@@ -7,7 +7,11 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
+#include <limits>
+#include <random>
 
 using namespace zpp;
 using namespace zpp::controls;
@@ -110,6 +114,49 @@ TEST_F(GridTest, TextACellCannotHoldFailsNamingTheCell) {
     EXPECT_THROW(grid.SetText(5, 1, "x"), Error);
     EXPECT_THROW(grid.SetText(1, 11, "x"), Error);
     EXPECT_EQ(grid.Text(5, 1), "");
+}
+
+TEST_F(GridTest, SetValueStoresWhatSetTextOfTheValuesTextStores) {
+    // Outcome of a write: the cell's text, or a mark for a refused value.
+    auto outcome = [&](int col, const std::function<void()>& write) {
+        grid.SetText(col, 5, "");
+        try {
+            write();
+        } catch (const Error&) {
+            return QString("refused");
+        }
+        return grid.Text(col, 5);
+    };
+    grid.SetCellDecimals(kNumber, 5, 4);
+    QVariantList values = {0,
+                           -0.0,
+                           2.5,
+                           -2.5,
+                           0.125,
+                           1e-5,
+                           123456789012LL,
+                           -7,
+                           1e298,
+                           1e-298,
+                           1e301,
+                           1e-310,
+                           std::numeric_limits<double>::infinity(),
+                           std::nan(""),
+                           QString(" 12.5 "),
+                           QString("abc"),
+                           QString("2026-12-06"),
+                           QDate(2026, 1, 2),
+                           true,
+                           QVariant()};
+    std::mt19937_64 rng(3);
+    for (int i = 0; i < 2000; ++i)
+        values << std::ldexp(double(rng() % (1ull << 53)), int(rng() % 120) - 80) * (i % 2 ? 1 : -1);
+    for (int col : {kText, kNumber, kDate, kCheck})
+        for (const QVariant& v : values)
+            ASSERT_EQ(outcome(col, [&] { grid.SetValue(col, 5, v); }),
+                      outcome(col, [&] { grid.SetText(col, 5, v.toString()); }))
+                << col << " " << v.toString().toStdString();
+    EXPECT_THROW(grid.SetValue(5, 1, 1.0), Error);
 }
 
 TEST_F(GridTest, CellLockOverridesColumnLockOverridesLockAll) {
