@@ -93,11 +93,11 @@ INSTANTIATE_TEST_SUITE_P(Stores, AppTest, ::testing::Values(StoreKind::SQLite, S
 // Start-up of the list against a real demo store, in both modes.
 class AppListTest : public AppTest {
 protected:
-    QList<QWidget*> Windows() {
-        QList<QWidget*> list;
+    QList<frmPurchasePlan*> Windows() {
+        QList<frmPurchasePlan*> list;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->inherits("zpp::frmPurchasePlan") && w->isVisible())
-                list << w;
+            if (auto* f = qobject_cast<frmPurchasePlan*>(w); f && f->isVisible())
+                list << f;
         return list;
     }
     void TearDown() override {
@@ -112,10 +112,24 @@ protected:
         if (location.isEmpty())
             return false;
         db = store::GenerateStore(location, 150);
-        auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
-        app::Wire(session);
+        app::Wire(std::make_shared<store::Session>(store::LogIn(db, "admin")));
         ini::SetConfigDir(config.path());
         return true;
+    }
+    // Shows the list in filter mode, confirming the filter dialog and accepting any other.
+    frmPurchasePlan* ShowFiltered() {
+        ui::SetModalHandler([](QDialog& d) {
+            d.show();
+            if (auto* button = d.findChild<QPushButton*>("cmdOK"))
+                button->click();
+            else
+                d.accept();
+            return d.result();
+        });
+        ClsPurchasePlanMain().Show();
+        const auto windows = Windows();
+        EXPECT_EQ(windows.size(), 1);
+        return windows.isEmpty() ? nullptr : windows[0];
     }
     QTemporaryDir config;
 };
@@ -123,16 +137,8 @@ protected:
 TEST_P(AppListTest, FilterModeListsTodaysOpenEntries) {
     const bool ok = StartDemo();
     ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
-    ui::SetModalHandler([](QDialog& d) {
-        d.show();
-        if (auto* button = d.findChild<QPushButton*>("cmdOK"))
-            button->click();
-        return d.result();
-    });
-    ClsPurchasePlanMain().Show();
-    auto windows = Windows();
-    ASSERT_EQ(windows.size(), 1);
-    auto* list = static_cast<frmPurchasePlan*>(windows[0]);
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
     const int expected =
         db->Scalar("SELECT COUNT(*) FROM plan_entries WHERE entry_date = ? AND close_mark = ''",
                    {QDate::currentDate().toString("yyyy-MM-dd")})
@@ -149,15 +155,14 @@ TEST_P(AppListTest, BillModeListsOnePlan) {
     ClsPurchasePlanMain().Show(bill);
     auto windows = Windows();
     ASSERT_EQ(windows.size(), 1);
-    auto* list = static_cast<frmPurchasePlan*>(windows[0]);
     const int expected = db->Scalar("SELECT COUNT(*) FROM plan_entries e JOIN purchase_plans p ON p.id = "
                                     "e.plan_id WHERE p.bill_no = ?",
                                     {bill})
                              .toInt();
-    EXPECT_EQ(list->vsProc().MaxRows(), expected);
+    EXPECT_EQ(windows[0]->vsProc().MaxRows(), expected);
     for (int r = 1; r <= expected; ++r)
-        EXPECT_EQ(list->vsProc().Text(col::BillNo, r), bill);
-    EXPECT_TRUE(list->lblCpt(0)->text().startsWith("起始日期:2"));
+        EXPECT_EQ(windows[0]->vsProc().Text(col::BillNo, r), bill);
+    EXPECT_TRUE(windows[0]->lblCpt(0)->text().startsWith("起始日期:2"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, AppListTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
@@ -166,18 +171,8 @@ INSTANTIATE_TEST_SUITE_P(Stores, AppListTest, ::testing::Values(StoreKind::SQLit
 TEST_P(AppListTest, MergedQuantityIsPouredIntoTheEntriesAndSaved) {
     const bool ok = StartDemo();
     ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
-    ui::SetModalHandler([](QDialog& d) {
-        d.show();
-        if (auto* button = d.findChild<QPushButton*>("cmdOK"))
-            button->click();
-        else
-            d.accept();
-        return d.result();
-    });
-    ClsPurchasePlanMain().Show();
-    auto windows = Windows();
-    ASSERT_EQ(windows.size(), 1);
-    auto* list = static_cast<frmPurchasePlan*>(windows[0]);
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
     controls::SpreadGrid& g = list->vsProc();
     const int entries = g.MaxRows();
 
@@ -201,12 +196,10 @@ TEST_P(AppListTest, MergedQuantityIsPouredIntoTheEntriesAndSaved) {
     EXPECT_FALSE(list->DataChanged);
 
     double stored = 0;
-    for (const QString& key : keys) {
-        const QStringList parts = key.split('_');
+    for (const QString& key : keys)
         stored += db->Scalar("SELECT push_qty FROM plan_entries WHERE plan_id = ? AND entry_id = ?",
-                             {parts[0].toInt(), parts[1].toInt()})
+                             {key.section('_', 0, 0).toInt(), key.section('_', 1).toInt()})
                       .toDouble();
-    }
     EXPECT_DOUBLE_EQ(stored, 7);
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan005'").toInt(), 1);
 }

@@ -12,16 +12,15 @@ using namespace zpp::test;
 
 using Props = HostFixture;
 
-TEST_F(Props, BracedValuesStrayTextAndMissingFinalSemicolon) {
+TEST_F(Props, BracedValuesStrayTextMissingFinalSemicolonAndBadInput) {
     ASSERT_TRUE(ParsePropsString(" UserID = 7 ; Conn = {a;b=c} x ; Language=en"));
     EXPECT_EQ(GetPropItem("userid"), "7");
     EXPECT_EQ(GetPropItem("CONN"), "a;b=c");
     EXPECT_EQ(GetPropItem("Language"), "en");
     EXPECT_EQ(State().PropsCollection->Count(), 3);
     EXPECT_EQ(GetUserID(), 7);
-}
 
-TEST_F(Props, TextAfterTheLastEntry) {
+    // Text after the last entry.
     ParsePropsString("A=1;   ");
     EXPECT_EQ(State().PropsCollection->Count(), 1);
     ParsePropsString("A=1;junk");
@@ -30,14 +29,9 @@ TEST_F(Props, TextAfterTheLastEntry) {
     ParsePropsString("");
     EXPECT_EQ(State().PropsCollection->Count(), 0);
     EXPECT_THROW(GetPropItem("UserID"), Error);
-}
 
-TEST_F(Props, DuplicateKeysDifferingInCaseFail) {
-    EXPECT_THROW(ParsePropsString("UserID=1;userid=2;"), Error);
-}
-
-TEST_F(Props, UserIdOutsideSixteenBitsFails) {
-    ParsePropsString("UserID=40000;");
+    EXPECT_THROW(ParsePropsString("UserID=1;userid=2;"), Error); // keys differing in case
+    ParsePropsString("UserID=40000;");                           // outside sixteen bits
     try {
         GetUserID();
         FAIL();
@@ -48,14 +42,7 @@ TEST_F(Props, UserIdOutsideSixteenBitsFails) {
     EXPECT_THROW(GetUserID(), Error);
 }
 
-TEST_F(Props, SplitHeadAndValuesReadFromTheSharedString) {
-    QString t = "abcXYdef";
-    EXPECT_EQ(SplitHead(t, "xy"), "abc");
-    EXPECT_EQ(t, "def");
-    EXPECT_EQ(SplitHead(t, ";"), "def");
-    EXPECT_EQ(t, "");
-    EXPECT_EQ(SplitHead(t, ";"), "");
-
+TEST_F(Props, ValuesReadFromTheSharedStringAndQuotedValuesReadBack) {
     World().PropsString = "UserID=3;Store={/a;b};Language=en;";
     EXPECT_EQ(GetPropsValue("store"), "/a;b");
     EXPECT_EQ(GetPropsValue("Missing"), "");
@@ -161,17 +148,14 @@ TEST_F(AccessAndLog, FailingLogServiceIsNeverNoticed) {
     EXPECT_THROW(HasRight(rights::Save), Error);
 }
 
-TEST_F(AccessAndLog, ShowRefusedLogsNothing) {
+TEST_F(AccessAndLog, ShowIsRefusedWithoutALogRecordOrLogsTheQueryFirst) {
     World().GrantedMask = 0x7fffffff & ~rights::Query;
-    ClsPurchasePlanMain main;
-    main.Show();
+    ClsPurchasePlanMain().Show();
     EXPECT_TRUE(World().Log.isEmpty());
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "对不起，你没有相应的权限！");
     EXPECT_EQ(prompts->Log[0].Title, "信息提示");
-}
 
-TEST_F(AccessAndLog, ShowGrantedLogsTheQueryFirst) {
     World().GrantedMask = rights::Query;
     QString bill;
     ClsPurchasePlanMain().Show(bill);
@@ -179,9 +163,9 @@ TEST_F(AccessAndLog, ShowGrantedLogsTheQueryFirst) {
     EXPECT_EQ(World().Log[0].Code, "CGPlan001");
     EXPECT_EQ(World().Log[0].Type, 3);
     EXPECT_EQ(World().Log[0].Name, "采购计划单查询");
-}
 
-TEST_F(AccessAndLog, FailingAccessServiceIsTheCallersError) {
+    // A failing access service is the caller's error.
+    World().Log.clear();
     World().AccessFails = true;
     EXPECT_THROW(ClsPurchasePlanMain().Show(), Error);
     EXPECT_TRUE(World().Log.isEmpty());

@@ -23,20 +23,6 @@ TEST(KeyedRecord, KeysIgnoreCaseKeepFirstSpellingAndOrder) {
     EXPECT_TRUE(r.Exists("FQty"));
 }
 
-TEST(KeyedRecord, CloneIsIndependentButSharesObjects) {
-    auto members = RecordList::Create();
-    auto r = KeyedRecord::Create();
-    r->Set("FKey", "1_1");
-    r->SetObject("EntryDataVct", members);
-    auto c = r->Clone();
-    c->Set("FKey", "1_2");
-    c->Set("Extra", 1);
-    EXPECT_EQ(r->Text("FKey"), "1_1");
-    EXPECT_FALSE(r->Exists("Extra"));
-    EXPECT_EQ(c->Object("EntryDataVct"), members);
-    EXPECT_EQ(r->Object("FKey"), nullptr);
-}
-
 TEST(KeyedRecord, SharedKeySetGrowsPerRecordOnly) {
     auto keys = std::make_shared<KeySet>();
     keys->Append("A");

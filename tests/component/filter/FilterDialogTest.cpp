@@ -67,7 +67,7 @@ TEST_F(FilterDialog, ConfirmWritesEveryKeyTrimmedWithIsoDates) {
     EXPECT_EQ(c->Text("EBillNo"), "PR-9");
     EXPECT_EQ(c->Get("EItemNumber"), QVariant(QString("")));
     EXPECT_EQ(c->Get("BItemClass"), QVariant(QString("")));
-    EXPECT_EQ(Filter().FontsApplied, 1);
+    EXPECT_EQ(World().FontsApplied, 1);
 }
 
 TEST_F(FilterDialog, StartAfterEndIsRefusedThenEqualDatesConfirm) {

@@ -88,15 +88,13 @@ void FakeProfile::SaveProfile(const QString& props, RecordListPtr& records) {
     }
 }
 
-std::shared_ptr<LookupResult> FakeLookupView::ItemLookUp(qint32& type, QString& search, QString& extra,
-                                                         RecordPtr& options) {
+std::shared_ptr<LookupResult> FakeLookupView::ItemLookUp(qint32& type, QString& search, QString&,
+                                                         RecordPtr&) {
     Filter().Calls << QStringLiteral("ItemLookUp");
     if (Filter().LookupFails)
         throw Error(QStringLiteral("lookup window missing"));
     Filter().LookupType = type;
     Filter().LookupSearch = search;
-    Filter().LookupExtra = extra;
-    Filter().LookupOptions = options->Clone();
     return Filter().Lookup;
 }
 
@@ -108,7 +106,6 @@ void FilterFixture::SetUp() {
     RegisterService<FakeProfile>(progid::Profile);
     RegisterService<FakeLookupView>(progid::GLView);
     RegisterService<RecordingGLData>(progid::GLData);
-    RegisterService<FakeFrmResLoader>(progid::FrmResLoader);
 }
 
 void FilterFixture::TearDown() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "component/filter/frmFirter.h"
-#include "component/host/contracts/FrmResLoader.h"
 #include "component/host/contracts/GLView.h"
 #include "component/host/contracts/Profile.h"
 #include "support/Fakes.h"
@@ -34,9 +33,7 @@ struct FilterWorld {
     std::shared_ptr<LookupResult> Lookup; // what ItemLookUp answers
     bool LookupFails = false;
     qint32 LookupType = 0;
-    QString LookupSearch, LookupExtra;
-    RecordPtr LookupOptions;
-    int FontsApplied = 0;
+    QString LookupSearch;
 
     StoredScheme* Find(const QString& name);
 };
@@ -59,18 +56,12 @@ private:
 
 class FakeLookupView : public GLView {
 public:
-    std::shared_ptr<LookupResult> ItemLookUp(qint32& type, QString& search, QString& extra,
-                                             RecordPtr& options) override;
+    std::shared_ptr<LookupResult> ItemLookUp(qint32& type, QString& search, QString&, RecordPtr&) override;
 };
 
 class RecordingGLData : public FakeGLData {
 public:
     void Refresh() override { Filter().Calls << QStringLiteral("Refresh"); }
-};
-
-class FakeFrmResLoader : public FrmResLoader {
-public:
-    void SetFrmFont(QWidget*, const QString&) override { ++Filter().FontsApplied; }
 };
 
 // The host fakes plus the profile, lookup and font services, and a private root for the

@@ -8,7 +8,6 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QToolBar>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -44,22 +43,6 @@ QStringList SentPairs(const RecordListPtr& sent, const QString& plan) {
 } // namespace
 
 using FilterSchemes = FilterFixture;
-
-TEST_F(FilterSchemes, FreshInstallOpensWithDefaults) {
-    RunDialog(false, [](frmFirter& d) {
-        EXPECT_EQ(Rows(d), QStringList{"默认方案"});
-        EXPECT_EQ(Schemes(d)->SelectedRow(), 1);
-        EXPECT_EQ(Schemes(d)->ColumnTitle(), "方案");
-        EXPECT_EQ(Child<QDateEdit>(d, "dtpBDate")->date(), QDate::currentDate());
-        EXPECT_EQ(Child<QDateEdit>(d, "dtpEDate")->date(), QDate::currentDate());
-        EXPECT_TRUE(Child<QCheckBox>(d, "chkClosed")->isChecked());
-        EXPECT_FALSE(Child<QCheckBox>(d, "chkNextChoose")->isChecked());
-        EXPECT_EQ(d.CurrentSchemeName(), "默认方案");
-        d.reject();
-    });
-    EXPECT_EQ(Filter().ValueRequests, QStringList{"默认方案"});
-    EXPECT_EQ(Filter().ReportIds.count(126), Filter().ReportIds.size());
-}
 
 TEST_F(FilterSchemes, ListKeepsServiceOrderAndPreselectsTheMarkedScheme) {
     StoreScheme("甲", 0, {});
@@ -199,30 +182,4 @@ TEST_F(FilterSchemes, FailingServiceStillOpensAndWorks) {
         Child<QPushButton>(d, "cmdOK")->click();
     }));
     EXPECT_EQ(State().FilterConditions->Count(), 9);
-}
-
-TEST_F(FilterSchemes, ClearAndViewCommands) {
-    RunDialog(false, [](frmFirter& d) {
-        for (const char* name : {"txtBItemNumber", "txtEItemNumber", "txtBBillNo", "txtEBillNo"})
-            Child<QLineEdit>(d, name)->setText("x");
-        Child<QCheckBox>(d, "chkNextChoose")->setChecked(true);
-        Tool(d, "tlbClear");
-        for (const char* name : {"txtBItemNumber", "txtEItemNumber", "txtBBillNo", "txtEBillNo"})
-            EXPECT_EQ(Text(d, name), "");
-        EXPECT_TRUE(Child<QCheckBox>(d, "chkNextChoose")->isChecked());
-
-        SchemeListView* list = Schemes(d);
-        QVector<int> seen;
-        for (int i = 0; i < 4; ++i) {
-            Tool(d, "tlbView");
-            seen << list->ViewMode();
-        }
-        EXPECT_EQ(seen, (QVector<int>{1, 2, 3, 0}));
-        Child<QAction>(d, "mnuViewList")->trigger();
-        EXPECT_EQ(list->ViewMode(), SchemeListView::List);
-        Tool(d, "tlbView");
-        EXPECT_EQ(list->ViewMode(), SchemeListView::Details);
-        d.reject();
-    });
-    EXPECT_TRUE(Filter().Sent.isEmpty());
 }

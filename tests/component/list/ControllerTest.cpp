@@ -26,18 +26,17 @@ protected:
         ini::SetConfigDir({});
         ListFixture::TearDown();
     }
-    void Load(int n, const QString& close = {}) {
+    void Load(int n) {
         Plan().Rows = RecordList::Create();
         for (int i = 1; i <= n; ++i)
-            Plan().Rows->Add(
-                MakeRow(1 + i / 10, i % 10, QString("1.01.%1").arg(i, 3, 10, QChar('0')), i, close));
+            Plan().Rows->Add(MakeRow(1 + i / 10, i % 10, QString("1.01.%1").arg(i, 3, 10, QChar('0')), i));
         QString none;
         ui->Refresh(none);
     }
     controls::SpreadGrid& g() { return host.grid; }
 };
 
-TEST_F(Controller, RefreshShowsTheServiceRowsWithTheirDecimals) {
+TEST_F(Controller, RefreshShowsTheServiceRowsWithTheirDecimalsAndKeepsThemWhenItFails) {
     Load(3);
     EXPECT_EQ(Plan().RptCalls, 1);
     EXPECT_TRUE(State().FilterConditions->Exists("Seen")); // the record the service left is kept
@@ -49,26 +48,20 @@ TEST_F(Controller, RefreshShowsTheServiceRowsWithTheirDecimals) {
     EXPECT_EQ(g().Text(col::FinishDate, 3), "2026-12-20");
     EXPECT_EQ(g().Text(col::CheckBox, 3), "0");
     EXPECT_TRUE(QFileInfo::exists(ui->IniFile));
-}
 
-TEST_F(Controller, AFailingServiceKeepsTheRowsShown) {
-    Load(2);
     Plan().RptFails = true;
     QString none;
     EXPECT_THROW(ui->Refresh(none), Error);
-    EXPECT_EQ(g().MaxRows(), 2);
-    EXPECT_EQ(ui->Rows()->Count(), 2);
-}
+    EXPECT_EQ(g().MaxRows(), 3);
+    EXPECT_EQ(ui->Rows()->Count(), 3);
 
-TEST_F(Controller, AValueTheCellCannotHoldStopsTheLoadWithAMessage) {
-    Plan().Rows = RecordList::Create();
-    for (int i = 1; i <= 3; ++i)
-        Plan().Rows->Add(MakeRow(1, i, "A", 1));
+    // A value the cell cannot hold stops the load with a message; rows before it stay.
+    Plan().RptFails = false;
     Plan().Rows->Item(2)->Set("FPushQty", "lots");
-    QString none;
+    Plan().Rows->Item(1)->Set("FItemNumber", "A");
     ui->Refresh(none);
     ASSERT_EQ(prompts->Log.size(), 1);
-    EXPECT_EQ(g().Text(col::ItemNumber, 1), "A"); // rows before the bad one stay
+    EXPECT_EQ(g().Text(col::ItemNumber, 1), "A");
 }
 
 TEST_F(Controller, SelectAllSkipsLockedBoxes) {
@@ -136,29 +129,27 @@ TEST_F(Controller, SupplierFillDownFillsNameIdAndTaxOnlyForAKnownCode) {
 }
 
 TEST_F(Controller, MergeLimits) {
-    auto rows = [](int n, bool closedRow) {
-        auto list = RecordList::Create();
-        for (int i = 1; i <= n; ++i)
-            list->Add(MakeRow(1, i, "A", 1, closedRow && i == n ? QString("Y") : QString()));
-        return list;
+    const struct {
+        int Rows;
+        bool ClosedRow, Ok, Ask;
+        QString Message;
+    } cases[] = {
+        {2000, false, true, false, ""}, {2000, true, false, false, "存在已关闭记录"},
+        {2001, true, false, true, ""}, // no closed-row check above 2000
+        {5000, false, false, true, ""}, {5001, false, false, false, "汇总中物料记录太多"},
     };
-    bool ok, ask;
-    QString msg;
-    ClsPurchasePlanUI::CheckMergeLimits(rows(2000, false), ok, ask, msg);
-    EXPECT_TRUE(ok);
-    ClsPurchasePlanUI::CheckMergeLimits(rows(2000, true), ok, ask, msg);
-    EXPECT_FALSE(ok);
-    EXPECT_FALSE(ask);
-    EXPECT_TRUE(msg.startsWith("存在已关闭记录"));
-    ClsPurchasePlanUI::CheckMergeLimits(rows(2001, true), ok, ask, msg);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(ask); // no closed-row check above 2000
-    ClsPurchasePlanUI::CheckMergeLimits(rows(5000, false), ok, ask, msg);
-    EXPECT_TRUE(ask);
-    ClsPurchasePlanUI::CheckMergeLimits(rows(5001, false), ok, ask, msg);
-    EXPECT_FALSE(ok);
-    EXPECT_FALSE(ask);
-    EXPECT_TRUE(msg.startsWith("汇总中物料记录太多"));
+    for (const auto& c : cases) {
+        auto list = RecordList::Create();
+        for (int i = 1; i <= c.Rows; ++i)
+            list->Add(MakeRow(1, i, "A", 1, c.ClosedRow && i == c.Rows ? QString("Y") : QString()));
+        bool ok, ask;
+        QString msg;
+        ClsPurchasePlanUI::CheckMergeLimits(list, ok, ask, msg);
+        EXPECT_EQ(ok, c.Ok) << c.Rows;
+        EXPECT_EQ(ask, c.Ask) << c.Rows;
+        if (!c.Message.isEmpty())
+            EXPECT_TRUE(msg.startsWith(c.Message)) << c.Rows;
+    }
 }
 
 TEST_F(Controller, AnUnwritableConfigurationNeverStopsTheList) {

@@ -59,6 +59,7 @@ RecordListPtr FakePlanUpdate::Record(const QString& op, const RecordListPtr& lis
 void ListFixture::SetUp() {
     HostFixture::SetUp();
     Plan() = PlanWorld();
+    Filter() = FilterWorld();
     RegisterService<FakePlanInfo>(progid::PurchasePlanInfo);
     RegisterService<FakeMrpServer>(progid::MrpDataServer);
     RegisterService<FakePlanUpdate>(progid::PurchasePlanUpdate);

@@ -1,26 +1,23 @@
 #pragma once
 
+#include "component/grid/PlanGrid.h"
 #include "component/host/contracts/MrpDataServer.h"
-#include "component/host/contracts/Profile.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/host/contracts/PurchasePlanUpdate.h"
-#include "component/grid/PlanGrid.h"
+#include "filter/FilterFakes.h"
 #include "platform/controls/SpreadGrid.h"
-#include "support/Fakes.h"
 
 namespace zpp::test {
 
-// The planning and profile services as the list sees them, answering from memory.
+// The planning services as the list sees them, answering from memory; the profile is the filter's fake.
 struct PlanWorld {
     RecordListPtr Rows = RecordList::Create();
     bool RptFails = false;
     int RptCalls = 0;
     QString LastBillNo;
     QString DiscountDecimals = "2";
-    QString SavedFormat;
     QHash<QString, QString> SupplierNames; // code -> name
     QHash<QString, qint32> SupplierIds;
-    QVector<QPair<QString, QString>> SavedFormats;
     // Calls of the update service, by operation name, with the list they were given.
     QVector<QPair<QString, RecordListPtr>> Updates;
     bool UpdateFails = false;
@@ -74,24 +71,6 @@ public:
     RecordSetPtr getPOOrderBills(const QString&) override { return nullptr; }
     RecordListPtr RefreshPOOrderBill(const QString&, QString&) override { return nullptr; }
     QDate GetNewBillDate(bool&) override { return QDate::currentDate(); }
-};
-
-class FakeProfile : public Profile {
-public:
-    QString LoadRptFormat(const QString&, qint32, const QString&) override { return Plan().SavedFormat; }
-    void SaveRptFormat(const QString&, qint32, const QString& key, QString& text) override {
-        Plan().SavedFormats.push_back({key, text});
-        Plan().SavedFormat = text;
-    }
-    RecordSetPtr GetPlanList(const QString&, qint32&) override {
-        return std::make_shared<RecordSet>(QStringList{"FPlan", "FStatus"});
-    }
-    RecordSetPtr GetPlanValue(const QString&, qint32&, QString&) override {
-        return std::make_shared<RecordSet>(QStringList{"FKey", "FValue"});
-    }
-    void DelPlan(const QString&, qint32&, QString&) override {}
-    void UpdateNextChooseValue(const QString&, qint32) override {}
-    void SaveProfile(const QString&, RecordListPtr&) override {}
 };
 
 // A window-less holder of a plan grid.

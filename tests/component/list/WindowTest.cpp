@@ -1,8 +1,6 @@
 #include "ListFakes.h"
 #include "component/ClsPurchasePlanMain.h"
-#include "component/filter/frmFirter.h"
 #include "component/host/Access.h"
-#include "component/list/ClsPurchasePlanUI.h"
 #include "component/list/frmPurchasePlan.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
@@ -20,16 +18,6 @@ using namespace zpp;
 using namespace zpp::test;
 
 namespace {
-// Presses OK or Cancel of the filter dialog as a user would.
-void AnswerFilter(bool confirm) {
-    ui::SetModalHandler([confirm](QDialog& d) {
-        d.show();
-        if (auto* button = d.findChild<QPushButton*>(confirm ? "cmdOK" : "cmdCancel"))
-            button->click();
-        return d.result();
-    });
-}
-
 QList<frmPurchasePlan*> OpenWindows() {
     QList<frmPurchasePlan*> list;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -39,71 +27,84 @@ QList<frmPurchasePlan*> OpenWindows() {
 }
 } // namespace
 
+// The list window over faked services: 101_1 and 101_2 of plan PL101, 1011_1 of PL1011.
 class Window : public ListFixture {
 protected:
     QTemporaryDir config;
+    frmPurchasePlan* w = nullptr;
     void SetUp() override {
         ListFixture::SetUp();
         ini::SetConfigDir(config.path());
-        for (int i = 1; i <= 6; ++i)
-            Plan().Rows->Add(MakeRow(100 + i / 3, i, QString("1.01.00%1").arg(i % 3), 10 * i));
+        Plan().Rows->Add(MakeRow(101, 1, "1.01.001", 30));
+        Plan().Rows->Add(MakeRow(101, 2, "1.01.001", 50));
+        Plan().Rows->Add(MakeRow(1011, 1, "1.01.002", 20));
+        ASSERT_NE(Open(), nullptr);
+        Forget();
     }
     void TearDown() override {
-        for (frmPurchasePlan* w : OpenWindows()) {
-            w->DataChanged = false;
-            w->close();
+        for (frmPurchasePlan* f : OpenWindows()) {
+            f->DataChanged = false;
+            f->close();
         }
         QApplication::processEvents();
         ini::SetConfigDir({});
         ListFixture::TearDown();
     }
-    frmPurchasePlan* ShowList() {
-        AnswerFilter(true);
+    // Shows the list, pressing OK (or Cancel) in the filter dialog and accepting any other dialog.
+    frmPurchasePlan* Open(bool confirm = true) {
+        ui::SetModalHandler([confirm](QDialog& d) {
+            d.show();
+            if (auto* button = d.findChild<QPushButton*>(confirm ? "cmdOK" : "cmdCancel"))
+                button->click();
+            else
+                d.accept();
+            return d.result();
+        });
         ClsPurchasePlanMain().Show();
-        auto windows = OpenWindows();
-        return windows.isEmpty() ? nullptr : windows.last();
+        const auto windows = OpenWindows();
+        w = windows.isEmpty() ? nullptr : windows.last();
+        return w;
+    }
+    void Forget() {
+        World().Log.clear();
+        prompts->Clear();
+    }
+    void CloseWithEdits(int answer) {
+        w->DataChanged = true;
+        prompts->QueueAnswer(answer);
+        w->close();
+        QApplication::processEvents();
+    }
+    controls::SpreadGrid& g() { return w->vsProc(); }
+    QStringList LogCodes() {
+        QStringList codes;
+        for (const LogLine& l : World().Log)
+            codes << l.Code;
+        return codes;
     }
 };
 
-TEST_F(Window, FilterModeOpensTheListWithDateCaptions) {
-    frmPurchasePlan* w = ShowList();
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->vsProc().MaxRows(), 6);
+TEST_F(Window, FilterModeOpensTheListWithDateCaptionsAndEachShowOpensAnother) {
+    EXPECT_EQ(g().MaxRows(), 3);
     const QString today = values::FormatDate(QDate::currentDate(), "yyyy/mm/dd");
     EXPECT_EQ(w->lblCpt(0)->text(), "起始日期:" + today);
     EXPECT_EQ(w->lblCpt(1)->text(), "截止日期:" + today);
     EXPECT_TRUE(State().FilterConditions->Get("OK").toBool());
-    ASSERT_EQ(World().Log.size(), 1);
-    EXPECT_EQ(World().Log[0].Code, "CGPlan001");
+    Open();
+    EXPECT_EQ(LogCodes(), QStringList{"CGPlan001"});
+    EXPECT_EQ(OpenWindows().size(), 2);
 }
 
 TEST_F(Window, CancelledFilterOpensNoWindowButTheQueryIsLogged) {
-    AnswerFilter(false);
-    ClsPurchasePlanMain().Show();
-    EXPECT_TRUE(OpenWindows().isEmpty());
+    Open(false);
+    EXPECT_EQ(OpenWindows().size(), 1);
     EXPECT_EQ(World().Log.size(), 1);
     EXPECT_FALSE(State().FilterConditions->Get("OK").toBool());
 }
 
-TEST_F(Window, BillModeSkipsTheFilterAndShowsTheBillDateTwice) {
-    ui::SetModalHandler([](QDialog&) -> int {
-        ADD_FAILURE() << "no dialog expected";
-        return 0;
-    });
-    QString bill = "PL101";
-    ClsPurchasePlanMain().Show(bill);
-    auto windows = OpenWindows();
-    ASSERT_EQ(windows.size(), 1);
-    EXPECT_EQ(Plan().LastBillNo, "PL101");
-    EXPECT_EQ(windows[0]->lblCpt(0)->text().mid(5), windows[0]->lblCpt(1)->text().mid(5));
-    EXPECT_TRUE(windows[0]->lblCpt(1)->text().contains("2026"));
-}
-
 TEST_F(Window, RefusedCommandsDoNothingAndLogNothing) {
-    frmPurchasePlan* w = ShowList();
-    ASSERT_NE(w, nullptr);
-    World().Log.clear();
     World().GrantedMask = rights::Query;
+    w->DataChanged = true;
     const int calls = Plan().RptCalls;
     for (const char* key :
          {"Save", "Delete", "Close", "UnClose", "Export", "iExport", "Print", "iPrintPreView"}) {
@@ -113,14 +114,13 @@ TEST_F(Window, RefusedCommandsDoNothingAndLogNothing) {
         EXPECT_EQ(prompts->Log[0].Text, "对不起，你没有相应的权限！");
     }
     EXPECT_EQ(Plan().RptCalls, calls);
+    EXPECT_TRUE(Plan().Updates.isEmpty());
     EXPECT_TRUE(World().Log.isEmpty());
-}
+    EXPECT_TRUE(w->DataChanged);
 
-TEST_F(Window, PushWithUnsavedEditsNeedsTheSaveRight) {
-    frmPurchasePlan* w = ShowList();
-    ASSERT_NE(w, nullptr);
+    // Pushing unsaved edits needs the save right.
     World().GrantedMask = rights::Query | rights::Push;
-    w->DataChanged = true;
+    prompts->Clear();
     w->ToolClick("PushBill");
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "对不起，你没有修改的权限！");
@@ -128,8 +128,6 @@ TEST_F(Window, PushWithUnsavedEditsNeedsTheSaveRight) {
 }
 
 TEST_F(Window, MergedViewToolStatesAndReloadEndsIt) {
-    frmPurchasePlan* w = ShowList();
-    ASSERT_NE(w, nullptr);
     w->ToolClick("Merge");
     ASSERT_TRUE(State().IsMergedView);
     EXPECT_TRUE(w->Tool("Band", "Merge")->isChecked());
@@ -139,56 +137,114 @@ TEST_F(Window, MergedViewToolStatesAndReloadEndsIt) {
     EXPECT_FALSE(w->Tool("mnuEdit", "Close")->isEnabled());
     EXPECT_FALSE(w->Tool("mnuView", "ViewBillDown")->isEnabled());
     EXPECT_TRUE(w->Tool("Band", "PushBill")->isEnabled());
-    EXPECT_LT(w->vsProc().MaxRows(), 6);
+    EXPECT_LT(g().MaxRows(), 3);
 
     w->ToolClick("Merge"); // pressing again unfolds without asking
     EXPECT_FALSE(State().IsMergedView);
-    EXPECT_EQ(w->vsProc().MaxRows(), 6);
+    EXPECT_EQ(g().MaxRows(), 3);
     EXPECT_TRUE(w->Tool("Band", "Delete")->isEnabled());
 
     w->ToolClick("Merge");
     w->ToolClick("iRefresh");
     EXPECT_FALSE(State().IsMergedView);
     EXPECT_TRUE(w->Tool("mnuEdit", "UnClose")->isEnabled());
-    EXPECT_EQ(w->vsProc().MaxRows(), 6);
-}
+    EXPECT_EQ(g().MaxRows(), 3);
 
-TEST_F(Window, AFailingRefreshShowsTheErrorAndKeepsTheRows) {
-    frmPurchasePlan* w = ShowList();
-    ASSERT_NE(w, nullptr);
-    Plan().RptFails = true;
+    Plan().RptFails = true; // a failing reload shows the error and keeps the rows
+    prompts->Clear();
     w->ToolClick("iRefresh");
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "数据库连接已断开");
-    EXPECT_EQ(w->vsProc().MaxRows(), 6);
+    EXPECT_EQ(g().MaxRows(), 3);
 }
 
-TEST_F(Window, ClosingWithEditsAsksAndCancelKeepsTheWindow) {
-    frmPurchasePlan* w = ShowList();
-    ASSERT_NE(w, nullptr);
+TEST_F(Window, ClosingWithEditsAsksCancelKeepsNoDropsYesSaves) {
     QPointer<frmPurchasePlan> alive(w);
-    w->DataChanged = true;
-    prompts->QueueAnswer(ui::Cancel);
-    w->close();
-    QApplication::processEvents();
+    CloseWithEdits(ui::Cancel);
     ASSERT_TRUE(alive);
     EXPECT_TRUE(w->isVisible());
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Title, "Marvane提示");
     EXPECT_EQ(prompts->Log[0].Style, ui::YesNoCancel | ui::Question);
+    CloseWithEdits(ui::No);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(Plan().Updates.isEmpty());
 
-    prompts->Clear();
+    Open();
+    Forget();
+    CloseWithEdits(ui::Yes);
+    EXPECT_FALSE(w->isVisible());
+    ASSERT_EQ(Plan().Updates.size(), 1);
+    ASSERT_EQ(prompts->Log.size(), 2);
+    EXPECT_EQ(prompts->Log[1].Text, "保存成功！");
+
+    Open();
+    Forget();
     World().GrantedMask = rights::Query; // Yes without the save right: refusal, then closed
-    prompts->QueueAnswer(ui::Yes);
-    w->close();
-    QApplication::processEvents();
+    CloseWithEdits(ui::Yes);
     ASSERT_EQ(prompts->Log.size(), 2);
     EXPECT_EQ(prompts->Log[1].Text, "对不起，你没有相应的权限！");
     EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(Plan().Updates.size(), 1);
 }
 
-TEST_F(Window, TwoShowsOpenTwoWindows) {
-    ShowList();
-    ShowList();
-    EXPECT_EQ(OpenWindows().size(), 2);
+TEST_F(Window, SaveSendsEveryEntryAndOnlySuccessClearsTheChangeFlag) {
+    g().SetText(col::PushQty, 2, "45");
+    w->DataChanged = true;
+    w->ToolClick("Save");
+    ASSERT_EQ(Plan().Updates.size(), 1);
+    const RecordListPtr sent = Plan().Updates[0].second;
+    ASSERT_EQ(sent->Count(), 3);
+    EXPECT_DOUBLE_EQ(values::Val(sent->Item(2)->Get("FPushQty")), 45);
+    EXPECT_FALSE(w->DataChanged);
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "保存成功！");
+    EXPECT_EQ(LogCodes(), QStringList({"CGPlan005"}));
+
+    Forget();
+    Plan().UpdateFails = true;
+    w->DataChanged = true;
+    w->ToolClick("Save");
+    EXPECT_TRUE(w->DataChanged);
+    for (const auto& shown : prompts->Log)
+        EXPECT_NE(shown.Text, "保存成功！");
+}
+
+TEST_F(Window, UnCloseSendsTheTickedEntriesAndReloads) {
+    w->ToolClick("Merge");
+    ASSERT_TRUE(State().IsMergedView);
+    w->ToolClick("Merge"); // back to entries: closing is not offered while merged
+    g().SetText(col::CheckBox, 2, "1");
+    g().SetText(col::CheckBox, 3, "1");
+    w->ToolClick("UnClose");
+    ASSERT_EQ(Plan().Updates.size(), 1);
+    EXPECT_EQ(Plan().Updates[0].first, "UnClose");
+    const RecordListPtr sent = Plan().Updates[0].second;
+    ASSERT_EQ(sent->Count(), 2);
+    EXPECT_EQ(sent->Item(1)->Text("FInterID"), "101");
+    EXPECT_EQ(sent->Item(1)->Text("FEntryID"), "2");
+    EXPECT_EQ(sent->Item(2)->Get("Row").toInt(), 3);
+    EXPECT_EQ(g().Text(col::CheckBox, 2), "0"); // reloaded and cleared
+    EXPECT_EQ(LogCodes().first(), "CGPlan007");
+}
+
+TEST_F(Window, DeleteAsksWithEveryPlanNumberThenReloadsOrChangesNothing) {
+    for (int r = 1; r <= 3; ++r)
+        g().SetText(col::CheckBox, r, "1");
+    int calls = Plan().RptCalls;
+    prompts->QueueAnswer(ui::No);
+    w->ToolClick("Delete");
+    EXPECT_TRUE(Plan().Updates.isEmpty());
+    EXPECT_EQ(Plan().RptCalls, calls);
+    EXPECT_EQ(g().Text(col::CheckBox, 1), "1");
+
+    Forget();
+    prompts->QueueAnswer(ui::Yes);
+    w->ToolClick("Delete");
+    ASSERT_GE(prompts->Log.size(), 1);
+    EXPECT_TRUE(prompts->Log[0].Text.contains("PL101"));
+    ASSERT_EQ(Plan().Updates.size(), 1);
+    EXPECT_EQ(Plan().Updates[0].second->Count(), 2); // one request per plan
+    EXPECT_EQ(Plan().RptCalls, calls + 1);
+    EXPECT_EQ(LogCodes(), QStringList({"CGPlan002", "CGPlan002"}));
 }

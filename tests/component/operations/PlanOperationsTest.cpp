@@ -137,7 +137,7 @@ TEST_F(PlanOperations, SaveOfMergedViewSendsMembersWithTheirOwnOrPouredQuantitie
     EXPECT_EQ(pushed(), QVector<double>({30, 30, 0}));
 }
 
-TEST_F(PlanOperations, CloseWithNothingTickedShowsMessageAfterLogging) {
+TEST_F(PlanOperations, NothingTickedShowsAMessageAfterLoggingTheOperation) {
     Fill({{1, 1, false, "P1"}});
     ops.ClosePurchasePlan();
     ASSERT_EQ(prompts->Log.size(), 1);
@@ -145,12 +145,16 @@ TEST_F(PlanOperations, CloseWithNothingTickedShowsMessageAfterLogging) {
     EXPECT_EQ(prompts->Log[0].Title, "信息提示");
     EXPECT_EQ(prompts->Log[0].IconOf(), ui::Information);
     EXPECT_TRUE(Logged("CGPlan006", 6, "采购计划单关闭"));
-    EXPECT_TRUE(Plans().Calls.isEmpty());
 
     prompts->Clear();
     ops.UnClosePurchasePlan();
     EXPECT_EQ(prompts->Log[0].Text, "请先选择需要反关闭的数据！");
     EXPECT_TRUE(Logged("CGPlan007", 7, "采购计划单反关闭"));
+
+    prompts->Clear();
+    EXPECT_FALSE(ops.DeletePurChasePlan());
+    EXPECT_EQ(prompts->Log[0].Text, "请先选择需要删除的数据！");
+    EXPECT_TRUE(Plans().Calls.isEmpty());
     EXPECT_EQ(windowsShown, 0);
 }
 
@@ -240,14 +244,8 @@ TEST_F(PlanOperations, DeleteAsksWithEveryPlanNumberOnceAndSendsOneRequestPerPla
                                   "删除[采购建议号：P3 ]该记录成功"}));
 }
 
-TEST_F(PlanOperations, DeleteWithNothingTickedOrAListReplacedByTheService) {
-    Fill({{11, 1, false, "P1"}, {12, 1, false, "P2"}});
-    EXPECT_FALSE(ops.DeletePurChasePlan());
-    EXPECT_EQ(prompts->Log[0].Text, "请先选择需要删除的数据！");
-    EXPECT_TRUE(Plans().Calls.isEmpty());
-
-    grid.SetText(col::CheckBox, 1, "1");
-    grid.SetText(col::CheckBox, 2, "1");
+TEST_F(PlanOperations, DeleteReadsSucceedFromAListReplacedByTheService) {
+    Fill({{11, 1, true, "P1"}, {12, 1, true, "P2"}});
     prompts->QueueAnswer(ui::Yes);
     Plans().OnUpdate = [](const QString&, RecordListPtr& list) {
         auto only = KeyedRecord::Create();

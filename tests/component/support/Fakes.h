@@ -32,6 +32,7 @@ struct FakeWorld {
     QString SystemLanguage;          // empty: no language service
     QHash<QString, QString> English; // the loader's English catalogue
     QStringList Looked;              // texts handed to LoadString
+    int FontsApplied = 0;
 };
 
 FakeWorld& World();
@@ -83,7 +84,7 @@ private:
 
 class FakeFrmRes : public FrmResLoader {
 public:
-    void SetFrmFont(QWidget*, const QString&) override {}
+    void SetFrmFont(QWidget*, const QString&) override { ++World().FontsApplied; }
 };
 
 // Installs the fakes, a scripted prompter and a fresh component state for each test.

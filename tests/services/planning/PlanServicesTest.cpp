@@ -64,11 +64,6 @@ TEST_P(PlanServicesTest, SettingsSupplierNamesAndRights) {
     EXPECT_TRUE(mrp.IsSupplierright({}, other, "2"));
     EXPECT_FALSE(mrp.IsSupplierright({}, unknown, "1"));
     EXPECT_THROW(mrp.IsSupplierright({}, other, "99999"), Error);
-
-    RecordListPtr list = RecordList::Create();
-    QString type, suppliers, ids;
-    EXPECT_THROW(mrp.CheckCreditDegrees({}, list, type, suppliers), Error);
-    EXPECT_THROW(mrp.RefreshPOOrderBill({}, ids), Error);
 }
 
 TEST_P(PlanServicesTest, NewBillDateIsTodayOrTheUsersLastOrderDate) {

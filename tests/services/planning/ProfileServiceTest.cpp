@@ -97,30 +97,25 @@ TEST_P(ProfileServiceTest, TheMarkedSchemeSavedLastHasStatusOne) {
         RecordListPtr list = Scheme(name, "", next);
         p.SaveProfile({}, list);
     };
-    QStringList marked;
+    auto marked = [&] {
+        QStringList names;
+        Plans(p, &names);
+        return names;
+    };
     save("甲", "1");
     save("乙", "1");
-    Plans(p, &marked);
-    EXPECT_EQ(marked, QStringList{"乙"});
+    EXPECT_EQ(marked(), QStringList{"乙"});
     EXPECT_EQ(Value(p, "甲", "chkNextChoose"), "0"); // cleared before the later save
-
     save("甲", "1");
-    marked.clear();
-    Plans(p, &marked);
-    EXPECT_EQ(marked, QStringList{"甲"});
-
+    EXPECT_EQ(marked(), QStringList{"甲"});
     save("默认方案", "0");
-    marked.clear();
-    Plans(p, &marked);
-    EXPECT_TRUE(marked.isEmpty());
+    EXPECT_TRUE(marked().isEmpty());
 
     // Without the clearing call, the later save still wins.
     RecordListPtr a = Scheme("丙", "", "1"), b = Scheme("丁", "", "1");
     p.SaveProfile({}, a);
     p.SaveProfile({}, b);
-    marked.clear();
-    Plans(p, &marked);
-    EXPECT_EQ(marked, QStringList{"丁"});
+    EXPECT_EQ(marked(), QStringList{"丁"});
 }
 
 TEST_P(ProfileServiceTest, IncompleteRecordsAreRefusedWithoutWriting) {
