@@ -418,6 +418,8 @@ void SpreadGrid::SetValue(int col, int row, const QVariant& value) {
             cell = v != 0 ? QStringView(u"1") : QStringView(u"0");
         break;
     }
+    case QMetaType::QString:
+        return SetText(col, row, *static_cast<const QString*>(value.constData()));
     default:
         return SetText(col, row, value.toString());
     }
