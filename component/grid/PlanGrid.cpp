@@ -21,7 +21,6 @@ constexpr double kDesignedWidthTwips = 26000;
 
 struct ColumnSpec {
     const char* Text;
-    const char* Field;
     double Factor = 0, Divisor = 0; // width = W * Factor / Divisor; 0 = no width
     bool FixedHidden = false;
     int Type = -1; // cell type code, -1 plain text
@@ -32,41 +31,41 @@ struct ColumnSpec {
 
 // Numbers carry "TypeNumberMin" 0 unless noted; decimals are set per column below.
 const ColumnSpec kColumns[col::Count] = {
-    {"内码", "FInterID", 0, 0, true},
-    {"明细ID", "FEntryID", 0, 0, true},
-    {"选择", "CheckBox", 0.5, 25, false, 10, 0},
-    {"日期", "FVDate", 1.2, 20, false, 0, -1, 1, true},
-    {"关闭标识", "FClose", 0.6, 20, false, -1, -1, 2, true},
-    {"物料代码", "FItemNumber", 1.5, 25, false, -1, -1, 0, true},
-    {"物料名称", "FItemName", 2, 25, false, -1, -1, 0, true},
-    {"规格型号", "FItemModel", 2, 25, false, -1, -1, 0, true},
-    {"辅助属性", "FAuxProp", 1, 25, false, -1, -1, 0, true},
-    {"供应商代码", "FSupplyNumber", 1, 25, false, -1, 0, 0, true},
-    {"供应商名称", "FSupplyName", 2, 25, false, -1, -1, 0, true},
-    {"基本单位", "FUnitName", 0.75, 25, false, -1, -1, 0, true},
-    {"数量", "FQty", 1, 20, false, 13, 1, 0, true},
-    {"已下达采购订单数量", "FPurchaseFinishQty", 1, 20, false, 13, 1, 0, true},
-    {"未下达采购订单数量", "FPurchaseUnFinishQty", 1, 20, false, 13, 1, 0, true},
-    {"下推数量", "FPushQty", 1, 20, false, 13, 0, 0, true},
-    {"含税单价", "FPrice", 1, 20, false, 13, 0, 0, true},
-    {"折扣率(%)", "FDiscountRate", 1, 20, false, 13, 0, 0, true},
-    {"税率(%)", "FTaxRate", 1, 20, false, 13, 0, 0, true},
-    {"建议交货日期", "FFinishDate", 1.5, 20, false, 0, 0, 1, true},
-    {"采购建议号", "FBillNo", 2, 25, false, -1, -1, 0, true},
-    {"源单单号", "FSourceNo", 3, 25, false, -1, 1, 0, true},
-    {"备注", "FMemo", 3, 25, false, -1, 0, 0, true},
-    {"FItemID", "FItemID", 0, 0, true, 13},
-    {"基本单位ID", "FUnitID", 0, 0, true},
-    {"辅助属性id", "FAuxPropID", 0, 0, true},
-    {"起始日期", "FStartDate", 2, 20, true, 0},
-    {"供应商id", "FSupplyID", 0, 0, true},
-    {"Key", "FKey", 0, 0, true},
-    {"IsMerge", "FIsMerge", 0, 0, true},
-    {"StartKey", "FStartKey", 0, 0, true},
-    {"EndKey", "FEndKey", 0, 0, true},
-    {"MergeSumQty", "FMergeSumQty", 0, 0, true},
-    {"数量精度位数", "FQtyDecimal", 0, 0, true},
-    {"单价精度位数", "FPriceDecimal", 0, 0, true},
+    {"内码", 0, 0, true},
+    {"明细ID", 0, 0, true},
+    {"选择", 0.5, 25, false, 10, 0},
+    {"日期", 1.2, 20, false, 0, -1, 1, true},
+    {"关闭标识", 0.6, 20, false, -1, -1, 2, true},
+    {"物料代码", 1.5, 25, false, -1, -1, 0, true},
+    {"物料名称", 2, 25, false, -1, -1, 0, true},
+    {"规格型号", 2, 25, false, -1, -1, 0, true},
+    {"辅助属性", 1, 25, false, -1, -1, 0, true},
+    {"供应商代码", 1, 25, false, -1, 0, 0, true},
+    {"供应商名称", 2, 25, false, -1, -1, 0, true},
+    {"基本单位", 0.75, 25, false, -1, -1, 0, true},
+    {"数量", 1, 20, false, 13, 1, 0, true},
+    {"已下达采购订单数量", 1, 20, false, 13, 1, 0, true},
+    {"未下达采购订单数量", 1, 20, false, 13, 1, 0, true},
+    {"下推数量", 1, 20, false, 13, 0, 0, true},
+    {"含税单价", 1, 20, false, 13, 0, 0, true},
+    {"折扣率(%)", 1, 20, false, 13, 0, 0, true},
+    {"税率(%)", 1, 20, false, 13, 0, 0, true},
+    {"建议交货日期", 1.5, 20, false, 0, 0, 1, true},
+    {"采购建议号", 2, 25, false, -1, -1, 0, true},
+    {"源单单号", 3, 25, false, -1, 1, 0, true},
+    {"备注", 3, 25, false, -1, 0, 0, true},
+    {"FItemID", 0, 0, true, 13},
+    {"基本单位ID", 0, 0, true},
+    {"辅助属性id", 0, 0, true},
+    {"起始日期", 2, 20, true, 0},
+    {"供应商id", 0, 0, true},
+    {"Key", 0, 0, true},
+    {"IsMerge", 0, 0, true},
+    {"StartKey", 0, 0, true},
+    {"EndKey", 0, 0, true},
+    {"MergeSumQty", 0, 0, true},
+    {"数量精度位数", 0, 0, true},
+    {"单价精度位数", 0, 0, true},
 };
 
 QString Props() {
@@ -84,16 +83,6 @@ std::shared_ptr<const KeySet> FieldKeySet() {
 }
 } // namespace
 
-const QStringList& PlanFieldNames() {
-    static const QStringList names = [] {
-        QStringList n;
-        for (const ColumnSpec& c : kColumns)
-            n << QString::fromUtf8(c.Field);
-        return n;
-    }();
-    return names;
-}
-
 void BuildPlanColumnSet(double widthUnit) {
     ComponentState& state = State();
     auto choosableColumns = RecordList::Create();
@@ -105,7 +94,7 @@ void BuildPlanColumnSet(double widthUnit) {
         auto def = KeyedRecord::Create();
         def->Set(QStringLiteral("Col"), i + 1);
         def->Set(QStringLiteral("Text"), QString::fromUtf8(c.Text));
-        def->Set(QStringLiteral("FieldName"), QString::fromUtf8(c.Field));
+        def->Set(QStringLiteral("FieldName"), PlanFieldNames().at(i));
         if (c.Divisor > 0)
             def->Set(QStringLiteral("ColWidth"), widthUnit * c.Factor / c.Divisor);
         bool choosable = c.Choosable;

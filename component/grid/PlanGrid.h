@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/host/PlanFields.h"
 #include "platform/records/KeyedRecord.h"
 
 #include <QStringList>
@@ -30,9 +31,6 @@ inline constexpr int InterID = 1, EntryID = 2, CheckBox = 3, VDate = 4, Close = 
                      PriceDecimal = 35;
 inline constexpr int Count = 35;
 } // namespace col
-
-// The 35 field names in column order (index 0 is column 1).
-const QStringList& PlanFieldNames();
 
 // Builds the process-wide column set and choosable columns (asks the price right and the
 // discount-rate decimals).

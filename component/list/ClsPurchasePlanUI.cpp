@@ -184,22 +184,20 @@ void ClsPurchasePlanUI::LoadGrid() {
 }
 
 void ClsPurchasePlanUI::SelectAll() {
-    if (!Spread)
-        return;
-    Spread->SetRedraw(false);
-    for (int r = 1; r <= Spread->MaxRows(); ++r)
-        if (!Spread->CellLocked(col::CheckBox, r))
-            Spread->SetText(col::CheckBox, r, QStringLiteral("1"));
-    Spread->SetRedraw(true);
+    SetAllTicks(QStringLiteral("1"));
 }
 
 void ClsPurchasePlanUI::UnSelectAll() {
+    SetAllTicks(QStringLiteral("0"));
+}
+
+void ClsPurchasePlanUI::SetAllTicks(const QString& value) {
     if (!Spread)
         return;
     Spread->SetRedraw(false);
     for (int r = 1; r <= Spread->MaxRows(); ++r)
         if (!Spread->CellLocked(col::CheckBox, r))
-            Spread->SetText(col::CheckBox, r, QStringLiteral("0"));
+            Spread->SetText(col::CheckBox, r, value);
     Spread->SetRedraw(true);
 }
 

@@ -49,6 +49,8 @@ public:
 
 private:
     void LoadGrid();
+    // Ticks or clears every tick box that is not locked.
+    void SetAllTicks(const QString& value);
 
     controls::SpreadGrid* Spread = nullptr;
     RecordListPtr FieldDataVct;

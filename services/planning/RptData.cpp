@@ -1,5 +1,7 @@
 #include "RptData.h"
 
+#include "component/host/PlanFields.h"
+
 #include "platform/records/Values.h"
 
 #include <QHash>
@@ -339,42 +341,8 @@ RptFilter RptFilter::FromConditions(const KeyedRecord* conditions, const QString
 const std::shared_ptr<const KeySet>& PlanRowKeys() {
     static const std::shared_ptr<const KeySet> keys = [] {
         auto k = std::make_shared<KeySet>();
-        for (const char* name : {"FInterID",
-                                 "FEntryID",
-                                 "CheckBox",
-                                 "FVDate",
-                                 "FClose",
-                                 "FItemNumber",
-                                 "FItemName",
-                                 "FItemModel",
-                                 "FAuxProp",
-                                 "FSupplyNumber",
-                                 "FSupplyName",
-                                 "FUnitName",
-                                 "FQty",
-                                 "FPurchaseFinishQty",
-                                 "FPurchaseUnFinishQty",
-                                 "FPushQty",
-                                 "FPrice",
-                                 "FDiscountRate",
-                                 "FTaxRate",
-                                 "FFinishDate",
-                                 "FBillNo",
-                                 "FSourceNo",
-                                 "FMemo",
-                                 "FItemID",
-                                 "FUnitID",
-                                 "FAuxPropID",
-                                 "FStartDate",
-                                 "FSupplyID",
-                                 "FKey",
-                                 "FIsMerge",
-                                 "FStartKey",
-                                 "FEndKey",
-                                 "FMergeSumQty",
-                                 "FQtyDecimal",
-                                 "FPriceDecimal"})
-            k->Append(QString::fromLatin1(name));
+        for (const QString& name : PlanFieldNames())
+            k->Append(name);
         Q_ASSERT(k->Count() == kFieldCount);
         return std::shared_ptr<const KeySet>(std::move(k));
     }();

@@ -147,8 +147,9 @@ TEST_F(Controller, MergeLimits) {
         ClsPurchasePlanUI::CheckMergeLimits(list, ok, ask, msg);
         EXPECT_EQ(ok, c.Ok) << c.Rows;
         EXPECT_EQ(ask, c.Ask) << c.Rows;
-        if (!c.Message.isEmpty())
+        if (!c.Message.isEmpty()) {
             EXPECT_TRUE(msg.startsWith(c.Message)) << c.Rows;
+        }
     }
 }
 
