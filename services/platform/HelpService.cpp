@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -36,6 +37,8 @@ void HelpService::ShowHelp(const QString&, const QString& topicKey, QWidget* win
     layout->addWidget(browser);
     dialog->resize(760, 600);
     dialog->show();
+    // The topic can only be scrolled to once the page is laid out.
+    QTimer::singleShot(0, browser, [browser, topicKey] { browser->scrollToAnchor(topicKey); });
 }
 
 } // namespace zpp::services
