@@ -38,9 +38,11 @@ QString Lang(const char* text) {
     return GetLangString(QString::fromUtf8(text));
 }
 
-void Inform(const QString& builtInText) {
-    ui::MsgBox(GetLangString(builtInText), ui::OkOnly | ui::Information,
-               GetLangString(QStringLiteral("信息提示")));
+// A localised message, with the reason of a failure below it when there is one.
+void Inform(const QString& builtInText, const QString& detail = {}) {
+    const QString text =
+        GetLangString(builtInText) + (detail.isEmpty() ? QString() : QStringLiteral("\n\n") + detail);
+    ui::MsgBox(text, ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
 }
 } // namespace
 
@@ -315,6 +317,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         if (m_ops->Save()) {
             Inform(QStringLiteral("保存成功！"));
             DataChanged = false;
+        } else {
+            Inform(QStringLiteral("保存失败！"), m_ops->SaveError());
         }
     } else if (key == u"Delete") {
         if (!CheckRight(rights::Delete))
@@ -378,7 +382,7 @@ void frmPurchasePlan::RunCommand(const QString& key) {
                 return;
             }
             if (!m_ops->Save()) {
-                Inform(QStringLiteral("保存失败！"));
+                Inform(QStringLiteral("保存失败！"), m_ops->SaveError());
                 return;
             }
             DataChanged = false;
@@ -429,6 +433,8 @@ void frmPurchasePlan::closeEvent(QCloseEvent* event) {
                 if (HasRight(rights::Save)) {
                     if (m_ops->Save())
                         Inform(QStringLiteral("保存成功！"));
+                    else
+                        Inform(QStringLiteral("保存失败！"), m_ops->SaveError());
                 } else {
                     ShowRefusal(QStringLiteral("对不起，你没有相应的权限！"));
                 }

@@ -60,12 +60,16 @@ bool clsPurchasePlan::Ticked(int row) const {
 }
 
 bool clsPurchasePlan::Save() {
+    m_saveError.clear();
     try {
         RecordListPtr rows = ReadGridRows(Grid());
         m_saveVct = BuildEntryData(rows);
         UpdateService()->UpdatePurchasePlanEntry(GetPropsString(), m_saveVct);
         WriteOperationLog(logs::Save);
         return true;
+    } catch (const std::exception& e) {
+        m_saveError = DescribeException(e);
+        return false;
     } catch (...) {
         return false;
     }

@@ -38,6 +38,8 @@ public:
 
     // The lists as last handed to (and left by) the planning service.
     const RecordListPtr& SaveVct() const { return m_saveVct; }
+    // Why the last Save failed, for the message the caller shows.
+    const QString& SaveError() const { return m_saveError; }
     const RecordListPtr& CloseVct() const { return m_closeVct; }
     const RecordListPtr& DeleteVct() const { return m_deleteVct; }
 
@@ -52,6 +54,7 @@ private:
 
     controls::SpreadGrid* Spread = nullptr;
     RecordListPtr m_saveVct;
+    QString m_saveError;
     RecordListPtr m_closeVct;
     RecordListPtr m_deleteVct;
 };

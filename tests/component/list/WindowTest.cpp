@@ -206,8 +206,8 @@ TEST_F(Window, SaveSendsEveryEntryAndOnlySuccessClearsTheChangeFlag) {
     w->DataChanged = true;
     w->ToolClick("Save");
     EXPECT_TRUE(w->DataChanged);
-    for (const auto& shown : prompts->Log)
-        EXPECT_NE(shown.Text, "保存成功！");
+    ASSERT_EQ(prompts->Log.size(), 1); // the failure and its reason, never a success
+    EXPECT_EQ(prompts->Log[0].Text, "保存失败！\n\n数据库已锁定");
 }
 
 TEST_F(Window, UnCloseSendsTheTickedEntriesAndReloads) {
