@@ -158,6 +158,11 @@ TEST_F(Window, MergedViewToolStatesAndReloadEndsIt) {
     EXPECT_EQ(g().MaxRows(), 3);
 }
 
+// A closed list window is deleted (or at least hidden) and must not be touched again.
+bool Gone(const QPointer<frmPurchasePlan>& window) {
+    return !window || !window->isVisible();
+}
+
 TEST_F(Window, ClosingWithEditsAsksCancelKeepsNoDropsYesSaves) {
     QPointer<frmPurchasePlan> alive(w);
     CloseWithEdits(ui::Cancel);
@@ -167,13 +172,14 @@ TEST_F(Window, ClosingWithEditsAsksCancelKeepsNoDropsYesSaves) {
     EXPECT_EQ(prompts->Log[0].Title, "Marvane提示");
     EXPECT_EQ(prompts->Log[0].Style, ui::YesNoCancel | ui::Question);
     CloseWithEdits(ui::No);
-    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(Gone(alive));
     EXPECT_TRUE(Plan().Updates.isEmpty());
 
     Open();
     Forget();
+    alive = w;
     CloseWithEdits(ui::Yes);
-    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(Gone(alive));
     ASSERT_EQ(Plan().Updates.size(), 1);
     ASSERT_EQ(prompts->Log.size(), 2);
     EXPECT_EQ(prompts->Log[1].Text, "保存成功！");
@@ -181,10 +187,11 @@ TEST_F(Window, ClosingWithEditsAsksCancelKeepsNoDropsYesSaves) {
     Open();
     Forget();
     World().GrantedMask = rights::Query; // Yes without the save right: refusal, then closed
+    alive = w;
     CloseWithEdits(ui::Yes);
     ASSERT_EQ(prompts->Log.size(), 2);
     EXPECT_EQ(prompts->Log[1].Text, "对不起，你没有相应的权限！");
-    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(Gone(alive));
     EXPECT_EQ(Plan().Updates.size(), 1);
 }
 
