@@ -1,15 +1,21 @@
 #include "ListFakes.h"
 #include "component/ClsPurchasePlanMain.h"
+#include "component/filter/frmFirter.h"
 #include "component/host/Access.h"
 #include "component/list/frmPurchasePlan.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
 #include "platform/records/Values.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -254,4 +260,28 @@ TEST_F(Window, DeleteAsksWithEveryPlanNumberThenReloadsOrChangesNothing) {
     EXPECT_EQ(Plan().Updates[0].second->Count(), 2); // one request per plan
     EXPECT_EQ(Plan().RptCalls, calls + 1);
     EXPECT_EQ(LogCodes(), QStringList({"CGPlan002", "CGPlan002"}));
+}
+
+// Screen readers and UI automation find every control of the list and the filter by name.
+TEST_F(Window, EveryControlHasAnAccessibleName) {
+    auto unnamed = [](QWidget* root) {
+        QStringList missing;
+        const auto widgets = root->findChildren<QWidget*>();
+        for (QWidget* c : widgets) {
+            const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                                 qobject_cast<QAbstractSpinBox*>(c) || qobject_cast<QAbstractItemView*>(c);
+            // Parts of a composite control (a spin box's line edit, a view's editor) speak through it.
+            if (!control || !c->isVisibleTo(root) || c->parentWidget()->inherits("QAbstractItemView") ||
+                c->parentWidget()->inherits("QAbstractSpinBox"))
+                continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+            if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+                missing << QString("%1 %2").arg(c->metaObject()->className(), c->objectName());
+        }
+        return missing;
+    };
+    EXPECT_EQ(unnamed(w), QStringList());
+    frmFirter filter;
+    filter.show();
+    EXPECT_EQ(unnamed(&filter), QStringList());
 }
