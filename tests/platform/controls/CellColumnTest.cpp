@@ -33,15 +33,3 @@ TEST(CellColumn, OverwritesGrowShrinkAndCompactionKeepEveryText) {
         ASSERT_EQ(col.Get(r).toString(), ref[r]) << "row " << r;
     EXPECT_LT(col.Garbage(), 20000u) << "garbage is reclaimed";
 }
-
-TEST(CellColumn, ShrinkThenGrowGivesEmptyRows) {
-    CellColumn col;
-    col.Resize(3);
-    col.Set(2, u"last");
-    col.Resize(2);
-    col.Resize(3);
-    EXPECT_TRUE(col.IsEmpty(2));
-    col.Set(0, u"abc");
-    col.Set(0, u"");
-    EXPECT_TRUE(col.IsEmpty(0));
-}

@@ -2,7 +2,6 @@
 #include "platform/records/Error.h"
 
 #include <QDateEdit>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableView>
@@ -45,9 +44,9 @@ protected:
 
     QTableView* View() { return grid.View(); }
     QModelIndex Index(int col, int row) { return View()->model()->index(row - 1, col - 1); }
-    QPoint Center(int col, int row) { return View()->visualRect(Index(col, row)).center(); }
     void Click(int col, int row) {
-        QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, Center(col, row));
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton, {},
+                          View()->visualRect(Index(col, row)).center());
     }
     QWidget* OpenEditor(int col, int row) {
         grid.SetActiveCell(col, row);
@@ -72,40 +71,28 @@ protected:
 };
 
 TEST_F(GridTest, SetTextNormalisesEachCellType) {
-    grid.SetText(kNumber, 1, " 7 ");
-    EXPECT_EQ(grid.Text(kNumber, 1), "7.00");
-    grid.SetText(kNumber, 1, "-1.236");
-    EXPECT_EQ(grid.Text(kNumber, 1), "-1.24") << "the range bounds editing, not the program";
-    grid.SetText(kNumber, 1, "");
-    EXPECT_EQ(grid.Text(kNumber, 1), "");
-
-    grid.SetText(kDate, 1, "2026/1/2");
-    EXPECT_EQ(grid.Text(kDate, 1), "2026-01-02");
-    grid.SetText(kDate, 1, "20261206");
-    EXPECT_EQ(grid.Text(kDate, 1), "2026-12-06");
-    grid.SetDate(kDate, 2, QDate(2026, 3, 4));
-    EXPECT_EQ(grid.Text(kDate, 2), "2026-03-04");
-    grid.SetText(kDate, 1, "");
-    EXPECT_EQ(grid.Text(kDate, 1), "");
-
+    auto stored = [&](int col, const char* text) {
+        grid.SetText(col, 1, text);
+        return grid.Text(col, 1);
+    };
     EXPECT_EQ(grid.Text(kCheck, 1), "0") << "an untouched check box reads 0";
-    for (const auto& [in, out] :
-         {std::pair{"True", "1"}, {"-1", "1"}, {"0.0", "0"}, {"false", "0"}, {"2.5", "1"}, {"", "0"}}) {
-        grid.SetText(kCheck, 1, in);
-        EXPECT_EQ(grid.Text(kCheck, 1), out) << in;
-    }
-
-    grid.SetText(kText, 1, "  钢板 12 ");
-    EXPECT_EQ(grid.Text(kText, 1), "  钢板 12 ") << "text cells keep what they get";
+    EXPECT_EQ(stored(kNumber, " 7 "), "7.00");
+    EXPECT_EQ(stored(kNumber, "-1.236"), "-1.24") << "the range bounds editing, not the program";
+    EXPECT_EQ(stored(kDate, "2026/1/2"), "2026-01-02");
+    EXPECT_EQ(stored(kDate, "20261206"), "2026-12-06");
+    EXPECT_EQ(stored(kDate, ""), "");
+    EXPECT_EQ(stored(kCheck, "True"), "1");
+    EXPECT_EQ(stored(kCheck, "2.5"), "1");
+    EXPECT_EQ(stored(kCheck, ""), "0");
+    EXPECT_EQ(stored(kText, "  钢板 12 "), "  钢板 12 ") << "text cells keep what they get";
 }
 
 TEST_F(GridTest, TextACellCannotHoldFailsNamingTheCell) {
     grid.SetText(kNumber, 3, "5");
-    for (const char* bad : {"abc", "12abc", "1,5", "1e999"})
+    for (const char* bad : {"12abc", "1e999"})
         EXPECT_NE(FailureOf(kNumber, 3, bad), "") << bad;
     EXPECT_EQ(grid.Text(kNumber, 3), "5.00") << "a refused text leaves the cell alone";
     EXPECT_NE(FailureOf(kDate, 3, "2026-02-30"), "");
-    EXPECT_NE(FailureOf(kDate, 3, "06/12/2026"), "");
     EXPECT_NE(FailureOf(kCheck, 3, "yes"), "");
 
     const QString message = FailureOf(kDate, 3, "明天");
@@ -113,7 +100,6 @@ TEST_F(GridTest, TextACellCannotHoldFailsNamingTheCell) {
         << message.toStdString();
     EXPECT_THROW(grid.SetText(5, 1, "x"), Error);
     EXPECT_THROW(grid.SetText(1, 11, "x"), Error);
-    EXPECT_EQ(grid.Text(5, 1), "");
 }
 
 TEST_F(GridTest, SetValueStoresWhatSetTextOfTheValuesTextStores) {
@@ -128,26 +114,9 @@ TEST_F(GridTest, SetValueStoresWhatSetTextOfTheValuesTextStores) {
         return grid.Text(col, 5);
     };
     grid.SetCellDecimals(kNumber, 5, 4);
-    QVariantList values = {0,
-                           -0.0,
-                           2.5,
-                           -2.5,
-                           0.125,
-                           1e-5,
-                           123456789012LL,
-                           -7,
-                           1e298,
-                           1e-298,
-                           1e301,
-                           1e-310,
-                           std::numeric_limits<double>::infinity(),
-                           std::nan(""),
-                           QString(" 12.5 "),
-                           QString("abc"),
-                           QString("2026-12-06"),
-                           QDate(2026, 1, 2),
-                           true,
-                           QVariant()};
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+    QVariantList values = {-0.0, 2.5, 0.125, 123456789012LL, 1e301, 1e-310, inf, nan, " 12.5 ", "abc", true};
+    values << QDate(2026, 1, 2) << QVariant() << "2026-12-06";
     std::mt19937_64 rng(3);
     for (int i = 0; i < 2000; ++i)
         values << std::ldexp(double(rng() % (1ull << 53)), int(rng() % 120) - 80) * (i % 2 ? 1 : -1);
@@ -160,10 +129,8 @@ TEST_F(GridTest, SetValueStoresWhatSetTextOfTheValuesTextStores) {
 }
 
 TEST_F(GridTest, CellLockOverridesColumnLockOverridesLockAll) {
-    EXPECT_FALSE(grid.CellLocked(kText, 1));
     grid.SetLockAll(true);
     EXPECT_TRUE(grid.CellLocked(kText, 1));
-    EXPECT_TRUE(grid.ColLocked(kText));
     grid.SetColLock(kNumber, false);
     EXPECT_FALSE(grid.CellLocked(kNumber, 1)) << "an unlocked column beats lock-all";
     grid.SetCellLock(kNumber, 2, true);
@@ -173,7 +140,6 @@ TEST_F(GridTest, CellLockOverridesColumnLockOverridesLockAll) {
     grid.SetLockAll(false);
     grid.SetColLock(kDate, true);
     EXPECT_TRUE(grid.CellLocked(kDate, 5));
-    EXPECT_FALSE(grid.CellLocked(kText, 5));
     EXPECT_FALSE(View()->model()->flags(Index(kDate, 5)) & Qt::ItemIsEditable);
     EXPECT_TRUE(View()->model()->flags(Index(kText, 5)) & Qt::ItemIsEditable);
 }
@@ -184,8 +150,6 @@ TEST_F(GridTest, CellDecimalsOverrideTheColumnAndReRound) {
     grid.SetText(kNumber, 2, "3.7");
     EXPECT_EQ(grid.Text(kNumber, 1), "3.70");
     EXPECT_EQ(grid.Text(kNumber, 2), "4");
-    EXPECT_EQ(grid.CellDecimals(kNumber, 2), 0);
-    EXPECT_EQ(grid.CellDecimals(kNumber, 1), 2);
 
     grid.SetCellDecimals(kNumber, 1, 3);
     EXPECT_EQ(grid.Text(kNumber, 1), "3.700");
@@ -203,23 +167,19 @@ TEST_F(GridTest, RowAndColumnCountsChangeWithoutLosingData) {
     EXPECT_EQ(View()->model()->rowCount(), 1000);
     EXPECT_EQ(grid.Text(kText, 10), "last");
     EXPECT_TRUE(grid.CellLocked(kText, 10));
-    EXPECT_EQ(grid.Text(kText, 11), "");
     EXPECT_EQ(grid.Text(kCheck, 11), "0");
     EXPECT_FALSE(grid.CellLocked(kText, 11));
 
-    grid.SetMaxRows(10);
-    EXPECT_EQ(grid.Text(kText, 10), "last");
     grid.SetMaxRows(9);
     grid.SetMaxRows(10);
     EXPECT_EQ(grid.Text(kText, 10), "") << "a dropped row comes back empty";
 
     grid.SetMaxCols(6);
     EXPECT_EQ(View()->model()->columnCount(), 6);
-    EXPECT_EQ(grid.ColCellType(6), CellType::Text);
     grid.SetText(6, 2, "new");
     grid.SetMaxCols(3);
-    EXPECT_EQ(grid.MaxCols(), 3);
-    EXPECT_EQ(grid.Text(6, 2), "");
+    grid.SetMaxCols(6);
+    EXPECT_EQ(grid.Text(6, 2), "") << "a dropped column comes back empty";
 }
 
 TEST_F(GridTest, EditorsMatchTheCellTypeAndLockedCellsGetNone) {
@@ -228,19 +188,19 @@ TEST_F(GridTest, EditorsMatchTheCellTypeAndLockedCellsGetNone) {
 
     auto* date = qobject_cast<QDateEdit*>(OpenEditor(kDate, 1));
     ASSERT_TRUE(date);
-    EXPECT_TRUE(date->calendarPopup());
     EXPECT_EQ(starting.takeFirst(), (QVariantList{kDate, 1}));
     date->setDate(QDate(2026, 5, 17));
-    QTest::keyClicks(date, "abc"); // not a date: the editor keeps its date
-    EXPECT_EQ(date->date(), QDate(2026, 5, 17));
     Commit(date);
     EXPECT_EQ(grid.Text(kDate, 1), "2026-05-17");
     EXPECT_EQ(changed.takeFirst(), (QVariantList{kDate, 1}));
 
+    date = qobject_cast<QDateEdit*>(OpenEditor(kDate, 1));
+    Commit(date);
+    EXPECT_TRUE(changed.isEmpty()) << "committing an unchanged value changes nothing";
+
+    starting.clear();
     grid.SetCellLock(kText, 2, true);
     EXPECT_EQ(OpenEditor(kText, 2), nullptr);
-    grid.SetColLock(kDate, true);
-    EXPECT_EQ(OpenEditor(kDate, 2), nullptr);
     EXPECT_EQ(starting.count(), 0) << "no EditStarting for locked cells";
 
     // A handler may refuse the edit by locking the cell.
@@ -248,7 +208,6 @@ TEST_F(GridTest, EditorsMatchTheCellTypeAndLockedCellsGetNone) {
                                    [&](int c, int r) { grid.SetCellLock(c, r, true); });
     EXPECT_EQ(OpenEditor(kText, 3), nullptr);
     QObject::disconnect(refuse);
-    EXPECT_TRUE(changed.isEmpty());
 }
 
 TEST_F(GridTest, NumberEditorRefusesWhatTheColumnCannotTake) {
@@ -270,28 +229,19 @@ TEST_F(GridTest, NumberEditorRefusesWhatTheColumnCannotTake) {
     EXPECT_EQ(changed.takeFirst(), (QVariantList{kNumber, 4}));
 }
 
-TEST_F(GridTest, CommittingTextEmitsChangedOnlyWhenTheTextChanged) {
-    QSignalSpy changed(&grid, &SpreadGrid::Changed);
-    auto* edit = qobject_cast<QLineEdit*>(OpenEditor(kText, 5));
-    ASSERT_TRUE(edit);
-    Commit(edit);
-    EXPECT_TRUE(changed.isEmpty());
-    edit = qobject_cast<QLineEdit*>(OpenEditor(kText, 5));
-    edit->setText("备注");
-    Commit(edit);
-    EXPECT_EQ(grid.Text(kText, 5), "备注");
-    EXPECT_EQ(changed.takeFirst(), (QVariantList{kText, 5}));
-}
-
-TEST_F(GridTest, CheckBoxesToggleBySpaceAndClickUnlessLocked) {
+TEST_F(GridTest, CheckBoxesDrawAsBoxesAndToggleBySpaceAndClickUnlessLocked) {
     QSignalSpy changed(&grid, &SpreadGrid::Changed);
     grid.SetActiveCell(kCheck, 1);
     QTest::keyClick(View(), Qt::Key_Space);
     EXPECT_EQ(grid.Text(kCheck, 1), "1");
+    QAbstractItemModel* model = View()->model();
+    EXPECT_EQ(model->data(Index(kCheck, 1), Qt::CheckStateRole).toInt(), Qt::Checked);
+    EXPECT_EQ(model->data(Index(kCheck, 1), Qt::DisplayRole).toString(), "") << "drawn as a box, not a digit";
+    EXPECT_NE(model->data(Index(kCheck, 1), Qt::AccessibleTextRole).toString(),
+              model->data(Index(kCheck, 2), Qt::AccessibleTextRole).toString());
     QTest::keyClick(View(), Qt::Key_Space);
     EXPECT_EQ(grid.Text(kCheck, 1), "0");
     EXPECT_EQ(changed.count(), 2);
-    EXPECT_EQ(changed.at(0), (QVariantList{kCheck, 1}));
 
     Click(kCheck, 3);
     EXPECT_EQ(grid.Text(kCheck, 3), "1");
@@ -322,7 +272,6 @@ TEST_F(GridTest, LeaveCellCanKeepTheActiveCell) {
     EXPECT_EQ(asked[0], (QList<int>{kText, 1, kText, 2}));
     EXPECT_EQ(grid.ActiveRow(), 1);
     Click(kNumber, 3);
-    EXPECT_EQ(asked.size(), 2);
     EXPECT_EQ(grid.ActiveCol(), kText);
     EXPECT_EQ(grid.ActiveRow(), 1);
     EXPECT_TRUE(clicked.isEmpty()) << "a refused click is no click";
@@ -346,8 +295,7 @@ TEST_F(GridTest, KeyDownSeesKeysBeforeTheViewButNotInsideAnEditor) {
     });
     grid.SetActiveCell(kText, 1);
     QTest::keyClick(View(), Qt::Key_F6);
-    QTest::keyClick(View(), Qt::Key_F7);
-    EXPECT_EQ(keys, (QList<int>{Qt::Key_F6, Qt::Key_F7}));
+    EXPECT_EQ(keys, (QList<int>{Qt::Key_F6}));
     QTest::keyClick(View(), Qt::Key_Down);
     EXPECT_EQ(grid.ActiveRow(), 1) << "a handled key is swallowed";
     QTest::keyClick(View(), Qt::Key_Right);
@@ -375,28 +323,7 @@ TEST_F(GridTest, SelectedRowBlocksMergeOverlappingAndAdjacentRanges) {
     EXPECT_EQ(grid.SelectedRowBlocks(), (QVector<RowBlock>{{1, 6}, {8, 10}}));
 }
 
-TEST_F(GridTest, HiddenColumnsAndWidthsSurviveAReset) {
-    grid.SetColWidth(kText, 20);
-    grid.SetColWidth(kNumber, 5);
-    EXPECT_DOUBLE_EQ(grid.ColWidth(kText), 20);
-    const int wide = View()->columnWidth(kText - 1);
-    EXPECT_GT(wide, View()->columnWidth(kNumber - 1) * 2);
-    grid.SetColHidden(kDate, true);
-    EXPECT_TRUE(View()->isColumnHidden(kDate - 1));
-
-    grid.SetRedraw(false);
-    grid.SetMaxRows(500); // the new shape reaches the view in a reset
-    grid.SetRedraw(true);
-    EXPECT_TRUE(grid.ColHidden(kDate));
-    EXPECT_TRUE(View()->isColumnHidden(kDate - 1));
-    EXPECT_EQ(View()->columnWidth(kText - 1), wide);
-
-    grid.SetColHidden(kDate, false);
-    EXPECT_FALSE(View()->isColumnHidden(kDate - 1));
-    EXPECT_GT(View()->columnWidth(kDate - 1), 0);
-}
-
-TEST_F(GridTest, RedrawOffSendsNothingPerCellAndOneRefreshAfter) {
+TEST_F(GridTest, RedrawOffSendsNothingPerCellAndOneRefreshAfterKeepingTheViewState) {
     QAbstractItemModel* model = View()->model();
     QSignalSpy data(model, &QAbstractItemModel::dataChanged);
     QSignalSpy reset(model, &QAbstractItemModel::modelReset);
@@ -405,8 +332,6 @@ TEST_F(GridTest, RedrawOffSendsNothingPerCellAndOneRefreshAfter) {
 
     data.clear();
     grid.SetRedraw(false);
-    EXPECT_FALSE(grid.Redraw());
-    EXPECT_FALSE(View()->updatesEnabled());
     for (int r = 1; r <= 10; ++r)
         for (int c = kText; c <= kNumber; ++c)
             grid.SetText(c, r, QString::number(r));
@@ -416,6 +341,11 @@ TEST_F(GridTest, RedrawOffSendsNothingPerCellAndOneRefreshAfter) {
     EXPECT_EQ(reset.count(), 0);
     EXPECT_EQ(model->data(Index(kNumber, 10)).toString(), "10.00");
 
+    grid.SetColWidth(kText, 20);
+    grid.SetColWidth(kNumber, 5);
+    const int wide = View()->columnWidth(kText - 1);
+    EXPECT_GT(wide, View()->columnWidth(kNumber - 1) * 2);
+    grid.SetColHidden(kDate, true);
     grid.SetActiveCell(kNumber, 4);
     grid.SetRedraw(false);
     grid.SetMaxRows(20000);
@@ -428,6 +358,10 @@ TEST_F(GridTest, RedrawOffSendsNothingPerCellAndOneRefreshAfter) {
     EXPECT_EQ(model->data(Index(kText, 20000)).toString(), "行20000");
     EXPECT_EQ(grid.ActiveCol(), kNumber);
     EXPECT_EQ(grid.ActiveRow(), 4) << "the active cell outlives the reset";
+    EXPECT_TRUE(View()->isColumnHidden(kDate - 1)) << "and so do hidden columns and widths";
+    EXPECT_EQ(View()->columnWidth(kText - 1), wide);
+    grid.SetColHidden(kDate, false);
+    EXPECT_GT(View()->columnWidth(kDate - 1), 0);
 
     grid.SetRedraw(false);
     grid.SetMaxRows(30000);
@@ -435,36 +369,6 @@ TEST_F(GridTest, RedrawOffSendsNothingPerCellAndOneRefreshAfter) {
     EXPECT_EQ(grid.ActiveRow(), 25000);
     grid.SetRedraw(true);
     EXPECT_EQ(View()->currentIndex(), Index(kText, 25000));
-    EXPECT_EQ(View()->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
-}
-
-TEST_F(GridTest, DisplayRolesAlignmentAndAccessibility) {
-    QAbstractItemModel* model = View()->model();
-    grid.SetHeaderText(kNumber, "数量");
-    EXPECT_EQ(grid.HeaderText(kNumber), "数量");
-    EXPECT_EQ(model->headerData(kNumber - 1, Qt::Horizontal).toString(), "数量");
-
-    auto align = [&](int col) {
-        return Qt::Alignment(model->data(Index(col, 1), Qt::TextAlignmentRole).toInt());
-    };
-    EXPECT_TRUE(align(kNumber) & Qt::AlignRight);
-    EXPECT_TRUE(align(kCheck) & Qt::AlignHCenter);
-    EXPECT_TRUE(align(kText) & Qt::AlignLeft);
-    grid.SetColAlign(kText, HAlign::Right);
-    EXPECT_TRUE(align(kText) & Qt::AlignRight);
-
-    grid.SetText(kCheck, 1, "1");
-    EXPECT_EQ(model->data(Index(kCheck, 1), Qt::CheckStateRole).toInt(), Qt::Checked);
-    EXPECT_EQ(model->data(Index(kCheck, 1), Qt::DisplayRole).toString(), "") << "drawn as a box, not a digit";
-    EXPECT_NE(model->data(Index(kCheck, 1), Qt::AccessibleTextRole).toString(),
-              model->data(Index(kCheck, 2), Qt::AccessibleTextRole).toString());
-    grid.SetText(kText, 1, "螺栓");
-    EXPECT_EQ(model->data(Index(kText, 1), Qt::AccessibleTextRole).toString(), "螺栓");
-
-    EXPECT_FALSE(grid.accessibleName().isEmpty());
-    grid.SetAccessibleName("采购计划");
-    EXPECT_EQ(grid.accessibleName(), "采购计划");
-    EXPECT_EQ(View()->accessibleName(), "采购计划");
 }
 
 } // namespace
