@@ -3,6 +3,7 @@
 // the SQLite C API in the same run, and the heap the rows and the grid hold per cell.
 // Stores are built once and kept in the temporary directory.
 #include "app/Wiring.h"
+#include "bench/support/BareScan.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/HostObjectFactory.h"
@@ -24,7 +25,6 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <malloc.h>
-#include <sqlite3.h>
 
 using namespace zpp;
 
@@ -45,51 +45,6 @@ RecordPtr AllEntries() {
 }
 
 // Reads every column of every row by its stored type, as a minimal consumer would.
-double BareScan(const QString& path, const QString& sql, const QVariantList& binds, qint64& rows) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "prepare: %s\n", sqlite3_errmsg(db));
-        std::exit(1);
-    }
-    for (int i = 0; i < binds.size(); ++i) {
-        const QByteArray v = binds[i].toString().toUtf8();
-        sqlite3_bind_text(stmt, i + 1, v.constData(), int(v.size()), SQLITE_TRANSIENT);
-    }
-    QElapsedTimer t;
-    t.start();
-    qint64 n = 0, sink = 0;
-    double reals = 0;
-    const int cols = sqlite3_column_count(stmt);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        ++n;
-        for (int c = 0; c < cols; ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-            case SQLITE_INTEGER:
-                sink += sqlite3_column_int64(stmt, c);
-                break;
-            case SQLITE_FLOAT:
-                reals += sqlite3_column_double(stmt, c);
-                break;
-            case SQLITE_TEXT:
-                sink += sqlite3_column_bytes(stmt, c) + (sqlite3_column_text(stmt, c) ? 1 : 0);
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    const double ms = double(t.nsecsElapsed()) / 1e6;
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    rows = n;
-    if (sink + reals == -1) // keeps the reads from being optimised away
-        std::puts("");
-    return ms;
-}
-
 // A grid as the list window prepares it.
 std::unique_ptr<controls::SpreadGrid> NewGrid() {
     auto grid = std::make_unique<controls::SpreadGrid>();
@@ -153,12 +108,12 @@ void Run(qlonglong entries) {
     const double cells = double(rows) * grid->MaxCols();
 
     qint64 bareRows = 0;
-    double bestBare = BareScan(path, sql, binds, bareRows);
+    double bestBare = bench::BareScan(path, sql, binds, bareRows);
     double bestService = 1e18;
     for (int round = 0; round < 3; ++round) {
         State().FilterConditions = AllEntries();
         best = std::min(best, Ms([&] { ui->Refresh(noBill); }));
-        bestBare = std::min(bestBare, BareScan(path, sql, binds, bareRows));
+        bestBare = std::min(bestBare, bench::BareScan(path, sql, binds, bareRows));
         auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
         RecordPtr c = AllEntries();
         QString bill;

@@ -1,6 +1,7 @@
 // GetRptData over whole stores of 10,000 and 100,000 plan entries, beside a bare typed scan of
 // the same rows with the same statement through the SQLite C API. Stores are built once and kept
 // in the temporary directory.
+#include "bench/support/BareScan.h"
 #include "services/demo/DemoData.h"
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/planning/RptData.h"
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
-#include <sqlite3.h>
 
 using namespace zpp;
 
@@ -40,51 +40,6 @@ RecordPtr AllDates() {
 }
 
 // Reads every column of every row by its stored type, as a minimal consumer would.
-double BareScan(const QString& path, const QString& sql, const QVariantList& binds, qint64& rows) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "prepare: %s\n", sqlite3_errmsg(db));
-        std::exit(1);
-    }
-    for (int i = 0; i < binds.size(); ++i) {
-        const QByteArray v = binds[i].toString().toUtf8();
-        sqlite3_bind_text(stmt, i + 1, v.constData(), int(v.size()), SQLITE_TRANSIENT);
-    }
-    QElapsedTimer t;
-    t.start();
-    qint64 n = 0, bytes = 0, ints = 0;
-    double reals = 0;
-    const int cols = sqlite3_column_count(stmt);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        ++n;
-        for (int c = 0; c < cols; ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-            case SQLITE_INTEGER:
-                ints += sqlite3_column_int64(stmt, c);
-                break;
-            case SQLITE_FLOAT:
-                reals += sqlite3_column_double(stmt, c);
-                break;
-            case SQLITE_TEXT:
-                bytes += sqlite3_column_bytes(stmt, c) + (sqlite3_column_text(stmt, c) ? 1 : 0);
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    const double ms = double(t.nsecsElapsed()) / 1e6;
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    rows = n;
-    if (ints + bytes + reals == -1) // keeps the reads from being optimised away
-        std::puts("");
-    return ms;
-}
-
 void Run(qlonglong entries) {
     const QString path = QDir::temp().filePath(QStringLiteral("zpp_bench_rptdata_%1.db").arg(entries));
     store::StorePtr db;
@@ -118,7 +73,7 @@ void Run(qlonglong entries) {
             rssDelta = RssKb() - before;
         rows = list->Count();
         list.reset();
-        bestBare = std::min(bestBare, BareScan(path, sql, binds, bareRows));
+        bestBare = std::min(bestBare, bench::BareScan(path, sql, binds, bareRows));
     }
     std::printf("%lld entries: GetRptData %lld rows %.1f ms (%.0f rows/s, about %ld B/row held); "
                 "bare sqlite3 scan %lld rows %.1f ms; ratio %.2f\n",
