@@ -3,7 +3,9 @@
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "services/access/AccessService.h"
+#include "services/lookup/LookupViewService.h"
 #include "services/planning/MrpDataService.h"
+#include "services/planning/PriceService.h"
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "services/platform/HelpService.h"
@@ -29,8 +31,10 @@ void Wire(const store::SessionPtr& session) {
     services::SharePropsService::SetProperty(QCoreApplication::applicationPid(),
                                              QStringLiteral("PropsString"), BuildPropsString(*session));
     RegisterService<services::AccessService>(progid::GLData, session);
+    RegisterService<services::LookupViewService>(progid::GLView, session);
     RegisterService<services::PurchasePlanInfoService>(progid::PurchasePlanInfo, session);
     RegisterService<services::MrpDataService>(progid::MrpDataServer, session);
+    RegisterService<services::PriceService>(progid::BillDataAccess, session);
     RegisterService<services::PurchasePlanUpdateService>(progid::PurchasePlanUpdate, session);
     RegisterService<services::ProfileService>(progid::Profile, session);
     RegisterService<services::ProfileService>(progid::ProfileRead, session);

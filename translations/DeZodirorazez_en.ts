@@ -12,6 +12,18 @@
         <translation>Information</translation>
     </message>
     <message>
+        <source>没有供应商的权限，请与系统管理员联系!</source>
+        <translation>You may not use this supplier; please ask your system administrator!</translation>
+    </message>
+    <message>
+        <source>没有使用供应商“%1”的权限</source>
+        <translation>you may not use supplier "%1"</translation>
+    </message>
+    <message>
+        <source>该分录已被其他用户修改（或关闭、下推），请刷新后重新修改</source>
+        <translation>this entry was changed by another user (edited, closed or ordered) since the list was loaded; refresh and make your change again</translation>
+    </message>
+    <message>
         <source>采购计划表</source>
         <translation>Purchase Plan List</translation>
     </message>
@@ -538,6 +550,42 @@
     <message>
         <source>单价精度位数</source>
         <translation>Price decimals</translation>
+    </message>
+    <message>
+        <source>物料查询</source>
+        <translation>Item Lookup</translation>
+    </message>
+    <message>
+        <source>供应商查询</source>
+        <translation>Supplier Lookup</translation>
+    </message>
+    <message>
+        <source>代码</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>输入代码或名称的一部分</source>
+        <translation>Type part of a code or name</translation>
+    </message>
+    <message>
+        <source>没有符合条件的记录</source>
+        <translation>No matching records</translation>
+    </message>
+    <message>
+        <source>已显示 %1 条，向下滚动显示更多</source>
+        <translation>%1 rows shown; scroll down for more</translation>
+    </message>
+    <message>
+        <source>共 %1 条</source>
+        <translation>%1 rows</translation>
     </message>
 </context>
 </TS>

@@ -20,4 +20,10 @@ inline constexpr const char* Bills = "ZELBills.Bills";
 inline constexpr const char* OldDataSrv = "ZELClassLinkOld.OldDataSrv";
 inline constexpr const char* BillLookUp = "ZELClassLookUp.BillLookUp";
 inline constexpr const char* ChmHelp = "ZELCHMResTool.ClsCHMHelp";
+
+// Every identifier the component creates today; the host program must register each one.
+inline constexpr const char* CreatedByComponent[] = {
+    PurchasePlanInfo, MrpDataServer,  PurchasePlanUpdate, Profile, ProfileRead,
+    UserProfileInfo,  BillDataAccess, ShareProps,         GLData,  GLView,
+    LangInfo,         ResLoader,      FrmResLoader,       ChmHelp};
 } // namespace zpp::progid

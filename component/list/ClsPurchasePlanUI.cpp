@@ -1,11 +1,14 @@
 #include "ClsPurchasePlanUI.h"
 
+#include "component/filter/MRpt.h"
 #include "component/filter/frmFirter.h"
 #include "component/filter/frmSetColume.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
+#include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
+#include "component/host/contracts/BillDataAccess.h"
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/operations/MergeRows.h"
@@ -82,6 +85,7 @@ void ClsPurchasePlanUI::Refresh(QString& billNo) {
         info->GetRptData(GetPropsString(), conditions, GetPropItem(QStringLiteral("UserID")), billNo);
     State().FilterConditions = conditions;
     FieldDataVct = rows;
+    LoadedRows = rows;
     LoadGrid();
 }
 
@@ -319,8 +323,90 @@ void ClsPurchasePlanUI::ShowHideCol() {
     }
 }
 
-void ClsPurchasePlanUI::GetRightSupply(qint32, qint32, qint32) {}
+qint32 ClsPurchasePlanUI::PriceSourceSetting() {
+    // The host's INI reader: one per process, kept apart from the shared service whose file
+    // name other readers switch.
+    static ini::IniService reader;
+    reader.SetFileName(
+        ini::ResolvePath(QStringLiteral("Program Files\\Marvane\\ZEL\\Stratum\\ZAZSystem.INI")));
+    return values::ToInt32(
+        values::Val(reader.ReadString(QStringLiteral("frmBill"), QStringLiteral("CGSrcPrice"), QString())));
+}
 
-void ClsPurchasePlanUI::GetSupply() {}
+void ClsPurchasePlanUI::GetRightSupply(qint32 column, qint32 row, qint32 rememberedSupplierId) {
+    if (column != col::SupplyNumber || !Spread || row < 1 || row > Spread->MaxRows())
+        return;
+    controls::SpreadGrid& grid = *Spread;
+    try {
+        const QString props = GetPropsString();
+        QString code = grid.Text(col::SupplyNumber, row);
+        QString name;
+        bool mayUse = false;
+        if (!code.isEmpty()) {
+            auto server = CreateObject<MrpDataServer>(QString::fromLatin1(progid::MrpDataServer));
+            name = server->GetSupplierNameByNumber(props, code);
+            mayUse = server->IsSupplierright(props, code, GetPropItem(QStringLiteral("UserID")));
+        }
+        qint32 newId = 0;
+        if (!code.isEmpty() && !name.isEmpty()) {
+            if (!mayUse) {
+                grid.SetText(col::SupplyNumber, row, QString());
+                grid.SetText(col::SupplyName, row, QString());
+                grid.SetText(col::SupplyID, row, QStringLiteral("0"));
+                ui::MsgBox(GetLangString(QStringLiteral("没有供应商的权限，请与系统管理员联系!")),
+                           ui::OkOnly | ui::Information, GetLangString(kInfo));
+                return;
+            }
+            grid.SetText(col::SupplyName, row, name);
+            auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+            double taxRate = 0;
+            newId = info->GetSupplierID(props, code, taxRate);
+            grid.SetText(col::SupplyID, row, QString::number(newId));
+            grid.SetValue(col::TaxRate, row, taxRate);
+        } else {
+            grid.SetText(col::SupplyNumber, row, QString());
+            grid.SetText(col::SupplyName, row, QString());
+            grid.SetText(col::SupplyID, row, QStringLiteral("0"));
+        }
+        if (newId < 1 || newId == rememberedSupplierId)
+            return;
+        RecordPtr request = KeyedRecord::Create();
+        request->Set(QStringLiteral("SupplyID"), newId);
+        request->Set(QStringLiteral("ItemID"), grid.Text(col::ItemID, row));
+        request->Set(QStringLiteral("UnitID"), grid.Text(col::UnitID, row));
+        request->Set(QStringLiteral("AuxQty"), grid.Text(col::PushQty, row));
+        request->Set(QStringLiteral("CurrencyID"), 1);
+        request->Set(QStringLiteral("ExChangeRate"), 1);
+        request->Set(QStringLiteral("UseLastPrice"), PriceSourceSetting());
+        request->Set(QStringLiteral("TranType"), 71);
+        request->Set(QStringLiteral("PriceType"), 1);
+        auto prices = CreateObject<BillDataAccess>(QString::fromLatin1(progid::BillDataAccess));
+        const RecordPtr answer = prices->GetSupplyInfo(props, request);
+        grid.SetValue(col::Price, row, values::Val(answer ? answer->Get(QStringLiteral("AuxPrice"), 0) : 0));
+    } catch (...) {
+        // The supplier check is a help while typing; the save checks the supplier again.
+    }
+}
+
+void ClsPurchasePlanUI::GetSupply() {
+    if (!Spread || Spread->ActiveCol() != col::SupplyNumber)
+        return;
+    controls::SpreadGrid& grid = *Spread;
+    const int row = grid.ActiveRow();
+    if (row < 1 || row > grid.MaxRows())
+        return;
+    const std::shared_ptr<LookupResult> result =
+        LookupBaseData(kLookupSupplier, grid.Text(col::SupplyNumber, row), QString(), 1);
+    if (!result || !result->ReturnOK || !result->ReturnObject)
+        return;
+    QString code = result->ReturnObject->Number;
+    grid.SetText(col::SupplyNumber, row, code);
+    grid.SetText(col::SupplyName, row, result->ReturnObject->Name);
+    auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+    double taxRate = 0;
+    CurSupplierID = info->GetSupplierID(GetPropsString(), code, taxRate);
+    grid.SetText(col::SupplyID, row, QString::number(CurSupplierID));
+    grid.SetValue(col::TaxRate, row, taxRate);
+}
 
 } // namespace zpp

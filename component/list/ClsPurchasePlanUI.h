@@ -20,6 +20,9 @@ public:
     void SetSpread(controls::SpreadGrid* grid) { Spread = grid; }
     void SetFieldDataVct(RecordListPtr rows) { FieldDataVct = std::move(rows); }
     const RecordListPtr& Rows() const { return FieldDataVct; }
+    // The rows as the last Refresh read them, whatever view the grid shows since; a save
+    // compares against them to send only what this list changed.
+    const RecordListPtr& Loaded() const { return LoadedRows; }
 
     // Fetches the rows for the current filter conditions, or for one plan bill when the
     // bill number is not empty, and shows them. Failures propagate; the rows shown stay.
@@ -38,6 +41,8 @@ public:
     void GetSupply();
 
     // Checks whether a list may be merged: ok, or a question to ask, or a refusal.
+    // "CGSrcPrice" of the shared INI file: 1 asks the price service for the last purchase price.
+    static qint32 PriceSourceSetting();
     static void CheckMergeLimits(const RecordListPtr& rows, bool& ok, bool& ask, QString& message);
     bool WriteIniValue(const QString& section, const QString& key, const QString& value) const;
 
@@ -54,6 +59,7 @@ private:
 
     controls::SpreadGrid* Spread = nullptr;
     RecordListPtr FieldDataVct;
+    RecordListPtr LoadedRows;
 };
 
 } // namespace zpp

@@ -119,6 +119,7 @@ void frmPurchasePlan::Load() {
     m_ops = std::make_unique<clsPurchasePlan>();
     m_ui->SetSpread(m_grid);
     m_ops->SetSpread(m_grid);
+    m_ops->SetLoadedRows([this] { return m_ui->Loaded(); });
 
     connect(m_grid, &controls::SpreadGrid::Changed, this, [this](int, int) { DataChanged = true; });
     connect(m_grid, &controls::SpreadGrid::KeyDown, this,
@@ -126,6 +127,8 @@ void frmPurchasePlan::Load() {
                 if (key != Qt::Key_F6 && key != Qt::Key_F7)
                     return;
                 *handled = true;
+                if (key == Qt::Key_F7)
+                    RememberSupplier(m_grid->ActiveRow());
                 DataChanged = true;
                 try {
                     if (key == Qt::Key_F7)
@@ -137,15 +140,19 @@ void frmPurchasePlan::Load() {
                                GetLangString(QStringLiteral("信息提示")));
                 }
             });
-    connect(m_grid, &controls::SpreadGrid::Clicked, this, [this](int c, int) {
+    connect(m_grid, &controls::SpreadGrid::Clicked, this, [this](int c, int r) {
         if (c != col::SupplyNumber)
             return;
+        RememberSupplier(r);
         DataChanged = true;
         m_ui->GetSupply();
     });
-    connect(m_grid, &controls::SpreadGrid::LeaveCell, this,
-            [this](int c, int r, int, int, bool*) { m_ui->GetRightSupply(c, r, OldSupplierID); });
-    connect(m_grid, &controls::SpreadGrid::EditStarting, this, [this](int, int) { RefreshOldSupplierID(); });
+    connect(m_grid, &controls::SpreadGrid::LeaveCell, this, [this](int c, int r, int, int, bool*) {
+        m_ui->GetRightSupply(c, r, OldSupplierID);
+        // The next cell remembers its own supplier before it is edited.
+        m_oldSupplierRow = -1;
+    });
+    connect(m_grid, &controls::SpreadGrid::EditStarting, this, [this](int, int r) { RememberSupplier(r); });
     UpdateToolStates();
 }
 
@@ -280,6 +287,8 @@ void frmPurchasePlan::ToolClick(const QString& key) {
         ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
                    GetLangString(QStringLiteral("信息提示")));
     }
+    // Any command may have changed the rows under the active cell.
+    m_oldSupplierRow = -1;
     if (m_reloaded)
         AfterReload();
 }
@@ -400,10 +409,20 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     }
 }
 
+void frmPurchasePlan::RememberSupplier(int row) {
+    // Once per visit of a cell: a second edit or a lookup in the same cell still compares with
+    // the supplier the row had when the user came to it.
+    if (row == m_oldSupplierRow)
+        return;
+    m_oldSupplierRow = row;
+    RefreshOldSupplierID();
+}
+
 void frmPurchasePlan::RefreshOldSupplierID() {
     try {
         const int row = m_grid->ActiveRow();
-        QString code = row >= 1 ? m_grid->Text(col::SupplyNumber, row) : QString();
+        QString code =
+            row >= 1 && row <= m_grid->MaxRows() ? m_grid->Text(col::SupplyNumber, row) : QString();
         auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
         double taxRate = 0;
         OldSupplierID = info->GetSupplierID(GetPropsString(), code, taxRate);

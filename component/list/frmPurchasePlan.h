@@ -56,6 +56,7 @@ private:
     void AfterReload();
     void SetDateCaptions(const QString& begin, const QString& end);
     void RefreshOldSupplierID();
+    void RememberSupplier(int row);
     void ShowHelp();
 
     bool m_loaded = false;
@@ -69,6 +70,7 @@ private:
     QHash<QString, QMenu*> m_menus;
     QHash<QString, QHash<QString, QAction*>> m_bands;
     bool m_reloaded = false;
+    int m_oldSupplierRow = -1; // the row OldSupplierID was read for since the active cell moved
 };
 
 } // namespace zpp

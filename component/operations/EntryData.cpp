@@ -1,7 +1,9 @@
 #include "EntryData.h"
 
 #include "RowFields.h"
+#include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
+#include "component/host/PlanFields.h"
 #include "platform/records/Error.h"
 #include "platform/records/Values.h"
 
@@ -53,7 +55,25 @@ qint16 CompareRowKeys(const QString& a, const QString& b) {
     return 0;
 }
 
-bool SameQuantity(double a, double b) {
+QuantityUnits::QuantityUnits(const QVariant& decimals) {
+    const double d = values::Val(decimals.isValid() && !decimals.toString().trimmed().isEmpty()
+                                     ? decimals
+                                     : QVariant(QStringLiteral("4")));
+    m_scale = std::pow(10.0, std::clamp(int(d), 0, 10));
+}
+
+std::optional<qint64> QuantityUnits::Units(double quantity) const {
+    const double scaled = quantity * m_scale;
+    // Beyond 2^53 a double holds no exact whole number of units.
+    if (!std::isfinite(scaled) || std::fabs(scaled) > 9.0e15)
+        return std::nullopt;
+    return std::llround(scaled);
+}
+
+bool QuantityUnits::Same(double a, double b) const {
+    const auto ua = Units(a), ub = Units(b);
+    if (ua && ub)
+        return *ua == *ub;
     return std::fabs(a - b) <= 1e-9 * std::max({1.0, std::fabs(a), std::fabs(b)});
 }
 
@@ -73,8 +93,9 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
                 mergedByKey.insert(m->Text(fld::Key), m);
     }
 
-    detail::FieldSlots<5> rowF{fld::Key, fld::IsMerge, fld::PushQty, fld::EndKey, fld::MergeSumQty};
-    enum { RKey, RIsMerge, RPushQty, REndKey, RMergeSumQty };
+    detail::FieldSlots<6> rowF{fld::Key,    fld::IsMerge,     fld::PushQty,
+                               fld::EndKey, fld::MergeSumQty, fld::QtyDecimal};
+    enum { RKey, RIsMerge, RPushQty, REndKey, RMergeSumQty, RQtyDecimal };
     detail::FieldSlots<10> memF{fld::InterID,   fld::EntryID,     fld::Vdate,  fld::PushQty,  fld::Qty,
                                 fld::FinishQty, fld::UnFinishQty, fld::BillNo, fld::SourceNo, fld::Key};
 
@@ -89,8 +110,12 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
             throw Error(QStringLiteral("汇总行 [%1] 没有对应的汇总明细").arg(key));
         const RecordListPtr members = m->Object(fld::EntryDataVct);
         const double pushQty = values::Val(rowF.Value(*r, RPushQty));
-        const bool edited = !SameQuantity(values::Val(m->Get(fld::MergeSumQty, 0)), pushQty);
+        // Quantities are poured in whole units of the item's decimals, so the members add up to
+        // exactly the typed total and an edit as small as one unit counts.
+        const QuantityUnits units(rowF.Value(*r, RQtyDecimal));
+        const bool edited = !units.Same(values::Val(m->Get(fld::MergeSumQty, 0)), pushQty);
         const QString endKey = rowF.Text(*r, REndKey);
+        std::optional<qint64> remainingUnits = units.Units(pushQty);
         double remaining = pushQty;
 
         if (!members)
@@ -100,7 +125,19 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
             for (int f = MInterID; f <= MKey; ++f)
                 d->Set(MemberFieldName(f),
                        memF.Value(*e, f).isValid() ? memF.Value(*e, f) : QVariant(QString()));
-            if (edited) {
+            if (edited && remainingUnits) {
+                qint64 share = 0;
+                const auto u = units.Units(values::Val(memF.Value(*e, MUnFinishQty)));
+                if (*remainingUnits <= 0) {
+                    share = 0;
+                } else if (memF.Text(*e, MKey) == endKey || !u || *u > *remainingUnits) {
+                    share = *remainingUnits;
+                } else {
+                    share = *u;
+                }
+                *remainingUnits -= share;
+                d->Set(fld::PushQty, units.Quantity(share));
+            } else if (edited) {
                 double share = 0;
                 if (remaining <= 0) {
                     share = 0;
@@ -127,6 +164,96 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
         }
     }
     return result;
+}
+
+namespace {
+
+// The loaded rows by key, found by the key text the grid shows.
+QHash<QString, KeyedRecord*> ByKey(const RecordListPtr& rows) {
+    QHash<QString, KeyedRecord*> byKey;
+    if (!rows)
+        return byKey;
+    byKey.reserve(rows->Count());
+    for (const auto& r : *rows)
+        if (r)
+            byKey.insert(r->Text(fld::Key), r.get());
+    return byKey;
+}
+
+// Decimals the grid shows in a number column of the column set; 4 when it has none.
+int ColumnDecimals(int column) {
+    const RecordListPtr& set = State().PlanColumnSet;
+    if (set && column <= set->Count()) {
+        const QVariant d = set->Item(column)->Get(QStringLiteral("TypeNumberDecPlaces"), QVariant());
+        if (d.isValid())
+            return values::ToInt32(d);
+    }
+    return 4;
+}
+
+QString Shown(const QVariant& value, int decimals) {
+    return values::FormatNumber(values::Val(value), decimals);
+}
+
+bool SameDate(const QVariant& a, const QVariant& b) {
+    const auto da = values::ParseDate(a), db = values::ParseDate(b);
+    if (da || db)
+        return da == db;
+    return a.toString().trimmed() == b.toString().trimmed();
+}
+
+bool Edited(const KeyedRecord& entry, const KeyedRecord& loaded, int discountDecimals, int taxDecimals) {
+    auto differs = [&](const QString& field, int decimals) {
+        return entry.Exists(field) &&
+               Shown(entry.Get(field), decimals) != Shown(loaded.Get(field, 0), decimals);
+    };
+    const int qtyDecimals = int(values::Val(loaded.Get(fld::QtyDecimal, QStringLiteral("4"))));
+    const int priceDecimals = int(values::Val(loaded.Get(fld::PriceDecimal, QStringLiteral("4"))));
+    return (entry.Exists(fld::SupplyNumber) &&
+            entry.Text(fld::SupplyNumber).trimmed() != loaded.Text(fld::SupplyNumber).trimmed()) ||
+           differs(fld::PushQty, qtyDecimals) || differs(fld::Price, priceDecimals) ||
+           differs(fld::DiscountRate, discountDecimals) || differs(fld::TaxRate, taxDecimals) ||
+           (entry.Exists(fld::FinishDate) &&
+            !SameDate(entry.Get(fld::FinishDate), loaded.Get(fld::FinishDate))) ||
+           (entry.Exists(fld::Memo) && entry.Text(fld::Memo) != loaded.Text(fld::Memo));
+}
+
+} // namespace
+
+void MarkEntryEdits(const RecordListPtr& entries, const RecordListPtr& loadedRows) {
+    if (!entries || !loadedRows)
+        return;
+    const QHash<QString, KeyedRecord*> loaded = ByKey(loadedRows);
+    const int discountDecimals = ColumnDecimals(col::DiscountRate),
+              taxDecimals = ColumnDecimals(col::TaxRate);
+    for (const auto& e : *entries) {
+        if (!e)
+            continue;
+        const KeyedRecord* row = loaded.value(e->Text(fld::Key));
+        if (!row || !row->Exists(kEntryVersionField))
+            continue;
+        e->Set(kEntryVersionField, row->Get(kEntryVersionField));
+        e->Set(kEntryEditedField, Edited(*e, *row, discountDecimals, taxDecimals) ? 1 : 0);
+    }
+}
+
+void AcceptSavedEntries(const RecordListPtr& entries, const RecordListPtr& loadedRows) {
+    if (!entries || !loadedRows)
+        return;
+    const QHash<QString, KeyedRecord*> loaded = ByKey(loadedRows);
+    static const QString fields[] = {fld::SupplyNumber, fld::SupplyID, fld::PushQty,    fld::Price,
+                                     fld::DiscountRate, fld::TaxRate,  fld::FinishDate, fld::Memo};
+    for (const auto& e : *entries) {
+        if (!e || values::Val(e->Get(kEntryEditedField, 0)) == 0)
+            continue;
+        KeyedRecord* row = loaded.value(e->Text(fld::Key));
+        if (!row)
+            continue;
+        for (const QString& f : fields)
+            if (e->Exists(f))
+                row->Set(f, e->Get(f));
+        row->Set(kEntryVersionField, e->Get(kEntryVersionField));
+    }
 }
 
 } // namespace zpp

@@ -64,7 +64,10 @@ bool clsPurchasePlan::Save() {
     try {
         RecordListPtr rows = ReadGridRows(Grid());
         m_saveVct = BuildEntryData(rows);
+        const RecordListPtr loaded = LoadedRows ? LoadedRows() : nullptr;
+        MarkEntryEdits(m_saveVct, loaded);
         UpdateService()->UpdatePurchasePlanEntry(GetPropsString(), m_saveVct);
+        AcceptSavedEntries(m_saveVct, loaded);
         WriteOperationLog(logs::Save);
         return true;
     } catch (const std::exception& e) {

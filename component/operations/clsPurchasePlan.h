@@ -3,6 +3,7 @@
 #include "platform/records/KeyedRecord.h"
 
 #include <QString>
+#include <functional>
 
 namespace zpp::controls {
 class SpreadGrid;
@@ -17,6 +18,9 @@ class clsPurchasePlan {
 public:
     // The plan grid; set by the list controller before any operation.
     void SetSpread(controls::SpreadGrid* grid) { Spread = grid; }
+    // The rows as the list last loaded them: a save sends, with each entry, the version it was
+    // loaded at and whether this list changed it, so another user's changes are never overwritten.
+    void SetLoadedRows(std::function<RecordListPtr()> loaded) { LoadedRows = std::move(loaded); }
 
     // Sends every grid row, as entry records, to the planning service. True when the service
     // accepted the call; false on any failure, with nothing shown and nothing logged.
@@ -53,6 +57,7 @@ private:
     controls::SpreadGrid& Grid() const;
 
     controls::SpreadGrid* Spread = nullptr;
+    std::function<RecordListPtr()> LoadedRows;
     RecordListPtr m_saveVct;
     QString m_saveError;
     RecordListPtr m_closeVct;

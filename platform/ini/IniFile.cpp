@@ -112,6 +112,11 @@ void SetPathRoot(const QString& root) {
 
 QString ResolvePath(const QString& path) {
     static const QRegularExpression drive(QStringLiteral("^([A-Za-z]):[\\\\/]*(.*)$"));
+    // A path below the program directory given without a drive lives on the system drive.
+    static const QRegularExpression programs(QStringLiteral("^program files([\\\\/].*)?$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (programs.match(path).hasMatch())
+        return ResolvePath(QStringLiteral("C:\\") + path);
     const auto m = drive.match(path);
     if (!m.hasMatch())
         return path;

@@ -1,5 +1,6 @@
 #include "PurchasePlanInfoService.h"
 
+#include "PriceService.h"
 #include "RptData.h"
 #include "platform/records/Values.h"
 
@@ -29,11 +30,7 @@ qint32 PurchasePlanInfoService::GetSupplierID(const QString&, QString& supplierC
 
 double PurchasePlanInfoService::GetPurchasePlanPrice(const QString&, qint32 supplierId, qint32 itemId,
                                                      double) {
-    return m_session->Db
-        ->Scalar(QStringLiteral("SELECT price FROM supplier_prices WHERE supplier_id = ? AND item_id = ?"
-                                " AND valid_from <= ? ORDER BY valid_from DESC LIMIT 1"),
-                 {supplierId, itemId, values::DisplayDate(QDate::currentDate())})
-        .toDouble();
+    return SupplierListPrice(*m_session->Db, supplierId, itemId, 0, QDate::currentDate());
 }
 
 } // namespace zpp::services

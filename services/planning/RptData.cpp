@@ -48,6 +48,7 @@ enum Col {
     cSourceNo,
     cMemo,
     cStartDate,
+    cVersion,
 };
 
 // Positions of the fields in a plan row (grid column - 1).
@@ -87,6 +88,7 @@ enum Field {
     fMergeSumQty,
     fQtyDecimal,
     fPriceDecimal,
+    fVersion,
     kFieldCount
 };
 
@@ -307,6 +309,7 @@ template <class Cursor> RecordListPtr BuildRows(Cursor& cur) {
         put(fMergeSumQty, zeroReal);
         put(fQtyDecimal, item->QtyDecimals);
         put(fPriceDecimal, item->PriceDecimals);
+        put(fVersion, cur.Int(cVersion));
         rows->Add(std::make_shared<KeyedRecord>(keys, std::move(v)));
     }
     return rows;
@@ -343,6 +346,7 @@ const std::shared_ptr<const KeySet>& PlanRowKeys() {
         auto k = std::make_shared<KeySet>();
         for (const QString& name : PlanFieldNames())
             k->Append(name);
+        k->Append(kEntryVersionField);
         Q_ASSERT(k->Count() == kFieldCount);
         return std::shared_ptr<const KeySet>(std::move(k));
     }();
@@ -357,7 +361,8 @@ QString RptDataSql(const store::Store& store, const RptFilter& filter, QVariantL
         "SELECT p.id, e.entry_id, e.entry_date, e.close_mark, e.item_id, i.code, i.name, i.model,"
         " i.unit_id, u.name, i.qty_decimals, i.price_decimals, e.aux_prop_id, a.name,"
         " e.supplier_id, s.code, s.name, e.qty, e.ordered_qty, e.unordered_qty, e.push_qty, e.price,"
-        " e.discount_rate, e.tax_rate, e.finish_date, p.bill_no, e.source_no, e.memo, e.start_date"
+        " e.discount_rate, e.tax_rate, e.finish_date, p.bill_no, e.source_no, e.memo, e.start_date,"
+        " e.row_version"
         " FROM plan_entries e"
         " JOIN purchase_plans p ON p.id = e.plan_id"
         " JOIN items i ON i.id = e.item_id"

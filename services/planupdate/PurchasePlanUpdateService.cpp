@@ -1,6 +1,7 @@
 #include "PurchasePlanUpdateService.h"
 
 #include "component/host/Lang.h"
+#include "component/host/PlanFields.h"
 #include "platform/records/Values.h"
 
 #include <QHash>
@@ -101,62 +102,92 @@ QString KeyOf(int column) {
 }
 
 // Validates and writes entry records inside the caller's transaction; the first fault throws.
+// A record that carries the version its list loaded is written only when the list changed it,
+// and only while the store still holds that version: anything else would overwrite another
+// user's work.
 class EntryWriter {
 public:
-    explicit EntryWriter(const store::Store& db) : m_db(db) {}
+    EntryWriter(const store::Store& db, qint16 userId) : m_db(db), m_userId(userId) {}
 
-    void Write(const KeyedRecord& r) {
+    void Write(KeyedRecord& r) {
         const auto plan = Id(r.Get(kInterID, QVariant()));
         if (!plan)
             Fail(r, std::nullopt, Tr("%1“%2”不是有效的编号").arg(Tr("采购建议内码"), Shown(r.Get(kInterID))));
         const auto entry = Id(r.Get(kEntryID, QVariant()));
         if (!entry)
             Fail(r, plan, Tr("%1“%2”不是有效的编号").arg(Tr("分录号"), Shown(r.Get(kEntryID))));
+        if (r.Exists(kEntryEditedField) && values::Val(r.Get(kEntryEditedField)) == 0)
+            return;
 
-        int mask = 0;
-        QVariantList binds;
+        // Locks the row on PostgreSQL; SQLite's write transaction already keeps other writers out.
+        if (!m_current.isValid())
+            m_current =
+                m_db.Prepare(QStringLiteral("SELECT row_version, supplier_id, price, push_qty, discount_rate,"
+                                            " tax_rate, finish_date, memo FROM plan_entries"
+                                            " WHERE plan_id = ? AND entry_id = ?") +
+                             (m_db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")));
+        m_db.Run(m_current, {*plan, *entry});
+        if (!m_current.next())
+            Fail(r, plan, Tr("该分录已不存在，可能已被删除"));
+        const qint64 version = m_current.value(0).toLongLong();
+        QVariant stored[kColumns];
+        for (int c = 0; c < kColumns; ++c)
+            stored[c] = m_current.value(c + 1);
+        m_current.finish();
+
+        // The values the record asks for, validated; only those that differ from the store are written.
+        QVariant wanted[kColumns];
+        int present = 0;
         if (r.Exists(kSupplyID) || r.Exists(kSupplyNumber)) {
-            binds << Supplier(r, *plan);
-            mask |= 1 << cSupplier;
+            wanted[cSupplier] = Supplier(r, *plan);
+            present |= 1 << cSupplier;
         }
         for (int c = cPrice; c <= cTax; ++c) {
             if (r.Exists(KeyOf(c))) {
-                binds << Amount(r, *plan, c);
-                mask |= 1 << c;
+                wanted[c] = Amount(r, *plan, c);
+                present |= 1 << c;
             }
         }
         if (r.Exists(KeyOf(cFinishDate))) {
             const QVariant v = r.Get(KeyOf(cFinishDate));
             if (v.toString().trimmed().isEmpty() && v.typeId() != QMetaType::QDate) {
-                binds << QVariant(QMetaType::fromType<QString>());
+                wanted[cFinishDate] = QVariant(QMetaType::fromType<QString>());
             } else if (const auto date = values::ParseDate(v)) {
-                binds << values::DisplayDate(*date);
+                wanted[cFinishDate] = values::DisplayDate(*date);
             } else {
                 Fail(r, plan, Tr("%1“%2”不是有效的日期").arg(Tr(kColumnDefs[cFinishDate].Caption), Shown(v)));
             }
-            mask |= 1 << cFinishDate;
+            present |= 1 << cFinishDate;
         }
         if (r.Exists(KeyOf(cMemo))) {
             // Stored exactly as received; a null text would bind as NULL.
             const QString memo = r.Text(KeyOf(cMemo));
-            binds << (memo.isNull() ? QStringLiteral("") : memo);
-            mask |= 1 << cMemo;
+            wanted[cMemo] = memo.isNull() ? QStringLiteral("") : memo;
+            present |= 1 << cMemo;
         }
-        binds << *plan << *entry;
-
-        bool found = false;
+        int mask = 0;
+        for (int c = 0; c < kColumns; ++c)
+            if ((present & (1 << c)) && !SameStored(c, wanted[c], stored[c]))
+                mask |= 1 << c;
         if (mask == 0) {
-            found =
-                m_db.Scalar(QStringLiteral("SELECT 1 FROM plan_entries WHERE plan_id = ? AND entry_id = ?"),
-                            binds)
-                    .isValid();
-        } else {
-            QSqlQuery& q = Statement(mask);
-            m_db.Run(q, binds);
-            found = q.numRowsAffected() > 0;
+            // Nothing to write: the store already holds what the list asks for.
+            if (r.Exists(kEntryVersionField))
+                r.Set(kEntryVersionField, version);
+            return;
         }
-        if (!found)
-            Fail(r, plan, Tr("该分录已不存在，可能已被删除"));
+        if (r.Exists(kEntryVersionField) && values::Val(r.Get(kEntryVersionField)) != double(version))
+            Fail(r, plan, Tr("该分录已被其他用户修改（或关闭、下推），请刷新后重新修改"));
+        if ((mask & (1 << cSupplier)) && !wanted[cSupplier].isNull())
+            CheckSupplierRight(r, *plan, wanted[cSupplier].toInt());
+
+        QVariantList binds;
+        for (int c = 0; c < kColumns; ++c)
+            if (mask & (1 << c))
+                binds << wanted[c];
+        binds << *plan << *entry;
+        QSqlQuery& q = Statement(mask);
+        m_db.Run(q, binds);
+        r.Set(kEntryVersionField, version + 1);
     }
 
 private:
@@ -168,6 +199,14 @@ private:
         if (billNo.isEmpty())
             billNo = Shown(r.Get(kInterID));
         throw Error(Tr("采购建议号[%1]分录号 %2：%3").arg(billNo, Shown(r.Get(kEntryID)), reason));
+    }
+
+    static bool SameStored(int column, const QVariant& wanted, const QVariant& stored) {
+        if (wanted.isNull() || stored.isNull())
+            return wanted.isNull() && stored.isNull();
+        if (column == cFinishDate || column == cMemo)
+            return wanted.toString() == stored.toString();
+        return wanted.toDouble() == stored.toDouble();
     }
 
     QVariant Amount(const KeyedRecord& r, qint32 plan, int column) const {
@@ -185,8 +224,21 @@ private:
         return *n;
     }
 
-    // The supplier by its ID; by its code when the ID is blank or 0; none when both are blank.
+    // The supplier by its code, which is what the user sees and types; a blank code is no
+    // supplier. Only a record without a code gives the supplier by its ID (blank or 0: none).
     QVariant Supplier(const KeyedRecord& r, qint32 plan) {
+        if (r.Exists(kSupplyNumber)) {
+            const QString code = r.Text(kSupplyNumber).trimmed();
+            if (code.isEmpty())
+                return QVariant(QMetaType::fromType<int>());
+            auto byCode = m_idsByCode.constFind(code);
+            if (byCode == m_idsByCode.constEnd())
+                byCode = m_idsByCode.insert(
+                    code, m_db.Scalar(QStringLiteral("SELECT id FROM suppliers WHERE code = ?"), {code}));
+            if (!byCode->isValid())
+                Fail(r, plan, Tr("供应商“%1”不存在").arg(code.left(40)));
+            return byCode->toInt();
+        }
         const QVariant idValue = r.Get(kSupplyID, QVariant());
         const auto id = WholeNumber(idValue);
         if (!id)
@@ -201,16 +253,24 @@ private:
                 Fail(r, plan, Tr("供应商“%1”不存在").arg(Shown(idValue).trimmed()));
             return *id;
         }
-        const QString code = r.Text(kSupplyNumber);
-        if (code.trimmed().isEmpty())
-            return QVariant(QMetaType::fromType<int>());
-        auto byCode = m_idsByCode.constFind(code);
-        if (byCode == m_idsByCode.constEnd())
-            byCode = m_idsByCode.insert(
-                code, m_db.Scalar(QStringLiteral("SELECT id FROM suppliers WHERE code = ?"), {code}));
-        if (!byCode->isValid())
-            Fail(r, plan, Tr("供应商“%1”不存在").arg(code.left(40)));
-        return byCode->toInt();
+        return QVariant(QMetaType::fromType<int>());
+    }
+
+    // A user may use every supplier unless user_supplier_rights says otherwise.
+    void CheckSupplierRight(const KeyedRecord& r, qint32 plan, qint32 supplierId) {
+        auto known = m_mayUse.constFind(supplierId);
+        if (known == m_mayUse.constEnd()) {
+            QSqlQuery q = m_db.Exec(QStringLiteral("SELECT s.code, COALESCE(u.may_use, 1) FROM suppliers s"
+                                                   " LEFT JOIN user_supplier_rights u"
+                                                   " ON u.supplier_code = s.code AND u.user_id = ?"
+                                                   " WHERE s.id = ?"),
+                                    {m_userId, supplierId});
+            const bool found = q.next();
+            known = m_mayUse.insert(
+                supplierId, {found ? q.value(0).toString() : QString(), found && q.value(1).toInt() == 1});
+        }
+        if (!known->second)
+            Fail(r, plan, Tr("没有使用供应商“%1”的权限").arg(known->first));
     }
 
     // One prepared statement per set of columns present; a save's records share their keys.
@@ -221,6 +281,7 @@ private:
             for (int c = 0; c < kColumns; ++c)
                 if (mask & (1 << c))
                     sets << QString::fromLatin1(kColumnDefs[c].Name) + QStringLiteral(" = ?");
+            sets << QStringLiteral("row_version = row_version + 1");
             it = m_statements.insert(mask,
                                      m_db.Prepare(QStringLiteral("UPDATE plan_entries SET ") +
                                                   sets.join(QStringLiteral(", ")) +
@@ -230,6 +291,9 @@ private:
     }
 
     const store::Store& m_db;
+    qint16 m_userId;
+    QSqlQuery m_current;
+    QHash<qint32, std::pair<QString, bool>> m_mayUse;
     QHash<qint32, bool> m_knownIds;
     QHash<QString, QVariant> m_idsByCode;
     QHash<int, QSqlQuery> m_statements;
@@ -277,13 +341,42 @@ QString DeletePlan(const store::Store& db, qint32 plan) {
 void PurchasePlanUpdateService::UpdatePurchasePlanEntry(const QString&, RecordListPtr& entries) {
     if (!entries)
         return;
-    const store::Store& db = *m_session->Db;
-    db.InTransaction([&] {
-        EntryWriter writer(db);
-        for (const RecordPtr& r : *entries)
-            if (r)
-                writer.Write(*r);
+    // Rows are locked in one order, plan then entry, so two saves never wait on each other crosswise.
+    struct Keyed {
+        qint64 Plan, Entry;
+        KeyedRecord* Record;
+    };
+    QVector<Keyed> ordered;
+    ordered.reserve(entries->Count());
+    for (const RecordPtr& r : *entries)
+        if (r)
+            ordered.push_back({Id(r->Get(kInterID, QVariant())).value_or(0),
+                               Id(r->Get(kEntryID, QVariant())).value_or(0), r.get()});
+    std::stable_sort(ordered.begin(), ordered.end(), [](const Keyed& a, const Keyed& b) {
+        return std::tie(a.Plan, a.Entry) < std::tie(b.Plan, b.Entry);
     });
+    const store::Store& db = *m_session->Db;
+    // The new versions are set in the records as they are written; a refusal leaves the records
+    // as they came, so the caller can send them again.
+    QVector<QVariant> before;
+    before.reserve(ordered.size());
+    for (const Keyed& k : ordered)
+        before << k.Record->Get(kEntryVersionField, QVariant());
+    try {
+        db.InTransaction([&] {
+            EntryWriter writer(db, m_session->UserId);
+            for (const Keyed& k : ordered)
+                writer.Write(*k.Record);
+        });
+    } catch (...) {
+        for (int i = 0; i < ordered.size(); ++i) {
+            if (before[i].isValid())
+                ordered[i].Record->Set(kEntryVersionField, before[i]);
+            else
+                ordered[i].Record->Remove(kEntryVersionField);
+        }
+        throw;
+    }
 }
 
 RecordListPtr PurchasePlanUpdateService::ClosePurchasePlan(const QString&, RecordListPtr& requests) {
@@ -303,11 +396,11 @@ RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& reque
     const QString same = close ? Tr("该分录已经关闭") : Tr("该分录未关闭");
     db.InTransaction([&] {
         // Only an entry in the other state changes, so "already closed" is decided by the write itself.
-        QSqlQuery change =
-            db.Prepare(close ? QStringLiteral("UPDATE plan_entries SET close_mark = ?"
-                                              " WHERE plan_id = ? AND entry_id = ? AND close_mark = ''")
-                             : QStringLiteral("UPDATE plan_entries SET close_mark = ''"
-                                              " WHERE plan_id = ? AND entry_id = ? AND close_mark <> ''"));
+        QSqlQuery change = db.Prepare(
+            close ? QStringLiteral("UPDATE plan_entries SET close_mark = ?, row_version = row_version + 1"
+                                   " WHERE plan_id = ? AND entry_id = ? AND close_mark = ''")
+                  : QStringLiteral("UPDATE plan_entries SET close_mark = '', row_version = row_version + 1"
+                                   " WHERE plan_id = ? AND entry_id = ? AND close_mark <> ''"));
         QSqlQuery exists =
             db.Prepare(QStringLiteral("SELECT 1 FROM plan_entries WHERE plan_id = ? AND entry_id = ?"));
         results->Reserve(requests->Count());

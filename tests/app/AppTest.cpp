@@ -3,6 +3,7 @@
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
+#include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/list/frmPurchasePlan.h"
 #include "platform/controls/SpreadGrid.h"
@@ -17,6 +18,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
 #include <QTemporaryDir>
 
 using namespace zpp;
@@ -75,6 +78,17 @@ TEST_P(AppTest, AdminIsLoggedGuestIsRefused) {
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "对不起，你没有相应的权限！");
     EXPECT_EQ(prompts->Log[0].Title, "信息提示");
+}
+
+TEST_P(AppTest, EveryServiceTheComponentCreatesIsRegistered) {
+    const bool ok = Start("admin");
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    for (const char* id : progid::CreatedByComponent) {
+        const QString progId = QString::fromLatin1(id);
+        EXPECT_TRUE(HostObjectFactory::Instance().IsRegistered(progId)) << id;
+        if (HostObjectFactory::Instance().IsRegistered(progId))
+            EXPECT_NO_THROW(HostObjectFactory::Instance().Create(progId)) << id;
+    }
 }
 
 TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {
@@ -202,6 +216,81 @@ TEST_P(AppListTest, MergedQuantityIsPouredIntoTheEntriesAndSaved) {
                       .toDouble();
     EXPECT_DOUBLE_EQ(stored, 7);
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan005'").toInt(), 1);
+}
+
+// A user's supplier edit: the code typed into the cell, the cell left, then saved and reloaded.
+void EditSupplier(frmPurchasePlan& list, int row, const QString& code) {
+    controls::SpreadGrid& g = list.vsProc();
+    QAbstractItemModel* model = g.View()->model();
+    g.View()->setCurrentIndex(model->index(row - 1, col::SupplyNumber - 1));
+    Q_EMIT g.EditStarting(col::SupplyNumber, row);
+    model->setData(model->index(row - 1, col::SupplyNumber - 1), code);
+    g.View()->setCurrentIndex(model->index(row - 1, col::Memo - 1));
+}
+
+TEST_P(AppListTest, AnotherSupplierIsPricedSavedAndKept) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    controls::SpreadGrid& g = list->vsProc();
+    int row = 1;
+    while (row <= g.MaxRows() && g.Text(col::SupplyNumber, row).isEmpty())
+        ++row;
+    ASSERT_LE(row, g.MaxRows());
+    const QString key = g.Text(col::Key, row), oldCode = g.Text(col::SupplyNumber, row);
+    // Another supplier with a list price for the row's item today.
+    QSqlQuery other =
+        db->Exec("SELECT s.code, s.name, s.tax_rate, p.price FROM supplier_prices p"
+                 " JOIN suppliers s ON s.id = p.supplier_id"
+                 " WHERE p.item_id = ? AND s.code <> ? AND p.valid_from <= ?"
+                 " ORDER BY p.valid_from DESC",
+                 {g.Text(col::ItemID, row).toInt(), oldCode, QDate::currentDate().toString("yyyy-MM-dd")});
+    ASSERT_TRUE(other.next());
+    const QString code = other.value(0).toString();
+    EditSupplier(*list, row, code);
+    EXPECT_TRUE(list->DataChanged);
+    EXPECT_EQ(g.Text(col::SupplyName, row), other.value(1).toString());
+    EXPECT_DOUBLE_EQ(g.Text(col::TaxRate, row).toDouble(), other.value(2).toDouble());
+    EXPECT_NEAR(g.Text(col::Price, row).toDouble(), other.value(3).toDouble(), 1e-4);
+
+    list->ToolClick("Save");
+    EXPECT_FALSE(list->DataChanged);
+    list->ToolClick("iRefresh");
+    int again = 1;
+    while (again <= g.MaxRows() && g.Text(col::Key, again) != key)
+        ++again;
+    ASSERT_LE(again, g.MaxRows());
+    EXPECT_EQ(g.Text(col::SupplyNumber, again), code);
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "保存成功！");
+}
+
+TEST_P(AppListTest, BuyerIsRefusedAForbiddenSupplierInTheGridAndByTheStore) {
+    const QString location = NewStoreLocation(GetParam());
+    ZPP_REQUIRE_STORE(location);
+    db = store::GenerateStore(location, 150);
+    app::Wire(std::make_shared<store::Session>(store::LogIn(db, "buyer")));
+    ini::SetConfigDir(config.path());
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    controls::SpreadGrid& g = list->vsProc();
+    EditSupplier(*list, 1, "01.007");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "没有供应商的权限，请与系统管理员联系!");
+    EXPECT_EQ(g.Text(col::SupplyNumber, 1), "");
+    EXPECT_EQ(g.Text(col::SupplyID, 1), "0");
+
+    // Filled down without a check, the store still refuses it and names plan, entry and supplier.
+    prompts->Clear();
+    g.SetText(col::SupplyNumber, 1, "01.007");
+    list->ToolClick("Save");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_TRUE(prompts->Log[0].Text.startsWith("保存失败！")) << prompts->Log[0].Text.toStdString();
+    EXPECT_TRUE(prompts->Log[0].Text.contains("没有使用供应商“01.007”的权限"))
+        << prompts->Log[0].Text.toStdString();
+    EXPECT_TRUE(prompts->Log[0].Text.contains(g.Text(col::BillNo, 1)));
+    EXPECT_EQ(g.Text(col::SupplyNumber, 1), "01.007"); // the user's edit stays
 }
 
 TEST(Help, TheGuideShipsInBothLanguages) {

@@ -32,7 +32,9 @@ TEST(Ini, WindowsPathsResolveBelowTheRoot) {
     ini::SetPathRoot("/tmp/root");
     EXPECT_EQ(ini::ResolvePath("C:\\RptTest.Ini"), "/tmp/root/C/RptTest.Ini");
     EXPECT_EQ(ini::ResolvePath("d:/Program Files/X/a.ini"), "/tmp/root/D/Program Files/X/a.ini");
+    EXPECT_EQ(ini::ResolvePath("Program Files\\Marvane\\a.INI"), "/tmp/root/C/Program Files/Marvane/a.INI");
     EXPECT_EQ(ini::ResolvePath("/etc/a.ini"), "/etc/a.ini");
+    EXPECT_EQ(ini::ResolvePath("Program Filesx/a.ini"), "Program Filesx/a.ini");
     ini::SetPathRoot({});
 }
 

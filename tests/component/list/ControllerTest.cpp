@@ -4,6 +4,8 @@
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 using namespace zpp;
@@ -126,6 +128,110 @@ TEST_F(Controller, SupplierFillDownFillsNameIdAndTaxOnlyForAKnownCode) {
         EXPECT_EQ(g().Text(col::TaxRate, r), "13.00");
     }
     EXPECT_EQ(g().Text(col::SupplyNumber, 1), "S01");
+}
+
+// Leaving a supplier cell: the code is checked against the user's rights and completed; only a
+// supplier different from the one before the edit brings a new price.
+TEST_F(Controller, LeavingASupplierCellChecksRightsAndPricesOnlyAChangedSupplier) {
+    QTemporaryDir root;
+    ini::SetPathRoot(root.path());
+    Load(2);
+    Plan().SupplierNames = {{"S01", "旧供应商"}, {"S02", "华东五金"}, {"S03", "禁用供应商"}};
+    Plan().SupplierIds = {{"S01", 7}, {"S02", 42}, {"S03", 43}};
+    Plan().ForbiddenSuppliers = {"S03"};
+    Plan().Price = 9.8;
+    g().SetText(col::ItemID, 1, "501");
+    g().SetText(col::UnitID, 1, "3");
+    const auto leave = [&](const QString& code, int column = col::SupplyNumber) {
+        g().SetText(col::SupplyNumber, 1, code);
+        ui->GetRightSupply(column, 1, 7);
+    };
+
+    leave("S01"); // retyped: completed, not priced
+    EXPECT_EQ(g().Text(col::SupplyName, 1), "旧供应商");
+    EXPECT_EQ(g().Text(col::SupplyID, 1), "7");
+    EXPECT_TRUE(Plan().PriceRequests.isEmpty());
+    EXPECT_EQ(g().Text(col::Price, 1), "12.500");
+
+    leave("S02");
+    EXPECT_EQ(Plan().RightChecks.last(), "S02/1");
+    EXPECT_EQ(g().Text(col::SupplyName, 1), "华东五金");
+    EXPECT_EQ(g().Text(col::SupplyID, 1), "42");
+    EXPECT_EQ(g().Text(col::TaxRate, 1), "13.00");
+    EXPECT_EQ(g().Text(col::Price, 1), "9.800");
+    ASSERT_EQ(Plan().PriceRequests.size(), 1);
+    const RecordPtr request = Plan().PriceRequests[0];
+    EXPECT_EQ(request->Keys(), QStringList({"SupplyID", "ItemID", "UnitID", "AuxQty", "CurrencyID",
+                                            "ExChangeRate", "UseLastPrice", "TranType", "PriceType"}));
+    EXPECT_EQ(request->Get("SupplyID").toInt(), 42);
+    EXPECT_EQ(request->Text("ItemID"), "501");
+    EXPECT_EQ(request->Text("UnitID"), "3");
+    EXPECT_EQ(request->Text("AuxQty"), g().Text(col::PushQty, 1));
+    EXPECT_EQ(request->Get("UseLastPrice").toInt(), 0); // no shared INI file
+    EXPECT_EQ(request->Get("TranType").toInt(), 71);
+
+    // The shared INI file below the program root switches to the last purchase price.
+    QDir(root.path()).mkpath("C/Program Files/Marvane/ZEL/Stratum");
+    QFile shared(root.filePath("C/Program Files/Marvane/ZEL/Stratum/ZAZSystem.INI"));
+    ASSERT_TRUE(shared.open(QIODevice::WriteOnly));
+    shared.write("[frmBill]\r\nCGSrcPrice=1\r\n");
+    shared.close();
+    leave("S02");
+    EXPECT_EQ(Plan().PriceRequests.last()->Get("UseLastPrice").toInt(), 1);
+
+    // A failing price service leaves the price as it was, without a message.
+    Plan().PriceFails = true;
+    g().SetText(col::Price, 1, "1");
+    leave("S02");
+    EXPECT_EQ(g().Text(col::SupplyID, 1), "42");
+    EXPECT_EQ(g().Text(col::Price, 1), "1.000");
+    EXPECT_TRUE(prompts->Log.isEmpty());
+
+    leave("S03"); // forbidden: cleared with the refusal, price kept
+    EXPECT_EQ(g().Text(col::SupplyNumber, 1), "");
+    EXPECT_EQ(g().Text(col::SupplyName, 1), "");
+    EXPECT_EQ(g().Text(col::SupplyID, 1), "0");
+    EXPECT_EQ(g().Text(col::Price, 1), "1.000");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "没有供应商的权限，请与系统管理员联系!");
+
+    leave("S99"); // unknown: cleared silently
+    EXPECT_EQ(g().Text(col::SupplyID, 1), "0");
+    EXPECT_EQ(g().Text(col::SupplyNumber, 1), "");
+    EXPECT_EQ(prompts->Log.size(), 1);
+
+    leave("S99", col::Memo); // another column: nothing happens
+    EXPECT_EQ(g().Text(col::SupplyNumber, 1), "S99");
+    ini::SetPathRoot({});
+}
+
+TEST_F(Controller, SupplierLookupFillsTheRowAndLeavesRightAndPriceToLeavingTheCell) {
+    Load(2);
+    Plan().SupplierIds["S02"] = 42;
+    Filter().Lookup = std::make_shared<LookupResult>();
+    Filter().Lookup->ReturnOK = true;
+    Filter().Lookup->ReturnObject = LookupRecord{42, "S02", "华东五金"};
+
+    g().SetActiveCell(col::Memo, 2);
+    ui->GetSupply();
+    EXPECT_FALSE(Filter().Calls.contains("ItemLookUp"));
+
+    g().SetActiveCell(col::SupplyNumber, 2);
+    ui->GetSupply();
+    EXPECT_EQ(Filter().LookupType, 8);
+    EXPECT_EQ(Filter().LookupSearch, "S01");
+    EXPECT_EQ(g().Text(col::SupplyNumber, 2), "S02");
+    EXPECT_EQ(g().Text(col::SupplyName, 2), "华东五金");
+    EXPECT_EQ(g().Text(col::SupplyID, 2), "42");
+    EXPECT_EQ(ui->CurSupplierID, 42);
+    EXPECT_TRUE(Plan().RightChecks.isEmpty());
+    EXPECT_TRUE(Plan().PriceRequests.isEmpty());
+
+    Filter().Lookup->ReturnOK = false; // cancelled
+    g().SetActiveCell(col::SupplyNumber, 1);
+    ui->GetSupply();
+    EXPECT_EQ(g().Text(col::SupplyNumber, 1), "S01");
+    EXPECT_EQ(ui->CurSupplierID, 42);
 }
 
 TEST_F(Controller, MergeLimits) {

@@ -56,6 +56,15 @@ RecordListPtr FakePlanUpdate::Record(const QString& op, const RecordListPtr& lis
     return results;
 }
 
+RecordPtr FakePrices::GetSupplyInfo(const QString&, RecordPtr& request) {
+    if (Plan().PriceFails)
+        throw Error("价格服务不可用");
+    Plan().PriceRequests << request->Clone();
+    auto answer = KeyedRecord::Create();
+    answer->Set("AuxPrice", Plan().Price);
+    return answer;
+}
+
 void ListFixture::SetUp() {
     HostFixture::SetUp();
     Plan() = PlanWorld();
@@ -63,6 +72,8 @@ void ListFixture::SetUp() {
     RegisterService<FakePlanInfo>(progid::PurchasePlanInfo);
     RegisterService<FakeMrpServer>(progid::MrpDataServer);
     RegisterService<FakePlanUpdate>(progid::PurchasePlanUpdate);
+    RegisterService<FakePrices>(progid::BillDataAccess);
+    RegisterService<FakeLookupView>(progid::GLView);
     RegisterService<FakeProfile>(progid::ProfileRead);
     RegisterService<FakeProfile>(progid::Profile);
 }

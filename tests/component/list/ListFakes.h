@@ -1,6 +1,7 @@
 #pragma once
 
 #include "component/grid/PlanGrid.h"
+#include "component/host/contracts/BillDataAccess.h"
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/host/contracts/PurchasePlanUpdate.h"
@@ -18,6 +19,11 @@ struct PlanWorld {
     QString DiscountDecimals = "2";
     QHash<QString, QString> SupplierNames; // code -> name
     QHash<QString, qint32> SupplierIds;
+    QSet<QString> ForbiddenSuppliers; // codes IsSupplierright refuses
+    QStringList RightChecks;          // "code/user" per IsSupplierright call
+    QVector<RecordPtr> PriceRequests; // what GetSupplyInfo was given
+    double Price = 0;
+    bool PriceFails = false;
     // Calls of the update service, by operation name, with the list they were given.
     QVector<QPair<QString, RecordListPtr>> Updates;
     bool UpdateFails = false;
@@ -66,11 +72,19 @@ public:
     QString GetSupplierNameByNumber(const QString&, QString& code) override {
         return Plan().SupplierNames.value(code);
     }
-    bool IsSupplierright(const QString&, QString&, const QString&) override { return true; }
+    bool IsSupplierright(const QString&, QString& code, const QString& user) override {
+        Plan().RightChecks << code + u'/' + user;
+        return !Plan().ForbiddenSuppliers.contains(code);
+    }
     bool CheckCreditDegrees(const QString&, RecordListPtr&, QString&, QString&) override { return true; }
     RecordSetPtr getPOOrderBills(const QString&) override { return nullptr; }
     RecordListPtr RefreshPOOrderBill(const QString&, QString&) override { return nullptr; }
     QDate GetNewBillDate(bool&) override { return QDate::currentDate(); }
+};
+
+class FakePrices : public BillDataAccess {
+public:
+    RecordPtr GetSupplyInfo(const QString&, RecordPtr& request) override;
 };
 
 // A window-less holder of a plan grid.

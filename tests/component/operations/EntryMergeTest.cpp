@@ -1,4 +1,5 @@
 #include "PlanFakes.h"
+#include "component/host/PlanFields.h"
 #include "component/operations/EntryData.h"
 #include "component/operations/MergeRows.h"
 #include "platform/records/Values.h"
@@ -117,9 +118,18 @@ TEST_F(MergeRules, WhilePushingRowsWithNothingToPushJoinNoExistingGroup) {
 }
 
 namespace {
-// Members with not-yet-ordered 30, 50 and 20 (keys 1_1, 1_2, 1_3), merged and shown.
-QVector<double> Pour(const QString& typed) {
-    MergeView(ListOf({PlanRow(1, 1, 30), PlanRow(1, 2, 50), PlanRow(1, 3, 20)}));
+struct Member {
+    double Push, UnFinished;
+};
+// Members (keys 1_1, 1_2, ...) merged and shown, the merged quantity typed over, the shares read back.
+QVector<double> Pour(const QString& typed, QVector<Member> members = {{30, 30}, {50, 50}, {20, 20}},
+                     const QString& decimals = "4") {
+    auto rows = RecordList::Create();
+    for (int i = 0; i < members.size(); ++i)
+        rows->Add(PlanRow(1, i + 1, members[i].Push,
+                          {{"FPurchaseUnFinishQty", QString::number(members[i].UnFinished, 'g', 17)},
+                           {"FQtyDecimal", decimals}}));
+    MergeView(rows);
     State().IsMergedView = true;
     auto shown = AsGridRows(State().MergedRowVct);
     shown->Item(1)->Set("FPushQty", typed);
@@ -131,12 +141,23 @@ QVector<double> Pour(const QString& typed) {
 }
 } // namespace
 
-TEST_F(MergeRules, EditedMergedQuantityIsPouredInFSotrOrder) {
+TEST_F(MergeRules, EditedMergedQuantityIsPouredInFSotrOrderInWholeUnits) {
     EXPECT_EQ(Pour("60"), QVector<double>({30, 30, 0}));
     EXPECT_EQ(Pour("150"), QVector<double>({30, 50, 70}));
     EXPECT_EQ(Pour("0"), QVector<double>({0, 0, 0}));
     EXPECT_EQ(Pour("-5"), QVector<double>({0, 0, 0}));
     EXPECT_EQ(Pour("100.0000"), QVector<double>({30, 50, 20})) << "as shown, unedited";
+    // Decimal amounts that binary fractions cannot hold come out as typed, with nothing left over.
+    EXPECT_EQ(Pour("0.3", {{0, 0.1}, {0, 0.2}}), QVector<double>({0.1, 0.2}));
+    EXPECT_EQ(Pour("0.4", {{0, 0.3}, {0, 0.1}, {0, 0}}), QVector<double>({0.3, 0.1, 0}));
+    // Shares are rounded to the item's decimals and still add up to the typed total.
+    EXPECT_EQ(Pour("1", {{0, 0.3333}, {0, 0.3333}, {0, 0.3334}}, "2"), QVector<double>({0.33, 0.33, 0.34}));
+    // One unit of the item's decimals is an edit, even on a large total.
+    EXPECT_EQ(Pour("1000000.001", {{600000, 600000}, {400000, 400000}}, "3"),
+              QVector<double>({600000, 400000.001}));
+    EXPECT_EQ(Pour("1000000.0004", {{600000, 600000}, {400000, 400000}}, "3"),
+              QVector<double>({600000, 400000}))
+        << "below the item's precision: not an edit";
 }
 
 TEST_F(MergeRules, UnmergeGivesMembersTheirOwnFieldsAndTheMergedRowsEdits) {
@@ -159,4 +180,38 @@ TEST_F(MergeRules, UnmergeGivesMembersTheirOwnFieldsAndTheMergedRowsEdits) {
     EXPECT_EQ(Column(entries, "FIsMerge"), QStringList({"0", "0", ""}));
     EXPECT_EQ(Column(entries, "FEndKey"), QStringList({"", "", "9_1"}));
     EXPECT_EQ(entries->Item(3), plainShown) << "plain rows come back as they are";
+}
+
+TEST_F(MergeRules, SaveMarksOnlyEntriesChangedAtTheShownPrecisionAndAdoptsWhatWasSaved) {
+    // Loaded as the store gave them: numbers and a version.
+    auto loaded = ListOf({PlanRow(1, 1, 30, {{"FPrice", "12.34567"}, {"FPriceDecimal", "4"}, {"FMemo", "a"}}),
+                          PlanRow(1, 2, 50, {{"FFinishDate", "2024-06-01"}, {"FSupplyNumber", "01.001"}})});
+    for (const auto& r : *loaded)
+        r->Set(kEntryVersionField, 3);
+    // Shown by the grid: rounded numbers, the date as typed elsewhere, one row the list never loaded.
+    auto shown = [&](QHash<QString, QString> edits1, QHash<QString, QString> edits2) {
+        auto list = ListOf({PlanRow(1, 1, 30, {{"FPrice", "12.3457"}, {"FMemo", "a"}}),
+                            PlanRow(1, 2, 50, {{"FFinishDate", "2024/6/1"}, {"FSupplyNumber", "01.001"}}),
+                            PlanRow(9, 9, 1)});
+        for (auto it = edits1.begin(); it != edits1.end(); ++it)
+            list->Item(1)->Set(it.key(), it.value());
+        for (auto it = edits2.begin(); it != edits2.end(); ++it)
+            list->Item(2)->Set(it.key(), it.value());
+        MarkEntryEdits(list, loaded);
+        return list;
+    };
+    auto marks = [](const RecordListPtr& list) -> QString {
+        return Column(list, kEntryEditedField).join(',') + " v" + Column(list, kEntryVersionField).join(',');
+    };
+    EXPECT_EQ(marks(shown({}, {})), "0,0, v3,3,");
+    EXPECT_EQ(marks(shown({{"FPrice", "12.3458"}}, {{"FSupplyNumber", "01.002"}})), "1,1, v3,3,");
+    EXPECT_EQ(marks(shown({{"FMemo", "a "}}, {{"FFinishDate", ""}})), "1,1, v3,3,");
+    EXPECT_EQ(marks(shown({{"FPushQty", "30.00001"}}, {{"FTaxRate", "0.00001"}})), "0,0, v3,3,");
+
+    // After a save the list compares with what it saved, at the versions the store left.
+    auto saved = shown({{"FPrice", "13"}}, {});
+    saved->Item(1)->Set(kEntryVersionField, 4);
+    AcceptSavedEntries(saved, loaded);
+    EXPECT_EQ(loaded->Item(1)->Text("FPrice"), "13");
+    EXPECT_EQ(marks(shown({{"FPrice", "13.0000"}}, {})), "0,0, v4,3,");
 }

@@ -1,6 +1,7 @@
 #include "PlanFixture.h"
 #include "platform/records/Values.h"
 #include "services/planning/MrpDataService.h"
+#include "services/planning/PriceService.h"
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/profile/UserProfileService.h"
 
@@ -45,6 +46,38 @@ TEST_P(PlanServicesTest, BillDatesSupplierIdsAndCurrentPrices) {
     EXPECT_DOUBLE_EQ(info.GetPurchasePlanPrice({}, 2, 1, 10), 8.0);
     EXPECT_DOUBLE_EQ(info.GetPurchasePlanPrice({}, 2, 2, 10), 0);
     EXPECT_DOUBLE_EQ(info.GetPurchasePlanPrice({}, 0, 0, 0), 0);
+
+    // The price service: today's list price in the request's unit, or with "UseLastPrice" 1 the
+    // price of the supplier's newest order line for the item when there is one.
+    services::PriceService prices(buyer);
+    auto ask = [&](int supplier, const QString& item, int unit, int useLast) -> QString {
+        RecordPtr request = KeyedRecord::Create();
+        request->Set("SupplyID", supplier);
+        request->Set("ItemID", item);
+        request->Set("UnitID", QString::number(unit));
+        request->Set("AuxQty", "10.00");
+        request->Set("UseLastPrice", useLast);
+        const RecordPtr a = prices.GetSupplyInfo({}, request);
+        return a->Text("PriceSource") + ' ' + QString::number(a->Get("AuxPrice").toDouble());
+    };
+    EXPECT_EQ(ask(1, "1", 2, 0), "PriceList 11.5");
+    EXPECT_EQ(ask(1, "1", 1, 0), "None 0");         // no list price in that unit
+    EXPECT_EQ(ask(1, "1", 2, 1), "PriceList 11.5"); // nothing ordered yet
+    const QString order = "INSERT INTO purchase_orders (id, bill_no, bill_date, supplier_id, created_at)"
+                          " VALUES (?, ?, ?, ?, 'x')";
+    const QString line = "INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty, price)"
+                         " VALUES (?, 1, ?, 2, 5, ?)";
+    db->Exec(order, {1, "PO1", "2024-02-01", 1});
+    db->Exec(order, {2, "PO2", "2024-01-01", 1});
+    db->Exec(order, {3, "PO3", "2024-03-01", 2});
+    db->Exec(line, {1, 1, 10.75});
+    db->Exec(line, {2, 1, 10.25});
+    db->Exec(line, {3, 1, 5.0});
+    EXPECT_EQ(ask(1, "1", 2, 1), "LastPrice 10.75");
+    EXPECT_EQ(ask(1, "1", 2, 0), "PriceList 11.5");
+    EXPECT_EQ(ask(2, "2", 2, 1), "None 0");
+    EXPECT_EQ(ask(0, "1", 2, 1), "None 0");
+    EXPECT_THROW(ask(1, "1.5", 2, 0), Error);
 }
 
 TEST_P(PlanServicesTest, SettingsSupplierNamesAndRights) {

@@ -33,7 +33,7 @@ TEST_P(RptDataTest, RowsCarryTheGridFieldsInColumnOrder) {
         "FInterID FEntryID CheckBox FVDate FClose FItemNumber FItemName FItemModel FAuxProp FSupplyNumber "
         "FSupplyName FUnitName FQty FPurchaseFinishQty FPurchaseUnFinishQty FPushQty FPrice FDiscountRate "
         "FTaxRate FFinishDate FBillNo FSourceNo FMemo FItemID FUnitID FAuxPropID FStartDate FSupplyID FKey "
-        "FIsMerge FStartKey FEndKey FMergeSumQty FQtyDecimal FPriceDecimal";
+        "FIsMerge FStartKey FEndKey FMergeSumQty FQtyDecimal FPriceDecimal FVersion";
     EXPECT_EQ(rows->Item(1)->Keys(), columns.split(' '));
     // Every row shares one key set.
     EXPECT_EQ(rows->Item(1)->SharedKeys(), rows->Item(6)->SharedKeys());

@@ -1,3 +1,4 @@
+#include "component/host/PlanFields.h"
 #include "services/planning/PlanFixture.h"
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -146,11 +148,11 @@ TEST_P(PlanUpdateTest, UpdateRoundTripsThroughTheReadServiceAndStoresTextsLitera
                 {"FTaxRate", "9"},
                 {"FFinishDate", "2024/7/1"},
                 {"FMemo", injection}}),
-        // The ID wins over the code; a blank price is 0; a poured quantity arrives as a number.
+        // The code wins over a stale ID; a blank price is 0; a poured quantity arrives as a number.
         Record({{"FInterID", "10"},
                 {"FEntryID", "2"},
-                {"FSupplyID", "1"},
-                {"FSupplyNumber", "01.0'2"},
+                {"FSupplyID", "2"},
+                {"FSupplyNumber", "01.001"},
                 {"FPrice", ""},
                 {"FPushQty", 30.0},
                 {"FFinishDate", ""},
@@ -161,6 +163,10 @@ TEST_P(PlanUpdateTest, UpdateRoundTripsThroughTheReadServiceAndStoresTextsLitera
     const auto rows = RowsOfPlan(admin, "CGJY000010");
     EXPECT_EQ(Editable(rows["10_1"]), "2 01.0'2|15.75|3.5|5|9|2024-07-01|" + injection);
     EXPECT_EQ(Editable(rows["10_2"]), "1 01.001|0|30|0|13||");
+    // Only the entries that changed got a new version.
+    EXPECT_EQ(Rows(*db, "SELECT row_version FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id"),
+              "2,2,2");
+    EXPECT_EQ(Rows(*db, "SELECT row_version FROM plan_entries WHERE plan_id <> 10"), "1,1,1");
     EXPECT_EQ(Editable(rows["10_3"]), "0 |8|7|0|13|2024-06-01|m'o");
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM plan_entries").toInt(), 6);
 }
@@ -228,6 +234,132 @@ TEST_P(PlanUpdateTest, DeleteRemovesPlansWithoutOrdersAndReportsTheOthers) {
     EXPECT_EQ(Rows(*db, "SELECT id FROM purchase_plans ORDER BY id"), "10,11,21");
     EXPECT_EQ(Rows(*db, "SELECT plan_id, COUNT(*) FROM plan_entries GROUP BY plan_id ORDER BY plan_id"),
               "10|3,11|2,21|1");
+}
+
+namespace {
+
+// One user's list of a plan, as loaded, and its saves: every row is sent, the edited ones marked.
+struct UserList {
+    store::SessionPtr Session;
+    QHash<QString, RecordPtr> Rows;
+
+    UserList(store::SessionPtr session, const QString& billNo)
+        : Session(std::move(session)), Rows(RowsOfPlan(Session, billNo)) {}
+
+    QString Save(std::initializer_list<std::tuple<QString, QString, QVariant>> edits) {
+        RecordListPtr list = RecordList::Create();
+        QStringList keys = Rows.keys();
+        keys.sort();
+        for (const QString& k : keys) {
+            Rows[k]->Set(kEntryEditedField, 0);
+            list->Add(Rows[k]);
+        }
+        for (const auto& [key, field, value] : edits) {
+            Rows[key]->Set(field, value);
+            Rows[key]->Set(kEntryEditedField, 1);
+        }
+        try {
+            services::PurchasePlanUpdateService(Session).UpdatePurchasePlanEntry({}, list);
+        } catch (const Error& e) {
+            return e.Description();
+        }
+        return {};
+    }
+};
+
+store::SessionPtr SecondConnection(const store::Store& db, const QString& user) {
+    return std::make_shared<store::Session>(store::LogIn(store::Store::Open(db.Location()), user));
+}
+
+const QString kChanged = "该分录已被其他用户修改（或关闭、下推），请刷新后重新修改";
+
+} // namespace
+
+TEST_P(PlanUpdateTest, SavesNeverOverwriteWhatAnotherUserChanged) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    UserList mine(buyer, "CGJY000010"), theirs(SecondConnection(*db, "admin"), "CGJY000010");
+    const QString memos = "SELECT memo FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id";
+
+    // Disjoint edits both survive: the second save does not write back the first one's entry.
+    EXPECT_EQ(mine.Save({{"10_1", "FPrice", "20"}}), "");
+    EXPECT_EQ(theirs.Save({{"10_2", "FMemo", "theirs"}}), "");
+    EXPECT_EQ(Rows(*db, "SELECT price FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id"),
+              "20,12.5,12.5");
+    EXPECT_EQ(Rows(*db, memos), "m'o,theirs,m'o");
+
+    // The same entry edited by both: the second save is refused whole, naming plan and entry.
+    const QString before = Snapshot(*db);
+    EXPECT_EQ(theirs.Save({{"10_3", "FMemo", "also"}, {"10_1", "FMemo", "late"}}),
+              "采购建议号[CGJY000010]分录号 1：" + kChanged);
+    EXPECT_EQ(Snapshot(*db), before);
+    // The user's own saves go on: each save carries back the versions it wrote.
+    EXPECT_EQ(mine.Save({{"10_1", "FPrice", "21"}}), "");
+    EXPECT_EQ(theirs.Save({{"10_2", "FMemo", "theirs again"}}), "");
+
+    // Reopening (like closing) counts as a change; deleting leaves nothing to write to.
+    RecordListPtr reopen = List({Record({{"FInterID", "10"}, {"FEntryID", "3"}, {"Row", 1}})});
+    services::PurchasePlanUpdateService(theirs.Session).UnClosePurchasePlan({}, reopen);
+    EXPECT_EQ(mine.Save({{"10_3", "FPushQty", "1"}}), "采购建议号[CGJY000010]分录号 3：" + kChanged);
+    // The same change made by both is no conflict: nothing is lost.
+    EXPECT_EQ(mine.Save({{"10_2", "FMemo", "theirs again"}}), "");
+    db->Exec("DELETE FROM plan_entries WHERE plan_id = 10 AND entry_id = 2");
+    EXPECT_EQ(mine.Save({{"10_2", "FMemo", "gone"}}),
+              "采购建议号[CGJY000010]分录号 2：该分录已不存在，可能已被删除");
+    EXPECT_EQ(Rows(*db, memos), "m'o,m'o");
+}
+
+TEST_P(PlanUpdateTest, ForbiddenSupplierIsRefusedWhenChosen) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    db->Exec("INSERT INTO user_supplier_rights (user_id, supplier_code, may_use) VALUES (2, '01.001', 0)");
+    UserList buyerList(buyer, "CGJY000010");
+    EXPECT_EQ(buyerList.Save({{"10_2", "FSupplyNumber", "01.001"}, {"10_2", "FSupplyID", "1"}}),
+              "采购建议号[CGJY000010]分录号 2：没有使用供应商“01.001”的权限");
+    // An entry that already has that supplier keeps it through other edits.
+    EXPECT_EQ(buyerList.Save({{"10_1", "FMemo", "ok"}}), "");
+    EXPECT_EQ(UserList(admin, "CGJY000010").Save({{"10_2", "FSupplyNumber", "01.001"}}), "");
+    EXPECT_EQ(Rows(*db, "SELECT supplier_id FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id"),
+              "1,1,NULL");
+}
+
+// Two saves in flight at once, each on its own connection: exactly one of two edits of the same
+// entry wins and the other is told; edits of different entries both land.
+TEST_P(PlanUpdateTest, RacingSavesLoseNothing) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    for (int round = 0; round < 4; ++round) {
+        const bool sameEntry = round % 2 == 0;
+        std::atomic<int> ready = 0;
+        QString outcome[2];
+        auto run = [&](int who) {
+            try {
+                UserList list(SecondConnection(*db, who == 0 ? "admin" : "buyer"), "CGJY000010");
+                ++ready;
+                while (ready < 2)
+                    std::this_thread::yield();
+                const QString key = sameEntry || who == 0 ? "10_1" : "10_2";
+                outcome[who] = list.Save({{key, "FMemo", QString("r%1w%2").arg(round).arg(who)}});
+            } catch (const std::exception& e) {
+                outcome[who] = "error: " + QString::fromUtf8(e.what());
+            }
+        };
+        std::thread a(run, 0), b(run, 1);
+        a.join();
+        b.join();
+        const QString memos = Rows(*db, "SELECT memo FROM plan_entries WHERE plan_id = 10 AND entry_id < 3"
+                                        " ORDER BY entry_id");
+        if (sameEntry) {
+            ASSERT_TRUE(outcome[0].isEmpty() != outcome[1].isEmpty())
+                << outcome[0].toStdString() << " / " << outcome[1].toStdString();
+            const int winner = outcome[0].isEmpty() ? 0 : 1;
+            EXPECT_EQ(outcome[1 - winner], "采购建议号[CGJY000010]分录号 1：" + kChanged);
+            EXPECT_TRUE(memos.startsWith(QString("r%1w%2,").arg(round).arg(winner))) << memos.toStdString();
+        } else {
+            EXPECT_EQ(outcome[0] + outcome[1], "");
+            EXPECT_EQ(memos, QString("r%1w0,r%1w1").arg(round));
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, PlanUpdateTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),

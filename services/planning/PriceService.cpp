@@ -1,0 +1,71 @@
+#include "PriceService.h"
+
+#include "platform/records/Values.h"
+
+#include <cmath>
+
+namespace zpp::services {
+
+double SupplierListPrice(const store::Store& db, qint32 supplierId, qint32 itemId, qint32 unitId,
+                         const QDate& day) {
+    QString sql = QStringLiteral("SELECT price FROM supplier_prices WHERE supplier_id = ? AND item_id = ?"
+                                 " AND valid_from <= ?");
+    QVariantList binds{supplierId, itemId, values::DisplayDate(day)};
+    if (unitId != 0) {
+        sql += QStringLiteral(" AND unit_id = ?");
+        binds << unitId;
+    }
+    return db.Scalar(sql + QStringLiteral(" ORDER BY valid_from DESC LIMIT 1"), binds).toDouble();
+}
+
+std::optional<double> LastPurchasePrice(const store::Store& db, qint32 supplierId, qint32 itemId) {
+    const QVariant price =
+        db.Scalar(QStringLiteral(
+                      "SELECT l.price FROM purchase_order_lines l JOIN purchase_orders o ON o.id = l.order_id"
+                      " WHERE o.supplier_id = ? AND l.item_id = ?"
+                      " ORDER BY o.bill_date DESC, o.id DESC, l.line_no DESC LIMIT 1"),
+                  {supplierId, itemId});
+    if (!price.isValid() || price.isNull())
+        return std::nullopt;
+    return price.toDouble();
+}
+
+RecordPtr PriceService::GetSupplyInfo(const QString&, RecordPtr& request) {
+    if (!request)
+        throw Error(QStringLiteral("取价请求为空"));
+    // Whole numbers only: a fractional or overlong ID is a caller's mistake, not a price of 0.
+    auto id = [&](const char* key) {
+        const QVariant v = request->Get(QString::fromLatin1(key), 0);
+        const double n = values::Val(v);
+        if (n != std::floor(n) || n < 0 || n > 2147483647.0)
+            throw Error(QStringLiteral("取价请求的 %1“%2”不是有效的编号")
+                            .arg(QString::fromLatin1(key), v.toString()));
+        return qint32(n);
+    };
+    const qint32 supplier = id("SupplyID"), item = id("ItemID"), unit = id("UnitID");
+    const bool useLast = values::Val(request->Get(QStringLiteral("UseLastPrice"), 0)) == 1;
+    const store::Store& db = *m_session->Db;
+
+    double price = 0;
+    QString source = QStringLiteral("None");
+    if (supplier > 0 && item > 0) {
+        std::optional<double> last;
+        if (useLast)
+            last = LastPurchasePrice(db, supplier, item);
+        if (last) {
+            price = *last;
+            source = QStringLiteral("LastPrice");
+        } else if (const double listed = SupplierListPrice(db, supplier, item, unit, QDate::currentDate());
+                   listed > 0) {
+            price = listed;
+            source = QStringLiteral("PriceList");
+        }
+    }
+    RecordPtr answer = KeyedRecord::Create();
+    answer->Set(QStringLiteral("AuxPrice"), price);
+    answer->Set(QStringLiteral("Price"), price);
+    answer->Set(QStringLiteral("PriceSource"), source);
+    return answer;
+}
+
+} // namespace zpp::services

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "component/host/contracts/BillDataAccess.h"
+#include "services/store/Session.h"
+
+#include <QDate>
+#include <optional>
+
+namespace zpp::services {
+
+// The list price of an item from a supplier valid on a day: the entry with the latest "valid
+// from" not after that day, in the given unit (any unit when unitId is 0); 0 when there is none.
+double SupplierListPrice(const store::Store& db, qint32 supplierId, qint32 itemId, qint32 unitId,
+                         const QDate& day);
+// The price of the newest purchase order line of that supplier and item, or nothing.
+std::optional<double> LastPurchasePrice(const store::Store& db, qint32 supplierId, qint32 itemId);
+
+// Purchase prices for a new order line over the store.
+class PriceService : public BillDataAccess {
+public:
+    explicit PriceService(store::SessionPtr session) : m_session(std::move(session)) {}
+
+    // The request carries "SupplyID", "ItemID", "UnitID" and "UseLastPrice". With "UseLastPrice" 1
+    // the price of the last order line of that supplier and item, when there is one; otherwise the
+    // list price valid today. The answer's "AuxPrice" (and "Price") is that price, 0 when none is
+    // known; "PriceSource" says where it came from ("LastPrice", "PriceList" or "None").
+    RecordPtr GetSupplyInfo(const QString& props, RecordPtr& request) override;
+
+private:
+    store::SessionPtr m_session;
+};
+
+} // namespace zpp::services
