@@ -581,11 +581,11 @@
     </message>
     <message>
         <source>已显示 %1 条，向下滚动显示更多</source>
-        <translation>%1 rows shown; scroll down for more</translation>
+        <translation>Rows shown: %1; scroll down for more</translation>
     </message>
     <message>
         <source>共 %1 条</source>
-        <translation>%1 rows</translation>
+        <translation>Rows: %1</translation>
     </message>
 </context>
 </TS>

@@ -145,7 +145,12 @@ void frmPurchasePlan::Load() {
             return;
         RememberSupplier(r);
         DataChanged = true;
-        m_ui->GetSupply();
+        try {
+            m_ui->GetSupply();
+        } catch (const std::exception& e) {
+            ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
+                       GetLangString(QStringLiteral("信息提示")));
+        }
     });
     connect(m_grid, &controls::SpreadGrid::LeaveCell, this, [this](int c, int r, int, int, bool*) {
         m_ui->GetRightSupply(c, r, OldSupplierID);

@@ -176,7 +176,7 @@ TEST_P(LookupWindow, EnglishLogInSeesEnglishTexts) {
     Lookup(services::kBaseDataSupplier, "有限公司", [](frmBaseDataLookup& w) {
         EXPECT_EQ(w.windowTitle(), "Supplier Lookup");
         EXPECT_EQ(w.findChild<QLabel*>("lblSearch")->text(), "Find");
-        EXPECT_EQ(Status(w), "2 rows");
+        EXPECT_EQ(Status(w), "Rows: 2");
         const QAbstractItemModel& m = ModelOf(w);
         EXPECT_EQ(m.headerData(0, Qt::Horizontal).toString(), "Code");
         EXPECT_EQ(m.headerData(1, Qt::Horizontal).toString(), "Name");
