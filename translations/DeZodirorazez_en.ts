@@ -24,6 +24,22 @@
         <translation>this entry was changed by another user (edited, closed or ordered) since the list was loaded; refresh and make your change again</translation>
     </message>
     <message>
+        <source>物料代码:</source>
+        <translation>Item code:</translation>
+    </message>
+    <message>
+        <source>采购建议号:</source>
+        <translation>Plan bill no.:</translation>
+    </message>
+    <message>
+        <source>已关闭不显示</source>
+        <translation>Hide closed entries</translation>
+    </message>
+    <message>
+        <source>下次直接以该方案进入</source>
+        <translation>Open with this scheme next time</translation>
+    </message>
+    <message>
         <source>采购计划表</source>
         <translation>Purchase Plan List</translation>
     </message>

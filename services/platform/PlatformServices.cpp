@@ -2,12 +2,16 @@
 
 #include "component/host/ProgIds.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QWidget>
 
 namespace zpp::services {
@@ -93,6 +97,27 @@ void FrmResLoaderService::SetFrmFont(QWidget* window, const QString& language) {
     if (!window)
         throw Error(QStringLiteral("没有要设置字体的窗口"));
     window->setFont(FontFor(language));
+    ResLoaderService catalogue;
+    catalogue.SetResFileBaseName(QStringLiteral("DeZodirorazez"));
+    catalogue.SetLanguageID(language);
+    const auto translate = [&](const QString& text) { return catalogue.LoadString(text); };
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* w : widgets) {
+        if (!w->accessibleName().isEmpty())
+            w->setAccessibleName(translate(w->accessibleName()));
+        if (!w->toolTip().isEmpty())
+            w->setToolTip(translate(w->toolTip()));
+        if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty())
+            label->setText(translate(label->text()));
+        else if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty())
+            button->setText(translate(button->text()));
+        else if (auto* group = qobject_cast<QGroupBox*>(w); group && !group->title().isEmpty())
+            group->setTitle(translate(group->title()));
+        else if (auto* tabs = qobject_cast<QTabWidget*>(w))
+            for (int i = 0; i < tabs->count(); ++i)
+                tabs->setTabText(i, translate(tabs->tabText(i)));
+    }
 }
 
 void RegisterPlatformServices() {

@@ -40,7 +40,9 @@ private:
     std::unique_ptr<QTranslator> m_translator;
 };
 
-// Fonts that show the language's script; the data are Chinese whatever the language.
+// Fonts that show the language's script, and the form's designed captions (labels, buttons,
+// group titles, tabs, accessible names, tool tips) in that language from the component's
+// catalogue; a caption the catalogue lacks stays as designed. Data are never translated.
 class FrmResLoaderService : public FrmResLoader {
 public:
     void SetFrmFont(QWidget* window, const QString& language) override;

@@ -5,6 +5,7 @@
 #include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
+#include "component/host/contracts/FrmResLoader.h"
 #include "component/list/frmPurchasePlan.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
@@ -14,6 +15,7 @@
 #include "support/TestStores.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -99,6 +101,18 @@ TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {
     EXPECT_EQ(prompts->Log[0].Title, "Information");
     EXPECT_NE(prompts->Log[0].Text, "对不起，你没有相应的权限！");
     EXPECT_EQ(GetLangString("not in the catalogue"), "not in the catalogue");
+
+    // The form service puts a window's designed captions into the log-in language; data stay.
+    QWidget form;
+    auto* label = new QLabel("物料代码:", &form);
+    auto* box = new QCheckBox("已关闭不显示", &form);
+    box->setAccessibleName(box->text());
+    auto* data = new QLabel("01.002 华东五金", &form);
+    CreateObject<FrmResLoader>(QString::fromLatin1(progid::FrmResLoader))->SetFrmFont(&form, "en");
+    EXPECT_EQ(label->text(), "Item code:");
+    EXPECT_EQ(box->text(), "Hide closed entries");
+    EXPECT_EQ(box->accessibleName(), box->text());
+    EXPECT_EQ(data->text(), "01.002 华东五金");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, AppTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
