@@ -234,6 +234,30 @@ QVector<Migration> Build() {
              // reading the rows that do not match (four times quicker over 100,000 items).
              QStringLiteral("CREATE INDEX items_code_name ON items (code, name)"),
          }});
+    // Where each plan entry came from (the MRP run and the demand behind it), for the upstream
+    // lookup; bill numbers handed out per kind under the writer's transaction, so two pushes never
+    // share one; the allowed excess of an order price over the price list, in percent.
+    all.push_back(
+        {4,
+         QStringLiteral("plan entry sources; bill number counters; high-price tolerance"),
+         {
+             QStringLiteral("CREATE TABLE plan_entry_sources ("
+                            " plan_id INTEGER NOT NULL,"
+                            " entry_id INTEGER NOT NULL,"
+                            " seq INTEGER NOT NULL CHECK (seq > 0),"
+                            " source_type TEXT NOT NULL CHECK (source_type IN ('MRP', 'SO', 'FC')),"
+                            " source_no TEXT NOT NULL,"
+                            " source_date TEXT NOT NULL CHECK (length(source_date) = 10),"
+                            " qty {{real}} NOT NULL CHECK (qty >= 0),"
+                            " PRIMARY KEY (plan_id, entry_id, seq),"
+                            " FOREIGN KEY (plan_id, entry_id) REFERENCES plan_entries(plan_id, entry_id)"
+                            " ON DELETE CASCADE)"),
+             QStringLiteral("CREATE TABLE bill_counters ("
+                            " kind TEXT PRIMARY KEY,"
+                            " last_no BIGINT NOT NULL CHECK (last_no >= 0))"),
+             QStringLiteral("INSERT INTO system_settings (section, key, value) VALUES"
+                            " ('PO', 'HighPriceTolerance', '10')"),
+         }});
     return all;
 }
 } // namespace
