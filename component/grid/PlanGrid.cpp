@@ -201,7 +201,7 @@ void InitPlanGrid(PlanGridHost& window) {
     }
 }
 
-RecordListPtr ReadGridRows(controls::SpreadGrid& grid) {
+RecordListPtr ReadGridRows(controls::SpreadGrid& grid, const std::function<bool(int row)>& keep) {
     auto rows = RecordList::Create();
     const RecordListPtr set = State().PlanColumnSet;
     if (!set)
@@ -211,8 +211,11 @@ RecordListPtr ReadGridRows(controls::SpreadGrid& grid) {
     for (const RecordPtr& def : *set)
         cols << values::ToInt32(def->Get(QStringLiteral("Col")));
     const int n = grid.MaxRows();
-    rows->Reserve(n);
+    if (!keep)
+        rows->Reserve(n);
     for (int r = 1; r <= n; ++r) {
+        if (keep && !keep(r))
+            continue;
         QVector<QVariant> cells;
         cells.reserve(cols.size());
         for (int c : cols)

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 
 namespace zpp::controls {
 class SpreadGrid;
@@ -41,8 +42,9 @@ void InitPlanGrid(PlanGridHost& window);
 // needs no window).
 void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat);
 
-// One record per grid row, field name to cell text, in grid order.
-RecordListPtr ReadGridRows(controls::SpreadGrid& grid);
+// One record per grid row, field name to cell text, in grid order; with keep, only the rows
+// it accepts.
+RecordListPtr ReadGridRows(controls::SpreadGrid& grid, const std::function<bool(int row)>& keep = {});
 // The value of key in a "key=value<sep>" list, or the default (numeric defaults give
 // numeric values back as text).
 QString GetListValue(const QString& list, const QString& key, const QString& defaultValue,

@@ -403,6 +403,13 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         }
         if (!CheckRight(rights::Push))
             return;
+        if (m_ops->PushBill()) {
+            m_ui->Refresh(noBill);
+            m_ui->UnSelectAll();
+            m_reloaded = true;
+        }
+    } else if (key == u"ViewBillUp" || key == u"ViewBillDown") {
+        m_ops->ViewBillUp(key == u"ViewBillUp" ? 0 : 1);
     } else if (key == u"FillCol") {
         m_ui->FillCol();
     } else if (key == u"iHideCol") {

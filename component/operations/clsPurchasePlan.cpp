@@ -1,13 +1,21 @@
 #include "clsPurchasePlan.h"
 
 #include "EntryData.h"
+#include "MergeRows.h"
 #include "RowFields.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/Access.h"
+#include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
+#include "component/host/contracts/Bills.h"
+#include "component/host/contracts/LinkedBills.h"
+#include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/PurchasePlanUpdate.h"
+#include "component/host/contracts/UserProfileInfo.h"
+#include "frmMessage.h"
+#include "frmMrpResult.h"
 #include "frmResultList.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/records/Error.h"
@@ -194,6 +202,163 @@ void clsPurchasePlan::ShowResultList(int kind, const RecordListPtr& results) {
         window.AddLine(line + QStringLiteral("|"));
     }
     ui::ExecModal(window);
+}
+
+QDate clsPurchasePlan::NewBillDate() {
+    auto profile = CreateObject<UserProfileInfo>(QString::fromLatin1(progid::UserProfileInfo));
+    const QString setting = profile->GetUserProfile(GetPropsString(), QStringLiteral("NewBillDate"),
+                                                    QStringLiteral("NewBillDate"));
+    bool today = !setting.contains(u'0');
+    auto server = CreateObject<MrpDataServer>(QString::fromLatin1(progid::MrpDataServer));
+    // Whole days only: the delivery dates it is compared with carry no time.
+    return QDate::fromString(server->GetNewBillDate(today).toString(QStringLiteral("yyyy-MM-dd")),
+                             QStringLiteral("yyyy-MM-dd"));
+}
+
+RecordListPtr clsPurchasePlan::CollectOpenTickedRows() {
+    controls::SpreadGrid& grid = Grid();
+    QVector<qint32> gridRows;
+    RecordListPtr rows = ReadGridRows(grid, [&](int row) {
+        if (!Ticked(row) || !grid.Text(col::Close, row).trimmed().isEmpty())
+            return false;
+        gridRows << row;
+        return true;
+    });
+    // The grid row travels with each push line, so a service that objects to a line can name
+    // the row to show.
+    for (int i = 0; i < gridRows.size(); ++i)
+        rows->Item(i + 1)->Set(fld::Row, gridRows[i]);
+    return rows;
+}
+
+bool clsPurchasePlan::PushBill() {
+    WriteOperationLog(logs::Push);
+    QDate newBillDate = NewBillDate();
+    if (!CheckPushRows())
+        return false;
+    m_orderIds.clear();
+    RecordListPtr orders =
+        UpdateService()->PushBill(GetPropsString(), m_pushVct, GetUserID(), m_orderIds, newBillDate);
+    if (orders)
+        ShowPushResult(m_orderIds, orders);
+    return true;
+}
+
+bool clsPurchasePlan::CheckPushRows() {
+    const QDate newBillDate = NewBillDate();
+    controls::SpreadGrid& grid = Grid();
+    const QString crlf = QStringLiteral("\r\n");
+    const auto line = [&](int row, const char* problem) -> QString {
+        return GetLangString(QStringLiteral("第")) + QString::number(row) +
+               GetLangString(QString::fromUtf8(problem)) + crlf;
+    };
+    QString problems;
+    for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
+        if (!Ticked(row))
+            continue;
+        const QString finish = grid.Text(col::FinishDate, row);
+        const QString pushQty = grid.Text(col::PushQty, row);
+        const bool open = grid.Text(col::Close, row).trimmed().isEmpty();
+        if (!open)
+            problems += line(row, "行物料已关闭,不能下推 ");
+        if (finish.isEmpty()) {
+            problems += line(row, "行建议交货日期不能为空 ");
+        } else if (const std::optional<QDate> date = values::ParseDate(finish)) {
+            if (*date < newBillDate)
+                problems += line(row, "行建议交货日期不能小于单据日期 ");
+        } else {
+            problems += line(row, "行建议交货日期不是有效日期 ");
+        }
+        // A quantity that is not a number cannot be pushed either.
+        if (open && (pushQty.isEmpty() || !values::IsNumber(pushQty) || values::Val(pushQty) <= 0))
+            problems += line(row, "行下推数量不能小于或等于'0' ");
+        if (grid.Text(col::SupplyNumber, row).isEmpty())
+            problems += line(row, "行供应商代码不能为空 ");
+    }
+    m_pushProblems = problems;
+    if (!problems.isEmpty()) {
+        ShowMessageDialog(problems, QStringLiteral("vbYes"));
+        return false;
+    }
+
+    RecordListPtr candidates = CollectOpenTickedRows();
+    if (candidates->Count() == 0) {
+        ShowInformation(QStringLiteral("请勾选需要下推的数据！"));
+        return false;
+    }
+    ComponentState& state = State();
+    if (state.IsMergedView) {
+        state.IsPushing = true;
+        struct PushingOff {
+            ~PushingOff() { State().IsPushing = false; }
+        } off;
+        m_pushVct = MergePlanRows(BuildEntryData(candidates));
+    } else {
+        state.IsPushing = false;
+        m_pushVct = MergePlanRows(candidates);
+    }
+
+    const QString props = GetPropsString();
+    auto bills = CreateObject<Bills>(QString::fromLatin1(progid::Bills));
+    qint16 row = 1;
+    if (!bills->ShowPOHighPriceForm(props, m_pushVct, row)) {
+        if (row >= 1 && row <= grid.MaxRows())
+            grid.SetActiveCell(col::ItemNumber, row);
+        return false;
+    }
+    if (!m_pushVct)
+        return true;
+
+    ParsePropsString(props);
+    QString controlType, suppliers;
+    auto server = CreateObject<MrpDataServer>(QString::fromLatin1(progid::MrpDataServer));
+    if (server->CheckCreditDegrees(props, m_pushVct, controlType, suppliers))
+        return true;
+    const QString title = GetLangString(QStringLiteral("信息提示"));
+    if (controlType == u"2") {
+        return ui::MsgBox(GetLangString(QStringLiteral("以下供应商已超过信用额度，是否保存？")) + crlf +
+                              suppliers,
+                          ui::YesNo | ui::Information, title) == ui::Yes;
+    }
+    if (controlType == u"3") {
+        ui::MsgBox(GetLangString(QStringLiteral("以下供应商已超出信用额度，不允许保存!")) + crlf + suppliers,
+                   ui::OkOnly | ui::Information, title);
+        return false;
+    }
+    return true;
+}
+
+void clsPurchasePlan::ViewBillUp(qint32 direction) {
+    controls::SpreadGrid& grid = Grid();
+    qint32 interId = 0, entryId = 0;
+    for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
+        if (!Ticked(row))
+            continue;
+        interId = values::ToInt32(values::Val(grid.Text(col::InterID, row)));
+        entryId = values::ToInt32(values::Val(grid.Text(col::EntryID, row)));
+        break;
+    }
+    if (interId == 0 || entryId == 0) {
+        ui::MsgBox(GetLangString(QStringLiteral("请先选择需要")) +
+                       GetLangString(direction == 0 ? QStringLiteral("上查") : QStringLiteral("下查")) +
+                       GetLangString(QStringLiteral("的物料记录数据！")),
+                   ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
+        return;
+    }
+    try {
+        auto source = CreateObject<OldDataSrv>(QString::fromLatin1(progid::OldDataSrv));
+        source->ClassTypeID = -95;
+        auto lookup = CreateObject<BillLookUp>(QString::fromLatin1(progid::BillLookUp));
+        lookup->ClassTypeID = -95;
+        lookup->ClassEntryID = entryId;
+        lookup->dataSrv = source;
+        qint32 dir = direction;
+        lookup->ConnectView(dir, interId);
+    } catch (const std::exception& e) {
+        ui::MsgBox(GetLangString(QStringLiteral("数据操作错误:")) + QStringLiteral("\r\n") +
+                       DescribeException(e),
+                   ui::OkOnly, GetLangString(QStringLiteral("信息提示")));
+    }
 }
 
 } // namespace zpp

@@ -2,6 +2,7 @@
 
 #include "platform/records/KeyedRecord.h"
 
+#include <QDate>
 #include <QString>
 #include <functional>
 
@@ -36,6 +37,16 @@ public:
     // declined. Service errors propagate.
     bool DeletePurChasePlan();
 
+    // Turns the ticked rows into purchase orders: logs, checks the rows (CheckPushRows), sends
+    // the push list and shows the created orders. True when the push was sent; false when a
+    // check stopped it. Service errors propagate.
+    bool PushBill();
+    // Validates the ticked rows against the new-bill date, builds the push list, and lets the
+    // bills service warn about high prices and the planning service check credit lines.
+    bool CheckPushRows();
+    // Opens the linked-bill lookup for the first ticked row: 0 upstream, 1 downstream.
+    void ViewBillUp(qint32 direction);
+
     enum ResultKind { CloseResult = 1, UnCloseResult = 2, DeleteResult = 3 };
     // One line per result record that names a grid row, in a modal result list window.
     void ShowResultList(int kind, const RecordListPtr& results);
@@ -46,6 +57,10 @@ public:
     const QString& SaveError() const { return m_saveError; }
     const RecordListPtr& CloseVct() const { return m_closeVct; }
     const RecordListPtr& DeleteVct() const { return m_deleteVct; }
+    const RecordListPtr& PushVct() const { return m_pushVct; }
+    const QString& OrderIds() const { return m_orderIds; }
+    // The validation text of the last push check, empty when the rows passed.
+    const QString& PushProblems() const { return m_pushProblems; }
 
 private:
     void CloseOrUnClose(bool close);
@@ -53,6 +68,8 @@ private:
     // Fills the delete requests and returns the plan numbers for the confirmation.
     QString CollectTickedPlans();
     bool Ticked(int row) const;
+    static QDate NewBillDate();
+    RecordListPtr CollectOpenTickedRows();
     QString Cell(int col, int row) const;
     controls::SpreadGrid& Grid() const;
 
@@ -62,6 +79,9 @@ private:
     QString m_saveError;
     RecordListPtr m_closeVct;
     RecordListPtr m_deleteVct;
+    RecordListPtr m_pushVct;
+    QString m_orderIds;
+    QString m_pushProblems;
 };
 
 } // namespace zpp

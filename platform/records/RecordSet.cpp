@@ -2,6 +2,8 @@
 
 #include "Error.h"
 
+#include <algorithm>
+
 namespace zpp {
 
 void RecordSet::AddRow(QVector<QVariant> values) {
@@ -45,6 +47,25 @@ void RecordSet::SetFilter(const QString& filter) {
         if (!v.isNull() && v.toString() == wanted)
             m_visible.push_back(i);
     }
+}
+
+bool RecordSet::Find(const QString& criterion) {
+    const int eq = criterion.indexOf(u'=');
+    if (eq <= 0)
+        throw Error(QStringLiteral("无法识别的记录集查找条件：%1").arg(criterion));
+    const int col = FieldIndex(criterion.left(eq).trimmed());
+    QString wanted = criterion.mid(eq + 1).trimmed();
+    if (wanted.size() >= 2 && wanted.startsWith(u'\'') && wanted.endsWith(u'\''))
+        wanted = wanted.mid(1, wanted.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    for (int pos = std::max(m_pos, 0); pos < RecordCount(); ++pos) {
+        const QVariant& v = m_rows[m_visible[pos]][col];
+        if (!v.isNull() && v.toString() == wanted) {
+            m_pos = pos;
+            return true;
+        }
+    }
+    m_pos = RecordCount();
+    return false;
 }
 
 QVariant RecordSet::Value(const QString& field) const {

@@ -23,6 +23,10 @@ public:
     void SetFilter(const QString& filter);
     const QString& Filter() const { return m_filter; }
 
+    // Moves forward from the current row to the first row where "Field = value" holds (the
+    // value bare or in quotes, compared as text); without one the set ends up at end of file.
+    bool Find(const QString& criterion);
+
     int RecordCount() const { return static_cast<int>(m_visible.size()); }
     bool Eof() const { return m_pos >= RecordCount(); }
     bool Bof() const { return m_pos < 0 || RecordCount() == 0; }

@@ -88,8 +88,9 @@ TEST_P(AppTest, EveryServiceTheComponentCreatesIsRegistered) {
     for (const char* id : progid::CreatedByComponent) {
         const QString progId = QString::fromLatin1(id);
         EXPECT_TRUE(HostObjectFactory::Instance().IsRegistered(progId)) << id;
-        if (HostObjectFactory::Instance().IsRegistered(progId))
+        if (HostObjectFactory::Instance().IsRegistered(progId)) {
             EXPECT_NO_THROW(HostObjectFactory::Instance().Create(progId)) << id;
+        }
     }
 }
 

@@ -76,4 +76,18 @@ TEST(RecordSet, FilterByKeyWithQuotesAndNulls) {
         ++n;
     EXPECT_EQ(n, 3);
     EXPECT_THROW(rs.SetFilter("nonsense"), Error);
+
+    // Find searches forward from the current row, with the value bare or quoted.
+    RecordSet orders({"FInterID", "FBillNo"});
+    for (int id : {3, 12, 7})
+        orders.AddRow({id, QString("PO%1").arg(id)});
+    orders.MoveFirst();
+    EXPECT_TRUE(orders.Find("FInterID = 12"));
+    EXPECT_EQ(orders.Text("FBillNo"), "PO12");
+    EXPECT_FALSE(orders.Find("FInterID = 3")); // behind the current row
+    EXPECT_TRUE(orders.Eof());
+    orders.MoveFirst();
+    EXPECT_TRUE(orders.Find("FInterID='7'"));
+    EXPECT_EQ(orders.Text("FBillNo"), "PO7");
+    EXPECT_THROW(orders.Find("FNone = 1"), Error);
 }

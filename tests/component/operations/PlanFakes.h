@@ -24,6 +24,9 @@ struct PlanWorld {
     QVector<UpdateCall> Calls;
     // Runs inside each update call: may fail, fill Succeed, replace the list, give results.
     std::function<RecordListPtr(const QString& method, RecordListPtr& list)> OnUpdate;
+    // Answers PushBill: the list, user ID and date it was given; may fill the order IDs.
+    std::function<RecordListPtr(RecordListPtr& list, qint16 user, QString& orderIds, const QDate& date)>
+        OnPush;
 };
 PlanWorld& Plans();
 
@@ -54,8 +57,10 @@ public:
     RecordListPtr DeletePurChasePlan(const QString& p, RecordListPtr& l) override {
         return Run("DeletePurChasePlan", p, l);
     }
-    RecordListPtr PushBill(const QString&, RecordListPtr&, qint16, QString&, QDate&) override {
-        return nullptr;
+    RecordListPtr PushBill(const QString& p, RecordListPtr& l, qint16 user, QString& ids,
+                           QDate& date) override {
+        Plans().Calls.push_back({"PushBill", p, l});
+        return Plans().OnPush ? Plans().OnPush(l, user, ids, date) : nullptr;
     }
 
 private:

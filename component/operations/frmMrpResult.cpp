@@ -1,0 +1,163 @@
+#include "frmMrpResult.h"
+
+#include "component/host/Lang.h"
+#include "component/host/ProgIds.h"
+#include "component/host/Props.h"
+#include "component/host/contracts/Bills.h"
+#include "component/host/contracts/MrpDataServer.h"
+#include "platform/controls/LedgerGrid.h"
+#include "platform/records/Error.h"
+#include "platform/records/Values.h"
+#include "platform/ui/Prompt.h"
+
+#include <QAction>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace zpp {
+
+namespace {
+
+RecordPtr Column(int col, const QString& text, const QString& field, double width, bool hidden = false) {
+    RecordPtr c = KeyedRecord::Create();
+    c->Set(QStringLiteral("Col"), col);
+    c->Set(QStringLiteral("Text"), text);
+    c->Set(QStringLiteral("FieldName"), field);
+    c->Set(QStringLiteral("ColWidth"), width);
+    if (hidden)
+        c->Set(QStringLiteral("ColHidden"), true);
+    return c;
+}
+
+RecordPtr FieldVect(qint16 primary, const QString& column) {
+    RecordPtr r = KeyedRecord::Create();
+    r->Set(QStringLiteral("FISPrimary"), QVariant::fromValue(primary));
+    r->Set(QStringLiteral("FColName"), column);
+    return r;
+}
+
+} // namespace
+
+frmMrpResult::frmMrpResult(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmMrpResult"));
+    const QString title = GetLangString(QStringLiteral("下推生成的采购订单"));
+    setWindowTitle(title);
+    setAccessibleName(title);
+    setModal(true);
+    resize(640, 360);
+
+    barProc1 = new QToolBar(this);
+    barProc1->setObjectName(QStringLiteral("barProc1"));
+    barProc1->setAccessibleName(GetLangString(QStringLiteral("工具栏")));
+    barProc1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const struct {
+        const char* key;
+        const char* caption;
+        QStyle::StandardPixmap icon;
+    } tools[] = {{"Modify", "查看订单", QStyle::SP_FileDialogDetailedView},
+                 {"Exit", "退出", QStyle::SP_DialogCloseButton}};
+    for (const auto& tool : tools) {
+        const QString key = QString::fromLatin1(tool.key);
+        QAction* action = barProc1->addAction(style()->standardIcon(tool.icon),
+                                              GetLangString(QString::fromUtf8(tool.caption)));
+        action->setObjectName(key);
+        connect(action, &QAction::triggered, this, [this, key] { ToolClick(key); });
+    }
+
+    grdLedger = new controls::LedgerGrid(this);
+    grdLedger->setObjectName(QStringLiteral("grdLedger"));
+    grdLedger->setAccessibleName(title);
+    connect(grdLedger, &controls::LedgerGrid::RowActivated, this, [this](int row) {
+        if (row != 0)
+            ToolClick(QStringLiteral("Modify"));
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(barProc1);
+    layout->addWidget(grdLedger);
+}
+
+RecordListPtr frmMrpResult::ResultColumns() {
+    auto columns = RecordList::Create();
+    columns->Add(Column(1, GetLangString(QStringLiteral("供应商")), QStringLiteral("FSupplyName"), 0.45));
+    columns->Add(Column(2, GetLangString(QStringLiteral("单据编号")), QStringLiteral("FBillNO"), 0.3));
+    columns->Add(Column(3, GetLangString(QStringLiteral("日期")), QStringLiteral("FDate"), 0.2));
+    columns->Add(Column(4, QString(), QStringLiteral("FInterID"), 0, true));
+    return columns;
+}
+
+void frmMrpResult::Load() {
+    m_loaded = true;
+    grdLedger->Refresh(ResultColumns(), FieldDataVct);
+}
+
+void frmMrpResult::showEvent(QShowEvent* event) {
+    if (!m_loaded)
+        Load();
+    QDialog::showEvent(event);
+}
+
+void frmMrpResult::ToolClick(const QString& key) {
+    try {
+        if (key == u"Modify")
+            OpenSelectedOrder();
+        else if (key == u"Exit")
+            close();
+    } catch (const std::exception& e) {
+        ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
+                   GetLangString(QStringLiteral("信息提示")));
+    }
+}
+
+void frmMrpResult::OpenSelectedOrder() {
+    const qint32 id =
+        values::ToInt32(values::Val(grdLedger->Value(grdLedger->CurrentRow(), QStringLiteral("FInterID"))));
+    if (id <= 0)
+        return;
+    const QString props = GetPropsString();
+    ParsePropsString(props);
+    const qint32 userId = GetUserID();
+    QString userName = GetPropItem(QStringLiteral("UserName"));
+
+    auto server = CreateObject<MrpDataServer>(QString::fromLatin1(progid::MrpDataServer));
+    m_orders = server->getPOOrderBills(props);
+    if (!m_orders)
+        throw Error(QStringLiteral("没有取到采购订单"));
+    m_orders->Find(QStringLiteral("FInterID = ") + QString::number(id));
+
+    auto bill = CreateObject<Bills>(QString::fromLatin1(progid::Bills));
+    bill->ListRecordset = m_orders;
+    bill->NewBillTransType = 0;
+    bill->SystemName = QString();
+    auto fields = RecordList::Create();
+    fields->Add(FieldVect(1, QStringLiteral("FInterID")));
+    fields->Add(FieldVect(3, QStringLiteral("FTranType")));
+    fields->Add(FieldVect(5, QStringLiteral("FStatus")));
+    bill->ListRSFieldVect = fields;
+    bill->ShowForModeExt = 0;
+    bill->TheSaleMode = 0;
+    bill->CallerListID = 0;
+    bill->ShowMode = 1;
+    bill->SetOpt(userId, userName);
+    bill->Show(208, 1);
+    if (!bill->billValueChanged())
+        return;
+    const int row = grdLedger->CurrentRow();
+    RecordListPtr refreshed = server->RefreshPOOrderBill(props, OrderInterID);
+    if (refreshed) {
+        FieldDataVct = refreshed;
+        grdLedger->Refresh(ResultColumns(), FieldDataVct);
+        grdLedger->SetCurrentRow(row);
+    }
+}
+
+void ShowPushResult(const QString& orderIds, const RecordListPtr& orders) {
+    frmMrpResult window;
+    window.OrderInterID = orderIds;
+    window.FieldDataVct = orders;
+    window.Load();
+    ui::ExecModal(window);
+}
+
+} // namespace zpp

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/records/KeyedRecord.h"
+#include "platform/records/RecordSet.h"
+
+#include <QDialog>
+
+class QToolBar;
+
+namespace zpp {
+namespace controls {
+class LedgerGrid;
+}
+
+// The purchase orders a push created: supplier, bill number and date per order. "Modify",
+// a double click or Enter opens the selected order in the bill window; when the user changed
+// it there, the list is read again.
+class frmMrpResult : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmMrpResult(QWidget* parent = nullptr);
+
+    // Set before showing: the created orders' interior IDs as the push returned them, and
+    // their records (FSupplyName, FBillNO, FDate, FInterID).
+    QString OrderInterID;
+    RecordListPtr FieldDataVct;
+
+    // Lays out the columns and shows FieldDataVct; showing the window runs it.
+    void Load();
+    // Opens the order of the ledger's current row in the bill window.
+    void OpenSelectedOrder();
+    void ToolClick(const QString& key);
+
+    // The column descriptions shown.
+    static RecordListPtr ResultColumns();
+
+    controls::LedgerGrid* grdLedger;
+    QToolBar* barProc1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    RecordSetPtr m_orders; // the order list last fetched for the bill window
+    bool m_loaded = false;
+};
+
+// Shows the created orders modally.
+void ShowPushResult(const QString& orderIds, const RecordListPtr& orders);
+
+} // namespace zpp
