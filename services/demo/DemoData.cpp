@@ -1,6 +1,7 @@
 #include "DemoData.h"
 
 #include "platform/records/Values.h"
+#include "services/planupdate/BillNumbers.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -59,6 +60,8 @@ const SupplierDef kSuppliers[] = {
 // Suppliers the user "buyer" may not use.
 const int kBuyerRefused[] = {7, 12, 19};
 constexpr qint16 kBuyerId = 2;
+// Plans dated the day the store is made, with nothing ordered or closed.
+constexpr int kFreshPlans = 3;
 
 std::vector<Category> Categories() {
     return {
@@ -232,6 +235,13 @@ private:
         return Round(Uniform(500, 500000) / 100.0, item.QtyDecimals);
     }
 
+    // An entry's ordered quantity as the orders of its plan will carry it.
+    struct Ordered {
+        int Entry, Item, AuxProp, Unit, Supplier;
+        double Qty, Price, Discount, Tax;
+        QString FinishDate;
+    };
+
     void Plans() {
         const int daySpan = int(std::clamp<qlonglong>(m_entries / 40, 20, 3650));
         QSqlQuery plan = m_db.Prepare(QStringLiteral(
@@ -241,19 +251,29 @@ private:
             " ordered_qty, unordered_qty, push_qty, price, discount_rate, tax_rate, finish_date, start_date, "
             "memo,"
             " source_no, close_mark) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        const QString sources =
+            QStringLiteral("INSERT INTO plan_entry_sources (plan_id, entry_id, seq, source_type,"
+                           " source_no, source_date, qty) VALUES (?, ?, ?, ?, ?, ?, ?)");
+        QSqlQuery source = m_db.Prepare(sources);
+        // Both sources of an entry in one statement: a statement's own cost outweighs a row's.
+        QSqlQuery sourcePair = m_db.Prepare(sources + QStringLiteral(", (?, ?, ?, ?, ?, ?, ?)"));
         static const char* const memos[] = {"急件", "客户加急订单", "按图纸加工", "注意包装防潮", "分批到货"};
         const bool progress = m_entries >= 100000;
         qlonglong written = 0;
         int planId = 0, sourceNo = 0;
+        std::vector<Ordered> ordered;
         std::optional<Store::Transaction> tx;
         tx.emplace(m_db);
         while (written < m_entries) {
             ++planId;
             const int size = int(std::min<qlonglong>(m_entries - written, Uniform(20, 60)));
-            // The first two plans are today's, so the first filter proposal lists dozens of entries.
-            const int offset = planId <= 2 ? 0 : Uniform(-daySpan, 3);
+            // The first plans are today's and untouched, so the first filter proposal lists dozens of
+            // entries that can be pushed or deleted at once.
+            const bool fresh = planId <= kFreshPlans;
+            const int offset = fresh ? 0 : Uniform(-daySpan, 3);
             const QString date = Day(offset);
             m_db.Run(plan, {planId, QStringLiteral("CGJY%1").arg(planId, 6, 10, QChar(u'0')), date});
+            const QString mrpRun = QStringLiteral("MRP%1").arg(planId, 6, 10, QChar(u'0'));
 
             // A plan covers a few items from several source orders, so entries of one item,
             // property and supplier recur and a merge folds them.
@@ -263,6 +283,7 @@ private:
             const int aux = Uniform(1, int(std::size(kAuxProps)));
             const int firstSource = sourceNo + 1;
             sourceNo += Uniform(2, 6);
+            ordered.clear();
             for (int e = 1; e <= size; ++e) {
                 const ItemDef& item = m_items[picks[Uniform(0, int(picks.size()) - 1)]];
                 const int roll = Uniform(0, 99);
@@ -270,42 +291,105 @@ private:
                 const bool noSupplier = roll >= 96;
                 const int supplierId = item.Suppliers[rank];
                 const double qty = Quantity(item);
-                const int state = Uniform(0, 99);
-                double ordered = 0;
+                const int state = fresh ? 0 : Uniform(0, 99);
+                double orderedQty = 0;
                 QString close = QStringLiteral(""); // a null QString would bind as NULL
                 if (state >= 60 && state < 78)
-                    ordered = Round(qty * Uniform(2, 8) / 10.0, item.QtyDecimals);
+                    orderedQty = Round(qty * Uniform(2, 8) / 10.0, item.QtyDecimals);
                 else if (state >= 78 && state < 88) {
                     close = QStringLiteral("Y");
-                    ordered = Uniform(0, 1) ? qty : Round(qty / 2, item.QtyDecimals);
+                    orderedQty = Uniform(0, 1) ? qty : Round(qty / 2, item.QtyDecimals);
                 } else if (state >= 88 && state < 93)
-                    ordered = qty;
-                const double unordered = qty - ordered;
+                    orderedQty = qty;
+                // Only an order makes a quantity ordered, and an order needs a supplier.
+                if (noSupplier)
+                    orderedQty = 0;
+                const double unordered = qty - orderedQty;
                 const int start = offset + Uniform(0, 2);
                 const int lead = Uniform(3, 20);
-                m_db.Run(
-                    entry,
-                    {planId, e, date, item.Id,
-                     item.HasAuxProps ? QVariant(aux) : QVariant(QMetaType::fromType<int>()),
-                     noSupplier ? QVariant(QMetaType::fromType<int>()) : QVariant(supplierId), qty, ordered,
-                     unordered, close.isEmpty() ? unordered : 0.0, noSupplier ? 0.0 : ListPrice(item, rank),
-                     Uniform(0, 9) == 0 ? 5.0 : 0.0, noSupplier ? 0.0 : kSuppliers[supplierId - 1].TaxRate,
-                     Day(start + lead), Day(start),
-                     Uniform(0, 9) == 0 ? QString::fromUtf8(memos[Uniform(0, 4)]) : QStringLiteral(""),
-                     Uniform(0, 19) == 0
-                         ? QStringLiteral("")
-                         : QStringLiteral("XSDD%1").arg(Uniform(firstSource, sourceNo), 6, 10, QChar(u'0')),
-                     close});
+                const double price = noSupplier ? 0.0 : ListPrice(item, rank);
+                const double discount = Uniform(0, 9) == 0 ? 5.0 : 0.0;
+                const double tax = noSupplier ? 0.0 : kSuppliers[supplierId - 1].TaxRate;
+                const QString finish = Day(start + lead);
+                const QString salesOrder =
+                    Uniform(0, 19) == 0
+                        ? QStringLiteral("")
+                        : QStringLiteral("XSDD%1").arg(Uniform(firstSource, sourceNo), 6, 10, QChar(u'0'));
+                const QVariant auxProp =
+                    item.HasAuxProps ? QVariant(aux) : QVariant(QMetaType::fromType<int>());
+                m_db.Run(entry,
+                         {planId, e, date, item.Id, auxProp,
+                          noSupplier ? QVariant(QMetaType::fromType<int>()) : QVariant(supplierId), qty,
+                          orderedQty, unordered, close.isEmpty() ? unordered : 0.0, price, discount, tax,
+                          finish, Day(start),
+                          Uniform(0, 9) == 0 ? QString::fromUtf8(memos[Uniform(0, 4)]) : QStringLiteral(""),
+                          salesOrder, close});
+                // The MRP run that planned the entry, and the sales order that asked for it.
+                if (salesOrder.isEmpty())
+                    m_db.Run(source, {planId, e, 1, QStringLiteral("MRP"), mrpRun, date, qty});
+                else
+                    m_db.Run(sourcePair,
+                             {planId, e, 1, QStringLiteral("MRP"), mrpRun, date, qty, planId, e, 2,
+                              QStringLiteral("SO"), salesOrder, Day(offset - Uniform(3, 30)), qty});
+                if (orderedQty > 0)
+                    ordered.push_back({e, item.Id, item.HasAuxProps ? aux : 0, item.UnitId, supplierId,
+                                       orderedQty, price, discount, tax, finish});
                 ++written;
                 if (written % 10000 == 0) {
+                    Orders(planId, offset, ordered);
                     tx->Commit();
                     tx.emplace(m_db);
                 }
                 if (progress && written % 100000 == 0)
                     std::fprintf(stderr, "plan entries: %lld of %lld\n", written, m_entries);
             }
+            Orders(planId, offset, ordered);
         }
+        // Later pushes go on from the last demo order number.
+        m_db.Exec(QStringLiteral("INSERT INTO bill_counters (kind, last_no) VALUES (?, ?)"),
+                  {services::kPurchaseOrderCounter, m_lastOrderNo});
         tx->Commit();
+    }
+
+    // The orders behind a plan's ordered entries: one per supplier, dated a little after the plan,
+    // one line per entry. Orders of more than ten days ago are closed (delivered). The entries are
+    // taken from the list, so a plan cut by a commit is never ordered twice.
+    void Orders(int planId, int offset, std::vector<Ordered>& entries) {
+        if (entries.empty())
+            return;
+        if (!m_order.isValid()) {
+            // Demo history has no creator, so a user's first push is dated today, not after an old order.
+            m_order = m_db.Prepare(QStringLiteral(
+                "INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_at, closed)"
+                " VALUES (?, ?, ?, ?, ?) RETURNING id"));
+            m_line = m_db.Prepare(QStringLiteral(
+                "INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id, unit_id, qty, "
+                "price,"
+                " discount_rate, tax_rate, finish_date) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            m_lineSource = m_db.Prepare(QStringLiteral(
+                "INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
+                " VALUES (?, ?, ?, ?, ?)"));
+        }
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Ordered& a, const Ordered& b) { return a.Supplier < b.Supplier; });
+        const int orderDay = std::min(offset + Uniform(0, 2), 0);
+        const QString billDate = Day(orderDay);
+        for (size_t i = 0; i < entries.size();) {
+            const int supplier = entries[i].Supplier;
+            m_db.Run(m_order, {services::PurchaseOrderBillNo(++m_lastOrderNo), billDate, supplier,
+                               QString(billDate + QStringLiteral("T09:00:00")), orderDay < -10 ? 1 : 0});
+            m_order.next();
+            const qlonglong orderId = m_order.value(0).toLongLong();
+            m_order.finish();
+            for (int lineNo = 1; i < entries.size() && entries[i].Supplier == supplier; ++i, ++lineNo) {
+                const Ordered& o = entries[i];
+                m_db.Run(m_line, {orderId, lineNo, o.Item,
+                                  o.AuxProp ? QVariant(o.AuxProp) : QVariant(QMetaType::fromType<int>()),
+                                  o.Unit, o.Qty, o.Price, o.Discount, o.Tax, o.FinishDate});
+                m_db.Run(m_lineSource, {orderId, lineNo, planId, o.Entry, o.Qty});
+            }
+        }
+        entries.clear();
     }
 
     const Store& m_db;
@@ -313,6 +397,8 @@ private:
     QDate m_today;
     std::mt19937 m_rng{20240601};
     std::vector<ItemDef> m_items;
+    QSqlQuery m_order, m_line, m_lineSource;
+    qlonglong m_lastOrderNo = 0;
 };
 
 } // namespace

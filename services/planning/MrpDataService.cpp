@@ -1,13 +1,17 @@
 #include "MrpDataService.h"
 
+#include "component/host/Lang.h"
 #include "platform/records/Values.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <cmath>
 
 namespace zpp::services {
 
 namespace {
-[[noreturn]] void NotYetAvailable(const char* operation) {
-    throw Error(QStringLiteral("服务操作 %1 暂未提供").arg(QString::fromLatin1(operation)));
-}
+// The transaction type under which the bill window opens purchase orders.
+constexpr int kPurchaseOrderTranType = 71;
 } // namespace
 
 QString MrpDataService::GetSysInfo(const QString&, const QString& section, const QString& key) {
@@ -32,16 +36,103 @@ bool MrpDataService::IsSupplierright(const QString&, QString& supplierCode, cons
     return mayUse.isValid() && mayUse.toInt() == 1;
 }
 
-bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr&, QString&, QString&) {
-    NotYetAvailable("CheckCreditDegrees");
+bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList, QString& controlType,
+                                        QString& suppliers) {
+    if (!pushList)
+        return true;
+    // What this push adds per supplier, in the order the suppliers first appear.
+    QVector<qint32> order;
+    QHash<qint32, double> pushed;
+    for (const RecordPtr& r : *pushList) {
+        if (!r)
+            continue;
+        const qint32 supplier = values::ToInt32(values::Val(r->Get(QStringLiteral("FSupplyID"), 0)));
+        if (supplier <= 0)
+            continue;
+        if (!pushed.contains(supplier))
+            order << supplier;
+        pushed[supplier] += values::Val(r->Get(QStringLiteral("FPushQty"), 0)) *
+                            values::Val(r->Get(QStringLiteral("FPrice"), 0));
+    }
+    const store::Store& db = *m_session->Db;
+    QSqlQuery line = db.Prepare(QStringLiteral("SELECT code, name, credit_line, credit_control FROM suppliers"
+                                               " WHERE id = ? AND credit_line IS NOT NULL"
+                                               " AND credit_control IN ('2', '3')"));
+    QSqlQuery open =
+        db.Prepare(QStringLiteral("SELECT COALESCE(SUM(l.qty * l.price), 0) FROM purchase_orders o"
+                                  " JOIN purchase_order_lines l ON l.order_id = o.id"
+                                  " WHERE o.supplier_id = ? AND o.closed = 0"));
+    QString strictest;
+    QStringList over;
+    for (qint32 supplier : order) {
+        db.Run(line, {supplier});
+        if (!line.next())
+            continue;
+        const QString code = line.value(0).toString(), name = line.value(1).toString();
+        const double creditLine = line.value(2).toDouble();
+        const QString control = line.value(3).toString();
+        line.finish();
+        db.Run(open, {supplier});
+        open.next();
+        const double amount = open.value(0).toDouble() + pushed.value(supplier);
+        open.finish();
+        // Cents decide, so an amount that only exceeds the line by rounding noise passes.
+        if (std::round(amount * 100) <= std::round(creditLine * 100))
+            continue;
+        over << GetLangString(QStringLiteral("供应商 %1 %2：信用额度 %3，未结金额 %4"))
+                    .arg(code, name, QString::number(creditLine, 'f', 2), QString::number(amount, 'f', 2));
+        if (control > strictest)
+            strictest = control;
+    }
+    if (over.isEmpty())
+        return true;
+    controlType = strictest;
+    suppliers = over.join(QStringLiteral("\r\n"));
+    return false;
 }
 
 RecordSetPtr MrpDataService::getPOOrderBills(const QString&) {
-    NotYetAvailable("getPOOrderBills");
+    auto orders = std::make_shared<RecordSet>(
+        QStringList{QStringLiteral("FInterID"), QStringLiteral("FBillNo"), QStringLiteral("FDate"),
+                    QStringLiteral("FSupplyID"), QStringLiteral("FSupplyName"), QStringLiteral("FTranType"),
+                    QStringLiteral("FStatus")});
+    QSqlQuery q = m_session->Db->Exec(QStringLiteral(
+        "SELECT o.id, o.bill_no, o.bill_date, o.supplier_id, s.name, o.closed FROM purchase_orders o"
+        " JOIN suppliers s ON s.id = o.supplier_id ORDER BY o.id"));
+    while (q.next())
+        orders->AddRow({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                        q.value(3).toInt(), q.value(4).toString(), kPurchaseOrderTranType,
+                        q.value(5).toInt()});
+    return orders;
 }
 
-RecordListPtr MrpDataService::RefreshPOOrderBill(const QString&, QString&) {
-    NotYetAvailable("RefreshPOOrderBill");
+RecordListPtr MrpDataService::RefreshPOOrderBill(const QString&, QString& orderIds) {
+    QVector<qint64> ids;
+    for (const QString& part : orderIds.split(u',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qint64 id = part.trimmed().toLongLong(&ok);
+        if (!ok || id <= 0)
+            throw Error(GetLangString(QStringLiteral("采购订单内码列表“%1”无效：%2"))
+                            .arg(orderIds.left(80), part.trimmed().left(40)));
+        ids << id;
+    }
+    auto created = RecordList::Create();
+    QSqlQuery q =
+        m_session->Db->Prepare(QStringLiteral("SELECT s.name, o.bill_no, o.bill_date FROM purchase_orders o"
+                                              " JOIN suppliers s ON s.id = o.supplier_id WHERE o.id = ?"));
+    for (qint64 id : ids) {
+        m_session->Db->Run(q, {id});
+        if (q.next()) {
+            auto r = KeyedRecord::Create();
+            r->Set(QStringLiteral("FSupplyName"), q.value(0).toString());
+            r->Set(QStringLiteral("FBillNO"), q.value(1).toString());
+            r->Set(QStringLiteral("FDate"), q.value(2).toString());
+            r->Set(QStringLiteral("FInterID"), id);
+            created->Add(std::move(r));
+        }
+        q.finish();
+    }
+    return created;
 }
 
 QDate MrpDataService::GetNewBillDate(bool& today) {

@@ -16,10 +16,17 @@ public:
     // A user may use every known supplier unless a supplier right says otherwise; an empty user ID
     // means the log-in user. An unknown supplier code is not usable.
     bool IsSupplierright(const QString& props, QString& supplierCode, const QString& userId) override;
-    // Orders and credit checks come with the push; until then these fail with a clear message.
+    // Each supplier of the push with a credit line under control ("2" warn, "3" forbid): its open
+    // orders (line quantity times price) plus this push (FPushQty times FPrice) against the line.
+    // False when one is over: the strictest control of those over, and one line per supplier
+    // over ("供应商 code name：信用额度 x，未结金额 y", joined by CR LF). True leaves both untouched.
     bool CheckCreditDegrees(const QString& props, RecordListPtr& pushList, QString& controlType,
                             QString& suppliers) override;
+    // Every purchase order by ID: FInterID, FBillNo, FDate, FSupplyID, FSupplyName, FTranType (71),
+    // FStatus (0 open, 1 closed).
     RecordSetPtr getPOOrderBills(const QString& props) override;
+    // The created-order records (FSupplyName, FBillNO, FDate, FInterID) of the comma-separated
+    // order IDs, in that order; unknown IDs are left out, a list that is not IDs fails.
     RecordListPtr RefreshPOOrderBill(const QString& props, QString& orderIds) override;
     // True: today. False: the bill date of the newest purchase order the log-in user created,
     // so that a user entering bills of an earlier day keeps that day; today when there is none.

@@ -1,6 +1,6 @@
 #include "PurchasePlanUpdateService.h"
 
-#include "component/host/Lang.h"
+#include "EntryValues.h"
 #include "component/host/PlanFields.h"
 #include "platform/records/Values.h"
 
@@ -15,6 +15,8 @@ namespace zpp::services {
 
 namespace {
 
+using namespace entryvalues;
+
 const QString kInterID = QStringLiteral("FInterID");
 const QString kEntryID = QStringLiteral("FEntryID");
 const QString kBillNo = QStringLiteral("FBillNo");
@@ -23,46 +25,6 @@ const QString kSupplyNumber = QStringLiteral("FSupplyNumber");
 const QString kRow = QStringLiteral("Row");
 const QString kSucceed = QStringLiteral("Succeed");
 const QString kError = QStringLiteral("Error");
-
-// Texts pass through the catalogue as templates, so their arguments need no entries of their own.
-QString Tr(const char* text) {
-    return GetLangString(QString::fromUtf8(text));
-}
-
-// A number where the grid shows one. Blank is 0, as the grid reads it; other text must be a
-// number as a whole, because Val alone would store 12 for "12abc".
-std::optional<double> Number(const QVariant& value) {
-    if (value.isValid() && value.typeId() != QMetaType::QString && value.typeId() != QMetaType::QByteArray) {
-        bool ok = false;
-        const double v = value.toDouble(&ok);
-        return ok && std::isfinite(v) ? std::optional(v) : std::nullopt;
-    }
-    const QString text = value.toString().trimmed();
-    if (text.isEmpty())
-        return 0.0;
-    // Val gives 0 for a number too large for a double; that must not be stored as 0.
-    if (!values::IsNumber(text) || !std::isfinite(text.toDouble()))
-        return std::nullopt;
-    return values::Val(text);
-}
-
-// A whole number (blank is 0); nothing for text, fractions and numbers beyond 32 bits.
-std::optional<qint32> WholeNumber(const QVariant& value) {
-    const auto n = Number(value);
-    if (!n || *n != std::floor(*n) || std::abs(*n) > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return values::ToInt32(*n);
-}
-
-// An interior ID or entry number: a whole number above 0.
-std::optional<qint32> Id(const QVariant& value) {
-    const auto n = WholeNumber(value);
-    return n && *n > 0 ? n : std::nullopt;
-}
-
-QString Shown(const QVariant& value) {
-    return value.toString().left(40);
-}
 
 // A 16-bit integer, as the request records carry it: QVariant(qint16) would hold an int.
 QVariant Succeed(const QString& error) {
@@ -458,10 +420,6 @@ RecordListPtr PurchasePlanUpdateService::DeletePurChasePlan(const QString&, Reco
         results->Add(Result(request->Get(kRow, QVariant()), error));
     }
     return results;
-}
-
-RecordListPtr PurchasePlanUpdateService::PushBill(const QString&, RecordListPtr&, qint16, QString&, QDate&) {
-    throw Error(Tr("下推采购订单功能尚未开放"));
 }
 
 } // namespace zpp::services

@@ -3,6 +3,8 @@
 #include "component/host/contracts/PurchasePlanUpdate.h"
 #include "services/store/Session.h"
 
+#include <functional>
+
 namespace zpp::services {
 
 // The close mark of a closed entry. An open entry has a blank mark: that is what GetRptData
@@ -27,14 +29,22 @@ public:
     // an entry already ordered, or linked to an order line, stays and fails with the entries that
     // hold it. "Succeed" is set in each request record as well as in the result.
     RecordListPtr DeletePurChasePlan(const QString& props, RecordListPtr& requests) override;
-    // Not available yet: fails with an Error saying so.
+    // Turns the push lines into purchase orders, one per supplier and one line per push record,
+    // in one transaction: every plan entry behind the list is locked and read again, and the whole
+    // push is refused with an Error naming plan number and entry when one is gone, closed, without
+    // or with another supplier, or has less left to order than is pushed from it. The entries'
+    // ordered quantities rise by what the lines took from them. Null for an empty list.
     RecordListPtr PushBill(const QString& props, RecordListPtr& pushList, qint16 userId, QString& orderIds,
                            QDate& newBillDate) override;
+
+    // Called before every statement a push runs, so a test can break a push at any step.
+    void SetPushStatementHook(std::function<void()> hook) { m_pushHook = std::move(hook); }
 
 private:
     RecordListPtr SetCloseMark(const RecordListPtr& requests, bool close);
 
     store::SessionPtr m_session;
+    std::function<void()> m_pushHook;
 };
 
 } // namespace zpp::services

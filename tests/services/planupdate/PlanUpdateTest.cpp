@@ -191,11 +191,6 @@ TEST_P(PlanUpdateTest, CloseAndUnCloseReportEachRequest) {
     EXPECT_EQ(Outcomes(service.UnClosePurchasePlan({}, reopen)),
               QStringList({"7:1:", "8:0:该分录未关闭", "9:1:"}));
     EXPECT_EQ(Rows(*db, marks), ",,,,Y,Y");
-
-    RecordListPtr push = RecordList::Create();
-    QString ids;
-    QDate date;
-    EXPECT_THROW(service.PushBill({}, push, 1, ids, date), Error);
 }
 
 TEST_P(PlanUpdateTest, DeleteRemovesPlansWithoutOrdersAndReportsTheOthers) {

@@ -1,0 +1,415 @@
+#include "services/demo/DemoData.h"
+#include "services/planning/MrpDataService.h"
+#include "services/planning/PlanFixture.h"
+#include "services/planupdate/PurchasePlanUpdateService.h"
+
+#include <QSqlRecord>
+#include <atomic>
+#include <random>
+#include <thread>
+
+using namespace zpp;
+using namespace zpp::test;
+
+using PushTest = PlanStoreTest;
+
+namespace {
+
+struct Member {
+    int Plan, Entry;
+    QString Qty;
+};
+
+// A push record as the component's merge builds it: grid texts, and the member entries when
+// the record folds more than one.
+RecordPtr PushLine(const QString& supplier, std::initializer_list<Member> members,
+                   const QString& price = "12.5", const QString& finishDate = "2024-06-01") {
+    auto r = KeyedRecord::Create();
+    const Member& first = *members.begin();
+    double sum = 0;
+    for (const Member& m : members)
+        sum += m.Qty.toDouble();
+    for (auto [key, value] : std::initializer_list<std::pair<const char*, QString>>{
+             {"FInterID", QString::number(first.Plan)},
+             {"FEntryID", QString::number(first.Entry)},
+             {"FSupplyID", supplier},
+             {"FPushQty", members.size() > 1 ? QString::number(sum) : first.Qty},
+             {"FPrice", price},
+             {"FDiscountRate", "0"},
+             {"FTaxRate", "13"},
+             {"FFinishDate", finishDate},
+             {"FMemo", "it's urgent"},
+             {"FBillNo", ""},
+             {"FIsMerge", members.size() > 1 ? "1" : "0"}})
+        r->Set(QString::fromLatin1(key), value);
+    if (members.size() > 1) {
+        auto list = RecordList::Create();
+        for (const Member& m : members) {
+            auto e = KeyedRecord::Create();
+            e->Set("FInterID", QString::number(m.Plan));
+            e->Set("FEntryID", QString::number(m.Entry));
+            e->Set("FPushQty", m.Qty);
+            e->Set("FSotr", m.Plan * 1000.0 + m.Entry);
+            list->Add(e);
+        }
+        r->SetObject("EntryDataVct", list);
+    }
+    return r;
+}
+
+RecordListPtr PushList(std::initializer_list<RecordPtr> lines) {
+    auto list = RecordList::Create();
+    for (const RecordPtr& r : lines)
+        list->Add(r);
+    return list;
+}
+
+QString Rows(const store::Store& db, const QString& sql) {
+    QSqlQuery q = db.Exec(sql);
+    QStringList rows;
+    while (q.next()) {
+        QStringList cells;
+        for (int i = 0; i < q.record().count(); ++i)
+            cells << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
+        rows << cells.join(u'|');
+    }
+    return rows.join(u',');
+}
+
+// Everything a push may write, orders by number: a PostgreSQL sequence does not roll back.
+QString Snapshot(const store::Store& db) {
+    return Rows(db, "SELECT * FROM plan_entries ORDER BY plan_id, entry_id") + "#" +
+           Rows(db,
+                "SELECT bill_no, bill_date, supplier_id, created_by FROM purchase_orders ORDER BY bill_no") +
+           "#" +
+           Rows(db,
+                "SELECT o.bill_no, l.line_no, l.item_id, l.qty, l.price, l.memo FROM purchase_order_lines l"
+                " JOIN purchase_orders o ON o.id = l.order_id ORDER BY o.bill_no, l.line_no") +
+           "#" +
+           Rows(db,
+                "SELECT o.bill_no, s.line_no, s.plan_id, s.entry_id, s.qty FROM purchase_order_line_sources s"
+                " JOIN purchase_orders o ON o.id = s.order_id ORDER BY o.bill_no, s.line_no, s.plan_id,"
+                " s.entry_id") +
+           "#" + Rows(db, "SELECT * FROM bill_counters");
+}
+
+struct Outcome {
+    RecordListPtr Created;
+    QString OrderIds, Error;
+};
+
+Outcome Push(services::PurchasePlanUpdateService& service, RecordListPtr list, qint16 user = 1,
+             QDate date = QDate(2024, 5, 20)) {
+    Outcome o;
+    try {
+        o.Created = service.PushBill({}, list, user, o.OrderIds, date);
+    } catch (const Error& e) {
+        o.Error = e.Description();
+    }
+    return o;
+}
+
+QStringList Created(const RecordListPtr& list) {
+    QStringList out;
+    if (list)
+        for (const RecordPtr& r : *list)
+            out << QStringList{r->Text("FSupplyName"), r->Text("FBillNO"), r->Text("FDate"),
+                               r->Text("FInterID")}
+                       .join(u'|');
+    return out;
+}
+
+// Per entry: ordered quantity and the sum of its line sources, where they differ or exceed qty.
+QString BrokenEntries(const store::Store& db) {
+    return Rows(db, "SELECT e.plan_id, e.entry_id, e.qty, e.ordered_qty, COALESCE(s.total, 0)"
+                    " FROM plan_entries e LEFT JOIN (SELECT plan_id, entry_id, SUM(qty) AS total"
+                    " FROM purchase_order_line_sources GROUP BY plan_id, entry_id) s"
+                    " ON s.plan_id = e.plan_id AND s.entry_id = e.entry_id"
+                    " WHERE e.ordered_qty > e.qty OR ABS(e.ordered_qty - COALESCE(s.total, 0)) > 1e-6"
+                    " OR e.unordered_qty <> e.qty - e.ordered_qty");
+}
+
+// The orders behind what the seeded plans have ordered already (10_2: 20, 11_2: 5), delivered.
+void SeedOrderHistory(const store::Store& db) {
+    db.Exec("INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_at, closed) VALUES"
+            " ('OLD1', '2024-05-02', 2, 'x', 1), ('OLD2', '2024-05-03', 1, 'x', 1)");
+    for (auto [bill, plan, entry, item, qty] :
+         {std::tuple{"OLD1", 10, 2, 3, 20}, std::tuple{"OLD2", 11, 2, 2, 5}}) {
+        const QVariant order = db.Scalar("SELECT id FROM purchase_orders WHERE bill_no = ?", {QString(bill)});
+        db.Exec("INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty) VALUES (?, 1, "
+                "?, 1, ?)",
+                {order, item, qty});
+        db.Exec("INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
+                " VALUES (?, 1, ?, ?, ?)",
+                {order, plan, entry, qty});
+    }
+}
+
+} // namespace
+
+TEST_P(PushTest, PushCreatesOrdersPerSupplierWhoseLinesAndSourcesAddUp) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    SeedOrderHistory(*db);
+    services::PurchasePlanUpdateService service(admin);
+
+    RecordListPtr nothing = RecordList::Create();
+    QString ids = "untouched";
+    QDate date(2024, 5, 20);
+    EXPECT_EQ(service.PushBill({}, nothing, 1, ids, date), nullptr);
+    EXPECT_EQ(ids, "untouched");
+
+    // 10_1 and 11_1 fold into one line of supplier 1; 100.254 is all of 10_1 at its 2 decimals.
+    RecordListPtr list = PushList(
+        {PushLine("1", {{10, 1, "100.254"}, {11, 1, "4"}}), PushLine("2", {{10, 2, "30"}}, "0.5", "")});
+    const Outcome o = Push(service, list);
+    ASSERT_EQ(o.Error, "");
+    const QString first =
+        db->Scalar("SELECT id FROM purchase_orders WHERE bill_no = 'POORD000001'").toString();
+    const QString second =
+        db->Scalar("SELECT id FROM purchase_orders WHERE bill_no = 'POORD000002'").toString();
+    EXPECT_EQ(Created(o.Created), QStringList({"上海宏达五金有限公司|POORD000001|2024-05-20|" + first,
+                                               "苏州恒信电子科技有限公司|POORD000002|2024-05-20|" + second}));
+    EXPECT_EQ(o.OrderIds, first + "," + second);
+    EXPECT_EQ(Rows(*db, "SELECT bill_no, bill_date, supplier_id, created_by, closed FROM purchase_orders"
+                        " WHERE bill_no LIKE 'POORD%' ORDER BY id"),
+              "POORD000001|2024-05-20|1|1|0,POORD000002|2024-05-20|2|1|0");
+    EXPECT_EQ(
+        Rows(*db, "SELECT line_no, item_id, aux_prop_id, unit_id, qty, price, tax_rate, finish_date, memo"
+                  " FROM purchase_order_lines WHERE order_id IN (" +
+                      o.OrderIds + ") ORDER BY order_id, line_no"),
+        "1|1|NULL|2|104.25|12.5|13|2024-06-01|it's urgent,1|3|1|1|30|0.5|13|NULL|it's urgent");
+    EXPECT_EQ(Rows(*db, "SELECT line_no, plan_id, entry_id, qty FROM purchase_order_line_sources"
+                        " WHERE order_id IN (" +
+                            o.OrderIds + ") ORDER BY order_id, plan_id, entry_id"),
+              "1|10|1|100.25,1|11|1|4,1|10|2|30");
+    EXPECT_EQ(
+        Rows(*db,
+             "SELECT plan_id, entry_id, ordered_qty, unordered_qty, push_qty, row_version"
+             " FROM plan_entries WHERE plan_id IN (10, 11) AND close_mark = '' ORDER BY plan_id, entry_id"),
+        "10|1|100.25|0|0|2,10|2|50|0|0|2,11|1|4|6|6|2");
+    EXPECT_EQ(Rows(*db, "SELECT last_no FROM bill_counters WHERE kind = 'POOrder'"), "2");
+    EXPECT_EQ(BrokenEntries(*db), "");
+
+    // The read side sees the same orders; the bill window finds one by "FInterID = id".
+    services::MrpDataService mrp(admin);
+    QString both = o.OrderIds + ",99";
+    EXPECT_EQ(Created(mrp.RefreshPOOrderBill({}, both)), Created(o.Created));
+    RecordSetPtr orders = mrp.getPOOrderBills({});
+    ASSERT_EQ(orders->RecordCount(), 4);
+    EXPECT_EQ(orders->Text("FBillNo") + orders->Text("FStatus"), "OLD11");
+    ASSERT_TRUE(orders->Find("FInterID = " + second));
+    EXPECT_EQ(QStringList({orders->Text("FBillNo"), orders->Text("FDate"), orders->Text("FSupplyID"),
+                           orders->Text("FSupplyName"), orders->Text("FTranType"), orders->Text("FStatus")}),
+              QStringList({"POORD000002", "2024-05-20", "2", "苏州恒信电子科技有限公司", "71", "0"}));
+    QString bad = first + ",x";
+    EXPECT_THROW(mrp.RefreshPOOrderBill({}, bad), Error);
+
+    // The same list again: 10_1 has nothing left, so nothing more is ordered.
+    const QString before = Snapshot(*db);
+    EXPECT_EQ(Push(service, list).Error,
+              "采购建议号[CGJY000010]分录号 1：下推数量 100.25 超过未下达采购订单数量 0.00，"
+              "可能已被其他用户下推，请刷新后重新下推");
+    EXPECT_EQ(Snapshot(*db), before);
+    // What is left of 11_1 goes on the next number.
+    EXPECT_EQ(
+        Created(Push(service, PushList({PushLine("1", {{11, 1, "6"}})})).Created).value(0).section('|', 1, 1),
+        "POORD000003");
+    EXPECT_EQ(BrokenEntries(*db), "");
+}
+
+TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    db->Exec("INSERT INTO user_supplier_rights (user_id, supplier_code, may_use) VALUES (2, '01.0''2', 0)");
+    db->Exec(
+        "UPDATE plan_entries SET close_mark = '' WHERE plan_id = 10 AND entry_id = 3"); // open, no supplier
+    services::PurchasePlanUpdateService service(buyer);
+    const QString before = Snapshot(*db);
+    const QString e101 = "采购建议号[CGJY000010]分录号 1：";
+    const struct {
+        RecordPtr Line;
+        QString Error;
+    } cases[] = {
+        {PushLine("1", {{10, 9, "1"}}), "采购建议号[CGJY000010]分录号 9：该分录已不存在，可能已被删除"},
+        {PushLine("1", {{11, 2, "1"}}), "采购建议号[CGJY000011]分录号 2：该分录已关闭，不能下推"},
+        {PushLine("1", {{10, 3, "1"}}), "采购建议号[CGJY000010]分录号 3：该分录没有供应商，不能下推"},
+        {PushLine("", {{10, 1, "1"}}), e101 + "该分录没有供应商，不能下推"},
+        {PushLine("2", {{10, 1, "1"}}), e101 + "该分录的供应商已被其他用户修改，请刷新后重新下推"},
+        {PushLine("1", {{10, 1, "100.26"}}),
+         e101 + "下推数量 100.26 超过未下达采购订单数量 100.25，可能已被其他用户下推，请刷新后重新下推"},
+        {PushLine("1", {{10, 1, "0"}}), e101 + "下推数量必须大于 0：0"},
+        {PushLine("1", {{10, 1, "-2"}, {11, 1, "3"}}), e101 + "下推数量必须大于 0：-2"},
+        {PushLine("1", {{10, 1, "1x"}}), e101 + "下推数量“1x”不是数字"},
+        {PushLine("1", {{10, 1, "1"}}, "-1"), e101 + "含税单价不能为负数：-1"},
+        {PushLine("1", {{10, 1, "1"}}, "1", "2024-02-30"), e101 + "建议交货日期“2024-02-30”不是有效的日期"},
+        {PushLine("1", {{10, 1, "1"}, {12, 1, "1"}}),
+         "采购建议号[CGJY000009]分录号 1：该分录的供应商已被其他用户修改，请刷新后重新下推"},
+        {PushLine("2", {{10, 2, "1"}}), "采购建议号[CGJY000010]分录号 2：没有使用供应商“01.0'2”的权限"},
+    };
+    for (const auto& c : cases) {
+        // A good line first: it must not be ordered either.
+        EXPECT_EQ(Push(service, PushList({PushLine("1", {{11, 1, "1"}}), c.Line}), 2).Error, c.Error);
+        EXPECT_EQ(Snapshot(*db), before) << c.Error.toStdString();
+    }
+}
+
+// A push broken before any one of its statements leaves the store as it was, counter included.
+TEST_P(PushTest, PushBrokenAtAnyStatementLeavesTheStoreAsItWas) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    auto list = [] {
+        return PushList({PushLine("1", {{10, 1, "3"}, {11, 1, "4"}}), PushLine("2", {{10, 2, "5"}}),
+                         PushLine("2", {{12, 1, "6"}})});
+    };
+    int statements = 0;
+    const QString before = Snapshot(*db);
+    {
+        services::PurchasePlanUpdateService counting(admin);
+        counting.SetPushStatementHook([&] { ++statements; });
+        ASSERT_EQ(Push(counting, list()).Error, "");
+    }
+    const QString after = Snapshot(*db);
+    ASSERT_GT(statements, 10);
+    // A second store seeded alike is broken at each statement in turn.
+    db = store::Store::Open(NewStoreLocation(GetParam()));
+    admin = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+    SeedPlans(*db);
+    ASSERT_EQ(Snapshot(*db), before);
+    for (int n = 1; n <= statements; ++n) {
+        services::PurchasePlanUpdateService breaking(admin);
+        int seen = 0;
+        breaking.SetPushStatementHook([&] {
+            if (++seen == n)
+                throw Error(QString("broken before statement %1").arg(n));
+        });
+        EXPECT_EQ(Push(breaking, list()).Error, QString("broken before statement %1").arg(n));
+        ASSERT_EQ(Snapshot(*db), before) << "statement " << n;
+    }
+    services::PurchasePlanUpdateService whole(admin);
+    EXPECT_EQ(Push(whole, list()).Error, "");
+    // The same numbers and lines: no broken push left a trace such as a used bill number.
+    EXPECT_EQ(Snapshot(*db), after);
+}
+
+// Pushes of overlapping entries on several connections at once: none orders more than an entry
+// holds, no bill number repeats, every refusal says why, and the sources add up.
+TEST_P(PushTest, RacingPushesNeverOrderTooMuch) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    SeedOrderHistory(*db);
+    AddPlan(*db, 30, "CGJY000030", "2024-05-10");
+    for (int e = 1; e <= 6; ++e)
+        AddEntry(*db, 30, e, "2024-05-10", 1, 1, 100);
+    constexpr int kThreads = 4, kRounds = 20;
+    std::atomic<int> ready = 0, pushed = 0, ordered = 0;
+    QStringList refusals[kThreads], failures[kThreads];
+    auto run = [&](int who) {
+        try {
+            auto session =
+                std::make_shared<store::Session>(store::LogIn(store::Store::Open(db->Location()), "admin"));
+            services::PurchasePlanUpdateService service(session);
+            std::mt19937 rng(who);
+            ++ready;
+            while (ready < kThreads)
+                std::this_thread::yield();
+            for (int round = 0; round < kRounds; ++round) {
+                const int a = 1 + rng() % 6, b = 1 + (a + rng() % 5) % 6;
+                const int qa = 5 + rng() % 20, qb = 5 + rng() % 20;
+                // Entries in either order, folded or on lines of their own.
+                RecordListPtr list = rng() % 2 ? PushList({PushLine("1", {{30, a, QString::number(qa)},
+                                                                          {30, b, QString::number(qb)}})})
+                                               : PushList({PushLine("1", {{30, b, QString::number(qb)}}),
+                                                           PushLine("1", {{30, a, QString::number(qa)}})});
+                const Outcome o = Push(service, list);
+                if (o.Error.isEmpty()) {
+                    ++pushed;
+                    ordered += qa + qb;
+                } else if (o.Error.startsWith("采购建议号[CGJY000030]分录号 ") &&
+                           o.Error.contains("超过未下达")) {
+                    refusals[who] << o.Error;
+                } else {
+                    failures[who] << o.Error;
+                }
+            }
+        } catch (const std::exception& e) {
+            failures[who] << QString::fromUtf8(e.what());
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back(run, i);
+    for (auto& t : threads)
+        t.join();
+    for (int i = 0; i < kThreads; ++i)
+        EXPECT_EQ(failures[i].join("\n"), "") << "thread " << i;
+    int refused = 0;
+    for (const auto& r : refusals)
+        refused += r.size();
+    EXPECT_EQ(pushed + refused, kThreads * kRounds);
+    EXPECT_GT(pushed, 0);
+    EXPECT_GT(refused, 0); // 600 to order against about 2,400 asked
+    EXPECT_EQ(BrokenEntries(*db), "");
+    EXPECT_DOUBLE_EQ(db->Scalar("SELECT SUM(ordered_qty) FROM plan_entries WHERE plan_id = 30").toDouble(),
+                     double(ordered.load()));
+    EXPECT_EQ(
+        db->Scalar("SELECT COUNT(DISTINCT bill_no) FROM purchase_orders WHERE bill_no LIKE 'POORD%'").toInt(),
+        pushed.load());
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders WHERE bill_no LIKE 'POORD%'").toInt(),
+              pushed.load());
+    EXPECT_EQ(db->Scalar("SELECT last_no FROM bill_counters WHERE kind = 'POOrder'").toInt(), pushed.load());
+}
+
+TEST_P(PushTest, CreditCheckAddsThePushToOpenOrders) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    // Supplier 2: line 5000, forbid. 3: line 1000, warn. 4: a line without control.
+    db->Exec("INSERT INTO suppliers (id, code, name, credit_line, credit_control) VALUES"
+             " (3, '01.003', '三号', 1000, '2'), (4, '01.004', '四号', 10, '')");
+    db->Exec("INSERT INTO purchase_orders (id, bill_no, bill_date, supplier_id, created_at, closed) VALUES"
+             " (1, 'A', '2024-05-01', 2, 'x', 0), (2, 'B', '2024-05-01', 2, 'x', 1)");
+    db->Exec("INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty, price) VALUES"
+             " (1, 1, 1, 2, 10, 300), (1, 2, 1, 2, 2, 500), (2, 1, 1, 2, 100, 50)");
+    services::MrpDataService mrp(admin);
+    auto check = [&](std::initializer_list<std::tuple<QString, QString, QString>> lines) -> QString {
+        auto list = RecordList::Create();
+        for (const auto& [supplier, qty, price] : lines)
+            list->Add(PushLine(supplier, {{10, 1, qty}}, price));
+        QString control = "?", suppliers = "?";
+        const bool ok = mrp.CheckCreditDegrees({}, list, control, suppliers);
+        return QString(ok ? "1|" : "0|") + control + "|" + suppliers;
+    };
+    // Open 4000 (the closed order does not count) plus 1000 reaches the line exactly.
+    EXPECT_EQ(check({{"2", "5", "200"}, {"1", "1000", "1000"}, {"4", "1", "11"}}), "1|?|?");
+    EXPECT_EQ(check({{"3", "11", "100"}}), "0|2|供应商 01.003 三号：信用额度 1000.00，未结金额 1100.00");
+    EXPECT_EQ(check({{"3", "11", "100"}, {"2", "2", "200"}, {"2", "3.01", "200"}}),
+              "0|3|供应商 01.003 三号：信用额度 1000.00，未结金额 1100.00\r\n"
+              "供应商 01.0'2 苏州恒信电子科技有限公司：信用额度 5000.00，未结金额 5002.00");
+}
+
+// A demo store's fresh entries can be pushed at once, and the new order follows the demo's numbers.
+TEST_P(PushTest, PushOnADemoStoreContinuesItsOrders) {
+    const QString location = NewStoreLocation(GetParam());
+    ZPP_REQUIRE_STORE(location);
+    db = store::GenerateStore(location, 300);
+    auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QSqlQuery q = db->Exec("SELECT plan_id, entry_id, supplier_id, unordered_qty FROM plan_entries"
+                           " WHERE entry_date = ? AND supplier_id IS NOT NULL ORDER BY plan_id, entry_id",
+                           {today});
+    ASSERT_TRUE(q.next());
+    RecordListPtr list =
+        PushList({PushLine(q.value(2).toString(),
+                           {{q.value(0).toInt(), q.value(1).toInt(), q.value(3).toString()}}, "1", today)});
+    q.finish();
+    const int orders = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
+    services::PurchasePlanUpdateService service(session);
+    const Outcome o = Push(service, list, 1, QDate::currentDate());
+    ASSERT_EQ(o.Error, "");
+    EXPECT_EQ(Created(o.Created).value(0).section('|', 1, 1),
+              QString("POORD%1").arg(orders + 1, 6, 10, QChar('0')));
+    EXPECT_EQ(BrokenEntries(*db), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, PushTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
+                         StoreKindName);
