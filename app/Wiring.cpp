@@ -3,6 +3,7 @@
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "services/access/AccessService.h"
+#include "services/bills/BillsService.h"
 #include "services/lookup/LookupViewService.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PriceService.h"
@@ -40,6 +41,9 @@ void Wire(const store::SessionPtr& session) {
     RegisterService<services::ProfileService>(progid::ProfileRead, session);
     RegisterService<services::UserProfileService>(progid::UserProfileInfo, session);
     RegisterService<services::HelpService>(progid::ChmHelp, session->Language);
+    RegisterService<services::BillsService>(progid::Bills, session);
+    RegisterService<services::OldDataSrvService>(progid::OldDataSrv, session);
+    RegisterService<services::BillLookUpService>(progid::BillLookUp, session);
 }
 
 } // namespace zpp::app

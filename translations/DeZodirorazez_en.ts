@@ -404,10 +404,6 @@
         <translation>Entry %1 already has purchase orders; the plan cannot be deleted</translation>
     </message>
     <message>
-        <source>下推采购订单功能尚未开放</source>
-        <translation>Pushing to purchase orders is not available yet</translation>
-    </message>
-    <message>
         <source>采购建议内码</source>
         <translation>Plan ID</translation>
     </message>
@@ -602,6 +598,366 @@
     <message>
         <source>共 %1 条</source>
         <translation>Rows: %1</translation>
+    </message>
+    <message>
+        <source>%1 第 %2 行: %3</source>
+        <translation>%1 entry %2: %3</translation>
+    </message>
+    <message>
+        <source>MRP运算</source>
+        <translation>MRP run</translation>
+    </message>
+    <message>
+        <source>“%1”不是有效的数字</source>
+        <translation>"%1" is not a valid number</translation>
+    </message>
+    <message>
+        <source>不支持的单据类型 %1</source>
+        <translation>Unsupported bill type %1</translation>
+    </message>
+    <message>
+        <source>不支持的查询方向 %1</source>
+        <translation>Unsupported lookup direction %1</translation>
+    </message>
+    <message>
+        <source>交货日期</source>
+        <translation>Delivery date</translation>
+    </message>
+    <message>
+        <source>交货日期不是有效日期</source>
+        <translation>the delivery date is not a valid date</translation>
+    </message>
+    <message>
+        <source>交货日期不能早于订单日期 %1</source>
+        <translation>the delivery date must not be before the order date %1</translation>
+    </message>
+    <message>
+        <source>以下物料的单价高于供应商价格表单价加 %1% 的限价，是否继续下推？</source>
+        <translation>The prices of these items are above the supplier's list price plus %1%. Push them anyway?</translation>
+    </message>
+    <message>
+        <source>价格表单价</source>
+        <translation>List price</translation>
+    </message>
+    <message>
+        <source>单价</source>
+        <translation>Price</translation>
+    </message>
+    <message>
+        <source>单价不能小于 0</source>
+        <translation>the price must not be below 0</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>单据类型</source>
+        <translation>Bill type</translation>
+    </message>
+    <message>
+        <source>单据编号</source>
+        <translation>Bill number</translation>
+    </message>
+    <message>
+        <source>取消下推</source>
+        <translation>Stop push</translation>
+    </message>
+    <message>
+        <source>可修改数量、单价和交货日期</source>
+        <translation>Quantity, price and delivery date can be changed</translation>
+    </message>
+    <message>
+        <source>打开订单(&amp;O)</source>
+        <translation>&amp;Open order</translation>
+    </message>
+    <message>
+        <source>数量不能小于 0</source>
+        <translation>the quantity must not be below 0</translation>
+    </message>
+    <message>
+        <source>本分录数量</source>
+        <translation>Qty from this entry</translation>
+    </message>
+    <message>
+        <source>来源计划分录</source>
+        <translation>From plan entries</translation>
+    </message>
+    <message>
+        <source>没有要显示的采购订单</source>
+        <translation>There is no purchase order to show</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>第 %1 行</source>
+        <translation>Line %1: </translation>
+    </message>
+    <message>
+        <source>第 %1 行：计划单 %2 第 %3 行未下推数量不足（需要 %4，可用 %5）</source>
+        <translation>Line %1: plan %2, entry %3 has too little quantity left to push (needed %4, left %5)</translation>
+    </message>
+    <message>
+        <source>继续下推</source>
+        <translation>Push anyway</translation>
+    </message>
+    <message>
+        <source>行号</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>计划单 %1 第 %2 行</source>
+        <translation>plan %1, entry %2</translation>
+    </message>
+    <message>
+        <source>计划单 %1 第 %2 行不存在</source>
+        <translation>Plan %1 has no entry %2</translation>
+    </message>
+    <message>
+        <source>计划单分录不存在（内码 %1，分录 %2）</source>
+        <translation>The plan entry does not exist (plan ID %1, entry %2)</translation>
+    </message>
+    <message>
+        <source>订单编号</source>
+        <translation>Order number</translation>
+    </message>
+    <message>
+        <source>订单行数量</source>
+        <translation>Order line qty</translation>
+    </message>
+    <message>
+        <source>该采购订单已关闭，只能查看</source>
+        <translation>This purchase order is closed and can only be viewed</translation>
+    </message>
+    <message>
+        <source>采购单价超过限价</source>
+        <translation>Purchase Prices Above Limit</translation>
+    </message>
+    <message>
+        <source>采购员</source>
+        <translation>Buyer</translation>
+    </message>
+    <message>
+        <source>采购订单 %1 不存在</source>
+        <translation>Purchase order %1 does not exist</translation>
+    </message>
+    <message>
+        <source>采购订单 %1 已关闭，不能修改</source>
+        <translation>Purchase order %1 is closed and cannot be changed</translation>
+    </message>
+    <message>
+        <source>采购订单 %1 没有第 %2 行</source>
+        <translation>Purchase order %1 has no line %2</translation>
+    </message>
+    <message>
+        <source>采购订单 - %1</source>
+        <translation>Purchase order - %1</translation>
+    </message>
+    <message>
+        <source>采购订单分录</source>
+        <translation>Purchase order lines</translation>
+    </message>
+    <message>
+        <source>采购订单已修改，是否保存？</source>
+        <translation>The purchase order was changed. Save it?</translation>
+    </message>
+    <message>
+        <source>金额</source>
+        <translation>Amount</translation>
+    </message>
+    <message>
+        <source>销售订单</source>
+        <translation>Sales order</translation>
+    </message>
+    <message>
+        <source>限价</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>预测单</source>
+        <translation>Forecast</translation>
+    </message>
+    <message>
+        <source>已关闭</source>
+        <translation>Closed</translation>
+    </message>
+    <message>
+        <source>未关闭</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>上游单据</source>
+        <translation>Upstream bills</translation>
+    </message>
+    <message>
+        <source>下游单据</source>
+        <translation>Downstream bills</translation>
+    </message>
+    <message>
+        <source>该分录没有上游单据</source>
+        <translation>This entry has no upstream bills</translation>
+    </message>
+    <message>
+        <source>该分录还没有下推的采购订单</source>
+        <translation>No purchase order has been made from this entry yet</translation>
+    </message>
+    <message>
+        <source>下推数量 %1 超过未下达采购订单数量 %2，可能已被其他用户下推，请刷新后重新下推</source>
+        <translation>Quantity to push %1 exceeds the quantity not yet ordered, %2; another user may have pushed it. Refresh and push again</translation>
+    </message>
+    <message>
+        <source>下推数量必须大于 0：%1</source>
+        <translation>The quantity to push must be greater than 0: %1</translation>
+    </message>
+    <message>
+        <source>该分录没有供应商，不能下推</source>
+        <translation>This entry has no supplier and cannot be pushed</translation>
+    </message>
+    <message>
+        <source>该分录已关闭，不能下推</source>
+        <translation>This entry is closed and cannot be pushed</translation>
+    </message>
+    <message>
+        <source>该分录的供应商已被其他用户修改，请刷新后重新下推</source>
+        <translation>Another user changed the supplier of this entry; refresh and push again</translation>
+    </message>
+    <message>
+        <source>该分录的物料与下推行不一致</source>
+        <translation>The item of this entry differs from the push line</translation>
+    </message>
+    <message>
+        <source>供应商 %1 %2：信用额度 %3，未结金额 %4</source>
+        <translation>Supplier %1 %2: credit line %3, open amount %4</translation>
+    </message>
+    <message>
+        <source>采购订单内码列表“%1”无效：%2</source>
+        <translation>Invalid list of purchase order IDs &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>引出、打印、预览和打印设置尚未提供，将在下一版本中提供。</source>
+        <translation>Export, print, preview and print setup are not available yet; they come with the next release.</translation>
+    </message>
+    <message>
+        <source>当前光标所在行没有数据。</source>
+        <translation>The row under the cursor holds no data.</translation>
+    </message>
+    <message>
+        <source>正在装入采购计划…</source>
+        <translation>Loading the purchase plan…</translation>
+    </message>
+    <message>
+        <source>汇总中物料记录太多,已超出汇总范围,请去掉一些物料数据后再试！</source>
+        <translation>Too many item records to merge; remove some items and try again!</translation>
+    </message>
+    <message>
+        <source>汇总中物料记录较多，可能会影响性能，请问是否继续？</source>
+        <translation>Merging this many item records may be slow. Continue?</translation>
+    </message>
+    <message>
+        <source>存在已关闭记录，不能进行汇总，请过滤时选择“已关闭不显示”后，再进行汇总。</source>
+        <translation>Closed records are listed, so the rows cannot be merged. Choose "Hide closed" in the filter, then merge.</translation>
+    </message>
+    <message>
+        <source>当前记录信息已经改变，是否需要保存？</source>
+        <translation>The records have changed. Save them?</translation>
+    </message>
+    <message>
+        <source>Marvane提示</source>
+        <translation>Marvane</translation>
+    </message>
+    <message>
+        <source>下推生成的采购订单</source>
+        <translation>Purchase orders created by the push</translation>
+    </message>
+    <message>
+        <source>查看订单</source>
+        <translation>Open order</translation>
+    </message>
+    <message>
+        <source>没有取到采购订单</source>
+        <translation>The purchase orders could not be read</translation>
+    </message>
+    <message>
+        <source>第</source>
+        <translation>Row </translation>
+    </message>
+    <message>
+        <source>行物料已关闭,不能下推 </source>
+        <translation>: the item is closed and cannot be pushed </translation>
+    </message>
+    <message>
+        <source>行建议交货日期不能为空 </source>
+        <translation>: the delivery date must not be empty </translation>
+    </message>
+    <message>
+        <source>行建议交货日期不能小于单据日期 </source>
+        <translation>: the delivery date must not be before the bill date </translation>
+    </message>
+    <message>
+        <source>行建议交货日期不是有效日期 </source>
+        <translation>: the delivery date is not a valid date </translation>
+    </message>
+    <message>
+        <source>行下推数量不能小于或等于'0' </source>
+        <translation>: the quantity to push must be greater than '0' </translation>
+    </message>
+    <message>
+        <source>行供应商代码不能为空 </source>
+        <translation>: the supplier code must not be empty </translation>
+    </message>
+    <message>
+        <source>请勾选需要下推的数据！</source>
+        <translation>Please tick the rows to push!</translation>
+    </message>
+    <message>
+        <source>以下供应商已超过信用额度，是否保存？</source>
+        <translation>These suppliers are over their credit line. Go on?</translation>
+    </message>
+    <message>
+        <source>以下供应商已超出信用额度，不允许保存!</source>
+        <translation>These suppliers are over their credit line; the push is not allowed!</translation>
+    </message>
+    <message>
+        <source>请先选择需要</source>
+        <translation>Please tick an item record for </translation>
+    </message>
+    <message>
+        <source>的物料记录数据！</source>
+        <translation> first!</translation>
+    </message>
+    <message>
+        <source>数据操作错误:</source>
+        <translation>Data operation error:</translation>
+    </message>
+    <message>
+        <source>是(&amp;Y)</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>否(&amp;N)</source>
+        <translation>&amp;No</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>是否覆盖原方案？</source>
+        <translation>Overwrite the existing scheme?</translation>
+    </message>
+    <message>
+        <source>不能删除默认方案！</source>
+        <translation>The default scheme cannot be deleted!</translation>
+    </message>
+    <message>
+        <source>列(&amp;L):</source>
+        <translation>&amp;Columns:</translation>
+    </message>
+    <message>
+        <source>应用(&amp;A)</source>
+        <translation>&amp;Apply</translation>
     </message>
 </context>
 </TS>

@@ -25,5 +25,6 @@ inline constexpr const char* ChmHelp = "ZELCHMResTool.ClsCHMHelp";
 inline constexpr const char* CreatedByComponent[] = {
     PurchasePlanInfo, MrpDataServer,  PurchasePlanUpdate, Profile, ProfileRead,
     UserProfileInfo,  BillDataAccess, ShareProps,         GLData,  GLView,
-    LangInfo,         ResLoader,      FrmResLoader,       ChmHelp};
+    LangInfo,         ResLoader,      FrmResLoader,       ChmHelp, Bills,
+    OldDataSrv,       BillLookUp};
 } // namespace zpp::progid

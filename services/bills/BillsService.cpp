@@ -1,0 +1,49 @@
+#include "BillsService.h"
+
+#include "HighPrice.h"
+#include "component/host/Lang.h"
+#include "frmBillLookUp.h"
+#include "frmPOHighPrice.h"
+#include "frmPurchaseOrder.h"
+#include "platform/records/Values.h"
+#include "platform/ui/Prompt.h"
+
+#include <QApplication>
+
+namespace zpp::services {
+
+bool BillsService::ShowPOHighPriceForm(const QString&, RecordListPtr& pushList, qint16& row) {
+    const QVector<HighPriceLine> above = FindHighPriceLines(*m_session->Db, pushList, QDate::currentDate());
+    if (above.isEmpty())
+        return true;
+    frmPOHighPrice window(above, HighPriceTolerance(*m_session->Db), QApplication::activeWindow());
+    if (ui::ExecModal(window) == QDialog::Accepted)
+        return true;
+    row = qint16(std::clamp(window.SelectedLine().GridRow, 1, 32767));
+    return false;
+}
+
+void BillsService::SetOpt(qint32, QString&) {
+    // The window writes as the log-in of this process; the caller's user is the same one.
+}
+
+void BillsService::Show(qint32 classTypeId, qint32) {
+    m_changed = false;
+    if (classTypeId != kPurchaseOrderClassType)
+        throw Error(GetLangString(QStringLiteral("不支持的单据类型 %1")).arg(classTypeId));
+    if (!ListRecordset || ListRecordset->Bof() || ListRecordset->Eof())
+        throw Error(GetLangString(QStringLiteral("没有要显示的采购订单")));
+    const qint64 orderId = qint64(values::Val(ListRecordset->Value(QStringLiteral("FInterID"))));
+    m_changed = ShowPurchaseOrder(m_session->Db, orderId, QApplication::activeWindow());
+}
+
+void BillLookUpService::ConnectView(qint32& direction, qint32& interId) {
+    if (ClassTypeID != kPlanEntryClassType)
+        throw Error(GetLangString(QStringLiteral("不支持的单据类型 %1")).arg(ClassTypeID));
+    if (direction != 0 && direction != 1)
+        throw Error(GetLangString(QStringLiteral("不支持的查询方向 %1")).arg(direction));
+    frmBillLookUp window(m_session->Db, direction, interId, ClassEntryID, QApplication::activeWindow());
+    ui::ExecModal(window);
+}
+
+} // namespace zpp::services

@@ -1,0 +1,58 @@
+#include "HighPrice.h"
+
+#include "platform/records/Values.h"
+#include "services/planning/PriceService.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zpp::services {
+
+double HighPriceTolerance(const store::Store& db) {
+    const QString text =
+        db
+            .Scalar(QStringLiteral(
+                "SELECT value FROM system_settings WHERE section = 'PO' AND key = 'HighPriceTolerance'"))
+            .toString();
+    if (!values::IsNumber(text))
+        return 0;
+    const double tolerance = values::Val(text);
+    return std::isfinite(tolerance) ? std::max(0.0, tolerance) : 0;
+}
+
+QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordListPtr& pushList,
+                                          const QDate& day) {
+    QVector<HighPriceLine> above;
+    if (!pushList)
+        return above;
+    const double factor = 1 + HighPriceTolerance(db) / 100;
+    for (int i = 1; i <= pushList->Count(); ++i) {
+        const RecordPtr& r = pushList->Item(i);
+        if (!r)
+            continue;
+        auto id = [&](const char* key) { return qint32(values::Val(r->Get(QString::fromLatin1(key), 0))); };
+        const double listPrice = SupplierListPrice(db, id("FSupplyID"), id("FItemID"), id("FUnitID"), day);
+        if (listPrice <= 0)
+            continue;
+        const double price = values::Val(r->Get(QStringLiteral("FPrice"), 0));
+        const double allowed = listPrice * factor;
+        // Grid prices are rounded texts: a price equal to the limit in its shown decimals is not above it.
+        if (price <= allowed + 1e-9 * std::max(1.0, allowed))
+            continue;
+        HighPriceLine line;
+        line.Position = i;
+        const int gridRow = int(values::Val(r->Get(QStringLiteral("Row"), 0)));
+        line.GridRow = gridRow > 0 ? gridRow : i;
+        line.ItemNumber = r->Text(QStringLiteral("FItemNumber"));
+        line.ItemName = r->Text(QStringLiteral("FItemName"));
+        line.SupplyNumber = r->Text(QStringLiteral("FSupplyNumber"));
+        line.SupplyName = r->Text(QStringLiteral("FSupplyName"));
+        line.Price = price;
+        line.Allowed = allowed;
+        line.ListPrice = listPrice;
+        above << line;
+    }
+    return above;
+}
+
+} // namespace zpp::services

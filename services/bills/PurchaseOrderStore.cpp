@@ -1,0 +1,238 @@
+#include "PurchaseOrderStore.h"
+
+#include "component/host/Lang.h"
+#include "platform/records/Values.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cmath>
+
+namespace zpp::services {
+
+namespace {
+// Quantities are doubles; a difference below this is rounding, not an edit.
+constexpr double kEpsilon = 1e-9;
+
+bool Differs(double a, double b) {
+    return std::abs(a - b) > kEpsilon * std::max(1.0, std::max(std::abs(a), std::abs(b)));
+}
+
+QDate ToDate(const QVariant& v) {
+    return v.isNull() ? QDate() : values::ParseDate(v).value_or(QDate());
+}
+
+QString QtyText(double qty, int decimals) {
+    return values::FormatNumber(qty, decimals);
+}
+} // namespace
+
+std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate) {
+    const QString at = GetLangString(QStringLiteral("第 %1 行")).arg(line.LineNo);
+    if (!std::isfinite(line.Qty) || line.Qty < 0)
+        return at + GetLangString(QStringLiteral("数量不能小于 0"));
+    if (!std::isfinite(line.Price) || line.Price < 0)
+        return at + GetLangString(QStringLiteral("单价不能小于 0"));
+    if (!line.FinishDate.isValid())
+        return at + GetLangString(QStringLiteral("交货日期不是有效日期"));
+    if (line.FinishDate < orderDate)
+        return at + GetLangString(QStringLiteral("交货日期不能早于订单日期 %1"))
+                        .arg(values::DisplayDate(orderDate));
+    return std::nullopt;
+}
+
+PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
+    QSqlQuery head =
+        m_db->Exec(QStringLiteral("SELECT o.bill_no, o.bill_date, s.code, s.name, u.name, o.closed"
+                                  " FROM purchase_orders o JOIN suppliers s ON s.id = o.supplier_id"
+                                  " LEFT JOIN users u ON u.id = o.created_by WHERE o.id = ?"),
+                   {orderId});
+    if (!head.next())
+        throw Error(GetLangString(QStringLiteral("采购订单 %1 不存在")).arg(orderId));
+    PurchaseOrder order;
+    order.Id = orderId;
+    order.BillNo = head.value(0).toString();
+    order.Date = ToDate(head.value(1));
+    order.SupplyNumber = head.value(2).toString();
+    order.SupplyName = head.value(3).toString();
+    order.Buyer = head.value(4).toString();
+    order.Closed = head.value(5).toInt() != 0;
+
+    QSqlQuery lines = m_db->Exec(
+        QStringLiteral(
+            "SELECT l.line_no, i.code, i.name, un.name, l.qty, l.price, l.discount_rate, l.tax_rate,"
+            " l.finish_date, l.memo, i.qty_decimals, i.price_decimals"
+            " FROM purchase_order_lines l JOIN items i ON i.id = l.item_id"
+            " JOIN units un ON un.id = l.unit_id WHERE l.order_id = ? ORDER BY l.line_no"),
+        {orderId});
+    QHash<int, int> indexOf;
+    while (lines.next()) {
+        OrderLine line;
+        line.LineNo = lines.value(0).toInt();
+        line.ItemNumber = lines.value(1).toString();
+        line.ItemName = lines.value(2).toString();
+        line.UnitName = lines.value(3).toString();
+        line.Qty = lines.value(4).toDouble();
+        line.Price = lines.value(5).toDouble();
+        line.DiscountRate = lines.value(6).toDouble();
+        line.TaxRate = lines.value(7).toDouble();
+        line.FinishDate = ToDate(lines.value(8));
+        line.Memo = lines.value(9).toString();
+        line.QtyDecimals = lines.value(10).toInt();
+        line.PriceDecimals = lines.value(11).toInt();
+        indexOf.insert(line.LineNo, order.Lines.size());
+        order.Lines << line;
+    }
+    QSqlQuery sources = m_db->Exec(
+        QStringLiteral("SELECT s.line_no, p.bill_no, s.plan_id, s.entry_id, s.qty"
+                       " FROM purchase_order_line_sources s JOIN purchase_plans p ON p.id = s.plan_id"
+                       " WHERE s.order_id = ? ORDER BY s.line_no, s.plan_id, s.entry_id"),
+        {orderId});
+    while (sources.next()) {
+        const auto at = indexOf.constFind(sources.value(0).toInt());
+        if (at == indexOf.constEnd())
+            continue;
+        order.Lines[*at].Sources << LineSource{sources.value(1).toString(), sources.value(2).toInt(),
+                                               sources.value(3).toInt(), sources.value(4).toDouble()};
+    }
+    return order;
+}
+
+void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLine>& edited) const {
+    QVector<const OrderLine*> changed;
+    for (const OrderLine& line : edited) {
+        const auto was = std::find_if(loaded.Lines.begin(), loaded.Lines.end(),
+                                      [&](const OrderLine& l) { return l.LineNo == line.LineNo; });
+        if (was == loaded.Lines.end())
+            throw Error(GetLangString(QStringLiteral("采购订单 %1 没有第 %2 行"))
+                            .arg(loaded.BillNo)
+                            .arg(line.LineNo));
+        if (!Differs(was->Qty, line.Qty) && !Differs(was->Price, line.Price) &&
+            was->FinishDate == line.FinishDate)
+            continue;
+        if (const auto problem = CheckLine(line, loaded.Date))
+            throw Error(*problem);
+        changed << &line;
+    }
+    if (changed.isEmpty())
+        return;
+    const QString forUpdate = m_db->IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE");
+    m_db->InTransaction([&] {
+        QSqlQuery order = m_db->Exec(
+            QStringLiteral("SELECT closed FROM purchase_orders WHERE id = ?") + forUpdate, {loaded.Id});
+        if (!order.next())
+            throw Error(GetLangString(QStringLiteral("采购订单 %1 不存在")).arg(loaded.BillNo));
+        if (order.value(0).toInt() != 0)
+            throw Error(GetLangString(QStringLiteral("采购订单 %1 已关闭，不能修改")).arg(loaded.BillNo));
+        for (const OrderLine* line : changed) {
+            QSqlQuery now = m_db->Exec(
+                QStringLiteral("SELECT qty FROM purchase_order_lines WHERE order_id = ? AND line_no = ?") +
+                    forUpdate,
+                {loaded.Id, line->LineNo});
+            if (!now.next())
+                throw Error(GetLangString(QStringLiteral("采购订单 %1 没有第 %2 行"))
+                                .arg(loaded.BillNo)
+                                .arg(line->LineNo));
+            // The store's quantity, not the loaded one: another window may have saved this line since.
+            const double delta = line->Qty - now.value(0).toDouble();
+            if (Differs(delta, 0))
+                MoveEntryQty(loaded.Id, *line, delta);
+            m_db->Exec(
+                QStringLiteral("UPDATE purchase_order_lines SET qty = ?, price = ?, finish_date = ?"
+                               " WHERE order_id = ? AND line_no = ?"),
+                {line->Qty, line->Price, values::DisplayDate(line->FinishDate), loaded.Id, line->LineNo});
+        }
+    });
+}
+
+void PurchaseOrderStore::MoveEntryQty(qint64 orderId, const OrderLine& line, double delta) const {
+    struct Source {
+        QString BillNo;
+        qint32 PlanId, EntryId;
+        double Taken, Qty, Ordered;
+        bool Closed;
+        int QtyDecimals;
+    };
+    QVector<Source> sources;
+    QSqlQuery q = m_db->Exec(
+        QStringLiteral("SELECT s.plan_id, s.entry_id, s.qty, p.bill_no"
+                       " FROM purchase_order_line_sources s JOIN purchase_plans p ON p.id = s.plan_id"
+                       " WHERE s.order_id = ? AND s.line_no = ? ORDER BY s.plan_id, s.entry_id"),
+        {orderId, line.LineNo});
+    while (q.next())
+        sources << Source{q.value(3).toString(),
+                          q.value(0).toInt(),
+                          q.value(1).toInt(),
+                          q.value(2).toDouble(),
+                          0,
+                          0,
+                          false,
+                          4};
+    // A line typed in by hand has no entries to move.
+    if (sources.isEmpty())
+        return;
+    // Locked in key order, the order a push takes them in too, so two writers cannot deadlock.
+    for (Source& s : sources) {
+        QSqlQuery e = m_db->Exec(QStringLiteral("SELECT e.qty, e.ordered_qty, e.close_mark, i.qty_decimals"
+                                                " FROM plan_entries e JOIN items i ON i.id = e.item_id"
+                                                " WHERE e.plan_id = ? AND e.entry_id = ?") +
+                                     (m_db->IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE OF e")),
+                                 {s.PlanId, s.EntryId});
+        if (!e.next())
+            throw Error(
+                GetLangString(QStringLiteral("计划单 %1 第 %2 行不存在")).arg(s.BillNo).arg(s.EntryId));
+        s.Qty = e.value(0).toDouble();
+        s.Ordered = e.value(1).toDouble();
+        s.Closed = !e.value(2).toString().trimmed().isEmpty();
+        s.QtyDecimals = e.value(3).toInt();
+    }
+
+    QVector<double> moves(sources.size(), 0); // + takes from the entry, - gives back
+    if (delta > 0) {
+        double left = delta;
+        double available = 0;
+        for (int i = 0; i < sources.size() && left > 0; ++i) {
+            const Source& s = sources[i];
+            // A closed entry is finished with; it gives nothing more.
+            const double free = s.Closed ? 0 : std::max(0.0, s.Qty - s.Ordered);
+            available += free;
+            moves[i] = std::min(left, free);
+            left -= moves[i];
+        }
+        if (Differs(left, 0) && left > 0) {
+            const Source& last = sources.back();
+            throw Error(GetLangString(
+                            QStringLiteral("第 %1 行：计划单 %2 第 %3 行未下推数量不足（需要 %4，可用 %5）"))
+                            .arg(line.LineNo)
+                            .arg(last.BillNo)
+                            .arg(last.EntryId)
+                            .arg(QtyText(delta, last.QtyDecimals), QtyText(available, last.QtyDecimals)));
+        }
+    } else {
+        double left = -delta;
+        for (int i = int(sources.size()) - 1; i >= 0 && left > 0; --i) {
+            const Source& s = sources[i];
+            moves[i] = -std::min({left, s.Taken, s.Ordered});
+            left += moves[i];
+        }
+    }
+    for (int i = 0; i < sources.size(); ++i) {
+        const double m = moves[i];
+        if (m == 0)
+            continue;
+        const Source& s = sources[i];
+        // ordered + m is written once and reused, so the check unordered = qty - ordered holds exactly.
+        double ordered = s.Ordered + m;
+        if (ordered < 0 || !Differs(ordered, 0))
+            ordered = 0;
+        const double taken = std::max(0.0, s.Taken + m);
+        m_db->Exec(QStringLiteral("UPDATE plan_entries SET ordered_qty = ?, unordered_qty = qty - ?,"
+                                  " push_qty = CASE WHEN qty - ? > 0 THEN qty - ? ELSE 0 END,"
+                                  " row_version = row_version + 1 WHERE plan_id = ? AND entry_id = ?"),
+                   {ordered, ordered, ordered, ordered, s.PlanId, s.EntryId});
+        m_db->Exec(QStringLiteral("UPDATE purchase_order_line_sources SET qty = ?"
+                                  " WHERE order_id = ? AND line_no = ? AND plan_id = ? AND entry_id = ?"),
+                   {taken, orderId, line.LineNo, s.PlanId, s.EntryId});
+    }
+}
+
+} // namespace zpp::services

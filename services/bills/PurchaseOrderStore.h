@@ -1,0 +1,60 @@
+#pragma once
+
+#include "services/store/Store.h"
+
+#include <QDate>
+#include <QVector>
+#include <optional>
+
+namespace zpp::services {
+
+// A plan entry an order line was pushed from, with the quantity the line took from it.
+struct LineSource {
+    QString PlanBillNo;
+    qint32 PlanId = 0, EntryId = 0;
+    double Qty = 0;
+};
+
+struct OrderLine {
+    int LineNo = 0;
+    QString ItemNumber, ItemName, UnitName, Memo;
+    double Qty = 0, Price = 0, DiscountRate = 0, TaxRate = 0;
+    QDate FinishDate;
+    int QtyDecimals = 4, PriceDecimals = 4;
+    QVector<LineSource> Sources;
+};
+
+struct PurchaseOrder {
+    qint64 Id = 0;
+    QString BillNo, SupplyNumber, SupplyName, Buyer;
+    QDate Date;
+    bool Closed = false;
+    QVector<OrderLine> Lines;
+};
+
+// The reason a line cannot be saved as it is (negative quantity or price, a missing or early
+// delivery date); nothing when it can.
+std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate);
+
+// Purchase orders in the store, read for the order window and written back from it.
+class PurchaseOrderStore {
+public:
+    explicit PurchaseOrderStore(store::StorePtr db) : m_db(std::move(db)) {}
+
+    // Fails with an Error when there is no such order.
+    PurchaseOrder Load(qint64 orderId) const;
+
+    // Writes the quantity, price and delivery date of every line of edited that differs from
+    // loaded, in one transaction. A changed quantity moves the linked plan entries' ordered
+    // quantity with it: a decrease gives back to the entries (last one first), an increase takes
+    // from their unordered quantity in order and is refused when they do not have enough.
+    // The entries are read under the transaction, so a push made since loading counts.
+    void Save(const PurchaseOrder& loaded, const QVector<OrderLine>& edited) const;
+
+private:
+    void MoveEntryQty(qint64 orderId, const OrderLine& line, double delta) const;
+
+    store::StorePtr m_db;
+};
+
+} // namespace zpp::services

@@ -1,0 +1,152 @@
+#include "frmPurchaseOrder.h"
+
+#include "BillModels.h"
+#include "BillUi.h"
+#include "component/host/Lang.h"
+#include "platform/ui/Prompt.h"
+
+#include <QAbstractItemDelegate>
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace zpp::services {
+
+namespace {
+void Inform(const QString& text) {
+    ui::MsgBox(text, ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
+}
+} // namespace
+
+frmPurchaseOrder::frmPurchaseOrder(store::StorePtr db, qint64 orderId, QWidget* parent)
+    : QDialog(parent), m_store(std::move(db)) {
+    m_order = m_store.Load(orderId);
+    setObjectName(QStringLiteral("frmPurchaseOrder"));
+    setSizeGripEnabled(true);
+
+    auto* header = new QGridLayout;
+    auto field = [&](const char* caption, const char* name, int row, int column, int span = 1) {
+        auto* label = new QLabel(GetLangString(QString::fromUtf8(caption)), this);
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setReadOnly(true);
+        box->setAccessibleName(label->text());
+        label->setBuddy(box);
+        header->addWidget(label, row, column * 2);
+        header->addWidget(box, row, column * 2 + 1, 1, span);
+        return box;
+    };
+    m_billNo = field("单据编号", "txtBillNo", 0, 0);
+    m_date = field("日期", "txtDate", 0, 1);
+    m_status = field("状态", "txtStatus", 0, 2);
+    m_supplier = field("供应商", "txtSupplier", 1, 0, 3);
+    m_buyer = field("采购员", "txtBuyer", 1, 2);
+    header->setColumnStretch(1, 1);
+    header->setColumnStretch(3, 1);
+    header->setColumnStretch(5, 1);
+
+    m_model = new OrderLinesModel(this);
+    m_view = billui::MakeList(m_model, "grdLines", GetLangString(QStringLiteral("采购订单分录")), this);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_view->setTabKeyNavigation(true);
+    m_view->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::DoubleClicked);
+    connect(m_model, &OrderLinesModel::EditRefused, this, [](const QString& reason) { Inform(reason); });
+
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("lblNote"));
+    m_save = billui::MakeButton(GetLangString(QStringLiteral("保存(&S)")), "cmdSave", this);
+    auto* close = billui::MakeButton(GetLangString(QStringLiteral("关闭(&C)")), "cmdClose", this);
+    connect(m_save, &QPushButton::clicked, this, &frmPurchaseOrder::Save);
+    connect(close, &QPushButton::clicked, this, &frmPurchaseOrder::reject);
+    auto* saveKey = new QShortcut(QKeySequence::Save, this);
+    connect(saveKey, &QShortcut::activated, this, [this] {
+        if (m_save->isEnabled())
+            Save();
+    });
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_note, 1);
+    bottom->addWidget(m_save);
+    bottom->addWidget(close);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(header);
+    outer->addWidget(m_view, 1);
+    outer->addLayout(bottom);
+    try {
+        SetFormFont(this);
+    } catch (const std::exception&) {
+        // The default font serves as well.
+    }
+    ShowOrder();
+    billui::FitColumns(m_view);
+    resize(std::max(760, std::min(1200, m_view->horizontalHeader()->length() + 40)), 420);
+    m_view->setFocus();
+}
+
+void frmPurchaseOrder::ShowOrder() {
+    const QString title = GetLangString(QStringLiteral("采购订单 - %1")).arg(m_order.BillNo);
+    setWindowTitle(title);
+    setAccessibleName(title);
+    m_billNo->setText(m_order.BillNo);
+    m_date->setText(values::DisplayDate(m_order.Date));
+    m_supplier->setText(m_order.SupplyNumber + QLatin1Char(' ') + m_order.SupplyName);
+    m_buyer->setText(m_order.Buyer);
+    m_status->setText(GetLangString(m_order.Closed ? QStringLiteral("已关闭") : QStringLiteral("未关闭")));
+    m_model->SetOrder(m_order, m_order.Closed);
+    m_save->setEnabled(!m_order.Closed);
+    m_note->setText(m_order.Closed ? GetLangString(QStringLiteral("该采购订单已关闭，只能查看"))
+                                   : GetLangString(QStringLiteral("可修改数量、单价和交货日期")));
+    m_view->setCurrentIndex(m_model->index(0, OrderLinesModel::Qty));
+}
+
+bool frmPurchaseOrder::Save() {
+    if (m_order.Closed)
+        return false;
+    // An editor still open holds the last value typed.
+    QWidget* editor = QApplication::focusWidget();
+    if (editor && m_view->viewport()->isAncestorOf(editor)) {
+        QMetaObject::invokeMethod(m_view, "commitData", Q_ARG(QWidget*, editor));
+        QMetaObject::invokeMethod(m_view, "closeEditor", Q_ARG(QWidget*, editor),
+                                  Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
+    }
+    if (!m_model->IsDirty())
+        return true;
+    try {
+        m_store.Save(m_order, m_model->Lines());
+        m_order = m_store.Load(m_order.Id);
+    } catch (const std::exception& e) {
+        Inform(GetLangString(QStringLiteral("保存失败！")) + QStringLiteral("\n") + DescribeException(e));
+        return false;
+    }
+    m_saved = true;
+    const QModelIndex at = m_view->currentIndex();
+    ShowOrder();
+    if (at.isValid())
+        m_view->setCurrentIndex(at);
+    Inform(GetLangString(QStringLiteral("保存成功！")));
+    return true;
+}
+
+void frmPurchaseOrder::reject() {
+    if (m_model->IsDirty()) {
+        const int answer =
+            ui::MsgBox(GetLangString(QStringLiteral("采购订单已修改，是否保存？")),
+                       ui::YesNoCancel | ui::Question, GetLangString(QStringLiteral("信息提示")));
+        if (answer == ui::Cancel || (answer == ui::Yes && !Save()))
+            return;
+    }
+    QDialog::reject();
+}
+
+bool ShowPurchaseOrder(const store::StorePtr& db, qint64 orderId, QWidget* parent) {
+    frmPurchaseOrder window(db, orderId, parent);
+    ui::ExecModal(window);
+    return window.Saved();
+}
+
+} // namespace zpp::services

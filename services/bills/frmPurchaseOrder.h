@@ -1,0 +1,50 @@
+#pragma once
+
+#include "PurchaseOrderStore.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace zpp::services {
+
+class OrderLinesModel;
+
+// The purchase order window: header, lines with the plan entries each came from; quantity,
+// price and delivery date are edited in the list (type, F2 or double-click) and written by
+// Save (Ctrl+S). A closed order opens read-only. Esc or closing with unsaved edits asks first.
+class frmPurchaseOrder : public QDialog {
+    Q_OBJECT
+public:
+    // Loads the order; failures propagate before the window shows.
+    frmPurchaseOrder(store::StorePtr db, qint64 orderId, QWidget* parent = nullptr);
+
+    // True once a save went through.
+    bool Saved() const { return m_saved; }
+    bool IsReadOnly() const { return m_order.Closed; }
+    // Writes the edits; false (with the reason shown) when the store refused them.
+    bool Save();
+
+public Q_SLOTS:
+    void reject() override;
+
+private:
+    void ShowOrder();
+
+    PurchaseOrderStore m_store;
+    PurchaseOrder m_order;
+    OrderLinesModel* m_model;
+    QTableView* m_view;
+    QLineEdit *m_billNo, *m_date, *m_supplier, *m_buyer, *m_status;
+    QLabel* m_note;
+    QPushButton* m_save;
+    bool m_saved = false;
+};
+
+// Shows an order modally; true when the user saved a change.
+bool ShowPurchaseOrder(const store::StorePtr& db, qint64 orderId, QWidget* parent);
+
+} // namespace zpp::services

@@ -1,0 +1,240 @@
+#include "BillsFixture.h"
+
+#include "component/host/ProgIds.h"
+#include "component/host/contracts/Bills.h"
+#include "component/host/contracts/LinkedBills.h"
+#include "services/bills/BillModels.h"
+#include "services/bills/frmBillLookUp.h"
+#include "services/bills/frmPurchaseOrder.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemModelTester>
+#include <QAccessible>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+
+using namespace zpp;
+using namespace zpp::test;
+using services::frmBillLookUp;
+using services::frmPurchaseOrder;
+using services::OrderLinesModel;
+
+namespace {
+QTableView* List(QDialog& d) {
+    return d.findChild<QTableView*>(d.objectName() == "frmBillLookUp" ? "grdBills" : "grdLines");
+}
+QString Cell(QDialog& d, int row, int column) {
+    return List(d)->model()->index(row, column).data().toString();
+}
+QString Status(QDialog& d) {
+    return d.findChild<QLabel*>(d.objectName() == "frmBillLookUp" ? "lblStatus" : "lblNote")->text();
+}
+// Types into a cell as a user does: select it, type, Enter.
+void TypeInto(QDialog& d, int row, int column, const QString& text) {
+    QTableView* view = List(d);
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(row, column));
+    QTest::keyClick(view, Qt::Key_F2);
+    // Closed editors linger until deferred deletion; the open one is the visible one.
+    QLineEdit* editor = nullptr;
+    for (QLineEdit* e : view->viewport()->findChildren<QLineEdit*>())
+        if (e->isVisible())
+            editor = e;
+    ASSERT_TRUE(editor) << "no editor opened";
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The view commits on Return through a queued call.
+    QCoreApplication::processEvents();
+}
+
+// The order window as the push result window opens it.
+bool OpenOrder(qint32 orderId, qint32 classType = 208) {
+    auto orders = std::make_shared<RecordSet>(QStringList{"FInterID", "FBillNo", "FTranType", "FStatus"});
+    orders->AddRow({2, "PO002", 71, 1});
+    orders->AddRow({1, "PO001", 71, 0});
+    orders->MoveFirst();
+    orders->Find(QString("FInterID = %1").arg(orderId));
+    auto bill = CreateObject<Bills>(progid::Bills);
+    bill->ListRecordset = orders;
+    QString user = "admin";
+    bill->SetOpt(1, user);
+    bill->Show(classType, 1);
+    return bill->billValueChanged();
+}
+
+void LookUp(qint32 direction, qint32 interId, qint32 entryId) {
+    auto source = CreateObject<OldDataSrv>(progid::OldDataSrv);
+    source->ClassTypeID = -95;
+    auto lookup = CreateObject<BillLookUp>(progid::BillLookUp);
+    lookup->ClassTypeID = -95;
+    lookup->ClassEntryID = entryId;
+    lookup->dataSrv = source;
+    lookup->ConnectView(direction, interId);
+}
+
+QStringList MissingAccessibleNames(QDialog& w) {
+    QStringList missing;
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                             qobject_cast<QAbstractItemView*>(c);
+        if (!control || !c->isVisibleTo(&w) || c->parentWidget()->inherits("QAbstractItemView"))
+            continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+        if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+            missing << QString("%1 %2").arg(c->metaObject()->className(), c->objectName());
+    }
+    return missing;
+}
+} // namespace
+
+using BillWindow = BillsTest;
+
+TEST_P(BillWindow, TheOrderAtTheRecordsetsRowOpensAndTypedEditsAreCheckedAndSaved) {
+    ZPP_OPEN_OR_SKIP();
+    OnModal([&](QDialog& d) {
+        auto& w = dynamic_cast<frmPurchaseOrder&>(d);
+        QAbstractItemModelTester tester(List(w)->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
+        EXPECT_EQ(w.windowTitle(), "采购订单 - PO001");
+        EXPECT_EQ(w.findChild<QLineEdit*>("txtSupplier")->text(), "01.001 上海宏达五金有限公司");
+        EXPECT_EQ(w.findChild<QLineEdit*>("txtBuyer")->text(), "admin");
+        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Amount), "300.00");
+        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 第 1 行: 20.00; PP001 第 2 行: 10.00");
+        EXPECT_EQ(MissingAccessibleNames(w), QStringList());
+
+        TypeInto(w, 0, OrderLinesModel::Qty, "abc");
+        TypeInto(w, 0, OrderLinesModel::FinishDate, "2024-05-01");
+        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Qty), "30.00");
+        TypeInto(w, 0, OrderLinesModel::Qty, "35");
+        TypeInto(w, 0, OrderLinesModel::Price, "9.5");
+        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Amount), "332.50");
+        ASSERT_EQ(prompts->Log.size(), 2);
+        EXPECT_EQ(prompts->Log[0].Text, "第 1 行“abc”不是有效的数字");
+        EXPECT_EQ(prompts->Log[1].Text, "第 1 行交货日期不能早于订单日期 2024-05-10");
+        QTest::keySequence(&w, QKeySequence::Save);
+        EXPECT_EQ(prompts->Log.last().Text, "保存成功！");
+        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 第 1 行: 25.00; PP001 第 2 行: 10.00");
+        QTest::keyClick(List(w), Qt::Key_Escape);
+        EXPECT_FALSE(w.isVisible());
+    });
+    EXPECT_TRUE(OpenOrder(1));
+    EXPECT_EQ(LineQty(1, 1), 35);
+    EXPECT_EQ(EntryAt(1).Ordered, 25);
+}
+
+TEST_P(BillWindow, LeavingWithUnsavedEditsAsksAndClosedOrdersAreReadOnly) {
+    ZPP_OPEN_OR_SKIP();
+    prompts->QueueAnswer(ui::Cancel);
+    prompts->QueueAnswer(ui::No);
+    OnModal([&](QDialog& d) {
+        TypeInto(d, 1, OrderLinesModel::Qty, "6");
+        QTest::keyClick(List(d), Qt::Key_Escape); // Cancel: stays open
+        EXPECT_TRUE(d.isVisible());
+        d.findChild<QAbstractButton*>("cmdClose")->click(); // No: closes without saving
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_FALSE(OpenOrder(1));
+    EXPECT_EQ(prompts->Log.size(), 2);
+    EXPECT_EQ(prompts->Log[0].Text, "采购订单已修改，是否保存？");
+    EXPECT_EQ(LineQty(1, 2), 5);
+
+    OnModal([&](QDialog& d) {
+        auto& w = dynamic_cast<frmPurchaseOrder&>(d);
+        EXPECT_TRUE(w.IsReadOnly());
+        EXPECT_EQ(Status(w), "该采购订单已关闭，只能查看");
+        EXPECT_FALSE(w.findChild<QAbstractButton*>("cmdSave")->isEnabled());
+        EXPECT_FALSE(List(w)->model()->flags(List(w)->model()->index(0, OrderLinesModel::Qty)) &
+                     Qt::ItemIsEditable);
+        w.reject();
+    });
+    EXPECT_FALSE(OpenOrder(2));
+    EXPECT_THROW(OpenOrder(1, 71), Error);
+}
+
+TEST_P(BillWindow, LookUpListsTheSourcesUpstreamAndOpensTheOrdersDownstream) {
+    ZPP_OPEN_OR_SKIP();
+    OnModal([](QDialog& d) {
+        QAbstractItemModelTester tester(List(d)->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
+        EXPECT_EQ(d.windowTitle(), "上查 - 计划单 PP001 第 1 行");
+        ASSERT_EQ(List(d)->model()->rowCount(), 2);
+        EXPECT_EQ(Cell(d, 0, 0), "MRP运算");
+        EXPECT_EQ(Cell(d, 1, 0), "销售订单");
+        EXPECT_EQ(Cell(d, 1, 1), "SO001");
+        EXPECT_EQ(Cell(d, 1, 3), "10");
+        EXPECT_EQ(MissingAccessibleNames(d), QStringList());
+        d.reject();
+    });
+    LookUp(0, 1, 1);
+
+    // Downstream: Enter opens the order; a save there shows in the list when it closes.
+    int windows = 0;
+    OnModal([&](QDialog& d) {
+        ++windows;
+        if (auto* order = dynamic_cast<frmPurchaseOrder*>(&d)) {
+            EXPECT_EQ(order->windowTitle(), "采购订单 - PO001");
+            TypeInto(*order, 0, OrderLinesModel::Qty, "28");
+            EXPECT_TRUE(order->Save());
+            order->reject();
+            return;
+        }
+        EXPECT_EQ(d.windowTitle(), "下查 - 计划单 PP001 第 2 行");
+        ASSERT_EQ(List(d)->model()->rowCount(), 1);
+        EXPECT_EQ(Cell(d, 0, 0), "PO001");
+        EXPECT_EQ(Cell(d, 0, 6), "10.00");
+        EXPECT_EQ(MissingAccessibleNames(d), QStringList());
+        QTest::keyClick(List(d), Qt::Key_Return);
+        EXPECT_EQ(Cell(d, 0, 6), "8.00");
+        EXPECT_EQ(Cell(d, 0, 7), "28.00");
+        d.reject();
+    });
+    LookUp(1, 1, 2);
+    EXPECT_EQ(windows, 2);
+}
+
+TEST_P(BillWindow, AnEntryWithoutLinksSaysSoAndAnUnknownEntryFails) {
+    ZPP_OPEN_OR_SKIP();
+    QStringList statuses;
+    OnModal([&](QDialog& d) {
+        EXPECT_EQ(List(d)->model()->rowCount(), 0);
+        statuses << Status(d);
+        QTest::keyClick(List(d), Qt::Key_Return); // nothing to open
+        d.reject();
+    });
+    LookUp(0, 1, 4);
+    LookUp(1, 1, 4);
+    EXPECT_EQ(statuses, (QStringList{"该分录没有上游单据", "该分录还没有下推的采购订单"}));
+    EXPECT_TRUE(prompts->Log.isEmpty());
+    try {
+        LookUp(1, 1, 9);
+        ADD_FAILURE() << "an unknown entry opened a window";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Description(), "计划单分录不存在（内码 1，分录 9）");
+    }
+    EXPECT_THROW(LookUp(2, 1, 1), Error);
+}
+
+TEST_P(BillWindow, EnglishLogInSeesEnglishTexts) {
+    ZPP_OPEN_OR_SKIP("en");
+    OnModal([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Upstream - plan PP001, entry 1");
+        EXPECT_EQ(Cell(d, 0, 0), "MRP run");
+        EXPECT_EQ(List(d)->model()->headerData(1, Qt::Horizontal).toString(), "Bill number");
+        d.reject();
+    });
+    LookUp(0, 1, 1);
+    OnModal([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Purchase order - PO002");
+        EXPECT_EQ(Status(d), "This purchase order is closed and can only be viewed");
+        EXPECT_EQ(List(d)->model()->headerData(OrderLinesModel::Sources, Qt::Horizontal).toString(),
+                  "From plan entries");
+        d.reject();
+    });
+    OpenOrder(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, BillWindow, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
+                         StoreKindName);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/ui/Prompt.h"
+#include "services/store/Session.h"
+#include "support/TestStores.h"
+
+#include <QDialog>
+#include <functional>
+
+namespace zpp::test {
+
+// A store of either kind with one plan and two purchase orders made from it:
+//   plan PP001 (id 1): entry 1 item 01.001 qty 50, ordered 20; entry 2 item 01.001 qty 10,
+//     ordered 10; entry 3 item 01.002 qty 4, ordered 4; entry 4 with no links.
+//     Entry 1 came from MRP001 (40) and sales order SO001 (10).
+//   PO001 (id 1, 2024-05-10, supplier 01.001, by admin): line 1 item 01.001 qty 30 at 10,
+//     taken 20 from entry 1 and 10 from entry 2; line 2 item 01.002 qty 5, typed by hand.
+//   PO002 (id 2, closed): line 1 item 01.002 qty 4 from entry 3.
+//   Price list: supplier 1 item 1 unit 1 at 10 from 2024-01-01 (and 99 from 2999-01-01).
+// The app is wired over it (log-in admin) with prompts scripted.
+class BillsTest : public ::testing::TestWithParam<StoreKind> {
+protected:
+    std::shared_ptr<ui::ScriptedPrompter> prompts = std::make_shared<ui::ScriptedPrompter>();
+    store::StorePtr db;
+    store::SessionPtr session;
+
+    bool Open(const QString& language = {});
+    void TearDown() override;
+
+    // Runs act on every modal window while it is open; the window's result is returned.
+    void OnModal(std::function<void(QDialog&)> act);
+
+    struct Entry {
+        double Qty, Ordered, Unordered, Push;
+        qint64 Version;
+    };
+    Entry EntryAt(int entryId) const;
+    double LineQty(int orderId, int lineNo) const;
+    double SourceQty(int orderId, int lineNo, int entryId) const;
+};
+
+} // namespace zpp::test
+
+#define ZPP_OPEN_OR_SKIP(...)                                                                                \
+    do {                                                                                                     \
+        const bool opened = Open(__VA_ARGS__);                                                               \
+        ZPP_REQUIRE_STORE(QString(opened ? "x" : ""));                                                       \
+    } while (0)
