@@ -359,9 +359,13 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     } else if (key == u"Export" || key == u"iExport") {
         if (!CheckRight(rights::Export))
             return;
+        Inform(QStringLiteral("引出、打印、预览和打印设置尚未提供，将在下一版本中提供。"));
     } else if (key == u"PrintView" || key == u"iPrintPreView" || key == u"Print" || key == u"iPrint") {
         if (!CheckRight(rights::Print))
             return;
+        Inform(QStringLiteral("引出、打印、预览和打印设置尚未提供，将在下一版本中提供。"));
+    } else if (key == u"iPrintSetup") {
+        Inform(QStringLiteral("引出、打印、预览和打印设置尚未提供，将在下一版本中提供。"));
     } else if (key == u"iFilter") {
         m_ui->ShowFilter();
         const RecordPtr& conditions = state.FilterConditions;

@@ -7,6 +7,7 @@
 #include "component/host/Props.h"
 #include "component/host/contracts/FrmResLoader.h"
 #include "component/list/frmPurchasePlan.h"
+#include "platform/controls/LedgerGrid.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ui/Prompt.h"
@@ -314,4 +315,131 @@ TEST(Help, TheGuideShipsInBothLanguages) {
         ASSERT_TRUE(guide.open(QIODevice::ReadOnly)) << lang;
         EXPECT_TRUE(guide.readAll().contains("id=\"ZelPurchasePlan.frmPurchasePlan\"")) << lang;
     }
+}
+
+// Ticks rows a buyer may push: open, with a supplier, a quantity and a delivery date not before today.
+// The demo suppliers with a credit line under control (01.005, 01.008) are left out.
+QList<int> TickPushableRows(controls::SpreadGrid& g, int wanted) {
+    QList<int> rows;
+    const QDate today = QDate::currentDate();
+    for (int r = 1; r <= g.MaxRows() && rows.size() < wanted; ++r) {
+        const auto finish = QDate::fromString(g.Text(col::FinishDate, r), "yyyy-MM-dd");
+        const QString supplier = g.Text(col::SupplyNumber, r);
+        if (g.Text(col::Close, r).trimmed().isEmpty() && !supplier.isEmpty() && supplier != "01.005" &&
+            supplier != "01.008" && g.Text(col::PushQty, r).toDouble() > 0 && finish.isValid() &&
+            finish >= today) {
+            g.SetText(col::CheckBox, r, "1");
+            rows << r;
+        }
+    }
+    return rows;
+}
+
+TEST_P(AppListTest, PushOrdersTheTickedRowsOnceAndTheirBillsCanBeFollowed) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    controls::SpreadGrid& g = list->vsProc();
+
+    list->ToolClick("PushBill");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "请勾选需要下推的数据！");
+    prompts->Clear();
+
+    const QList<int> rows = TickPushableRows(g, 3);
+    ASSERT_EQ(rows.size(), 3) << "today's demo plans must hold pushable rows";
+    QStringList keys;
+    double pushed = 0;
+    for (int r : rows) {
+        keys << g.Text(col::Key, r);
+        pushed += g.Text(col::PushQty, r).toDouble();
+    }
+    const int ordersBefore = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
+    auto ordered = [&] {
+        double sum = 0;
+        for (const QString& key : keys)
+            sum += db->Scalar("SELECT ordered_qty FROM plan_entries WHERE plan_id = ? AND entry_id = ?",
+                              {key.section('_', 0, 0).toInt(), key.section('_', 1).toInt()})
+                       .toDouble();
+        return sum;
+    };
+    const double orderedBefore = ordered();
+
+    // Go on past any high price; in the result window open the first order and close it again.
+    QStringList shown;
+    ui::SetModalHandler([&](QDialog& d) {
+        shown << d.objectName();
+        d.show();
+        if (auto* go = d.findChild<QPushButton*>("cmdContinue")) {
+            go->click();
+        } else if (auto* ledger = d.findChild<controls::LedgerGrid*>("grdLedger")) {
+            Q_EMIT ledger->RowActivated(1);
+            d.reject();
+        } else {
+            d.reject();
+        }
+        return d.result();
+    });
+    list->ToolClick("PushBill");
+    EXPECT_TRUE(prompts->Log.isEmpty()) << prompts->Log.value(0).Text.toStdString();
+    shown.removeAll("frmPOHighPrice");
+    EXPECT_EQ(shown, QStringList({"frmMrpResult", "frmPurchaseOrder"}));
+    const int created = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt() - ordersBefore;
+    EXPECT_GE(created, 1);
+    EXPECT_NEAR(ordered() - orderedBefore, pushed, 1e-6);
+    EXPECT_NEAR(db->Scalar("SELECT SUM(s.qty) FROM purchase_order_line_sources s"
+                           " JOIN purchase_orders o ON o.id = s.order_id WHERE o.id > ?",
+                           {db->Scalar("SELECT MAX(id) FROM purchase_orders").toInt() - created})
+                    .toDouble(),
+                pushed, 1e-6);
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan008'").toInt(), 2);
+    for (int r = 1; r <= g.MaxRows(); ++r)
+        ASSERT_NE(g.Text(col::CheckBox, r), "1") << "the list is reloaded with nothing ticked";
+
+    // 下查 from a pushed entry opens the bill lookup; without a tick it says what to do.
+    shown.clear();
+    int again = 1;
+    while (again <= g.MaxRows() && g.Text(col::Key, again) != keys[0])
+        ++again;
+    ASSERT_LE(again, g.MaxRows());
+    list->ToolClick("ViewBillDown");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "请先选择需要下查的物料记录数据！");
+    g.SetText(col::CheckBox, again, "1");
+    list->ToolClick("ViewBillDown");
+    EXPECT_EQ(shown, QStringList({"frmBillLookUp"}));
+    EXPECT_EQ(prompts->Log.size(), 1);
+}
+
+TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    controls::SpreadGrid& g = list->vsProc();
+    const QList<int> rows = TickPushableRows(g, 2);
+    ASSERT_EQ(rows.size(), 2);
+    const QString key = g.Text(col::Key, rows[1]);
+    // Another user's push took all of the second entry after this list was loaded.
+    db->Exec("UPDATE plan_entries SET ordered_qty = qty, unordered_qty = 0, push_qty = 0"
+             " WHERE plan_id = ? AND entry_id = ?",
+             {key.section('_', 0, 0).toInt(), key.section('_', 1).toInt()});
+    const int orders = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
+    ui::SetModalHandler([](QDialog& d) {
+        d.show();
+        if (auto* go = d.findChild<QPushButton*>("cmdContinue"))
+            go->click();
+        else
+            d.reject();
+        return d.result();
+    });
+    list->ToolClick("PushBill");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    const QString text = prompts->Log[0].Text;
+    EXPECT_TRUE(
+        text.contains("采购建议号[" + g.Text(col::BillNo, rows[1]) + "]分录号 " + key.section('_', 1)))
+        << text.toStdString();
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), orders);
+    EXPECT_EQ(g.Text(col::CheckBox, rows[0]), "1") << "a refused push keeps the user's ticks";
 }
