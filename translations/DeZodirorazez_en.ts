@@ -884,28 +884,28 @@
         <translation>Row </translation>
     </message>
     <message>
-        <source>行物料已关闭,不能下推 </source>
-        <translation>: the item is closed and cannot be pushed </translation>
+        <source>行物料已关闭,不能下推</source>
+        <translation>: the item is closed and cannot be pushed</translation>
     </message>
     <message>
-        <source>行建议交货日期不能为空 </source>
-        <translation>: the delivery date must not be empty </translation>
+        <source>行建议交货日期不能为空</source>
+        <translation>: the delivery date must not be empty</translation>
     </message>
     <message>
-        <source>行建议交货日期不能小于单据日期 </source>
-        <translation>: the delivery date must not be before the bill date </translation>
+        <source>行建议交货日期不能小于单据日期</source>
+        <translation>: the delivery date must not be before the bill date</translation>
     </message>
     <message>
-        <source>行建议交货日期不是有效日期 </source>
-        <translation>: the delivery date is not a valid date </translation>
+        <source>行建议交货日期不是有效日期</source>
+        <translation>: the delivery date is not a valid date</translation>
     </message>
     <message>
-        <source>行下推数量不能小于或等于'0' </source>
-        <translation>: the quantity to push must be greater than '0' </translation>
+        <source>行下推数量不能小于或等于'0'</source>
+        <translation>: the quantity to push must be greater than '0'</translation>
     </message>
     <message>
-        <source>行供应商代码不能为空 </source>
-        <translation>: the supplier code must not be empty </translation>
+        <source>行供应商代码不能为空</source>
+        <translation>: the supplier code must not be empty</translation>
     </message>
     <message>
         <source>请勾选需要下推的数据！</source>

@@ -103,6 +103,8 @@ TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {
     EXPECT_EQ(prompts->Log[0].Title, "Information");
     EXPECT_NE(prompts->Log[0].Text, "对不起，你没有相应的权限！");
     EXPECT_EQ(GetLangString("not in the catalogue"), "not in the catalogue");
+    // Keys are looked up without their blanks, which stay around the translation.
+    EXPECT_EQ(GetLangString("行建议交货日期不能为空 "), ": the delivery date must not be empty ");
 
     // The form service puts a window's designed captions into the log-in language; data stay.
     QWidget form;
