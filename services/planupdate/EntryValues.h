@@ -23,4 +23,9 @@ std::optional<qint32> Id(const QVariant& value);
 // A value as a message quotes it.
 QString Shown(const QVariant& value);
 
+// The keys of the entry records both writers read.
+inline const QString kInterID = QStringLiteral("FInterID");
+inline const QString kEntryID = QStringLiteral("FEntryID");
+inline const QString kBillNo = QStringLiteral("FBillNo");
+
 } // namespace zpp::services::entryvalues

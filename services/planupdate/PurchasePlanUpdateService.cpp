@@ -17,9 +17,6 @@ namespace {
 
 using namespace entryvalues;
 
-const QString kInterID = QStringLiteral("FInterID");
-const QString kEntryID = QStringLiteral("FEntryID");
-const QString kBillNo = QStringLiteral("FBillNo");
 const QString kSupplyID = QStringLiteral("FSupplyID");
 const QString kSupplyNumber = QStringLiteral("FSupplyNumber");
 const QString kRow = QStringLiteral("Row");

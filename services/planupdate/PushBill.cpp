@@ -17,9 +17,6 @@ namespace {
 
 using namespace entryvalues;
 
-const QString kInterID = QStringLiteral("FInterID");
-const QString kEntryID = QStringLiteral("FEntryID");
-const QString kBillNo = QStringLiteral("FBillNo");
 const QString kPushQty = QStringLiteral("FPushQty");
 const QString kIsMerge = QStringLiteral("FIsMerge");
 const QString kMembers = QStringLiteral("EntryDataVct");

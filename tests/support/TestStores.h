@@ -20,6 +20,9 @@ std::string StoreKindName(const ::testing::TestParamInfo<StoreKind>& info);
 // The location of a new store of that kind; empty when PostgreSQL is not available.
 QString NewStoreLocation(StoreKind kind);
 
+// Every row of a query, columns joined by "|" (NULL as "NULL"), rows by ",".
+QString Rows(const store::Store& db, const QString& sql);
+
 } // namespace zpp::test
 
 // Skips (locally) or fails (under CI) a PostgreSQL test without a server.

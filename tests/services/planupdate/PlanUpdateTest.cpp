@@ -31,19 +31,6 @@ RecordListPtr List(std::initializer_list<RecordPtr> records) {
     return list;
 }
 
-// Every row of a query, columns joined by "|", rows by ",".
-QString Rows(const store::Store& db, const QString& sql) {
-    QSqlQuery q = db.Exec(sql);
-    QStringList rows;
-    while (q.next()) {
-        QStringList cells;
-        for (int i = 0; i < q.record().count(); ++i)
-            cells << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
-        rows << cells.join(u'|');
-    }
-    return rows.join(u',');
-}
-
 QString Snapshot(const store::Store& db) {
     return Rows(db, "SELECT * FROM plan_entries ORDER BY plan_id, entry_id");
 }

@@ -64,18 +64,6 @@ RecordListPtr PushList(std::initializer_list<RecordPtr> lines) {
     return list;
 }
 
-QString Rows(const store::Store& db, const QString& sql) {
-    QSqlQuery q = db.Exec(sql);
-    QStringList rows;
-    while (q.next()) {
-        QStringList cells;
-        for (int i = 0; i < q.record().count(); ++i)
-            cells << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
-        rows << cells.join(u'|');
-    }
-    return rows.join(u',');
-}
-
 // Everything a push may write, orders by number: a PostgreSQL sequence does not roll back.
 QString Snapshot(const store::Store& db) {
     return Rows(db, "SELECT * FROM plan_entries ORDER BY plan_id, entry_id") + "#" +
