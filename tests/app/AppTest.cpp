@@ -412,6 +412,13 @@ TEST_P(AppListTest, PushOrdersTheTickedRowsOnceAndTheirBillsCanBeFollowed) {
     list->ToolClick("ViewBillDown");
     EXPECT_EQ(shown, QStringList({"frmBillLookUp"}));
     EXPECT_EQ(prompts->Log.size(), 1);
+
+    // Pushing the same entries again (a second press on stale ticks) is stopped by the row checks.
+    shown.clear();
+    const int orders = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
+    list->ToolClick("PushBill");
+    EXPECT_EQ(shown, QStringList({"frmMessage"}));
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), orders);
 }
 
 TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {
