@@ -4,6 +4,7 @@
 #include "component/grid/PlanGrid.h"
 #include "component/host/Access.h"
 #include "component/host/ComponentState.h"
+#include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
@@ -31,6 +32,8 @@ frmPurchasePlan* OpenListWindow() {
 } // namespace
 
 void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
+    // The platform's own windows (print setup, export) speak the log-in language too.
+    ui::SetTranslator([](const QString& text) { return GetLangString(text); });
     if (!CheckRight(rights::Query))
         return;
     WriteOperationLog(logs::Query);

@@ -14,10 +14,13 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace zpp {
 
 namespace {
+
+constexpr int kIdCol = 4; // the hidden column of the order's interior ID
 
 RecordPtr Column(int col, const QString& text, const QString& field, double width, bool hidden = false) {
     RecordPtr c = KeyedRecord::Create();
@@ -72,6 +75,14 @@ frmMrpResult::frmMrpResult(QWidget* parent) : QDialog(parent) {
         if (row != 0)
             ToolClick(QStringLiteral("Modify"));
     });
+    connect(grdLedger, &controls::LedgerGrid::RowTextRequested, this, [this](int row, QString* text) {
+        if (!text)
+            return;
+        if (row == 1)
+            m_preview.TRowData(1, *text);
+        else
+            m_preview.DRowData(row, 0, *text);
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(barProc1);
@@ -80,16 +91,29 @@ frmMrpResult::frmMrpResult(QWidget* parent) : QDialog(parent) {
 
 RecordListPtr frmMrpResult::ResultColumns() {
     auto columns = RecordList::Create();
-    columns->Add(Column(1, GetLangString(QStringLiteral("供应商")), QStringLiteral("FSupplyName"), 0.45));
-    columns->Add(Column(2, GetLangString(QStringLiteral("单据编号")), QStringLiteral("FBillNO"), 0.3));
-    columns->Add(Column(3, GetLangString(QStringLiteral("日期")), QStringLiteral("FDate"), 0.2));
-    columns->Add(Column(4, QString(), QStringLiteral("FInterID"), 0, true));
+    // Captions are built-in texts; the preview provider shows them in the log-in language.
+    columns->Add(Column(1, QStringLiteral("供应商"), QStringLiteral("FSupplyName"), 0.45));
+    columns->Add(Column(2, QStringLiteral("单据编号"), QStringLiteral("FBillNO"), 0.3));
+    columns->Add(Column(3, QStringLiteral("日期"), QStringLiteral("FDate"), 0.2));
+    columns->Add(Column(kIdCol, QString(), QStringLiteral("FInterID"), 0, true));
     return columns;
 }
 
 void frmMrpResult::Load() {
     m_loaded = true;
-    grdLedger->Refresh(ResultColumns(), FieldDataVct);
+    m_preview.FieldInfoVct = ResultColumns();
+    m_preview.LDG = grdLedger;
+    m_preview.GetTitleInfo();
+    ShowRows(1);
+}
+
+void frmMrpResult::ShowRows(int currentRow) {
+    m_preview.FieldDataVct = FieldDataVct;
+    grdLedger->ClearTexts();
+    QVariant unused;
+    m_preview.TakeJournalData(unused);
+    if (grdLedger->MaxRows() > 1)
+        grdLedger->SetCurrentRow(std::clamp(currentRow, 1, grdLedger->MaxRows() - 1));
 }
 
 void frmMrpResult::showEvent(QShowEvent* event) {
@@ -111,8 +135,7 @@ void frmMrpResult::ToolClick(const QString& key) {
 }
 
 void frmMrpResult::OpenSelectedOrder() {
-    const qint32 id =
-        values::ToInt32(values::Val(grdLedger->Value(grdLedger->CurrentRow(), QStringLiteral("FInterID"))));
+    const qint32 id = values::ToInt32(values::Val(grdLedger->Text(grdLedger->CurrentRow() + 1, kIdCol)));
     if (id <= 0)
         return;
     const QString props = GetPropsString();
@@ -147,8 +170,7 @@ void frmMrpResult::OpenSelectedOrder() {
     RecordListPtr refreshed = server->RefreshPOOrderBill(props, OrderInterID);
     if (refreshed) {
         FieldDataVct = refreshed;
-        grdLedger->Refresh(ResultColumns(), FieldDataVct);
-        grdLedger->SetCurrentRow(row);
+        ShowRows(row);
     }
 }
 

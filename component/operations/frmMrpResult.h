@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/grid/PreviewDetail.h"
 #include "platform/records/KeyedRecord.h"
 #include "platform/records/RecordSet.h"
 
@@ -41,6 +42,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Gives the ledger the records again and moves to a data row.
+    void ShowRows(int currentRow);
+
+    PreviewDetail m_preview;
     RecordSetPtr m_orders; // the order list last fetched for the bill window
     bool m_loaded = false;
 };

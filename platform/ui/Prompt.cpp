@@ -145,4 +145,20 @@ std::optional<QString> ScriptedPrompter::InputBox(const QString& prompt, const Q
     return std::nullopt;
 }
 
+namespace {
+Translator& InstalledTranslator() {
+    static Translator translator;
+    return translator;
+}
+} // namespace
+
+QString Tr(const char* builtInUtf8) {
+    const QString text = QString::fromUtf8(builtInUtf8);
+    return InstalledTranslator() ? InstalledTranslator()(text) : text;
+}
+
+void SetTranslator(Translator translator) {
+    InstalledTranslator() = std::move(translator);
+}
+
 } // namespace zpp::ui

@@ -80,4 +80,10 @@ using ModalHandler = std::function<int(QDialog&)>;
 int ExecModal(QDialog& dialog);
 void SetModalHandler(ModalHandler handler);
 
+// Texts of the platform's own windows (print setup, export) in the user's language. The
+// component installs its localisation; without one the built-in text is shown.
+using Translator = std::function<QString(const QString&)>;
+QString Tr(const char* builtInUtf8);
+void SetTranslator(Translator translator);
+
 } // namespace zpp::ui
