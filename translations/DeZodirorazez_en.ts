@@ -836,10 +836,6 @@
         <translation>Invalid list of purchase order IDs &quot;%1&quot;: %2</translation>
     </message>
     <message>
-        <source>引出、打印、预览和打印设置尚未提供，将在下一版本中提供。</source>
-        <translation>Export, print, preview and print setup are not available yet; they come with the next release.</translation>
-    </message>
-    <message>
         <source>当前光标所在行没有数据。</source>
         <translation>The row under the cursor holds no data.</translation>
     </message>
@@ -958,6 +954,322 @@
     <message>
         <source>应用(&amp;A)</source>
         <translation>&amp;Apply</translation>
+    </message>
+    <message>
+        <source>引出组件调用不成功</source>
+        <translation>The export component could not be used</translation>
+    </message>
+    <message>
+        <source>第&amp;[页]页/共&amp;[总页]页</source>
+        <translation>Page &amp;[页] of &amp;[总页]</translation>
+    </message>
+    <message>
+        <source>文件名(&amp;N):</source>
+        <translation>File &amp;name:</translation>
+    </message>
+    <message>
+        <source>文件名</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>浏览...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>浏览</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>保存类型(&amp;T):</source>
+        <translation>Save as &amp;type:</translation>
+    </message>
+    <message>
+        <source>保存类型</source>
+        <translation>Save as type</translation>
+    </message>
+    <message>
+        <source>Excel 工作簿 (*.xlsx)</source>
+        <translation>Excel Workbook (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>CSV (UTF-8 逗号分隔) (*.csv)</source>
+        <translation>CSV UTF-8 (Comma delimited) (*.csv)</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>引出到文件</source>
+        <translation>Export to File</translation>
+    </message>
+    <message>
+        <source>请输入要引出的文件名。</source>
+        <translation>Please enter the name of the file to export to.</translation>
+    </message>
+    <message>
+        <source>“%1”是一个文件夹，请输入文件名。</source>
+        <translation>"%1" is a folder. Please enter a file name.</translation>
+    </message>
+    <message>
+        <source>文件“%1”已存在。要替换它吗？</source>
+        <translation>The file "%1" already exists. Do you want to replace it?</translation>
+    </message>
+    <message>
+        <source>正在引出“%1”...</source>
+        <translation>Exporting "%1"...</translation>
+    </message>
+    <message>
+        <source>无法写入文件“%1”：%2</source>
+        <translation>Cannot write the file "%1": %2</translation>
+    </message>
+    <message>
+        <source>文件夹“%1”不存在。</source>
+        <translation>The folder "%1" does not exist.</translation>
+    </message>
+    <message>
+        <source>已有同名的文件夹。</source>
+        <translation>A folder with this name already exists.</translation>
+    </message>
+    <message>
+        <source>没有文件名。</source>
+        <translation>No file name was given.</translation>
+    </message>
+    <message>
+        <source>无法在该文件夹中创建文件（%1）。</source>
+        <translation>Cannot create a file in this folder (%1).</translation>
+    </message>
+    <message>
+        <source>无法创建 Excel 工作簿。</source>
+        <translation>Cannot create the Excel workbook.</translation>
+    </message>
+    <message>
+        <source>无法创建工作表。</source>
+        <translation>Cannot create the worksheet.</translation>
+    </message>
+    <message>
+        <source>没有要引出的列。</source>
+        <translation>There are no columns to export.</translation>
+    </message>
+    <message>
+        <source>Excel 工作表最多容纳 %1 行数据，要引出的有 %2 行。</source>
+        <translation>An Excel worksheet holds at most %1 data rows; %2 rows are to be exported.</translation>
+    </message>
+    <message>
+        <source>引出已取消。</source>
+        <translation>The export was cancelled.</translation>
+    </message>
+    <message>
+        <source>打印预览</source>
+        <translation>Print Preview</translation>
+    </message>
+    <message>
+        <source>预览工具栏</source>
+        <translation>Preview toolbar</translation>
+    </message>
+    <message>
+        <source>预览页面</source>
+        <translation>Preview page</translation>
+    </message>
+    <message>
+        <source>另存为PDF</source>
+        <translation>Save as PDF</translation>
+    </message>
+    <message>
+        <source>页面设置</source>
+        <translation>Page Setup</translation>
+    </message>
+    <message>
+        <source>首页</source>
+        <translation>First Page</translation>
+    </message>
+    <message>
+        <source>上一页</source>
+        <translation>Previous Page</translation>
+    </message>
+    <message>
+        <source>下一页</source>
+        <translation>Next Page</translation>
+    </message>
+    <message>
+        <source>末页</source>
+        <translation>Last Page</translation>
+    </message>
+    <message>
+        <source>页码</source>
+        <translation>Page number</translation>
+    </message>
+    <message>
+        <source>共 %1 页</source>
+        <translation>of %1 pages</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom Out</translation>
+    </message>
+    <message>
+        <source>放大</source>
+        <translation>Zoom In</translation>
+    </message>
+    <message>
+        <source>缩放</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>适合宽度</source>
+        <translation>Fit Width</translation>
+    </message>
+    <message>
+        <source>整页</source>
+        <translation>Whole Page</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>无法写入文件：%1</source>
+        <translation>Cannot write the file: %1</translation>
+    </message>
+    <message>
+        <source>页面</source>
+        <translation>Page</translation>
+    </message>
+    <message>
+        <source>纸张</source>
+        <translation>Paper</translation>
+    </message>
+    <message>
+        <source>纸张大小</source>
+        <translation>Paper size</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Orientation</translation>
+    </message>
+    <message>
+        <source>纵向</source>
+        <translation>Portrait</translation>
+    </message>
+    <message>
+        <source>横向</source>
+        <translation>Landscape</translation>
+    </message>
+    <message>
+        <source>页边距（毫米）</source>
+        <translation>Margins (mm)</translation>
+    </message>
+    <message>
+        <source>上</source>
+        <translation>Top</translation>
+    </message>
+    <message>
+        <source>下</source>
+        <translation>Bottom</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>Right</translation>
+    </message>
+    <message>
+        <source>超宽时</source>
+        <translation>When too wide</translation>
+    </message>
+    <message>
+        <source>多出的列打印到后续页</source>
+        <translation>Print extra columns on further pages</translation>
+    </message>
+    <message>
+        <source>缩小到页宽</source>
+        <translation>Shrink to page width</translation>
+    </message>
+    <message>
+        <source>选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>彩色打印</source>
+        <translation>Print in colour</translation>
+    </message>
+    <message>
+        <source>每页打印页眉页脚</source>
+        <translation>Header and footer on every page</translation>
+    </message>
+    <message>
+        <source>表格线延伸到页底</source>
+        <translation>Extend grid lines to the page bottom</translation>
+    </message>
+    <message>
+        <source>页脚位于页底</source>
+        <translation>Footer at the page bottom</translation>
+    </message>
+    <message>
+        <source>水平居中</source>
+        <translation>Centre horizontally</translation>
+    </message>
+    <message>
+        <source>垂直居中</source>
+        <translation>Centre vertically</translation>
+    </message>
+    <message>
+        <source>打印页码</source>
+        <translation>Print page numbers</translation>
+    </message>
+    <message>
+        <source>横向分页各自编页码</source>
+        <translation>Number pages across separately</translation>
+    </message>
+    <message>
+        <source>节约纸张（行距紧凑）</source>
+        <translation>Save paper (tight rows)</translation>
+    </message>
+    <message>
+        <source>不打印外框</source>
+        <translation>No outer frame</translation>
+    </message>
+    <message>
+        <source>不打印横线</source>
+        <translation>No row lines</translation>
+    </message>
+    <message>
+        <source>不打印竖线</source>
+        <translation>No column lines</translation>
+    </message>
+    <message>
+        <source>页眉页脚</source>
+        <translation>Header and Footer</translation>
+    </message>
+    <message>
+        <source>文字</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>粗体</source>
+        <translation>Bold</translation>
+    </message>
+    <message>
+        <source>字号</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>页眉%1</source>
+        <translation>Header %1</translation>
+    </message>
+    <message>
+        <source>页脚%1</source>
+        <translation>Footer %1</translation>
+    </message>
+    <message>
+        <source>0 为通栏一行；1-3、4-6、7-9 为三行，各分左、中、右。&amp;[页] 印为页码，&amp;[总页] 印为总页数。</source>
+        <translation>0 is a full-width line; 1-3, 4-6 and 7-9 are three lines, each left, centre and right. &amp;[页] prints the page number, &amp;[总页] the page count.</translation>
     </message>
 </context>
 </TS>

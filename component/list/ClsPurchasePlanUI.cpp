@@ -13,6 +13,7 @@
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/operations/MergeRows.h"
 #include "platform/controls/SpreadGrid.h"
+#include "platform/export/Exporter.h"
 #include "platform/ini/IniFile.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
@@ -86,7 +87,10 @@ void ClsPurchasePlanUI::Refresh(QString& billNo) {
     State().FilterConditions = conditions;
     FieldDataVct = rows;
     LoadedRows = rows;
+    m_preview = std::make_shared<zpp::PreviewDetail>();
+    m_preview->LDG = Ledger;
     LoadGrid();
+    BindPreview();
 }
 
 void ClsPurchasePlanUI::LoadGrid() {

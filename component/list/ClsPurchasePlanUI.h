@@ -1,12 +1,20 @@
 #pragma once
 
+#include "component/grid/PreviewDetail.h"
 #include "platform/records/KeyedRecord.h"
 
 #include <QString>
+#include <QVector>
+#include <memory>
 
 namespace zpp::controls {
 class SpreadGrid;
-}
+class LedgerGrid;
+} // namespace zpp::controls
+namespace zpp::exporting {
+class Exporter;
+class ExportRow;
+} // namespace zpp::exporting
 
 namespace zpp {
 
@@ -18,6 +26,10 @@ public:
     ~ClsPurchasePlanUI();
 
     void SetSpread(controls::SpreadGrid* grid) { Spread = grid; }
+    // The hidden ledger that prints, previews and exports the list.
+    void SetLedger(controls::LedgerGrid* ledger) { Ledger = ledger; }
+    // The provider that answers the ledger's row requests; a new one after every Refresh.
+    const std::shared_ptr<zpp::PreviewDetail>& PreviewDetail() const { return m_preview; }
     void SetFieldDataVct(RecordListPtr rows) { FieldDataVct = std::move(rows); }
     const RecordListPtr& Rows() const { return FieldDataVct; }
     // The rows as the last Refresh read them, whatever view the grid shows since; a save
@@ -40,6 +52,18 @@ public:
     void GetRightSupply(qint32 col, qint32 row, qint32 rememberedSupplierId);
     void GetSupply();
 
+    // Exports the list, or the selected row blocks, through the export component.
+    void FileExport();
+    // The export component asks for data row rowIndex (from 1).
+    void oExport_LoadData(int rowIndex, exporting::ExportRow* row);
+    // Print (logged) and preview of the list through the ledger.
+    void PrintPre();
+    void PrintPreView();
+    // Saves the ledger's page settings to the INI file and its header and footer to the profile.
+    void SaveLdgSetting();
+    // The key of the saved header/footer record.
+    QString HeadFootKey() const;
+
     // Checks whether a list may be merged: ok, or a question to ask, or a refusal.
     // "CGSrcPrice" of the shared INI file: 1 asks the price service for the last purchase price.
     static qint32 PriceSourceSetting();
@@ -54,10 +78,21 @@ public:
 
 private:
     void LoadGrid();
+    void BindPreview();
+    // Copies the selected row blocks, or every row, into ledger rows 2 and on.
+    void CopyGridToLedger();
+    void CopyGridRangeToLedger();
+    void DoPrint(int mode);
+    // By ledger column (index 0 unused): whether the column is exported.
+    QVector<bool> ExportedColumns() const;
     // Ticks or clears every tick box that is not locked.
     void SetAllTicks(const QString& value);
 
     controls::SpreadGrid* Spread = nullptr;
+    controls::LedgerGrid* Ledger = nullptr;
+    std::shared_ptr<zpp::PreviewDetail> m_preview;
+    std::unique_ptr<exporting::Exporter> oExport;
+    QVector<bool> m_exported; // the export's columns, worked out once per export
     RecordListPtr FieldDataVct;
     RecordListPtr LoadedRows;
 };

@@ -6,9 +6,11 @@
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/host/contracts/ChmHelp.h"
+#include "component/host/contracts/ProfileRead.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/list/ClsPurchasePlanUI.h"
 #include "component/operations/clsPurchasePlan.h"
+#include "platform/controls/LedgerGrid.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
@@ -78,6 +80,11 @@ frmPurchasePlan::frmPurchasePlan(QWidget* parent) : QMainWindow(parent) {
     m_grid->setObjectName(QStringLiteral("vsProc"));
     m_grid->setAccessibleName(Lang("采购计划表"));
     layout->addWidget(m_grid, 1);
+    // Prints, previews and exports the list; hidden outside a print.
+    LdgPreview = new controls::LedgerGrid(central);
+    LdgPreview->setObjectName(QStringLiteral("LdgPreview"));
+    LdgPreview->setAccessibleName(Lang("采购计划表"));
+    LdgPreview->hide();
     setCentralWidget(central);
     BuildBar();
 }
@@ -118,7 +125,19 @@ void frmPurchasePlan::Load() {
     m_ui = std::make_unique<ClsPurchasePlanUI>();
     m_ops = std::make_unique<clsPurchasePlan>();
     m_ui->SetSpread(m_grid);
+    m_ui->SetLedger(LdgPreview);
     m_ops->SetSpread(m_grid);
+    LoadLedgerSettings();
+    connect(LdgPreview, &controls::LedgerGrid::SettingsChanged, this, [this] { m_ui->SaveLdgSetting(); });
+    connect(LdgPreview, &controls::LedgerGrid::RowTextRequested, this, [this](int row, QString* text) {
+        const auto& preview = m_ui->PreviewDetail();
+        if (!preview || !text)
+            return;
+        if (row == 1)
+            preview->TRowData(1, *text);
+        else
+            preview->DRowData(row, 0, *text);
+    });
     m_ops->SetLoadedRows([this] { return m_ui->Loaded(); });
 
     connect(m_grid, &controls::SpreadGrid::Changed, this, [this](int, int) { DataChanged = true; });
@@ -359,13 +378,18 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     } else if (key == u"Export" || key == u"iExport") {
         if (!CheckRight(rights::Export))
             return;
-        Inform(QStringLiteral("引出、打印、预览和打印设置尚未提供，将在下一版本中提供。"));
-    } else if (key == u"PrintView" || key == u"iPrintPreView" || key == u"Print" || key == u"iPrint") {
+        m_ui->FileExport();
+    } else if (key == u"PrintView" || key == u"iPrintPreView") {
         if (!CheckRight(rights::Print))
             return;
-        Inform(QStringLiteral("引出、打印、预览和打印设置尚未提供，将在下一版本中提供。"));
+        m_ui->PrintPreView();
+    } else if (key == u"Print" || key == u"iPrint") {
+        if (!CheckRight(rights::Print))
+            return;
+        m_ui->PrintPre();
     } else if (key == u"iPrintSetup") {
-        Inform(QStringLiteral("引出、打印、预览和打印设置尚未提供，将在下一版本中提供。"));
+        LdgPreview->PrinterSetup();
+        m_ui->SaveLdgSetting();
     } else if (key == u"iFilter") {
         m_ui->ShowFilter();
         const RecordPtr& conditions = state.FilterConditions;
@@ -423,6 +447,17 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     } else if (key == u"iExit") {
         close();
     }
+}
+
+void frmPurchasePlan::LoadLedgerSettings() {
+    QString record;
+    try {
+        auto reader = CreateObject<ProfileRead>(QString::fromLatin1(progid::ProfileRead));
+        record = reader->LoadRptFormat(GetPropsString(), m_ui->FormatOwner, m_ui->HeadFootKey());
+    } catch (const std::exception&) {
+        // Without the saved layout the ledger prints with its defaults.
+    }
+    LdgPreview->LoadSettings(m_ui->IniFile, record);
 }
 
 void frmPurchasePlan::RememberSupplier(int row) {

@@ -13,6 +13,10 @@ class QLabel;
 class QMenu;
 class QToolBar;
 
+namespace zpp::controls {
+class LedgerGrid;
+}
+
 namespace zpp {
 
 class ClsPurchasePlanUI;
@@ -58,12 +62,15 @@ private:
     void RefreshOldSupplierID();
     void RememberSupplier(int row);
     void ShowHelp();
+    // The page settings and header/footer layout a user saved, into the print ledger.
+    void LoadLedgerSettings();
 
     bool m_loaded = false;
     QString PurchasePlanBillNo;
     std::unique_ptr<ClsPurchasePlanUI> m_ui;
     std::unique_ptr<clsPurchasePlan> m_ops;
     controls::SpreadGrid* m_grid = nullptr;
+    controls::LedgerGrid* LdgPreview = nullptr;
     QFrame* PicTop = nullptr;
     QVector<QLabel*> m_labels;
     QToolBar* m_toolBar = nullptr;

@@ -213,7 +213,12 @@ void LedgerGrid::PrintOut(int mode) {
         return pages;
     };
     source.print = [this](QWidget* parent) { PrintWithDialog(parent); };
-    source.setup = [this](QWidget* parent) { return SetupWithDialog(parent); };
+    source.setup = [this](QWidget* parent) {
+        const bool accepted = SetupWithDialog(parent);
+        if (accepted)
+            Q_EMIT SettingsChanged();
+        return accepted;
+    };
     source.savePdf = [this](const QString& file) {
         QPdfWriter writer(file);
         writer.setCreator(QGuiApplication::applicationName());

@@ -125,6 +125,8 @@ Q_SIGNALS:
     void RowActivated(int row);
     // The texts of a sheet row are wanted (row 1 the caption row).
     void RowTextRequested(int row, QString* text);
+    // The user changed the page setup from the preview window, so its owner can keep it.
+    void SettingsChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -15,11 +15,18 @@
 #include "services/platform/PlatformServices.h"
 #include "support/TestStores.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
@@ -451,4 +458,69 @@ TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {
         << text.toStdString();
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), orders);
     EXPECT_EQ(g.Text(col::CheckBox, rows[0]), "1") << "a refused push keeps the user's ticks";
+}
+
+TEST_P(AppListTest, ExportPrintAndAPageSetupThatHoldsAtTheNextStart) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    const int rows = list->vsProc().MaxRows();
+    QTemporaryDir out;
+    auto logged = [&](const char* code) {
+        return db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = ?", {QString(code)})
+            .toInt();
+    };
+
+    double margin = 31;
+    ui::SetModalHandler([&](QDialog& d) {
+        if (auto* file = d.findChild<QLineEdit*>("txtFile")) {
+            d.findChild<QComboBox*>("cboFormat")->setCurrentIndex(1);
+            file->setText(out.filePath("plan.csv"));
+            return int(QDialog::Accepted);
+        }
+        if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
+            print->printer()->setOutputFormat(QPrinter::PdfFormat);
+            print->printer()->setOutputFileName(out.filePath("plan.pdf"));
+            return int(QDialog::Accepted);
+        }
+        if (auto* setup = d.findChild<QAction*>("actSetup")) { // the preview: its page setup, then close
+            setup->trigger();
+            return int(QDialog::Rejected);
+        }
+        if (auto* top = d.findChild<QDoubleSpinBox*>("txtMarginTop")) {
+            top->setValue(margin);
+            d.findChild<QComboBox*>("cboPageMode")->setCurrentIndex(1);
+            d.accept();
+            return int(QDialog::Accepted);
+        }
+        return int(QDialog::Rejected);
+    });
+    list->ToolClick("Export");
+    QFile csv(out.filePath("plan.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count("\r\n"), rows + 1);
+    list->ToolClick("Print");
+    EXPECT_TRUE(QFileInfo(out.filePath("plan.pdf")).size() > 0);
+    EXPECT_EQ(logged("CGPlan004"), 1);
+    EXPECT_EQ(logged("CGPlan003"), 1);
+    EXPECT_TRUE(prompts->Log.isEmpty()) << prompts->Log.value(0).Text.toStdString();
+
+    list->ToolClick("iPrintSetup");
+    EXPECT_EQ(
+        db->Scalar("SELECT COUNT(*) FROM report_formats WHERE format_key = ?", {"0_采购计划表_HeadFoot"})
+            .toInt(),
+        1);
+    // A page setup changed from the preview is kept as well.
+    margin = 33;
+    list->ToolClick("PrintView");
+    list->close();
+    QApplication::processEvents();
+
+    frmPurchasePlan* again = ShowFiltered();
+    ASSERT_TRUE(again);
+    auto* ledger = again->findChild<controls::LedgerGrid*>("LdgPreview");
+    ASSERT_TRUE(ledger);
+    EXPECT_DOUBLE_EQ(ledger->Margin(controls::Top), 33);
+    EXPECT_EQ(ledger->PageMode(), controls::FitToWidth);
 }
