@@ -2,6 +2,7 @@
 // Figures for the export component at list size: XLSX and CSV of 100,000 rows x 35 columns
 // beside the same cells written straight through libxlsxwriter and a bare buffered CSV write,
 // and the peak memory after 20,000 and after 100,000 rows (it should not grow with the rows).
+#include "bench/support/SampleCells.h"
 #include "platform/export/Exporter.h"
 
 #include <QApplication>
@@ -25,26 +26,8 @@ bool IsNumberColumn(int c) {
     return c % 7 == 2 || c % 7 == 3;
 }
 
-// A plan row's mix: codes, Chinese names, quantities, prices, dates, flags, notes.
 QString CellText(int c, int r) {
-    switch (c % 7) {
-    case 0:
-        return QStringLiteral("A%1").arg(r * 7 + c, 8, 10, QLatin1Char('0'));
-    case 1:
-        return QStringLiteral("钢板螺栓%1").arg(r % 97);
-    case 2:
-        return QString::number((r % 1000) * 1.5 + c);
-    case 3:
-        return QString::number(r % 5000 / 7.0, 'f', 6);
-    case 4:
-        return QStringLiteral("2026-%1-%2")
-            .arg(r % 12 + 1, 2, 10, QLatin1Char('0'))
-            .arg(r % 28 + 1, 2, 10, QLatin1Char('0'));
-    case 5:
-        return r % 3 ? QStringLiteral("0") : QStringLiteral("1");
-    default:
-        return r % 4 ? QStringLiteral("备注，含逗号%1").arg(r % 13) : QString();
-    }
+    return zpp::bench::SampleCellText(c, r);
 }
 
 QString Caption(int c) {

@@ -1,5 +1,6 @@
 // Figures for the spreadsheet grid at list size: bulk fill, heap per cell, and whether a
 // repaint or a jump to the last row costs the same at 100 and at 100,000 rows.
+#include "bench/support/SampleCells.h"
 #include "platform/controls/SpreadGrid.h"
 
 #include <QApplication>
@@ -45,24 +46,7 @@ void SetUpColumns(SpreadGrid& grid) {
 }
 
 QString CellText(int c, int r) {
-    switch (c % 7) {
-    case 0:
-        return QStringLiteral("A%1").arg(r * 7 + c, 8, 10, QLatin1Char('0'));
-    case 1:
-        return QStringLiteral("钢板螺栓%1").arg(r % 97);
-    case 2:
-        return QString::number((r % 1000) * 1.5 + c);
-    case 3:
-        return QString::number(r % 5000 / 7.0, 'f', 6);
-    case 4:
-        return QStringLiteral("2026-%1-%2")
-            .arg(r % 12 + 1, 2, 10, QLatin1Char('0'))
-            .arg(r % 28 + 1, 2, 10, QLatin1Char('0'));
-    case 5:
-        return r % 3 ? QStringLiteral("0") : QStringLiteral("1");
-    default:
-        return r % 4 ? QStringLiteral("备注%1").arg(r % 13) : QString();
-    }
+    return zpp::bench::SampleCellText(c, r);
 }
 
 // What the benchmark spends making its texts, to subtract from the fill.

@@ -15,6 +15,8 @@
 #include "platform/ui/Prompt.h"
 
 #include <QApplication>
+#include <QItemSelectionModel>
+#include <QTableView>
 
 namespace zpp {
 
@@ -143,8 +145,17 @@ void ClsPurchasePlanUI::CopyGridToLedger() {
         int total = grid.MaxRows();
         if (!blocks.isEmpty()) {
             total = 0;
-            for (const controls::RowBlock& b : blocks)
+            // The user sees what goes out: each block becomes whole rows.
+            grid.SetRedraw(false);
+            QAbstractItemModel* model = grid.View()->model();
+            for (const controls::RowBlock& b : blocks) {
+                grid.View()->selectionModel()->select(
+                    QItemSelection(model->index(b.First - 1, 0),
+                                   model->index(b.Last - 1, grid.MaxCols() - 1)),
+                    QItemSelectionModel::Select);
                 total += b.Last - b.First + 1;
+            }
+            grid.SetRedraw(true);
         }
         Ledger->SetMaxRows(total + 1);
         Ledger->SetMaxCols(grid.MaxCols());
