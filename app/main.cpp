@@ -3,13 +3,16 @@
 #include "platform/ini/IniFile.h"
 #include "platform/ui/Prompt.h"
 #include "services/demo/DemoData.h"
+#include "services/platform/PlatformServices.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QTranslator>
 #include <QWidget>
 
 using namespace zpp;
@@ -105,6 +108,13 @@ int main(int argc, char** argv) {
     }
     session->Language = parser.value(langOpt);
     app::Wire(session);
+    // Qt's own dialogs (printer, file) in Chinese for a Chinese log-in.
+    QTranslator qtTexts;
+    const QString language =
+        session->Language.isEmpty() ? services::LangInfoService().CurrentLanguage() : session->Language;
+    if (language.startsWith(QStringLiteral("zh"), Qt::CaseInsensitive) &&
+        qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     try {
         QString bill = parser.value(billOpt);
