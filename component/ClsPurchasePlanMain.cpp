@@ -10,6 +10,7 @@
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/list/ClsPurchasePlanUI.h"
 #include "component/list/frmPurchasePlan.h"
+#include "platform/records/Error.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
 
@@ -18,6 +19,12 @@
 namespace zpp {
 
 namespace {
+
+// Once the list window is open a failure is shown over it and the window stays, so the user
+// can refresh once the cause is gone; the host is not torn down with it.
+void ReportInWindow(const std::exception& e) {
+    ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
+}
 QString DateCaption(const QString& prefix, const QString& date) {
     const auto d = values::ParseDate(date);
     return prefix + (d ? values::FormatDate(*d, QStringLiteral("yyyy/mm/dd")) : QString());
@@ -52,7 +59,11 @@ void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
         if (!ui)
             return;
         QString noBill;
-        ui->Refresh(noBill);
+        try {
+            ui->Refresh(noBill);
+        } catch (const std::exception& e) {
+            ReportInWindow(e);
+        }
         const RecordPtr shown = State().FilterConditions;
         if (shown && shown->Exists(QStringLiteral("BDate")))
             window->lblCpt(0)->setText(
@@ -70,11 +81,15 @@ void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
     ClsPurchasePlanUI* ui = window->PurchasePlanUI();
     if (!ui)
         return;
-    ui->Refresh(StrPurchasePlanBillNo);
-    auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
-    const QString billDate = info->GetBillDate(GetPropsString(), StrPurchasePlanBillNo);
-    window->lblCpt(0)->setText(DateCaption(QStringLiteral("起始日期:"), billDate));
-    window->lblCpt(1)->setText(DateCaption(QStringLiteral("截止日期:"), billDate));
+    try {
+        ui->Refresh(StrPurchasePlanBillNo);
+        auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+        const QString billDate = info->GetBillDate(GetPropsString(), StrPurchasePlanBillNo);
+        window->lblCpt(0)->setText(DateCaption(QStringLiteral("起始日期:"), billDate));
+        window->lblCpt(1)->setText(DateCaption(QStringLiteral("截止日期:"), billDate));
+    } catch (const std::exception& e) {
+        ReportInWindow(e);
+    }
 }
 
 } // namespace zpp

@@ -311,7 +311,7 @@ bool frmFirter::event(QEvent* e) {
 void frmFirter::OnActivate() {
     if (m_closing)
         return;
-    if (IsDebugMode() != 0) {
+    if (IsDebugMode() == 1) {
         Confirm();
         return;
     }

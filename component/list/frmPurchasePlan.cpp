@@ -22,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -262,7 +263,16 @@ void frmPurchasePlan::BuildBar() {
     tool("UnSelectAll", "全清", "全部清除", QStyle::SP_DialogNoButton);
     m_toolBar->addSeparator();
     tool("PushBill", "下推", nullptr, QStyle::SP_ArrowDown);
-    tool("Merge", "汇总", "合并物料代码,名称", QStyle::SP_FileDialogListView)->setCheckable(true);
+    QAction* merge = tool("Merge", "汇总", "合并物料代码,名称", QStyle::SP_FileDialogListView);
+    merge->setCheckable(true);
+    // The tool is worked through its state, so a click, a shortcut and an accessibility toggle
+    // all fold or unfold the list; afterwards the state is put back to what the list shows.
+    disconnect(merge, &QAction::triggered, this, nullptr);
+    connect(merge, &QAction::toggled, this, [this](bool on) {
+        if (on != State().IsMergedView)
+            ToolClick(QStringLiteral("Merge"));
+        UpdateToolStates();
+    });
     m_toolBar->addSeparator();
     tool("iRefresh", "刷新", nullptr, QStyle::SP_BrowserReload);
     tool("iFilter", "过滤", nullptr, QStyle::SP_FileDialogContentsView);
@@ -289,8 +299,10 @@ void frmPurchasePlan::UpdateToolStates() {
         const bool plainOnly = key == u"ViewBillDown" || key == u"ViewBillUp" || key == u"Delete";
         it.value()->setEnabled(!plainOnly || !merged);
     }
-    if (QAction* merge = Tool(kBand, QStringLiteral("Merge")))
+    if (QAction* merge = Tool(kBand, QStringLiteral("Merge")); merge && merge->isChecked() != merged) {
+        const QSignalBlocker quiet(merge);
         merge->setChecked(merged);
+    }
     for (auto it = m_bands[kView].begin(); it != m_bands[kView].end(); ++it)
         it.value()->setEnabled(!(it.key() == u"ViewBillDown" || it.key() == u"ViewBillUp") || !merged);
     for (auto it = m_bands[kEdit].begin(); it != m_bands[kEdit].end(); ++it)

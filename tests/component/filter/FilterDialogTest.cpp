@@ -124,6 +124,16 @@ TEST_F(FilterDialog, DebugSwitchConfirmsOnActivation) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return !d.isVisible(); }, 3000));
     }));
     EXPECT_EQ(State().FilterConditions->Count(), 9);
+
+    // Only 1 is the switch: with any other number the dialog waits for the user.
+    SetDebugSwitch("2");
+    EXPECT_FALSE(RunDialog(true, [](frmFirter& d) {
+        d.show();
+        d.activateWindow();
+        QTest::qWait(200);
+        EXPECT_TRUE(d.isVisible());
+        d.reject();
+    }));
 }
 
 TEST_F(FilterDialog, NextChooseSchemeConfirmsOnlyOnFirstDisplay) {

@@ -19,6 +19,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -150,6 +152,18 @@ TEST_F(Window, MergedViewToolStatesAndReloadEndsIt) {
     EXPECT_EQ(g().MaxRows(), 3);
     EXPECT_TRUE(w->Tool("Band", "Delete")->isEnabled());
 
+    // However the tool is worked (here a screen reader's toggle), its state and the list agree.
+    QAction* merge = w->Tool("Band", "Merge");
+    QWidget* button = w->findChild<QToolBar*>("Band")->widgetForAction(merge);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+    ASSERT_TRUE(accessible && accessible->actionInterface());
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(State().IsMergedView);
+    EXPECT_TRUE(merge->isChecked());
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(State().IsMergedView);
+    EXPECT_FALSE(merge->isChecked());
+
     w->ToolClick("Merge");
     w->ToolClick("iRefresh");
     EXPECT_FALSE(State().IsMergedView);
@@ -162,6 +176,32 @@ TEST_F(Window, MergedViewToolStatesAndReloadEndsIt) {
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "数据库连接已断开");
     EXPECT_EQ(g().MaxRows(), 3);
+
+    // A refused merge (closed rows listed) leaves the tool up.
+    Plan().RptFails = false;
+    Plan().Rows->Add(MakeRow(1012, 1, "1.01.003", 5, "Y"));
+    w->ToolClick("iRefresh");
+    prompts->Clear();
+    qobject_cast<QToolButton*>(button)->click();
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_FALSE(State().IsMergedView);
+    EXPECT_FALSE(merge->isChecked());
+    EXPECT_FALSE(qobject_cast<QToolButton*>(button)->isChecked());
+}
+
+TEST_F(Window, AFailedFirstLoadLeavesTheWindowOpenWithTheReason) {
+    Plan().RptFails = true;
+    prompts->Clear();
+    frmPurchasePlan* failed = Open();
+    ASSERT_NE(failed, nullptr);
+    EXPECT_TRUE(failed->isVisible());
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "数据库连接已断开");
+
+    // Once the store answers again, a refresh fills it.
+    Plan().RptFails = false;
+    failed->ToolClick("iRefresh");
+    EXPECT_EQ(failed->vsProc().MaxRows(), 3);
 }
 
 // A closed list window is deleted (or at least hidden) and must not be touched again.
