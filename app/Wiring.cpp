@@ -1,5 +1,6 @@
 #include "Wiring.h"
 
+#include "component/ClsPurchasePlanMain.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "services/access/AccessService.h"
@@ -44,6 +45,7 @@ void Wire(const store::SessionPtr& session) {
     RegisterService<services::BillsService>(progid::Bills, session);
     RegisterService<services::OldDataSrvService>(progid::OldDataSrv, session);
     RegisterService<services::BillLookUpService>(progid::BillLookUp, session);
+    RegisterPurchasePlanComponent();
 }
 
 } // namespace zpp::app

@@ -1,5 +1,6 @@
 #include "app/Wiring.h"
 #include "component/ClsPurchasePlanMain.h"
+#include "component/host/ProgIds.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ui/Prompt.h"
 #include "services/demo/DemoData.h"
@@ -14,6 +15,9 @@
 #include <QTextStream>
 #include <QTranslator>
 #include <QWidget>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zpp;
 
@@ -34,6 +38,15 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // A headless start has no runtime directory; give it a private one instead of Qt's warning.
+    if (qgetenv("XDG_RUNTIME_DIR").isEmpty()) {
+        const QByteArray runtime = "/tmp/purchase-plan-runtime-" + QByteArray::number(getuid());
+        if (mkdir(runtime.constData(), 0700) == 0 || errno == EEXIST) {
+            struct stat info {};
+            if (stat(runtime.constData(), &info) == 0 && info.st_uid == getuid() && (info.st_mode & 077) == 0)
+                qputenv("XDG_RUNTIME_DIR", runtime);
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("purchase-plan"));
     QApplication::setOrganizationName(QStringLiteral("ZelPurchasePlan"));
@@ -47,7 +60,7 @@ int main(int argc, char** argv) {
         "\"Program Files\") are resolved below the root directory (--root, or $ZPP_ROOT). The component's "
         "own\n"
         "ZAZSystem.INI lives in the configuration directory (--config-dir, or $ZPP_CONFIG_DIR)."));
-    parser.addHelpOption();
+    const QCommandLineOption helpOpt = parser.addHelpOption();
     const QString demoStore = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/demo.db";
     QCommandLineOption storeOpt(
         "store",
@@ -73,7 +86,15 @@ int main(int argc, char** argv) {
     QCommandLineOption configOpt(
         "config-dir", "Directory of the component's ZAZSystem.INI. Default: " + ini::ConfigDir(), "DIR");
     parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, rootOpt, configOpt});
-    parser.process(app);
+    if (!parser.parse(QApplication::arguments()))
+        return Fail(parser.errorText(), false);
+    if (parser.isSet(helpOpt)) {
+        QString help = parser.helpText();
+        if (!help.endsWith(u'\n'))
+            help += u'\n';
+        QTextStream(stdout) << help;
+        return 0;
+    }
 
     if (parser.isSet(rootOpt))
         ini::SetPathRoot(parser.value(rootOpt));
@@ -118,8 +139,8 @@ int main(int argc, char** argv) {
 
     try {
         QString bill = parser.value(billOpt);
-        ClsPurchasePlanMain main;
-        main.Show(bill);
+        // Created by its identifier, as any host creates the component.
+        CreateObject<ClsPurchasePlanMain>(QString::fromLatin1(progid::PurchasePlanMain))->Show(bill);
     } catch (const std::exception& e) {
         return Fail(DescribeException(e), true);
     }

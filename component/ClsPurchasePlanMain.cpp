@@ -92,4 +92,8 @@ void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
     }
 }
 
+void RegisterPurchasePlanComponent() {
+    RegisterService<ClsPurchasePlanMain>(QString::fromLatin1(progid::PurchasePlanMain));
+}
+
 } // namespace zpp

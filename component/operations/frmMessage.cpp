@@ -3,6 +3,7 @@
 #include "component/host/ComponentState.h"
 #include "platform/ui/Prompt.h"
 
+#include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -67,6 +68,14 @@ void frmMessage::Load() {
         btnNo->setText(QStringLiteral("否(&N)"));
         btnNo->move(Px(5040), kButtonTop);
         btnNo->setVisible(true);
+    } else {
+        // The dialog is shared: an unknown mode shows the buttons as designed, whatever came before.
+        btnYes->setText(QStringLiteral("是(&Y)"));
+        btnYes->move(Px(2640), kButtonTop);
+        btnYes->setVisible(true);
+        btnNo->setText(QStringLiteral("确定"));
+        btnNo->move(Px(5040), kButtonTop);
+        btnNo->setVisible(true);
     }
     btnYes->setAccessibleName(btnYes->text());
     btnNo->setAccessibleName(btnNo->text());
@@ -92,8 +101,19 @@ void frmMessage::SetAnswer(qint16 answer) {
     State().MessageAnswer = answer;
 }
 
+frmMessage& SharedMessageDialog() {
+    // One dialog for the process, made on first use and deleted with the application.
+    static frmMessage* dialog = nullptr;
+    if (!dialog) {
+        dialog = new frmMessage;
+        QObject::connect(dialog, &QObject::destroyed, [] { dialog = nullptr; });
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, dialog, &QObject::deleteLater);
+    }
+    return *dialog;
+}
+
 qint16 ShowMessageDialog(const QString& message, const QString& buttonMode) {
-    frmMessage dialog;
+    frmMessage& dialog = SharedMessageDialog();
     dialog.ButtonMode = buttonMode;
     dialog.txtMessage->setPlainText(message);
     return dialog.ShowModal();

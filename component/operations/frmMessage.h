@@ -37,7 +37,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
-// Shows a message in a new message dialog and returns the answer (-1 Yes, 0 No).
+// The one message dialog every caller shares.
+frmMessage& SharedMessageDialog();
+// Shows a message in the shared message dialog and returns the answer (-1 Yes, 0 No).
 qint16 ShowMessageDialog(const QString& message, const QString& buttonMode);
 
 } // namespace zpp

@@ -100,6 +100,8 @@ TEST_P(AppTest, EveryServiceTheComponentCreatesIsRegistered) {
             EXPECT_NO_THROW(HostObjectFactory::Instance().Create(progId)) << id;
         }
     }
+    // A host creates the component itself by its identifier.
+    EXPECT_TRUE(CreateObject<ClsPurchasePlanMain>(QString::fromLatin1(progid::PurchasePlanMain)));
 }
 
 TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {

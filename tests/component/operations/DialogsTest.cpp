@@ -35,7 +35,9 @@ TEST_F(Dialogs, MessageButtonsByModeAndTheAnswerOfEach) {
     };
     for (const auto& c : cases) {
         frmMessage::SetAnswer(1);
+        const frmMessage* shown = nullptr;
         const qint16 answer = AskWith(c.Mode, [&](frmMessage& dlg) {
+            shown = &dlg;
             EXPECT_EQ(dlg.windowTitle(), "Marvane提示");
             EXPECT_EQ(frmMessage::Answer(), 0) << "no answer while open";
             EXPECT_EQ(dlg.txtMessage->toPlainText(), "第一行\n第二行");
@@ -53,6 +55,7 @@ TEST_F(Dialogs, MessageButtonsByModeAndTheAnswerOfEach) {
             return dlg.result();
         });
         EXPECT_EQ(answer, c.Answer) << c.Mode.toStdString() << " " << c.Press;
+        EXPECT_EQ(shown, &SharedMessageDialog()) << "every call uses the one dialog";
         EXPECT_EQ(frmMessage::Answer(), c.Answer);
     }
 }
