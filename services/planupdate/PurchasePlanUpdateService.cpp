@@ -362,10 +362,21 @@ RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& reque
                                    " WHERE plan_id = ? AND entry_id = ? AND close_mark <> ''"));
         QSqlQuery exists =
             db.Prepare(QStringLiteral("SELECT 1 FROM plan_entries WHERE plan_id = ? AND entry_id = ?"));
-        results->Reserve(requests->Count());
-        for (const RecordPtr& request : *requests) {
-            if (!request)
-                continue;
+        // Entries are changed in the one order every writer keeps (plan, then entry), so a close
+        // never waits crosswise on a save or a push; the results keep the order of the requests.
+        QVector<int> order;
+        for (int i = 1; i <= requests->Count(); ++i)
+            if (requests->Item(i))
+                order << i;
+        auto key = [&](int i) {
+            const RecordPtr& r = requests->Item(i);
+            return std::pair{Id(r->Get(kInterID, QVariant())).value_or(0),
+                             Id(r->Get(kEntryID, QVariant())).value_or(0)};
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+        QHash<int, RecordPtr> outcome;
+        for (int i : order) {
+            const RecordPtr& request = requests->Item(i);
             const auto plan = Id(request->Get(kInterID, QVariant()));
             const auto entry = Id(request->Get(kEntryID, QVariant()));
             QString error;
@@ -383,8 +394,12 @@ RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& reque
                     exists.finish();
                 }
             }
-            results->Add(Result(request->Get(kRow, QVariant()), error));
+            outcome.insert(i, Result(request->Get(kRow, QVariant()), error));
         }
+        results->Reserve(int(order.size()));
+        for (int i = 1; i <= requests->Count(); ++i)
+            if (outcome.contains(i))
+                results->Add(outcome.value(i));
     });
     return results;
 }
