@@ -321,19 +321,24 @@ void PurchasePlanUpdateService::UpdatePurchasePlanEntry(const QString&, RecordLi
     before.reserve(ordered.size());
     for (const Keyed& k : ordered)
         before << k.Record->Get(kEntryVersionField, QVariant());
-    try {
-        db.InTransaction([&] {
-            EntryWriter writer(db, m_session->UserId);
-            for (const Keyed& k : ordered)
-                writer.Write(*k.Record);
-        });
-    } catch (...) {
+    auto restoreVersions = [&] {
         for (int i = 0; i < ordered.size(); ++i) {
             if (before[i].isValid())
                 ordered[i].Record->Set(kEntryVersionField, before[i]);
             else
                 ordered[i].Record->Remove(kEntryVersionField);
         }
+    };
+    try {
+        db.InTransaction([&] {
+            // A transaction run again starts from the versions the records came with.
+            restoreVersions();
+            EntryWriter writer(db, m_session->UserId);
+            for (const Keyed& k : ordered)
+                writer.Write(*k.Record);
+        });
+    } catch (...) {
+        restoreVersions();
         throw;
     }
 }
@@ -396,6 +401,8 @@ RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& reque
             }
             outcome.insert(i, Result(request->Get(kRow, QVariant()), error));
         }
+        // A transaction run again gives its results once.
+        results->Clear();
         results->Reserve(int(order.size()));
         for (int i = 1; i <= requests->Count(); ++i)
             if (outcome.contains(i))

@@ -75,12 +75,22 @@ public:
         for (const RecordPtr& r : pushList)
             if (r)
                 ReadLine(*r);
+        m_readTakes = m_takes;
+        m_readLines = m_lines;
+        m_readOrders = m_orders;
     }
 
     bool Empty() const { return m_takes.isEmpty(); }
 
     // Locks and checks every entry, then writes orders, lines, sources and the entries' quantities.
     RecordListPtr Write(QString& orderIds) {
+        // Every run starts from the lines as read: the store may undo a run (a deadlock) and run
+        // it again, and what the undone run settled here came from rows it no longer holds.
+        m_takes = m_readTakes;
+        m_lines = m_readLines;
+        m_orders = m_readOrders;
+        m_stored.clear();
+        m_reads.clear();
         // One lock order for every writer of entries: plan, then entry.
         std::stable_sort(m_takes.begin(), m_takes.end(), [](const Take& a, const Take& b) {
             return std::tie(a.Plan, a.Entry) < std::tie(b.Plan, b.Entry);
@@ -389,9 +399,9 @@ private:
     qint16 m_userId;
     QDate m_billDate;
     const std::function<void()>& m_hook;
-    QVector<Take> m_takes;
-    std::vector<Line> m_lines;
-    std::vector<Order> m_orders;
+    QVector<Take> m_takes, m_readTakes;
+    std::vector<Line> m_lines, m_readLines;
+    std::vector<Order> m_orders, m_readOrders;
     std::map<std::pair<qint32, qint32>, Stored> m_stored;
     QHash<int, QSqlQuery> m_reads;
 };

@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSqlError>
+#include <QThread>
 #include <QUrl>
 
 namespace zpp::store {
@@ -25,6 +27,32 @@ QString SqlErrorText(const QSqlError& e) {
     if (text.isEmpty())
         text = e.driverText().trimmed();
     return text;
+}
+
+// What a failed statement says about the store. SQLite codes are masked to their primary code.
+StoreError::Kind KindOf(Store::Kind store, const QSqlError& e) {
+    const QString code = e.nativeErrorCode();
+    if (store == Store::Kind::SQLite) {
+        bool ok = false;
+        switch (code.toInt(&ok) & 0xff) {
+        case 5: // SQLITE_BUSY
+        case 6: // SQLITE_LOCKED
+            return StoreError::Kind::Busy;
+        case 8: // SQLITE_READONLY
+            return StoreError::Kind::ReadOnly;
+        case 13: // SQLITE_FULL
+            return StoreError::Kind::Full;
+        default:
+            return StoreError::Kind::Statement;
+        }
+    }
+    if (code == QLatin1String("40001") || code == QLatin1String("40P01"))
+        return StoreError::Kind::Conflict;
+    // libpq reports a dropped connection without an SQLSTATE; the server says 57P01 when it
+    // shuts down and class 08 for connection faults.
+    if (code.isEmpty() || code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")))
+        return StoreError::Kind::ConnectionLost;
+    return StoreError::Kind::Statement;
 }
 
 bool IsPostgresUrl(const QString& location) {
@@ -110,7 +138,37 @@ void Store::OpenPostgreSQL(const QString& location) {
                         .arg(host)
                         .arg(port)
                         .arg(dbName, SqlErrorText(db.lastError())));
+    SetUpConnection();
+}
+
+// Settings of a PostgreSQL session, made again whenever the connection is opened anew.
+void Store::SetUpConnection() const {
     Exec(QStringLiteral("SET client_min_messages TO WARNING"));
+}
+
+bool Store::Reconnected(const QSqlError& error) const {
+    if (m_kind != Kind::PostgreSQL || m_transactionDepth > 0 ||
+        KindOf(m_kind, error) != StoreError::Kind::ConnectionLost)
+        return false;
+    // An error without an SQLSTATE may come from the driver itself: only a dead connection fails this.
+    if (QSqlQuery probe(Db()); probe.exec(QStringLiteral("SELECT 1")))
+        return false;
+    QSqlDatabase db = Db();
+    db.close();
+    if (!db.open())
+        return false;
+    ++m_reconnects;
+    SetUpConnection();
+    return true;
+}
+
+void Store::PauseBeforeRetry() {
+    QThread::msleep(10 + QRandomGenerator::global()->bounded(20));
+}
+
+bool Store::MayRunAgain(const StoreError& e) {
+    return e.ErrorKind() == StoreError::Kind::Conflict ||
+           (e.ErrorKind() == StoreError::Kind::Busy && e.AtBegin());
 }
 
 QString Store::AutoId() const {
@@ -165,32 +223,86 @@ void Store::Migrate() {
 }
 
 void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql) const {
-    throw Error(QStringLiteral("数据库 %1 %2失败：%3（语句：%4）")
-                    .arg(m_display, what, SqlErrorText(query.lastError()), sql.simplified().left(200)));
+    const QSqlError error = query.lastError();
+    const StoreError::Kind kind = KindOf(m_kind, error);
+    const QString text = SqlErrorText(error);
+    QString description;
+    switch (kind) {
+    case StoreError::Kind::Busy:
+        description =
+            QStringLiteral("数据库 %1 正被其他程序或用户写入，等待超时，本次操作未完成，请稍后重试（%2）")
+                .arg(m_display, text);
+        break;
+    case StoreError::Kind::Full:
+        description =
+            QStringLiteral("数据库 %1 所在的磁盘已满（或已达到数据库的大小上限），本次操作未完成（%2）")
+                .arg(m_display, text);
+        break;
+    case StoreError::Kind::ReadOnly:
+        description =
+            QStringLiteral("数据库 %1 不可写入（文件或目录只读），本次操作未完成（%2）").arg(m_display, text);
+        break;
+    case StoreError::Kind::ConnectionLost:
+        description =
+            QStringLiteral("与数据库服务器 %1 的连接已断开，本次操作未完成；服务器恢复后请重试（%2）")
+                .arg(m_display, text);
+        break;
+    case StoreError::Kind::Conflict:
+        description = QStringLiteral("数据库 %1 因与其他用户的操作冲突撤销了本次操作，请重试（%2）")
+                          .arg(m_display, text);
+        break;
+    case StoreError::Kind::Statement:
+        description = QStringLiteral("数据库 %1 %2失败：%3（语句：%4）")
+                          .arg(m_display, what, text, sql.simplified().left(200));
+        break;
+    }
+    const bool atBegin = sql.trimmed().startsWith(QLatin1String("BEGIN"), Qt::CaseInsensitive);
+    throw StoreError(description, kind, error.nativeErrorCode(), atBegin);
 }
 
 QSqlQuery Store::Prepare(const QString& sql) const {
     QSqlQuery q(Db());
     q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        Fail(QStringLiteral("准备语句"), q, sql);
-    return q;
+    if (q.prepare(sql))
+        return q;
+    if (Reconnected(q.lastError())) {
+        q = QSqlQuery(Db());
+        q.setForwardOnly(true);
+        if (q.prepare(sql))
+            return q;
+    }
+    Fail(QStringLiteral("准备语句"), q, sql);
 }
 
 void Store::Run(QSqlQuery& query, const QVariantList& binds) const {
     for (int i = 0; i < binds.size(); ++i)
         query.bindValue(i, binds[i]);
-    if (!query.exec())
-        Fail(QStringLiteral("执行语句"), query, query.lastQuery());
+    if (query.exec())
+        return;
+    if (Reconnected(query.lastError())) {
+        // The statement was prepared on the connection that is gone.
+        query = Prepare(query.lastQuery());
+        for (int i = 0; i < binds.size(); ++i)
+            query.bindValue(i, binds[i]);
+        if (query.exec())
+            return;
+    }
+    Fail(QStringLiteral("执行语句"), query, query.lastQuery());
 }
 
 QSqlQuery Store::Exec(const QString& sql, const QVariantList& binds) const {
     if (binds.isEmpty()) {
         QSqlQuery q(Db());
         q.setForwardOnly(true);
-        if (!q.exec(sql))
-            Fail(QStringLiteral("执行语句"), q, sql);
-        return q;
+        if (q.exec(sql))
+            return q;
+        if (Reconnected(q.lastError())) {
+            q = QSqlQuery(Db());
+            q.setForwardOnly(true);
+            if (q.exec(sql))
+                return q;
+        }
+        Fail(QStringLiteral("执行语句"), q, sql);
     }
     QSqlQuery q = Prepare(sql);
     Run(q, binds);
@@ -204,18 +316,22 @@ QVariant Store::Scalar(const QString& sql, const QVariantList& binds) const {
 
 Store::Transaction::Transaction(const Store& store) : m_store(store) {
     m_store.Exec(m_store.IsSQLite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    ++m_store.m_transactionDepth;
 }
 
 Store::Transaction::~Transaction() {
     if (m_open) {
         QSqlQuery q(m_store.Db());
         q.exec(QStringLiteral("ROLLBACK"));
+        --m_store.m_transactionDepth;
     }
 }
 
 void Store::Transaction::Commit() {
+    // A COMMIT that fails is never run again on a new connection: its outcome is the server's.
     m_store.Exec(QStringLiteral("COMMIT"));
     m_open = false;
+    --m_store.m_transactionDepth;
 }
 
 } // namespace zpp::store

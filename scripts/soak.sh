@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The reliability suite in full: sets up and builds like scripts/test.sh, starts a throw-away
+# PostgreSQL server, runs every test program labelled "reliability" with ZPP_SOAK=1 and prints
+# the figures they report, one table per store. Extra arguments go to ctest.
+# Each case prints its figures as lines of the form FIGURE|<store>|<case>|<figure name>|<value>.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+scripts/setup.sh
+BUILD_DIR=${ZPP_BUILD_DIR:-build}
+
+pgdir=$(mktemp -d /tmp/zpp-pg.XXXXXX)
+port=${ZPP_PG_PORT:-$(( 20000 + RANDOM % 20000 ))}
+log=$(mktemp /tmp/zpp-soak.XXXXXX.log)
+cleanup() { "$ROOT"/scripts/pg-test-server.sh stop "$pgdir"; rm -rf "$pgdir"; }
+trap cleanup EXIT
+scripts/pg-test-server.sh start "$pgdir" "$port"
+export ZPP_TEST_PG_URL="postgresql://zpp@127.0.0.1:$port/postgres"
+export QT_QPA_PLATFORM=offscreen ZPP_SOAK=1
+
+status=0
+# One program at a time: the load and conflict cases measure time and must not share the cores.
+(cd "$BUILD_DIR" && ctest -L reliability -j 1 -V "$@") >"$log" 2>&1 || status=$?
+
+echo "Reliability figures, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
+  "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+# Cases in this order; a case not listed here follows them.
+#   store cases:  load, lost update, crash, faults, conflicts
+#   input cases (the other half of the suite, test_reliability_input): fuzz, rights matrix, bad values
+order="load|lost update|crash|faults|conflicts|fuzz|rights matrix|bad values"
+grep -o 'FIGURE|.*' "$log" | awk -F'|' -v order="$order" '
+  BEGIN { n = split(order, known, "|"); for (i = 1; i <= n; i++) rank[known[i]] = i }
+  {
+    store = $2; kase = $3; name = $4; value = $5
+    if (!(store in seen)) { seen[store] = 1; stores[++ns] = store }
+    if (!((store, kase) in hascase)) {
+      hascase[store, kase] = 1
+      r = (kase in rank) ? rank[kase] : 100 + ++extra
+      cases[store, ++nc[store]] = kase; caserank[store, kase] = r
+    }
+    key = store SUBSEP kase
+    rows[key, ++nr[key]] = sprintf("  %-14s %-58s %s", kase, name, value)
+  }
+  END {
+    for (s = 1; s <= ns; s++) {
+      store = stores[s]
+      printf "\n%s\n  %-14s %-58s %s\n", store, "case", "figure", "value"
+      # cases of this store by their place in the order above
+      for (i = 1; i <= nc[store]; i++) list[i] = cases[store, i]
+      for (i = 1; i <= nc[store]; i++)
+        for (j = i + 1; j <= nc[store]; j++)
+          if (caserank[store, list[j]] < caserank[store, list[i]]) { t = list[i]; list[i] = list[j]; list[j] = t }
+      for (i = 1; i <= nc[store]; i++) {
+        key = store SUBSEP list[i]
+        for (k = 1; k <= nr[key]; k++) print rows[key, k]
+      }
+    }
+  }'
+echo
+if [ "$status" -ne 0 ]; then
+  echo "soak: some reliability tests failed; the whole output is in $log"
+  grep -E '^\s*[0-9]+: \[  FAILED  \]|Failure' "$log" | head -n 40 || true
+else
+  echo "soak: all reliability tests passed (output in $log)"
+fi
+exit "$status"

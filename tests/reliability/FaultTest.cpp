@@ -1,0 +1,242 @@
+#include "Reliability.h"
+#include "services/planupdate/PurchasePlanUpdateService.h"
+#include "support/TestStores.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+using namespace zpp;
+using namespace zpp::reliability;
+using namespace zpp::test;
+
+namespace {
+
+class Faults : public ::testing::TestWithParam<StoreKind> {};
+
+// A PostgreSQL server of the test's own, so stopping it disturbs no other test.
+class PrivateServer {
+public:
+    PrivateServer() : m_port(20000 + int(QRandomGenerator::global()->bounded(20000))) {}
+    ~PrivateServer() { Shell(QStringLiteral("\"$SCRIPT\" stop \"$DIR\"")); }
+    bool Create() { return Shell(QStringLiteral("\"$SCRIPT\" start \"$DIR\" \"$PORT\"")); }
+    bool Stop() { return Shell(QStringLiteral("\"$SCRIPT\" stop \"$DIR\"")); }
+    // Starts the server created before on the same directory and port.
+    bool Start() {
+        return Shell(QStringLiteral(
+            "bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1);"
+            "run() { if [ \"$(id -u)\" -eq 0 ]; then runuser -u postgres -- \"$@\"; else \"$@\"; fi; };"
+            "run \"$bin/pg_ctl\" -D \"$DIR/data\" -o \"-k $DIR -h 127.0.0.1 -p $PORT -c fsync=off\""
+            " -l \"$DIR/log\" -w start >/dev/null"));
+    }
+    QString Url() const { return QStringLiteral("postgresql://zpp@127.0.0.1:%1/postgres").arg(m_port); }
+
+private:
+    bool Shell(const QString& script) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("SCRIPT", QStringLiteral(ZPP_PG_TEST_SERVER));
+        env.insert("DIR", m_dir.path());
+        env.insert("PORT", QString::number(m_port));
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.start("bash", {"-c", script});
+        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+
+    QTemporaryDir m_dir;
+    int m_port;
+};
+
+struct Tally {
+    int Clear = 0, Unclear = 0, HalfWritten = 0, FailedAfterwards = 0;
+    QStringList Faults;
+
+    // A command the fault must refuse with a message that says what happened.
+    void Refused(const QString& error, const QString& mark, const QString& what) {
+        if (!error.isEmpty() && error.contains(mark)) {
+            ++Clear;
+        } else {
+            ++Unclear;
+            Faults << what + ": " + (error.isEmpty() ? QStringLiteral("accepted") : error);
+        }
+    }
+    void Same(const QString& now, const QString& before, const QString& what) {
+        if (now != before) {
+            ++HalfWritten;
+            Faults << what + ": the store changed";
+        }
+    }
+    void Works(const QString& error, const QString& what) {
+        if (!error.isEmpty()) {
+            ++FailedAfterwards;
+            Faults << what + ": " + error;
+        }
+    }
+    void Report(const QString& store) const {
+        Figure(store, "faults", "commands refused with a clear message", Clear);
+        Figure(store, "faults", "commands refused unclearly or accepted", Unclear);
+        Figure(store, "faults", "stores half-written", HalfWritten);
+        Figure(store, "faults", "commands failing once the store is back", FailedAfterwards);
+    }
+};
+
+QString Save(services::PurchasePlanUpdateService& service, int entry, const QString& memo) {
+    auto r = KeyedRecord::Create();
+    r->Set("FInterID", "100");
+    r->Set("FEntryID", QString::number(entry));
+    r->Set("FMemo", memo);
+    RecordListPtr list = RecordList::Create();
+    list->Add(r);
+    try {
+        service.UpdatePurchasePlanEntry({}, list);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+QString Push(services::PurchasePlanUpdateService& service, RecordListPtr list) {
+    QString ids;
+    QDate date(2024, 5, 20);
+    try {
+        service.PushBill({}, list, 1, ids, date);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+// Two lines of one supplier: enough statements for a fault to fall in the middle.
+RecordListPtr SmallPush(int cycle) {
+    auto list = RecordList::Create();
+    const int entry = 1 + cycle % 50;
+    list->Add(PushLine(SupplierOf(entry, 4), {{100, entry, 1}}));
+    list->Add(PushLine(SupplierOf(entry, 4), {{100, entry + 4, 1}}));
+    return list;
+}
+
+// A hundred lines with long notes: more than the free room in the store's pages.
+RecordListPtr LongPush() {
+    RecordListPtr list = CrashPush(100);
+    for (const RecordPtr& r : *list)
+        r->Set("FMemo", QString(200, u'注'));
+    return list;
+}
+
+QString Memos(const store::Store& db) {
+    return Rows(db, "SELECT memo FROM plan_entries WHERE plan_id = 100 ORDER BY entry_id");
+}
+
+// The server stops under an open session, between commands and inside a push, and starts again.
+void ServerStops(Tally& tally) {
+    PrivateServer server;
+    ASSERT_TRUE(server.Create()) << "could not start a PostgreSQL server of the test's own";
+    auto db = store::Store::Open(server.Url());
+    CrashPush(100, db.get());
+    auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+    services::PurchasePlanUpdateService service(session);
+    const QString lost = QStringLiteral("连接已断开");
+    const int cycles = Scaled(1, 10);
+    for (int c = 0; c < cycles; ++c) {
+        QString before = Snapshot(*db) + Memos(*db);
+        ASSERT_TRUE(server.Stop());
+        tally.Refused(Save(service, 1, QString("c%1").arg(c)), lost, "save, server stopped");
+        tally.Refused(Push(service, SmallPush(c)), lost, "push, server stopped");
+        ASSERT_TRUE(server.Start());
+        tally.Same(Snapshot(*db) + Memos(*db), before, "server stopped before the commands");
+        tally.Works(Save(service, 1, QString("c%1").arg(c)), "save after the server is back");
+        tally.Works(Push(service, SmallPush(c)), "push after the server is back");
+
+        // Stopped half-way through a push's transaction: it fails whole, the next one goes through.
+        before = Snapshot(*db);
+        services::PurchasePlanUpdateService breaking(session);
+        int statements = 0;
+        breaking.SetPushStatementHook([&] {
+            if (++statements == 6)
+                server.Stop();
+        });
+        tally.Refused(Push(breaking, SmallPush(c + 20)), lost, "push, server stopped inside it");
+        ASSERT_TRUE(server.Start());
+        tally.Same(Snapshot(*db), before, "server stopped inside a push");
+        tally.Works(Push(service, SmallPush(c + 20)), "push after the server is back");
+
+        // Stopped and started between two commands: the next one does not even notice.
+        ASSERT_TRUE(server.Stop());
+        ASSERT_TRUE(server.Start());
+        tally.Works(Save(service, 2, QString("d%1").arg(c)), "save after a restart between commands");
+    }
+    const QStringList broken = Inconsistencies(*db);
+    tally.HalfWritten += int(broken.size());
+    tally.Faults += broken;
+    Figure("PostgreSQL", "faults", "server stops", cycles * 3);
+    Figure("PostgreSQL", "faults", "connections opened anew", db->Reconnects());
+}
+
+// SQLite: writes fail because another connection holds the write lock past the busy timeout
+// (chmod cannot stop root, who runs the tests), or because the file may grow no further.
+void StoreCannotBeWritten(Tally& tally) {
+    const int cycles = Scaled(1, 20);
+    for (int c = 0; c < cycles; ++c) {
+        const QString path = NewSQLitePath();
+        auto db = store::Store::Open(path);
+        CrashPush(100, db.get());
+        auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+        services::PurchasePlanUpdateService service(session);
+        db->Exec("PRAGMA busy_timeout = 200");
+
+        QString before = Snapshot(*db) + Memos(*db);
+        {
+            const QString name = QString("zpp_lock_holder_%1").arg(c);
+            {
+                QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", name);
+                holder.setDatabaseName(path);
+                ASSERT_TRUE(holder.open());
+                QSqlQuery lock(holder);
+                ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE"));
+                tally.Refused(Save(service, 1, "locked"), "正被其他程序或用户写入", "save, store locked");
+                tally.Refused(Push(service, SmallPush(c)), "正被其他程序或用户写入", "push, store locked");
+                lock.exec("ROLLBACK");
+                holder.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        }
+        tally.Same(Snapshot(*db) + Memos(*db), before, "store locked");
+        tally.Works(Save(service, 1, "unlocked"), "save once the lock is gone");
+        tally.Works(Push(service, SmallPush(c)), "push once the lock is gone");
+
+        // The file may not grow: the push fails in the middle of its inserts.
+        before = Snapshot(*db);
+        db->Exec("PRAGMA max_page_count = " + db->Scalar("PRAGMA page_count").toString());
+        tally.Refused(Push(service, LongPush()), "磁盘已满", "push, disk full");
+        tally.Same(Snapshot(*db), before, "disk full");
+        db->Exec("PRAGMA max_page_count = 1073741823");
+        tally.Works(Push(service, LongPush()), "push once there is room");
+        QStringList broken = Inconsistencies(*db) + FileIntegrity(*db);
+        tally.HalfWritten += int(broken.size());
+        tally.Faults += broken;
+    }
+    Figure("SQLite", "faults", "lock and disk-full rounds", cycles);
+}
+
+} // namespace
+
+// The store goes away under an open session: the command fails with a message that says so,
+// nothing is half-written, and the next command after the store is back works in the same session.
+TEST_P(Faults, StoreThatGoesAwayFailsClearlyAndComesBack) {
+    const QString location = NewStoreLocation(GetParam());
+    ZPP_REQUIRE_STORE(location);
+    Tally tally;
+    if (GetParam() == StoreKind::PostgreSQL)
+        ServerStops(tally);
+    else
+        StoreCannotBeWritten(tally);
+    tally.Report(GetParam() == StoreKind::SQLite ? "SQLite" : "PostgreSQL");
+    EXPECT_EQ(tally.Faults.join("\n"), "");
+    EXPECT_GT(tally.Clear, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, Faults, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
+                         StoreKindName);

@@ -1,0 +1,137 @@
+// The worker processes of the reliability cases: real processes, each with its own connection.
+//   load LOCATION SEED PUSHES PLAN ENTRIES   waits for "GO" on stdin, then pushes random ticked
+//                                             sets of the plan's entries; one PUSH| line each
+//   crash LOCATION LINES N                    logs and runs the crash push, killing itself with
+//                                             SIGKILL before its Nth statement (N = -1: after the
+//                                             push returned; N = 0: never, printing the count)
+#include "Reliability.h"
+#include "component/host/Access.h"
+#include "services/access/AccessService.h"
+#include "services/planupdate/PurchasePlanUpdateService.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+using namespace zpp;
+using namespace zpp::reliability;
+
+namespace {
+
+store::SessionPtr LogIn(const QString& location) {
+    return std::make_shared<store::Session>(
+        store::LogIn(store::Store::Open(location), QStringLiteral("admin")));
+}
+
+// The push as the component makes it: the operation log first, in a statement of its own.
+void WriteLog(const store::SessionPtr& session) {
+    QString code = QString::fromLatin1(logs::Push.Code);
+    qint32 type = logs::Push.Type;
+    QString name = QString::fromUtf8(logs::Push.Name);
+    services::AccessService(session).WriteLog(code, type, name);
+}
+
+QString Push(services::PurchasePlanUpdateService& service, RecordListPtr list, double* ordered = nullptr) {
+    QString ids;
+    QDate date(2024, 5, 20);
+    try {
+        service.PushBill({}, list, 1, ids, date);
+    } catch (const Error& e) {
+        return e.Description();
+    }
+    if (ordered)
+        for (const RecordPtr& r : *list)
+            *ordered += r->Get(QStringLiteral("FPushQty")).toDouble();
+    return {};
+}
+
+int Load(const QStringList& args) {
+    const QString location = args.value(0);
+    const int seed = args.value(1).toInt(), pushes = args.value(2).toInt(), plan = args.value(3).toInt(),
+              entries = args.value(4).toInt();
+    auto session = LogIn(location);
+    services::PurchasePlanUpdateService service(session);
+    std::mt19937 rng(seed);
+    std::printf("READY\n");
+    std::fflush(stdout);
+    std::string go;
+    std::getline(std::cin, go);
+    for (int n = 0; n < pushes; ++n) {
+        // A ticked set of 2 to 10 entries, 1 to 5 each; entries of one supplier sometimes folded.
+        std::vector<int> all(entries);
+        for (int e = 0; e < entries; ++e)
+            all[e] = e + 1;
+        std::shuffle(all.begin(), all.end(), rng);
+        const int ticked = 2 + int(rng() % 9);
+        QMap<int, QVector<QVector<Take>>> bySupplier;
+        for (int k = 0; k < ticked; ++k) {
+            const Take t{plan, all[k], double(1 + rng() % 5)};
+            auto& lines = bySupplier[SupplierOf(t.Entry, 2)];
+            if (!lines.isEmpty() && rng() % 2)
+                lines.back().push_back(t);
+            else
+                lines.push_back({t});
+        }
+        auto list = RecordList::Create();
+        for (auto it = bySupplier.cbegin(); it != bySupplier.cend(); ++it)
+            for (const auto& takes : *it)
+                list->Add(PushLine(it.key(), takes));
+        double ordered = 0;
+        const QString error = Push(service, list, &ordered);
+        if (error.isEmpty())
+            std::printf("PUSH|ok|%g\n", ordered);
+        else if (const QString reason = RefusalReason(error); !reason.isEmpty())
+            std::printf("PUSH|refused|%s\n", qPrintable(reason));
+        else
+            std::printf("PUSH|error|%s\n", qPrintable(QString(error).replace(u'\n', u' ')));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+int Crash(const QStringList& args) {
+    const QString location = args.value(0);
+    const int lines = args.value(1).toInt(), killAt = args.value(2).toInt();
+    auto session = LogIn(location);
+    services::PurchasePlanUpdateService service(session);
+    int statements = 0;
+    service.SetPushStatementHook([&] {
+        if (++statements == killAt)
+            ::kill(::getpid(), SIGKILL);
+    });
+    WriteLog(session);
+    const QString error = Push(service, CrashPush(lines));
+    if (killAt < 0)
+        ::kill(::getpid(), SIGKILL);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "push failed: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("STATEMENTS|%d\n", statements);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const QString mode = args.value(0);
+    args.removeFirst();
+    try {
+        if (mode == QLatin1String("load"))
+            return Load(args);
+        if (mode == QLatin1String("crash"))
+            return Crash(args);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "worker: %s\n", e.what());
+        return 2;
+    }
+    std::fprintf(stderr, "usage: reliability_worker load|crash ...\n");
+    return 2;
+}
