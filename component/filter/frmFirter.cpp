@@ -6,6 +6,7 @@
 #include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
+#include "component/host/StorableText.h"
 #include "component/host/contracts/Profile.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
@@ -428,9 +429,8 @@ void frmFirter::LoadScheme(const QString& name) {
         m_schemes->AddRow(localDefault, localDefault);
         m_schemes->SelectRow(1);
     }
-    QString stored = DoubleQuotes(name);
-    if (stored == localDefault)
-        stored = kDefaultSchemeName;
+    // The list shows names as they are stored, apostrophes already doubled by the save.
+    const QString stored = StoredSchemeName(name);
     RecordSetPtr storedValues;
     try {
         storedValues = GetSchemeValues(kPlanReportId, stored);
@@ -488,7 +488,8 @@ void frmFirter::SaveScheme() {
     } else {
         name = LocalDefaultSchemeName();
     }
-    name = DoubleQuotes(name).trimmed();
+    // Named as the store keeps it, so the saved scheme is found in the list again.
+    name = StorableText(DoubleQuotes(name).trimmed());
     if (name.isEmpty())
         return;
     m_schemeName = name;
@@ -540,7 +541,7 @@ void frmFirter::DeleteScheme() {
     if (ui::MsgBox(QStringLiteral("是否要删除方案[") + name + QStringLiteral("]？"),
                    ui::YesNo | ui::Information, kInfoTitle) != ui::Yes)
         return;
-    DeleteSchemeRecord(kPlanReportId, DoubleQuotes(name));
+    DeleteSchemeRecord(kPlanReportId, name);
     RefillSchemeList();
     if (m_schemes->RowCount() > 0)
         m_schemes->SelectRow(1);

@@ -5,6 +5,7 @@
 #include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
+#include "component/host/StorableText.h"
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/ProfileRead.h"
 #include "platform/controls/SpreadGrid.h"
@@ -18,6 +19,9 @@ namespace zpp {
 namespace {
 // The list window's designed width in twips; widths are relative to it.
 constexpr double kDesignedWidthTwips = 26000;
+// The update service refuses larger quantities and prices (a double would no longer keep their
+// decimals), so the cell refuses them already.
+constexpr double kLargestAmount = 1e11;
 
 struct ColumnSpec {
     const char* Text;
@@ -127,6 +131,8 @@ void BuildPlanColumnSet(double widthUnit) {
                 def->Set(QStringLiteral("TypeNumberMin"), 0);
             if (i + 1 == col::DiscountRate || i + 1 == col::TaxRate)
                 def->Set(QStringLiteral("TypeNumberMax"), 100);
+            else if (i + 1 == col::PushQty || i + 1 == col::Price)
+                def->Set(QStringLiteral("TypeNumberMax"), kLargestAmount);
         }
         if (c.Lock >= 0)
             def->Set(QStringLiteral("Lock"), c.Lock == 1);
@@ -172,9 +178,9 @@ void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat) {
         if (def->Exists(QStringLiteral("TypeNumberDecPlaces")))
             grid.SetColDecimals(c, values::ToInt32(def->Get(QStringLiteral("TypeNumberDecPlaces"))));
         if (def->Exists(QStringLiteral("TypeNumberMin")))
-            grid.SetColMin(c, values::ToInt16(def->Get(QStringLiteral("TypeNumberMin"))));
+            grid.SetColMin(c, values::Val(def->Get(QStringLiteral("TypeNumberMin"))));
         if (def->Exists(QStringLiteral("TypeNumberMax")))
-            grid.SetColMax(c, values::ToInt16(def->Get(QStringLiteral("TypeNumberMax"))));
+            grid.SetColMax(c, values::Val(def->Get(QStringLiteral("TypeNumberMax"))));
         if (def->Exists(QStringLiteral("Lock")))
             grid.SetColLock(c, def->Get(QStringLiteral("Lock")).toBool());
         type();
@@ -218,8 +224,11 @@ RecordListPtr ReadGridRows(controls::SpreadGrid& grid, const std::function<bool(
             continue;
         QVector<QVariant> cells;
         cells.reserve(cols.size());
-        for (int c : cols)
-            cells << QVariant(grid.Text(c, r));
+        for (int c : cols) {
+            // Only the free-text cells can hold what no store can; the others are checked on entry.
+            cells << QVariant(c == col::Memo || c == col::SupplyNumber ? StorableText(grid.Text(c, r))
+                                                                       : grid.Text(c, r));
+        }
         rows->Add(std::make_shared<KeyedRecord>(keys, std::move(cells)));
     }
     return rows;

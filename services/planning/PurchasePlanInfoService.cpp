@@ -2,6 +2,7 @@
 
 #include "PriceService.h"
 #include "RptData.h"
+#include "component/host/StorableText.h"
 #include "platform/records/Values.h"
 
 namespace zpp::services {
@@ -19,7 +20,7 @@ QString PurchasePlanInfoService::GetBillDate(const QString&, QString& billNo) {
 
 qint32 PurchasePlanInfoService::GetSupplierID(const QString&, QString& supplierCode, double& taxRate) {
     QSqlQuery q = m_session->Db->Exec(QStringLiteral("SELECT id, tax_rate FROM suppliers WHERE code = ?"),
-                                      {supplierCode});
+                                      {StorableText(supplierCode)});
     if (!q.next()) {
         taxRate = 0;
         return 0;

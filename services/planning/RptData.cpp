@@ -1,6 +1,7 @@
 #include "RptData.h"
 
 #include "component/host/PlanFields.h"
+#include "component/host/StorableText.h"
 
 #include "platform/records/Values.h"
 
@@ -105,7 +106,7 @@ QString DateBound(const KeyedRecord* conditions, const QString& key) {
 }
 
 QString TextBound(const KeyedRecord* conditions, const QString& key) {
-    return conditions ? conditions->Text(key) : QString();
+    return conditions ? StorableText(conditions->Text(key)) : QString();
 }
 
 struct ItemInfo {

@@ -16,13 +16,15 @@ std::optional<double> Number(const QVariant& value) {
     if (value.isValid() && value.typeId() != QMetaType::QString && value.typeId() != QMetaType::QByteArray) {
         bool ok = false;
         const double v = value.toDouble(&ok);
-        return ok && std::isfinite(v) ? std::optional(v) : std::nullopt;
+        return ok && std::abs(v) <= kLargestAmount ? std::optional(v) : std::nullopt;
     }
     const QString text = value.toString().trimmed();
     if (text.isEmpty())
         return 0.0;
-    // Val gives 0 for a number too large for a double; that must not be stored as 0.
-    if (!values::IsNumber(text) || !std::isfinite(text.toDouble()))
+    // Val gives 0 for a number too large for a double; that must not be stored as 0. Beyond
+    // kLargestAmount a double no longer keeps the grid's decimals, so the store would hold
+    // another number than the one typed.
+    if (!values::IsNumber(text) || !(std::abs(text.toDouble()) <= kLargestAmount))
         return std::nullopt;
     return values::Val(text);
 }

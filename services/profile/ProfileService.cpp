@@ -1,5 +1,6 @@
 #include "ProfileService.h"
 
+#include "component/host/StorableText.h"
 #include "platform/records/Values.h"
 
 namespace zpp::services {
@@ -7,7 +8,7 @@ namespace zpp::services {
 namespace {
 // A null QString binds as SQL NULL; texts the caller sent are stored as texts.
 QString NotNull(const QString& text) {
-    return text.isNull() ? QStringLiteral("") : text;
+    return text.isNull() ? QStringLiteral("") : StorableText(text);
 }
 
 const QString kNextChoose = QStringLiteral("chkNextChoose");
@@ -65,7 +66,7 @@ RecordSetPtr ProfileService::GetPlanValue(const QString&, qint32& reportId, QStr
         QStringLiteral("SELECT v.key, v.value FROM filter_scheme_values v"
                        " JOIN filter_schemes s ON s.id = v.scheme_id"
                        " WHERE s.user_id = ? AND s.report_id = ? AND s.name = ? ORDER BY v.seq"),
-        {m_session->UserId, reportId, scheme});
+        {m_session->UserId, reportId, StorableText(scheme)});
     auto set = std::make_shared<RecordSet>(QStringList{QStringLiteral("FKey"), QStringLiteral("FValue")});
     while (q.next())
         set->AddRow({q.value(0).toString(), q.isNull(1) ? QVariant() : QVariant(q.value(1).toString())});
@@ -76,7 +77,7 @@ void ProfileService::DelPlan(const QString&, qint32& reportId, QString& scheme) 
     // The scheme's values go with it (ON DELETE CASCADE).
     m_session->Db->Exec(
         QStringLiteral("DELETE FROM filter_schemes WHERE user_id = ? AND report_id = ? AND name = ?"),
-        {m_session->UserId, reportId, scheme});
+        {m_session->UserId, reportId, StorableText(scheme)});
 }
 
 void ProfileService::UpdateNextChooseValue(const QString&, qint32 reportId) {
@@ -104,10 +105,10 @@ void ProfileService::SaveProfile(const QString&, RecordListPtr& records) {
         if (!r->Exists(QStringLiteral("RptID")))
             throw Error(QStringLiteral("方案记录缺少“RptID”"));
         wanted.ReportId = values::ToInt32(r->Get(QStringLiteral("RptID")));
-        wanted.Name = RequiredText(*r, QStringLiteral("Plan"));
+        wanted.Name = StorableText(RequiredText(*r, QStringLiteral("Plan")));
         if (wanted.Name.trimmed().isEmpty())
             throw Error(QStringLiteral("方案名不能为空"));
-        const QString key = RequiredText(*r, QStringLiteral("Key"));
+        const QString key = StorableText(RequiredText(*r, QStringLiteral("Key")));
         if (key.isEmpty())
             throw Error(QStringLiteral("方案“%1”的记录缺少“Key”").arg(wanted.Name.left(80)));
         const QVariant raw = r->Get(QStringLiteral("Value"), QVariant());

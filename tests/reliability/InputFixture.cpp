@@ -1,0 +1,158 @@
+#include "InputFixture.h"
+
+#include "app/Wiring.h"
+#include "component/grid/PlanGrid.h"
+#include "component/host/ComponentState.h"
+#include "component/host/HostObjectFactory.h"
+#include "component/list/ClsPurchasePlanUI.h"
+#include "platform/ini/IniFile.h"
+#include "services/demo/DemoData.h"
+#include "services/platform/PlatformServices.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSqlRecord>
+#include <iostream>
+
+namespace zpp::test {
+
+void InputTest::SetUp() {
+    ResetState();
+    ui::SetPrompter(prompts);
+    AnswerDialogs();
+}
+
+void InputTest::TearDown() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* list = qobject_cast<frmPurchasePlan*>(w); list && list->isVisible()) {
+            list->DataChanged = false; // closing must not save behind the test's back
+            list->close();
+        }
+    }
+    QApplication::processEvents();
+    ui::SetPrompter(nullptr);
+    ui::SetModalHandler(nullptr);
+    HostObjectFactory::Instance().Clear();
+    services::SharePropsService::ClearAll();
+    ResetState();
+}
+
+bool InputTest::CreateStore() {
+    const QString location = NewStoreLocation(GetParam());
+    if (location.isEmpty())
+        return false;
+    db = store::GenerateStore(location, 150);
+    db->Exec(QStringLiteral("CREATE TABLE canary (x INTEGER)"));
+    db->Exec(QStringLiteral("INSERT INTO canary (x) VALUES (42)"));
+    ini::SetConfigDir(config.path());
+    return true;
+}
+
+void InputTest::LogIn(const QString& user) {
+    ResetState();
+    HostObjectFactory::Instance().Clear();
+    services::SharePropsService::ClearAll();
+    app::Wire(std::make_shared<store::Session>(store::LogIn(db, user)));
+}
+
+frmPurchasePlan* InputTest::OpenList() {
+    auto conditions = KeyedRecord::Create();
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    conditions->Set(QStringLiteral("OK"), true);
+    conditions->Set(QStringLiteral("BDate"), today);
+    conditions->Set(QStringLiteral("EDate"), today);
+    conditions->Set(QStringLiteral("Closed"), QVariant::fromValue<qint16>(0));
+    State().FilterConditions = conditions;
+    auto* window = new frmPurchasePlan();
+    InitPlanGrid(*window);
+    window->show();
+    QString noBill;
+    window->PurchasePlanUI()->Refresh(noBill);
+    return window;
+}
+
+void InputTest::AnswerDialogs() {
+    ui::SetModalHandler([this](QDialog& d) {
+        if (auto* file = d.findChild<QLineEdit*>(QStringLiteral("txtFile"))) {
+            d.findChild<QComboBox*>(QStringLiteral("cboFormat"))->setCurrentIndex(1);
+            file->setText(out.filePath(QStringLiteral("plan.csv")));
+            return int(QDialog::Accepted);
+        }
+        if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
+            print->printer()->setOutputFormat(QPrinter::PdfFormat);
+            print->printer()->setOutputFileName(out.filePath(QStringLiteral("plan.pdf")));
+            return int(QDialog::Accepted);
+        }
+        if (auto* go = d.findChild<QPushButton*>(QStringLiteral("cmdContinue"))) {
+            go->click();
+            return d.result();
+        }
+        if (d.objectName() == QStringLiteral("frmFirter")) {
+            d.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            return d.result();
+        }
+        return int(QDialog::Rejected);
+    });
+}
+
+bool InputTest::Soak() {
+    return qgetenv("ZPP_SOAK") == "1";
+}
+
+QString InputTest::StoreName() const {
+    return GetParam() == StoreKind::SQLite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL");
+}
+
+void InputTest::Figure(const char* testCase, const char* name, qint64 value) const {
+    std::cout << "FIGURE|" << StoreName().toStdString() << '|' << testCase << '|' << name << '|' << value
+              << std::endl;
+}
+
+bool InputTest::IsSqlError(const QString& text) {
+    // Store::Fail and the plan reader word every statement failure this way; validations never do.
+    static const QRegularExpression storeFailure(QStringLiteral("数据库 .*失败"));
+    return text.contains(QStringLiteral("（语句：")) || storeFailure.match(text).hasMatch() ||
+           text.contains(QStringLiteral("QPSQL")) ||
+           text.contains(QStringLiteral("SQLITE"), Qt::CaseInsensitive);
+}
+
+qint64 InputTest::CanaryRows() const {
+    return db->Scalar(QStringLiteral("SELECT COUNT(*) FROM canary WHERE x = 42")).toLongLong();
+}
+
+QStringList InputTest::Tables() const {
+    QStringList tables;
+    QSqlQuery q = db->Exec(
+        db->IsSQLite() ? QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"
+                                        " AND name NOT LIKE 'sqlite_%' ORDER BY name")
+                       : QStringLiteral("SELECT table_name FROM information_schema.tables"
+                                        " WHERE table_schema = current_schema() ORDER BY table_name"));
+    while (q.next())
+        tables << q.value(0).toString();
+    tables.removeAll(QStringLiteral("operation_log"));
+    return tables;
+}
+
+QString InputTest::Snapshot() const {
+    QString all;
+    for (const QString& table : Tables()) {
+        QSqlQuery q = db->Exec(QStringLiteral("SELECT * FROM ") + table);
+        QStringList rows;
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < q.record().count(); ++i)
+                cells << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
+            rows << cells.join(u'|');
+        }
+        rows.sort();
+        all += table + u'\n' + rows.join(u'\n') + u'\n';
+    }
+    return all;
+}
+
+} // namespace zpp::test
