@@ -1271,5 +1271,17 @@
         <source>0 为通栏一行；1-3、4-6、7-9 为三行，各分左、中、右。&amp;[页] 印为页码，&amp;[总页] 印为总页数。</source>
         <translation>0 is a full-width line; 1-3, 4-6 and 7-9 are three lines, each left, centre and right. &amp;[页] prints the page number, &amp;[总页] the page count.</translation>
     </message>
+    <message>
+        <source>取价请求为空</source>
+        <translation>The price request is empty</translation>
+    </message>
+    <message>
+        <source>取价请求的 %1“%2”不是有效的编号</source>
+        <translation>%1 "%2" of the price request is not a valid ID</translation>
+    </message>
+    <message>
+        <source>方案记录缺少“RptID”</source>
+        <translation>The scheme record lacks "RptID"</translation>
+    </message>
 </context>
 </TS>

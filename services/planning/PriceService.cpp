@@ -1,4 +1,5 @@
 #include "PriceService.h"
+#include "component/host/Lang.h"
 
 #include "platform/records/Values.h"
 
@@ -32,13 +33,13 @@ std::optional<double> LastPurchasePrice(const store::Store& db, qint32 supplierI
 
 RecordPtr PriceService::GetSupplyInfo(const QString&, RecordPtr& request) {
     if (!request)
-        throw Error(QStringLiteral("取价请求为空"));
+        throw Error(GetLangString(QStringLiteral("取价请求为空")));
     // Whole numbers only: a fractional or overlong ID is a caller's mistake, not a price of 0.
     auto id = [&](const char* key) {
         const QVariant v = request->Get(QString::fromLatin1(key), 0);
         const double n = values::Val(v);
         if (n != std::floor(n) || n < 0 || n > 2147483647.0)
-            throw Error(QStringLiteral("取价请求的 %1“%2”不是有效的编号")
+            throw Error(GetLangString(QStringLiteral("取价请求的 %1“%2”不是有效的编号"))
                             .arg(QString::fromLatin1(key), v.toString()));
         return qint32(n);
     };

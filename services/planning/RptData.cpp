@@ -1,4 +1,5 @@
 #include "RptData.h"
+#include "component/host/Lang.h"
 
 #include "component/host/PlanFields.h"
 #include "component/host/StorableText.h"
@@ -101,7 +102,8 @@ QString DateBound(const KeyedRecord* conditions, const QString& key) {
         return {};
     const auto date = values::ParseDate(v);
     if (!date)
-        throw Error(QStringLiteral("过滤条件 %1 的值“%2”不是有效日期").arg(key, v.toString().left(40)));
+        throw Error(GetLangString(QStringLiteral("过滤条件 %1 的值“%2”不是有效日期"))
+                        .arg(key, v.toString().left(40)));
     return values::DisplayDate(*date);
 }
 
@@ -170,7 +172,7 @@ public:
 
 private:
     [[noreturn]] void Fail() const {
-        throw Error(QStringLiteral("数据库 %1 读取采购计划失败：%2")
+        throw Error(GetLangString(QStringLiteral("数据库 %1 读取采购计划失败：%2"))
                         .arg(m_storeName, QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
     struct TextHash {

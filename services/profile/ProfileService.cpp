@@ -1,4 +1,5 @@
 #include "ProfileService.h"
+#include "component/host/Lang.h"
 
 #include "component/host/StorableText.h"
 #include "platform/records/Values.h"
@@ -15,7 +16,7 @@ const QString kNextChoose = QStringLiteral("chkNextChoose");
 
 QString RequiredText(const KeyedRecord& record, const QString& key) {
     if (!record.Exists(key))
-        throw Error(QStringLiteral("方案记录缺少“%1”").arg(key));
+        throw Error(GetLangString(QStringLiteral("方案记录缺少“%1”")).arg(key));
     return record.Text(key);
 }
 
@@ -103,14 +104,14 @@ void ProfileService::SaveProfile(const QString&, RecordListPtr& records) {
             continue;
         SchemeValues wanted;
         if (!r->Exists(QStringLiteral("RptID")))
-            throw Error(QStringLiteral("方案记录缺少“RptID”"));
+            throw Error(GetLangString(QStringLiteral("方案记录缺少“RptID”")));
         wanted.ReportId = values::ToInt32(r->Get(QStringLiteral("RptID")));
         wanted.Name = StorableText(RequiredText(*r, QStringLiteral("Plan")));
         if (wanted.Name.trimmed().isEmpty())
-            throw Error(QStringLiteral("方案名不能为空"));
+            throw Error(GetLangString(QStringLiteral("方案名不能为空")));
         const QString key = StorableText(RequiredText(*r, QStringLiteral("Key")));
         if (key.isEmpty())
-            throw Error(QStringLiteral("方案“%1”的记录缺少“Key”").arg(wanted.Name.left(80)));
+            throw Error(GetLangString(QStringLiteral("方案“%1”的记录缺少“Key”")).arg(wanted.Name.left(80)));
         const QVariant raw = r->Get(QStringLiteral("Value"), QVariant());
         const QVariant value =
             raw.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(NotNull(raw.toString()));
