@@ -1283,5 +1283,37 @@
         <source>方案记录缺少“RptID”</source>
         <translation>The scheme record lacks "RptID"</translation>
     </message>
+    <message>
+        <source>查找(&amp;F)...</source>
+        <translation>&amp;Find...</translation>
+    </message>
+    <message>
+        <source>查找(&amp;N):</source>
+        <translation>Fi&amp;nd:</translation>
+    </message>
+    <message>
+        <source>查找内容</source>
+        <translation>Text to find</translation>
+    </message>
+    <message>
+        <source>下一个(&amp;D)</source>
+        <translation>Ne&amp;xt</translation>
+    </message>
+    <message>
+        <source>上一个(&amp;P)</source>
+        <translation>&amp;Previous</translation>
+    </message>
+    <message>
+        <source>区分大小写(&amp;C)</source>
+        <translation>Match &amp;case</translation>
+    </message>
+    <message>
+        <source>查找结果</source>
+        <translation>Find result</translation>
+    </message>
+    <message>
+        <source>未找到“%1”</source>
+        <translation>"%1" not found</translation>
+    </message>
 </context>
 </TS>

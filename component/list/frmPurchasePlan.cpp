@@ -17,11 +17,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTableView>
@@ -237,6 +240,7 @@ void frmPurchasePlan::BuildBar() {
 
     AddTool(kView, QStringLiteral("iRefresh"), Lang("刷新"))->setShortcut(QKeySequence(Qt::Key_F5));
     AddTool(kView, QStringLiteral("iFilter"), Lang("过滤条件(&Q)..."));
+    AddTool(kView, QStringLiteral("iFind"), Lang("查找(&F)..."))->setShortcut(QKeySequence::Find);
     AddTool(kView, QStringLiteral("iHideCol"), Lang("显示/隐藏列(&H)"));
     AddTool(kView, QStringLiteral("FillCol"), Lang("批量填充"));
     m_menus[kView]->addSeparator();
@@ -454,6 +458,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         m_ui->FillCol();
     } else if (key == u"iHideCol") {
         m_ui->ShowHideCol();
+    } else if (key == u"iFind") {
+        ShowFind();
     } else if (key == u"mnuHelp") {
         ShowHelp();
     } else if (key == u"iExit") {
@@ -492,6 +498,77 @@ void frmPurchasePlan::RefreshOldSupplierID() {
     } catch (...) {
         // Only a hint for the supplier check; the check itself reports real problems.
     }
+}
+
+void frmPurchasePlan::BuildFindBar() {
+    m_findBar = new QToolBar(Lang("查找"), this);
+    m_findBar->setObjectName(QStringLiteral("barFind"));
+    m_findBar->setAccessibleName(m_findBar->windowTitle());
+    m_findBar->setMovable(false);
+    auto* label = new QLabel(Lang("查找(&N):"), m_findBar);
+    m_findText = new QLineEdit(m_findBar);
+    m_findText->setObjectName(QStringLiteral("txtFind"));
+    m_findText->setAccessibleName(Lang("查找内容"));
+    m_findText->setClearButtonEnabled(true);
+    label->setBuddy(m_findText);
+    auto button = [&](const char* name, const char* text) {
+        auto* b = new QPushButton(Lang(text), m_findBar);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAccessibleName(b->text().remove(u'&'));
+        b->setAutoDefault(false);
+        return b;
+    };
+    QPushButton* next = button("cmdFindNext", "下一个(&D)");
+    QPushButton* previous = button("cmdFindPrevious", "上一个(&P)");
+    m_findCase = new QCheckBox(Lang("区分大小写(&C)"), m_findBar);
+    m_findCase->setObjectName(QStringLiteral("chkMatchCase"));
+    m_findCase->setAccessibleName(m_findCase->text().remove(u'&'));
+    QPushButton* close = button("cmdFindClose", "关闭");
+    m_findResult = new QLabel(m_findBar);
+    m_findResult->setObjectName(QStringLiteral("lblFindResult"));
+    m_findResult->setAccessibleName(Lang("查找结果"));
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{label, m_findText, next, previous, m_findCase, close, m_findResult})
+        m_findBar->addWidget(w);
+    addToolBar(Qt::BottomToolBarArea, m_findBar);
+    m_findBar->hide();
+    connect(m_findText, &QLineEdit::returnPressed, this,
+            [this] { FindNext(!(QApplication::keyboardModifiers() & Qt::ShiftModifier)); });
+    connect(next, &QPushButton::clicked, this, [this] { FindNext(true); });
+    connect(previous, &QPushButton::clicked, this, [this] { FindNext(false); });
+    connect(close, &QPushButton::clicked, this, [this] {
+        m_findBar->hide();
+        m_grid->View()->setFocus();
+    });
+    auto* escape = new QAction(m_findBar);
+    escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    escape->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_findBar->addAction(escape);
+    connect(escape, &QAction::triggered, close, &QPushButton::click);
+}
+
+void frmPurchasePlan::ShowFind() {
+    if (!m_findBar)
+        BuildFindBar();
+    m_findBar->show();
+    m_findText->setFocus();
+    m_findText->selectAll();
+}
+
+bool frmPurchasePlan::FindNext(bool forward) {
+    const QString text = m_findText ? m_findText->text() : QString();
+    if (text.isEmpty())
+        return false;
+    const auto found =
+        m_grid->Find(text, m_grid->ActiveCol(), m_grid->ActiveRow(), forward, m_findCase->isChecked());
+    if (!found) {
+        m_findResult->setText(Lang("未找到“%1”").arg(text));
+        return false;
+    }
+    m_findResult->clear();
+    m_grid->SetActiveCell(found->first, found->second);
+    m_grid->ScrollToRow(found->second);
+    return true;
 }
 
 void frmPurchasePlan::ShowHelp() {

@@ -8,6 +8,8 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
+class QLineEdit;
 class QFrame;
 class QLabel;
 class QMenu;
@@ -48,6 +50,11 @@ public:
     bool DataChanged = false;
     qint32 OldSupplierID = 0;
 
+    // The find bar (Ctrl+F): moves the active cell to the next shown cell holding the text;
+    // false, saying so in the bar, when none does.
+    void ShowFind();
+    bool FindNext(bool forward);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -64,6 +71,7 @@ private:
     void ShowHelp();
     // The page settings and header/footer layout a user saved, into the print ledger.
     void LoadLedgerSettings();
+    void BuildFindBar();
 
     bool m_loaded = false;
     QString PurchasePlanBillNo;
@@ -77,6 +85,10 @@ private:
     QHash<QString, QMenu*> m_menus;
     QHash<QString, QHash<QString, QAction*>> m_bands;
     bool m_reloaded = false;
+    QToolBar* m_findBar = nullptr;
+    QLineEdit* m_findText = nullptr;
+    QCheckBox* m_findCase = nullptr;
+    QLabel* m_findResult = nullptr;
     int m_oldSupplierRow = -1; // the row OldSupplierID was read for since the active cell moved
 };
 

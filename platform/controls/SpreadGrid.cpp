@@ -272,6 +272,39 @@ double SpreadGrid::HeaderTextWidth(const QString& text) const {
     return (fm.horizontalAdvance(text) + 4 * d->kPadding) / d->CharWidth();
 }
 
+std::optional<std::pair<int, int>> SpreadGrid::Find(const QString& text, int col, int row, bool forward,
+                                                    bool matchCase) const {
+    const int rows = MaxRows(), cols = MaxCols();
+    if (text.isEmpty() || rows < 1 || cols < 1)
+        return std::nullopt;
+    QVector<int> shown;
+    for (int c = 0; c < cols; ++c)
+        if (!d->model->Col(c).hidden)
+            shown << c;
+    if (shown.isEmpty())
+        return std::nullopt;
+    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    // Cells in reading order as one sequence over the shown columns; the start cell is the last one
+    // visited, so a repeated find moves on and a lone match is found again.
+    const qint64 width = shown.size(), total = qint64(rows) * width;
+    const int startRow = std::clamp(row, 1, rows) - 1;
+    const int startCol = std::clamp(col, 1, cols) - 1;
+    const auto upTo = [&](bool orEqual) {
+        return qint64(std::count_if(shown.begin(), shown.end(),
+                                    [&](int c) { return orEqual ? c <= startCol : c < startCol; }));
+    };
+    // The first cell to look at: the next shown one after the start, or the one before it.
+    const qint64 first = qint64(startRow) * width + (forward ? upTo(true) : upTo(false) - 1);
+    for (qint64 step = 0; step < total; ++step) {
+        const qint64 at = ((forward ? first + step : first - step) % total + total) % total;
+        const int r = int(at / width), c = shown[int(at % width)];
+        const detail::CellColumn& cells = d->model->Col(c).cells;
+        if (r < cells.Size() && !cells.IsEmpty(r) && cells.Get(r).contains(text, cs))
+            return std::pair{c + 1, r + 1};
+    }
+    return std::nullopt;
+}
+
 bool SpreadGrid::ColHidden(int col) const {
     return d->HasCol(col) && d->model->Col(col - 1).hidden;
 }

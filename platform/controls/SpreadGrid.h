@@ -6,6 +6,8 @@
 #include <QVector>
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QTableView;
 
@@ -82,6 +84,11 @@ public:
     void SetActiveCell(int col, int row);
     // Selected rows as blocks of consecutive rows, in ascending order.
     QVector<RowBlock> SelectedRowBlocks() const;
+    // The next cell after (col, row) in reading order (or before it, backwards) whose text
+    // contains text, over shown columns only, wrapping past the end; the start cell itself is
+    // looked at last. Nothing when no cell matches.
+    std::optional<std::pair<int, int>> Find(const QString& text, int col, int row, bool forward,
+                                            bool matchCase) const;
 
     // Bulk changes: with redraw off nothing repaints and no model signal per cell is sent;
     // turning it on again refreshes the view once.

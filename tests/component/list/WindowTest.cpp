@@ -325,3 +325,24 @@ TEST_F(Window, EveryControlHasAnAccessibleName) {
     filter.show();
     EXPECT_EQ(unnamed(&filter), QStringList());
 }
+
+TEST_F(Window, CtrlFFindsTheNextCellAndSaysWhenNothingMatches) {
+    w->ToolClick("iFind");
+    auto* text = w->findChild<QLineEdit*>("txtFind");
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(w->findChild<QToolBar*>("barFind")->isVisible());
+    EXPECT_EQ(w->Tool("mnuView", "iFind")->shortcut(), QKeySequence(QKeySequence::Find));
+    g().SetActiveCell(1, 1);
+    text->setText("1.01.002");
+    w->findChild<QPushButton*>("cmdFindNext")->click();
+    EXPECT_EQ(g().ActiveRow(), 3);
+    EXPECT_EQ(g().ActiveCol(), col::ItemNumber);
+
+    text->setText("不存在");
+    EXPECT_FALSE(w->FindNext(true));
+    EXPECT_EQ(w->findChild<QLabel*>("lblFindResult")->text(), "未找到“不存在”");
+    EXPECT_EQ(g().ActiveRow(), 3) << "the active cell stays";
+    for (QWidget* child : w->findChild<QToolBar*>("barFind")->findChildren<QWidget*>())
+        if (child->isVisible() && child->focusPolicy() != Qt::NoFocus)
+            EXPECT_FALSE(child->accessibleName().isEmpty()) << child->objectName().toStdString();
+}

@@ -372,3 +372,21 @@ TEST_F(GridTest, RedrawOffSendsNothingPerCellAndOneRefreshAfterKeepingTheViewSta
 }
 
 } // namespace
+
+TEST_F(GridTest, FindMovesOnInReadingOrderWrapsHonoursCaseAndSkipsHiddenColumns) {
+    grid.SetText(1, 2, "Bolt M8");
+    grid.SetText(1, 5, "bolt m10");
+    grid.SetText(kNumber, 3, "12.5");
+    using Cell = std::optional<std::pair<int, int>>;
+    EXPECT_EQ(grid.Find("bolt", 1, 1, true, false), Cell({1, 2}));
+    EXPECT_EQ(grid.Find("bolt", 1, 2, true, false), Cell({1, 5}));
+    EXPECT_EQ(grid.Find("bolt", 1, 5, true, false), Cell({1, 2})) << "past the end it starts again";
+    EXPECT_EQ(grid.Find("bolt", 1, 5, false, false), Cell({1, 2}));
+    EXPECT_EQ(grid.Find("bolt", 1, 2, false, false), Cell({1, 5})) << "before the start it goes to the end";
+    EXPECT_EQ(grid.Find("bolt", 1, 1, true, true), Cell({1, 5})) << "matching case";
+    EXPECT_EQ(grid.Find("Bolt M8", 1, 2, true, true), Cell({1, 2})) << "a lone match is found again";
+    EXPECT_EQ(grid.Find("12.50", 1, 1, true, false), Cell({kNumber, 3})) << "as the cell shows it";
+    grid.SetColHidden(1, true);
+    EXPECT_FALSE(grid.Find("bolt", 1, 1, true, false));
+    EXPECT_FALSE(grid.Find("", 1, 1, true, false));
+}
