@@ -19,9 +19,6 @@ namespace zpp {
 namespace {
 // The list window's designed width in twips; widths are relative to it.
 constexpr double kDesignedWidthTwips = 26000;
-// The update service refuses larger quantities and prices (a double would no longer keep their
-// decimals), so the cell refuses them already.
-constexpr double kLargestAmount = 1e11;
 
 struct ColumnSpec {
     const char* Text;

@@ -16,4 +16,8 @@ const QStringList& PlanFieldNames();
 inline const QString kEntryVersionField = QStringLiteral("FVersion");
 inline const QString kEntryEditedField = QStringLiteral("FEdited");
 
+// The largest quantity or amount a plan entry may carry: 15 significant digits, four of them
+// decimals, beyond which a double no longer keeps what was typed. Cells and the store refuse more.
+inline constexpr double kLargestAmount = 1e11;
+
 } // namespace zpp

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "component/host/PlanFields.h"
+
 #include <QString>
 #include <QVariant>
 #include <optional>
@@ -10,8 +12,6 @@ namespace zpp::services::entryvalues {
 // Texts pass through the catalogue as templates, so their arguments need no entries of their own.
 QString Tr(const char* text);
 
-// The largest quantity or amount a record may carry: 15 significant digits, four of them decimals.
-inline constexpr double kLargestAmount = 1e11;
 
 // A number where the grid shows one. Blank is 0, as the grid reads it; other text must be a
 // number as a whole, because Val alone would store 12 for "12abc".
