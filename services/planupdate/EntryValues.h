@@ -12,7 +12,6 @@ namespace zpp::services::entryvalues {
 // Texts pass through the catalogue as templates, so their arguments need no entries of their own.
 QString Tr(const char* text);
 
-
 // A number where the grid shows one. Blank is 0, as the grid reads it; other text must be a
 // number as a whole, because Val alone would store 12 for "12abc".
 std::optional<double> Number(const QVariant& value);

@@ -11,32 +11,7 @@
 using namespace zpp;
 using namespace zpp::test;
 
-class Controller : public ListFixture {
-protected:
-    QTemporaryDir config;
-    GridHost host;
-    std::unique_ptr<ClsPurchasePlanUI> ui;
-    void SetUp() override {
-        ListFixture::SetUp();
-        ini::SetConfigDir(config.path());
-        InitPlanGrid(host);
-        ui = std::make_unique<ClsPurchasePlanUI>();
-        ui->SetSpread(&host.grid);
-        State().FilterConditions = KeyedRecord::Create();
-    }
-    void TearDown() override {
-        ini::SetConfigDir({});
-        ListFixture::TearDown();
-    }
-    void Load(int n) {
-        Plan().Rows = RecordList::Create();
-        for (int i = 1; i <= n; ++i)
-            Plan().Rows->Add(MakeRow(1 + i / 10, i % 10, QString("1.01.%1").arg(i, 3, 10, QChar('0')), i));
-        QString none;
-        ui->Refresh(none);
-    }
-    controls::SpreadGrid& g() { return host.grid; }
-};
+using Controller = ControllerFixture;
 
 TEST_F(Controller, RefreshShowsTheServiceRowsWithTheirDecimalsAndKeepsThemWhenItFails) {
     Load(3);

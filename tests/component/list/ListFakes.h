@@ -5,8 +5,13 @@
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/host/contracts/PurchasePlanUpdate.h"
+#include "component/list/ClsPurchasePlanUI.h"
 #include "filter/FilterFakes.h"
 #include "platform/controls/SpreadGrid.h"
+#include "platform/ini/IniFile.h"
+
+#include <QTemporaryDir>
+#include <memory>
 
 namespace zpp::test {
 
@@ -97,6 +102,34 @@ struct GridHost : PlanGridHost {
 class ListFixture : public HostFixture {
 protected:
     void SetUp() override;
+};
+
+// A list controller over a window-less plan grid, with its own configuration directory.
+class ControllerFixture : public ListFixture {
+protected:
+    QTemporaryDir config;
+    GridHost host;
+    std::unique_ptr<ClsPurchasePlanUI> ui;
+    void SetUp() override {
+        ListFixture::SetUp();
+        ini::SetConfigDir(config.path());
+        InitPlanGrid(host);
+        ui = std::make_unique<ClsPurchasePlanUI>();
+        ui->SetSpread(&host.grid);
+        State().FilterConditions = KeyedRecord::Create();
+    }
+    void TearDown() override {
+        ini::SetConfigDir({});
+        ListFixture::TearDown();
+    }
+    void Load(int n) {
+        Plan().Rows = RecordList::Create();
+        for (int i = 1; i <= n; ++i)
+            Plan().Rows->Add(MakeRow(1 + i / 10, i % 10, QString("1.01.%1").arg(i, 3, 10, QChar('0')), i));
+        QString none;
+        ui->Refresh(none);
+    }
+    controls::SpreadGrid& g() { return host.grid; }
 };
 
 } // namespace zpp::test

@@ -21,20 +21,14 @@ using namespace zpp;
 using namespace zpp::test;
 
 // Export, print and page settings of the list through a real ledger and export component.
-class Output : public ListFixture {
+class Output : public ControllerFixture {
 protected:
-    QTemporaryDir config, out;
-    GridHost host;
+    QTemporaryDir out;
     controls::LedgerGrid ledger;
-    std::unique_ptr<ClsPurchasePlanUI> ui;
     QStringList dialogs;
 
     void SetUp() override {
-        ListFixture::SetUp();
-        ini::SetConfigDir(config.path());
-        InitPlanGrid(host);
-        ui = std::make_unique<ClsPurchasePlanUI>();
-        ui->SetSpread(&host.grid);
+        ControllerFixture::SetUp();
         ui->SetLedger(&ledger);
         QObject::connect(&ledger, &controls::LedgerGrid::RowTextRequested, &ledger,
                          [this](int row, QString* text) {
@@ -43,11 +37,6 @@ protected:
                              else
                                  ui->PreviewDetail()->DRowData(row, 0, *text);
                          });
-        State().FilterConditions = KeyedRecord::Create();
-    }
-    void TearDown() override {
-        ini::SetConfigDir({});
-        ListFixture::TearDown();
     }
     void Load(int n) {
         Plan().Rows = RecordList::Create();
