@@ -96,9 +96,6 @@ public:
             return std::tie(a.Plan, a.Entry) < std::tie(b.Plan, b.Entry);
         });
         ReadEntries();
-        QSqlQuery update = m_db.Prepare(QStringLiteral(
-            "UPDATE plan_entries SET ordered_qty = ?, unordered_qty = qty - ?, push_qty = qty - ?,"
-            " row_version = row_version + 1 WHERE plan_id = ? AND entry_id = ?"));
         // Entries first: what each gives up is settled before anything is written.
         struct Change {
             qint32 Plan, Entry;
@@ -153,29 +150,60 @@ public:
             o.Id = insert.value(0).toLongLong();
             insert.finish();
         }
-        QSqlQuery line = m_db.Prepare(QStringLiteral(
-            "INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id, unit_id, qty, price,"
-            " discount_rate, tax_rate, finish_date, memo) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        QVariantList lines;
         for (Line& l : m_lines) {
             Order& o = m_orders[l.Order];
             l.LineNo = ++o.Lines;
-            Run(line, {o.Id, l.LineNo, l.ItemId, l.AuxProp, l.UnitId, l.Qty, l.Price, l.Discount, l.Tax,
-                       l.FinishDate, l.Memo});
+            lines << o.Id << l.LineNo << l.ItemId << l.AuxProp << l.UnitId << l.Qty << l.Price << l.Discount
+                  << l.Tax << l.FinishDate << l.Memo;
         }
+        WriteRows(lines, 11, [](int rows) -> QString {
+            return QStringLiteral(
+                       "INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id,"
+                       " unit_id, qty, price, discount_rate, tax_rate, finish_date, memo) VALUES ") +
+                   Repeated(QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"), rows);
+        });
         // One source row per line and entry, even when a list names an entry twice.
         QMap<std::tuple<int, qint32, qint32>, double> sources;
         for (const Take& t : m_takes)
             if (t.Qty > 0)
                 sources[{t.Line, t.Plan, t.Entry}] += t.Qty;
-        QSqlQuery source = m_db.Prepare(QStringLiteral(
-            "INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
-            " VALUES (?, ?, ?, ?, ?)"));
+        QVariantList sourceRows;
         for (auto it = sources.constBegin(); it != sources.constEnd(); ++it) {
             const Line& l = m_lines[std::get<0>(it.key())];
-            Run(source, {m_orders[l.Order].Id, l.LineNo, std::get<1>(it.key()), std::get<2>(it.key()), *it});
+            sourceRows << m_orders[l.Order].Id << l.LineNo << std::get<1>(it.key()) << std::get<2>(it.key())
+                       << *it;
         }
-        for (const Change& c : changes)
-            Run(update, {c.Ordered, c.Ordered, c.Ordered, c.Plan, c.Entry});
+        WriteRows(sourceRows, 5, [](int rows) -> QString {
+            return QStringLiteral(
+                       "INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id,"
+                       " qty) VALUES ") +
+                   Repeated(QStringLiteral("(?, ?, ?, ?, ?)"), rows);
+        });
+        QVariantList updates;
+        if (m_db.IsSQLite()) {
+            for (const Change& c : changes)
+                updates << c.Ordered << c.Ordered << c.Ordered << c.Plan << c.Entry;
+            WriteRows(updates, 5, [](int) -> QString {
+                return QStringLiteral(
+                    "UPDATE plan_entries SET ordered_qty = ?, unordered_qty = qty - ?, push_qty = qty - ?,"
+                    " row_version = row_version + 1 WHERE plan_id = ? AND entry_id = ?");
+            });
+        } else {
+            // The entries are locked already (ReadEntries), so one statement may update them in any order.
+            for (const Change& c : changes)
+                updates << c.Plan << c.Entry << c.Ordered;
+            WriteRows(updates, 3, [](int rows) -> QString {
+                return QStringLiteral("UPDATE plan_entries SET ordered_qty = v.column3,"
+                                      " unordered_qty = qty - v.column3, push_qty = qty - v.column3,"
+                                      " row_version = row_version + 1 FROM (VALUES ") +
+                       Repeated(QStringLiteral("(CAST(? AS INTEGER), CAST(? AS INTEGER),"
+                                               " CAST(? AS DOUBLE PRECISION))"),
+                                rows) +
+                       QStringLiteral(") AS v WHERE plan_entries.plan_id = v.column1"
+                                      " AND plan_entries.entry_id = v.column2");
+            });
+        }
 
         auto created = RecordList::Create();
         QStringList ids;
@@ -319,6 +347,34 @@ private:
                     (m_db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE OF e"))));
         }
         return *it;
+    }
+
+    // Runs the statement that statement(n) gives for n rows over rows of perRow values each. On a
+    // server every statement costs a round trip, far more than the rows it carries, so rows go
+    // kServerRowsPerStatement at a time; SQLite has no round trips and writes a row a statement.
+    template <class Statement> void WriteRows(const QVariantList& values, int perRow, Statement&& statement) {
+        constexpr int kServerRowsPerStatement = 500;
+        const int batch = m_db.IsSQLite() ? 1 : kServerRowsPerStatement;
+        const int rows = int(values.size()) / perRow;
+        QHash<int, QSqlQuery> prepared; // by rows per statement: a full batch and the rest
+        for (int first = 0; first < rows; first += batch) {
+            const int n = std::min(batch, rows - first);
+            auto it = prepared.find(n);
+            if (it == prepared.end())
+                it = prepared.insert(n, m_db.Prepare(statement(n)));
+            Run(*it, values.mid(qsizetype(first) * perRow, qsizetype(n) * perRow));
+        }
+    }
+
+    static QString Repeated(const QString& row, int rows) {
+        QString out;
+        out.reserve((row.size() + 2) * rows);
+        for (int r = 0; r < rows; ++r) {
+            if (r > 0)
+                out += QStringLiteral(", ");
+            out += row;
+        }
+        return out;
     }
 
     const Stored& Entry(const Take& t) const {

@@ -58,7 +58,8 @@ TEST_P(Crash, KilledPushLeavesTheStoreBeforeOrAfter) {
         ASSERT_NE(before, after);
         ASSERT_EQ(Inconsistencies(*db).join("\n"), "");
     }
-    ASSERT_GT(statements, lines * 2);
+    // SQLite writes a line, a source and an entry a statement each; a server takes them in batches.
+    ASSERT_GT(statements, GetParam() == StoreKind::SQLite ? lines * 2 : 20);
 
     auto fresh = [&] {
         auto db = store::Store::Open(NewStoreLocation(GetParam()));

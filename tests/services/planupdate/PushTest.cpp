@@ -399,5 +399,46 @@ TEST_P(PushTest, PushOnADemoStoreContinuesItsOrders) {
     EXPECT_EQ(BrokenEntries(*db), "");
 }
 
+// A push of more lines than a server statement carries (lines, sources and entries are written in
+// batches there) writes the same rows as SQLite, which writes them one at a time.
+TEST(PushBothStores, ALargePushWritesTheSameRowsOnEitherStore) {
+    const QString pg = NewPostgresUrl();
+    ZPP_REQUIRE_STORE(pg);
+    constexpr int kPlans = 3, kEntries = 420;
+    QStringList snapshots;
+    for (const QString& location : {NewSQLitePath(), pg}) {
+        auto db = store::Store::Open(location);
+        SeedPlans(*db);
+        SeedOrderHistory(*db);
+        db->InTransaction([&] {
+            for (int p = 100; p < 100 + kPlans; ++p) {
+                AddPlan(*db, p, QString("CGJY%1").arg(p, 6, 10, QChar('0')), "2024-05-10");
+                for (int e = 1; e <= kEntries; ++e)
+                    AddEntry(*db, p, e, "2024-05-10", 1 + e % 2, 1, 10);
+            }
+        });
+        // Each entry on its own line, and every fifth one also merged with the next plan's.
+        auto list = RecordList::Create();
+        for (int p = 100; p < 100 + kPlans; ++p)
+            for (int e = 1; e <= kEntries; ++e) {
+                list->Add(PushLine("1", {{p, e, QString::number(1 + e % 4)}}));
+                if (e % 5 == 0 && p + 1 < 100 + kPlans)
+                    list->Add(PushLine("1", {{p, e, "2.5"}, {p + 1, e, "3"}}));
+            }
+        services::PurchasePlanUpdateService service(
+            std::make_shared<store::Session>(store::LogIn(db, "admin")));
+        ASSERT_EQ(Push(service, list).Error, "");
+        EXPECT_EQ(BrokenEntries(*db), "");
+        EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_order_lines l JOIN purchase_orders o"
+                             " ON o.id = l.order_id WHERE o.bill_no NOT LIKE 'OLD%'")
+                      .toInt(),
+                  list->Count());
+        EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM plan_entries WHERE row_version = 2").toInt(),
+                  kPlans * kEntries);
+        snapshots << Snapshot(*db);
+    }
+    EXPECT_EQ(snapshots[0], snapshots[1]);
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, PushTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
                          StoreKindName);
