@@ -1,5 +1,5 @@
-// MergePlanRows beside a bare hash grouping of the same rows, in one run. Prices come from
-// the planning service over an SQLite demo store, as in the running program.
+// MergePlanRows and its grouping beside a bare hash grouping of the same rows, in one run.
+// Prices come from the planning service over an SQLite demo store, as in the running program.
 #include "component/grid/PlanGrid.h"
 #include "component/host/ProgIds.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
@@ -102,9 +102,12 @@ double Ms(const QElapsedTimer& t) {
     return t.nsecsElapsed() / 1e6;
 }
 
+// The merge's grouping of 100,000 rows may take at most this many times the bare pass.
+constexpr double kTargetRatio = 1.5;
+
 void Run(int n, int reps) {
     const RecordListPtr rows = MakeRows(n, 20240501u + n);
-    double bare = 1e300, total = 1e300, prices = 1e300;
+    double bare = 1e300, grouping = 1e300, total = 1e300, prices = 1e300;
     int groups = 0, merged = 0, joined = 0;
     for (int rep = 0; rep < reps; ++rep) {
         QElapsedTimer t;
@@ -112,28 +115,34 @@ void Run(int n, int reps) {
         groups = BareGrouping(rows);
         bare = std::min(bare, Ms(t));
 
-        RecordListPtr copy = rows->Clone(); // the merge changes its input, as the merge command's clone
+        // The merge changes its input, so each run gets a clone, as the merge command's.
+        RecordListPtr copy = rows->Clone();
+        // The grouping is timed on its own, not as the total less the prices: the price pass asks
+        // the store and varies by more than the whole grouping takes.
         t.start();
-        RecordListPtr result = MergePlanRows(copy);
-        total = std::min(total, Ms(t));
-
-        // The price pass alone, run again over the merged list.
+        RecordListPtr result = GroupPlanRows(copy);
+        grouping = std::min(grouping, Ms(t));
         t.start();
         FetchMergedPrices(result);
         prices = std::min(prices, Ms(t));
 
-        merged = result->Count();
+        RecordListPtr copy2 = rows->Clone();
+        t.start();
+        RecordListPtr result2 = MergePlanRows(copy2);
+        total = std::min(total, Ms(t));
+
+        merged = result2->Count();
         joined = 0;
-        for (const auto& m : *result)
+        for (const auto& m : *result2)
             joined += m->Text(QStringLiteral("FIsMerge")) == QLatin1String("1") ? 1 : 0;
     }
-    const double grouping = std::max(total - prices, 0.0);
     std::printf("%7d rows  %6d groups (%d merged, bare pass found %d)\n", n, merged, joined, groups);
-    std::printf("        bare hash grouping   %9.2f ms\n", bare);
+    std::printf("        bare hash grouping   %9.2f ms   (finds the groups only; builds no merged rows)\n",
+                bare);
     std::printf("        MergePlanRows total  %9.2f ms   (target for 5,000 rows: 100 ms)\n", total);
-    std::printf("          of which prices    %9.2f ms\n", prices);
-    std::printf("          grouping alone     %9.2f ms   ratio to bare pass %.2fx (target 3x)\n", grouping,
-                grouping / bare);
+    std::printf("          prices             %9.2f ms\n", prices);
+    std::printf("          grouping           %9.2f ms   ratio to bare pass %.2f (target %.1f)\n", grouping,
+                grouping / bare, kTargetRatio);
 }
 
 } // namespace
@@ -148,6 +157,6 @@ int main(int argc, char** argv) {
                                                        session);
     std::printf("MergePlanRows, best of several runs, prices from the SQLite store %s\n", qPrintable(path));
     Run(5000, 9);
-    Run(100000, 3);
+    Run(100000, 5);
     return 0;
 }

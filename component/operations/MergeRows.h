@@ -12,6 +12,9 @@ namespace zpp {
 // merged record. With IsPushing set, a row with nothing to push whose group already exists
 // is left out. Ends with FetchMergedPrices. Runs in time linear in the rows.
 RecordListPtr MergePlanRows(const RecordListPtr& rows);
+// MergePlanRows without FetchMergedPrices: the grouping alone, for measuring it apart from
+// the planning service.
+RecordListPtr GroupPlanRows(const RecordListPtr& rows);
 
 // Adds the member entry of a joining row to the merged row at a 1-based position, keeping
 // the members in ascending FSotr order (equal values in arrival order).

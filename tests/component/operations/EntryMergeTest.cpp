@@ -50,6 +50,11 @@ TEST(MergeListText, AppendsOnlyItemsNotAlreadyListed) {
     EXPECT_EQ(MergeList("S1,S2", "", ","), "S1,S2");
     EXPECT_EQ(MergeList("S12", "S1", ","), "S12,S1") << "items compare whole, unlike plan numbers";
     EXPECT_EQ(MergeList("", "S1", ","), ",S1");
+    // Empty items count as items; a new one given twice is added twice.
+    EXPECT_EQ(MergeList("S1", "S2,,S2", ","), "S1,S2,,S2");
+    EXPECT_EQ(MergeList(",S1", "S2,", ","), ",S1,S2");
+    EXPECT_EQ(MergeList("S1; S2", "S2; S3", "; "), "S1; S2; S3");
+    EXPECT_EQ(MergeList("ab", "bc", ""), "abc");
 }
 
 TEST_F(MergeRules, JoinedRowSumsKeysAndOrdersMembersByFSotr) {
@@ -79,6 +84,25 @@ TEST_F(MergeRules, JoinedRowSumsKeysAndOrdersMembersByFSotr) {
     EXPECT_EQ(merged->Item(2)->Text("FIsMerge"), "");
     ASSERT_EQ(Plans().PriceAsks.size(), 1);
     EXPECT_EQ(Plans().PriceAsks[0].Qty, 30);
+}
+
+TEST_F(MergeRules, NumbersDatesAndUntrimmedKeysMergeAsTheirText) {
+    // Fields as a store gives them beside the grid's texts.
+    auto a = PlanRow(12, 10, 10, {{"FFinishDate", "2024-05-10"}});
+    a->Set("FItemID", 100);
+    a->Set("FQty", 2.5);
+    auto b = PlanRow(4, 9, 20, {{"FKey", " 4_9 "}, {"FQty", "1.5"}});
+    b->Set("FFinishDate", QDate(2024, 5, 3));
+    auto c = PlanRow(12, 3, 5);
+    c->Set("FSupplyID", 7);
+    auto merged = MergePlanRows(ListOf({a, b, c}));
+
+    ASSERT_EQ(merged->Count(), 1);
+    const auto& m = merged->Item(1);
+    EXPECT_EQ(m->Get("FQty"), QVariant(4.0));
+    EXPECT_EQ(m->Get("FFinishDate"), QVariant(QDate(2024, 5, 3))) << "the earlier date, as its row held it";
+    EXPECT_EQ(m->Text("FKey"), "12_10, 4_9,12_3");
+    EXPECT_EQ(m->Text("FStartKey") + "|" + m->Text("FEndKey"), " 4_9 |12_10");
 }
 
 TEST_F(MergeRules, PlanNumbersAreSearchedAsTextAndDatesNeedToBeValid) {
