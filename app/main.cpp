@@ -3,6 +3,7 @@
 #include "component/host/ProgIds.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ui/Prompt.h"
+#include "platform/ui/Timing.h"
 #include "services/demo/DemoData.h"
 #include "services/platform/PlatformServices.h"
 
@@ -31,6 +32,7 @@ int Fail(const QString& message, bool showBox) {
 } // namespace
 
 int main(int argc, char** argv) {
+    timing::Mark("main");
     // Generating a store and printing help need no screen.
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
@@ -127,6 +129,7 @@ int main(int argc, char** argv) {
     } catch (const Error& e) {
         return Fail(e.Description(), true);
     }
+    timing::Mark("store-open");
     session->Language = parser.value(langOpt);
     app::Wire(session);
     // Qt's own dialogs (printer, file) in Chinese for a Chinese log-in.

@@ -13,6 +13,7 @@
 #include "platform/records/Error.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
+#include "platform/ui/Timing.h"
 
 #include <QLabel>
 
@@ -55,6 +56,7 @@ void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
         if (!conditions || !conditions->Get(QStringLiteral("OK"), false).toBool())
             return;
         frmPurchasePlan* window = OpenListWindow();
+        timing::Mark("list-window");
         ClsPurchasePlanUI* ui = window->PurchasePlanUI();
         if (!ui)
             return;

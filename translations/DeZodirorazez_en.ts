@@ -844,6 +844,14 @@
         <translation>Loading the purchase plan…</translation>
     </message>
     <message>
+        <source>正在读取采购计划…</source>
+        <translation>Reading the purchase plan…</translation>
+    </message>
+    <message>
+        <source>读取采购计划已取消</source>
+        <translation>Reading the purchase plan was cancelled</translation>
+    </message>
+    <message>
         <source>汇总中物料记录太多,已超出汇总范围,请去掉一些物料数据后再试！</source>
         <translation>Too many item records to merge; remove some items and try again!</translation>
     </message>

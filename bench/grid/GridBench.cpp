@@ -1,5 +1,8 @@
 // Figures for the spreadsheet grid at list size: bulk fill, heap per cell, and whether a
-// repaint or a jump to the last row costs the same at 100 and at 100,000 rows.
+// repaint or a jump to the last row costs the same at 100 and at 100,000 rows; last, how long a
+// find over a million rows takes when it has to look at every cell.
+//
+// Usage: bench_grid [rows [find rows]]; find rows 0 skips the find.
 #include "bench/support/SampleCells.h"
 #include "platform/controls/SpreadGrid.h"
 
@@ -7,8 +10,10 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QTableView>
+#include <algorithm>
 #include <cstdio>
 #include <malloc.h>
+#include <optional>
 
 using zpp::controls::CellType;
 using zpp::controls::SpreadGrid;
@@ -144,6 +149,66 @@ ViewFigures MeasureView(SpreadGrid& grid) {
     return f;
 }
 
+// Best of several runs, in milliseconds.
+template <class F> double Best(int runs, F&& f) {
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+// Column by column: each column's arena then grows on its own, with nothing in between.
+double FillByColumn(SpreadGrid& grid, int rows) {
+    QElapsedTimer t;
+    t.start();
+    grid.SetRedraw(false);
+    grid.SetMaxRows(rows);
+    for (int c = 1; c <= kCols; ++c)
+        for (int r = 1; r <= rows; ++r)
+            grid.SetText(c, r, CellText(c, r));
+    grid.SetRedraw(true);
+    return t.nsecsElapsed() / 1e6;
+}
+
+// Finds from the first cell that must look at every cell: a text only the very last cell
+// holds, one no cell holds, and the first again in other letter case. Each is checked, so a
+// find that stops early or matches wrongly shows as a fault, not as a fast figure.
+void FindFigures(int rows) {
+    SpreadGrid grid;
+    SetUpColumns(grid);
+    const double fillMs = FillByColumn(grid, rows);
+    std::printf("find: %d x %d cells filled column by column in %.0f ms\n", rows, kCols, fillMs);
+
+    const QString last = grid.Text(kCols, rows); // a code, unique to its cell
+    const QString absent = QStringLiteral("A99999999");
+    const QString anyCase = last.toLower();
+    using Hit = std::optional<std::pair<int, int>>;
+    const Hit lastCell = std::pair{kCols, rows};
+    Hit found;
+    bool faulty = false;
+    const auto time = [&](const QString& text, bool matchCase, const Hit& expected) {
+        const double ms = Best(5, [&] { found = grid.Find(text, 1, 1, true, matchCase); });
+        if (found != expected) {
+            faulty = true;
+            std::printf("find: \"%s\" gave %s, expected %s\n", qPrintable(text),
+                        found ? qPrintable(QStringLiteral("(%1, %2)").arg(found->first).arg(found->second))
+                              : "nothing",
+                        expected ? "the last cell" : "nothing");
+        }
+        return ms;
+    };
+    const double lastMs = time(last, true, lastCell);
+    const double absentMs = time(absent, true, std::nullopt);
+    const double anyCaseMs = time(anyCase, false, lastCell);
+    std::printf("find over %d rows: last row %.1f ms, absent %.1f ms, any case %.1f ms (target 100)%s\n",
+                rows, lastMs, absentMs, anyCaseMs, faulty ? " - WRONG RESULTS" : "");
+    std::printf("  %.1f ns per cell looked at, case kept\n", absentMs * 1e6 / (double(rows) * kCols));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +216,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int bigRows = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int findRows = argc > 2 ? std::atoi(argv[2]) : 1000000;
 
     std::printf("spreadsheet grid, %d columns\n", kCols);
 
@@ -183,5 +249,10 @@ int main(int argc, char** argv) {
             g->MaxRows(), f.repaint, f.jump, f.reset);
         g->hide();
     }
+
+    // Its own grid, with the others' memory given back first.
+    big.reset();
+    if (findRows > 0)
+        FindFigures(findRows);
     return 0;
 }

@@ -5,6 +5,8 @@
 // afterwards).
 #include "services/planupdate/PurchasePlanUpdateService.h"
 
+#include "bench/support/PgDatabase.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -79,21 +81,25 @@ RecordListPtr PushList() {
     return list;
 }
 
+// One order per supplier, as a push makes them.
+void BareOrders(const store::Store& db, qlonglong (&orders)[kSuppliers]) {
+    for (int s = 0; s < kSuppliers; ++s) {
+        QSqlQuery q = db.Exec(QStringLiteral("INSERT INTO purchase_orders (bill_no, bill_date, supplier_id,"
+                                             " created_by, created_at) VALUES (?, '2024-05-20', ?, 1, 'now')"
+                                             " RETURNING id"),
+                              {QStringLiteral("BARE%1").arg(s), s + 1});
+        q.next();
+        orders[s] = q.value(0).toLongLong();
+    }
+}
+
 // The same rows written with prepared statements and nothing else: no reads, no checks.
 double Bare(const store::Store& db) {
     QElapsedTimer t;
     t.start();
     db.InTransaction([&] {
         qlonglong orders[kSuppliers];
-        for (int s = 0; s < kSuppliers; ++s) {
-            QSqlQuery q = db.Exec(
-                QStringLiteral(
-                    "INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_by, created_at)"
-                    " VALUES (?, '2024-05-20', ?, 1, 'now') RETURNING id"),
-                {QStringLiteral("BARE%1").arg(s), s + 1});
-            q.next();
-            orders[s] = q.value(0).toLongLong();
-        }
+        BareOrders(db, orders);
         QSqlQuery line = db.Prepare(QStringLiteral(
             "INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id, unit_id, qty, price,"
             " discount_rate, tax_rate, finish_date, memo) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -131,15 +137,7 @@ double BareBatched(const store::Store& db) {
     t.start();
     db.InTransaction([&] {
         qlonglong orders[kSuppliers];
-        for (int s = 0; s < kSuppliers; ++s) {
-            QSqlQuery q = db.Exec(
-                QStringLiteral(
-                    "INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_by, created_at)"
-                    " VALUES (?, '2024-05-20', ?, 1, 'now') RETURNING id"),
-                {QStringLiteral("BARE%1").arg(s), s + 1});
-            q.next();
-            orders[s] = q.value(0).toLongLong();
-        }
+        BareOrders(db, orders);
         const QString lineHead = QStringLiteral(
             "INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id, unit_id, qty, price,"
             " discount_rate, tax_rate, finish_date, memo) VALUES ");
@@ -218,31 +216,6 @@ void Run(const char* name, const QString& location) {
                     name, kBatch, bestBatched, best / bestBatched);
 }
 
-// A new database on the server the URL names; dropped again by DropDatabase.
-QString CreateDatabase(const QString& serverUrl, const QString& name, bool drop = false) {
-    const QUrl url(serverUrl);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench_admin"));
-        db.setHostName(url.host());
-        db.setPort(url.port(5432));
-        db.setUserName(url.userName());
-        db.setPassword(url.password());
-        db.setDatabaseName(url.path().mid(1));
-        if (!db.open())
-            throw Error(QStringLiteral("PostgreSQL: ") + db.lastError().text());
-        QSqlQuery q(db);
-        if (drop)
-            q.exec(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
-        else if (!q.exec(QStringLiteral("CREATE DATABASE ") + name))
-            throw Error(QStringLiteral("PostgreSQL: ") + q.lastError().text());
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("bench_admin"));
-    QUrl own(url);
-    own.setPath(u'/' + name);
-    return own.toString();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -256,8 +229,8 @@ int main(int argc, char** argv) {
             argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
         if (!server.isEmpty()) {
             const QString name = QStringLiteral("zpp_bench_push_%1").arg(QCoreApplication::applicationPid());
-            Run("PostgreSQL", CreateDatabase(server, name));
-            CreateDatabase(server, name, true);
+            Run("PostgreSQL", bench::PgDatabase(server, name));
+            bench::PgDatabase(server, name, true);
         } else {
             std::printf("PostgreSQL: skipped (give a server URL as the argument or in ZPP_TEST_PG_URL)\n");
         }

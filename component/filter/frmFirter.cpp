@@ -10,6 +10,7 @@
 #include "component/host/contracts/Profile.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
+#include "platform/ui/Timing.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <functional>
@@ -306,6 +308,15 @@ bool frmFirter::event(QEvent* e) {
     const bool handled = QDialog::event(e);
     if (e->type() == QEvent::WindowActivate)
         OnActivate();
+    if (e->type() == QEvent::Show && timing::Enabled()) {
+        timing::Mark("filter-shown");
+        // An unattended run asks for every entry, as a buyer looking through the whole plan would.
+        if (timing::Unattended()) {
+            m_bDate->setDate(QDate(2000, 1, 1));
+            m_eDate->setDate(QDate(2099, 12, 31));
+            QTimer::singleShot(0, m_ok, &QPushButton::click);
+        }
+    }
     return handled;
 }
 
@@ -389,6 +400,7 @@ void frmFirter::Confirm() {
         }
     }
     m_closing = true;
+    timing::Mark("filter-ok");
     accept();
 }
 

@@ -27,10 +27,9 @@ void PreviewDetail::DRowData(qint32 row, qint32, QString& text) const {
     text.clear();
     if (!FieldDataVct || !FieldInfoVct || row < 2 || row - 1 > FieldDataVct->Count())
         return;
-    const RecordPtr& record = FieldDataVct->Item(row - 1);
+    // Read in place: printing every row must not turn compact rows into records.
     for (const RecordPtr& def : *FieldInfoVct) {
-        if (record)
-            text += CellText(record->Get(def->Text(QStringLiteral("FieldName")), QString()));
+        text += CellText(FieldDataVct->ValueOf(row - 1, def->Text(QStringLiteral("FieldName")), QString()));
         text += u'|';
     }
 }

@@ -38,7 +38,10 @@ public:
 
     // Fetches the rows for the current filter conditions, or for one plan bill when the
     // bill number is not empty, and shows them. Failures propagate; the rows shown stay.
+    // The user may stop a long read; the rows shown then stay as they were.
     void Refresh(QString& billNo);
+    // Whether the last Refresh was stopped by the user.
+    bool RefreshCancelled() const { return m_cancelled; }
     void SelectAll();
     void UnSelectAll();
     void FillCol();
@@ -95,6 +98,7 @@ private:
     QVector<bool> m_exported; // the export's columns, worked out once per export
     RecordListPtr FieldDataVct;
     RecordListPtr LoadedRows;
+    bool m_cancelled = false;
 };
 
 } // namespace zpp

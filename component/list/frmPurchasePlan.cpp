@@ -357,6 +357,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     QString noBill;
     auto reload = [&] {
         m_ui->Refresh(noBill);
+        if (m_ui->RefreshCancelled())
+            return; // the list stays as it was, ticks included
         m_ui->UnSelectAll();
         m_reloaded = true;
     };
@@ -408,6 +410,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         m_ui->SaveLdgSetting();
     } else if (key == u"iFilter") {
         m_ui->ShowFilter();
+        if (m_ui->RefreshCancelled())
+            return;
         const RecordPtr& conditions = state.FilterConditions;
         if (conditions && conditions->Get(QStringLiteral("OK"), false).toBool()) {
             SetDateCaptions(
@@ -422,6 +426,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         }
     } else if (key == u"iRefresh") {
         m_ui->Refresh(noBill);
+        if (m_ui->RefreshCancelled())
+            return;
         DataChanged = false;
         m_reloaded = true;
     } else if (key == u"Close" || key == u"UnClose") {
@@ -447,11 +453,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         }
         if (!CheckRight(rights::Push))
             return;
-        if (m_ops->PushBill()) {
-            m_ui->Refresh(noBill);
-            m_ui->UnSelectAll();
-            m_reloaded = true;
-        }
+        if (m_ops->PushBill())
+            reload();
     } else if (key == u"ViewBillUp" || key == u"ViewBillDown") {
         m_ops->ViewBillUp(key == u"ViewBillUp" ? 0 : 1);
     } else if (key == u"FillCol") {

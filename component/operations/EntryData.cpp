@@ -168,16 +168,24 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
 
 namespace {
 
-// The loaded rows by key, found by the key text the grid shows.
-QHash<QString, KeyedRecord*> ByKey(const RecordListPtr& rows) {
-    QHash<QString, KeyedRecord*> byKey;
+// The positions of the loaded rows by the key text the grid shows; read in place, so only
+// the rows a save touches become records.
+QHash<QString, int> ByKey(const RecordListPtr& rows) {
+    QHash<QString, int> byKey;
     if (!rows)
         return byKey;
     byKey.reserve(rows->Count());
-    for (const auto& r : *rows)
-        if (r)
-            byKey.insert(r->Text(fld::Key), r.get());
+    for (int p = 1; p <= rows->Count(); ++p) {
+        const QVariant key = rows->ValueOf(p, fld::Key, QVariant());
+        if (key.isValid())
+            byKey.insert(key.toString(), p);
+    }
     return byKey;
+}
+
+KeyedRecord* LoadedRow(const RecordListPtr& rows, const QHash<QString, int>& byKey, const QString& key) {
+    const int p = byKey.value(key);
+    return p > 0 ? rows->Item(p).get() : nullptr;
 }
 
 // Decimals the grid shows in a number column of the column set; 4 when it has none.
@@ -223,13 +231,13 @@ bool Edited(const KeyedRecord& entry, const KeyedRecord& loaded, int discountDec
 void MarkEntryEdits(const RecordListPtr& entries, const RecordListPtr& loadedRows) {
     if (!entries || !loadedRows)
         return;
-    const QHash<QString, KeyedRecord*> loaded = ByKey(loadedRows);
+    const QHash<QString, int> loaded = ByKey(loadedRows);
     const int discountDecimals = ColumnDecimals(col::DiscountRate),
               taxDecimals = ColumnDecimals(col::TaxRate);
     for (const auto& e : *entries) {
         if (!e)
             continue;
-        const KeyedRecord* row = loaded.value(e->Text(fld::Key));
+        const KeyedRecord* row = LoadedRow(loadedRows, loaded, e->Text(fld::Key));
         if (!row || !row->Exists(kEntryVersionField))
             continue;
         e->Set(kEntryVersionField, row->Get(kEntryVersionField));
@@ -240,13 +248,13 @@ void MarkEntryEdits(const RecordListPtr& entries, const RecordListPtr& loadedRow
 void AcceptSavedEntries(const RecordListPtr& entries, const RecordListPtr& loadedRows) {
     if (!entries || !loadedRows)
         return;
-    const QHash<QString, KeyedRecord*> loaded = ByKey(loadedRows);
+    const QHash<QString, int> loaded = ByKey(loadedRows);
     static const QString fields[] = {fld::SupplyNumber, fld::SupplyID, fld::PushQty,    fld::Price,
                                      fld::DiscountRate, fld::TaxRate,  fld::FinishDate, fld::Memo};
     for (const auto& e : *entries) {
         if (!e || values::Val(e->Get(kEntryEditedField, 0)) == 0)
             continue;
-        KeyedRecord* row = loaded.value(e->Text(fld::Key));
+        KeyedRecord* row = LoadedRow(loadedRows, loaded, e->Text(fld::Key));
         if (!row)
             continue;
         for (const QString& f : fields)

@@ -70,7 +70,10 @@ bool clsPurchasePlan::Ticked(int row) const {
 bool clsPurchasePlan::Save() {
     m_saveError.clear();
     try {
-        RecordListPtr rows = ReadGridRows(Grid());
+        // Rows unchanged since the load hold what the store held then, so the store would skip
+        // them anyway; leaving them out keeps a save of a million-row list small.
+        controls::SpreadGrid& grid = Grid();
+        RecordListPtr rows = ReadGridRows(grid, [&grid](int row) { return grid.RowChanged(row); });
         m_saveVct = BuildEntryData(rows);
         const RecordListPtr loaded = LoadedRows ? LoadedRows() : nullptr;
         MarkEntryEdits(m_saveVct, loaded);

@@ -19,14 +19,26 @@ public:
     }
     bool IsEmpty(int row) const { return m_len[row] == 0; }
     void Set(int row, QStringView text);
+    // Makes room for the text of rows like the first sampleRows ones: a bulk fill then writes
+    // its arena once instead of copying it at every doubling.
+    void ReserveLike(int sampleRows);
     // Drops garbage and spare capacity once a bulk fill is over.
     void Squeeze();
     std::size_t Garbage() const { return m_garbage; }
+    // The first row in [from, to] (the last one when backward) whose text contains the needle,
+    // or -1. Forward, a column whose texts lie in row order is searched as one run of characters.
+    int FindRow(QStringView needle, int from, int to, bool forward, Qt::CaseSensitivity cs) const;
 
 private:
     void Compact();
 
+    // Where the needle occurs whole at or after pos in the first `end` characters, or -1.
+    qsizetype NextMatch(QStringView needle, qsizetype pos, qsizetype end, Qt::CaseSensitivity cs) const;
+
     std::vector<char16_t> m_chars;
+    // Whether non-empty cells lie in the arena in row order (garbage may sit between them).
+    bool m_rowOrdered = true;
+    int m_lastAppended = -1;
     std::vector<std::uint32_t> m_start;
     std::vector<std::uint32_t> m_len;
     std::size_t m_garbage = 0;

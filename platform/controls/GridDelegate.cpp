@@ -2,6 +2,7 @@
 
 #include "GridModel.h"
 #include "platform/records/Values.h"
+#include "platform/ui/Timing.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -150,6 +151,8 @@ bool GridDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const Q
 
 void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
+    if (timing::Enabled())
+        timing::RowsPainting();
     if (!IsCheckBox(index)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;

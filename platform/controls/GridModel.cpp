@@ -206,12 +206,19 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     return true;
 }
 
-void GridModel::Store(int c, int r, QStringView text) {
+void GridModel::Store(int c, int r, QStringView text, bool content) {
     CellColumn& cells = m_cols[c].cells;
     if (cells.Get(r) == text)
         return;
     cells.Set(r, text);
+    // A tick selects a row; it does not change what the row holds.
+    if (content && m_cols[c].type != CellType::CheckBox)
+        m_changedRows[std::size_t(r)] = true;
     Touch(c, r);
+}
+
+void GridModel::MarkRowsUnchanged() {
+    std::fill(m_changedRows.begin(), m_changedRows.end(), false);
 }
 
 void GridModel::Touch(int c, int r) {
@@ -238,7 +245,7 @@ void GridModel::Reformat(int c, int r) {
         CellChars out;
         // The text views the arena, which the store may move: convert before storing.
         const double v = values::Val(t);
-        Store(c, row, NumberCell(v, Decimals(c, row), out));
+        Store(c, row, NumberCell(v, Decimals(c, row), out), false); // same number, other decimals
     }
 }
 
@@ -275,6 +282,7 @@ void GridModel::SetRows(int rows) {
         if (!col.cellDecimals.empty())
             col.cellDecimals.resize(rows, -1);
     }
+    m_changedRows.resize(std::size_t(rows), true); // a new row is not what any load gave
     const int old = m_rows;
     m_rows = rows;
     if (!live) {

@@ -54,6 +54,9 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
     int Rows() const { return m_rows; }
+    // Rows whose texts changed (check boxes aside) since the last mark; rows added since count.
+    void MarkRowsUnchanged();
+    bool RowChanged(int r) const { return m_changedRows[std::size_t(r)]; }
     int Cols() const { return static_cast<int>(m_cols.size()); }
     void SetRows(int rows);
     void SetCols(int cols);
@@ -64,8 +67,9 @@ public:
     bool Locked(int c, int r) const;
     bool ColLocked(int c) const;
     int Decimals(int c, int r) const;
-    // Stores an already normalised text and tells the view when it should know.
-    void Store(int c, int r, QStringView text);
+    // Stores an already normalised text and tells the view when it should know. A change of
+    // form only (content false) leaves the row's change mark alone.
+    void Store(int c, int r, QStringView text, bool content = true);
     // Re-rounds the number cells of a column (or one cell) after their decimals changed.
     void Reformat(int c, int r);
 
@@ -88,6 +92,7 @@ private:
 
     std::vector<GridColumn> m_cols;
     int m_rows = 0;
+    std::vector<bool> m_changedRows;
     // The shape the view knows; differs from the real one only while redraw is off.
     int m_shownRows = 0;
     int m_shownCols = 0;

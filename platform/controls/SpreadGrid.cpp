@@ -4,6 +4,7 @@
 #include "GridModel.h"
 #include "platform/records/Error.h"
 #include "platform/records/Values.h"
+#include "platform/ui/Timing.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -245,6 +246,19 @@ void SpreadGrid::SetMaxRows(int rows) {
     d->model->SetRows(rows);
 }
 
+void SpreadGrid::ReserveLike(int sampleRows) {
+    for (int c = 0; c < d->model->Cols(); ++c)
+        d->model->Col(c).cells.ReserveLike(sampleRows);
+}
+
+void SpreadGrid::MarkRowsUnchanged() {
+    d->model->MarkRowsUnchanged();
+}
+
+bool SpreadGrid::RowChanged(int row) const {
+    return row >= 1 && row <= MaxRows() && d->model->RowChanged(row - 1);
+}
+
 QString SpreadGrid::HeaderText(int col) const {
     return d->HasCol(col) ? d->model->Col(col - 1).header : QString();
 }
@@ -283,26 +297,48 @@ std::optional<std::pair<int, int>> SpreadGrid::Find(const QString& text, int col
             shown << c;
     if (shown.isEmpty())
         return std::nullopt;
-    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    // Cells in reading order as one sequence over the shown columns; the start cell is the last one
-    // visited, so a repeated find moves on and a lone match is found again.
-    const qint64 width = shown.size(), total = qint64(rows) * width;
+    // Text without letters of two cases matches itself in any case: the exact search is faster.
+    const bool caseless = text.toLower() == text && text.toUpper() == text;
+    const Qt::CaseSensitivity cs = matchCase || caseless ? Qt::CaseSensitive : Qt::CaseInsensitive;
     const int startRow = std::clamp(row, 1, rows) - 1;
     const int startCol = std::clamp(col, 1, cols) - 1;
-    const auto upTo = [&](bool orEqual) {
-        return qint64(std::count_if(shown.begin(), shown.end(),
-                                    [&](int c) { return orEqual ? c <= startCol : c < startCol; }));
+    const auto cell = [&](int c, int r) { return d->model->Col(c).cells.FindRow(text, r, r, true, cs) == r; };
+    // Reading order over the shown columns. The start cell is the last one visited, so a
+    // repeated find moves on and a lone match is found again.
+    const auto inStartRow = [&](bool after) -> std::optional<std::pair<int, int>> {
+        const int n = int(shown.size());
+        for (int k = 0; k < n; ++k) {
+            const int c = shown[forward ? k : n - 1 - k];
+            const bool isAfter = forward ? c > startCol : c < startCol;
+            if (isAfter == after && cell(c, startRow))
+                return std::pair{c + 1, startRow + 1};
+        }
+        return std::nullopt;
     };
-    // The first cell to look at: the next shown one after the start, or the one before it.
-    const qint64 first = qint64(startRow) * width + (forward ? upTo(true) : upTo(false) - 1);
-    for (qint64 step = 0; step < total; ++step) {
-        const qint64 at = ((forward ? first + step : first - step) % total + total) % total;
-        const int r = int(at / width), c = shown[int(at % width)];
-        const detail::CellColumn& cells = d->model->Col(c).cells;
-        if (r < cells.Size() && !cells.IsEmpty(r) && cells.Get(r).contains(text, cs))
-            return std::pair{c + 1, r + 1};
-    }
-    return std::nullopt;
+    // The nearest row of [from, to] holding the text in any shown column, the earlier column on a tie.
+    const auto inRows = [&](int from, int to) -> std::optional<std::pair<int, int>> {
+        int bestCol = -1, bestRow = -1;
+        const int n = int(shown.size());
+        for (int k = 0; k < n; ++k) {
+            const int c = shown[forward ? k : n - 1 - k];
+            // A later column must come strictly nearer to win.
+            const int lo = bestRow >= 0 && !forward ? bestRow + 1 : from;
+            const int hi = bestRow >= 0 && forward ? bestRow - 1 : to;
+            const int r = d->model->Col(c).cells.FindRow(text, lo, hi, forward, cs);
+            if (r >= 0) {
+                bestCol = c;
+                bestRow = r;
+            }
+        }
+        return bestRow >= 0 ? std::optional(std::pair{bestCol + 1, bestRow + 1}) : std::nullopt;
+    };
+    if (auto hit = inStartRow(true))
+        return hit;
+    if (auto hit = forward ? inRows(startRow + 1, rows - 1) : inRows(0, startRow - 1))
+        return hit;
+    if (auto hit = forward ? inRows(0, startRow - 1) : inRows(startRow + 1, rows - 1))
+        return hit;
+    return inStartRow(false);
 }
 
 bool SpreadGrid::ColHidden(int col) const {
@@ -515,12 +551,14 @@ void SpreadGrid::SetRedraw(bool on) {
     if (on == d->model->Redraw())
         return;
     if (!on) {
+        timing::Mark("grid-fill");
         setUpdatesEnabled(false);
         d->model->SetRedraw(false);
         return;
     }
     d->model->SetRedraw(true);
     setUpdatesEnabled(true);
+    timing::Mark("grid-filled");
 }
 
 bool SpreadGrid::Redraw() const {

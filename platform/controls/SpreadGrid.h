@@ -38,6 +38,13 @@ public:
     int MaxRows() const;
     // Grows or shrinks the row count; new rows are empty (check boxes "0").
     void SetMaxRows(int rows);
+    // During a fill of many rows: makes room in every column for the remaining rows, taking
+    // the first sampleRows as typical.
+    void ReserveLike(int sampleRows);
+    // Change tracking for saves: a row counts as changed once any of its texts other than a
+    // check box changes after the mark. Rows added after the mark count as changed.
+    void MarkRowsUnchanged();
+    bool RowChanged(int row) const;
 
     QString HeaderText(int col) const;
     void SetHeaderText(int col, const QString& text);

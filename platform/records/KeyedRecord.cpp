@@ -103,28 +103,85 @@ RecordPtr KeyedRecord::Clone() const {
     return std::make_shared<KeyedRecord>(*this);
 }
 
+RecordListPtr RecordList::Over(RowSourcePtr source) {
+    auto list = Create();
+    list->m_sourceRows = source ? source->Rows() : 0;
+    list->m_items.resize(list->m_sourceRows);
+    list->m_sourceFields = source ? source->Keys()->Count() : 0;
+    list->m_source = std::move(source);
+    return list;
+}
+
 const RecordPtr& RecordList::Item(int position) const {
     if (position < 1 || position > Count())
         throw Error(QStringLiteral("列表位置 %1 超出范围（1 到 %2）").arg(position).arg(Count()));
-    return m_items[position - 1];
+    RecordPtr& slot = m_items[position - 1];
+    if (!slot && position <= m_sourceRows) {
+        const auto& keys = m_source->Keys();
+        QVector<QVariant> values;
+        values.reserve(keys->Count());
+        for (int f = 0; f < keys->Count(); ++f)
+            values.push_back(m_source->Value(position - 1, f));
+        slot = std::make_shared<KeyedRecord>(keys, std::move(values));
+    }
+    return slot;
+}
+
+const KeySet& RecordList::KeysAt(int position) const {
+    static const KeySet none;
+    if (position < 1 || position > Count())
+        return none;
+    if (InSource(position - 1))
+        return *m_source->Keys();
+    const RecordPtr& r = m_items[position - 1];
+    return r ? *r->SharedKeys() : none;
+}
+
+QVariant RecordList::RecordValueAt(int position, int field) const {
+    if (position < 1 || position > Count() || field < 0)
+        return {};
+    if (InSource(position - 1))
+        return QVariant(); // a field the source does not have
+    const RecordPtr& r = m_items[position - 1];
+    return r ? r->ValueOrInvalid(field) : QVariant();
+}
+
+QVariant RecordList::ValueOf(int position, const QString& key, const QVariant& defaultValue) const {
+    const QVariant v = ValueAt(position, KeysAt(position).IndexOf(key));
+    return v.isValid() ? v : defaultValue;
+}
+
+void RecordList::Detach() {
+    for (int i = 0; i < m_sourceRows; ++i)
+        Item(i + 1);
+    m_source.reset();
+    m_sourceRows = 0;
+    m_sourceFields = 0;
 }
 
 void RecordList::Insert(RecordPtr record, int beforePosition) {
     if (beforePosition < 1 || beforePosition > Count() + 1)
         throw Error(QStringLiteral("列表位置 %1 超出范围（1 到 %2）").arg(beforePosition).arg(Count() + 1));
+    if (beforePosition <= m_sourceRows)
+        Detach();
     m_items.insert(beforePosition - 1, std::move(record));
 }
 
 void RecordList::Remove(int position) {
     Item(position);
+    if (position <= m_sourceRows)
+        Detach();
     m_items.remove(position - 1);
 }
 
 RecordListPtr RecordList::Clone() const {
     auto copy = Create();
-    copy->Reserve(Count());
+    copy->m_source = m_source;
+    copy->m_sourceRows = m_sourceRows;
+    copy->m_sourceFields = m_sourceFields;
+    copy->m_items.reserve(Count());
     for (const auto& r : m_items)
-        copy->Add(r ? r->Clone() : nullptr);
+        copy->m_items.push_back(r ? r->Clone() : nullptr);
     return copy;
 }
 

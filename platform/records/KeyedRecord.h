@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <iterator>
 #include <memory>
+#include <utility>
 
 namespace zpp {
 
@@ -74,28 +76,95 @@ private:
     bool IsLive(int i) const { return i < m_values.size() && m_values[i].isValid(); }
 };
 
+// Rows that a list reads on demand instead of holding them as records: a large query result
+// kept in a compact form of its own costs a fraction of a record per row.
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    virtual int Rows() const = 0;
+    virtual const std::shared_ptr<const KeySet>& Keys() const = 0;
+    // The value of a field (a position in Keys()) of a row (from 0); invalid when the row lacks it.
+    virtual QVariant Value(int row, int field) const = 0;
+};
+using RowSourcePtr = std::shared_ptr<const RowSource>;
+
 // An ordered list of records with 1-based positions.
 class RecordList {
 public:
     static RecordListPtr Create() { return std::make_shared<RecordList>(); }
+    // A list over a row source. A row becomes a record the first time it is asked for as one,
+    // and stays that record, so changes made to it hold; ValueAt reads without making one.
+    static RecordListPtr Over(RowSourcePtr source);
 
     int Count() const { return static_cast<int>(m_items.size()); }
     // Position 1 to Count; anything else fails with an Error.
     const RecordPtr& Item(int position) const;
+    // The keys of the row at a position and one of its values by key position (invalid when
+    // the row lacks it), without turning a source row into a record.
+    const KeySet& KeysAt(int position) const;
+    QVariant ValueAt(int position, int field) const {
+        const int i = position - 1;
+        if (i >= 0 && i < m_sourceRows && field >= 0 && field < m_sourceFields && !std::as_const(m_items)[i])
+            return m_source->Value(i, field);
+        return RecordValueAt(position, field);
+    }
+    // The value of a key of the row at a position, or the default when the row lacks it.
+    QVariant ValueOf(int position, const QString& key, const QVariant& defaultValue) const;
     void Add(RecordPtr record) { m_items.push_back(std::move(record)); }
     // Inserts before the given position; Count + 1 appends.
     void Insert(RecordPtr record, int beforePosition);
     void Remove(int position);
-    void Clear() { m_items.clear(); }
+    void Clear() {
+        m_items.clear();
+        m_source.reset();
+        m_sourceRows = 0;
+        m_sourceFields = 0;
+    }
     void Reserve(int n) { m_items.reserve(n); }
-    // A new list of clones of the records (object values inside them are shared).
+    // A new list of clones of the records (object values inside them are shared). Rows still
+    // in the source stay there: the clone makes its own records from them when asked.
     RecordListPtr Clone() const;
 
-    auto begin() const { return m_items.begin(); }
-    auto end() const { return m_items.end(); }
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = RecordPtr;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const RecordPtr*;
+        using reference = const RecordPtr&;
+        const_iterator(const RecordList* list, int index) : m_list(list), m_index(index) {}
+        reference operator*() const { return m_list->Item(m_index + 1); }
+        pointer operator->() const { return &m_list->Item(m_index + 1); }
+        const_iterator& operator++() {
+            ++m_index;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            auto old = *this;
+            ++m_index;
+            return old;
+        }
+        bool operator==(const const_iterator& o) const { return m_index == o.m_index; }
+        bool operator!=(const const_iterator& o) const { return m_index != o.m_index; }
+
+    private:
+        const RecordList* m_list;
+        int m_index;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, Count()}; }
 
 private:
-    QVector<RecordPtr> m_items;
+    bool InSource(int index) const { return index < m_sourceRows && !std::as_const(m_items)[index]; }
+    QVariant RecordValueAt(int position, int field) const;
+    // Turns every remaining source row into a record, before positions shift.
+    void Detach();
+
+    // Null slots below m_sourceRows are rows of the source not asked for yet.
+    mutable QVector<RecordPtr> m_items;
+    RowSourcePtr m_source;
+    int m_sourceRows = 0;
+    int m_sourceFields = 0;
 };
 
 } // namespace zpp

@@ -1,11 +1,14 @@
 #include "RptData.h"
+#include "PgRowCursor.h"
 #include "component/host/Lang.h"
+#include "component/host/LongWork.h"
 
 #include "component/host/PlanFields.h"
 #include "component/host/StorableText.h"
 
 #include "platform/records/Values.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDriver>
 #include <array>
@@ -111,18 +114,14 @@ QString TextBound(const KeyedRecord* conditions, const QString& key) {
     return conditions ? StorableText(conditions->Text(key)) : QString();
 }
 
-struct ItemInfo {
-    QVariant Code, Name, Model, UnitId, UnitName, QtyDecimals, PriceDecimals;
-};
-struct SupplierInfo {
-    QVariant Code, Name;
-};
-
 // Reads SQLite rows through the C API of Qt's own connection.
 class SQLiteCursor {
 public:
     SQLiteCursor(sqlite3* db, const QString& sql, const QVariantList& binds, const QString& storeName)
         : m_db(db), m_storeName(storeName) {
+        // The sort before the first row can take seconds on a big plan: the handler lets the
+        // user stop it there as well as between rows.
+        sqlite3_progress_handler(m_db, 1000, &SQLiteCursor::Progress, this);
         const QByteArray utf8 = sql.toUtf8();
         if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK)
             Fail();
@@ -131,7 +130,10 @@ public:
             sqlite3_bind_text(m_stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         }
     }
-    ~SQLiteCursor() { sqlite3_finalize(m_stmt); }
+    ~SQLiteCursor() {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        sqlite3_finalize(m_stmt);
+    }
     SQLiteCursor(const SQLiteCursor&) = delete;
     SQLiteCursor& operator=(const SQLiteCursor&) = delete;
 
@@ -139,6 +141,8 @@ public:
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW)
             return true;
+        if (m_cancelled)
+            throw Cancelled(GetLangString(QStringLiteral("读取采购计划已取消")));
         if (rc != SQLITE_DONE)
             Fail();
         return false;
@@ -146,28 +150,9 @@ public:
     bool Null(int c) const { return sqlite3_column_type(m_stmt, c) == SQLITE_NULL; }
     qint64 Int(int c) const { return sqlite3_column_int64(m_stmt, c); }
     double Real(int c) const { return sqlite3_column_double(m_stmt, c); }
-    QVariant Text(int c) const {
+    std::string_view Raw(int c) const {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c));
-        return QVariant(QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, c)));
-    }
-    // Recurring texts (dates, close marks, source numbers) share one QString between rows.
-    // Rows come sorted by date, so a column often repeats its last text: that is checked
-    // before the pool, whose lookups would otherwise hash every text of every row.
-    const QVariant& PooledText(int c) {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c));
-        const std::string_view raw(p ? p : "", std::size_t(sqlite3_column_bytes(m_stmt, c)));
-        LastText& last = m_last[c];
-        if (last.Value && raw == last.Raw)
-            return *last.Value;
-        auto it = m_pool.find(raw);
-        if (it == m_pool.end())
-            it =
-                m_pool
-                    .emplace(std::string(raw), QVariant(QString::fromUtf8(raw.data(), qsizetype(raw.size()))))
-                    .first;
-        last.Raw = it->first;
-        last.Value = &it->second;
-        return it->second;
+        return {p ? p : "", std::size_t(sqlite3_column_bytes(m_stmt, c))};
     }
 
 private:
@@ -175,20 +160,21 @@ private:
         throw Error(GetLangString(QStringLiteral("数据库 %1 读取采购计划失败：%2"))
                         .arg(m_storeName, QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-    };
-    struct LastText {
-        std::string_view Raw; // views the pool's key
-        const QVariant* Value = nullptr;
-    };
+
+    static int Progress(void* self) {
+        auto* cur = static_cast<SQLiteCursor*>(self);
+        if (cur->m_clock.isValid() && cur->m_clock.elapsed() < 50)
+            return 0;
+        cur->m_clock.start();
+        cur->m_cancelled = !longwork::KeepGoing();
+        return cur->m_cancelled ? 1 : 0;
+    }
 
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
     QString m_storeName;
-    std::unordered_map<std::string, QVariant, TextHash, std::equal_to<>> m_pool;
-    std::array<LastText, cStartDate + 1> m_last;
+    QElapsedTimer m_clock;
+    bool m_cancelled = false;
 };
 
 // Reads rows of any other store through Qt SQL.
@@ -196,126 +182,243 @@ class QtCursor {
 public:
     QtCursor(const store::Store& store, const QString& sql, const QVariantList& binds)
         : m_query(store.Exec(sql, binds)) {}
-    bool Next() { return m_query.next(); }
+    bool Next() {
+        m_raw.clear();
+        return m_query.next();
+    }
     bool Null(int c) const { return m_query.isNull(c); }
     qint64 Int(int c) const { return m_query.value(c).toLongLong(); }
     double Real(int c) const { return m_query.value(c).toDouble(); }
-    QVariant Text(int c) const { return QVariant(m_query.value(c).toString()); }
-    // Recurring texts (dates, close marks, source numbers) share one QString between rows.
-    const QVariant& PooledText(int c) {
-        const QString text = m_query.value(c).toString();
-        auto it = m_pool.constFind(text);
-        if (it != m_pool.constEnd())
-            return *it;
-        return *m_pool.insert(text, QVariant(text));
+    std::string_view Raw(int c) {
+        QByteArray& bytes = m_raw[c];
+        bytes = m_query.value(c).toString().toUtf8();
+        return {bytes.constData(), std::size_t(bytes.size())};
     }
 
 private:
     QSqlQuery m_query;
-    QHash<QString, QVariant> m_pool;
+    QHash<int, QByteArray> m_raw;
 };
 
-// The text of a plan row's key, "plan_entry".
-QVariant RowKey(qint64 planId, qint64 entryId) {
-    char chars[48];
-    char* end = std::to_chars(chars, chars + 20, planId).ptr;
-    *end++ = '_';
-    end = std::to_chars(end, end + 20, entryId).ptr;
-    return QVariant(QString::fromLatin1(chars, end - chars));
+// The plan rows in compact form: ids, quantities and indices into shared texts, about 110 bytes
+// a row where records of values took 1.2 KB. Each value is made when asked for, with the type
+// a record of the row always had.
+class PlanRows final : public RowSource {
+public:
+    struct Item {
+        QVariant Id, Code, Name, Model, UnitId, UnitName, QtyDecimals, PriceDecimals;
+    };
+    struct Named {
+        QVariant Id, Code, Name;
+    };
+    struct Row {
+        qint32 Plan, Entry;
+        quint32 Item, Aux, Supplier;                              // indices into the tables
+        quint32 Date, Close, Finish, BillNo, Source, Memo, Start; // indices into the texts
+        double Qty, Ordered, Unordered, Push, Price, Discount, Tax;
+        qint64 Version;
+    };
+
+    PlanRows() {
+        m_texts.push_back(QVariant(QString())); // text 0: empty, also for a NULL date
+        m_named.push_back({QVariant(0), QVariant(QString()), QVariant(QString())}); // 0: none
+    }
+
+    int Rows() const override { return int(m_rows.size()); }
+    const std::shared_ptr<const KeySet>& Keys() const override { return PlanRowKeys(); }
+    QVariant Value(int row, int field) const override {
+        static const QVariant zero{0}, zeroReal{0.0}, empty{QString()};
+        const Row& r = m_rows[std::size_t(row)];
+        const Item& item = m_items[r.Item];
+        switch (Field(field)) {
+        case fInterID:
+            return QVariant(int(r.Plan));
+        case fEntryID:
+            return QVariant(int(r.Entry));
+        case fCheckBox:
+            return zero;
+        case fVDate:
+            return m_texts[r.Date];
+        case fClose:
+            return m_texts[r.Close];
+        case fItemNumber:
+            return item.Code;
+        case fItemName:
+            return item.Name;
+        case fItemModel:
+            return item.Model;
+        case fAuxProp:
+            return m_named[r.Aux].Name;
+        case fSupplyNumber:
+            return m_named[r.Supplier].Code;
+        case fSupplyName:
+            return m_named[r.Supplier].Name;
+        case fUnitName:
+            return item.UnitName;
+        case fQty:
+            return QVariant(r.Qty);
+        case fPurchaseFinishQty:
+            return QVariant(r.Ordered);
+        case fPurchaseUnFinishQty:
+            return QVariant(r.Unordered);
+        case fPushQty:
+            return QVariant(r.Push);
+        case fPrice:
+            return QVariant(r.Price);
+        case fDiscountRate:
+            return QVariant(r.Discount);
+        case fTaxRate:
+            return QVariant(r.Tax);
+        case fFinishDate:
+            return m_texts[r.Finish];
+        case fBillNo:
+            return m_texts[r.BillNo];
+        case fSourceNo:
+            return m_texts[r.Source];
+        case fMemo:
+            return m_texts[r.Memo];
+        case fItemID:
+            return item.Id;
+        case fUnitID:
+            return item.UnitId;
+        case fAuxPropID:
+            return m_named[r.Aux].Id;
+        case fStartDate:
+            return m_texts[r.Start];
+        case fSupplyID:
+            return m_named[r.Supplier].Id;
+        case fKey:
+            return RowKey(r.Plan, r.Entry);
+        case fIsMerge:
+            return zero;
+        case fStartKey:
+            return empty;
+        case fEndKey:
+            return empty;
+        case fMergeSumQty:
+            return zeroReal;
+        case fQtyDecimal:
+            return item.QtyDecimals;
+        case fPriceDecimal:
+            return item.PriceDecimals;
+        case fVersion:
+            return QVariant(r.Version);
+        case kFieldCount:
+            break;
+        }
+        return {};
+    }
+
+    template <class Cursor> void Read(Cursor& cur);
+
+private:
+    // The text of a plan row's key, "plan_entry".
+    static QVariant RowKey(qint64 planId, qint64 entryId) {
+        char chars[48];
+        char* end = std::to_chars(chars, chars + 20, planId).ptr;
+        *end++ = '_';
+        end = std::to_chars(end, end + 20, entryId).ptr;
+        return QVariant(QString::fromLatin1(chars, end - chars));
+    }
+
+    std::vector<Row> m_rows;
+    std::vector<Item> m_items;
+    std::vector<Named> m_named; // aux properties and suppliers (Code unused for aux properties)
+    std::vector<QVariant> m_texts;
+};
+
+// Recurring texts (dates, close marks, plan and source numbers, notes) are kept once. Rows come
+// sorted by date, so a column often repeats its last text: that is checked before the pool,
+// whose lookups would otherwise hash every text of every row.
+class TextPool {
+public:
+    explicit TextPool(std::vector<QVariant>& texts) : m_texts(texts) { m_index.emplace(std::string(), 0); }
+    quint32 Index(int column, std::string_view raw) {
+        LastText& last = m_last[std::size_t(column)];
+        if (last.Valid && raw == last.Raw)
+            return last.Index;
+        auto it = m_index.find(raw);
+        if (it == m_index.end()) {
+            it = m_index.emplace(std::string(raw), quint32(m_texts.size())).first;
+            m_texts.push_back(QVariant(QString::fromUtf8(raw.data(), qsizetype(raw.size()))));
+        }
+        last = {it->first, it->second, true};
+        return it->second;
+    }
+
+private:
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    struct LastText {
+        std::string_view Raw; // views the index's key
+        quint32 Index = 0;
+        bool Valid = false;
+    };
+    std::vector<QVariant>& m_texts;
+    std::unordered_map<std::string, quint32, TextHash, std::equal_to<>> m_index;
+    std::array<LastText, cVersion + 1> m_last;
+};
+
+QVariant Utf8(std::string_view raw) {
+    return QVariant(QString::fromUtf8(raw.data(), qsizetype(raw.size())));
+}
+
+template <class Cursor> void PlanRows::Read(Cursor& cur) {
+    TextPool pool(m_texts);
+    QHash<qint64, quint32> items, auxProps, suppliers;
+    auto namedIndex = [&](QHash<qint64, quint32>& known, int idCol, int codeCol, int nameCol) -> quint32 {
+        if (cur.Null(idCol))
+            return 0;
+        const qint64 id = cur.Int(idCol);
+        auto it = known.constFind(id);
+        if (it != known.constEnd())
+            return *it;
+        m_named.push_back({QVariant(int(id)), codeCol < 0 ? QVariant(QString()) : Utf8(cur.Raw(codeCol)),
+                           Utf8(cur.Raw(nameCol))});
+        return *known.insert(id, quint32(m_named.size() - 1));
+    };
+    while (cur.Next()) {
+        Row r;
+        r.Plan = qint32(cur.Int(cPlanId));
+        r.Entry = qint32(cur.Int(cEntryId));
+        const qint64 itemId = cur.Int(cItemId);
+        auto item = items.constFind(itemId);
+        if (item == items.constEnd()) {
+            m_items.push_back({QVariant(int(itemId)), Utf8(cur.Raw(cItemCode)), Utf8(cur.Raw(cItemName)),
+                               Utf8(cur.Raw(cItemModel)), QVariant(int(cur.Int(cUnitId))),
+                               Utf8(cur.Raw(cUnitName)), QVariant(int(cur.Int(cQtyDec))),
+                               QVariant(int(cur.Int(cPriceDec)))});
+            item = items.insert(itemId, quint32(m_items.size() - 1));
+        }
+        r.Item = *item;
+        r.Aux = namedIndex(auxProps, cAuxId, -1, cAuxName);
+        r.Supplier = namedIndex(suppliers, cSupplierId, cSupplierCode, cSupplierName);
+        r.Date = pool.Index(cEntryDate, cur.Raw(cEntryDate));
+        r.Close = pool.Index(cClose, cur.Raw(cClose));
+        r.Finish = cur.Null(cFinishDate) ? 0 : pool.Index(cFinishDate, cur.Raw(cFinishDate));
+        r.BillNo = pool.Index(cBillNo, cur.Raw(cBillNo));
+        r.Source = pool.Index(cSourceNo, cur.Raw(cSourceNo));
+        r.Memo = pool.Index(cMemo, cur.Raw(cMemo));
+        r.Start = cur.Null(cStartDate) ? 0 : pool.Index(cStartDate, cur.Raw(cStartDate));
+        r.Qty = cur.Real(cQty);
+        r.Ordered = cur.Real(cOrdered);
+        r.Unordered = cur.Real(cUnordered);
+        r.Push = cur.Real(cPushQty);
+        r.Price = cur.Real(cPrice);
+        r.Discount = cur.Real(cDiscount);
+        r.Tax = cur.Real(cTaxRate);
+        r.Version = cur.Int(cVersion);
+        m_rows.push_back(r);
+    }
+    m_rows.shrink_to_fit();
 }
 
 template <class Cursor> RecordListPtr BuildRows(Cursor& cur) {
-    const auto& keys = PlanRowKeys();
-    auto rows = RecordList::Create();
-    QHash<qint64, ItemInfo> items;
-    QHash<qint64, SupplierInfo> suppliers;
-    QHash<qint64, QVariant> auxProps, billNos;
-    const QVariant empty{QString()}, zero{0}, zeroReal{0.0};
-    while (cur.Next()) {
-        const qint64 planId = cur.Int(cPlanId);
-        const qint64 entryId = cur.Int(cEntryId);
-
-        const qint64 itemId = cur.Int(cItemId);
-        auto item = items.constFind(itemId);
-        if (item == items.constEnd())
-            item = items.insert(itemId,
-                                ItemInfo{cur.Text(cItemCode), cur.Text(cItemName), cur.Text(cItemModel),
-                                         QVariant(int(cur.Int(cUnitId))), cur.Text(cUnitName),
-                                         QVariant(int(cur.Int(cQtyDec))), QVariant(int(cur.Int(cPriceDec)))});
-
-        const QVariant* auxName = &empty;
-        qint64 auxId = 0;
-        if (!cur.Null(cAuxId)) {
-            auxId = cur.Int(cAuxId);
-            auto aux = auxProps.constFind(auxId);
-            if (aux == auxProps.constEnd())
-                aux = auxProps.insert(auxId, cur.Text(cAuxName));
-            auxName = &*aux;
-        }
-
-        const QVariant *supplierCode = &empty, *supplierName = &empty;
-        qint64 supplierId = 0;
-        if (!cur.Null(cSupplierId)) {
-            supplierId = cur.Int(cSupplierId);
-            auto s = suppliers.constFind(supplierId);
-            if (s == suppliers.constEnd())
-                s = suppliers.insert(supplierId,
-                                     SupplierInfo{cur.Text(cSupplierCode), cur.Text(cSupplierName)});
-            supplierCode = &s->Code;
-            supplierName = &s->Name;
-        }
-
-        auto bill = billNos.constFind(planId);
-        if (bill == billNos.constEnd())
-            bill = billNos.insert(planId, cur.Text(cBillNo));
-
-        // Built in field order: appending costs less than assigning over default values.
-        QVector<QVariant> v;
-        v.reserve(kFieldCount);
-        auto put = [&](Field f, auto&& value) {
-            Q_ASSERT(v.size() == f);
-            Q_UNUSED(f);
-            v.emplace_back(std::forward<decltype(value)>(value));
-        };
-        put(fInterID, int(planId));
-        put(fEntryID, int(entryId));
-        put(fCheckBox, zero);
-        put(fVDate, cur.PooledText(cEntryDate));
-        put(fClose, cur.PooledText(cClose));
-        put(fItemNumber, item->Code);
-        put(fItemName, item->Name);
-        put(fItemModel, item->Model);
-        put(fAuxProp, *auxName);
-        put(fSupplyNumber, *supplierCode);
-        put(fSupplyName, *supplierName);
-        put(fUnitName, item->UnitName);
-        put(fQty, cur.Real(cQty));
-        put(fPurchaseFinishQty, cur.Real(cOrdered));
-        put(fPurchaseUnFinishQty, cur.Real(cUnordered));
-        put(fPushQty, cur.Real(cPushQty));
-        put(fPrice, cur.Real(cPrice));
-        put(fDiscountRate, cur.Real(cDiscount));
-        put(fTaxRate, cur.Real(cTaxRate));
-        put(fFinishDate, cur.Null(cFinishDate) ? empty : cur.PooledText(cFinishDate));
-        put(fBillNo, *bill);
-        put(fSourceNo, cur.PooledText(cSourceNo));
-        put(fMemo, cur.PooledText(cMemo));
-        put(fItemID, int(itemId));
-        put(fUnitID, item->UnitId);
-        put(fAuxPropID, int(auxId));
-        put(fStartDate, cur.Null(cStartDate) ? empty : cur.PooledText(cStartDate));
-        put(fSupplyID, int(supplierId));
-        put(fKey, RowKey(planId, entryId));
-        put(fIsMerge, zero);
-        put(fStartKey, empty);
-        put(fEndKey, empty);
-        put(fMergeSumQty, zeroReal);
-        put(fQtyDecimal, item->QtyDecimals);
-        put(fPriceDecimal, item->PriceDecimals);
-        put(fVersion, cur.Int(cVersion));
-        rows->Add(std::make_shared<KeyedRecord>(keys, std::move(v)));
-    }
-    return rows;
+    auto rows = std::make_shared<PlanRows>();
+    rows->Read(cur);
+    return RecordList::Over(std::move(rows));
 }
 
 sqlite3* SQLiteHandle(const store::Store& store) {
@@ -403,6 +506,10 @@ RecordListPtr ReadRptData(const store::Store& store, const RptFilter& filter) {
     const QString sql = RptDataSql(store, filter, binds);
     if (sqlite3* db = SQLiteHandle(store)) {
         SQLiteCursor cur(db, sql, binds, store.DisplayName());
+        return BuildRows(cur);
+    }
+    if (PGconn* conn = PgHandle(store)) {
+        PgRowCursor cur(conn, sql, binds, store.DisplayName(), &longwork::KeepGoing);
         return BuildRows(cur);
     }
     QtCursor cur(store, sql, binds);

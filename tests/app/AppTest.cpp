@@ -3,6 +3,7 @@
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
+#include "component/host/LongWork.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/host/contracts/FrmResLoader.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -186,6 +188,26 @@ TEST_P(AppListTest, FilterModeListsTodaysOpenEntries) {
             .toInt();
     EXPECT_GT(expected, 10);
     EXPECT_EQ(list->vsProc().MaxRows(), expected);
+    EXPECT_TRUE(prompts->Log.isEmpty());
+
+    // A reload the user stops, plain or with new conditions, leaves list and conditions as they were.
+    list->vsProc().SetText(col::Memo, 1, "kept");
+    const QString kept = State().FilterConditions->Text("BDate");
+    {
+        longwork::Scope stop([] { return false; });
+        list->ToolClick("iRefresh");
+        ui::SetModalHandler([](QDialog& d) {
+            if (auto* from = d.findChild<QDateEdit*>("dtpBDate"))
+                from->setDate(QDate(2000, 1, 1));
+            if (auto* button = d.findChild<QPushButton*>("cmdOK"))
+                button->click();
+            return d.result();
+        });
+        list->ToolClick("iFilter");
+    }
+    EXPECT_EQ(list->vsProc().MaxRows(), expected);
+    EXPECT_EQ(list->vsProc().Text(col::Memo, 1), "kept");
+    EXPECT_EQ(State().FilterConditions->Text("BDate"), kept);
     EXPECT_TRUE(prompts->Log.isEmpty());
 }
 

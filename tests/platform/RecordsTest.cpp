@@ -55,6 +55,63 @@ TEST(RecordList, OneBasedPositionsInsertAndClone) {
     EXPECT_EQ(list->Item(1)->Get("V").toInt(), 0);
 }
 
+namespace {
+// Three rows of two fields; counts how often a value is made.
+class CountingSource : public RowSource {
+public:
+    CountingSource() {
+        auto k = std::make_shared<KeySet>();
+        k->Append("FKey");
+        k->Append("FQty");
+        m_keys = std::move(k);
+    }
+    int Rows() const override { return 3; }
+    const std::shared_ptr<const KeySet>& Keys() const override { return m_keys; }
+    QVariant Value(int row, int field) const override {
+        ++made;
+        return field == 0 ? QVariant(QString("k%1").arg(row + 1)) : QVariant(double(row + 1) / 2);
+    }
+    mutable int made = 0;
+
+private:
+    std::shared_ptr<const KeySet> m_keys;
+};
+} // namespace
+
+TEST(RecordList, OverASourceReadsInPlaceAndKeepsTheRecordsItMakes) {
+    auto source = std::make_shared<CountingSource>();
+    RecordListPtr list = RecordList::Over(source);
+    ASSERT_EQ(list->Count(), 3);
+    // Reading in place makes no record; a record, once made, is the one every reader gets.
+    EXPECT_EQ(list->ValueOf(2, "fqty", 0).toDouble(), 1.0);
+    EXPECT_EQ(list->ValueOf(2, "Nope", "d").toString(), "d");
+    EXPECT_EQ(list->ValueAt(2, 0).typeId(), QMetaType::QString);
+    const RecordPtr second = list->Item(2);
+    EXPECT_EQ(second.get(), list->Item(2).get());
+    EXPECT_EQ(second->Get("FQty").typeId(), QMetaType::Double);
+    second->Set("FQty", 7);
+    second->Set("FMemo", "new key");
+    EXPECT_EQ(list->ValueOf(2, "FQty", 0).toInt(), 7);
+    EXPECT_EQ(list->ValueOf(2, "FMemo", QVariant()).toString(), "new key");
+
+    // A clone starts from the same rows and changes apart; the source is not copied.
+    const int before = source->made;
+    RecordListPtr copy = list->Clone();
+    EXPECT_EQ(source->made, before);
+    copy->Item(1)->Set("FQty", 99);
+    EXPECT_EQ(list->ValueOf(1, "FQty", 0).toDouble(), 0.5);
+    EXPECT_EQ(copy->Item(2)->Get("FQty").toInt(), 7);
+
+    // Positions that shift keep every row's values; iteration gives records in order.
+    list->Insert(KeyedRecord::Create(), 1);
+    list->Remove(3);
+    QStringList keys;
+    for (const RecordPtr& r : *list)
+        keys << r->Text("FKey");
+    EXPECT_EQ(keys, QStringList({"", "k1", "k3"}));
+    EXPECT_THROW(list->Item(4), Error);
+}
+
 TEST(RecordSet, FilterByKeyWithQuotesAndNulls) {
     RecordSet rs({"FKey", "FValue"});
     rs.AddRow({"BDate", "2026-12-01"});

@@ -38,7 +38,12 @@ TEST_F(Controller, RefreshShowsTheServiceRowsWithTheirDecimalsAndKeepsThemWhenIt
     Plan().Rows->Item(1)->Set("FItemNumber", "A");
     ui->Refresh(none);
     ASSERT_EQ(prompts->Log.size(), 1);
+    // Row by row: row 1 whole, row 2 up to the failing cell, row 3 not at all.
     EXPECT_EQ(g().Text(col::ItemNumber, 1), "A");
+    EXPECT_EQ(g().Text(col::Price, 1), "12.500");
+    EXPECT_EQ(g().Text(col::ItemNumber, 2), "1.01.002");
+    EXPECT_EQ(g().Text(col::Price, 2), "");
+    EXPECT_EQ(g().Text(col::ItemNumber, 3), "");
 }
 
 TEST_F(Controller, SelectAllSkipsLockedBoxes) {

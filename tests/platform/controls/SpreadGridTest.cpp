@@ -151,12 +151,28 @@ TEST_F(GridTest, CellDecimalsOverrideTheColumnAndReRound) {
     EXPECT_EQ(grid.Text(kNumber, 1), "3.70");
     EXPECT_EQ(grid.Text(kNumber, 2), "4");
 
+    grid.MarkRowsUnchanged();
     grid.SetCellDecimals(kNumber, 1, 3);
     EXPECT_EQ(grid.Text(kNumber, 1), "3.700");
+    EXPECT_FALSE(grid.RowChanged(1)) << "other decimals are not another value";
     grid.SetText(kNumber, 3, "1.5");
     grid.SetColDecimals(kNumber, 1);
     EXPECT_EQ(grid.Text(kNumber, 3), "1.5");
     EXPECT_EQ(grid.Text(kNumber, 1), "3.700") << "cells with their own decimals keep them";
+}
+
+TEST_F(GridTest, RowsChangeByTheirTextsNotByTicksOrRewritesOfTheSameText) {
+    grid.SetText(kText, 1, "a");
+    grid.MarkRowsUnchanged();
+    grid.SetText(kCheck, 2, "1");
+    grid.SetText(kText, 1, "a");
+    grid.SetText(kDate, 3, "2024-05-01");
+    grid.SetMaxRows(11);
+    std::vector<bool> changed;
+    for (int r = 1; r <= 11; ++r)
+        changed.push_back(grid.RowChanged(r));
+    EXPECT_EQ(changed,
+              std::vector<bool>({false, false, true, false, false, false, false, false, false, false, true}));
 }
 
 TEST_F(GridTest, RowAndColumnCountsChangeWithoutLosingData) {
@@ -389,4 +405,50 @@ TEST_F(GridTest, FindMovesOnInReadingOrderWrapsHonoursCaseAndSkipsHiddenColumns)
     grid.SetColHidden(1, true);
     EXPECT_FALSE(grid.Find("bolt", 1, 1, true, false));
     EXPECT_FALSE(grid.Find("", 1, 1, true, false));
+}
+
+// Columns searched as one run of characters must give what a cell-by-cell walk in reading
+// order gives, also after rewrites that leave old texts behind or cells out of row order.
+TEST(GridFind, AgreesWithACellByCellWalkAfterAnyEdits) {
+    SpreadGrid g;
+    g.SetMaxCols(3);
+    g.SetMaxRows(60);
+    std::mt19937 rng(7);
+    const QStringList words = {"ab", "AB", "xaby", "a", "b", "供应商甲", "甲", "", "ba"};
+    auto word = [&] { return words[int(rng() % words.size())] + (rng() % 4 == 0 ? "ab" : ""); };
+    auto check = [&] {
+        for (const QString needle : {"ab", "Ab", "甲", "b", "供应商甲ab", "zz"})
+            for (bool forward : {true, false})
+                for (bool matchCase : {true, false})
+                    for (int r = 1; r <= 60; r += 7)
+                        for (int c = 1; c <= 3; ++c) {
+                            std::optional<std::pair<int, int>> expected;
+                            for (int step = 1; step <= 180 && !expected; ++step) {
+                                const int at =
+                                    (((r - 1) * 3 + c - 1 + (forward ? step : -step)) % 180 + 180) % 180;
+                                const int rr = at / 3 + 1, cc = at % 3 + 1;
+                                if (!g.ColHidden(cc) &&
+                                    g.Text(cc, rr).contains(needle, matchCase ? Qt::CaseSensitive
+                                                                              : Qt::CaseInsensitive))
+                                    expected = std::pair{cc, rr};
+                            }
+                            ASSERT_EQ(g.Find(needle, c, r, forward, matchCase), expected)
+                                << needle.toStdString() << " from " << c << "," << r
+                                << (forward ? " on" : " back");
+                        }
+    };
+    // Filled in row order, then cut shorter in place: texts in row order with garbage between.
+    for (int c = 1; c <= 3; ++c)
+        for (int r = 1; r <= 60; ++r)
+            g.SetText(c, r, word());
+    for (int n = 0; n < 60; ++n) {
+        const int c = 1 + int(rng() % 3), r = 1 + int(rng() % 60);
+        g.SetText(c, r, g.Text(c, r).left(int(rng() % 3)));
+    }
+    check();
+    // Rewritten in any order: texts out of row order.
+    for (int n = 0; n < 300; ++n)
+        g.SetText(1 + int(rng() % 3), 1 + int(rng() % 60), word());
+    g.SetColHidden(2, true);
+    check();
 }

@@ -37,6 +37,13 @@ TEST_P(RptDataTest, RowsCarryTheGridFieldsInColumnOrder) {
     EXPECT_EQ(rows->Item(1)->Keys(), columns.split(' '));
     // Every row shares one key set.
     EXPECT_EQ(rows->Item(1)->SharedKeys(), rows->Item(6)->SharedKeys());
+    // Read in place or as a record, a row gives the same values of the same types.
+    const RecordListPtr again = Get(Conditions("2024-05-01", "2024-05-03"));
+    for (int r = 1; r <= 6; ++r)
+        for (int f = 0; f < rows->Item(r)->Count(); ++f) {
+            EXPECT_EQ(again->ValueAt(r, f), rows->Item(r)->ValueAt(f)) << r << " " << f;
+            EXPECT_EQ(again->ValueAt(r, f).typeId(), rows->Item(r)->ValueAt(f).typeId()) << r << " " << f;
+        }
 
     EXPECT_EQ(Fields(*rows->Item(2), "FKey FInterID FVDate FClose FItemNumber FItemName FAuxProp FAuxPropID "
                                      "FSupplyNumber FSupplyID FUnitName FFinishDate FBillNo FMemo CheckBox"),

@@ -1,0 +1,191 @@
+// The plan list's read over a PostgreSQL store of 100,000 plan entries: a bare libpq read of the
+// plan statement in single-row mode, the same read through PgRowCursor, and ReadRptData (the
+// whole service read), each best of 3, every column of every row read by its type. Needs a server
+// URL as the argument or in $ZPP_TEST_PG_URL; a database of its own is created there and dropped.
+#include "services/demo/DemoData.h"
+#include "services/planning/PgRowCursor.h"
+#include "services/planning/RptData.h"
+
+#include "bench/support/PgDatabase.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <charconv>
+#include <cstdio>
+#include <vector>
+
+using namespace zpp;
+
+namespace {
+
+constexpr qlonglong kEntries = 100000;
+
+enum class Kind { Int, Real, Text };
+
+// How a consumer reads a column of the given server type.
+Kind KindOf(Oid type) {
+    switch (type) {
+    case 20: // int8
+    case 21: // int2
+    case 23: // int4
+        return Kind::Int;
+    case 700:  // float4
+    case 701:  // float8
+    case 1700: // numeric
+        return Kind::Real;
+    default:
+        return Kind::Text;
+    }
+}
+
+// What every read adds up, so that no read can skip a column unnoticed.
+struct Sums {
+    qint64 Rows = 0, Ints = 0, TextBytes = 0, Nulls = 0;
+    double Reals = 0;
+    bool operator==(const Sums&) const = default;
+};
+
+template <class F> double Ms(F&& f) {
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// The yardstick: libpq and nothing else, on the store's own connection.
+Sums BareRead(PGconn* conn, const QString& sql, const QVariantList& binds, std::vector<Kind>& kinds) {
+    QByteArray statement;
+    int marks = 0;
+    for (const QChar ch : sql) // the plan statement has no '?' inside a literal
+        statement += ch == u'?' ? "$" + QByteArray::number(++marks) : QString(ch).toUtf8();
+    std::vector<QByteArray> texts;
+    std::vector<const char*> values;
+    for (const QVariant& b : binds)
+        texts.push_back(b.toString().toUtf8());
+    for (const QByteArray& t : texts)
+        values.push_back(t.constData());
+    if (!PQsendQueryParams(conn, statement.constData(), int(values.size()), nullptr, values.data(), nullptr,
+                           nullptr, 0) ||
+        !PQsetSingleRowMode(conn))
+        throw Error(QStringLiteral("bare read: ") + QString::fromUtf8(PQerrorMessage(conn)));
+    Sums s;
+    while (PGresult* r = PQgetResult(conn)) {
+        if (PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+            const int columns = PQnfields(r);
+            if (kinds.empty())
+                for (int c = 0; c < columns; ++c)
+                    kinds.push_back(KindOf(PQftype(r, c)));
+            ++s.Rows;
+            for (int c = 0; c < columns; ++c) {
+                if (PQgetisnull(r, 0, c)) {
+                    ++s.Nulls;
+                    continue;
+                }
+                const char* v = PQgetvalue(r, 0, c);
+                const int n = PQgetlength(r, 0, c);
+                if (kinds[c] == Kind::Int) {
+                    qint64 i = 0;
+                    std::from_chars(v, v + n, i);
+                    s.Ints += i;
+                } else if (kinds[c] == Kind::Real) {
+                    double d = 0;
+                    std::from_chars(v, v + n, d);
+                    s.Reals += d;
+                } else {
+                    s.TextBytes += n;
+                }
+            }
+        } else if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+            const QString message = QString::fromUtf8(PQresultErrorMessage(r));
+            PQclear(r);
+            while (PGresult* rest = PQgetResult(conn))
+                PQclear(rest);
+            throw Error(QStringLiteral("bare read: ") + message);
+        }
+        PQclear(r);
+    }
+    return s;
+}
+
+Sums CursorRead(PGconn* conn, const QString& sql, const QVariantList& binds, const std::vector<Kind>& kinds) {
+    services::PgRowCursor cur(conn, sql, binds, QStringLiteral("bench"), [] { return true; });
+    Sums s;
+    const int columns = int(kinds.size());
+    while (cur.Next()) {
+        ++s.Rows;
+        for (int c = 0; c < columns; ++c) {
+            if (cur.Null(c))
+                ++s.Nulls;
+            else if (kinds[c] == Kind::Int)
+                s.Ints += cur.Int(c);
+            else if (kinds[c] == Kind::Real)
+                s.Reals += cur.Real(c);
+            else
+                s.TextBytes += qint64(cur.Raw(c).size());
+        }
+    }
+    return s;
+}
+
+void Run(const QString& location) {
+    QElapsedTimer built;
+    built.start();
+    store::StorePtr db = store::GenerateStore(location, kEntries);
+    std::printf("built %lld entries in %.1f s\n", kEntries, double(built.elapsed()) / 1000);
+
+    services::RptFilter filter;
+    filter.FromDate = QStringLiteral("2000-01-01");
+    filter.ToDate = QStringLiteral("2099-12-31");
+    QVariantList binds;
+    const QString sql = services::RptDataSql(*db, filter, binds);
+
+    double bare = 1e18, cursor = 1e18, service = 1e18;
+    Sums bareSums, cursorSums;
+    std::vector<Kind> kinds;
+    qint64 serviceRows = 0;
+    for (int round = 0; round < 3; ++round) {
+        PGconn* conn = services::PgHandle(*db);
+        if (!conn)
+            throw Error(QStringLiteral("the store has no libpq connection"));
+        bare = std::min(bare, Ms([&] { bareSums = BareRead(conn, sql, binds, kinds); }));
+        cursor = std::min(cursor, Ms([&] { cursorSums = CursorRead(conn, sql, binds, kinds); }));
+        service = std::min(service, Ms([&] { serviceRows = services::ReadRptData(*db, filter)->Count(); }));
+        if (!(cursorSums == bareSums) || serviceRows != bareSums.Rows)
+            throw Error(QStringLiteral("the reads did not see the same rows"));
+    }
+    std::printf("PostgreSQL %lld entries: bare libpq single-row read %lld rows %.1f ms (%.0f rows/s)\n",
+                kEntries, bareSums.Rows, bare, bareSums.Rows / bare * 1000);
+    std::printf("  PgRowCursor read %.1f ms; ratio %.2f (target 2.0)\n", cursor, cursor / bare);
+    std::printf("  ReadRptData %.1f ms; ratio %.2f (target 2.0)\n", service, service / bare);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString server =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
+    if (server.isEmpty()) {
+        std::printf("PostgreSQL: skipped (give a server URL as the argument or in ZPP_TEST_PG_URL)\n");
+        return 0;
+    }
+    const QString name = QStringLiteral("zpp_bench_pgread_%1").arg(QCoreApplication::applicationPid());
+    int status = 0;
+    try {
+        Run(bench::PgDatabase(server, name));
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        status = 1;
+    }
+    try {
+        bench::PgDatabase(server, name, true);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        status = 1;
+    }
+    return status;
+}

@@ -1,0 +1,277 @@
+#include "PgRowCursor.h"
+
+#include "component/host/Lang.h"
+
+#include <QSqlDriver>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <poll.h>
+#include <vector>
+
+namespace zpp::services {
+
+namespace {
+
+constexpr qint64 kCheckEveryNs = 50'000'000;
+// Rows between two looks at the clock: reading a row costs far less than reading the clock.
+constexpr unsigned kRowsPerClockLook = 64;
+constexpr qint64 kCancelAgainNs = 250'000'000;
+
+qint64 NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Turns '?' marks into $1..$n. Quoted texts and names and comments are copied untouched, so a
+// question mark inside them stays what it is.
+QByteArray NumberedMarks(const QString& sql) {
+    const QByteArray in = sql.toUtf8();
+    const qsizetype size = in.size();
+    QByteArray out;
+    out.reserve(size + 16);
+    int marks = 0;
+    qsizetype i = 0;
+    auto copyUpTo = [&](qsizetype end) {
+        out.append(in.constData() + i, end - i);
+        i = end;
+    };
+    while (i < size) {
+        const char ch = in[i];
+        if (ch == '\'' || ch == '"') {
+            // E'...' texts escape with a backslash; elsewhere a doubled quote reads as two quoted
+            // pieces back to back, which copies the same.
+            const bool backslashes = ch == '\'' && i > 0 && (in[i - 1] == 'E' || in[i - 1] == 'e');
+            qsizetype j = i + 1;
+            while (j < size && in[j] != ch)
+                j += (backslashes && in[j] == '\\') ? 2 : 1;
+            copyUpTo(std::min(j + 1, size));
+        } else if (ch == '-' && i + 1 < size && in[i + 1] == '-') {
+            const qsizetype end = in.indexOf('\n', i);
+            copyUpTo(end < 0 ? size : end);
+        } else if (ch == '/' && i + 1 < size && in[i + 1] == '*') {
+            const qsizetype end = in.indexOf("*/", i + 2);
+            copyUpTo(end < 0 ? size : end + 2);
+        } else if (ch == '?') {
+            out += '$';
+            out += QByteArray::number(++marks);
+            ++i;
+        } else {
+            out += ch;
+            ++i;
+        }
+    }
+    return out;
+}
+
+QString ResultMessage(const PGresult* r, PGconn* conn) {
+    const char* primary = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
+    QString text = QString::fromUtf8(primary ? primary : PQresultErrorMessage(r)).trimmed();
+    if (text.isEmpty())
+        text = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    return text;
+}
+
+} // namespace
+
+PGconn* PgHandle(const store::Store& store) {
+    if (store.IsSQLite())
+        return nullptr;
+    const QSqlDatabase db = store.Db();
+    if (!db.isValid() || !db.driver())
+        return nullptr;
+    // Qt 6 names the handle's type after the struct behind the typedef.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+PgRowCursor::PgRowCursor(PGconn* conn, const QString& sql, const QVariantList& binds,
+                         const QString& storeName, std::function<bool()> keepGoing)
+    : m_conn(conn), m_storeName(storeName), m_keepGoing(std::move(keepGoing)) {
+    const QByteArray statement = NumberedMarks(sql);
+    std::vector<QByteArray> texts(std::size_t(binds.size()));
+    std::vector<const char*> values(std::size_t(binds.size()), nullptr);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const QVariant& v = binds[qsizetype(i)];
+        if (v.isNull())
+            continue;
+        texts[i] = v.toString().toUtf8();
+        values[i] = texts[i].constData();
+    }
+    if (!PQsendQueryParams(m_conn, statement.constData(), int(values.size()), nullptr, values.data(), nullptr,
+                           nullptr, 0))
+        Fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+    m_pending = true;
+    // Should the connection refuse single rows, the rows come as one result; Next() reads either.
+    PQsetSingleRowMode(m_conn);
+    // The first wait asks at once: a user who already said stop is not kept waiting.
+    m_nextCheckNs = 0;
+}
+
+PgRowCursor::~PgRowCursor() {
+    Abandon();
+}
+
+bool PgRowCursor::Next() {
+    if (++m_sinceCheck >= kRowsPerClockLook) {
+        m_sinceCheck = 0;
+        if (NowNs() >= m_nextCheckNs)
+            CheckKeepGoing();
+    }
+    if (m_res && ++m_row < m_rows)
+        return true;
+    PQclear(m_res);
+    m_res = nullptr;
+    m_row = m_rows = 0;
+    while (m_pending) {
+        AwaitResult();
+        PGresult* r = PQgetResult(m_conn);
+        if (!r) {
+            m_pending = false;
+            break;
+        }
+        switch (PQresultStatus(r)) {
+        case PGRES_SINGLE_TUPLE:
+        case PGRES_TUPLES_OK:
+            if (PQntuples(r) > 0) {
+                m_res = r;
+                m_rows = PQntuples(r);
+                return true;
+            }
+            PQclear(r);
+            break;
+        case PGRES_COMMAND_OK:
+        case PGRES_EMPTY_QUERY:
+            PQclear(r);
+            break;
+        default: {
+            const QString message = ResultMessage(r, m_conn);
+            PQclear(r);
+            Drain();
+            Fail(message);
+        }
+        }
+    }
+    return false;
+}
+
+qint64 PgRowCursor::Int(int c) const {
+    const std::string_view s = Raw(c);
+    qint64 v = 0;
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
+}
+
+double PgRowCursor::Real(int c) const {
+    const std::string_view s = Raw(c);
+    double v = 0;
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
+}
+
+// Waits until the next result can be taken without blocking, asking keepGoing meanwhile: the
+// server may sort for seconds before the first row.
+void PgRowCursor::AwaitResult() {
+    while (PQisBusy(m_conn)) {
+        qint64 now = NowNs();
+        if (now >= m_nextCheckNs) {
+            CheckKeepGoing();
+            now = NowNs();
+        }
+        pollfd p{PQsocket(m_conn), POLLIN, 0};
+        const int waitMs = int(std::max<qint64>(1, (m_nextCheckNs - now + 999'999) / 1'000'000));
+        const int ready = ::poll(&p, 1, waitMs);
+        if (ready < 0 && errno != EINTR) {
+            const QString message = QString::fromLocal8Bit(std::strerror(errno));
+            Abandon();
+            Fail(message);
+        }
+        if (ready > 0 && !PQconsumeInput(m_conn)) {
+            const QString message = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+            Drain();
+            Fail(message);
+        }
+    }
+}
+
+void PgRowCursor::CheckKeepGoing() {
+    m_nextCheckNs = NowNs() + kCheckEveryNs;
+    if (!m_keepGoing)
+        return;
+    bool go = false;
+    try {
+        go = m_keepGoing();
+    } catch (...) {
+        Abandon();
+        throw;
+    }
+    if (!go) {
+        Abandon();
+        throw Cancelled(GetLangString(QStringLiteral("读取采购计划已取消")));
+    }
+}
+
+void PgRowCursor::Abandon() noexcept {
+    PQclear(m_res);
+    m_res = nullptr;
+    m_row = m_rows = 0;
+    // Without the cancel the server would go on sorting and sending rows nobody reads. The server
+    // may miss a cancel (one that comes while it compiles the statement is lost at times), so it
+    // is sent again for as long as the statement goes on.
+    qint64 nextCancel = 0;
+    while (m_pending) {
+        if (NowNs() >= nextCancel) {
+            if (PGcancel* cancel = PQgetCancel(m_conn)) {
+                char error[256];
+                PQcancel(cancel, error, int(sizeof error));
+                PQfreeCancel(cancel);
+            }
+            nextCancel = NowNs() + kCancelAgainNs;
+        }
+        if (PQisBusy(m_conn)) {
+            pollfd p{PQsocket(m_conn), POLLIN, 0};
+            const int ready = ::poll(&p, 1, 50);
+            if ((ready < 0 && errno != EINTR) || (ready > 0 && !PQconsumeInput(m_conn)))
+                break; // the connection failed: what is left ends at once
+            continue;
+        }
+        PGresult* r = PQgetResult(m_conn);
+        if (!r) {
+            m_pending = false;
+            break;
+        }
+        const ExecStatusType status = PQresultStatus(r);
+        PQclear(r);
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
+            m_pending = false; // never ours; reading on would not end
+    }
+    Drain();
+}
+
+void PgRowCursor::Drain() noexcept {
+    PQclear(m_res);
+    m_res = nullptr;
+    m_row = m_rows = 0;
+    // PQgetResult blocks until each result is complete; a lost connection ends it with an error.
+    while (m_pending) {
+        PGresult* r = PQgetResult(m_conn);
+        if (!r)
+            break;
+        const ExecStatusType status = PQresultStatus(r);
+        PQclear(r);
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
+            break; // never ours; reading on would not end
+    }
+    m_pending = false;
+}
+
+void PgRowCursor::Fail(const QString& message) const {
+    throw Error(GetLangString(QStringLiteral("数据库 %1 读取采购计划失败：%2")).arg(m_storeName, message));
+}
+
+} // namespace zpp::services
