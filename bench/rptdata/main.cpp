@@ -86,7 +86,14 @@ void Run(qlonglong entries) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     try {
-        for (qlonglong n : {10000LL, 100000LL})
+        // Sizes may be given as arguments (a store of each is built once and kept).
+        QList<qlonglong> sizes = {10000, 100000};
+        if (argc > 1) {
+            sizes.clear();
+            for (int i = 1; i < argc; ++i)
+                sizes << QByteArray(argv[i]).toLongLong();
+        }
+        for (qlonglong n : sizes)
             Run(n);
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -13,6 +13,7 @@
 #include <QSqlDriver>
 #include <array>
 #include <charconv>
+#include <memory>
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
@@ -224,11 +225,11 @@ public:
         m_named.push_back({QVariant(0), QVariant(QString()), QVariant(QString())}); // 0: none
     }
 
-    int Rows() const override { return int(m_rows.size()); }
+    int Rows() const override { return m_count; }
     const std::shared_ptr<const KeySet>& Keys() const override { return PlanRowKeys(); }
     QVariant Value(int row, int field) const override {
         static const QVariant zero{0}, zeroReal{0.0}, empty{QString()};
-        const Row& r = m_rows[std::size_t(row)];
+        const Row& r = m_chunks[std::size_t(row) >> kChunkBits][std::size_t(row) & (kChunk - 1)];
         const Item& item = m_items[r.Item];
         switch (Field(field)) {
         case fInterID:
@@ -321,7 +322,10 @@ private:
         return QVariant(QString::fromLatin1(chars, end - chars));
     }
 
-    std::vector<Row> m_rows;
+    // Rows in chunks: a growing list never copies what it holds, nor asks for one huge block.
+    static constexpr int kChunkBits = 14, kChunk = 1 << kChunkBits;
+    std::vector<std::unique_ptr<Row[]>> m_chunks;
+    int m_count = 0;
     std::vector<Item> m_items;
     std::vector<Named> m_named; // aux properties and suppliers (Code unused for aux properties)
     std::vector<QVariant> m_texts;
@@ -410,9 +414,11 @@ template <class Cursor> void PlanRows::Read(Cursor& cur) {
         r.Discount = cur.Real(cDiscount);
         r.Tax = cur.Real(cTaxRate);
         r.Version = cur.Int(cVersion);
-        m_rows.push_back(r);
+        if ((m_count & (kChunk - 1)) == 0)
+            m_chunks.push_back(std::make_unique_for_overwrite<Row[]>(kChunk));
+        m_chunks.back()[std::size_t(m_count & (kChunk - 1))] = r;
+        ++m_count;
     }
-    m_rows.shrink_to_fit();
 }
 
 template <class Cursor> RecordListPtr BuildRows(Cursor& cur) {
