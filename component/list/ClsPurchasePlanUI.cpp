@@ -37,6 +37,11 @@ public:
     void Step(int done) {
         if ((done & 1023) != 0)
             return;
+        // A tenth of a second between updates: each one paints, which a big fill would feel.
+        const qint64 now = m_timer.elapsed();
+        if (now - m_updated < 100)
+            return;
+        m_updated = now;
         if (!m_dialog && m_timer.elapsed() > 500 && m_total > 0) {
             m_dialog = std::make_unique<QProgressDialog>(m_label, QString(), 0, m_total,
                                                          QApplication::activeWindow());
@@ -54,8 +59,10 @@ private:
     QString m_label;
     int m_total;
     QElapsedTimer m_timer;
+    qint64 m_updated = 0;
     std::unique_ptr<QProgressDialog> m_dialog;
 };
+
 // A reload that takes more than a second shows a window whose Cancel stops the read.
 class ReadProgress {
 public:

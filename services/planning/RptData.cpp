@@ -8,15 +8,18 @@
 
 #include "platform/records/Values.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDriver>
 #include <array>
 #include <charconv>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 namespace zpp::services {
@@ -120,9 +123,6 @@ class SQLiteCursor {
 public:
     SQLiteCursor(sqlite3* db, const QString& sql, const QVariantList& binds, const QString& storeName)
         : m_db(db), m_storeName(storeName) {
-        // The sort before the first row can take seconds on a big plan: the handler lets the
-        // user stop it there as well as between rows.
-        sqlite3_progress_handler(m_db, 1000, &SQLiteCursor::Progress, this);
         const QByteArray utf8 = sql.toUtf8();
         if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK)
             Fail();
@@ -131,10 +131,7 @@ public:
             sqlite3_bind_text(m_stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         }
     }
-    ~SQLiteCursor() {
-        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
-        sqlite3_finalize(m_stmt);
-    }
+    ~SQLiteCursor() { sqlite3_finalize(m_stmt); }
     SQLiteCursor(const SQLiteCursor&) = delete;
     SQLiteCursor& operator=(const SQLiteCursor&) = delete;
 
@@ -142,8 +139,6 @@ public:
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW)
             return true;
-        if (m_cancelled)
-            throw Cancelled(GetLangString(QStringLiteral("读取采购计划已取消")));
         if (rc != SQLITE_DONE)
             Fail();
         return false;
@@ -162,20 +157,9 @@ private:
                         .arg(m_storeName, QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
 
-    static int Progress(void* self) {
-        auto* cur = static_cast<SQLiteCursor*>(self);
-        if (cur->m_clock.isValid() && cur->m_clock.elapsed() < 50)
-            return 0;
-        cur->m_clock.start();
-        cur->m_cancelled = !longwork::KeepGoing();
-        return cur->m_cancelled ? 1 : 0;
-    }
-
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
     QString m_storeName;
-    QElapsedTimer m_clock;
-    bool m_cancelled = false;
 };
 
 // Reads rows of any other store through Qt SQL.
@@ -436,6 +420,55 @@ sqlite3* SQLiteHandle(const store::Store& store) {
     return *static_cast<sqlite3* const*>(handle.constData());
 }
 
+// Reads the rows on a worker thread while this one keeps asking whether to go on: SQLite sorts a
+// big plan inside a single step, and the progress window must paint and take a Cancel meanwhile.
+// This thread leaves the connection alone until the worker is done; sqlite3_interrupt is the
+// call SQLite allows from another thread.
+RecordListPtr ReadSQLite(sqlite3* db, const QString& sql, const QVariantList& binds, const QString& name) {
+    SQLiteCursor cur(db, sql, binds, name);
+    if (!longwork::KeepGoing())
+        throw Cancelled(GetLangString(QStringLiteral("读取采购计划已取消")));
+    auto rows = std::make_shared<PlanRows>();
+    std::exception_ptr readFailure, pollFailure;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false, stopped = false;
+    std::thread worker([&] {
+        try {
+            rows->Read(cur);
+        } catch (...) {
+            readFailure = std::current_exception();
+        }
+        const std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_one();
+    });
+    for (;;) {
+        {
+            std::unique_lock lock(mutex);
+            if (finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; }))
+                break;
+        }
+        if (stopped || pollFailure)
+            continue;
+        try {
+            stopped = !longwork::KeepGoing();
+        } catch (...) {
+            pollFailure = std::current_exception();
+        }
+        if (stopped || pollFailure)
+            sqlite3_interrupt(db);
+    }
+    worker.join();
+    if (pollFailure)
+        std::rethrow_exception(pollFailure);
+    if (stopped)
+        throw Cancelled(GetLangString(QStringLiteral("读取采购计划已取消")));
+    if (readFailure)
+        std::rethrow_exception(readFailure);
+    return RecordList::Over(std::move(rows));
+}
+
 } // namespace
 
 RptFilter RptFilter::FromConditions(const KeyedRecord* conditions, const QString& billNo) {
@@ -510,10 +543,8 @@ QString RptDataSql(const store::Store& store, const RptFilter& filter, QVariantL
 RecordListPtr ReadRptData(const store::Store& store, const RptFilter& filter) {
     QVariantList binds;
     const QString sql = RptDataSql(store, filter, binds);
-    if (sqlite3* db = SQLiteHandle(store)) {
-        SQLiteCursor cur(db, sql, binds, store.DisplayName());
-        return BuildRows(cur);
-    }
+    if (sqlite3* db = SQLiteHandle(store))
+        return ReadSQLite(db, sql, binds, store.DisplayName());
     if (PGconn* conn = PgHandle(store)) {
         PgRowCursor cur(conn, sql, binds, store.DisplayName(), &longwork::KeepGoing);
         return BuildRows(cur);
