@@ -201,15 +201,17 @@ void ClsPurchasePlanUI::LoadGrid() {
             const QVariant dec = rows.ValueAt(r, s);
             return values::ToInt32(values::Val(dec.isValid() ? dec : defaultDecimals));
         };
-        auto put = [&](const Column& c, int r, const QVariant& v, const QChar*& goodDate) {
+        // The last date text found good per column, kept so its characters stay where they are.
+        auto put = [&](const Column& c, int r, const QVariant& v, QString& goodDate) {
             if (c.Kind != Column::Date)
                 return grid.SetValue(c.Col, r, v);
             // A date text in display form shows as itself in any column. Rows share their date
             // texts, so one already found good is not parsed again.
             if (v.typeId() == QMetaType::QString) {
                 const QString& text = *static_cast<const QString*>(v.constData());
-                if ((text.constData() == goodDate && !text.isEmpty()) || values::ParseDisplayDate(text)) {
-                    goodDate = text.constData();
+                if ((text.constData() == goodDate.constData() && !text.isEmpty()) ||
+                    values::ParseDisplayDate(text)) {
+                    goodDate = text;
                     return grid.SetValue(c.Col, r, v);
                 }
             }
@@ -226,7 +228,7 @@ void ClsPurchasePlanUI::LoadGrid() {
         constexpr int kBlock = 512;
         QVector<const Slots*> rowSlots(kBlock);
         QVector<int> qtyDec(kBlock), priceDec(kBlock);
-        QVector<const QChar*> goodDates(columns.size(), nullptr);
+        QVector<QString> goodDates(columns.size());
         SlowWork progress(GetLangString(QStringLiteral("正在装入采购计划…")), rowCount);
         for (int first = 1; first <= rowCount; first += kBlock) {
             const int last = std::min(rowCount, first + kBlock - 1);
