@@ -422,12 +422,26 @@ sqlite3* SQLiteHandle(const store::Store& store) {
 
 // Reads the rows on a worker thread while this one keeps asking whether to go on: SQLite sorts a
 // big plan inside a single step, and the progress window must paint and take a Cancel meanwhile.
-// This thread leaves the connection alone until the worker is done; sqlite3_interrupt is the
-// call SQLite allows from another thread.
+// The worker reads through a read-only connection of its own (WAL lets it read beside Qt's), so
+// whatever this thread does meanwhile never shares a connection with it; sqlite3_interrupt is
+// the call SQLite allows from another thread. A store without a file is read here, uncancelled.
 RecordListPtr ReadSQLite(sqlite3* db, const QString& sql, const QVariantList& binds, const QString& name) {
-    SQLiteCursor cur(db, sql, binds, name);
     if (!longwork::KeepGoing())
         throw Cancelled(GetLangString(QStringLiteral("读取采购计划已取消")));
+    const char* file = sqlite3_db_filename(db, "main");
+    sqlite3* own = nullptr;
+    if (file && *file &&
+        sqlite3_open_v2(file, &own, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(own);
+        own = nullptr;
+    }
+    if (!own) {
+        SQLiteCursor cur(db, sql, binds, name);
+        return BuildRows(cur);
+    }
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(own, &sqlite3_close);
+    sqlite3_busy_timeout(own, 5000);
+    SQLiteCursor cur(own, sql, binds, name);
     auto rows = std::make_shared<PlanRows>();
     std::exception_ptr readFailure, pollFailure;
     std::mutex mutex;
@@ -457,7 +471,7 @@ RecordListPtr ReadSQLite(sqlite3* db, const QString& sql, const QVariantList& bi
             pollFailure = std::current_exception();
         }
         if (stopped || pollFailure)
-            sqlite3_interrupt(db);
+            sqlite3_interrupt(own);
     }
     worker.join();
     if (pollFailure)
