@@ -2,6 +2,7 @@
 // Figures for the export component at list size: XLSX and CSV of 100,000 rows x 35 columns
 // beside the same cells written straight through libxlsxwriter and a bare buffered CSV write,
 // and the peak memory after 20,000 and after 100,000 rows (it should not grow with the rows).
+#include "bench/support/Memory.h"
 #include "bench/support/SampleCells.h"
 #include "platform/export/Exporter.h"
 
@@ -32,18 +33,6 @@ QString CellText(int c, int r) {
 
 QString Caption(int c) {
     return QStringLiteral("列%1").arg(c);
-}
-
-// kB figures from /proc/self/status.
-long Status(const char* key) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 struct Run {
@@ -179,17 +168,17 @@ int main(int argc, char** argv) {
     auto at = [&](const char* name) { return dir.filePath(QString::fromUtf8(name)); };
 
     std::printf("export, %d columns (numbers in %d of them, Chinese texts)\n", kCols, 10);
-    std::printf("peak memory (VmHWM) at start %ld kB\n", Status("VmHWM:"));
+    std::printf("peak memory (VmHWM) at start %ld kB\n", zpp::bench::ProcStatusKb("VmHWM:"));
 
     Line("export XLSX", Export(at("small.xlsx"), Format::Xlsx, smallRows), smallRows);
     Line("export CSV", Export(at("small.csv"), Format::Csv, smallRows), smallRows);
-    const long hwmSmall = Status("VmHWM:");
-    const long rssSmall = Status("VmRSS:");
+    const long hwmSmall = zpp::bench::ProcStatusKb("VmHWM:");
+    const long rssSmall = zpp::bench::ProcStatusKb("VmRSS:");
 
     Run xlsx = Export(at("big.xlsx"), Format::Xlsx, bigRows);
     Run csv = Export(at("big.csv"), Format::Csv, bigRows);
-    const long hwmBig = Status("VmHWM:");
-    const long rssBig = Status("VmRSS:");
+    const long hwmBig = zpp::bench::ProcStatusKb("VmHWM:");
+    const long rssBig = zpp::bench::ProcStatusKb("VmRSS:");
     // Best of alternating runs, so that a busy moment of the machine hits neither side alone.
     auto best = [](Run& kept, const Run& run) {
         if (run.ms < kept.ms)

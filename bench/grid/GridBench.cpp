@@ -3,6 +3,7 @@
 // find over a million rows takes when it has to look at every cell.
 //
 // Usage: bench_grid [rows [find rows]]; find rows 0 skips the find.
+#include "bench/support/Memory.h"
 #include "bench/support/SampleCells.h"
 #include "platform/controls/SpreadGrid.h"
 
@@ -12,7 +13,6 @@
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
-#include <malloc.h>
 #include <optional>
 
 using zpp::controls::CellType;
@@ -21,10 +21,6 @@ using zpp::controls::SpreadGrid;
 namespace {
 
 constexpr int kCols = 35;
-
-std::size_t HeapInUse() {
-    return mallinfo2().uordblks + mallinfo2().hblkhd;
-}
 
 // A plan row's mix: codes, Chinese names, quantities, prices, dates, flags.
 void SetUpColumns(SpreadGrid& grid) {
@@ -220,11 +216,11 @@ int main(int argc, char** argv) {
 
     std::printf("spreadsheet grid, %d columns\n", kCols);
 
-    const std::size_t before = HeapInUse();
+    const std::size_t before = zpp::bench::HeapInUse();
     auto big = std::make_unique<SpreadGrid>();
     SetUpColumns(*big);
     const double fillMs = Fill(*big, bigRows);
-    const std::size_t after = HeapInUse();
+    const std::size_t after = zpp::bench::HeapInUse();
     const double cells = double(bigRows) * kCols;
     std::printf("fill %d x %d cells, redraw off: %.0f ms (%.2f M cells/s)\n", bigRows, kCols, fillMs,
                 cells / fillMs / 1e3);

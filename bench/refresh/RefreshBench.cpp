@@ -5,6 +5,7 @@
 // first, with the program's peak resident memory.
 #include "app/Wiring.h"
 #include "bench/support/BareScan.h"
+#include "bench/support/Memory.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/HostObjectFactory.h"
@@ -25,27 +26,10 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <malloc.h>
 
 using namespace zpp;
 
 namespace {
-
-// The process's peak resident set (VmHWM) in kB.
-long PeakResidentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
-
-std::size_t HeapInUse() {
-    const auto m = mallinfo2();
-    return m.uordblks + m.hblkhd;
-}
 
 RecordPtr AllEntries() {
     auto c = KeyedRecord::Create();
@@ -114,10 +98,10 @@ void Run(qlonglong entries) {
     auto ui = std::make_unique<ClsPurchasePlanUI>();
     ui->SetSpread(grid.get());
     State().FilterConditions = AllEntries();
-    const std::size_t before = HeapInUse();
+    const std::size_t before = bench::HeapInUse();
     double best = Ms([&] { ui->Refresh(noBill); });
-    const std::size_t after = HeapInUse();
-    const long peak = PeakResidentKb();
+    const std::size_t after = bench::HeapInUse();
+    const long peak = bench::ProcStatusKb("VmHWM:");
     const int rows = grid->MaxRows();
     const double cells = double(rows) * grid->MaxCols();
 

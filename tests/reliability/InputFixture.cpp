@@ -141,14 +141,7 @@ QStringList InputTest::Tables() const {
 QString InputTest::Snapshot() const {
     QString all;
     for (const QString& table : Tables()) {
-        QSqlQuery q = db->Exec(QStringLiteral("SELECT * FROM ") + table);
-        QStringList rows;
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < q.record().count(); ++i)
-                cells << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
-            rows << cells.join(u'|');
-        }
+        QStringList rows = RowTexts(*db, QStringLiteral("SELECT * FROM ") + table);
         rows.sort();
         all += table + u'\n' + rows.join(u'\n') + u'\n';
     }

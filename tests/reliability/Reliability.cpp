@@ -1,4 +1,5 @@
 #include "Reliability.h"
+#include "support/RowTexts.h"
 
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -9,17 +10,7 @@ namespace zpp::reliability {
 
 namespace {
 
-QString Rows(const store::Store& db, const QString& sql) {
-    QSqlQuery q = db.Exec(sql);
-    QStringList rows;
-    while (q.next()) {
-        QStringList cells;
-        for (int i = 0; i < q.record().count(); ++i)
-            cells << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
-        rows << cells.join(u'|');
-    }
-    return rows.join(u',');
-}
+using test::Rows;
 
 // The rows of a query that finds faults, each prefixed with what it finds.
 void Collect(QStringList& out, const store::Store& db, const QString& what, const QString& sql) {

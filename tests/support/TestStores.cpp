@@ -50,17 +50,4 @@ std::string StoreKindName(const ::testing::TestParamInfo<StoreKind>& info) {
 QString NewStoreLocation(StoreKind kind) {
     return kind == StoreKind::SQLite ? NewSQLitePath() : NewPostgresUrl();
 }
-
-QString Rows(const store::Store& db, const QString& sql) {
-    QSqlQuery q = db.Exec(sql);
-    QStringList rows;
-    while (q.next()) {
-        QStringList cells;
-        for (int i = 0; i < q.record().count(); ++i)
-            cells << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
-        rows << cells.join(u'|');
-    }
-    return rows.join(u',');
-}
-
 } // namespace zpp::test

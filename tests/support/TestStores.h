@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/store/Store.h"
+#include "support/RowTexts.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -19,9 +20,6 @@ std::string StoreKindName(const ::testing::TestParamInfo<StoreKind>& info);
 
 // The location of a new store of that kind; empty when PostgreSQL is not available.
 QString NewStoreLocation(StoreKind kind);
-
-// Every row of a query, columns joined by "|" (NULL as "NULL"), rows by ",".
-QString Rows(const store::Store& db, const QString& sql);
 
 } // namespace zpp::test
 
