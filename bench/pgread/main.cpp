@@ -6,14 +6,11 @@
 #include "services/planning/PgRowCursor.h"
 #include "services/planning/RptData.h"
 
-#include "bench/support/PgDatabase.h"
+#include "services/store/PgAdmin.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
 #include <charconv>
 #include <cstdio>
 #include <vector>
@@ -176,13 +173,13 @@ int main(int argc, char** argv) {
     const QString name = QStringLiteral("zpp_bench_pgread_%1").arg(QCoreApplication::applicationPid());
     int status = 0;
     try {
-        Run(bench::PgDatabase(server, name));
+        Run(store::PostgresDatabase(server, name));
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
         status = 1;
     }
     try {
-        bench::PgDatabase(server, name, true);
+        store::PostgresDatabase(server, name, true);
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
         status = 1;

@@ -5,16 +5,13 @@
 // afterwards).
 #include "services/planupdate/PurchasePlanUpdateService.h"
 
-#include "bench/support/PgDatabase.h"
+#include "services/store/PgAdmin.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
 #include <cstdio>
 
 using namespace zpp;
@@ -229,8 +226,8 @@ int main(int argc, char** argv) {
             argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
         if (!server.isEmpty()) {
             const QString name = QStringLiteral("zpp_bench_push_%1").arg(QCoreApplication::applicationPid());
-            Run("PostgreSQL", bench::PgDatabase(server, name));
-            bench::PgDatabase(server, name, true);
+            Run("PostgreSQL", store::PostgresDatabase(server, name));
+            store::PostgresDatabase(server, name, true);
         } else {
             std::printf("PostgreSQL: skipped (give a server URL as the argument or in ZPP_TEST_PG_URL)\n");
         }

@@ -1,4 +1,4 @@
-#include "PgDatabase.h"
+#include "PgAdmin.h"
 
 #include "platform/records/Error.h"
 
@@ -7,12 +7,12 @@
 #include <QSqlQuery>
 #include <QUrl>
 
-namespace zpp::bench {
+namespace zpp::store {
 
-QString PgDatabase(const QString& serverUrl, const QString& name, bool drop) {
+QString PostgresDatabase(const QString& serverUrl, const QString& name, bool drop) {
     const QUrl url(serverUrl);
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench_admin"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("zpp_pg_admin"));
         db.setHostName(url.host());
         db.setPort(url.port(5432));
         db.setUserName(url.userName());
@@ -26,10 +26,10 @@ QString PgDatabase(const QString& serverUrl, const QString& name, bool drop) {
             throw Error(QStringLiteral("PostgreSQL: ") + q.lastError().text());
         db.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("bench_admin"));
+    QSqlDatabase::removeDatabase(QStringLiteral("zpp_pg_admin"));
     QUrl own(url);
     own.setPath(u'/' + name);
     return own.toString();
 }
 
-} // namespace zpp::bench
+} // namespace zpp::store
