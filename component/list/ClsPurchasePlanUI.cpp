@@ -30,61 +30,46 @@ namespace {
 const QString kNoData = QStringLiteral("当前光标所在行没有数据。");
 const QString kInfo = QStringLiteral("信息提示");
 
-// Shows progress for work that turns out to take longer than half a second.
+// A progress window for work that turns out to be slow: it appears after a delay, is updated at
+// most ten times a second (each update paints, which a big fill would feel) and, when the work
+// can be stopped, has a Cancel button and keeps the rest of the program waiting.
 class SlowWork {
 public:
-    SlowWork(const QString& label, int total) : m_label(label), m_total(total) { m_timer.start(); }
-    void Step(int done) {
-        if ((done & 1023) != 0)
-            return;
-        // A tenth of a second between updates: each one paints, which a big fill would feel.
+    // total 0: work that cannot count its steps.
+    SlowWork(const QString& label, int total, int delayMs, bool cancellable)
+        : m_label(label), m_total(total), m_delayMs(delayMs), m_cancellable(cancellable) {
+        m_timer.start();
+    }
+    // Whether to go on: false once the user cancelled.
+    bool Step(int done = 0) {
         const qint64 now = m_timer.elapsed();
         if (now - m_updated < 100)
-            return;
+            return true;
         m_updated = now;
-        if (!m_dialog && m_timer.elapsed() > 500 && m_total > 0) {
-            m_dialog = std::make_unique<QProgressDialog>(m_label, QString(), 0, m_total,
-                                                         QApplication::activeWindow());
-            m_dialog->setWindowModality(Qt::WindowModal);
+        if (!m_dialog && now > m_delayMs) {
+            m_dialog = std::make_unique<QProgressDialog>(
+                m_label, m_cancellable ? GetLangString(QStringLiteral("取消")) : QString(), 0, m_total,
+                QApplication::activeWindow());
+            m_dialog->setWindowModality(m_cancellable ? Qt::ApplicationModal : Qt::WindowModal);
             m_dialog->setMinimumDuration(0);
             m_dialog->setAccessibleName(m_label);
-        }
-        if (m_dialog) {
-            m_dialog->setValue(done);
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-    }
-
-private:
-    QString m_label;
-    int m_total;
-    QElapsedTimer m_timer;
-    qint64 m_updated = 0;
-    std::unique_ptr<QProgressDialog> m_dialog;
-};
-
-// A reload that takes more than a second shows a window whose Cancel stops the read.
-class ReadProgress {
-public:
-    ReadProgress() { m_timer.start(); }
-    bool Poll() {
-        if (!m_dialog && m_timer.elapsed() > 1000) {
-            const QString label = GetLangString(QStringLiteral("正在读取采购计划…"));
-            m_dialog = std::make_unique<QProgressDialog>(label, GetLangString(QStringLiteral("取消")), 0, 0,
-                                                         QApplication::activeWindow());
-            m_dialog->setWindowModality(Qt::ApplicationModal);
-            m_dialog->setMinimumDuration(0);
-            m_dialog->setAccessibleName(label);
             m_dialog->show();
         }
         if (!m_dialog)
             return true;
-        QApplication::processEvents();
+        if (m_total > 0)
+            m_dialog->setValue(done);
+        QApplication::processEvents(m_cancellable ? QEventLoop::AllEvents
+                                                  : QEventLoop::ExcludeUserInputEvents);
         return !m_dialog->wasCanceled();
     }
 
 private:
+    QString m_label;
+    int m_total, m_delayMs;
+    bool m_cancellable;
     QElapsedTimer m_timer;
+    qint64 m_updated = 0;
     std::unique_ptr<QProgressDialog> m_dialog;
 };
 } // namespace
@@ -117,8 +102,9 @@ void ClsPurchasePlanUI::Refresh(QString& billNo) {
     m_cancelled = false;
     RecordListPtr rows;
     try {
-        ReadProgress progress;
-        longwork::Scope poll([&progress] { return progress.Poll(); });
+        // A reload that takes more than a second shows a window whose Cancel stops the read.
+        SlowWork progress(GetLangString(QStringLiteral("正在读取采购计划…")), 0, 1000, true);
+        longwork::Scope poll([&progress] { return progress.Step(); });
         rows = info->GetRptData(GetPropsString(), conditions, GetPropItem(QStringLiteral("UserID")), billNo);
     } catch (const Cancelled&) {
         // The rows shown stay those of the last load.
@@ -229,7 +215,7 @@ void ClsPurchasePlanUI::LoadGrid() {
         QVector<const Slots*> rowSlots(kBlock);
         QVector<int> qtyDec(kBlock), priceDec(kBlock);
         QVector<QString> goodDates(columns.size());
-        SlowWork progress(GetLangString(QStringLiteral("正在装入采购计划…")), rowCount);
+        SlowWork progress(GetLangString(QStringLiteral("正在装入采购计划…")), rowCount, 500, false);
         for (int first = 1; first <= rowCount; first += kBlock) {
             const int last = std::min(rowCount, first + kBlock - 1);
             for (int r = first; r <= last; ++r) {
