@@ -9,13 +9,8 @@ ROOT=$(pwd)
 scripts/setup.sh
 BUILD_DIR=${ZPP_BUILD_DIR:-build}
 
-pgdir=$(mktemp -d /tmp/zpp-pg.XXXXXX)
-port=${ZPP_PG_PORT:-$(( 20000 + RANDOM % 20000 ))}
 log=$(mktemp /tmp/zpp-soak.XXXXXX.log)
-cleanup() { "$ROOT"/scripts/pg-test-server.sh stop "$pgdir"; rm -rf "$pgdir"; }
-trap cleanup EXIT
-scripts/pg-test-server.sh start "$pgdir" "$port"
-export ZPP_TEST_PG_URL="postgresql://zpp@127.0.0.1:$port/postgres"
+source scripts/test-server-env.sh
 export QT_QPA_PLATFORM=offscreen ZPP_SOAK=1
 
 status=0
