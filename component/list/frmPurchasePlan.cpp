@@ -150,8 +150,6 @@ void frmPurchasePlan::Load() {
                 if (key != Qt::Key_F6 && key != Qt::Key_F7)
                     return;
                 *handled = true;
-                if (key == Qt::Key_F7)
-                    RememberSupplier(m_grid->ActiveRow());
                 DataChanged = true;
                 try {
                     if (key == Qt::Key_F7)
@@ -163,10 +161,9 @@ void frmPurchasePlan::Load() {
                                GetLangString(QStringLiteral("信息提示")));
                 }
             });
-    connect(m_grid, &controls::SpreadGrid::Clicked, this, [this](int c, int r) {
+    connect(m_grid, &controls::SpreadGrid::Clicked, this, [this](int c, int) {
         if (c != col::SupplyNumber)
             return;
-        RememberSupplier(r);
         DataChanged = true;
         try {
             m_ui->GetSupply();
@@ -175,12 +172,21 @@ void frmPurchasePlan::Load() {
                        GetLangString(QStringLiteral("信息提示")));
         }
     });
-    connect(m_grid, &controls::SpreadGrid::LeaveCell, this, [this](int c, int r, int, int, bool*) {
-        m_ui->GetRightSupply(c, r, OldSupplierID);
-        // The next cell remembers its own supplier before it is edited.
-        m_oldSupplierRow = -1;
+    connect(m_grid, &controls::SpreadGrid::LeaveCell, this,
+            [this](int c, int r, int, int, bool*) { CheckLeftCell(c, r); });
+    connect(m_grid, &controls::SpreadGrid::CellEntered, this, [this](int c, int r) { EnterCell(c, r); });
+    connect(m_grid, &controls::SpreadGrid::DateRefused, this, [this](int c, int, const QString& text) {
+        // Shown once the key or click that left the editor is done with.
+        QMetaObject::invokeMethod(
+            this,
+            [this, c, text] {
+                ui::MsgBox(
+                    GetLangString(QStringLiteral("%1“%2”不是有效的日期")).arg(m_grid->HeaderText(c), text),
+                    ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
+            },
+            Qt::QueuedConnection);
     });
-    connect(m_grid, &controls::SpreadGrid::EditStarting, this, [this](int, int r) { RememberSupplier(r); });
+    EnterCell(m_grid->ActiveCol(), m_grid->ActiveRow());
     UpdateToolStates();
 }
 
@@ -322,15 +328,16 @@ void frmPurchasePlan::ToolClick(const QString& key) {
     Load();
     m_reloaded = false;
     try {
+        LeaveActiveCell();
         RunCommand(key);
     } catch (const std::exception& e) {
         ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
                    GetLangString(QStringLiteral("信息提示")));
     }
-    // Any command may have changed the rows under the active cell.
-    m_oldSupplierRow = -1;
     if (m_reloaded)
         AfterReload();
+    // Any command may have changed the rows under the active cell.
+    EnterCell(m_grid->ActiveCol(), m_grid->ActiveRow());
 }
 
 void frmPurchasePlan::AfterReload() {
@@ -481,26 +488,35 @@ void frmPurchasePlan::LoadLedgerSettings() {
     LdgPreview->LoadSettings(m_ui->IniFile, record);
 }
 
-void frmPurchasePlan::RememberSupplier(int row) {
-    // Once per visit of a cell: a second edit or a lookup in the same cell still compares with
-    // the supplier the row had when the user came to it.
-    if (row == m_oldSupplierRow)
-        return;
-    m_oldSupplierRow = row;
-    RefreshOldSupplierID();
+void frmPurchasePlan::EnterCell(int, int row) {
+    m_enteredRow = row;
+    m_enteredCode = row >= 1 && row <= m_grid->MaxRows() ? m_grid->Text(col::SupplyNumber, row) : QString();
 }
 
-void frmPurchasePlan::RefreshOldSupplierID() {
+void frmPurchasePlan::CheckLeftCell(int c, int r) {
+    // A supplier cell left as it was entered keeps its price and tax rate, however it was left.
+    if (c != col::SupplyNumber || r != m_enteredRow || r < 1 || r > m_grid->MaxRows() ||
+        m_grid->Text(col::SupplyNumber, r) == m_enteredCode)
+        return;
     try {
-        const int row = m_grid->ActiveRow();
-        QString code =
-            row >= 1 && row <= m_grid->MaxRows() ? m_grid->Text(col::SupplyNumber, row) : QString();
         auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
         double taxRate = 0;
-        OldSupplierID = info->GetSupplierID(GetPropsString(), code, taxRate);
+        OldSupplierID =
+            m_enteredCode.isEmpty() ? 0 : info->GetSupplierID(GetPropsString(), m_enteredCode, taxRate);
     } catch (...) {
-        // Only a hint for the supplier check; the check itself reports real problems.
+        // Unknown to the service: the check prices any valid new supplier.
+        OldSupplierID = 0;
     }
+    m_ui->GetRightSupply(c, r, OldSupplierID);
+    // Checked once: leaving the cell again after a command does not check it twice.
+    m_enteredCode = m_grid->Text(col::SupplyNumber, r);
+}
+
+void frmPurchasePlan::LeaveActiveCell() {
+    if (!m_loaded)
+        return;
+    m_grid->CommitEdit();
+    CheckLeftCell(m_grid->ActiveCol(), m_grid->ActiveRow());
 }
 
 void frmPurchasePlan::BuildFindBar() {
@@ -569,6 +585,7 @@ bool frmPurchasePlan::FindNext(bool forward) {
         return false;
     }
     m_findResult->clear();
+    LeaveActiveCell(); // a jump leaves the cell as a key would
     m_grid->SetActiveCell(found->first, found->second);
     m_grid->ScrollToRow(found->second);
     return true;
@@ -583,6 +600,12 @@ void frmPurchasePlan::ShowHelp() {
 }
 
 void frmPurchasePlan::closeEvent(QCloseEvent* event) {
+    try {
+        LeaveActiveCell();
+    } catch (const std::exception& e) {
+        ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
+                   GetLangString(QStringLiteral("信息提示")));
+    }
     if (DataChanged) {
         const int answer = ui::MsgBox(QStringLiteral("当前记录信息已经改变，是否需要保存？"),
                                       ui::YesNoCancel | ui::Question, QStringLiteral("Marvane提示"));

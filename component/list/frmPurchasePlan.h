@@ -66,8 +66,13 @@ private:
     void RunCommand(const QString& key);
     void AfterReload();
     void SetDateCaptions(const QString& begin, const QString& end);
-    void RefreshOldSupplierID();
-    void RememberSupplier(int row);
+    // The cell the user is in now, with the supplier code its row had on arrival.
+    void EnterCell(int col, int row);
+    // The leave-cell check: a supplier code changed since the cell was entered is checked,
+    // named and priced against the supplier the row had.
+    void CheckLeftCell(int col, int row);
+    // Before any command: an open editor is committed and the active cell checked as if left.
+    void LeaveActiveCell();
     void ShowHelp();
     // The page settings and header/footer layout a user saved, into the print ledger.
     void LoadLedgerSettings();
@@ -89,7 +94,8 @@ private:
     QLineEdit* m_findText = nullptr;
     QCheckBox* m_findCase = nullptr;
     QLabel* m_findResult = nullptr;
-    int m_oldSupplierRow = -1; // the row OldSupplierID was read for since the active cell moved
+    int m_enteredRow = 0;
+    QString m_enteredCode; // the supplier code of m_enteredRow when its cell was entered
 };
 
 } // namespace zpp

@@ -39,6 +39,28 @@ const QString& MemberFieldName(int f) {
     return names[f];
 }
 
+// Decimals the grid shows in a number column of the column set; 4 when it has none.
+int ColumnDecimals(int column) {
+    const RecordListPtr& set = State().PlanColumnSet;
+    if (set && column <= set->Count()) {
+        const QVariant d = set->Item(column)->Get(QStringLiteral("TypeNumberDecPlaces"), QVariant());
+        if (d.isValid())
+            return values::ToInt32(d);
+    }
+    return 4;
+}
+
+QString Shown(const QVariant& value, int decimals) {
+    return values::FormatNumber(values::Val(value), decimals);
+}
+
+bool SameDate(const QVariant& a, const QVariant& b) {
+    const auto da = values::ParseDate(a), db = values::ParseDate(b);
+    if (da || db)
+        return da == db;
+    return a.toString().trimmed() == b.toString().trimmed();
+}
+
 } // namespace
 
 qint16 CompareRowKeys(const QString& a, const QString& b) {
@@ -99,6 +121,12 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
     detail::FieldSlots<10> memF{fld::InterID,   fld::EntryID,     fld::Vdate,  fld::PushQty,  fld::Qty,
                                 fld::FinishQty, fld::UnFinishQty, fld::BillNo, fld::SourceNo, fld::Key};
 
+    // Fields the user edits on a merged row. Only what changed there reaches the entries; the
+    // rest keeps each entry's own value, which the merged row's display does not show.
+    const int discountDecimals = ColumnDecimals(col::DiscountRate),
+              taxDecimals = ColumnDecimals(col::TaxRate);
+    detail::FieldSlots<5> ownF{fld::Price, fld::DiscountRate, fld::TaxRate, fld::FinishDate, fld::Memo};
+    enum { OPrice, ODiscountRate, OTaxRate, OFinishDate, OMemo };
     for (const auto& r : *rows) {
         if (values::Val(rowF.Value(*r, RIsMerge)) != 1) {
             result->Add(r);
@@ -115,6 +143,17 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
         const QuantityUnits units(rowF.Value(*r, RQtyDecimal));
         const bool edited = !units.Same(values::Val(m->Get(fld::MergeSumQty, 0)), pushQty);
         const QString endKey = rowF.Text(*r, REndKey);
+        const int priceDecimals = int(values::Val(r->Get(fld::PriceDecimal, QStringLiteral("4"))));
+        const auto numberEdited = [&](const QString& field, int decimals) {
+            return Shown(r->Get(field, 0), decimals) != Shown(m->Get(field, 0), decimals);
+        };
+        const bool supplierEdited =
+            r->Text(fld::SupplyNumber).trimmed() != m->Text(fld::SupplyNumber).trimmed();
+        const bool edits[] = {supplierEdited || numberEdited(fld::Price, priceDecimals),
+                              numberEdited(fld::DiscountRate, discountDecimals),
+                              supplierEdited || numberEdited(fld::TaxRate, taxDecimals),
+                              !SameDate(r->Get(fld::FinishDate), m->Get(fld::FinishDate)),
+                              r->Text(fld::Memo) != m->Text(fld::Memo)};
         std::optional<qint64> remainingUnits = units.Units(pushQty);
         double remaining = pushQty;
 
@@ -125,6 +164,9 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
             for (int f = MInterID; f <= MKey; ++f)
                 d->Set(MemberFieldName(f),
                        memF.Value(*e, f).isValid() ? memF.Value(*e, f) : QVariant(QString()));
+            for (int f = OPrice; f <= OMemo; ++f)
+                if (!edits[f] && ownF.Value(*e, f).isValid())
+                    d->Set(ownF.Name(f), ownF.Value(*e, f));
             if (edited && remainingUnits) {
                 qint64 share = 0;
                 const auto u = units.Units(values::Val(memF.Value(*e, MUnFinishQty)));
@@ -186,28 +228,6 @@ QHash<QString, int> ByKey(const RecordListPtr& rows) {
 KeyedRecord* LoadedRow(const RecordListPtr& rows, const QHash<QString, int>& byKey, const QString& key) {
     const int p = byKey.value(key);
     return p > 0 ? rows->Item(p).get() : nullptr;
-}
-
-// Decimals the grid shows in a number column of the column set; 4 when it has none.
-int ColumnDecimals(int column) {
-    const RecordListPtr& set = State().PlanColumnSet;
-    if (set && column <= set->Count()) {
-        const QVariant d = set->Item(column)->Get(QStringLiteral("TypeNumberDecPlaces"), QVariant());
-        if (d.isValid())
-            return values::ToInt32(d);
-    }
-    return 4;
-}
-
-QString Shown(const QVariant& value, int decimals) {
-    return values::FormatNumber(values::Val(value), decimals);
-}
-
-bool SameDate(const QVariant& a, const QVariant& b) {
-    const auto da = values::ParseDate(a), db = values::ParseDate(b);
-    if (da || db)
-        return da == db;
-    return a.toString().trimmed() == b.toString().trimmed();
 }
 
 bool Edited(const KeyedRecord& entry, const KeyedRecord& loaded, int discountDecimals, int taxDecimals) {

@@ -32,6 +32,10 @@ enum MemberField {
     MKey,
     MBillNo,
     MSourceNo,
+    MDiscountRate,
+    MTaxRate,
+    MFinishDate,
+    MMemo,
     MSotr,
     MemberFieldCount
 };
@@ -42,7 +46,8 @@ const std::shared_ptr<const KeySet>& MemberKeys() {
         auto k = std::make_shared<KeySet>();
         for (const QString& n :
              {fld::InterID, fld::EntryID, fld::Vdate, fld::PushQty, fld::Qty, fld::FinishQty,
-              fld::UnFinishQty, fld::Price, fld::Key, fld::BillNo, fld::SourceNo, fld::Sotr})
+              fld::UnFinishQty, fld::Price, fld::Key, fld::BillNo, fld::SourceNo, fld::DiscountRate,
+              fld::TaxRate, fld::FinishDate, fld::Memo, fld::Sotr})
             k->Append(n);
         return k;
     }();
@@ -201,9 +206,22 @@ qint16 CompareKeys(const QString& a, const QString& b,
     return *plainA == *plainB ? 0 : *plainA < *plainB ? 1 : 2;
 }
 
+// The values an order line takes from its rows besides item and supplier: rows that differ in
+// any of them are never one line, so no entry is ordered at another entry's price or date.
+QString LineValues(const QVariant& price, const QVariant& discount, const QVariant& tax, const QVariant& date,
+                   const QVariant& memo) {
+    const auto number = [](const QVariant& v) { return QString::number(Num(v), 'g', 15); };
+    const auto d = values::ParseDate(date);
+    return number(price) % u'\x1f' % number(discount) % u'\x1f' % number(tax) % u'\x1f' %
+           (d ? d->toString(Qt::ISODate) : date.toString().trimmed()) % u'\x1f' % memo.toString();
+}
+
 class Merger {
 public:
-    explicit Merger(bool pushing) : m_pushing(pushing) {}
+    // pushing: building push lines, where a row with nothing to push adds nothing to a group;
+    // byLineValues: rows of one group also share price, rates, delivery date and note, which
+    // the group then keeps as they are.
+    Merger(bool pushing, bool byLineValues = false) : m_pushing(pushing), m_byLineValues(byLineValues) {}
 
     RecordListPtr Run(const RecordListPtr& rows) {
         auto result = RecordList::Create();
@@ -221,10 +239,20 @@ public:
 
         for (const auto& rp : *rows) {
             KeyedRecord& r = *rp;
+            // A push line is made of entries that order something; one with nothing poured into
+            // it may differ from the rest and must not make a line of its own.
+            if (m_byLineValues && Num(m_row.Get(r, RPushQty)) <= 0)
+                continue;
             RecordListPtr ownList = AttachEntryList(r);
             const TextOf close(m_row.Get(r, RClose)), item(m_row.Get(r, RItemID)),
                 aux(m_row.Get(r, RAuxPropID)), supply(m_row.Get(r, RSupplyID));
-            const size_t hash = qHashMulti(seed, close.View(), item.View(), aux.View(), supply.View());
+            const QString lineValues =
+                m_byLineValues
+                    ? LineValues(m_row.Get(r, RPrice), m_row.Get(r, RDiscountRate), m_row.Get(r, RTaxRate),
+                                 m_row.Get(r, RFinishDate), m_row.Get(r, RMemo))
+                    : QString();
+            const size_t hash =
+                qHashMulti(seed, close.View(), item.View(), aux.View(), supply.View(), lineValues);
             size_t at = hash & mask;
             for (; table[at] != 0; at = (at + 1) & mask) {
                 Group& g = m_groups[table[at] - 1];
@@ -235,7 +263,7 @@ public:
                 if (TextOf(m_row.Get(m, RClose)).View() == close.View() &&
                     TextOf(m_row.Get(m, RItemID)).View() == item.View() &&
                     TextOf(m_row.Get(m, RAuxPropID)).View() == aux.View() &&
-                    TextOf(m_row.Get(m, RSupplyID)).View() == supply.View())
+                    TextOf(m_row.Get(m, RSupplyID)).View() == supply.View() && g.lineValues == lineValues)
                     break;
             }
             if (table[at] != 0) {
@@ -245,7 +273,7 @@ public:
                 continue;
             }
             result->Add(rp);
-            m_groups.push_back({&r, std::move(ownList), hash, std::nullopt, false});
+            m_groups.push_back({&r, std::move(ownList), hash, std::nullopt, false, lineValues});
             table[at] = int(m_groups.size());
             const QVariant& ownKey = OrEmptyText(m_row.Get(r, RKey));
             m_row.Set(r, RStartKey, ownKey);
@@ -257,9 +285,9 @@ public:
 
     // Inserts the joining row's member entry before the first member with a greater FSotr.
     void AddMember(RecordList& members, const KeyedRecord& r) {
-        static const int rowFieldOf[MemberFieldCount - 1] = {RInterID, REntryID,   RVdate,       RPushQty,
-                                                             RQty,     RFinishQty, RUnFinishQty, RPrice,
-                                                             RKey,     RBillNo,    RSourceNo};
+        static const int rowFieldOf[MemberFieldCount - 1] = {
+            RInterID, REntryID, RVdate,    RPushQty,      RQty,     RFinishQty,  RUnFinishQty, RPrice,
+            RKey,     RBillNo,  RSourceNo, RDiscountRate, RTaxRate, RFinishDate, RMemo};
         QVector<QVariant> values;
         values.reserve(MemberFieldCount);
         for (int f : rowFieldOf)
@@ -290,15 +318,18 @@ private:
         size_t hash;
         std::optional<QDate> date; // the merged row's delivery date, once read
         bool dateRead;
+        QString lineValues;
     };
 
     void Join(Group& g, KeyedRecord& r) {
         KeyedRecord& m = *g.merged;
         for (int f : {RQty, RFinishQty, RUnFinishQty, RPushQty})
             m_row.Set(m, f, Num(m_row.Get(m, f)) + Num(m_row.Get(r, f)));
-        m_row.Set(m, RPrice, 0.0);
-        if (!m_pushing)
-            m_row.Set(m, RMemo, QString());
+        if (!m_byLineValues) {
+            m_row.Set(m, RPrice, 0.0);
+            if (!m_pushing)
+                m_row.Set(m, RMemo, QString());
+        }
 
         const TextOf rBill(m_row.Get(r, RBillNo));
         if (const TextOf mBill(m_row.Get(m, RBillNo)); !(*mBill).contains(*rBill)) {
@@ -310,7 +341,7 @@ private:
                             QStringLiteral(",")));
 
         const QVariant& dr = m_row.Get(r, RFinishDate);
-        if (const auto rDate = ParseDateOf(dr)) {
+        if (const auto rDate = m_byLineValues ? std::nullopt : ParseDateOf(dr)) {
             const TextOf mDate(m_row.Get(m, RFinishDate));
             const QStringView dm = mDate.View().trimmed();
             if (!g.dateRead) {
@@ -381,14 +412,16 @@ private:
     }
 
     bool m_pushing;
+    bool m_byLineValues;
     FieldRefs<RowFieldCount> m_row{
         fld::Close,       fld::ItemID,       fld::AuxPropID, fld::SupplyID, fld::Qty,     fld::FinishQty,
         fld::UnFinishQty, fld::PushQty,      fld::Price,     fld::Memo,     fld::BillNo,  fld::SourceNo,
         fld::FinishDate,  fld::DiscountRate, fld::TaxRate,   fld::Key,      fld::IsMerge, fld::StartKey,
         fld::EndKey,      fld::MergeSumQty,  fld::InterID,   fld::EntryID,  fld::Vdate};
-    FieldRefs<MemberFieldCount> m_member{fld::InterID, fld::EntryID,   fld::Vdate,       fld::PushQty,
-                                         fld::Qty,     fld::FinishQty, fld::UnFinishQty, fld::Price,
-                                         fld::Key,     fld::BillNo,    fld::SourceNo,    fld::Sotr};
+    FieldRefs<MemberFieldCount> m_member{fld::InterID, fld::EntryID,    fld::Vdate,       fld::PushQty,
+                                         fld::Qty,     fld::FinishQty,  fld::UnFinishQty, fld::Price,
+                                         fld::Key,     fld::BillNo,     fld::SourceNo,    fld::DiscountRate,
+                                         fld::TaxRate, fld::FinishDate, fld::Memo,        fld::Sotr};
     std::shared_ptr<const KeySet> m_plainKeys, m_extendedKeys;
     int m_listSlot = -1;
     std::vector<Group> m_groups;
@@ -404,6 +437,10 @@ RecordListPtr MergePlanRows(const RecordListPtr& rows) {
 
 RecordListPtr GroupPlanRows(const RecordListPtr& rows) {
     return Merger(State().IsPushing).Run(rows);
+}
+
+RecordListPtr PushLines(const RecordListPtr& rows) {
+    return Merger(true, true).Run(rows);
 }
 
 void AddMemberEntry(const RecordListPtr& merged, int position, const KeyedRecord& row) {

@@ -22,6 +22,7 @@
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
 
+#include <QHash>
 #include <QSet>
 
 namespace zpp {
@@ -133,19 +134,34 @@ QString clsPurchasePlan::CollectTickedPlans() {
     QString billNos;
     QSet<QString> plans; // the plans already requested, as the look-through would find them
     controls::SpreadGrid& grid = Grid();
-    for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
-        if (!Ticked(row))
-            continue;
-        const QString interId = grid.Text(col::InterID, row);
-        const QString billNo = grid.Text(col::BillNo, row);
+    // In the merged view a ticked merged row stands for the plans of all its entries.
+    QHash<QString, RecordListPtr> membersByKey;
+    const ComponentState& state = State();
+    if (state.IsMergedView && state.MergedRowVct)
+        for (const auto& m : *state.MergedRowVct)
+            if (m && values::Val(m->Get(fld::IsMerge, 0)) == 1 && !membersByKey.contains(m->Text(fld::Key)))
+                membersByKey.insert(m->Text(fld::Key), m->Object(fld::EntryDataVct));
+    auto add = [&](const QString& interId, const QString& billNo, int row) {
         // A number found anywhere in the text, even inside a longer one, is not listed again.
         if (!billNos.contains(billNo))
             billNos += (billNos.trimmed().isEmpty() ? QString() : QStringLiteral(",")) + billNo;
         if (plans.contains(interId))
-            continue;
+            return;
         plans.insert(interId);
         m_deleteVct->Add(
             std::make_shared<KeyedRecord>(keys, QVector<QVariant>{interId, billNo, qint32(row), qint16(0)}));
+    };
+    for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
+        if (!Ticked(row))
+            continue;
+        const RecordListPtr members = membersByKey.value(grid.Text(col::Key, row));
+        if (!members) {
+            add(grid.Text(col::InterID, row), grid.Text(col::BillNo, row), row);
+            continue;
+        }
+        for (const auto& e : *members)
+            if (e)
+                add(e->Text(fld::InterID), e->Text(fld::BillNo), row);
     }
     return billNos;
 }
@@ -176,6 +192,13 @@ bool clsPurchasePlan::DeletePurChasePlan() {
                                   logs::DeletedName(billNo));
         }
     }
+    // One result per request: each names its own plan, which a merged row's text does not.
+    if (results && m_deleteVct && results->Count() == m_deleteVct->Count()) {
+        const QString billField = FieldOfColumn(col::BillNo);
+        for (int i = 1; i <= results->Count(); ++i)
+            if (const RecordPtr& r = results->Item(i))
+                r->Set(billField, m_deleteVct->Item(i)->Get(billField));
+    }
     if (results && results->Count() > 0)
         ShowResultList(DeleteResult, results);
     return true;
@@ -194,7 +217,9 @@ void clsPurchasePlan::ShowResultList(int kind, const RecordListPtr& results) {
             continue;
         const int row = values::ToInt32(result->Get(fld::Row));
         const double succeed = values::Val(result->Get(fld::Succeed, QVariant()));
-        QString line = word + QStringLiteral("[采购建议号：") + Cell(col::BillNo, row);
+        const QString billField = FieldOfColumn(col::BillNo);
+        QString line = word + QStringLiteral("[采购建议号：") +
+                       (result->Exists(billField) ? result->Text(billField) : Cell(col::BillNo, row));
         if (kind == CloseResult || kind == UnCloseResult)
             line += QStringLiteral(",物料代码：") + Cell(col::ItemNumber, row) + QStringLiteral(",") +
                     QStringLiteral("数量：") + Cell(col::Qty, row);
@@ -289,17 +314,14 @@ bool clsPurchasePlan::CheckPushRows() {
         ShowInformation(QStringLiteral("请勾选需要下推的数据！"));
         return false;
     }
+    // A merged row orders each of its entries at the entry's own values; rows that differ in
+    // price, rates, date or note become separate lines.
     ComponentState& state = State();
-    if (state.IsMergedView) {
-        state.IsPushing = true;
-        struct PushingOff {
-            ~PushingOff() { State().IsPushing = false; }
-        } off;
-        m_pushVct = MergePlanRows(BuildEntryData(candidates));
-    } else {
-        state.IsPushing = false;
-        m_pushVct = MergePlanRows(candidates);
-    }
+    state.IsPushing = true;
+    struct PushingOff {
+        ~PushingOff() { State().IsPushing = false; }
+    } off;
+    m_pushVct = PushLines(state.IsMergedView ? BuildEntryData(candidates) : candidates);
 
     const QString props = GetPropsString();
     auto bills = CreateObject<Bills>(QString::fromLatin1(progid::Bills));

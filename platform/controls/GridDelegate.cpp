@@ -18,6 +18,7 @@ namespace zpp::controls::detail {
 namespace {
 const char* const kNumberCol = "zppNumberCol";
 const char* const kTouched = "zppTouched";
+const char* const kTypedDate = "zppTypedDate";
 } // namespace
 
 GridDelegate::GridDelegate(GridModel* model, SpreadGrid* grid, QObject* parent)
@@ -42,6 +43,14 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
     if (!editable())
         return nullptr;
     const GridColumn& col = m_model->Col(c);
+    // A date typed straight into the cell goes into a plain line: a date edit would take the
+    // first key as a part of today's date and turn 2026-12-20 into another day.
+    if (col.type == CellType::Date && m_grid->OpenedByTyping()) {
+        auto* edit = new QLineEdit(parent);
+        edit->setFrame(false);
+        edit->setProperty(kTypedDate, true);
+        return edit;
+    }
     if (col.type == CellType::Date) {
         auto* edit = new QDateEdit(parent);
         edit->setCalendarPopup(true);
@@ -91,6 +100,16 @@ void GridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, cons
     auto* lineEdit = qobject_cast<QLineEdit*>(editor);
     if (!lineEdit)
         return;
+    if (lineEdit->property(kTypedDate).toBool()) {
+        const QString text = lineEdit->text().trimmed();
+        const auto date = text.isEmpty() ? std::optional<QDate>() : values::ParseDate(text);
+        if (!text.isEmpty() && !date) {
+            Q_EMIT m_grid->DateRefused(index.column() + 1, index.row() + 1, text);
+            return;
+        }
+        model->setData(index, date ? values::DisplayDate(*date) : QString(), Qt::EditRole);
+        return;
+    }
     // The model refuses what the cell cannot hold, so a bad number leaves the cell as it was.
     model->setData(index, lineEdit->text(), Qt::EditRole);
 }

@@ -40,6 +40,8 @@ public:
             m_approved = QPersistentModelIndex();
             return true;
         }
+        // Whatever way the cell is left, its check must see what the user typed.
+        CommitEdit();
         bool cancel = false;
         Q_EMIT m_grid->LeaveCell(from.column() + 1, from.row() + 1, to.column() + 1, to.row() + 1, &cancel);
         return !cancel;
@@ -55,7 +57,28 @@ public:
 
     void LayOutNow() { executeDelayedItemsLayout(); }
 
+    bool CommitEdit() {
+        if (state() != EditingState)
+            return false;
+        QWidget* editor = indexWidget(currentIndex());
+        if (!editor)
+            return false;
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+        return true;
+    }
+
+    // Whether the editor being opened was opened by typing into the cell.
+    bool OpenedByTyping() const { return m_typing; }
+
 protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        m_typing = trigger == AnyKeyPressed;
+        const bool opened = QTableView::edit(index, trigger, event);
+        m_typing = false;
+        return opened;
+    }
+
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
         const QModelIndex to = QTableView::moveCursor(action, modifiers);
         if (!to.isValid() || to == currentIndex())
@@ -115,6 +138,7 @@ private:
     SpreadGrid* m_grid;
     QPersistentModelIndex m_approved;
     bool m_programMove = false;
+    bool m_typing = false;
     bool m_swallowRelease = false;
 };
 
@@ -217,6 +241,9 @@ SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
         const QModelIndex i = d->view->currentIndex();
         d->keepCol = i.isValid() ? i.column() : -1;
         d->keepRow = i.isValid() ? i.row() : -1;
+    });
+    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& i) {
+        Q_EMIT CellEntered(i.isValid() ? i.column() + 1 : 0, i.isValid() ? i.row() + 1 : 0);
     });
     connect(view, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& i) { Q_EMIT Clicked(i.column() + 1, i.row() + 1); });
@@ -530,9 +557,20 @@ void SpreadGrid::SetActiveCell(int col, int row) {
     d->view->ProgramMove([&] { d->view->setCurrentIndex(i); });
 }
 
+bool SpreadGrid::CommitEdit() {
+    return d->view->CommitEdit();
+}
+
+bool SpreadGrid::OpenedByTyping() const {
+    return d->view->OpenedByTyping();
+}
+
 QVector<RowBlock> SpreadGrid::SelectedRowBlocks() const {
     QVector<RowBlock> blocks;
     const QItemSelection selection = d->view->selectionModel()->selection();
+    if (selection.size() == 1 && selection[0].width() == 1 && selection[0].height() == 1 &&
+        selection[0].topLeft() == d->view->currentIndex())
+        return blocks;
     for (const QItemSelectionRange& range : selection)
         blocks.push_back({range.top() + 1, range.bottom() + 1});
     std::sort(blocks.begin(), blocks.end(),

@@ -89,7 +89,13 @@ public:
     int ActiveRow() const;
     // A move by the program: no LeaveCell, which is about the user's moves.
     void SetActiveCell(int col, int row);
-    // Selected rows as blocks of consecutive rows, in ascending order.
+    // Writes an open editor's text into its cell and closes it; false when there was none.
+    bool CommitEdit();
+    // While an editor opens: whether a key typed into the cell opened it (the key then goes
+    // into the editor as its first character).
+    bool OpenedByTyping() const;
+    // Selected rows as blocks of consecutive rows, in ascending order. The active cell alone is
+    // not a selection: a block needs the user to have selected more than the cell they are in.
     QVector<RowBlock> SelectedRowBlocks() const;
     // The next cell after (col, row) in reading order (or before it, backwards) whose text
     // contains text, over shown columns only, wrapping past the end; the start cell itself is
@@ -110,8 +116,13 @@ public:
 Q_SIGNALS:
     // The user changed a cell (an edit committed or a check box toggled).
     void Changed(int col, int row);
-    // The active cell moves; setting *cancel keeps it where it was.
+    // The active cell moves; setting *cancel keeps it where it was. An open editor has been
+    // committed by then, so the cell holds what the user typed.
     void LeaveCell(int col, int row, int newCol, int newRow, bool* cancel);
+    // The active cell is now (col, row), however it got there (0, 0 when there is none).
+    void CellEntered(int col, int row);
+    // A date typed into a date cell could not be read; the cell keeps its value.
+    void DateRefused(int col, int row, const QString& text);
     // An edit is about to start in a cell (not for locked cells).
     void EditStarting(int col, int row);
     void Clicked(int col, int row);

@@ -1,78 +1,7 @@
-#include "app/Wiring.h"
-#include "component/ClsPurchasePlanMain.h"
-#include "component/grid/PlanGrid.h"
-#include "component/host/ComponentState.h"
-#include "component/host/Lang.h"
-#include "component/host/LongWork.h"
-#include "component/host/ProgIds.h"
-#include "component/host/Props.h"
-#include "component/host/contracts/FrmResLoader.h"
-#include "component/list/frmPurchasePlan.h"
-#include "platform/controls/LedgerGrid.h"
-#include "platform/controls/SpreadGrid.h"
-#include "platform/ini/IniFile.h"
-#include "platform/ui/Prompt.h"
-#include "services/demo/DemoData.h"
-#include "services/platform/PlatformServices.h"
-#include "support/TestStores.h"
-
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateEdit>
-#include <QDialog>
-#include <QDoubleSpinBox>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPushButton>
-#include <QSqlQuery>
-#include <QTableView>
-#include <QTemporaryDir>
+#include "AppFixture.h"
 
 using namespace zpp;
 using namespace zpp::test;
-
-// The host program's wiring over a real store, as a user starts it.
-class AppTest : public ::testing::TestWithParam<StoreKind> {
-protected:
-    std::shared_ptr<ui::ScriptedPrompter> prompts = std::make_shared<ui::ScriptedPrompter>();
-    store::StorePtr db;
-
-    void SetUp() override {
-        ResetState();
-        ui::SetPrompter(prompts);
-        // Dialogs are cancelled unless a test answers them.
-        ui::SetModalHandler([](QDialog& d) {
-            d.reject();
-            return int(QDialog::Rejected);
-        });
-    }
-    void TearDown() override {
-        ui::SetPrompter(nullptr);
-        ui::SetModalHandler(nullptr);
-        HostObjectFactory::Instance().Clear();
-        services::SharePropsService::ClearAll();
-        ResetState();
-    }
-    bool Start(const QString& user, const QString& lang = {}) {
-        const QString location = NewStoreLocation(GetParam());
-        if (location.isEmpty())
-            return false;
-        db = store::Store::Open(location);
-        auto session = std::make_shared<store::Session>(store::LogIn(db, user));
-        session->Language = lang;
-        app::Wire(session);
-        return true;
-    }
-    int LogCount() {
-        return db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan001'").toInt();
-    }
-};
 
 TEST_P(AppTest, AdminIsLoggedGuestIsRefused) {
     const bool ok = Start("admin");
@@ -133,50 +62,6 @@ TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {
 INSTANTIATE_TEST_SUITE_P(Stores, AppTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
                          StoreKindName);
 
-// Start-up of the list against a real demo store, in both modes.
-class AppListTest : public AppTest {
-protected:
-    QList<frmPurchasePlan*> Windows() {
-        QList<frmPurchasePlan*> list;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* f = qobject_cast<frmPurchasePlan*>(w); f && f->isVisible())
-                list << f;
-        return list;
-    }
-    void TearDown() override {
-        for (QWidget* w : Windows())
-            w->close();
-        QApplication::processEvents();
-        ui::SetModalHandler(nullptr);
-        AppTest::TearDown();
-    }
-    bool StartDemo() {
-        const QString location = NewStoreLocation(GetParam());
-        if (location.isEmpty())
-            return false;
-        db = store::GenerateStore(location, 150);
-        app::Wire(std::make_shared<store::Session>(store::LogIn(db, "admin")));
-        ini::SetConfigDir(config.path());
-        return true;
-    }
-    // Shows the list in filter mode, confirming the filter dialog and accepting any other.
-    frmPurchasePlan* ShowFiltered() {
-        ui::SetModalHandler([](QDialog& d) {
-            d.show();
-            if (auto* button = d.findChild<QPushButton*>("cmdOK"))
-                button->click();
-            else
-                d.accept();
-            return d.result();
-        });
-        ClsPurchasePlanMain().Show();
-        const auto windows = Windows();
-        EXPECT_EQ(windows.size(), 1);
-        return windows.isEmpty() ? nullptr : windows[0];
-    }
-    QTemporaryDir config;
-};
-
 TEST_P(AppListTest, FilterModeListsTodaysOpenEntries) {
     const bool ok = StartDemo();
     ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
@@ -231,141 +116,12 @@ TEST_P(AppListTest, BillModeListsOnePlan) {
 INSTANTIATE_TEST_SUITE_P(Stores, AppListTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
                          StoreKindName);
 
-TEST_P(AppListTest, MergedQuantityIsPouredIntoTheEntriesAndSaved) {
-    const bool ok = StartDemo();
-    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
-    frmPurchasePlan* list = ShowFiltered();
-    ASSERT_TRUE(list);
-    controls::SpreadGrid& g = list->vsProc();
-    const int entries = g.MaxRows();
-
-    list->ToolClick("Merge");
-    ASSERT_TRUE(State().IsMergedView);
-    ASSERT_LT(g.MaxRows(), entries) << "the demo data must hold entries that fold";
-    int merged = 0;
-    for (int r = 1; r <= g.MaxRows() && !merged; ++r)
-        if (g.Text(col::IsMerge, r) == "1")
-            merged = r;
-    ASSERT_GT(merged, 0);
-    const QStringList keys = g.Text(col::Key, merged).split(',');
-    ASSERT_GE(keys.size(), 2);
-    g.SetText(col::PushQty, merged, "7");
-    list->DataChanged = true;
-
-    list->ToolClick("Merge"); // unfold: the 7 is poured into the members
-    EXPECT_FALSE(State().IsMergedView);
-    EXPECT_EQ(g.MaxRows(), entries);
-    list->ToolClick("Save");
-    EXPECT_FALSE(list->DataChanged);
-
-    double stored = 0;
-    for (const QString& key : keys)
-        stored += db->Scalar("SELECT push_qty FROM plan_entries WHERE plan_id = ? AND entry_id = ?",
-                             {key.section('_', 0, 0).toInt(), key.section('_', 1).toInt()})
-                      .toDouble();
-    EXPECT_DOUBLE_EQ(stored, 7);
-    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan005'").toInt(), 1);
-}
-
-// A user's supplier edit: the code typed into the cell, the cell left, then saved and reloaded.
-void EditSupplier(frmPurchasePlan& list, int row, const QString& code) {
-    controls::SpreadGrid& g = list.vsProc();
-    QAbstractItemModel* model = g.View()->model();
-    g.View()->setCurrentIndex(model->index(row - 1, col::SupplyNumber - 1));
-    Q_EMIT g.EditStarting(col::SupplyNumber, row);
-    model->setData(model->index(row - 1, col::SupplyNumber - 1), code);
-    g.View()->setCurrentIndex(model->index(row - 1, col::Memo - 1));
-}
-
-TEST_P(AppListTest, AnotherSupplierIsPricedSavedAndKept) {
-    const bool ok = StartDemo();
-    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
-    frmPurchasePlan* list = ShowFiltered();
-    ASSERT_TRUE(list);
-    controls::SpreadGrid& g = list->vsProc();
-    int row = 1;
-    while (row <= g.MaxRows() && g.Text(col::SupplyNumber, row).isEmpty())
-        ++row;
-    ASSERT_LE(row, g.MaxRows());
-    const QString key = g.Text(col::Key, row), oldCode = g.Text(col::SupplyNumber, row);
-    // Another supplier with a list price for the row's item today.
-    QSqlQuery other =
-        db->Exec("SELECT s.code, s.name, s.tax_rate, p.price FROM supplier_prices p"
-                 " JOIN suppliers s ON s.id = p.supplier_id"
-                 " WHERE p.item_id = ? AND s.code <> ? AND p.valid_from <= ?"
-                 " ORDER BY p.valid_from DESC",
-                 {g.Text(col::ItemID, row).toInt(), oldCode, QDate::currentDate().toString("yyyy-MM-dd")});
-    ASSERT_TRUE(other.next());
-    const QString code = other.value(0).toString();
-    EditSupplier(*list, row, code);
-    EXPECT_TRUE(list->DataChanged);
-    EXPECT_EQ(g.Text(col::SupplyName, row), other.value(1).toString());
-    EXPECT_DOUBLE_EQ(g.Text(col::TaxRate, row).toDouble(), other.value(2).toDouble());
-    EXPECT_NEAR(g.Text(col::Price, row).toDouble(), other.value(3).toDouble(), 1e-4);
-
-    list->ToolClick("Save");
-    EXPECT_FALSE(list->DataChanged);
-    list->ToolClick("iRefresh");
-    int again = 1;
-    while (again <= g.MaxRows() && g.Text(col::Key, again) != key)
-        ++again;
-    ASSERT_LE(again, g.MaxRows());
-    EXPECT_EQ(g.Text(col::SupplyNumber, again), code);
-    ASSERT_EQ(prompts->Log.size(), 1);
-    EXPECT_EQ(prompts->Log[0].Text, "保存成功！");
-}
-
-TEST_P(AppListTest, BuyerIsRefusedAForbiddenSupplierInTheGridAndByTheStore) {
-    const QString location = NewStoreLocation(GetParam());
-    ZPP_REQUIRE_STORE(location);
-    db = store::GenerateStore(location, 150);
-    app::Wire(std::make_shared<store::Session>(store::LogIn(db, "buyer")));
-    ini::SetConfigDir(config.path());
-    frmPurchasePlan* list = ShowFiltered();
-    ASSERT_TRUE(list);
-    controls::SpreadGrid& g = list->vsProc();
-    EditSupplier(*list, 1, "01.007");
-    ASSERT_EQ(prompts->Log.size(), 1);
-    EXPECT_EQ(prompts->Log[0].Text, "没有供应商的权限，请与系统管理员联系!");
-    EXPECT_EQ(g.Text(col::SupplyNumber, 1), "");
-    EXPECT_EQ(g.Text(col::SupplyID, 1), "0");
-
-    // Filled down without a check, the store still refuses it and names plan, entry and supplier.
-    prompts->Clear();
-    g.SetText(col::SupplyNumber, 1, "01.007");
-    list->ToolClick("Save");
-    ASSERT_EQ(prompts->Log.size(), 1);
-    EXPECT_TRUE(prompts->Log[0].Text.startsWith("保存失败！")) << prompts->Log[0].Text.toStdString();
-    EXPECT_TRUE(prompts->Log[0].Text.contains("没有使用供应商“01.007”的权限"))
-        << prompts->Log[0].Text.toStdString();
-    EXPECT_TRUE(prompts->Log[0].Text.contains(g.Text(col::BillNo, 1)));
-    EXPECT_EQ(g.Text(col::SupplyNumber, 1), "01.007"); // the user's edit stays
-}
-
 TEST(Help, TheGuideShipsInBothLanguages) {
     for (const char* lang : {"zh", "en"}) {
         QFile guide(QStringLiteral(":/help/%1.html").arg(lang));
         ASSERT_TRUE(guide.open(QIODevice::ReadOnly)) << lang;
         EXPECT_TRUE(guide.readAll().contains("id=\"ZelPurchasePlan.frmPurchasePlan\"")) << lang;
     }
-}
-
-// Ticks rows a buyer may push: open, with a supplier, a quantity and a delivery date not before today.
-// The demo suppliers with a credit line under control (01.005, 01.008) are left out.
-QList<int> TickPushableRows(controls::SpreadGrid& g, int wanted) {
-    QList<int> rows;
-    const QDate today = QDate::currentDate();
-    for (int r = 1; r <= g.MaxRows() && rows.size() < wanted; ++r) {
-        const auto finish = QDate::fromString(g.Text(col::FinishDate, r), "yyyy-MM-dd");
-        const QString supplier = g.Text(col::SupplyNumber, r);
-        if (g.Text(col::Close, r).trimmed().isEmpty() && !supplier.isEmpty() && supplier != "01.005" &&
-            supplier != "01.008" && g.Text(col::PushQty, r).toDouble() > 0 && finish.isValid() &&
-            finish >= today) {
-            g.SetText(col::CheckBox, r, "1");
-            rows << r;
-        }
-    }
-    return rows;
 }
 
 TEST_P(AppListTest, PushOrdersTheTickedRowsOnceAndTheirBillsCanBeFollowed) {
@@ -497,10 +253,11 @@ TEST_P(AppListTest, ExportPrintAndAPageSetupThatHoldsAtTheNextStart) {
     };
 
     double margin = 31;
+    QString csvName = "plan.csv";
     ui::SetModalHandler([&](QDialog& d) {
         if (auto* file = d.findChild<QLineEdit*>("txtFile")) {
             d.findChild<QComboBox*>("cboFormat")->setCurrentIndex(1);
-            file->setText(out.filePath("plan.csv"));
+            file->setText(out.filePath(csvName));
             return int(QDialog::Accepted);
         }
         if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
@@ -520,13 +277,24 @@ TEST_P(AppListTest, ExportPrintAndAPageSetupThatHoldsAtTheNextStart) {
         }
         return int(QDialog::Rejected);
     });
-    list->ToolClick("Export");
+    // A click in a cell selects no rows: the whole list is written.
+    Hands h{*list};
+    h.Click(col::ItemNumber, 2);
+    h.Tool("Export");
     QFile csv(out.filePath("plan.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll().count("\r\n"), rows + 1);
+    csv.close();
+    // A block of three rows chosen with Shift and a click is written alone.
+    h.Click(col::ItemNumber, 4, Qt::ShiftModifier);
+    csvName = "block.csv";
+    h.Tool("Export");
+    QFile block(out.filePath(csvName));
+    ASSERT_TRUE(block.open(QIODevice::ReadOnly));
+    EXPECT_EQ(block.readAll().count("\r\n"), 3 + 1);
     list->ToolClick("Print");
     EXPECT_TRUE(QFileInfo(out.filePath("plan.pdf")).size() > 0);
-    EXPECT_EQ(logged("CGPlan004"), 1);
+    EXPECT_EQ(logged("CGPlan004"), 2);
     EXPECT_EQ(logged("CGPlan003"), 1);
     EXPECT_TRUE(prompts->Log.isEmpty()) << prompts->Log.value(0).Text.toStdString();
 

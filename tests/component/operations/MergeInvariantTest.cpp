@@ -30,7 +30,8 @@ struct ReferenceMerge {
     static void AddMember(KeyedRecord& m, const KeyedRecord& r) {
         auto e = KeyedRecord::Create();
         for (const char* k : {"FInterID", "FEntryID", "FVdate", "FPushQty", "FQty", "FPurchaseFinishQty",
-                              "FPurchaseUnFinishQty", "FPrice", "FKey", "FBillNo", "FSourceNo"})
+                              "FPurchaseUnFinishQty", "FPrice", "FKey", "FBillNo", "FSourceNo",
+                              "FDiscountRate", "FTaxRate", "FFinishDate", "FMemo"})
             e->Set(k, r.Get(k));
         e->Set("FSotr", Val(r.Get("FInterID")) * 1000 + Val(r.Get("FEntryID")));
         auto list = m.Object("EntryDataVct");
@@ -191,9 +192,11 @@ protected:
     static constexpr int kLists = 300;
 };
 
-const char* const kEntryFields[] = {"FInterID", "FEntryID",           "FVdate",
-                                    "FQty",     "FPurchaseFinishQty", "FPurchaseUnFinishQty",
-                                    "FBillNo",  "FSourceNo",          "FPushQty"};
+// An unmerge with nothing edited gives every entry back all of its own values.
+const char* const kEntryFields[] = {
+    "FInterID",    "FEntryID",  "FVdate",   "FQty",   "FPurchaseFinishQty", "FPurchaseUnFinishQty",
+    "FBillNo",     "FSourceNo", "FPushQty", "FPrice", "FDiscountRate",      "FTaxRate",
+    "FFinishDate", "FMemo"};
 
 } // namespace
 

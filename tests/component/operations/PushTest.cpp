@@ -112,6 +112,7 @@ struct Row {
     QString close = {}, finish = "2026-12-20", push = "10", supplier = "01.001";
     bool ticked = true;
     QString item = "1.01.001";
+    QString price = "2.5";
 };
 
 class PushTest : public PlanFixture {
@@ -154,6 +155,7 @@ protected:
             grid.SetText(col::Close, row, r.close);
             grid.SetText(col::FinishDate, row, r.finish);
             grid.SetText(col::PushQty, row, r.push);
+            grid.SetText(col::Price, row, r.price);
             grid.SetText(col::Qty, row, "100");
             grid.SetText(col::PurchaseUnFinishQty, row, "100");
             grid.SetText(col::SupplyNumber, row, r.supplier);
@@ -217,14 +219,15 @@ TEST_F(PushTest, NothingOpenTickedIsRefusedBeforeAnyService) {
     EXPECT_EQ(Pushes(), 0);
 }
 
-TEST_F(PushTest, ACleanPushSendsOneLinePerItemAndSupplierAndShowsTheCreatedOrders) {
-    Fill({{.push = "10"}, {.push = "2.5"}, {.item = "1.01.002"}});
+TEST_F(PushTest, ACleanPushSendsOneLinePerItemSupplierAndPriceAndShowsTheCreatedOrders) {
+    // A row at another price is a line of its own, ordered at its own price: no price is asked.
+    Fill({{.push = "10"}, {.push = "2.5"}, {.item = "1.01.002"}, {.push = "4", .price = "3"}});
     Plans().Price = [](qint32, qint32 item) { return item == 100 ? 8.5 : 3.0; };
     QDate sentDate;
     Plans().OnPush = [&](RecordListPtr& list, qint16 user, QString& ids, const QDate& date) {
         EXPECT_EQ(user, 1);
         sentDate = date;
-        EXPECT_EQ(list->Count(), 2);
+        EXPECT_EQ(list->Count(), 3);
         ids = "77,78";
         return ListOf({FakeMrp::Order("华东五金", "POORD000009", "77"),
                        FakeMrp::Order("华南电子", "POORD000010", "78")});
@@ -232,10 +235,12 @@ TEST_F(PushTest, ACleanPushSendsOneLinePerItemAndSupplierAndShowsTheCreatedOrder
     EXPECT_TRUE(ops.PushBill());
     EXPECT_EQ(Push().PriceRowsGiven, QVector<qint16>({1}));
     EXPECT_EQ(Push().CreditCalls, 1);
-    ASSERT_EQ(ops.PushVct()->Count(), 2);
+    ASSERT_EQ(ops.PushVct()->Count(), 3);
     const RecordPtr first = ops.PushVct()->Item(1);
     EXPECT_DOUBLE_EQ(first->Get("FPushQty").toDouble(), 12.5);
-    EXPECT_DOUBLE_EQ(first->Get("FPrice").toDouble(), 8.5);
+    EXPECT_DOUBLE_EQ(first->Get("FPrice").toDouble(), 2.5);
+    EXPECT_DOUBLE_EQ(ops.PushVct()->Item(3)->Get("FPrice").toDouble(), 3);
+    EXPECT_TRUE(Plans().PriceAsks.isEmpty());
     EXPECT_EQ(first->Get("Row").toInt(), 1); // the grid row travels with the line
     EXPECT_EQ(sentDate, QDate(2026, 12, 10));
     EXPECT_EQ(resultIds, "77,78");
