@@ -1,6 +1,7 @@
 #include "app/Wiring.h"
 #include "component/ClsPurchasePlanMain.h"
 #include "component/grid/PlanGrid.h"
+#include "component/filter/frmFirter.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
 #include "component/host/LongWork.h"
@@ -14,6 +15,7 @@
 #include "platform/ui/Prompt.h"
 #include "services/demo/DemoData.h"
 #include "services/platform/PlatformServices.h"
+#include "support/RowTexts.h"
 #include "support/TestStores.h"
 
 #include <QAction>
@@ -128,6 +130,28 @@ TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {
     EXPECT_EQ(box->text(), "Hide closed entries");
     EXPECT_EQ(box->accessibleName(), box->text());
     EXPECT_EQ(data->text(), "01.002 华东五金");
+}
+
+// The store keeps a typed "Bob's" as "Bob''s" and lists it so; saving over it must replace it.
+TEST_P(AppTest, SavingOverASchemeWithAnApostropheReplacesIt) {
+    const bool ok = Start("admin");
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    ui::SetModalHandler([this](QDialog& d) {
+        auto* item = d.findChild<QLineEdit*>("txtBItemNumber");
+        auto* save = d.findChild<QAction*>("tlbSave");
+        item->setText("first");
+        prompts->QueueInput(QString("Bob's"));
+        save->trigger();
+        item->setText("second");
+        prompts->QueueAnswer(ui::Yes);
+        save->trigger();
+        d.reject();
+        return int(QDialog::Rejected);
+    });
+    RunFilterDialog(false);
+    EXPECT_EQ(Rows(*db, "SELECT s.name, v.value FROM filter_schemes s JOIN filter_scheme_values v"
+                        " ON v.scheme_id = s.id WHERE v.key = 'BItem' ORDER BY s.id"),
+              "Bob''s|second");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, AppTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
