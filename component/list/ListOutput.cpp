@@ -211,7 +211,7 @@ void ClsPurchasePlanUI::DoPrint(int mode) {
             Ledger->SetSheetValue(9, 300);
             const QString builtIn = QStringLiteral("采购计划表");
             controls::LedgerCell& title = Ledger->HeadCells()[2];
-            title.Text = builtIn;
+            title.Text = GetLangString(builtIn);
             title.Font.setPointSize(15);
             title.Font.setBold(true);
             // Exports used to leave the title in header cell 1 too, and print settings saved

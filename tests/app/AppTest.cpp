@@ -1,7 +1,7 @@
 #include "app/Wiring.h"
 #include "component/ClsPurchasePlanMain.h"
-#include "component/grid/PlanGrid.h"
 #include "component/filter/frmFirter.h"
+#include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
 #include "component/host/LongWork.h"
@@ -174,12 +174,14 @@ protected:
         ui::SetModalHandler(nullptr);
         AppTest::TearDown();
     }
-    bool StartDemo() {
+    bool StartDemo(const QString& lang = {}) {
         const QString location = NewStoreLocation(GetParam());
         if (location.isEmpty())
             return false;
         db = store::GenerateStore(location, 150);
-        app::Wire(std::make_shared<store::Session>(store::LogIn(db, "admin")));
+        auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+        session->Language = lang;
+        app::Wire(session);
         ini::SetConfigDir(config.path());
         return true;
     }
@@ -235,8 +237,8 @@ TEST_P(AppListTest, FilterModeListsTodaysOpenEntries) {
     EXPECT_TRUE(prompts->Log.isEmpty());
 }
 
-TEST_P(AppListTest, BillModeListsOnePlan) {
-    const bool ok = StartDemo();
+TEST_P(AppListTest, BillModeListsOnePlanInTheLogInLanguage) {
+    const bool ok = StartDemo("en");
     ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
     QString bill = db->Scalar("SELECT bill_no FROM purchase_plans ORDER BY id").toString();
     ClsPurchasePlanMain().Show(bill);
@@ -249,7 +251,13 @@ TEST_P(AppListTest, BillModeListsOnePlan) {
     EXPECT_EQ(windows[0]->vsProc().MaxRows(), expected);
     for (int r = 1; r <= expected; ++r)
         EXPECT_EQ(windows[0]->vsProc().Text(col::BillNo, r), bill);
-    EXPECT_TRUE(windows[0]->lblCpt(0)->text().startsWith("起始日期:2"));
+    EXPECT_TRUE(windows[0]->lblCpt(0)->text().startsWith("Start date:2"))
+        << windows[0]->lblCpt(0)->text().toStdString();
+    EXPECT_TRUE(windows[0]->lblCpt(1)->text().startsWith("End date:2"));
+    windows[0]->ToolClick("iPrintPreView");
+    auto* ledger = windows[0]->findChild<controls::LedgerGrid*>("LdgPreview");
+    ASSERT_TRUE(ledger);
+    EXPECT_EQ(ledger->HeadCells()[2].Text, "Purchase Plan List");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, AppListTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
