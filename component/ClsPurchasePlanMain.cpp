@@ -28,7 +28,7 @@ void ReportInWindow(const std::exception& e) {
 }
 QString DateCaption(const QString& prefix, const QString& date) {
     const auto d = values::ParseDate(date);
-    return prefix + (d ? values::FormatDate(*d, QStringLiteral("yyyy/mm/dd")) : QString());
+    return GetLangString(prefix) + (d ? values::FormatDate(*d, QStringLiteral("yyyy/mm/dd")) : QString());
 }
 
 frmPurchasePlan* OpenListWindow() {

@@ -482,6 +482,9 @@ void frmFirter::LoadScheme(const QString& name) {
 
 void frmFirter::SaveScheme() {
     QString name;
+    // A typed name gets its apostrophes doubled as the store keeps names; a listed name is
+    // already in that form, and doubling it again would save beside the scheme, not over it.
+    bool typed = false;
     if (m_schemes->RowCount() > 0) {
         const int row = m_schemes->SelectedRow();
         const QString selected = row ? m_schemes->RowText(row) : LocalDefaultSchemeName();
@@ -489,6 +492,7 @@ void frmFirter::SaveScheme() {
             name = ui::InputBox(GetLangString(QStringLiteral("请输入方案名：")),
                                 GetLangString(QStringLiteral("保存方案")), QString())
                        .value_or(QString());
+            typed = true;
         } else if (ui::MsgBox(QStringLiteral("是否覆盖原方案？"), ui::YesNo | ui::Information, kInfoTitle) ==
                    ui::Yes) {
             name = selected;
@@ -496,12 +500,13 @@ void frmFirter::SaveScheme() {
             name = ui::InputBox(GetLangString(QStringLiteral("请输入方案名：")),
                                 GetLangString(QStringLiteral("另存为")), QString())
                        .value_or(QString());
+            typed = true;
         }
     } else {
         name = LocalDefaultSchemeName();
     }
     // Named as the store keeps it, so the saved scheme is found in the list again.
-    name = StorableText(DoubleQuotes(name).trimmed());
+    name = StorableText((typed ? DoubleQuotes(name) : name).trimmed());
     if (name.isEmpty())
         return;
     m_schemeName = name;

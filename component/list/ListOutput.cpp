@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QTableView>
+#include <algorithm>
 
 namespace zpp {
 
@@ -89,7 +90,8 @@ void ClsPurchasePlanUI::FileExport() {
         if (!FieldDataVct || FieldDataVct->Count() == 0 || !Spread || Spread->MaxRows() < 1 || !Ledger)
             return;
         CopyGridToLedger();
-        Ledger->HeadCells()[1].Text = GetLangString(QStringLiteral("采购计划表"));
+        // The title goes to the export component below; the print layout's header cells are the
+        // print's own and are saved with its settings, so an export leaves them alone.
 
         oExport = std::make_unique<exporting::Exporter>();
         struct Release {
@@ -185,6 +187,16 @@ void ClsPurchasePlanUI::CopyGridRangeToLedger() {
     Ledger->SetMaxRows(grid.MaxRows() + 1);
     Ledger->SetMaxCols(grid.MaxCols());
     QApplication::processEvents();
+    // Captions and column states come from the grid as the user sees it now (columns hidden in
+    // the column dialog, widths dragged); a caption row left to be served would set them only
+    // once something asked for it, after the pages were laid out.
+    for (int c = 1; c <= grid.MaxCols(); ++c) {
+        Ledger->SetText(1, c, grid.HeaderText(c));
+        Ledger->SetColHidden(c, grid.ColHidden(c));
+        // The ledger reads a width of 1 or less as a share of the page.
+        Ledger->SetColWidth(c, std::max(grid.ColWidth(c), 1.5));
+        Ledger->SetColCellType(c, int(grid.ColCellType(c)));
+    }
     for (int r = 1; r <= grid.MaxRows(); ++r)
         for (int c = 1; c <= grid.MaxCols(); ++c)
             Ledger->SetText(r + 1, c, grid.Text(c, r));
@@ -197,10 +209,18 @@ void ClsPurchasePlanUI::DoPrint(int mode) {
         if (FieldDataVct->Count() > 0) {
             CopyGridRangeToLedger();
             Ledger->SetSheetValue(9, 300);
+            const QString builtIn = QStringLiteral("采购计划表");
             controls::LedgerCell& title = Ledger->HeadCells()[2];
-            title.Text = QStringLiteral("采购计划表");
+            title.Text = GetLangString(builtIn);
             title.Font.setPointSize(15);
             title.Font.setBold(true);
+            // Exports used to leave the title in header cell 1 too, and print settings saved
+            // since keep it there; the page shows it once.
+            for (int i = 0; i < int(Ledger->HeadCells().size()); ++i) {
+                QString& text = Ledger->HeadCells()[i].Text;
+                if (i != 2 && (text == builtIn || text == title.Text))
+                    text.clear();
+            }
             Ledger->FootCells()[2].Text = GetLangString(QStringLiteral(" 第&[页]页/共&[总页]页  "));
         }
         if (mode == kPrint || mode == kPreview)

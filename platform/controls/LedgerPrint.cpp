@@ -248,6 +248,9 @@ LedgerLayout::LedgerLayout(const LedgerSheet& sheet, const LedgerPageSetup& setu
     m_padX = textHeight * 0.25;
     m_lineWidth = m_dpi / 144; // half a point
     m_dataRows = std::max(0, m_sheet.Rows() - 1);
+    // Whoever serves the caption row may set column widths and hidden states with it; ask for
+    // it before the columns are laid out, not when the first page paints it.
+    m_sheet.Cell(1, 1);
     LayOutColumns();
     LayOutBlock(m_head, m_setup.head, false);
     LayOutBlock(m_foot, m_setup.foot, true);

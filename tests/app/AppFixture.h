@@ -2,6 +2,7 @@
 
 #include "app/Wiring.h"
 #include "component/ClsPurchasePlanMain.h"
+#include "component/filter/frmFirter.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
@@ -16,6 +17,7 @@
 #include "platform/ui/Prompt.h"
 #include "services/demo/DemoData.h"
 #include "services/platform/PlatformServices.h"
+#include "support/RowTexts.h"
 #include "support/TestStores.h"
 
 #include <QTest>
@@ -95,12 +97,14 @@ protected:
         ui::SetModalHandler(nullptr);
         AppTest::TearDown();
     }
-    bool StartDemo() {
+    bool StartDemo(const QString& lang = {}) {
         const QString location = NewStoreLocation(GetParam());
         if (location.isEmpty())
             return false;
         db = store::GenerateStore(location, 150);
-        app::Wire(std::make_shared<store::Session>(store::LogIn(db, "admin")));
+        auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+        session->Language = lang;
+        app::Wire(session);
         ini::SetConfigDir(config.path());
         return true;
     }

@@ -59,6 +59,28 @@ TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {
     EXPECT_EQ(data->text(), "01.002 华东五金");
 }
 
+// The store keeps a typed "Bob's" as "Bob''s" and lists it so; saving over it must replace it.
+TEST_P(AppTest, SavingOverASchemeWithAnApostropheReplacesIt) {
+    const bool ok = Start("admin");
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    ui::SetModalHandler([this](QDialog& d) {
+        auto* item = d.findChild<QLineEdit*>("txtBItemNumber");
+        auto* save = d.findChild<QAction*>("tlbSave");
+        item->setText("first");
+        prompts->QueueInput(QString("Bob's"));
+        save->trigger();
+        item->setText("second");
+        prompts->QueueAnswer(ui::Yes);
+        save->trigger();
+        d.reject();
+        return int(QDialog::Rejected);
+    });
+    RunFilterDialog(false);
+    EXPECT_EQ(Rows(*db, "SELECT s.name, v.value FROM filter_schemes s JOIN filter_scheme_values v"
+                        " ON v.scheme_id = s.id WHERE v.key = 'BItem' ORDER BY s.id"),
+              "Bob''s|second");
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, AppTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
                          StoreKindName);
 
@@ -96,8 +118,8 @@ TEST_P(AppListTest, FilterModeListsTodaysOpenEntries) {
     EXPECT_TRUE(prompts->Log.isEmpty());
 }
 
-TEST_P(AppListTest, BillModeListsOnePlan) {
-    const bool ok = StartDemo();
+TEST_P(AppListTest, BillModeListsOnePlanInTheLogInLanguage) {
+    const bool ok = StartDemo("en");
     ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
     QString bill = db->Scalar("SELECT bill_no FROM purchase_plans ORDER BY id").toString();
     ClsPurchasePlanMain().Show(bill);
@@ -110,7 +132,13 @@ TEST_P(AppListTest, BillModeListsOnePlan) {
     EXPECT_EQ(windows[0]->vsProc().MaxRows(), expected);
     for (int r = 1; r <= expected; ++r)
         EXPECT_EQ(windows[0]->vsProc().Text(col::BillNo, r), bill);
-    EXPECT_TRUE(windows[0]->lblCpt(0)->text().startsWith("起始日期:2"));
+    EXPECT_TRUE(windows[0]->lblCpt(0)->text().startsWith("Start date:2"))
+        << windows[0]->lblCpt(0)->text().toStdString();
+    EXPECT_TRUE(windows[0]->lblCpt(1)->text().startsWith("End date:2"));
+    windows[0]->ToolClick("iPrintPreView");
+    auto* ledger = windows[0]->findChild<controls::LedgerGrid*>("LdgPreview");
+    ASSERT_TRUE(ledger);
+    EXPECT_EQ(ledger->HeadCells()[2].Text, "Purchase Plan List");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, AppListTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),

@@ -131,40 +131,62 @@ TEST_F(Output, OnlyNumberColumnsAreExportedAsNumbers) {
     EXPECT_TRUE(dialogs.isEmpty());
 }
 
-TEST_F(Output, PrintGivesTitleAndPageFooterAndIsLoggedEvenWhenEmpty) {
+TEST_F(Output, PrintShowsTheGridsColumnsTheTitleOnceAndPageFooterAndIsLoggedEvenWhenEmpty) {
     Load(3);
-    const QString pdf = out.filePath("plan.pdf");
-    ui::SetModalHandler([&](QDialog& d) {
-        dialogs << d.metaObject()->className();
-        if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
-            print->printer()->setOutputFormat(QPrinter::PdfFormat);
-            print->printer()->setOutputFileName(pdf);
-            return int(QDialog::Accepted);
-        }
-        return int(QDialog::Rejected);
-    });
-    ui->PrintPre();
+    // Hidden by the user straight before printing; nothing has painted the ledger or exported.
+    host.grid.SetColHidden(col::ItemName, true);
+    int printed = 0;
+    auto print = [&] {
+        const QString pdf = out.filePath(QString("plan%1.pdf").arg(++printed));
+        ui::SetModalHandler([&, pdf](QDialog& d) {
+            dialogs << d.metaObject()->className();
+            if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
+                print->printer()->setOutputFormat(QPrinter::PdfFormat);
+                print->printer()->setOutputFileName(pdf);
+                return int(QDialog::Accepted);
+            }
+            return int(QDialog::Rejected);
+        });
+        ui->PrintPre();
+        // The PDF's text names the glyph of 页 by its radical.
+        return Run("pdftotext", {"-layout", pdf, "-"}).replace(QChar(0x2EDA), QChar(0x9875));
+    };
+    auto titledOncePerPage = [](const QString& text) {
+        const QStringList pages = text.split('\f', Qt::SkipEmptyParts);
+        for (int p = 0; p < pages.size(); ++p)
+            EXPECT_EQ(pages[p].count("采购计划表"), 1) << p << pages[p].toStdString();
+        return pages;
+    };
+
+    const QString text = print();
     EXPECT_EQ(Logged("CGPlan003"), 1);
-    // The PDF's text names the glyph of 页 by its radical.
-    const QString text = Run("pdftotext", {"-layout", pdf, "-"}).replace(QChar(0x2EDA), QChar(0x9875));
-    const QStringList pages = text.split('\f', Qt::SkipEmptyParts);
+    const QStringList pages = titledOncePerPage(text);
     ASSERT_GE(pages.size(), 2) << "the plan's columns do not fit one portrait page";
-    for (int p = 0; p < pages.size(); ++p) {
-        EXPECT_TRUE(pages[p].contains("采购计划表")) << p;
+    for (int p = 0; p < pages.size(); ++p)
         EXPECT_TRUE(pages[p].contains(QString("第%1页/共%2页").arg(p + 1).arg(pages.size())))
             << pages[p].toStdString();
-    }
     EXPECT_TRUE(text.contains("1.01.003"));
     EXPECT_EQ(ledger.FootCells()[2].Text, " 第&[页]页/共&[总页]页  ");
+    for (const char* hidden : {"物料名称", "内码", "明细ID", "数量精度位数"})
+        EXPECT_FALSE(text.contains(hidden)) << hidden;
+    const qsizetype item = text.indexOf("物料代码");
+    EXPECT_TRUE(item >= 0 && item < text.indexOf("规格型号")) << "shown columns in grid order";
+
+    // Neither an export nor print settings saved with the title in header cell 1 print it twice.
+    ExportTo(out.filePath("plan.csv"), 1);
+    ui->FileExport();
+    EXPECT_EQ(titledOncePerPage(print()).size(), pages.size());
+    ledger.LoadSettings({}, "1Head=采购计划表л");
+    EXPECT_EQ(titledOncePerPage(print()).size(), pages.size());
 
     // A preview is not logged; an empty list prints nothing and is logged all the same.
     ui->PrintPreView();
-    EXPECT_EQ(Logged("CGPlan003"), 1);
+    EXPECT_EQ(Logged("CGPlan003"), 3);
     dialogs.clear();
     Load(0);
     ui->PrintPre();
     EXPECT_TRUE(dialogs.isEmpty());
-    EXPECT_EQ(Logged("CGPlan003"), 2);
+    EXPECT_EQ(Logged("CGPlan003"), 4);
 }
 
 TEST_F(Output, PageSettingsAndTheHeaderFooterRecordAreSavedTheSameEveryTime) {

@@ -419,7 +419,7 @@ TEST(GridFind, AgreesWithACellByCellWalkAfterAnyEdits) {
     g.SetMaxRows(60);
     std::mt19937 rng(7);
     const QStringList words = {"ab", "AB", "xaby", "a", "b", "供应商甲", "甲", "", "ba"};
-    auto word = [&] { return words[int(rng() % words.size())] + (rng() % 4 == 0 ? "ab" : ""); };
+    auto word = [&]() -> QString { return words[int(rng() % words.size())] + (rng() % 4 == 0 ? "ab" : ""); };
     auto check = [&] {
         for (const QString needle : {"ab", "Ab", "甲", "b", "供应商甲ab", "zz"})
             for (bool forward : {true, false})
