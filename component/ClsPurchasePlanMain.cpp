@@ -26,11 +26,6 @@ namespace {
 void ReportInWindow(const std::exception& e) {
     ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
 }
-QString DateCaption(const QString& prefix, const QString& date) {
-    const auto d = values::ParseDate(date);
-    return GetLangString(prefix) + (d ? values::FormatDate(*d, QStringLiteral("yyyy/mm/dd")) : QString());
-}
-
 frmPurchasePlan* OpenListWindow() {
     auto* window = new frmPurchasePlan();
     InitPlanGrid(*window);
@@ -67,12 +62,10 @@ void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
             ReportInWindow(e);
         }
         const RecordPtr shown = State().FilterConditions;
-        if (shown && shown->Exists(QStringLiteral("BDate")))
-            window->lblCpt(0)->setText(
-                DateCaption(QStringLiteral("起始日期:"), shown->Text(QStringLiteral("BDate"))));
-        if (shown && shown->Exists(QStringLiteral("EDate")))
-            window->lblCpt(1)->setText(
-                DateCaption(QStringLiteral("截止日期:"), shown->Text(QStringLiteral("EDate"))));
+        if (shown)
+            window->SetDateCaptions(
+                shown->Exists(QStringLiteral("BDate")) ? shown->Text(QStringLiteral("BDate")) : QString(),
+                shown->Exists(QStringLiteral("EDate")) ? shown->Text(QStringLiteral("EDate")) : QString());
         return;
     }
 
@@ -87,8 +80,7 @@ void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
         ui->Refresh(StrPurchasePlanBillNo);
         auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
         const QString billDate = info->GetBillDate(GetPropsString(), StrPurchasePlanBillNo);
-        window->lblCpt(0)->setText(DateCaption(QStringLiteral("起始日期:"), billDate));
-        window->lblCpt(1)->setText(DateCaption(QStringLiteral("截止日期:"), billDate));
+        window->SetDateCaptions(billDate, billDate);
     } catch (const std::exception& e) {
         ReportInWindow(e);
     }

@@ -1323,5 +1323,13 @@
         <source>未找到“%1”</source>
         <translation>"%1" not found</translation>
     </message>
+    <message>
+        <source>没有代码为“%1”的供应商。</source>
+        <translation>There is no supplier with the code "%1".</translation>
+    </message>
+    <message>
+        <source>将把“%1”填充到 %2 行，是否继续？</source>
+        <translation>Fill "%1" into %2 rows?</translation>
+    </message>
 </context>
 </TS>

@@ -282,28 +282,9 @@ void ClsPurchasePlanUI::FillCol() {
     const int active = grid.ActiveCol(), row = grid.ActiveRow();
     if (row < 1 || row > grid.MaxRows())
         return;
-    if (active == col::SupplyNumber) {
-        QString code = grid.Text(col::SupplyNumber, row);
-        if (code.isEmpty()) {
-            ui::MsgBox(kNoData, ui::OkOnly | ui::Information, kInfo);
-            return;
-        }
-        auto server = CreateObject<MrpDataServer>(QString::fromLatin1(progid::MrpDataServer));
-        const QString name = server->GetSupplierNameByNumber(GetPropsString(), code);
-        if (!name.isEmpty()) {
-            for (int r = row; r <= grid.MaxRows(); ++r) {
-                grid.SetText(col::SupplyNumber, r, code);
-                grid.SetText(col::SupplyName, r, name);
-                auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
-                double taxRate = 0;
-                const qint32 id = info->GetSupplierID(GetPropsString(), code, taxRate);
-                grid.SetText(col::SupplyID, r, QString::number(id));
-                grid.SetText(col::TaxRate, r, QString::number(taxRate));
-            }
-        }
-    }
-    static const int fillable[] = {col::PushQty, col::Price,      col::DiscountRate,
-                                   col::TaxRate, col::FinishDate, col::Memo};
+    const bool supplier = active == col::SupplyNumber;
+    static const int fillable[] = {col::SupplyNumber, col::PushQty,    col::Price, col::DiscountRate,
+                                   col::TaxRate,      col::FinishDate, col::Memo};
     if (std::find(std::begin(fillable), std::end(fillable), active) == std::end(fillable))
         return;
     const QString text = grid.Text(active, row);
@@ -311,8 +292,40 @@ void ClsPurchasePlanUI::FillCol() {
         ui::MsgBox(kNoData, ui::OkOnly | ui::Information, kInfo);
         return;
     }
-    grid.SetRedraw(false);
+    // Closed and fully ordered entries take nothing: there is nothing left to buy on them.
+    QVector<int> rows;
     for (int r = row; r <= grid.MaxRows(); ++r)
+        if (grid.Text(col::Close, r).trimmed().isEmpty() &&
+            values::Val(grid.Text(col::PurchaseUnFinishQty, r)) > 0)
+            rows << r;
+    if (rows.isEmpty())
+        return;
+    // A fill reaching past what the user can see is confirmed first.
+    if (rows.size() > grid.PageRows() &&
+        ui::MsgBox(
+            GetLangString(QStringLiteral("将把“%1”填充到 %2 行，是否继续？")).arg(text).arg(rows.size()),
+            ui::YesNo | ui::Question, GetLangString(kInfo)) != ui::Yes)
+        return;
+    if (supplier) {
+        // One check of the code for every row: a supplier the user may not use fills nothing.
+        const SupplierCheck check = CheckSupplierCode(text);
+        if (check.Name.isEmpty()) {
+            ui::MsgBox(GetLangString(QStringLiteral("没有代码为“%1”的供应商。")).arg(text),
+                       ui::OkOnly | ui::Information, GetLangString(kInfo));
+            return;
+        }
+        if (!check.MayUse) {
+            ui::MsgBox(GetLangString(QStringLiteral("没有供应商的权限，请与系统管理员联系!")),
+                       ui::OkOnly | ui::Information, GetLangString(kInfo));
+            return;
+        }
+        // Each row is priced as a typed supplier would be: only where the supplier changes.
+        for (int r : rows)
+            ApplySupplier(r, text, check, values::ToInt32(values::Val(grid.Text(col::SupplyID, r))));
+        return;
+    }
+    grid.SetRedraw(false);
+    for (int r : rows)
         grid.SetText(active, r, text);
     grid.SetRedraw(true);
 }
@@ -419,56 +432,79 @@ qint32 ClsPurchasePlanUI::PriceSourceSetting() {
         values::Val(reader.ReadString(QStringLiteral("frmBill"), QStringLiteral("CGSrcPrice"), QString())));
 }
 
-void ClsPurchasePlanUI::GetRightSupply(qint32 column, qint32 row, qint32 rememberedSupplierId) {
+ClsPurchasePlanUI::SupplierCheck ClsPurchasePlanUI::CheckSupplierCode(const QString& code) {
+    SupplierCheck check;
+    const QString props = GetPropsString();
+    QString asked = code; // the services take the code by reference
+    auto server = CreateObject<MrpDataServer>(QString::fromLatin1(progid::MrpDataServer));
+    check.Name = server->GetSupplierNameByNumber(props, asked);
+    if (check.Name.isEmpty())
+        return check;
+    check.MayUse = server->IsSupplierright(props, asked, GetPropItem(QStringLiteral("UserID")));
+    if (check.MayUse) {
+        auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+        check.Id = info->GetSupplierID(props, asked, check.TaxRate);
+    }
+    return check;
+}
+
+void ClsPurchasePlanUI::ApplySupplier(qint32 row, const QString& code, const SupplierCheck& check,
+                                      qint32 rememberedSupplierId) {
+    controls::SpreadGrid& grid = *Spread;
+    grid.SetText(col::SupplyNumber, row, code);
+    grid.SetText(col::SupplyName, row, check.Name);
+    grid.SetText(col::SupplyID, row, QString::number(check.Id));
+    grid.SetValue(col::TaxRate, row, check.TaxRate);
+    if (check.Id < 1 || check.Id == rememberedSupplierId)
+        return;
+    RecordPtr request = KeyedRecord::Create();
+    request->Set(QStringLiteral("SupplyID"), check.Id);
+    request->Set(QStringLiteral("ItemID"), grid.Text(col::ItemID, row));
+    request->Set(QStringLiteral("UnitID"), grid.Text(col::UnitID, row));
+    request->Set(QStringLiteral("AuxQty"), grid.Text(col::PushQty, row));
+    request->Set(QStringLiteral("CurrencyID"), 1);
+    request->Set(QStringLiteral("ExChangeRate"), 1);
+    request->Set(QStringLiteral("UseLastPrice"), PriceSourceSetting());
+    request->Set(QStringLiteral("TranType"), 71);
+    request->Set(QStringLiteral("PriceType"), 1);
+    auto prices = CreateObject<BillDataAccess>(QString::fromLatin1(progid::BillDataAccess));
+    const RecordPtr answer = prices->GetSupplyInfo(GetPropsString(), request);
+    grid.SetValue(col::Price, row, values::Val(answer ? answer->Get(QStringLiteral("AuxPrice"), 0) : 0));
+}
+
+void ClsPurchasePlanUI::GetRightSupply(qint32 column, qint32 row, qint32 rememberedSupplierId,
+                                       const std::optional<QString>& previousCode) {
     if (column != col::SupplyNumber || !Spread || row < 1 || row > Spread->MaxRows())
         return;
     controls::SpreadGrid& grid = *Spread;
-    try {
-        const QString props = GetPropsString();
-        QString code = grid.Text(col::SupplyNumber, row);
-        QString name;
-        bool mayUse = false;
-        if (!code.isEmpty()) {
-            auto server = CreateObject<MrpDataServer>(QString::fromLatin1(progid::MrpDataServer));
-            name = server->GetSupplierNameByNumber(props, code);
-            mayUse = server->IsSupplierright(props, code, GetPropItem(QStringLiteral("UserID")));
-        }
-        qint32 newId = 0;
-        if (!code.isEmpty() && !name.isEmpty()) {
-            if (!mayUse) {
-                grid.SetText(col::SupplyNumber, row, QString());
-                grid.SetText(col::SupplyName, row, QString());
-                grid.SetText(col::SupplyID, row, QStringLiteral("0"));
-                ui::MsgBox(GetLangString(QStringLiteral("没有供应商的权限，请与系统管理员联系!")),
-                           ui::OkOnly | ui::Information, GetLangString(kInfo));
-                return;
-            }
-            grid.SetText(col::SupplyName, row, name);
-            auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
-            double taxRate = 0;
-            newId = info->GetSupplierID(props, code, taxRate);
-            grid.SetText(col::SupplyID, row, QString::number(newId));
-            grid.SetValue(col::TaxRate, row, taxRate);
+    // A refused code takes the row back to the supplier it had, so nothing the user did not
+    // mean to change is lost; without one known, the supplier cells are cleared.
+    auto refuse = [&](const QString& message) {
+        if (previousCode) {
+            grid.SetText(col::SupplyNumber, row, *previousCode);
         } else {
             grid.SetText(col::SupplyNumber, row, QString());
             grid.SetText(col::SupplyName, row, QString());
             grid.SetText(col::SupplyID, row, QStringLiteral("0"));
         }
-        if (newId < 1 || newId == rememberedSupplierId)
+        if (!message.isEmpty())
+            ui::MsgBox(message, ui::OkOnly | ui::Information, GetLangString(kInfo));
+    };
+    try {
+        const QString code = grid.Text(col::SupplyNumber, row);
+        if (code.isEmpty()) {
+            // An emptied cell is the user taking the supplier off the row.
+            grid.SetText(col::SupplyName, row, QString());
+            grid.SetText(col::SupplyID, row, QStringLiteral("0"));
             return;
-        RecordPtr request = KeyedRecord::Create();
-        request->Set(QStringLiteral("SupplyID"), newId);
-        request->Set(QStringLiteral("ItemID"), grid.Text(col::ItemID, row));
-        request->Set(QStringLiteral("UnitID"), grid.Text(col::UnitID, row));
-        request->Set(QStringLiteral("AuxQty"), grid.Text(col::PushQty, row));
-        request->Set(QStringLiteral("CurrencyID"), 1);
-        request->Set(QStringLiteral("ExChangeRate"), 1);
-        request->Set(QStringLiteral("UseLastPrice"), PriceSourceSetting());
-        request->Set(QStringLiteral("TranType"), 71);
-        request->Set(QStringLiteral("PriceType"), 1);
-        auto prices = CreateObject<BillDataAccess>(QString::fromLatin1(progid::BillDataAccess));
-        const RecordPtr answer = prices->GetSupplyInfo(props, request);
-        grid.SetValue(col::Price, row, values::Val(answer ? answer->Get(QStringLiteral("AuxPrice"), 0) : 0));
+        }
+        const SupplierCheck check = CheckSupplierCode(code);
+        if (check.Name.isEmpty())
+            return refuse(previousCode ? GetLangString(QStringLiteral("没有代码为“%1”的供应商。")).arg(code)
+                                       : QString());
+        if (!check.MayUse)
+            return refuse(GetLangString(QStringLiteral("没有供应商的权限，请与系统管理员联系!")));
+        ApplySupplier(row, code, check, rememberedSupplierId);
     } catch (...) {
         // The supplier check is a help while typing; the save checks the supplier again.
     }

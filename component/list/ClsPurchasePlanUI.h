@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVector>
 #include <memory>
+#include <optional>
 
 namespace zpp::controls {
 class SpreadGrid;
@@ -51,8 +52,10 @@ public:
     // Shows the filter dialog again and reloads on confirmation.
     void ShowFilter();
     void ShowHideCol();
-    // Supplier checks and lookups of the active cell.
-    void GetRightSupply(qint32 col, qint32 row, qint32 rememberedSupplierId);
+    // Supplier checks and lookups of the active cell. With the code the row had before the
+    // edit, an unknown or refused code puts it back (and says so) instead of clearing the row.
+    void GetRightSupply(qint32 col, qint32 row, qint32 rememberedSupplierId,
+                        const std::optional<QString>& previousCode = std::nullopt);
     void GetSupply();
 
     // Exports the list, or the selected row blocks, through the export component.
@@ -80,6 +83,17 @@ public:
     qint32 CurSupplierID = 0;
 
 private:
+    struct SupplierCheck {
+        QString Name; // empty: no supplier has the code
+        bool MayUse = false;
+        qint32 Id = 0;
+        double TaxRate = 0;
+    };
+    // What the services know of a supplier code for the log-in user.
+    static SupplierCheck CheckSupplierCode(const QString& code);
+    // Writes a checked supplier into a row, with a new price when it is not the remembered one.
+    void ApplySupplier(qint32 row, const QString& code, const SupplierCheck& check,
+                       qint32 rememberedSupplierId);
     void LoadGrid();
     void BindPreview();
     // Copies the selected row blocks, or every row, into ledger rows 2 and on.

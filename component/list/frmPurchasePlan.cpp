@@ -118,8 +118,8 @@ void frmPurchasePlan::Load() {
         label->hide();
         label->clear();
     }
-    m_labels[0]->setText(QStringLiteral("起始日期:"));
-    m_labels[1]->setText(QStringLiteral("截止日期:"));
+    m_labels[0]->setText(Lang("起始日期:"));
+    m_labels[1]->setText(Lang("截止日期:"));
     m_labels[0]->show();
     m_labels[1]->show();
     // 945 twips at the usual 15 twips a pixel.
@@ -349,9 +349,9 @@ void frmPurchasePlan::AfterReload() {
 }
 
 void frmPurchasePlan::SetDateCaptions(const QString& begin, const QString& end) {
-    auto caption = [](const QString& prefix, const QString& date) {
+    auto caption = [](const QString& prefix, const QString& date) -> QString {
         const auto d = values::ParseDate(date);
-        return prefix + (d ? values::FormatDate(*d, QStringLiteral("yyyy/mm/dd")) : QString());
+        return GetLangString(prefix) + (d ? values::FormatDate(*d, QStringLiteral("yyyy/mm/dd")) : QString());
     };
     if (!begin.isNull())
         m_labels[0]->setText(caption(QStringLiteral("起始日期:"), begin));
@@ -465,6 +465,7 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     } else if (key == u"ViewBillUp" || key == u"ViewBillDown") {
         m_ops->ViewBillUp(key == u"ViewBillUp" ? 0 : 1);
     } else if (key == u"FillCol") {
+        DataChanged = true; // as F6: the filled rows are unsaved edits
         m_ui->FillCol();
     } else if (key == u"iHideCol") {
         m_ui->ShowHideCol();
@@ -507,7 +508,7 @@ void frmPurchasePlan::CheckLeftCell(int c, int r) {
         // Unknown to the service: the check prices any valid new supplier.
         OldSupplierID = 0;
     }
-    m_ui->GetRightSupply(c, r, OldSupplierID);
+    m_ui->GetRightSupply(c, r, OldSupplierID, m_enteredCode);
     // Checked once: leaving the cell again after a command does not check it twice.
     m_enteredCode = m_grid->Text(col::SupplyNumber, r);
 }

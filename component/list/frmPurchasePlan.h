@@ -41,6 +41,8 @@ public:
 
     // The caption labels of the header panel (0 start date, 1 end date are used).
     QLabel* lblCpt(int index) const { return m_labels.value(index); }
+    // The period in the panel, each date in full; a null text leaves its caption as it is.
+    void SetDateCaptions(const QString& begin, const QString& end);
     // Runs a tool command by key, as a click on the tool would.
     void ToolClick(const QString& key);
     // The tool of a band ("Band" tool bar, "mnuEdit", "mnuView", "Menu") by key.
@@ -65,7 +67,6 @@ private:
                      const QString& tip = {});
     void RunCommand(const QString& key);
     void AfterReload();
-    void SetDateCaptions(const QString& begin, const QString& end);
     // The cell the user is in now, with the supplier code its row had on arrival.
     void EnterCell(int col, int row);
     // The leave-cell check: a supplier code changed since the cell was entered is checked,

@@ -614,6 +614,11 @@ void SpreadGrid::ScrollToRow(int row) {
         bar->setValue(d->view->rowViewportPosition(row - 1) + bar->value());
 }
 
+int SpreadGrid::PageRows() const {
+    const int height = d->view->verticalHeader()->defaultSectionSize();
+    return std::max(1, d->view->viewport()->height() / std::max(1, height));
+}
+
 QTableView* SpreadGrid::View() const {
     return d->view;
 }

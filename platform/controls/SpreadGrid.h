@@ -108,6 +108,8 @@ public:
     void SetRedraw(bool on);
     bool Redraw() const;
     void ScrollToRow(int row);
+    // How many rows the view shows at once (at least 1).
+    int PageRows() const;
 
     QTableView* View() const;
     // Names the grid and its view for screen readers.

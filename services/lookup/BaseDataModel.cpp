@@ -19,7 +19,7 @@ QString ContainsPattern(const QString& text) {
     return pattern;
 }
 
-QString PageSql(const store::Store& store, qint32 type, bool after, bool filtered) {
+QString PageSql(const store::Store& store, qint32 type, bool after, bool filtered, bool forUser) {
     QString table, columns, joins;
     if (type == kBaseDataItem) {
         table = QStringLiteral("items");
@@ -43,6 +43,10 @@ QString PageSql(const store::Store& store, qint32 type, bool after, bool filtere
         where << QStringLiteral("code") + c + QStringLiteral(" > ?");
     if (filtered)
         where << QStringLiteral("(code") + c + like + QStringLiteral(" OR name") + c + like + u')';
+    // A supplier the user may not use is not offered: choosing it could only be refused.
+    if (forUser && type == kBaseDataSupplier)
+        where << QStringLiteral("code NOT IN (SELECT supplier_code FROM user_supplier_rights"
+                                " WHERE user_id = ? AND may_use = 0)");
     // The page is chosen from code and name alone, so an index on (code, name) answers it without
     // reading the rows that do not match; only the page's rows are read whole. One row beyond the
     // page tells whether more follow, without a second query.
@@ -66,8 +70,8 @@ QString TypeCaption(qint32 type) {
 
 } // namespace lookup
 
-BaseDataModel::BaseDataModel(store::StorePtr db, qint32 type, QObject* parent)
-    : QAbstractTableModel(parent), m_db(std::move(db)), m_type(type) {
+BaseDataModel::BaseDataModel(store::StorePtr db, qint32 type, QObject* parent, qint32 userId)
+    : QAbstractTableModel(parent), m_db(std::move(db)), m_type(type), m_userId(userId) {
     lookup::PageSql(*m_db, type, false, false); // refuses an unknown type before any window opens
     QStringList captions{QStringLiteral("代码"), QStringLiteral("名称")};
     if (type == kBaseDataItem)
@@ -84,12 +88,14 @@ QVector<BaseDataModel::Row> BaseDataModel::ReadPage(const QString& pattern, cons
     const bool after = afterCode != nullptr, filtered = !pattern.isEmpty();
     std::optional<QSqlQuery>& query = m_queries[(after ? 2 : 0) + (filtered ? 1 : 0)];
     if (!query)
-        query = m_db->Prepare(lookup::PageSql(*m_db, m_type, after, filtered));
+        query = m_db->Prepare(lookup::PageSql(*m_db, m_type, after, filtered, m_userId > 0));
     QVariantList binds;
     if (after)
         binds << *afterCode;
     if (filtered)
         binds << pattern << pattern;
+    if (m_userId > 0 && m_type == kBaseDataSupplier)
+        binds << m_userId;
     m_db->Run(*query, binds);
     const int more = m_type == kBaseDataItem ? 2 : 1;
     QVector<Row> page;

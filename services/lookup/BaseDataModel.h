@@ -22,8 +22,9 @@ namespace lookup {
 QString ContainsPattern(const QString& text);
 // The statement of one page of matches in code order: kLookupPageSize rows and one more that
 // tells whether another page follows. Binds, in order: the last code already shown (when after), then the
-// pattern twice (when filtered). Fails with an Error for a type other than items or suppliers.
-QString PageSql(const store::Store& store, qint32 type, bool after, bool filtered);
+// pattern twice (when filtered), then the user (forUser: suppliers that user may not use are left
+// out). Fails with an Error for a type other than items or suppliers.
+QString PageSql(const store::Store& store, qint32 type, bool after, bool filtered, bool forUser = false);
 // The window title of a base-data type, untranslated; empty for an unknown type.
 QString TypeCaption(qint32 type);
 } // namespace lookup
@@ -40,8 +41,8 @@ public:
     };
 
     // Fails with an Error for a type other than items or suppliers. Lists nothing until the
-    // first SetSearch.
-    BaseDataModel(store::StorePtr db, qint32 type, QObject* parent = nullptr);
+    // first SetSearch. With a user, suppliers that user may not use are left out.
+    BaseDataModel(store::StorePtr db, qint32 type, QObject* parent = nullptr, qint32 userId = 0);
     ~BaseDataModel() override;
 
     qint32 Type() const { return m_type; }
@@ -70,6 +71,7 @@ private:
 
     store::StorePtr m_db;
     qint32 m_type;
+    qint32 m_userId;
     QString m_search, m_pattern;
     QStringList m_captions;
     QVector<Row> m_rows;

@@ -13,7 +13,7 @@ std::shared_ptr<LookupResult> LookupViewService::ItemLookUp(qint32& baseDataType
     QString text = search;
     if (text.isEmpty() && options)
         text = options->Get(QStringLiteral("Search"), QString()).toString();
-    auto* model = new BaseDataModel(m_session->Db, baseDataType);
+    auto* model = new BaseDataModel(m_session->Db, baseDataType, nullptr, m_session->UserId);
     // Owner is the window that asked (the filter dialog), so the lookup stays above it.
     frmBaseDataLookup window(model, text, QApplication::activeWindow());
     auto result = std::make_shared<LookupResult>();

@@ -114,17 +114,46 @@ TEST_P(AppListTest, BuyerIsRefusedAForbiddenSupplierInTheGridAndByTheStore) {
     ASSERT_TRUE(list);
     Hands h{*list};
     controls::SpreadGrid& g = h.g;
-    h.Click(col::ItemNumber, 1);
-    h.RightTo(col::SupplyNumber);
-    h.Type("01.007");
-    h.Key(Qt::Key_Tab);
-    ASSERT_EQ(prompts->Log.size(), 1);
-    EXPECT_EQ(prompts->Log[0].Text, "没有供应商的权限，请与系统管理员联系!");
-    EXPECT_EQ(g.Text(col::SupplyNumber, 1), "");
-    EXPECT_EQ(g.Text(col::SupplyID, 1), "0");
+    const QString had = g.Text(col::SupplyNumber, 1), hadName = g.Text(col::SupplyName, 1),
+                  hadId = g.Text(col::SupplyID, 1);
+    ASSERT_FALSE(had.isEmpty());
+    // A supplier buyer may not use, and a code no supplier has: each is named and the row keeps
+    // the supplier it had.
+    for (const char* code : {"01.007", "01.099"}) {
+        prompts->Clear();
+        h.Click(col::ItemNumber, 1);
+        h.RightTo(col::SupplyNumber);
+        h.Type(code);
+        h.Key(Qt::Key_Tab);
+        ASSERT_EQ(prompts->Log.size(), 1) << code;
+        EXPECT_EQ(prompts->Log[0].Text, QString(code) == "01.007"
+                                            ? QString("没有供应商的权限，请与系统管理员联系!")
+                                            : QString("没有代码为“01.099”的供应商。"));
+        EXPECT_EQ(g.Text(col::SupplyNumber, 1) + g.Text(col::SupplyName, 1) + g.Text(col::SupplyID, 1),
+                  had + hadName + hadId);
+    }
+    // The supplier lookup does not offer them.
+    QStringList offered;
+    ui::SetModalHandler([&](QDialog& d) {
+        d.show();
+        auto* search = d.findChild<QLineEdit*>("txtSearch");
+        search->selectAll();
+        QTest::keyClick(search, Qt::Key_Backspace);
+        QTest::qWait(600);
+        QAbstractItemModel* model = d.findChild<QTableView*>("grdList")->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            offered << model->index(r, 0).data().toString();
+        return int(QDialog::Rejected);
+    });
+    h.Click(col::SupplyNumber, 1);
+    EXPECT_GT(offered.size(), 5);
+    for (const char* forbidden : {"01.007", "01.012", "01.019"})
+        EXPECT_FALSE(offered.contains(forbidden)) << forbidden;
+    EXPECT_TRUE(offered.contains(had));
 
     // Written without the grid's check, the store still refuses it and names plan, entry and supplier.
     prompts->Clear();
+    g.SetActiveCell(col::Memo, 2);
     g.SetText(col::SupplyNumber, 1, "01.007");
     list->ToolClick("Save");
     ASSERT_EQ(prompts->Log.size(), 1);

@@ -61,53 +61,78 @@ TEST_F(Controller, SelectAllSkipsLockedBoxes) {
     EXPECT_EQ(g().Text(col::CheckBox, 2), "1");
 }
 
-TEST_F(Controller, FillDownByColumnKind) {
-    Load(4);
+// Fill-down writes only open entries with something left to order, asks before it reaches past
+// the rows in view (a window-less grid shows one), and checks a supplier once as a typed one is.
+TEST_F(Controller, FillDownSkipsClosedAndOrderedRowsAsksFirstAndChecksTheSupplier) {
+    Plan().Rows = RecordList::Create();
+    for (int i = 1; i <= 5; ++i)
+        Plan().Rows->Add(MakeRow(1, i, "1.01.001", i, i == 3 ? "Y" : ""));
+    Plan().Rows->Item(4)->Set("FPurchaseUnFinishQty", 0);
+    Plan().Rows->Item(5)->Set("FSupplyID", 42);
+    QString none;
+    ui->Refresh(none);
+
     g().SetActiveCell(col::PushQty, 2);
     g().SetText(col::PushQty, 2, "7");
+    prompts->QueueAnswer(ui::Yes);
     ui->FillCol();
-    EXPECT_EQ(g().Text(col::PushQty, 1), "1.00");
-    for (int r = 2; r <= 4; ++r)
-        EXPECT_EQ(g().Text(col::PushQty, r), g().Text(col::PushQty, 2));
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Buttons(), ui::YesNo);
+    QStringList pushed;
+    for (int r = 1; r <= 5; ++r)
+        pushed << g().Text(col::PushQty, r);
+    EXPECT_EQ(pushed.join(' '), "1.00 7.00 3.00 4.00 7.00");
 
+    prompts->Clear();
+    g().SetActiveCell(col::Memo, 1);
+    g().SetText(col::Memo, 1, "加急");
+    prompts->QueueAnswer(ui::No);
+    ui->FillCol();
+    EXPECT_EQ(g().Text(col::Memo, 2), "");
+
+    prompts->Clear();
     g().SetActiveCell(col::Price, 3);
     g().SetText(col::Price, 3, "");
     ui->FillCol();
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "当前光标所在行没有数据。");
-    EXPECT_EQ(g().Text(col::Price, 4), "12.500");
-
     prompts->Clear();
     g().SetActiveCell(col::VDate, 1);
     ui->FillCol();
     EXPECT_TRUE(prompts->Log.isEmpty());
 
-    g().SetActiveCell(col::Memo, 3);
-    g().SetText(col::Memo, 3, "加急");
-    ui->FillCol();
-    EXPECT_EQ(g().Text(col::Memo, 4), "加急");
-    EXPECT_EQ(g().Text(col::Memo, 2), "");
-}
-
-TEST_F(Controller, SupplierFillDownFillsNameIdAndTaxOnlyForAKnownCode) {
-    Load(3);
+    // An unknown code and a supplier the user may not use fill nothing and say why.
     g().SetActiveCell(col::SupplyNumber, 2);
-    g().SetText(col::SupplyNumber, 2, "S99");
-    ui->FillCol();
-    EXPECT_TRUE(prompts->Log.isEmpty());
-    EXPECT_EQ(g().Text(col::SupplyNumber, 3), "S01");
+    Plan().SupplierNames["S03"] = "华北钢材";
+    Plan().ForbiddenSuppliers << "S03";
+    for (const char* code : {"S99", "S03"}) {
+        prompts->Clear();
+        g().SetText(col::SupplyNumber, 2, code);
+        ui->FillCol();
+        ASSERT_EQ(prompts->Log.size(), 2) << code;
+        EXPECT_EQ(prompts->Log[1].Text, QString(code) == "S99" ? "没有代码为“S99”的供应商。"
+                                                               : "没有供应商的权限，请与系统管理员联系!");
+        EXPECT_EQ(g().Text(col::SupplyNumber, 5), "S01");
+    }
 
+    // A known one: name, ID, tax rate, and a new price only where the supplier changes.
     Plan().SupplierNames["S02"] = "华东五金";
     Plan().SupplierIds["S02"] = 42;
+    Plan().Price = 9.75;
+    Plan().PriceRequests.clear();
     g().SetText(col::SupplyNumber, 2, "S02");
     ui->FillCol();
-    for (int r = 2; r <= 3; ++r) {
+    for (int r : {2, 5}) {
         EXPECT_EQ(g().Text(col::SupplyNumber, r), "S02");
         EXPECT_EQ(g().Text(col::SupplyName, r), "华东五金");
         EXPECT_EQ(g().Text(col::SupplyID, r), "42");
         EXPECT_EQ(g().Text(col::TaxRate, r), "13.00");
     }
-    EXPECT_EQ(g().Text(col::SupplyNumber, 1), "S01");
+    EXPECT_EQ(g().Text(col::Price, 2), "9.750");
+    EXPECT_EQ(g().Text(col::Price, 5), "12.500") << "the same supplier keeps its price";
+    EXPECT_EQ(Plan().PriceRequests.size(), 1);
+    for (int r : {1, 3, 4})
+        EXPECT_EQ(g().Text(col::SupplyNumber, r), "S01");
 }
 
 // Leaving a supplier cell: the code is checked against the user's rights and completed; only a
@@ -179,6 +204,13 @@ TEST_F(Controller, LeavingASupplierCellChecksRightsAndPricesOnlyAChangedSupplier
     EXPECT_EQ(g().Text(col::SupplyID, 1), "0");
     EXPECT_EQ(g().Text(col::SupplyNumber, 1), "");
     EXPECT_EQ(prompts->Log.size(), 1);
+
+    // Left by the user, whose row had S02: an unknown code is named and S02 comes back.
+    g().SetText(col::SupplyNumber, 1, "S98");
+    ui->GetRightSupply(col::SupplyNumber, 1, 42, QString("S02"));
+    EXPECT_EQ(g().Text(col::SupplyNumber, 1), "S02");
+    ASSERT_EQ(prompts->Log.size(), 2);
+    EXPECT_EQ(prompts->Log[1].Text, "没有代码为“S98”的供应商。");
 
     leave("S99", col::Memo); // another column: nothing happens
     EXPECT_EQ(g().Text(col::SupplyNumber, 1), "S99");
