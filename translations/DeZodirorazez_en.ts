@@ -1331,5 +1331,17 @@
         <source>将把“%1”填充到 %2 行，是否继续？</source>
         <translation>Fill "%1" into %2 rows?</translation>
     </message>
+    <message>
+        <source>第%1行（采购建议号[%2]分录号 %3）：%4</source>
+        <translation>Row %1 (plan [%2], entry %3): %4</translation>
+    </message>
+    <message>
+        <source>下推数量 %1 大于未下达采购订单数量 %2</source>
+        <translation>the quantity to push %1 is more than the %2 not yet ordered</translation>
+    </message>
+    <message>
+        <source>行下推数量不能大于未下达采购订单数量</source>
+        <translation>: the quantity to push must not be more than what is not yet ordered</translation>
+    </message>
 </context>
 </TS>

@@ -491,10 +491,26 @@ void frmPurchasePlan::LoadLedgerSettings() {
 
 void frmPurchasePlan::EnterCell(int, int row) {
     m_enteredRow = row;
-    m_enteredCode = row >= 1 && row <= m_grid->MaxRows() ? m_grid->Text(col::SupplyNumber, row) : QString();
+    const bool has = row >= 1 && row <= m_grid->MaxRows();
+    m_enteredCode = has ? m_grid->Text(col::SupplyNumber, row) : QString();
+    m_enteredPushQty = has ? m_grid->Text(col::PushQty, row) : QString();
 }
 
 void frmPurchasePlan::CheckLeftCell(int c, int r) {
+    if (c == col::PushQty && r == m_enteredRow && r >= 1 && r <= m_grid->MaxRows() &&
+        m_grid->Text(col::PushQty, r) != m_enteredPushQty) {
+        // More than is left to order cannot be pushed: refused where it is typed, naming the row.
+        const QString typed = m_grid->Text(col::PushQty, r), left = m_grid->Text(col::PurchaseUnFinishQty, r);
+        if (values::Val(typed) > values::Val(left) + 1e-9) {
+            m_grid->SetText(col::PushQty, r, m_enteredPushQty);
+            Inform(GetLangString(QStringLiteral("第%1行（采购建议号[%2]分录号 %3）：%4"))
+                       .arg(QString::number(r), m_grid->Text(col::BillNo, r), m_grid->Text(col::EntryID, r),
+                            GetLangString(QStringLiteral("下推数量 %1 大于未下达采购订单数量 %2"))
+                                .arg(typed, left)));
+        }
+        m_enteredPushQty = m_grid->Text(col::PushQty, r);
+        return;
+    }
     // A supplier cell left as it was entered keeps its price and tax rate, however it was left.
     if (c != col::SupplyNumber || r != m_enteredRow || r < 1 || r > m_grid->MaxRows() ||
         m_grid->Text(col::SupplyNumber, r) == m_enteredCode)

@@ -96,7 +96,8 @@ private:
     QCheckBox* m_findCase = nullptr;
     QLabel* m_findResult = nullptr;
     int m_enteredRow = 0;
-    QString m_enteredCode; // the supplier code of m_enteredRow when its cell was entered
+    QString m_enteredCode;    // the supplier code of m_enteredRow when its cell was entered
+    QString m_enteredPushQty; // and its quantity to push
 };
 
 } // namespace zpp

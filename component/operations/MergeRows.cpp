@@ -36,6 +36,7 @@ enum MemberField {
     MTaxRate,
     MFinishDate,
     MMemo,
+    MRow,
     MSotr,
     MemberFieldCount
 };
@@ -47,7 +48,7 @@ const std::shared_ptr<const KeySet>& MemberKeys() {
         for (const QString& n :
              {fld::InterID, fld::EntryID, fld::Vdate, fld::PushQty, fld::Qty, fld::FinishQty,
               fld::UnFinishQty, fld::Price, fld::Key, fld::BillNo, fld::SourceNo, fld::DiscountRate,
-              fld::TaxRate, fld::FinishDate, fld::Memo, fld::Sotr})
+              fld::TaxRate, fld::FinishDate, fld::Memo, fld::Row, fld::Sotr})
             k->Append(n);
         return k;
     }();
@@ -78,6 +79,7 @@ enum RowField {
     RInterID,
     REntryID,
     RVdate,
+    RRow,
     RowFieldCount
 };
 
@@ -287,7 +289,7 @@ public:
     void AddMember(RecordList& members, const KeyedRecord& r) {
         static const int rowFieldOf[MemberFieldCount - 1] = {
             RInterID, REntryID, RVdate,    RPushQty,      RQty,     RFinishQty,  RUnFinishQty, RPrice,
-            RKey,     RBillNo,  RSourceNo, RDiscountRate, RTaxRate, RFinishDate, RMemo};
+            RKey,     RBillNo,  RSourceNo, RDiscountRate, RTaxRate, RFinishDate, RMemo,        RRow};
         QVector<QVariant> values;
         values.reserve(MemberFieldCount);
         for (int f : rowFieldOf)
@@ -417,11 +419,11 @@ private:
         fld::Close,       fld::ItemID,       fld::AuxPropID, fld::SupplyID, fld::Qty,     fld::FinishQty,
         fld::UnFinishQty, fld::PushQty,      fld::Price,     fld::Memo,     fld::BillNo,  fld::SourceNo,
         fld::FinishDate,  fld::DiscountRate, fld::TaxRate,   fld::Key,      fld::IsMerge, fld::StartKey,
-        fld::EndKey,      fld::MergeSumQty,  fld::InterID,   fld::EntryID,  fld::Vdate};
-    FieldRefs<MemberFieldCount> m_member{fld::InterID, fld::EntryID,    fld::Vdate,       fld::PushQty,
-                                         fld::Qty,     fld::FinishQty,  fld::UnFinishQty, fld::Price,
-                                         fld::Key,     fld::BillNo,     fld::SourceNo,    fld::DiscountRate,
-                                         fld::TaxRate, fld::FinishDate, fld::Memo,        fld::Sotr};
+        fld::EndKey,      fld::MergeSumQty,  fld::InterID,   fld::EntryID,  fld::Vdate,   fld::Row};
+    FieldRefs<MemberFieldCount> m_member{
+        fld::InterID,     fld::EntryID,    fld::Vdate, fld::PushQty, fld::Qty,      fld::FinishQty,
+        fld::UnFinishQty, fld::Price,      fld::Key,   fld::BillNo,  fld::SourceNo, fld::DiscountRate,
+        fld::TaxRate,     fld::FinishDate, fld::Memo,  fld::Row,     fld::Sotr};
     std::shared_ptr<const KeySet> m_plainKeys, m_extendedKeys;
     int m_listSlot = -1;
     std::vector<Group> m_groups;

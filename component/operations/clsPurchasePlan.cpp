@@ -74,7 +74,26 @@ bool clsPurchasePlan::Save() {
         // Rows unchanged since the load hold what the store held then, so the store would skip
         // them anyway; leaving them out keeps a save of a million-row list small.
         controls::SpreadGrid& grid = Grid();
-        RecordListPtr rows = ReadGridRows(grid, [&grid](int row) { return grid.RowChanged(row); });
+        QVector<qint32> gridRows;
+        RecordListPtr rows = ReadGridRows(grid, [&](int row) {
+            if (!grid.RowChanged(row))
+                return false;
+            gridRows << row;
+            return true;
+        });
+        for (int i = 0; i < gridRows.size(); ++i) {
+            const RecordPtr& r = rows->Item(i + 1);
+            // The grid row goes with each entry, so a refusal names the row the user sees.
+            r->Set(fld::Row, gridRows[i]);
+            // More than is left to order is the user's slip, told here rather than by the push.
+            if (values::Val(r->Get(fld::PushQty, 0)) > values::Val(r->Get(fld::UnFinishQty, 0)) + 1e-9)
+                throw Error(GetLangString(QStringLiteral("第%1行（采购建议号[%2]分录号 %3）：%4"))
+                                .arg(QString::number(gridRows[i]), r->Text(fld::BillNo),
+                                     r->Text(fld::EntryID),
+                                     GetLangString(QStringLiteral("下推数量 %1 大于未下达采购订单数量 %2"))
+                                         .arg(grid.Text(col::PushQty, gridRows[i]),
+                                              grid.Text(col::PurchaseUnFinishQty, gridRows[i]))));
+        }
         m_saveVct = BuildEntryData(rows);
         const RecordListPtr loaded = LoadedRows ? LoadedRows() : nullptr;
         MarkEntryEdits(m_saveVct, loaded);
@@ -300,6 +319,8 @@ bool clsPurchasePlan::CheckPushRows() {
         // A quantity that is not a number cannot be pushed either.
         if (open && (pushQty.isEmpty() || !values::IsNumber(pushQty) || values::Val(pushQty) <= 0))
             problems += line(row, "行下推数量不能小于或等于'0' ");
+        else if (open && values::Val(pushQty) > values::Val(grid.Text(col::PurchaseUnFinishQty, row)) + 1e-9)
+            problems += line(row, "行下推数量不能大于未下达采购订单数量 ");
         if (grid.Text(col::SupplyNumber, row).isEmpty())
             problems += line(row, "行供应商代码不能为空 ");
     }

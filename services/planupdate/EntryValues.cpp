@@ -45,4 +45,11 @@ QString Shown(const QVariant& value) {
     return value.toString().left(40);
 }
 
+QString EntryFault(const QVariant& row, const QString& billNo, const QString& entry, const QString& reason) {
+    const auto r = Id(row);
+    if (r)
+        return Tr("第%1行（采购建议号[%2]分录号 %3）：%4").arg(QString::number(*r), billNo, entry, reason);
+    return Tr("采购建议号[%1]分录号 %2：%3").arg(billNo, entry, reason);
+}
+
 } // namespace zpp::services::entryvalues

@@ -25,9 +25,14 @@ std::optional<qint32> Id(const QVariant& value);
 // A value as a message quotes it.
 QString Shown(const QVariant& value);
 
+// The message of a refused entry: the grid row the list showed it in (when the request names
+// one), then plan number and entry, then the reason.
+QString EntryFault(const QVariant& row, const QString& billNo, const QString& entry, const QString& reason);
+
 // The keys of the entry records both writers read.
 inline const QString kInterID = QStringLiteral("FInterID");
 inline const QString kEntryID = QStringLiteral("FEntryID");
 inline const QString kBillNo = QStringLiteral("FBillNo");
+inline const QString kGridRow = QStringLiteral("Row");
 
 } // namespace zpp::services::entryvalues

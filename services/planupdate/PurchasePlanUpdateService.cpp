@@ -157,7 +157,7 @@ private:
                          .toString();
         if (billNo.isEmpty())
             billNo = Shown(r.Get(kInterID));
-        throw Error(Tr("采购建议号[%1]分录号 %2：%3").arg(billNo, Shown(r.Get(kEntryID)), reason));
+        throw Error(EntryFault(r.Get(kGridRow, QVariant()), billNo, Shown(r.Get(kEntryID)), reason));
     }
 
     static bool SameStored(int column, const QVariant& wanted, const QVariant& stored) {

@@ -32,6 +32,7 @@ struct Take {
     double Qty;
     QString BillNo; // the plan number as the list showed it, for messages
     int Line;
+    QVariant GridRow; // the list's row of the entry, for messages
 };
 
 struct Line {
@@ -268,7 +269,7 @@ private:
 
     // A member with nothing to push is left out of a merged line; anything else must push more than 0.
     void ReadTake(const KeyedRecord& r, int line, bool mayBeEmpty) {
-        Take t{0, 0, 0, r.Text(kBillNo).trimmed(), line};
+        Take t{0, 0, 0, r.Text(kBillNo).trimmed(), line, r.Get(kGridRow, QVariant())};
         const QVariant plan = r.Get(kInterID, QVariant()), entry = r.Get(kEntryID, QVariant());
         const auto planId = Id(plan);
         if (!planId)
@@ -437,7 +438,7 @@ private:
                          .toString();
         if (billNo.isEmpty())
             billNo = QString::number(t.Plan);
-        throw Error(Tr("采购建议号[%1]分录号 %2：%3").arg(billNo, QString::number(t.Entry), reason));
+        throw Error(EntryFault(t.GridRow, billNo, QString::number(t.Entry), reason));
     }
 
     void Run(QSqlQuery& q, const QVariantList& binds) const {

@@ -261,8 +261,10 @@ TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {
     list->ToolClick("PushBill");
     ASSERT_EQ(prompts->Log.size(), 1);
     const QString text = prompts->Log[0].Text;
-    EXPECT_TRUE(
-        text.contains("采购建议号[" + g.Text(col::BillNo, rows[1]) + "]分录号 " + key.section('_', 1)))
+    // Named by the row the list shows, then plan and entry.
+    EXPECT_TRUE(text.contains(QString("第%1行（采购建议号[%2]分录号 %3）")
+                                  .arg(rows[1])
+                                  .arg(g.Text(col::BillNo, rows[1]), key.section('_', 1))))
         << text.toStdString();
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), orders);
     EXPECT_EQ(g.Text(col::CheckBox, rows[0]), "1") << "a refused push keeps the user's ticks";

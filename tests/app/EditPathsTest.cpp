@@ -344,3 +344,36 @@ TEST_P(AppListTest, DeleteInTheMergedViewDeletesEveryPlanItNames) {
     }
     EXPECT_FALSE(State().IsMergedView);
 }
+
+TEST_P(AppListTest, APushQuantityAboveWhatIsLeftIsRefusedWhereTypedSavedOrPushed) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    Hands h{*list};
+    controls::SpreadGrid& g = h.g;
+    const int row = 6;
+    ASSERT_GE(g.MaxRows(), row);
+    const QString key = g.Text(col::Key, row), had = g.Text(col::PushQty, row);
+    const QString named = QString("第%1行（采购建议号[%2]分录号 %3）")
+                              .arg(row)
+                              .arg(g.Text(col::BillNo, row), key.section('_', 1));
+
+    // Typed: refused as the cell is left, naming the grid row, and the cell keeps its quantity.
+    h.Click(col::PushQty, row);
+    h.Type("99999");
+    h.Key(Qt::Key_Tab);
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_TRUE(prompts->Log[0].Text.startsWith(named)) << prompts->Log[0].Text.toStdString();
+    EXPECT_EQ(g.Text(col::PushQty, row), had);
+
+    // Written past the cell's check: the save refuses it, naming the row, and stores nothing.
+    prompts->Clear();
+    g.SetActiveCell(col::Memo, 1);
+    g.SetText(col::PushQty, row, "99999");
+    h.Tool("Save");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_TRUE(prompts->Log[0].Text.startsWith("保存失败！")) << prompts->Log[0].Text.toStdString();
+    EXPECT_TRUE(prompts->Log[0].Text.contains(named));
+    EXPECT_DOUBLE_EQ(Entry(*db, key, "push_qty").toDouble(), had.toDouble());
+}

@@ -31,8 +31,8 @@ struct ReferenceMerge {
         auto e = KeyedRecord::Create();
         for (const char* k : {"FInterID", "FEntryID", "FVdate", "FPushQty", "FQty", "FPurchaseFinishQty",
                               "FPurchaseUnFinishQty", "FPrice", "FKey", "FBillNo", "FSourceNo",
-                              "FDiscountRate", "FTaxRate", "FFinishDate", "FMemo"})
-            e->Set(k, r.Get(k));
+                              "FDiscountRate", "FTaxRate", "FFinishDate", "FMemo", "Row"})
+            e->Set(k, r.Get(k, QString()));
         e->Set("FSotr", Val(r.Get("FInterID")) * 1000 + Val(r.Get("FEntryID")));
         auto list = m.Object("EntryDataVct");
         int at = 1;

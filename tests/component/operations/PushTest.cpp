@@ -187,7 +187,8 @@ TEST_F(PushTest, EveryProblemOfEveryTickedRowIsListedAtOnceAndNothingIsSent) {
           {.finish = "2026-12-09", .push = "0", .supplier = ""},
           {.finish = "next week", .push = "many"},
           {.finish = "", .ticked = false},
-          {.finish = "2026-12-10"}});
+          {.finish = "2026-12-10"},
+          {.push = "150"}});
     EXPECT_FALSE(ops.PushBill());
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(ops.PushProblems(), "第1行物料已关闭,不能下推 \r\n"
@@ -196,7 +197,8 @@ TEST_F(PushTest, EveryProblemOfEveryTickedRowIsListedAtOnceAndNothingIsSent) {
                                   "第2行下推数量不能小于或等于'0' \r\n"
                                   "第2行供应商代码不能为空 \r\n"
                                   "第3行建议交货日期不是有效日期 \r\n"
-                                  "第3行下推数量不能小于或等于'0' \r\n");
+                                  "第3行下推数量不能小于或等于'0' \r\n"
+                                  "第6行下推数量不能大于未下达采购订单数量 \r\n");
     EXPECT_TRUE(messages[0].startsWith("vbYes:第1行物料已关闭")); // one-button mode
     EXPECT_EQ(Pushes(), 0);
     EXPECT_EQ(Push().PriceCalls, 0);
