@@ -1323,5 +1323,17 @@
         <source>未找到“%1”</source>
         <translation>"%1" not found</translation>
     </message>
+    <message>
+        <source>价税合计</source>
+        <translation>Total incl. tax</translation>
+    </message>
+    <message>
+        <source>不含税金额</source>
+        <translation>Amount excl. tax</translation>
+    </message>
+    <message>
+        <source>税额</source>
+        <translation>Tax</translation>
+    </message>
 </context>
 </TS>
