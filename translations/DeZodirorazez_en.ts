@@ -1343,5 +1343,17 @@
         <source>行下推数量不能大于未下达采购订单数量</source>
         <translation>: the quantity to push must not be more than what is not yet ordered</translation>
     </message>
+    <message>
+        <source>价税合计</source>
+        <translation>Total incl. tax</translation>
+    </message>
+    <message>
+        <source>不含税金额</source>
+        <translation>Amount excl. tax</translation>
+    </message>
+    <message>
+        <source>税额</source>
+        <translation>Tax</translation>
+    </message>
 </context>
 </TS>

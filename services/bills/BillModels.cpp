@@ -79,7 +79,7 @@ QString OrderLinesModel::Text(const OrderLine& line, int column) const {
     case TaxRate:
         return values::FormatNumber(line.TaxRate, 2);
     case Amount:
-        return values::FormatNumber(line.Qty * line.Price, 2);
+        return values::FormatNumber(LineAmounts(line).WithTax, 2);
     case FinishDate:
         return line.FinishDate.isValid() ? values::DisplayDate(line.FinishDate) : QString();
     case Memo:
@@ -120,7 +120,7 @@ QVariant OrderLinesModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return {};
     static const char* const captions[ColumnCount] = {"行号", "物料代码", "物料名称",  "数量",
-                                                      "单位", "单价",     "折扣率(%)", "税率(%)",
+                                                      "单位", "含税单价", "折扣率(%)", "税率(%)",
                                                       "金额", "交货日期", "备注",      "来源计划分录"};
     return GetLangString(QString::fromUtf8(captions[section]));
 }
@@ -163,7 +163,7 @@ bool OrderLinesModel::setData(const QModelIndex& index, const QVariant& value, i
     }
     m_lines[index.row()] = line;
     m_dirty = true;
-    // The amount follows quantity and price.
+    // The amount follows quantity and price, and the window's totals follow this signal.
     Q_EMIT dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
     return true;
 }

@@ -24,7 +24,36 @@ QDate ToDate(const QVariant& v) {
 QString QtyText(double qty, int decimals) {
     return values::FormatNumber(qty, decimals);
 }
+
+// To the cent, halves up. A half cent in decimals may lie a hair below the half in binary
+// (1.005 is 100.4999… cents as a double), so a hair below the half counts as the half.
+double RoundCents(double value) {
+    const double cents = value * 100;
+    const double whole = std::floor(cents);
+    const double hair = std::max(1e-9, std::abs(cents) * 1e-14);
+    return (cents - whole >= 0.5 - hair ? whole + 1 : whole) / 100;
+}
 } // namespace
+
+OrderAmounts LineAmounts(const OrderLine& line) {
+    OrderAmounts a;
+    a.WithTax = RoundCents(line.Qty * line.Price * (1 - line.DiscountRate / 100));
+    a.WithoutTax = RoundCents(a.WithTax / (1 + line.TaxRate / 100));
+    a.Tax = RoundCents(a.WithTax - a.WithoutTax);
+    return a;
+}
+
+OrderAmounts OrderTotals(const QVector<OrderLine>& lines) {
+    OrderAmounts total;
+    for (const OrderLine& line : lines) {
+        const OrderAmounts a = LineAmounts(line);
+        total.WithTax += a.WithTax;
+        total.WithoutTax += a.WithoutTax;
+        total.Tax += a.Tax;
+    }
+    // Sums of cents drift in binary; rounding again keeps them whole cents.
+    return {RoundCents(total.WithTax), RoundCents(total.WithoutTax), RoundCents(total.Tax)};
+}
 
 std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate) {
     const QString at = GetLangString(QStringLiteral("第 %1 行")).arg(line.LineNo);

@@ -32,6 +32,16 @@ struct PurchaseOrder {
     QVector<OrderLine> Lines;
 };
 
+// What a line or an order comes to, to the cent. The price includes tax, so the amount does
+// too; the tax is what remains of it once the amount without tax is taken off.
+struct OrderAmounts {
+    double WithTax = 0, WithoutTax = 0, Tax = 0;
+};
+// qty × price less the discount; without tax = amount / (1 + tax rate), each rounded to the cent.
+OrderAmounts LineAmounts(const OrderLine& line);
+// The sums of the lines' rounded figures, so the totals add up to what the lines show.
+OrderAmounts OrderTotals(const QVector<OrderLine>& lines);
+
 // The reason a line cannot be saved as it is (negative quantity or price, a missing or early
 // delivery date); nothing when it can.
 std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate);

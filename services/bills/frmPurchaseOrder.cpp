@@ -57,6 +57,30 @@ frmPurchaseOrder::frmPurchaseOrder(store::StorePtr db, qint64 orderId, QWidget* 
                             QAbstractItemView::DoubleClicked);
     connect(m_model, &OrderLinesModel::EditRefused, this, [](const QString& reason) { Inform(reason); });
 
+    // The totals under the lines, as caption and figure pairs; they follow every edit.
+    auto* totals = new QHBoxLayout;
+    totals->addStretch(1);
+    auto total = [&](const char* caption, const char* name) {
+        auto* label = new QLabel(GetLangString(QString::fromUtf8(caption)), this);
+        auto* figure = new QLabel(this);
+        figure->setObjectName(QString::fromLatin1(name));
+        figure->setAccessibleName(label->text());
+        figure->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        figure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        QFont bold = figure->font();
+        bold.setBold(true);
+        figure->setFont(bold);
+        totals->addSpacing(16);
+        totals->addWidget(label);
+        totals->addWidget(figure);
+        return figure;
+    };
+    m_totalWithTax = total("价税合计", "lblTotalWithTax");
+    m_totalWithoutTax = total("不含税金额", "lblTotalWithoutTax");
+    m_totalTax = total("税额", "lblTotalTax");
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &frmPurchaseOrder::ShowTotals);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &frmPurchaseOrder::ShowTotals);
+
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("lblNote"));
     m_save = billui::MakeButton(GetLangString(QStringLiteral("保存(&S)")), "cmdSave", this);
@@ -76,6 +100,7 @@ frmPurchaseOrder::frmPurchaseOrder(store::StorePtr db, qint64 orderId, QWidget* 
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(header);
     outer->addWidget(m_view, 1);
+    outer->addLayout(totals);
     outer->addLayout(bottom);
     try {
         SetFormFont(this);
@@ -102,6 +127,13 @@ void frmPurchaseOrder::ShowOrder() {
     m_note->setText(m_order.Closed ? GetLangString(QStringLiteral("该采购订单已关闭，只能查看"))
                                    : GetLangString(QStringLiteral("可修改数量、单价和交货日期")));
     m_view->setCurrentIndex(m_model->index(0, OrderLinesModel::Qty));
+}
+
+void frmPurchaseOrder::ShowTotals() {
+    const OrderAmounts t = OrderTotals(m_model->Lines());
+    m_totalWithTax->setText(values::FormatNumber(t.WithTax, 2));
+    m_totalWithoutTax->setText(values::FormatNumber(t.WithoutTax, 2));
+    m_totalTax->setText(values::FormatNumber(t.Tax, 2));
 }
 
 bool frmPurchaseOrder::Save() {

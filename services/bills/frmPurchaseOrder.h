@@ -13,9 +13,10 @@ namespace zpp::services {
 
 class OrderLinesModel;
 
-// The purchase order window: header, lines with the plan entries each came from; quantity,
-// price and delivery date are edited in the list (type, F2 or double-click) and written by
-// Save (Ctrl+S). A closed order opens read-only. Esc or closing with unsaved edits asks first.
+// The purchase order window: header, lines with the plan entries each came from, and the
+// order's totals under them; quantity, price and delivery date are edited in the list (type,
+// F2 or double-click) and written by Save (Ctrl+S). A closed order opens read-only. Esc or
+// closing with unsaved edits asks first.
 class frmPurchaseOrder : public QDialog {
     Q_OBJECT
 public:
@@ -33,13 +34,14 @@ public Q_SLOTS:
 
 private:
     void ShowOrder();
+    void ShowTotals();
 
     PurchaseOrderStore m_store;
     PurchaseOrder m_order;
     OrderLinesModel* m_model;
     QTableView* m_view;
     QLineEdit *m_billNo, *m_date, *m_supplier, *m_buyer, *m_status;
-    QLabel* m_note;
+    QLabel *m_note, *m_totalWithTax, *m_totalWithoutTax, *m_totalTax;
     QPushButton* m_save;
     bool m_saved = false;
 };

@@ -75,6 +75,16 @@ void LookUp(qint32 direction, qint32 interId, qint32 entryId) {
     lookup->ConnectView(direction, interId);
 }
 
+// The totals under the lines: with tax, without tax, tax.
+QStringList Totals(QDialog& d) {
+    QStringList figures;
+    for (const char* name : {"lblTotalWithTax", "lblTotalWithoutTax", "lblTotalTax"}) {
+        auto* figure = d.findChild<QLabel*>(name);
+        figures << (figure ? figure->text() : QString("(no %1)").arg(name));
+    }
+    return figures;
+}
+
 QStringList MissingAccessibleNames(QDialog& w) {
     QStringList missing;
     for (QWidget* c : w.findChildren<QWidget*>()) {
@@ -101,7 +111,6 @@ TEST_P(BillWindow, TheOrderAtTheRecordsetsRowOpensAndTypedEditsAreCheckedAndSave
         EXPECT_EQ(w.windowTitle(), "采购订单 - PO001");
         EXPECT_EQ(w.findChild<QLineEdit*>("txtSupplier")->text(), "01.001 上海宏达五金有限公司");
         EXPECT_EQ(w.findChild<QLineEdit*>("txtBuyer")->text(), "admin");
-        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Amount), "300.00");
         EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 第 1 行: 20.00; PP001 第 2 行: 10.00");
         EXPECT_EQ(MissingAccessibleNames(w), QStringList());
 
@@ -110,7 +119,6 @@ TEST_P(BillWindow, TheOrderAtTheRecordsetsRowOpensAndTypedEditsAreCheckedAndSave
         EXPECT_EQ(Cell(w, 0, OrderLinesModel::Qty), "30.00");
         TypeInto(w, 0, OrderLinesModel::Qty, "35");
         TypeInto(w, 0, OrderLinesModel::Price, "9.5");
-        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Amount), "332.50");
         ASSERT_EQ(prompts->Log.size(), 2);
         EXPECT_EQ(prompts->Log[0].Text, "第 1 行“abc”不是有效的数字");
         EXPECT_EQ(prompts->Log[1].Text, "第 1 行交货日期不能早于订单日期 2024-05-10");
@@ -123,6 +131,32 @@ TEST_P(BillWindow, TheOrderAtTheRecordsetsRowOpensAndTypedEditsAreCheckedAndSave
     EXPECT_TRUE(OpenOrder(1));
     EXPECT_EQ(LineQty(1, 1), 35);
     EXPECT_EQ(EntryAt(1).Ordered, 25);
+}
+
+// The price includes tax and the discount comes off it: 1340 × 2.88 less 5% is 3666.24, of which
+// 3244.46 without 13% tax. The totals are the sums of the lines' figures and follow every edit.
+TEST_P(BillWindow, AmountsTakeTheDiscountAndTheTotalsFollowEdits) {
+    ZPP_OPEN_OR_SKIP();
+    db->Exec("UPDATE purchase_order_lines SET qty = 1340, price = 2.88, discount_rate = 5"
+             " WHERE order_id = 1 AND line_no = 2");
+    OnModal([&](QDialog& w) {
+        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Amount), "300.00");
+        EXPECT_EQ(Cell(w, 1, OrderLinesModel::Amount), "3666.24");
+        EXPECT_EQ(Totals(w), (QStringList{"3966.24", "3509.95", "456.29"}));
+
+        TypeInto(w, 1, OrderLinesModel::Qty, "1000");
+        EXPECT_EQ(Cell(w, 1, OrderLinesModel::Amount), "2736.00");
+        EXPECT_EQ(Totals(w), (QStringList{"3036.00", "2686.73", "349.27"}));
+        TypeInto(w, 0, OrderLinesModel::Price, "9.5");
+        EXPECT_EQ(Totals(w), (QStringList{"3021.00", "2673.45", "347.55"}));
+
+        // Reloaded after the save, the order comes to the same.
+        QTest::mouseClick(w.findChild<QAbstractButton*>("cmdSave"), Qt::LeftButton);
+        EXPECT_EQ(prompts->Log.last().Text, "保存成功！");
+        EXPECT_EQ(Totals(w), (QStringList{"3021.00", "2673.45", "347.55"}));
+        w.reject();
+    });
+    EXPECT_TRUE(OpenOrder(1));
 }
 
 TEST_P(BillWindow, LeavingWithUnsavedEditsAsksAndClosedOrdersAreReadOnly) {
@@ -231,6 +265,9 @@ TEST_P(BillWindow, EnglishLogInSeesEnglishTexts) {
         EXPECT_EQ(Status(d), "This purchase order is closed and can only be viewed");
         EXPECT_EQ(List(d)->model()->headerData(OrderLinesModel::Sources, Qt::Horizontal).toString(),
                   "From plan entries");
+        auto* total = d.findChild<QLabel*>("lblTotalWithTax");
+        ASSERT_TRUE(total);
+        EXPECT_EQ(total->accessibleName(), "Total incl. tax");
         d.reject();
     });
     OpenOrder(2);

@@ -1,5 +1,6 @@
 #include "BillsFixture.h"
 
+#include "platform/records/Values.h"
 #include "services/bills/PurchaseOrderStore.h"
 
 using namespace zpp;
@@ -156,6 +157,18 @@ TEST_P(OrderStore, WorksFromTheStoresQuantitiesNotTheLoadedOnes) {
     orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 25; }));
     EXPECT_EQ(EntryAt(1).Ordered, 50);
     EXPECT_EQ(LineQty(1, 1), 25);
+}
+
+TEST(OrderAmounts, HalfCentsRoundUpEvenWhenTheDoubleFallsShortOfThem) {
+    // As a double, 1.005 is a hair under it; the line still comes to 1.01.
+    OrderLine line;
+    line.Qty = 1;
+    line.Price = 1.005;
+    line.TaxRate = 13;
+    const auto a = services::LineAmounts(line);
+    EXPECT_EQ(values::FormatNumber(a.WithTax, 2), "1.01");
+    EXPECT_EQ(values::FormatNumber(a.WithoutTax, 2), "0.89");
+    EXPECT_EQ(values::FormatNumber(a.Tax, 2), "0.12");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, OrderStore, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
