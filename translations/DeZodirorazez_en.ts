@@ -600,7 +600,7 @@
         <translation>Rows: %1</translation>
     </message>
     <message>
-        <source>%1 第 %2 行: %3</source>
+        <source>%1 分录 %2: %3</source>
         <translation>%1 entry %2: %3</translation>
     </message>
     <message>
@@ -696,7 +696,7 @@
         <translation>Line %1: </translation>
     </message>
     <message>
-        <source>第 %1 行：计划单 %2 第 %3 行未下推数量不足（需要 %4，可用 %5）</source>
+        <source>第 %1 行：计划单 %2 分录 %3 未下推数量不足（需要 %4，可用 %5）</source>
         <translation>Line %1: plan %2, entry %3 has too little quantity left to push (needed %4, left %5)</translation>
     </message>
     <message>
@@ -708,11 +708,15 @@
         <translation>Line</translation>
     </message>
     <message>
-        <source>计划单 %1 第 %2 行</source>
+        <source>计划单 %1 分录 %2</source>
         <translation>plan %1, entry %2</translation>
     </message>
     <message>
-        <source>计划单 %1 第 %2 行不存在</source>
+        <source>第%1行（计划单 %2 分录 %3）</source>
+        <translation>row %1 (plan %2, entry %3)</translation>
+    </message>
+    <message>
+        <source>计划单 %1 分录 %2 不存在</source>
         <translation>Plan %1 has no entry %2</translation>
     </message>
     <message>

@@ -376,12 +376,13 @@ bool clsPurchasePlan::CheckPushRows() {
 
 void clsPurchasePlan::ViewBillUp(qint32 direction) {
     controls::SpreadGrid& grid = Grid();
-    qint32 interId = 0, entryId = 0;
+    qint32 interId = 0, entryId = 0, gridRow = 0;
     for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
         if (!Ticked(row))
             continue;
         interId = values::ToInt32(values::Val(grid.Text(col::InterID, row)));
         entryId = values::ToInt32(values::Val(grid.Text(col::EntryID, row)));
+        gridRow = row;
         break;
     }
     if (interId == 0 || entryId == 0) {
@@ -397,6 +398,7 @@ void clsPurchasePlan::ViewBillUp(qint32 direction) {
         auto lookup = CreateObject<BillLookUp>(QString::fromLatin1(progid::BillLookUp));
         lookup->ClassTypeID = -95;
         lookup->ClassEntryID = entryId;
+        lookup->GridRow = gridRow;
         lookup->dataSrv = source;
         qint32 dir = direction;
         lookup->ConnectView(dir, interId);

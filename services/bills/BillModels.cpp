@@ -87,7 +87,7 @@ QString OrderLinesModel::Text(const OrderLine& line, int column) const {
     case Sources: {
         QStringList parts;
         for (const LineSource& s : line.Sources)
-            parts << GetLangString(QStringLiteral("%1 第 %2 行: %3"))
+            parts << GetLangString(QStringLiteral("%1 分录 %2: %3"))
                          .arg(s.PlanBillNo)
                          .arg(s.EntryId)
                          .arg(values::FormatNumber(s.Qty, line.QtyDecimals));

@@ -42,7 +42,8 @@ void BillLookUpService::ConnectView(qint32& direction, qint32& interId) {
         throw Error(GetLangString(QStringLiteral("不支持的单据类型 %1")).arg(ClassTypeID));
     if (direction != 0 && direction != 1)
         throw Error(GetLangString(QStringLiteral("不支持的查询方向 %1")).arg(direction));
-    frmBillLookUp window(m_session->Db, direction, interId, ClassEntryID, QApplication::activeWindow());
+    frmBillLookUp window(m_session->Db, direction, interId, ClassEntryID, QApplication::activeWindow(),
+                         GridRow);
     ui::ExecModal(window);
 }
 

@@ -208,7 +208,7 @@ void PurchaseOrderStore::MoveEntryQty(qint64 orderId, const OrderLine& line, dou
                                  {s.PlanId, s.EntryId});
         if (!e.next())
             throw Error(
-                GetLangString(QStringLiteral("计划单 %1 第 %2 行不存在")).arg(s.BillNo).arg(s.EntryId));
+                GetLangString(QStringLiteral("计划单 %1 分录 %2 不存在")).arg(s.BillNo).arg(s.EntryId));
         s.Qty = e.value(0).toDouble();
         s.Ordered = e.value(1).toDouble();
         s.Closed = !e.value(2).toString().trimmed().isEmpty();
@@ -230,7 +230,7 @@ void PurchaseOrderStore::MoveEntryQty(qint64 orderId, const OrderLine& line, dou
         if (Differs(left, 0) && left > 0) {
             const Source& last = sources.back();
             throw Error(GetLangString(
-                            QStringLiteral("第 %1 行：计划单 %2 第 %3 行未下推数量不足（需要 %4，可用 %5）"))
+                            QStringLiteral("第 %1 行：计划单 %2 分录 %3 未下推数量不足（需要 %4，可用 %5）"))
                             .arg(line.LineNo)
                             .arg(last.BillNo)
                             .arg(last.EntryId)

@@ -28,13 +28,18 @@ QVector<BillRowsModel::Column> ColumnsOf(int direction) {
 } // namespace
 
 frmBillLookUp::frmBillLookUp(store::StorePtr db, int direction, qint32 planId, qint32 entryId,
-                             QWidget* parent)
+                             QWidget* parent, qint32 gridRow)
     : QDialog(parent), m_db(std::move(db)), m_direction(direction), m_planId(planId), m_entryId(entryId) {
     const QString billNo = PlanBillNo(*m_db, planId, entryId);
     setObjectName(QStringLiteral("frmBillLookUp"));
-    const QString title = GetLangString(direction == 0 ? QStringLiteral("上查") : QStringLiteral("下查")) +
-                          QStringLiteral(" - ") +
-                          GetLangString(QStringLiteral("计划单 %1 第 %2 行")).arg(billNo).arg(entryId);
+    const QString title =
+        GetLangString(direction == 0 ? QStringLiteral("上查") : QStringLiteral("下查")) +
+        QStringLiteral(" - ") +
+        (gridRow > 0 ? GetLangString(QStringLiteral("第%1行（计划单 %2 分录 %3）"))
+                           .arg(gridRow)
+                           .arg(billNo)
+                           .arg(entryId)
+                     : GetLangString(QStringLiteral("计划单 %1 分录 %2")).arg(billNo).arg(entryId));
     setWindowTitle(title);
     setAccessibleName(title);
     setSizeGripEnabled(true);

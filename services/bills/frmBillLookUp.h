@@ -19,8 +19,9 @@ class frmBillLookUp : public QDialog {
     Q_OBJECT
 public:
     // Fails with an Error for an unknown plan entry, before a window shows.
-    frmBillLookUp(store::StorePtr db, int direction, qint32 planId, qint32 entryId,
-                  QWidget* parent = nullptr);
+    // gridRow: the list's row of the entry, named first in the title when known.
+    frmBillLookUp(store::StorePtr db, int direction, qint32 planId, qint32 entryId, QWidget* parent = nullptr,
+                  qint32 gridRow = 0);
 
     // Opens the order of the current row (downstream only); reloads the list when it was saved.
     void OpenCurrent();

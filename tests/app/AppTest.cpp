@@ -184,9 +184,10 @@ TEST_P(AppListTest, PushOrdersTheTickedRowsOnceAndTheirBillsCanBeFollowed) {
     const double orderedBefore = ordered();
 
     // Go on past any high price; in the result window open the first order and close it again.
-    QStringList shown;
+    QStringList shown, titles;
     ui::SetModalHandler([&](QDialog& d) {
         shown << d.objectName();
+        titles << d.windowTitle();
         d.show();
         if (auto* go = d.findChild<QPushButton*>("cmdContinue")) {
             go->click();
@@ -220,12 +221,17 @@ TEST_P(AppListTest, PushOrdersTheTickedRowsOnceAndTheirBillsCanBeFollowed) {
     while (again <= g.MaxRows() && g.Text(col::Key, again) != keys[0])
         ++again;
     ASSERT_LE(again, g.MaxRows());
+    const QString key0Entry = keys[0].section('_', 1);
     list->ToolClick("ViewBillDown");
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "请先选择需要下查的物料记录数据！");
     g.SetText(col::CheckBox, again, "1");
     list->ToolClick("ViewBillDown");
     EXPECT_EQ(shown, QStringList({"frmBillLookUp"}));
+    // Titled by the row the list shows, then plan and entry.
+    EXPECT_EQ(
+        titles.last(),
+        QString("下查 - 第%1行（计划单 %2 分录 %3）").arg(again).arg(g.Text(col::BillNo, again), key0Entry));
     EXPECT_EQ(prompts->Log.size(), 1);
 
     // Pushing the same entries again (a second press on stale ticks) is stopped by the row checks.

@@ -111,7 +111,7 @@ TEST_P(BillWindow, TheOrderAtTheRecordsetsRowOpensAndTypedEditsAreCheckedAndSave
         EXPECT_EQ(w.windowTitle(), "采购订单 - PO001");
         EXPECT_EQ(w.findChild<QLineEdit*>("txtSupplier")->text(), "01.001 上海宏达五金有限公司");
         EXPECT_EQ(w.findChild<QLineEdit*>("txtBuyer")->text(), "admin");
-        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 第 1 行: 20.00; PP001 第 2 行: 10.00");
+        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 分录 1: 20.00; PP001 分录 2: 10.00");
         EXPECT_EQ(MissingAccessibleNames(w), QStringList());
 
         TypeInto(w, 0, OrderLinesModel::Qty, "abc");
@@ -124,7 +124,7 @@ TEST_P(BillWindow, TheOrderAtTheRecordsetsRowOpensAndTypedEditsAreCheckedAndSave
         EXPECT_EQ(prompts->Log[1].Text, "第 1 行交货日期不能早于订单日期 2024-05-10");
         QTest::keySequence(&w, QKeySequence::Save);
         EXPECT_EQ(prompts->Log.last().Text, "保存成功！");
-        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 第 1 行: 25.00; PP001 第 2 行: 10.00");
+        EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 分录 1: 25.00; PP001 分录 2: 10.00");
         QTest::keyClick(List(w), Qt::Key_Escape);
         EXPECT_FALSE(w.isVisible());
     });
@@ -193,7 +193,7 @@ TEST_P(BillWindow, LookUpListsTheSourcesUpstreamAndOpensTheOrdersDownstream) {
     OnModal([](QDialog& d) {
         QAbstractItemModelTester tester(List(d)->model(),
                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
-        EXPECT_EQ(d.windowTitle(), "上查 - 计划单 PP001 第 1 行");
+        EXPECT_EQ(d.windowTitle(), "上查 - 计划单 PP001 分录 1");
         ASSERT_EQ(List(d)->model()->rowCount(), 2);
         EXPECT_EQ(Cell(d, 0, 0), "MRP运算");
         EXPECT_EQ(Cell(d, 1, 0), "销售订单");
@@ -215,7 +215,7 @@ TEST_P(BillWindow, LookUpListsTheSourcesUpstreamAndOpensTheOrdersDownstream) {
             order->reject();
             return;
         }
-        EXPECT_EQ(d.windowTitle(), "下查 - 计划单 PP001 第 2 行");
+        EXPECT_EQ(d.windowTitle(), "下查 - 计划单 PP001 分录 2");
         ASSERT_EQ(List(d)->model()->rowCount(), 1);
         EXPECT_EQ(Cell(d, 0, 0), "PO001");
         EXPECT_EQ(Cell(d, 0, 6), "10.00");

@@ -100,7 +100,7 @@ TEST_P(OrderStore, AnIncreaseTakesFromTheEntriesUnorderedQuantityOrIsRefusedWhol
     lines = With(PurchaseOrder{po.Id, po.BillNo, {}, {}, {}, po.Date, false, lines}, 2,
                  [](OrderLine& l) { l.Price = 9; });
     EXPECT_EQ(Refusal([&] { orders.Save(po, lines); }),
-              "第 1 行：计划单 PP001 第 2 行未下推数量不足（需要 60.00，可用 20.00）");
+              "第 1 行：计划单 PP001 分录 2 未下推数量不足（需要 60.00，可用 20.00）");
     EXPECT_EQ(LineQty(1, 1), 40);
     EXPECT_EQ(
         db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id = 1 AND line_no = 2").toDouble(),
