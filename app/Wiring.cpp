@@ -16,6 +16,9 @@
 #include "services/profile/UserProfileService.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace zpp::app {
 
@@ -26,6 +29,29 @@ QString BuildPropsString(const store::Session& session) {
         props += QStringLiteral("Language=%1;").arg(QuotePropValue(session.Language));
     props += QStringLiteral("Store=%1;").arg(QuotePropValue(session.Db->DisplayName()));
     return props;
+}
+
+QString UseQtLanguage(const store::Session& session) {
+    const QString language =
+        session.Language.isEmpty() ? services::LangInfoService().CurrentLanguage() : session.Language;
+    const bool chinese = language.startsWith(QStringLiteral("zh"), Qt::CaseInsensitive);
+    QLocale::setDefault(chinese ? QLocale(QLocale::Chinese, QLocale::China) : QLocale(language));
+    // One catalogue for the process, installed once and kept to the end.
+    static QTranslator* qtTexts = nullptr;
+    if (chinese && !qtTexts) {
+        auto* texts = new QTranslator(QCoreApplication::instance());
+        if (texts->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(texts);
+            qtTexts = texts;
+        } else {
+            delete texts;
+        }
+    } else if (!chinese && qtTexts) {
+        QCoreApplication::removeTranslator(qtTexts);
+        delete qtTexts;
+        qtTexts = nullptr;
+    }
+    return language;
 }
 
 void Wire(const store::SessionPtr& session) {

@@ -5,16 +5,13 @@
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Timing.h"
 #include "services/demo/DemoData.h"
-#include "services/platform/PlatformServices.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QStandardPaths>
 #include <QTextStream>
-#include <QTranslator>
 #include <QWidget>
 #include <cerrno>
 #include <sys/stat.h>
@@ -132,13 +129,7 @@ int main(int argc, char** argv) {
     timing::Mark("store-open");
     session->Language = parser.value(langOpt);
     app::Wire(session);
-    // Qt's own dialogs (printer, file) in Chinese for a Chinese log-in.
-    QTranslator qtTexts;
-    const QString language =
-        session->Language.isEmpty() ? services::LangInfoService().CurrentLanguage() : session->Language;
-    if (language.startsWith(QStringLiteral("zh"), Qt::CaseInsensitive) &&
-        qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    app::UseQtLanguage(*session);
 
     try {
         QString bill = parser.value(billOpt);

@@ -375,7 +375,8 @@ void frmFirter::Confirm() {
     if (bDate > eDate) {
         ui::MsgBox(GetLangString(QStringLiteral("起始日期不能大于截止日期!")), ui::OkOnly | ui::Information,
                    GetLangString(kInfoTitle));
-        m_bDate->setDate(m_eDate->date());
+        // Both dates stay as the user set them: the user corrects the one that is wrong.
+        m_eDate->setFocus();
         return;
     }
     RecordPtr& conditions = State().FilterConditions;

@@ -624,8 +624,10 @@ void frmPurchasePlan::closeEvent(QCloseEvent* event) {
                    GetLangString(QStringLiteral("信息提示")));
     }
     if (DataChanged) {
-        const int answer = ui::MsgBox(QStringLiteral("当前记录信息已经改变，是否需要保存？"),
-                                      ui::YesNoCancel | ui::Question, QStringLiteral("Marvane提示"));
+        // In the log-in language like every other text, this question included.
+        const int answer =
+            ui::MsgBox(GetLangString(QStringLiteral("当前记录信息已经改变，是否需要保存？")),
+                       ui::YesNoCancel | ui::Question, GetLangString(QStringLiteral("Marvane提示")));
         if (answer == ui::Cancel) {
             event->ignore();
             return;

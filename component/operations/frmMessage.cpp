@@ -1,6 +1,7 @@
 #include "frmMessage.h"
 
 #include "component/host/ComponentState.h"
+#include "component/host/Lang.h"
 #include "platform/ui/Prompt.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,7 @@ constexpr int kButtonTop = Px(3120), kButtonWidth = Px(1215), kButtonHeight = Px
 frmMessage::frmMessage(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmMessage"));
     setAccessibleName(QStringLiteral("frmMessage"));
-    setWindowTitle(QStringLiteral("Marvane提示"));
+    setWindowTitle(GetLangString(QStringLiteral("Marvane提示")));
     QFont font(QStringLiteral("宋体"));
     font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC")});
     font.setPointSize(9);
@@ -37,10 +38,10 @@ frmMessage::frmMessage(QWidget* parent) : QDialog(parent) {
     txtMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     txtMessage->setGeometry(Px(120), Px(120), Px(7320), Px(2880));
 
-    btnYes = new QPushButton(QStringLiteral("是(&Y)"), this);
+    btnYes = new QPushButton(GetLangString(QStringLiteral("是(&Y)")), this);
     btnYes->setObjectName(QStringLiteral("btnYes"));
     btnYes->setGeometry(Px(2640), kButtonTop, kButtonWidth, kButtonHeight);
-    btnNo = new QPushButton(QStringLiteral("确定"), this);
+    btnNo = new QPushButton(GetLangString(QStringLiteral("确定")), this);
     btnNo->setObjectName(QStringLiteral("btnNo"));
     btnNo->setGeometry(Px(5040), kButtonTop, kButtonWidth, kButtonHeight);
 
@@ -57,23 +58,23 @@ frmMessage::frmMessage(QWidget* parent) : QDialog(parent) {
 void frmMessage::Load() {
     State().MessageAnswer = 0;
     if (ButtonMode == QLatin1String("vbYes")) {
-        btnYes->setText(QStringLiteral("确定"));
+        btnYes->setText(GetLangString(QStringLiteral("确定")));
         btnYes->move(Px(3960), kButtonTop);
         btnYes->setVisible(true);
         btnNo->setVisible(false);
     } else if (ButtonMode == QLatin1String("vbYesNo")) {
-        btnYes->setText(QStringLiteral("是(&Y)"));
+        btnYes->setText(GetLangString(QStringLiteral("是(&Y)")));
         btnYes->move(Px(2640), kButtonTop);
         btnYes->setVisible(true);
-        btnNo->setText(QStringLiteral("否(&N)"));
+        btnNo->setText(GetLangString(QStringLiteral("否(&N)")));
         btnNo->move(Px(5040), kButtonTop);
         btnNo->setVisible(true);
     } else {
         // The dialog is shared: an unknown mode shows the buttons as designed, whatever came before.
-        btnYes->setText(QStringLiteral("是(&Y)"));
+        btnYes->setText(GetLangString(QStringLiteral("是(&Y)")));
         btnYes->move(Px(2640), kButtonTop);
         btnYes->setVisible(true);
-        btnNo->setText(QStringLiteral("确定"));
+        btnNo->setText(GetLangString(QStringLiteral("确定")));
         btnNo->move(Px(5040), kButtonTop);
         btnNo->setVisible(true);
     }

@@ -11,6 +11,7 @@
 #include "component/host/Props.h"
 #include "component/host/contracts/FrmResLoader.h"
 #include "component/list/frmPurchasePlan.h"
+#include "component/operations/frmMessage.h"
 #include "platform/controls/LedgerGrid.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"

@@ -38,6 +38,15 @@ TEST_P(AppTest, EveryServiceTheComponentCreatesIsRegistered) {
 TEST_P(AppTest, EnglishTextsComeFromTheEmbeddedCatalogue) {
     const bool ok = Start("guest", "en");
     ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    // Qt's month names follow the log-in language, both ways.
+    store::Session chinese;
+    chinese.Language = "zh";
+    app::UseQtLanguage(chinese);
+    EXPECT_EQ(QLocale().monthName(12), QLocale(QLocale::Chinese, QLocale::China).monthName(12));
+    store::Session english;
+    english.Language = "en";
+    app::UseQtLanguage(english);
+    EXPECT_EQ(QLocale().monthName(12), "December");
     ClsPurchasePlanMain().Show();
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Title, "Information");
@@ -139,6 +148,20 @@ TEST_P(AppListTest, BillModeListsOnePlanInTheLogInLanguage) {
     auto* ledger = windows[0]->findChild<controls::LedgerGrid*>("LdgPreview");
     ASSERT_TRUE(ledger);
     EXPECT_EQ(ledger->HeadCells()[2].Text, "Purchase Plan List");
+
+    // The push checks' window and the question on closing with edits read English too.
+    frmMessage message;
+    message.ButtonMode = "vbYes";
+    message.Load();
+    EXPECT_EQ(message.windowTitle() + "|" + message.btnYes->text(),
+              GetLangString("Marvane提示") + "|" + GetLangString("确定"));
+    EXPECT_FALSE(message.windowTitle().contains("提示"));
+    windows[0]->DataChanged = true;
+    prompts->QueueAnswer(ui::No);
+    windows[0]->close();
+    ASSERT_FALSE(prompts->Log.isEmpty());
+    EXPECT_EQ(prompts->Log.last().Title, GetLangString("Marvane提示"));
+    EXPECT_FALSE(prompts->Log.last().Text.contains("是否需要保存")) << prompts->Log.last().Text.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, AppListTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),

@@ -70,7 +70,7 @@ TEST_F(FilterDialog, ConfirmWritesEveryKeyTrimmedWithIsoDates) {
     EXPECT_EQ(World().FontsApplied, 1);
 }
 
-TEST_F(FilterDialog, StartAfterEndIsRefusedThenEqualDatesConfirm) {
+TEST_F(FilterDialog, StartAfterEndIsRefusedWithBothDatesKept) {
     EXPECT_TRUE(RunDialog(false, [this](frmFirter& d) {
         Show(d);
         auto* start = Child<QDateEdit>(d, "dtpBDate");
@@ -81,10 +81,11 @@ TEST_F(FilterDialog, StartAfterEndIsRefusedThenEqualDatesConfirm) {
         EXPECT_EQ(prompts->Log[0].Text, "起始日期不能大于截止日期!");
         EXPECT_EQ(prompts->Log[0].Title, "信息提示");
         EXPECT_EQ(prompts->Log[0].IconOf(), ui::Information);
-        EXPECT_EQ(start->date(), QDate(2024, 1, 31));
+        EXPECT_EQ(start->date(), QDate(2024, 2, 1)) << "a date the user did not touch is never changed";
         EXPECT_TRUE(d.isVisible());
         EXPECT_EQ(State().FilterConditions->Count(), 1);
         EXPECT_EQ(State().FilterConditions->Get("OK"), QVariant(false));
+        start->setDate(QDate(2024, 1, 31));
         Child<QPushButton>(d, "cmdOK")->click();
     }));
     EXPECT_EQ(State().FilterConditions->Text("BDate"), "2024-01-31");
