@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql
   qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
   libsqlite3-dev sqlite3 libxlsxwriter-dev libgtest-dev libbenchmark-dev libpq-dev
-  fonts-noto-cjk xvfb xauth postgresql poppler-utils unzip qt6-translations-l10n
+  fonts-noto-cjk xvfb xauth postgresql poppler-utils unzip qt6-translations-l10n adwaita-icon-theme
 )
 
 missing=()
@@ -23,8 +23,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
 
-BUILD_DIR=${ZPP_BUILD_DIR:-build}
-if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# ZPP_PRESET=asan builds with the address and undefined-behaviour sanitizers into build-asan/.
+if [ -n "${ZPP_PRESET:-}" ]; then
+  BUILD_DIR=${ZPP_BUILD_DIR:-build-$ZPP_PRESET}
+  [ -f "$BUILD_DIR/build.ninja" ] || cmake --preset "$ZPP_PRESET" -B "$BUILD_DIR"
+else
+  BUILD_DIR=${ZPP_BUILD_DIR:-build}
+  [ -f "$BUILD_DIR/build.ninja" ] || cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 cmake --build "$BUILD_DIR" -j "${ZPP_JOBS:-2}"

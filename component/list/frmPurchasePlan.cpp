@@ -233,7 +233,8 @@ void frmPurchasePlan::BuildBar() {
     m_menus[kFile]->addSeparator();
     AddTool(kFile, QStringLiteral("iExit"), Lang("退出(&X)"));
 
-    AddTool(kEdit, QStringLiteral("Save"), Lang("保存(&S)"), Lang("保存数据"));
+    AddTool(kEdit, QStringLiteral("Save"), Lang("保存(&S)"), Lang("保存数据"))
+        ->setShortcut(QKeySequence::Save);
     AddTool(kEdit, QStringLiteral("Delete"), Lang("删除(&D)"), Lang("删除采购计划"));
     m_menus[kEdit]->addSeparator();
     AddTool(kEdit, QStringLiteral("SelectAll"), Lang("全选"), Lang("全部选择"));
@@ -261,12 +262,20 @@ void frmPurchasePlan::BuildBar() {
     m_toolBar->setMovable(false);
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     QStyle* st = style();
-    auto tool = [&](const char* key, const char* caption, const char* tip, QStyle::StandardPixmap icon) {
+    auto tool = [&](const char* key, const char* caption, const char* tip, QStyle::StandardPixmap icon,
+                    std::initializer_list<const char*> themed = {}) {
         QAction* a = AddTool(kBand, QString::fromLatin1(key), Lang(caption), tip ? Lang(tip) : QString());
-        a->setIcon(st->standardIcon(icon));
+        // The desktop's icon for the command where it has one, else the style's.
+        QIcon shown = st->standardIcon(icon);
+        for (const char* name : themed)
+            if (QIcon::hasThemeIcon(QString::fromLatin1(name))) {
+                shown = QIcon::fromTheme(QString::fromLatin1(name));
+                break;
+            }
+        a->setIcon(shown);
         return a;
     };
-    tool("Save", "保存", "保存数据", QStyle::SP_DialogSaveButton);
+    tool("Save", "保存", "保存数据", QStyle::SP_DialogSaveButton, {"document-save"});
     tool("Delete", "删除", "删除采购计划", QStyle::SP_TrashIcon);
     m_toolBar->addSeparator();
     tool("SelectAll", "全选", "全部选择", QStyle::SP_DialogYesButton);
@@ -291,9 +300,9 @@ void frmPurchasePlan::BuildBar() {
     tool("ViewBillUp", "上查", nullptr, QStyle::SP_ArrowUp);
     tool("ViewBillDown", "下查", nullptr, QStyle::SP_ArrowDown);
     m_toolBar->addSeparator();
-    tool("Export", "引出", "引出报表", QStyle::SP_DialogSaveButton);
-    tool("Print", "打印", nullptr, QStyle::SP_FileIcon);
-    tool("PrintView", "预览", nullptr, QStyle::SP_FileDialogInfoView);
+    tool("Export", "引出", "引出报表", QStyle::SP_ArrowForward, {"document-export", "document-send"});
+    tool("Print", "打印", nullptr, QStyle::SP_FileIcon, {"document-print"});
+    tool("PrintView", "预览", nullptr, QStyle::SP_FileDialogContentsView, {"document-print-preview"});
     m_toolBar->addSeparator();
     tool("iExit", "退出", nullptr, QStyle::SP_DialogCloseButton);
 }

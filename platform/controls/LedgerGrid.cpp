@@ -171,6 +171,14 @@ void LedgerGrid::SetPageMode(int mode) {
         m_setup->pageMode = mode;
 }
 
+QPageLayout::Orientation LedgerGrid::Orientation() const {
+    return m_setup->orientation;
+}
+
+void LedgerGrid::SetOrientation(QPageLayout::Orientation orientation) {
+    m_setup->orientation = orientation;
+}
+
 QByteArray LedgerGrid::PrinterSettings() const {
     return m_setup->PrinterBlock();
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QFont>
+#include <QPageLayout>
 #include <QString>
 #include <QTableView>
 #include <array>
@@ -99,6 +100,8 @@ public:
     void SetOptions(int flags);
     int PageMode() const;
     void SetPageMode(int mode);
+    QPageLayout::Orientation Orientation() const;
+    void SetOrientation(QPageLayout::Orientation orientation);
     // Page size, orientation and printer name as one opaque block, for saving and restoring.
     QByteArray PrinterSettings() const;
     void SetPrinterSettings(const QByteArray& block);

@@ -24,9 +24,11 @@ struct LedgerPageSetup {
     std::array<double, 4> margins{15, 20, 15, 20}; // left, top, right, bottom (millimetres)
     // Every sheet of paper gets its own number unless the user asks otherwise.
     int options = ColorPrint | WholeHeadFooterPerPage | PageNumbers | PhysicPages;
-    int pageMode = PagesAcross;
+    // Until the user sets up the page, a wide list prints across the paper's width on one page
+    // per row band: landscape, its columns shrunk to fit.
+    int pageMode = FitToWidth;
     QPageSize::PageSizeId pageSize = QPageSize::A4;
-    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    QPageLayout::Orientation orientation = QPageLayout::Landscape;
     QString printerName;
     std::map<int, int> sheetValues;
 

@@ -173,13 +173,17 @@ TEST_P(AppListTest, TypedNotesAndDatesReachTheStoreHoweverTheEditEnds) {
     controls::SpreadGrid& g = h.g;
     const QString first = g.Text(col::Key, 1), second = g.Text(col::Key, 2);
 
-    // A note still open in its editor when the tool bar's Save is clicked.
+    // A note still open in its editor when the tool bar's Save is clicked, or Ctrl+S pressed.
     h.Click(col::Memo, 1);
     h.Type("typed note");
     ASSERT_TRUE(h.Editor());
     h.Tool("Save");
     EXPECT_EQ(Entry(*db, first, "memo"), "typed note");
     EXPECT_FALSE(list->DataChanged);
+    h.Click(col::Memo, 1);
+    h.Type("by keys");
+    h.Key(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(Entry(*db, first, "memo"), "by keys");
 
     // A date typed straight into a selected date cell is stored as typed.
     const QDate wanted = QDate::currentDate().addDays(13);

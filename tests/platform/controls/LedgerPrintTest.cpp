@@ -80,6 +80,9 @@ protected:
     // Data rows are served, column 2 in Chinese. Captions are the sheet's own texts unless a
     // column is hidden by the caption row, which is then served as a report provider serves it.
     void Sheet(int rows, int cols, double width = 8, int hiddenByCaptions = 0) {
+        // The page these cases measure; a new ledger's own is landscape, fitted to the width.
+        grid.SetPageMode(PagesAcross);
+        grid.SetOrientation(QPageLayout::Portrait);
         grid.ClearTexts();
         grid.SetMaxCols(cols);
         grid.SetMaxRows(rows + 1);
