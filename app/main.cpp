@@ -10,7 +10,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QIcon>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QWidget>
@@ -50,9 +49,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("purchase-plan"));
     QApplication::setOrganizationName(QStringLiteral("ZelPurchasePlan"));
-    // Outside a desktop session Qt knows no icon theme; the one Debian installs gives the tool
-    // bar its usual save, export, print and preview icons.
-    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -300,9 +300,9 @@ void frmPurchasePlan::BuildBar() {
     tool("ViewBillUp", "上查", nullptr, QStyle::SP_ArrowUp);
     tool("ViewBillDown", "下查", nullptr, QStyle::SP_ArrowDown);
     m_toolBar->addSeparator();
-    tool("Export", "引出", "引出报表", QStyle::SP_ArrowForward, {"document-export", "document-send"});
+    tool("Export", "引出", "引出报表", QStyle::SP_ArrowRight, {"document-export", "document-send"});
     tool("Print", "打印", nullptr, QStyle::SP_FileIcon, {"document-print"});
-    tool("PrintView", "预览", nullptr, QStyle::SP_FileDialogContentsView, {"document-print-preview"});
+    tool("PrintView", "预览", nullptr, QStyle::SP_FileDialogInfoView, {"document-print-preview"});
     m_toolBar->addSeparator();
     tool("iExit", "退出", nullptr, QStyle::SP_DialogCloseButton);
 }

@@ -336,6 +336,9 @@ TEST_P(AppListTest, ExportPrintAndAPageSetupThatHoldsAtTheNextStart) {
         }
         return int(QDialog::Rejected);
     });
+    auto look = [&](const char* key) { return list->Tool("Band", key)->icon().pixmap(24).toImage(); };
+    EXPECT_NE(look("Save"), look("Export")) << "export does not look like save";
+
     // A click in a cell selects no rows: the whole list is written.
     Hands h{*list};
     h.Click(col::ItemNumber, 2);
