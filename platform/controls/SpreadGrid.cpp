@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyleOption>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -156,6 +157,25 @@ private:
     GridView* m_view;
 };
 
+// Row numbers with room for the mark of unsaved edits on any row, not only the rows the
+// header measures (the first and last hundred).
+class RowHeader : public QHeaderView {
+public:
+    using QHeaderView::QHeaderView;
+
+    QSize sizeHint() const override {
+        QSize size = QHeaderView::sizeHint();
+        if (count() == 0)
+            return size;
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.text = QString::number(count()) + detail::kChangedRowMark;
+        const QSize need = style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this);
+        size.setWidth(std::max(size.width(), need.width()));
+        return size;
+    }
+};
+
 } // namespace
 
 struct SpreadGrid::Impl {
@@ -198,6 +218,10 @@ SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     d->model = new GridModel(this);
     d->view = new GridView(this, this);
     QTableView* view = d->view;
+    auto* rows = new RowHeader(Qt::Vertical, view);
+    rows->setSectionsClickable(true);
+    rows->setHighlightSections(true);
+    view->setVerticalHeader(rows);
     view->setModel(d->model);
     QItemSelectionModel* old = view->selectionModel();
     view->setSelectionModel(new GridSelection(d->model, d->view));
@@ -210,7 +234,6 @@ SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     view->setWordWrap(false);
 
     // Fixed row heights keep resets and scrolling independent of the row count.
-    QHeaderView* rows = view->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(8);
     rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
@@ -284,6 +307,10 @@ void SpreadGrid::MarkRowsUnchanged() {
 
 bool SpreadGrid::RowChanged(int row) const {
     return row >= 1 && row <= MaxRows() && d->model->RowChanged(row - 1);
+}
+
+int SpreadGrid::ChangedRowCount() const {
+    return d->model->ChangedRows();
 }
 
 QString SpreadGrid::HeaderText(int col) const {

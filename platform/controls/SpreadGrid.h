@@ -43,8 +43,11 @@ public:
     void ReserveLike(int sampleRows);
     // Change tracking for saves: a row counts as changed once any of its texts other than a
     // check box changes after the mark. Rows added after the mark count as changed.
+    // Changed rows carry a mark in the row header until the next MarkRowsUnchanged.
     void MarkRowsUnchanged();
     bool RowChanged(int row) const;
+    // How many rows RowChanged counts, kept as rows change (no walk over the rows).
+    int ChangedRowCount() const;
 
     QString HeaderText(int col) const;
     void SetHeaderText(int col, const QString& text);

@@ -1,8 +1,12 @@
 #include "platform/controls/SpreadGrid.h"
 #include "platform/records/Error.h"
 
+#include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -68,6 +72,9 @@ protected:
     }
 
     SpreadGrid grid;
+    // Every test of the fixture also holds the model to Qt's rules (a broken rule aborts).
+    QAbstractItemModelTester tester{grid.View()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal};
 };
 
 TEST_F(GridTest, SetTextNormalisesEachCellType) {
@@ -161,18 +168,49 @@ TEST_F(GridTest, CellDecimalsOverrideTheColumnAndReRound) {
     EXPECT_EQ(grid.Text(kNumber, 1), "3.700") << "cells with their own decimals keep them";
 }
 
-TEST_F(GridTest, RowsChangeByTheirTextsNotByTicksOrRewritesOfTheSameText) {
+TEST_F(GridTest, RowsChangeByTheirTextsNotByTicksAndCarryAHeaderMarkUntilMarkedUnchanged) {
+    QAbstractItemModel* model = View()->model();
+    auto header = [&](int row) { return model->headerData(row - 1, Qt::Vertical).toString(); };
     grid.SetText(kText, 1, "a");
     grid.MarkRowsUnchanged();
+    EXPECT_EQ(grid.ChangedRowCount(), 0);
+    QSignalSpy headers(model, &QAbstractItemModel::headerDataChanged);
     grid.SetText(kCheck, 2, "1");
     grid.SetText(kText, 1, "a");
     grid.SetText(kDate, 3, "2024-05-01");
+    grid.SetText(kDate, 3, "2024-05-02");
     grid.SetMaxRows(11);
     std::vector<bool> changed;
     for (int r = 1; r <= 11; ++r)
         changed.push_back(grid.RowChanged(r));
     EXPECT_EQ(changed,
               std::vector<bool>({false, false, true, false, false, false, false, false, false, false, true}));
+    EXPECT_EQ(grid.ChangedRowCount(), 2);
+    EXPECT_EQ(header(3), "3*");
+    EXPECT_EQ(header(2), "2") << "a tick is no edit";
+    ASSERT_GE(headers.count(), 1) << "the header repaints a newly marked row";
+    EXPECT_EQ(headers[0], (QVariantList{QVariant::fromValue(Qt::Vertical), 2, 2}));
+
+    grid.SetMaxRows(10);
+    EXPECT_EQ(grid.ChangedRowCount(), 1) << "a dropped row takes its mark with it";
+    grid.SetRedraw(false);
+    grid.SetText(kText, 5, "b");
+    grid.SetRedraw(true);
+    EXPECT_EQ(header(5), "5*");
+    EXPECT_EQ(grid.ChangedRowCount(), 2);
+
+    headers.clear();
+    grid.MarkRowsUnchanged();
+    EXPECT_EQ(grid.ChangedRowCount(), 0);
+    EXPECT_EQ(header(3), "3");
+    EXPECT_EQ(headers.count(), 1);
+
+    // The row header is wide enough for a marked row the header never measured.
+    grid.SetMaxRows(300);
+    grid.MarkRowsUnchanged();
+    grid.SetText(kText, 150, "c");
+    QHeaderView* rows = View()->verticalHeader();
+    EXPECT_GE(rows->sizeHint().width(), rows->fontMetrics().horizontalAdvance(header(150)) + 4);
 }
 
 TEST_F(GridTest, RowAndColumnCountsChangeWithoutLosingData) {
