@@ -95,8 +95,12 @@ public:
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
-        // An editor opens in the view that shows its cell, not under the frozen columns.
-        GridView* owner = index.isValid() ? m_cursor->ViewFor(index.column()) : this;
+        // An editor opens in the view that shows its cell, not under the frozen columns. A
+        // mouse event stays with the view it came to: its position is that view's.
+        const bool mouse = event && (event->type() == QEvent::MouseButtonPress ||
+                                     event->type() == QEvent::MouseButtonRelease ||
+                                     event->type() == QEvent::MouseButtonDblClick);
+        GridView* owner = index.isValid() && !mouse ? m_cursor->ViewFor(index.column()) : this;
         if (owner != this)
             return owner->edit(index, trigger, event);
         const bool was = m_cursor->typing;
@@ -467,7 +471,10 @@ SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
             [this](int c, int, int size) { d->SectionResized(c, size); });
 }
 
-SpreadGrid::~SpreadGrid() = default;
+SpreadGrid::~SpreadGrid() {
+    // The views and their selection model reach into the shared cursor to their end.
+    delete d->view;
+}
 
 int SpreadGrid::MaxCols() const {
     return d->model->Cols();
