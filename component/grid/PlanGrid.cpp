@@ -187,6 +187,9 @@ void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat) {
         if (grid.ColCellType(c) == controls::CellType::CheckBox)
             grid.SetColAlign(c, controls::HAlign::Center);
     }
+    // Scrolling right to price, date and note keeps the item in view; the column dialog only
+    // hides or shows columns, which the frozen part follows.
+    grid.SetFrozenCols(col::ItemName);
     grid.SetRedraw(true);
 }
 

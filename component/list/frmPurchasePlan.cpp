@@ -382,6 +382,7 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         if (!CheckRight(rights::Save))
             return;
         if (m_ops->Save()) {
+            m_grid->MarkRowsUnchanged();
             Inform(QStringLiteral("保存成功！"));
             DataChanged = false;
         } else {
@@ -465,6 +466,7 @@ void frmPurchasePlan::RunCommand(const QString& key) {
                 Inform(QStringLiteral("保存失败！"), m_ops->SaveError());
                 return;
             }
+            m_grid->MarkRowsUnchanged();
             DataChanged = false;
         }
         if (!CheckRight(rights::Push))
@@ -644,10 +646,12 @@ void frmPurchasePlan::closeEvent(QCloseEvent* event) {
         if (answer == ui::Yes) {
             try {
                 if (HasRight(rights::Save)) {
-                    if (m_ops->Save())
+                    if (m_ops->Save()) {
+                        m_grid->MarkRowsUnchanged();
                         Inform(QStringLiteral("保存成功！"));
-                    else
+                    } else {
                         Inform(QStringLiteral("保存失败！"), m_ops->SaveError());
+                    }
                 } else {
                     ShowRefusal(QStringLiteral("对不起，你没有相应的权限！"));
                 }

@@ -2,7 +2,9 @@
 
 #include "platform/records/Values.h"
 
+#include <QColor>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 
 namespace zpp::controls::detail {
@@ -154,8 +156,12 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Vertical) {
+        const bool changed = section >= 0 && section < m_rows && RowChanged(section);
         if (role == Qt::DisplayRole)
-            return section + 1;
+            return changed ? QVariant(QString(QString::number(section + 1) + kChangedRowMark))
+                           : QVariant(section + 1);
+        if (role == Qt::ForegroundRole && changed)
+            return QColor(0xB0, 0x40, 0x00);
         if (role == Qt::TextAlignmentRole)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return {};
@@ -213,12 +219,30 @@ void GridModel::Store(int c, int r, QStringView text, bool content) {
     cells.Set(r, text);
     // A tick selects a row; it does not change what the row holds.
     if (content && m_cols[c].type != CellType::CheckBox)
-        m_changedRows[std::size_t(r)] = true;
+        MarkRowChanged(r);
     Touch(c, r);
 }
 
+void GridModel::MarkRowChanged(int r) {
+    if (m_changedRows[std::size_t(r)])
+        return;
+    m_changedRows[std::size_t(r)] = true;
+    ++m_changedCount;
+    if (m_redraw && r < m_shownRows)
+        Q_EMIT headerDataChanged(Qt::Vertical, r, r);
+    else
+        m_dirty = true;
+}
+
 void GridModel::MarkRowsUnchanged() {
+    if (m_changedCount == 0)
+        return;
     std::fill(m_changedRows.begin(), m_changedRows.end(), false);
+    m_changedCount = 0;
+    if (!m_redraw)
+        m_dirty = true;
+    else if (m_shownRows > 0)
+        Q_EMIT headerDataChanged(Qt::Vertical, 0, m_shownRows - 1);
 }
 
 void GridModel::Touch(int c, int r) {
@@ -282,6 +306,10 @@ void GridModel::SetRows(int rows) {
         if (!col.cellDecimals.empty())
             col.cellDecimals.resize(rows, -1);
     }
+    if (rows < m_rows)
+        m_changedCount -= int(std::count(m_changedRows.begin() + rows, m_changedRows.end(), true));
+    else
+        m_changedCount += rows - m_rows;
     m_changedRows.resize(std::size_t(rows), true); // a new row is not what any load gave
     const int old = m_rows;
     m_rows = rows;
@@ -349,6 +377,8 @@ void GridModel::Publish() {
             onReset();
         return;
     }
+    if (m_shownRows > 0)
+        Q_EMIT headerDataChanged(Qt::Vertical, 0, m_shownRows - 1);
     if (m_shownCols > 0) {
         Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_shownCols - 1);
         if (m_shownRows > 0)

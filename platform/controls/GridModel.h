@@ -36,6 +36,8 @@ std::optional<QStringView> NormaliseCell(CellType type, int decimals, QStringVie
 std::optional<QString> NormaliseCell(CellType type, int decimals, const QString& text);
 // A number in the form a number cell keeps.
 QStringView NumberCell(double value, int decimals, CellChars& out);
+// Follows the number in the row header of a row with unsaved edits.
+inline constexpr char16_t kChangedRowMark = u'*';
 // Whether a number cell's editor may commit the text (empty clears the cell).
 bool NumberInRange(const GridColumn& col, const QString& text);
 
@@ -57,6 +59,7 @@ public:
     // Rows whose texts changed (check boxes aside) since the last mark; rows added since count.
     void MarkRowsUnchanged();
     bool RowChanged(int r) const { return m_changedRows[std::size_t(r)]; }
+    int ChangedRows() const { return m_changedCount; }
     int Cols() const { return static_cast<int>(m_cols.size()); }
     void SetRows(int rows);
     void SetCols(int cols);
@@ -88,11 +91,14 @@ public:
 
 private:
     void Touch(int c, int r);
+    void MarkRowChanged(int r);
     void Publish();
 
     std::vector<GridColumn> m_cols;
     int m_rows = 0;
     std::vector<bool> m_changedRows;
+    // Kept with the marks, so a status line can ask for it without a walk over every row.
+    int m_changedCount = 0;
     // The shape the view knows; differs from the real one only while redraw is off.
     int m_shownRows = 0;
     int m_shownCols = 0;

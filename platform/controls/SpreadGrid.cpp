@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyleOption>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -25,39 +26,52 @@ using detail::GridModel;
 
 namespace {
 
-// The view asks before the current cell moves, so LeaveCell can keep it in place. Keys
-// and clicks ask up front (a refused click must not select either); any other move is
-// asked for by the selection model below.
-class GridView : public QTableView {
-public:
-    GridView(SpreadGrid* grid, QWidget* parent) : QTableView(parent), m_grid(grid) {}
+class GridView;
 
-    bool AllowMove(const QModelIndex& to) {
-        const QModelIndex from = currentIndex();
-        if (m_programMove || !to.isValid() || !from.isValid() || to == from)
-            return true;
-        if (m_approved.isValid() && m_approved == to) {
-            m_approved = QPersistentModelIndex();
-            return true;
-        }
-        // Whatever way the cell is left, its check must see what the user typed.
-        CommitEdit();
-        bool cancel = false;
-        Q_EMIT m_grid->LeaveCell(from.column() + 1, from.row() + 1, to.column() + 1, to.row() + 1, &cancel);
-        return !cancel;
-    }
+// What the main view and the frozen one share: one current cell (one selection model), one
+// leave-cell path, at most one open editor.
+struct Cursor {
+    SpreadGrid* grid = nullptr;
+    GridView* main = nullptr;
+    GridView* frozen = nullptr; // made when columns are first frozen
+    int frozenCols = 0;
+    // Whether the frozen view lies over the main one, and how wide it is.
+    bool frozenOn = false;
+    int frozenWidth = 0;
+    QPersistentModelIndex approved;
+    bool programMove = false;
+    bool typing = false;
+    // A key the frozen view left alone, on its way to the grid's owners through the main view
+    // (the frozen view's parent), which must not take it as a second key press.
+    const QKeyEvent* passedOn = nullptr;
+
+    // The view that shows (and edits) column c, 0-based.
+    GridView* ViewFor(int c) const { return frozenOn && c < frozenCols ? frozen : main; }
+    bool AllowMove(const QModelIndex& to);
+    bool CommitEdit();
+    void LayOut();
 
     // Moves made by the program itself skip LeaveCell.
     template <class F> void ProgramMove(F&& move) {
-        const bool was = m_programMove;
-        m_programMove = true;
+        const bool was = programMove;
+        programMove = true;
         move();
-        m_programMove = was;
+        programMove = was;
     }
+};
+
+// The view asks before the current cell moves, so LeaveCell can keep it in place. Keys
+// and clicks ask up front (a refused click must not select either); any other move is
+// asked for by the selection model below. The frozen view is a second GridView over the
+// same model and selection, so its cells behave as the others do.
+class GridView : public QTableView {
+public:
+    GridView(Cursor* cursor, bool frozen, QWidget* parent)
+        : QTableView(parent), m_cursor(cursor), m_frozen(frozen) {}
 
     void LayOutNow() { executeDelayedItemsLayout(); }
 
-    bool CommitEdit() {
+    bool CommitEditHere() {
         if (state() != EditingState)
             return false;
         QWidget* editor = indexWidget(currentIndex());
@@ -68,40 +82,86 @@ public:
         return true;
     }
 
-    // Whether the editor being opened was opened by typing into the cell.
-    bool OpenedByTyping() const { return m_typing; }
+    // Moves and selections reckoned over every column, for keys pressed in the frozen view
+    // (which hides the scrolling columns).
+    QModelIndex BaseMoveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+        return QTableView::moveCursor(action, modifiers);
+    }
+    void BaseKeyPress(QKeyEvent* event) {
+        m_cursor->approved = QPersistentModelIndex();
+        QTableView::keyPressEvent(event);
+        m_cursor->approved = QPersistentModelIndex();
+    }
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
-        m_typing = trigger == AnyKeyPressed;
+        // An editor opens in the view that shows its cell, not under the frozen columns. A
+        // mouse event stays with the view it came to: its position is that view's.
+        const bool mouse = event && (event->type() == QEvent::MouseButtonPress ||
+                                     event->type() == QEvent::MouseButtonRelease ||
+                                     event->type() == QEvent::MouseButtonDblClick);
+        GridView* owner = index.isValid() && !mouse ? m_cursor->ViewFor(index.column()) : this;
+        if (owner != this)
+            return owner->edit(index, trigger, event);
+        const bool was = m_cursor->typing;
+        m_cursor->typing = trigger == AnyKeyPressed;
         const bool opened = QTableView::edit(index, trigger, event);
-        m_typing = false;
+        m_cursor->typing = was;
         return opened;
     }
 
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
-        const QModelIndex to = QTableView::moveCursor(action, modifiers);
+        const QModelIndex to = m_frozen ? m_cursor->main->BaseMoveCursor(action, modifiers)
+                                        : QTableView::moveCursor(action, modifiers);
         if (!to.isValid() || to == currentIndex())
             return to;
-        if (!AllowMove(to))
+        if (!m_cursor->AllowMove(to))
             return currentIndex();
-        m_approved = to;
+        m_cursor->approved = to;
         return to;
+    }
+
+    void scrollTo(const QModelIndex& index, ScrollHint hint) override {
+        QScrollBar* across = horizontalScrollBar();
+        const int was = across->value();
+        QTableView::scrollTo(index, hint);
+        if (m_frozen || !m_cursor->frozenOn || !index.isValid())
+            return;
+        if (index.column() < m_cursor->frozenCols) {
+            across->setValue(was); // shown by the frozen view wherever this one stands
+            return;
+        }
+        const int covered = m_cursor->frozenWidth - columnViewportPosition(index.column());
+        if (covered > 0)
+            across->setValue(across->value() - covered);
+    }
+
+    void updateGeometries() override {
+        QTableView::updateGeometries();
+        if (!m_frozen)
+            m_cursor->LayOut();
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QTableView::focusInEvent(event);
+        const QModelIndex current = currentIndex();
+        if (!m_frozen && current.isValid() && m_cursor->ViewFor(current.column()) != this)
+            m_cursor->frozen->setFocus(event->reason());
     }
 
     void mousePressEvent(QMouseEvent* event) override {
         m_swallowRelease = false;
         const QModelIndex to = indexAt(event->position().toPoint());
         if (to.isValid() && to != currentIndex()) {
-            if (!AllowMove(to)) {
+            if (!m_cursor->AllowMove(to)) {
                 m_swallowRelease = true;
                 event->accept();
                 return;
             }
-            m_approved = to;
+            m_cursor->approved = to;
         }
         QTableView::mousePressEvent(event);
-        m_approved = QPersistentModelIndex();
+        m_cursor->approved = QPersistentModelIndex();
     }
 
     void mouseMoveEvent(QMouseEvent* event) override {
@@ -120,40 +180,128 @@ protected:
     }
 
     void keyPressEvent(QKeyEvent* event) override {
+        if (event == m_cursor->passedOn) {
+            m_cursor->passedOn = nullptr;
+            event->ignore();
+            return;
+        }
         // Keys left over by an open editor arrive here too; those are not the grid's.
         if (state() != EditingState) {
             bool handled = false;
-            Q_EMIT m_grid->KeyDown(event->key(), event->modifiers(), &handled);
+            Q_EMIT m_cursor->grid->KeyDown(event->key(), event->modifiers(), &handled);
             if (handled) {
                 event->accept();
                 return;
             }
         }
-        m_approved = QPersistentModelIndex();
-        QTableView::keyPressEvent(event);
-        m_approved = QPersistentModelIndex();
+        if (m_frozen && IsMoveKey(event->key()))
+            m_cursor->main->BaseKeyPress(event);
+        else
+            BaseKeyPress(event);
+        if (m_frozen && !event->isAccepted())
+            m_cursor->passedOn = event;
     }
 
 private:
-    SpreadGrid* m_grid;
-    QPersistentModelIndex m_approved;
-    bool m_programMove = false;
-    bool m_typing = false;
+    static bool IsMoveKey(int key) {
+        switch (key) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    Cursor* m_cursor;
+    bool m_frozen;
     bool m_swallowRelease = false;
 };
 
+bool Cursor::AllowMove(const QModelIndex& to) {
+    const QModelIndex from = main->currentIndex();
+    if (programMove || !to.isValid() || !from.isValid() || to == from)
+        return true;
+    if (approved.isValid() && approved == to) {
+        approved = QPersistentModelIndex();
+        return true;
+    }
+    // Whatever way the cell is left, its check must see what the user typed.
+    CommitEdit();
+    bool cancel = false;
+    Q_EMIT grid->LeaveCell(from.column() + 1, from.row() + 1, to.column() + 1, to.row() + 1, &cancel);
+    return !cancel;
+}
+
+bool Cursor::CommitEdit() {
+    return main->CommitEditHere() || (frozen && frozen->CommitEditHere());
+}
+
+void Cursor::LayOut() {
+    if (!frozen)
+        return;
+    int width = 0;
+    const int cols = std::min(frozenCols, main->model()->columnCount());
+    for (int c = 0; c < cols; ++c)
+        if (!main->isColumnHidden(c))
+            width += main->columnWidth(c);
+    // Frozen columns that would leave the others too little room scroll with them.
+    const bool on = width > 0 && width * 3 <= main->viewport()->width() * 2;
+    if (on != frozenOn && !on && frozen->hasFocus())
+        main->setFocus();
+    frozenOn = on;
+    frozenWidth = on ? width : 0;
+    frozen->setVisible(on);
+    if (!on)
+        return;
+    QHeaderView* header = main->horizontalHeader();
+    frozen->horizontalHeader()->setVisible(!header->isHidden());
+    const int headerHeight = main->viewport()->y() - main->frameWidth();
+    if (frozen->horizontalHeader()->minimumHeight() != headerHeight)
+        frozen->horizontalHeader()->setMinimumHeight(headerHeight);
+    frozen->setGeometry(main->viewport()->x(), main->frameWidth(), width,
+                        headerHeight + main->viewport()->height());
+}
+
 class GridSelection : public QItemSelectionModel {
 public:
-    GridSelection(QAbstractItemModel* model, GridView* view)
-        : QItemSelectionModel(model, view), m_view(view) {}
+    GridSelection(QAbstractItemModel* model, Cursor* cursor, QObject* parent)
+        : QItemSelectionModel(model, parent), m_cursor(cursor) {}
 
     void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
-        if (m_view->AllowMove(index))
+        if (m_cursor->AllowMove(index))
             QItemSelectionModel::setCurrentIndex(index, command);
     }
 
 private:
-    GridView* m_view;
+    Cursor* m_cursor;
+};
+
+// Row numbers with room for the mark of unsaved edits on any row, not only the rows the
+// header measures (the first and last hundred).
+class RowHeader : public QHeaderView {
+public:
+    using QHeaderView::QHeaderView;
+
+    QSize sizeHint() const override {
+        QSize size = QHeaderView::sizeHint();
+        if (count() == 0)
+            return size;
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.text = QString::number(count()) + detail::kChangedRowMark;
+        const QSize need = style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this);
+        size.setWidth(std::max(size.width(), need.width()));
+        return size;
+    }
 };
 
 } // namespace
@@ -161,6 +309,7 @@ private:
 struct SpreadGrid::Impl {
     GridModel* model = nullptr;
     GridView* view = nullptr;
+    Cursor cursor;
     bool applyingWidths = false;
     // The active cell across a model reset, which forgets it (0-based; -1 when none).
     int keepCol = -1;
@@ -177,46 +326,110 @@ struct SpreadGrid::Impl {
     }
     static constexpr int kPadding = 6;
 
-    void ApplyColumn(int c) {
+    void ApplyColumn(int c, bool layOut = true) {
         if (c >= view->model()->columnCount())
             return;
         const GridColumn& col = model->Col(c);
+        const int width = std::max(0, qRound(col.width * CharWidth()) + kPadding);
         applyingWidths = true;
         view->setColumnHidden(c, col.hidden);
         if (!col.hidden)
-            view->setColumnWidth(c, std::max(0, qRound(col.width * CharWidth()) + kPadding));
+            view->setColumnWidth(c, width);
+        if (GridView* frozen = cursor.frozen) {
+            const bool hidden = col.hidden || c >= cursor.frozenCols;
+            frozen->setColumnHidden(c, hidden);
+            if (!hidden)
+                frozen->setColumnWidth(c, width);
+        }
         applyingWidths = false;
+        if (layOut)
+            cursor.LayOut();
     }
 
     void ApplyColumns() {
         for (int c = 0; c < model->Cols(); ++c)
-            ApplyColumn(c);
+            ApplyColumn(c, false);
+        cursor.LayOut();
+    }
+
+    // A width dragged in one view's header goes to the other and is remembered in the
+    // grid's own unit.
+    void SectionResized(int c, int size) {
+        if (applyingWidths || c >= model->Cols() || size <= 0 || model->Col(c).hidden)
+            return;
+        model->Col(c).width = std::max(0.0, (size - kPadding) / CharWidth());
+        if (GridView* frozen = cursor.frozen; frozen && c < cursor.frozenCols) {
+            for (QTableView* v : {static_cast<QTableView*>(view), static_cast<QTableView*>(frozen)})
+                if (v->columnWidth(c) != size)
+                    v->setColumnWidth(c, size);
+            cursor.LayOut();
+        }
+    }
+
+    static void SetUpView(QTableView* view, QHeaderView* rows) {
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectItems);
+        view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed);
+        view->setWordWrap(false);
+        // Fixed row heights keep resets and scrolling independent of the row count.
+        rows->setSectionResizeMode(QHeaderView::Fixed);
+        rows->setMinimumSectionSize(8);
+        rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
+        rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+        view->horizontalHeader()->setHighlightSections(false);
+    }
+
+    void MakeFrozenView(SpreadGrid* grid) {
+        auto* frozen = new GridView(&cursor, true, view);
+        frozen->setObjectName(QStringLiteral("frozenView"));
+        frozen->setModel(model);
+        QItemSelectionModel* own = frozen->selectionModel();
+        frozen->setSelectionModel(view->selectionModel());
+        delete own;
+        // One delegate per view: a delegate's closeEditor reaches every view it serves.
+        frozen->setItemDelegate(new detail::GridDelegate(model, grid, frozen));
+        SetUpView(frozen, frozen->verticalHeader());
+        frozen->verticalHeader()->setDefaultSectionSize(view->verticalHeader()->defaultSectionSize());
+        frozen->verticalHeader()->setMinimumSectionSize(view->verticalHeader()->minimumSectionSize());
+        frozen->verticalHeader()->hide();
+        frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        frozen->setFrameShape(QFrame::NoFrame);
+        frozen->setAccessibleName(view->accessibleName());
+        // Pixel steps, so the first scrolling column can stand right beside the frozen ones.
+        view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+        frozen->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+        view->viewport()->stackUnder(frozen);
+        QScrollBar* mainBar = view->verticalScrollBar();
+        QScrollBar* frozenBar = frozen->verticalScrollBar();
+        QObject::connect(mainBar, &QScrollBar::valueChanged, frozenBar, &QScrollBar::setValue);
+        QObject::connect(frozenBar, &QScrollBar::valueChanged, mainBar, &QScrollBar::setValue);
+        QObject::connect(frozen, &QAbstractItemView::clicked, grid,
+                         [grid](const QModelIndex& i) { Q_EMIT grid->Clicked(i.column() + 1, i.row() + 1); });
+        QObject::connect(frozen->horizontalHeader(), &QHeaderView::sectionResized, grid,
+                         [this](int c, int, int size) { SectionResized(c, size); });
+        cursor.frozen = frozen;
     }
 };
 
 SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl>()) {
+    d->cursor.grid = this;
     d->model = new GridModel(this);
-    d->view = new GridView(this, this);
+    d->view = new GridView(&d->cursor, false, this);
+    d->cursor.main = d->view;
     QTableView* view = d->view;
+    auto* rows = new RowHeader(Qt::Vertical, view);
+    rows->setSectionsClickable(true);
+    rows->setHighlightSections(true);
+    view->setVerticalHeader(rows);
     view->setModel(d->model);
     QItemSelectionModel* old = view->selectionModel();
-    view->setSelectionModel(new GridSelection(d->model, d->view));
+    view->setSelectionModel(new GridSelection(d->model, &d->cursor, view));
     delete old;
     view->setItemDelegate(new detail::GridDelegate(d->model, this, view));
-    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view->setSelectionBehavior(QAbstractItemView::SelectItems);
-    view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                          QAbstractItemView::AnyKeyPressed);
-    view->setWordWrap(false);
-
-    // Fixed row heights keep resets and scrolling independent of the row count.
-    QHeaderView* rows = view->verticalHeader();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setMinimumSectionSize(8);
-    rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
-    rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    view->horizontalHeader()->setHighlightSections(false);
+    Impl::SetUpView(view, rows);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -229,7 +442,7 @@ SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
         d->ApplyColumns();
         if (d->keepCol >= 0 && d->keepCol < d->model->Cols() && d->keepRow < d->model->Rows()) {
             const QModelIndex i = d->model->index(d->keepRow, d->keepCol);
-            d->view->ProgramMove(
+            d->cursor.ProgramMove(
                 [&] { d->view->selectionModel()->setCurrentIndex(i, QItemSelectionModel::NoUpdate); });
         }
         d->keepCol = d->keepRow = -1;
@@ -243,19 +456,25 @@ SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
         d->keepRow = i.isValid() ? i.row() : -1;
     });
     connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& i) {
+        // Keys go to the view that shows the cell, so typing opens the editor where it is seen.
+        if (i.isValid() && d->cursor.frozenOn) {
+            GridView* owner = d->cursor.ViewFor(i.column());
+            GridView* other = owner == d->view ? d->cursor.frozen : d->view;
+            if (other->hasFocus())
+                owner->setFocus(Qt::OtherFocusReason);
+        }
         Q_EMIT CellEntered(i.isValid() ? i.column() + 1 : 0, i.isValid() ? i.row() + 1 : 0);
     });
     connect(view, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& i) { Q_EMIT Clicked(i.column() + 1, i.row() + 1); });
-    connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int c, int, int size) {
-        // Remember widths the user drags, in the grid's own unit.
-        if (d->applyingWidths || c >= d->model->Cols() || size <= 0 || d->model->Col(c).hidden)
-            return;
-        d->model->Col(c).width = std::max(0.0, (size - Impl::kPadding) / d->CharWidth());
-    });
+    connect(view->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int c, int, int size) { d->SectionResized(c, size); });
 }
 
-SpreadGrid::~SpreadGrid() = default;
+SpreadGrid::~SpreadGrid() {
+    // The views and their selection model reach into the shared cursor to their end.
+    delete d->view;
+}
 
 int SpreadGrid::MaxCols() const {
     return d->model->Cols();
@@ -284,6 +503,10 @@ void SpreadGrid::MarkRowsUnchanged() {
 
 bool SpreadGrid::RowChanged(int row) const {
     return row >= 1 && row <= MaxRows() && d->model->RowChanged(row - 1);
+}
+
+int SpreadGrid::ChangedRowCount() const {
+    return d->model->ChangedRows();
 }
 
 QString SpreadGrid::HeaderText(int col) const {
@@ -380,9 +603,30 @@ void SpreadGrid::SetColHidden(int col, bool hidden) {
 }
 
 void SpreadGrid::SetRowHeight(int pixels) {
-    QHeaderView* rows = d->view->verticalHeader();
-    rows->setMinimumSectionSize(std::min(rows->minimumSectionSize(), std::max(pixels, 1)));
-    rows->setDefaultSectionSize(std::max(pixels, 1));
+    for (QTableView* view : {static_cast<QTableView*>(d->view), static_cast<QTableView*>(d->cursor.frozen)}) {
+        if (!view)
+            continue;
+        QHeaderView* rows = view->verticalHeader();
+        rows->setMinimumSectionSize(std::min(rows->minimumSectionSize(), std::max(pixels, 1)));
+        rows->setDefaultSectionSize(std::max(pixels, 1));
+    }
+}
+
+void SpreadGrid::SetFrozenCols(int cols) {
+    cols = std::max(cols, 0);
+    if (cols > 0 && !d->cursor.frozen)
+        d->MakeFrozenView(this);
+    d->cursor.frozenCols = cols;
+    if (d->cursor.frozen)
+        d->ApplyColumns();
+}
+
+int SpreadGrid::FrozenCols() const {
+    return d->cursor.frozenCols;
+}
+
+QTableView* SpreadGrid::FrozenView() const {
+    return d->cursor.frozen;
 }
 
 CellType SpreadGrid::ColCellType(int col) const {
@@ -554,15 +798,15 @@ void SpreadGrid::SetActiveCell(int col, int row) {
     }
     d->keepSet = false;
     const QModelIndex i = d->model->index(row - 1, col - 1);
-    d->view->ProgramMove([&] { d->view->setCurrentIndex(i); });
+    d->cursor.ProgramMove([&] { d->view->setCurrentIndex(i); });
 }
 
 bool SpreadGrid::CommitEdit() {
-    return d->view->CommitEdit();
+    return d->cursor.CommitEdit();
 }
 
 bool SpreadGrid::OpenedByTyping() const {
-    return d->view->OpenedByTyping();
+    return d->cursor.typing;
 }
 
 QVector<RowBlock> SpreadGrid::SelectedRowBlocks() const {
@@ -626,6 +870,8 @@ QTableView* SpreadGrid::View() const {
 void SpreadGrid::SetAccessibleName(const QString& name) {
     setAccessibleName(name);
     d->view->setAccessibleName(name);
+    if (d->cursor.frozen)
+        d->cursor.frozen->setAccessibleName(name);
 }
 
 } // namespace zpp::controls

@@ -43,8 +43,11 @@ public:
     void ReserveLike(int sampleRows);
     // Change tracking for saves: a row counts as changed once any of its texts other than a
     // check box changes after the mark. Rows added after the mark count as changed.
+    // Changed rows carry a mark in the row header until the next MarkRowsUnchanged.
     void MarkRowsUnchanged();
     bool RowChanged(int row) const;
+    // How many rows RowChanged counts, kept as rows change (no walk over the rows).
+    int ChangedRowCount() const;
 
     QString HeaderText(int col) const;
     void SetHeaderText(int col, const QString& text);
@@ -56,6 +59,12 @@ public:
     bool ColHidden(int col) const;
     void SetColHidden(int col, bool hidden);
     void SetRowHeight(int pixels);
+    // Keeps columns 1 to cols (hidden ones included) in view while the grid scrolls right,
+    // in a second view over the same model and selection laid over the main view's left
+    // part. Cells there behave as any other. 0 unfreezes. While the frozen columns would take
+    // more than two thirds of the width, they scroll with the rest.
+    void SetFrozenCols(int cols);
+    int FrozenCols() const;
 
     CellType ColCellType(int col) const;
     void SetColCellType(int col, CellType type);
@@ -111,7 +120,10 @@ public:
     // How many rows the view shows at once (at least 1).
     int PageRows() const;
 
+    // The main view: every column, the scroll bars and the row header.
     QTableView* View() const;
+    // The view over the frozen columns; null until SetFrozenCols first freezes any.
+    QTableView* FrozenView() const;
     // Names the grid and its view for screen readers.
     void SetAccessibleName(const QString& name);
 

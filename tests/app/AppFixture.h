@@ -152,14 +152,24 @@ struct Hands {
     controls::SpreadGrid& g = list.vsProc();
 
     QModelIndex Index(int c, int r) const { return g.View()->model()->index(r - 1, c - 1); }
-    QWidget* Editor() const { return g.View()->indexWidget(g.View()->currentIndex()); }
+    // The frozen columns are clicked and edited in the view laid over the main one.
+    QTableView* ViewOf(int c) const {
+        QTableView* frozen = g.FrozenView();
+        return frozen && frozen->isVisible() && !frozen->isColumnHidden(c - 1) ? frozen : g.View();
+    }
+    QWidget* Editor() const {
+        for (QTableView* v : {g.View(), g.FrozenView()})
+            if (QWidget* editor = v ? v->indexWidget(v->currentIndex()) : nullptr)
+                return editor;
+        return nullptr;
+    }
     QWidget* KeyTarget() const {
         QWidget* editor = Editor();
         return editor ? editor : g.View();
     }
     void Click(int c, int r, Qt::KeyboardModifiers modifiers = {}) const {
-        QTableView* v = g.View();
-        v->scrollTo(Index(c, r));
+        g.View()->scrollTo(Index(c, r));
+        QTableView* v = ViewOf(c);
         QTest::mouseClick(v->viewport(), Qt::LeftButton, modifiers, v->visualRect(Index(c, r)).center());
         QCoreApplication::processEvents();
     }

@@ -53,6 +53,7 @@ TEST_F(PlanGrid, LocksAndServiceDecimals) {
     EXPECT_FALSE(g.ColLocked(col::SupplyNumber));
     EXPECT_TRUE(g.ColLocked(col::Qty));
     EXPECT_TRUE(g.ColLocked(col::ItemName)); // no lock key: the whole-grid lock holds
+    EXPECT_EQ(g.FrozenCols(), col::ItemName) << "scrolling right keeps the item in view";
     const RecordPtr discount = State().PlanColumnSet->Item(col::DiscountRate);
     EXPECT_EQ(discount->Get("TypeNumberDecPlaces").toInt(), 0);
     EXPECT_EQ(discount->Get("TypeNumberMax").toInt(), 100);

@@ -241,9 +241,10 @@ TEST_F(Window, ClosingWithEditsAsksCancelKeepsNoDropsYesSaves) {
     EXPECT_EQ(Plan().Updates.size(), 1);
 }
 
-TEST_F(Window, SaveSendsTheChangedEntriesAndOnlySuccessClearsTheChangeFlag) {
+TEST_F(Window, SaveSendsTheChangedEntriesAndOnlySuccessClearsTheChangeFlagAndMarks) {
     g().SetText(col::CheckBox, 1, "1"); // a tick is no change
     g().SetText(col::PushQty, 2, "45");
+    EXPECT_EQ(g().ChangedRowCount(), 1);
     w->DataChanged = true;
     w->ToolClick("Save");
     ASSERT_EQ(Plan().Updates.size(), 1);
@@ -251,15 +252,18 @@ TEST_F(Window, SaveSendsTheChangedEntriesAndOnlySuccessClearsTheChangeFlag) {
     ASSERT_EQ(sent->Count(), 1);
     EXPECT_DOUBLE_EQ(values::Val(sent->Item(1)->Get("FPushQty")), 45);
     EXPECT_FALSE(w->DataChanged);
+    EXPECT_EQ(g().ChangedRowCount(), 0);
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "保存成功！");
     EXPECT_EQ(LogCodes(), QStringList({"CGPlan005"}));
 
     Forget();
     Plan().UpdateFails = true;
+    g().SetText(col::PushQty, 3, "5");
     w->DataChanged = true;
     w->ToolClick("Save");
     EXPECT_TRUE(w->DataChanged);
+    EXPECT_TRUE(g().RowChanged(3)) << "a failed save keeps the row for the next one";
     ASSERT_EQ(prompts->Log.size(), 1); // the failure and its reason, never a success
     EXPECT_EQ(prompts->Log[0].Text, "保存失败！\n\n数据库已锁定");
 }

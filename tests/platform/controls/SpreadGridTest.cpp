@@ -1,8 +1,12 @@
 #include "platform/controls/SpreadGrid.h"
 #include "platform/records/Error.h"
 
+#include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -68,6 +72,9 @@ protected:
     }
 
     SpreadGrid grid;
+    // Every test of the fixture also holds the model to Qt's rules (a broken rule aborts).
+    QAbstractItemModelTester tester{grid.View()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal};
 };
 
 TEST_F(GridTest, SetTextNormalisesEachCellType) {
@@ -161,18 +168,49 @@ TEST_F(GridTest, CellDecimalsOverrideTheColumnAndReRound) {
     EXPECT_EQ(grid.Text(kNumber, 1), "3.700") << "cells with their own decimals keep them";
 }
 
-TEST_F(GridTest, RowsChangeByTheirTextsNotByTicksOrRewritesOfTheSameText) {
+TEST_F(GridTest, RowsChangeByTheirTextsNotByTicksAndCarryAHeaderMarkUntilMarkedUnchanged) {
+    QAbstractItemModel* model = View()->model();
+    auto header = [&](int row) { return model->headerData(row - 1, Qt::Vertical).toString(); };
     grid.SetText(kText, 1, "a");
     grid.MarkRowsUnchanged();
+    EXPECT_EQ(grid.ChangedRowCount(), 0);
+    QSignalSpy headers(model, &QAbstractItemModel::headerDataChanged);
     grid.SetText(kCheck, 2, "1");
     grid.SetText(kText, 1, "a");
     grid.SetText(kDate, 3, "2024-05-01");
+    grid.SetText(kDate, 3, "2024-05-02");
     grid.SetMaxRows(11);
     std::vector<bool> changed;
     for (int r = 1; r <= 11; ++r)
         changed.push_back(grid.RowChanged(r));
     EXPECT_EQ(changed,
               std::vector<bool>({false, false, true, false, false, false, false, false, false, false, true}));
+    EXPECT_EQ(grid.ChangedRowCount(), 2);
+    EXPECT_EQ(header(3), "3*");
+    EXPECT_EQ(header(2), "2") << "a tick is no edit";
+    ASSERT_GE(headers.count(), 1) << "the header repaints a newly marked row";
+    EXPECT_EQ(headers[0], (QVariantList{QVariant::fromValue(Qt::Vertical), 2, 2}));
+
+    grid.SetMaxRows(10);
+    EXPECT_EQ(grid.ChangedRowCount(), 1) << "a dropped row takes its mark with it";
+    grid.SetRedraw(false);
+    grid.SetText(kText, 5, "b");
+    grid.SetRedraw(true);
+    EXPECT_EQ(header(5), "5*");
+    EXPECT_EQ(grid.ChangedRowCount(), 2);
+
+    headers.clear();
+    grid.MarkRowsUnchanged();
+    EXPECT_EQ(grid.ChangedRowCount(), 0);
+    EXPECT_EQ(header(3), "3");
+    EXPECT_EQ(headers.count(), 1);
+
+    // The row header is wide enough for a marked row the header never measured.
+    grid.SetMaxRows(300);
+    grid.MarkRowsUnchanged();
+    grid.SetText(kText, 150, "c");
+    QHeaderView* rows = View()->verticalHeader();
+    EXPECT_GE(rows->sizeHint().width(), rows->fontMetrics().horizontalAdvance(header(150)) + 4);
 }
 
 TEST_F(GridTest, RowAndColumnCountsChangeWithoutLosingData) {
@@ -455,4 +493,140 @@ TEST(GridFind, AgreesWithACellByCellWalkAfterAnyEdits) {
         g.SetText(1 + int(rng() % 3), 1 + int(rng() % 60), word());
     g.SetColHidden(2, true);
     check();
+}
+
+// Columns 1-3 frozen (1 hidden, 2 a tick box, 3 text), ten text columns after them, in a grid
+// too narrow for all: the frozen view must act exactly as the main one.
+class FrozenGrid : public ::testing::Test {
+protected:
+    void SetUp() override {
+        grid.SetMaxCols(12);
+        grid.SetMaxRows(100000);
+        for (int c = 1; c <= 12; ++c)
+            grid.SetColWidth(c, 12);
+        grid.SetColHidden(1, true);
+        grid.SetColCellType(2, CellType::CheckBox);
+        grid.SetFrozenCols(3);
+        grid.MarkRowsUnchanged();
+        grid.resize(500, 300);
+        grid.show();
+        grid.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+        frozen = grid.FrozenView();
+        ASSERT_TRUE(frozen && frozen->isVisible());
+        QObject::connect(&grid, &SpreadGrid::LeaveCell, &grid,
+                         [&](int c, int r, int nc, int nr, bool* cancel) {
+                             moves.append({c, r, nc, nr});
+                             leftText = grid.Text(c, r);
+                             *cancel = refuse;
+                         });
+    }
+    QModelIndex Index(int col, int row) { return grid.View()->model()->index(row - 1, col - 1); }
+    void ClickIn(QTableView* view, int col, int row) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(Index(col, row)).center());
+    }
+    // Where a main-view column starts, as the user sees it (the frozen part covers the left).
+    int Left(int col) { return grid.View()->columnViewportPosition(col - 1); }
+    bool Active(int col, int row) { return grid.ActiveCol() == col && grid.ActiveRow() == row; }
+
+    SpreadGrid grid;
+    QTableView* frozen = nullptr;
+    QList<QList<int>> moves;
+    QString leftText;
+    bool refuse = false;
+};
+
+TEST_F(FrozenGrid, ClicksKeysEditsAndTicksInTheFrozenPartGoThroughTheOneLeaveCellPath) {
+    QSignalSpy clicked(&grid, &SpreadGrid::Clicked);
+    QSignalSpy changed(&grid, &SpreadGrid::Changed);
+    QList<int> keys;
+    QObject::connect(&grid, &SpreadGrid::KeyDown, &grid,
+                     [&](int key, Qt::KeyboardModifiers, bool*) { keys.append(key); });
+    grid.SetActiveCell(12, 1);
+    ASSERT_GT(grid.View()->horizontalScrollBar()->value(), 0);
+    EXPECT_GE(Left(12), frozen->width()) << "a far cell is not left under the frozen part";
+
+    ClickIn(frozen, 3, 2);
+    EXPECT_TRUE(Active(3, 2));
+    EXPECT_EQ(moves, (QList<QList<int>>{{12, 1, 3, 2}}));
+    EXPECT_EQ(clicked.takeFirst(), (QVariantList{3, 2}));
+
+    QTest::keyClick(frozen, Qt::Key_F6);
+    EXPECT_EQ(keys, (QList<int>{Qt::Key_F6})) << "one KeyDown, however the key travels";
+    QTest::keyClick(frozen, Qt::Key_Right);
+    EXPECT_TRUE(Active(4, 2)) << "across the boundary";
+    EXPECT_GE(Left(4), frozen->width());
+    EXPECT_TRUE(grid.View()->hasFocus()) << "keys follow the cell to the view that shows it";
+    QTest::keyClick(grid.View(), Qt::Key_Left);
+    EXPECT_TRUE(frozen->hasFocus());
+    QTest::keyClick(frozen, Qt::Key_Left);
+    EXPECT_TRUE(Active(2, 2)) << "the hidden column 1 is skipped";
+    EXPECT_EQ(moves.size(), 4) << "each move asks once";
+    EXPECT_EQ(moves.back(), (QList<int>{3, 2, 2, 2}));
+
+    // A key typed while the main view has the focus edits the frozen cell where it is seen.
+    bool typed = false;
+    QObject::connect(&grid, &SpreadGrid::EditStarting, &grid, [&] { typed = grid.OpenedByTyping(); });
+    grid.SetActiveCell(3, 5);
+    QTest::keyClick(grid.View(), Qt::Key_Q);
+    QWidget* editor = frozen->indexWidget(Index(3, 5));
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(typed);
+    EXPECT_EQ(grid.View()->indexWidget(Index(3, 5)), nullptr);
+    moves.clear();
+    ClickIn(grid.View(), 5, 6);
+    EXPECT_EQ(leftText, "q") << "leaving by a click commits first";
+    EXPECT_TRUE(Active(5, 6));
+
+    grid.SetActiveCell(3, 7);
+    grid.View()->edit(Index(3, 7));
+    editor = frozen->indexWidget(Index(3, 7));
+    ASSERT_TRUE(editor);
+    QTest::keyClicks(editor, "w");
+    QTest::keyClick(editor, Qt::Key_Tab);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(leftText, "w") << "and so does Tab";
+    EXPECT_TRUE(Active(4, 7));
+    EXPECT_EQ(moves.size(), 2);
+
+    changed.clear();
+    ClickIn(frozen, 2, 8);
+    EXPECT_EQ(grid.Text(2, 8), "1");
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_FALSE(grid.RowChanged(8));
+    refuse = true;
+    ClickIn(frozen, 2, 9);
+    EXPECT_TRUE(Active(2, 8)) << "a refused click neither moves nor ticks";
+    EXPECT_EQ(grid.Text(2, 9), "0");
+}
+
+TEST_F(FrozenGrid, FrozenPartFollowsRowsWidthsHiddenColumnsAndGivesWayWhenTooWide) {
+    grid.ScrollToRow(100000);
+    QTableView* main = grid.View();
+    EXPECT_EQ(frozen->rowAt(0), main->rowAt(0)) << "rows line up at the very end";
+    EXPECT_EQ(frozen->rowViewportPosition(99999), main->rowViewportPosition(99999));
+    grid.SetRowHeight(24);
+    EXPECT_EQ(frozen->verticalHeader()->defaultSectionSize(), 24);
+    EXPECT_EQ(frozen->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+
+    const int width = frozen->width(), third = main->columnWidth(2);
+    grid.SetColHidden(3, true);
+    EXPECT_TRUE(frozen->isColumnHidden(2));
+    EXPECT_EQ(frozen->width(), width - third);
+    grid.SetColHidden(3, false);
+    EXPECT_EQ(frozen->width(), width);
+    EXPECT_TRUE(frozen->isColumnHidden(0));
+    EXPECT_TRUE(frozen->isColumnHidden(3)) << "only the frozen columns show there";
+
+    frozen->horizontalHeader()->resizeSection(2, 150);
+    EXPECT_EQ(main->columnWidth(2), 150) << "a width dragged there holds for the grid";
+    EXPECT_GT(grid.ColWidth(3), 12);
+    EXPECT_EQ(frozen->width(), main->columnWidth(1) + 150);
+
+    grid.SetColWidth(3, 80);
+    EXPECT_FALSE(frozen->isVisible()) << "too wide to freeze: everything scrolls";
+    grid.SetColWidth(3, 12);
+    EXPECT_TRUE(frozen->isVisible());
+    grid.SetFrozenCols(0);
+    EXPECT_FALSE(frozen->isVisible());
 }
