@@ -1359,5 +1359,17 @@
         <source>税额</source>
         <translation>Tax</translation>
     </message>
+    <message>
+        <source>共 %1 行</source>
+        <translation>%1 rows</translation>
+    </message>
+    <message>
+        <source>，%1 行有未保存的修改</source>
+        <translation>, %1 with unsaved edits</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
 </context>
 </TS>

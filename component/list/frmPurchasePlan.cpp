@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -91,6 +92,10 @@ frmPurchasePlan::frmPurchasePlan(QWidget* parent) : QMainWindow(parent) {
     LdgPreview->hide();
     setCentralWidget(central);
     BuildBar();
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setAccessibleName(Lang("状态"));
+    statusBar()->addWidget(m_status, 1);
 }
 
 frmPurchasePlan::~frmPurchasePlan() = default;
@@ -144,7 +149,14 @@ void frmPurchasePlan::Load() {
     });
     m_ops->SetLoadedRows([this] { return m_ui->Loaded(); });
 
-    connect(m_grid, &controls::SpreadGrid::Changed, this, [this](int, int) { DataChanged = true; });
+    connect(m_grid, &controls::SpreadGrid::Changed, this, [this](int, int) {
+        DataChanged = true;
+        UpdateStatus();
+    });
+    // The status line follows every load and every row that gains or loses its mark.
+    connect(m_grid->View()->model(), &QAbstractItemModel::modelReset, this, &frmPurchasePlan::UpdateStatus);
+    connect(m_grid->View()->model(), &QAbstractItemModel::headerDataChanged, this,
+            &frmPurchasePlan::UpdateStatus);
     connect(m_grid, &controls::SpreadGrid::KeyDown, this,
             [this](int key, Qt::KeyboardModifiers, bool* handled) {
                 if (key != Qt::Key_F6 && key != Qt::Key_F7)
@@ -347,6 +359,7 @@ void frmPurchasePlan::ToolClick(const QString& key) {
         AfterReload();
     // Any command may have changed the rows under the active cell.
     EnterCell(m_grid->ActiveCol(), m_grid->ActiveRow());
+    UpdateStatus();
 }
 
 void frmPurchasePlan::AfterReload() {
@@ -410,6 +423,10 @@ void frmPurchasePlan::RunCommand(const QString& key) {
             state.IsMergedView = false;
             UpdateToolStates();
         }
+        // Folding refills the grid; with nothing edited since the load there is nothing to save,
+        // so no row is marked. After edits every row stays marked: the save then reads them all.
+        if (!DataChanged)
+            m_grid->MarkRowsUnchanged();
     } else if (key == u"Export" || key == u"iExport") {
         if (!CheckRight(rights::Export))
             return;
@@ -498,6 +515,16 @@ void frmPurchasePlan::LoadLedgerSettings() {
         // Without the saved layout the ledger prints with its defaults.
     }
     LdgPreview->LoadSettings(m_ui->IniFile, record);
+}
+
+void frmPurchasePlan::UpdateStatus() {
+    if (!m_status)
+        return;
+    const int edited = DataChanged ? m_grid->ChangedRowCount() : 0;
+    QString text = GetLangString(QStringLiteral("共 %1 行")).arg(m_grid->MaxRows());
+    if (edited > 0)
+        text += GetLangString(QStringLiteral("，%1 行有未保存的修改")).arg(edited);
+    m_status->setText(text);
 }
 
 void frmPurchasePlan::EnterCell(int, int row) {

@@ -74,6 +74,8 @@ private:
     void CheckLeftCell(int col, int row);
     // Before any command: an open editor is committed and the active cell checked as if left.
     void LeaveActiveCell();
+    // The status line: how many rows the list shows and how many hold unsaved edits.
+    void UpdateStatus();
     void ShowHelp();
     // The page settings and header/footer layout a user saved, into the print ledger.
     void LoadLedgerSettings();
@@ -95,6 +97,7 @@ private:
     QLineEdit* m_findText = nullptr;
     QCheckBox* m_findCase = nullptr;
     QLabel* m_findResult = nullptr;
+    QLabel* m_status = nullptr;
     int m_enteredRow = 0;
     QString m_enteredCode;    // the supplier code of m_enteredRow when its cell was entered
     QString m_enteredPushQty; // and its quantity to push

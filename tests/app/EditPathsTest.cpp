@@ -174,10 +174,19 @@ TEST_P(AppListTest, TypedNotesAndDatesReachTheStoreHoweverTheEditEnds) {
     const QString first = g.Text(col::Key, 1), second = g.Text(col::Key, 2);
 
     // A note still open in its editor when the tool bar's Save is clicked, or Ctrl+S pressed.
+    auto* status = list->findChild<QLabel*>("lblStatus");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->text(), QString("共 %1 行").arg(g.MaxRows()));
     h.Click(col::Memo, 1);
     h.Type("typed note");
     ASSERT_TRUE(h.Editor());
+    h.Key(Qt::Key_Return);
+    EXPECT_EQ(status->text(), QString("共 %1 行，1 行有未保存的修改").arg(g.MaxRows()));
+    EXPECT_EQ(g.ChangedRowCount(), 1);
+    h.Click(col::Memo, 1);
+    h.Type("typed note");
     h.Tool("Save");
+    EXPECT_EQ(status->text(), QString("共 %1 行").arg(g.MaxRows()));
     EXPECT_EQ(Entry(*db, first, "memo"), "typed note");
     EXPECT_FALSE(list->DataChanged);
     h.Click(col::Memo, 1);
@@ -230,6 +239,7 @@ TEST_P(AppListTest, AMergedRowPassesOnlyItsEditsToItsEntriesInSavesAndPushes) {
 
     h.Tool("Merge");
     ASSERT_TRUE(State().IsMergedView);
+    EXPECT_EQ(g.ChangedRowCount(), 0) << "folding marks no row as edited";
     h.Tool("Save");
     EXPECT_EQ(Rows(*db, kEntries), loaded) << "a save of an untouched merged view writes nothing";
 
