@@ -124,6 +124,17 @@ protected:
         EXPECT_EQ(windows.size(), 1);
         return windows.isEmpty() ? nullptr : windows[0];
     }
+    // Pushes go on past the high-price window; any other dialog is cancelled.
+    static void ContinuePastHighPrices() {
+        ui::SetModalHandler([](QDialog& d) {
+            d.show();
+            if (auto* go = d.findChild<QPushButton*>("cmdContinue"))
+                go->click();
+            else
+                d.reject();
+            return d.result();
+        });
+    }
     QTemporaryDir config;
 };
 

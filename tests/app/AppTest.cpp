@@ -279,14 +279,7 @@ TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {
              " WHERE plan_id = ? AND entry_id = ?",
              {key.section('_', 0, 0).toInt(), key.section('_', 1).toInt()});
     const int orders = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
-    ui::SetModalHandler([](QDialog& d) {
-        d.show();
-        if (auto* go = d.findChild<QPushButton*>("cmdContinue"))
-            go->click();
-        else
-            d.reject();
-        return d.result();
-    });
+    ContinuePastHighPrices();
     list->ToolClick("PushBill");
     ASSERT_EQ(prompts->Log.size(), 1);
     const QString text = prompts->Log[0].Text;

@@ -299,14 +299,7 @@ TEST_P(AppListTest, AMergedRowPassesOnlyItsEditsToItsEntriesInSavesAndPushes) {
     ASSERT_GT(again, 0);
     h.Click(col::CheckBox, again);
     ASSERT_EQ(g.Text(col::CheckBox, again), "1");
-    ui::SetModalHandler([](QDialog& d) {
-        d.show();
-        if (auto* go = d.findChild<QPushButton*>("cmdContinue"))
-            go->click();
-        else
-            d.reject();
-        return d.result();
-    });
+    ContinuePastHighPrices();
     const QVariant lastOrder = db->Scalar("SELECT MAX(id) FROM purchase_orders");
     prompts->Clear();
     h.Tool("PushBill");
