@@ -1371,5 +1371,41 @@
         <source>状态</source>
         <translation>Status</translation>
     </message>
+    <message>
+        <source>数据库 %1 正被其他程序或用户写入，等待超时，本次操作未完成，请稍后重试。</source>
+        <translation>The store %1 is being written by another program or user and did not become free in time; nothing was changed. Please try again shortly.</translation>
+    </message>
+    <message>
+        <source>数据库 %1 所在的磁盘已满（或已达到数据库的大小上限），本次操作未完成。</source>
+        <translation>The disk of the store %1 is full (or the store reached its size limit); nothing was changed.</translation>
+    </message>
+    <message>
+        <source>数据库 %1 不可写入（文件或目录只读），本次操作未完成。</source>
+        <translation>The store %1 cannot be written (the file or its folder is read-only); nothing was changed.</translation>
+    </message>
+    <message>
+        <source>与数据库服务器 %1 的连接已断开，本次操作未完成；服务器恢复后请重试。</source>
+        <translation>The connection to the database server %1 was lost; nothing was changed. Try again when the server is back.</translation>
+    </message>
+    <message>
+        <source>数据库 %1 因与其他用户的操作冲突撤销了本次操作，请重试。</source>
+        <translation>The store %1 undid this operation because it met another user's; please try again.</translation>
+    </message>
+    <message>
+        <source>数据库 %1 %2失败。</source>
+        <translation>The store %1 could not %2.</translation>
+    </message>
+    <message>
+        <source>与数据库服务器 %1 的连接已断开，未能读取采购计划；服务器恢复后请重试。</source>
+        <translation>The connection to the database server %1 was lost and the purchase plan could not be read. Try again when the server is back.</translation>
+    </message>
+    <message>
+        <source>准备语句</source>
+        <translation>prepare a statement</translation>
+    </message>
+    <message>
+        <source>执行语句</source>
+        <translation>run a statement</translation>
+    </message>
 </context>
 </TS>

@@ -271,6 +271,13 @@ void PgRowCursor::Drain() noexcept {
 }
 
 void PgRowCursor::Fail(const QString& message) const {
+    // A lost server is said in our words, the driver's after them for the administrator.
+    if (!m_conn || PQstatus(m_conn) == CONNECTION_BAD)
+        throw Error(
+            GetLangString(
+                QStringLiteral("与数据库服务器 %1 的连接已断开，未能读取采购计划；服务器恢复后请重试。"))
+                .arg(m_storeName) +
+            QStringLiteral("\n") + message);
     throw Error(GetLangString(QStringLiteral("数据库 %1 读取采购计划失败：%2")).arg(m_storeName, message));
 }
 

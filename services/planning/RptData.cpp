@@ -559,6 +559,7 @@ RecordListPtr ReadRptData(const store::Store& store, const RptFilter& filter) {
     const QString sql = RptDataSql(store, filter, binds);
     if (sqlite3* db = SQLiteHandle(store))
         return ReadSQLite(db, sql, binds, store.DisplayName());
+    store.Revive();
     if (PGconn* conn = PgHandle(store)) {
         PgRowCursor cur(conn, sql, binds, store.DisplayName(), &longwork::KeepGoing);
         return BuildRows(cur);

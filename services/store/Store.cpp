@@ -1,5 +1,7 @@
 #include "Store.h"
 
+#include "platform/ui/Prompt.h"
+
 #include "Migrations.h"
 
 #include <QAtomicInt>
@@ -162,6 +164,27 @@ bool Store::Reconnected(const QSqlError& error) const {
     return true;
 }
 
+QString Store::ConnectionLostText() const {
+    return ui::Tr("与数据库服务器 %1 的连接已断开，本次操作未完成；服务器恢复后请重试。").arg(m_display);
+}
+
+void Store::Revive() const {
+    if (m_kind != Kind::PostgreSQL || m_transactionDepth > 0)
+        return;
+    QSqlDatabase db = Db();
+    if (db.isOpen()) {
+        QSqlQuery probe(db);
+        if (probe.exec(QStringLiteral("SELECT 1")))
+            return;
+    }
+    db.close();
+    if (!db.open())
+        throw StoreError(ConnectionLostText() + QStringLiteral("\n") + SqlErrorText(db.lastError()),
+                         StoreError::Kind::ConnectionLost, db.lastError().nativeErrorCode(), false);
+    ++m_reconnects;
+    SetUpConnection();
+}
+
 void Store::PauseBeforeRetry() {
     QThread::msleep(10 + QRandomGenerator::global()->bounded(20));
 }
@@ -226,36 +249,33 @@ void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql
     const QSqlError error = query.lastError();
     const StoreError::Kind kind = KindOf(m_kind, error);
     const QString text = SqlErrorText(error);
+    // A sentence of ours in the log-in language; the driver's words follow on a line of their
+    // own, for the administrator.
     QString description;
     switch (kind) {
     case StoreError::Kind::Busy:
         description =
-            QStringLiteral("数据库 %1 正被其他程序或用户写入，等待超时，本次操作未完成，请稍后重试（%2）")
-                .arg(m_display, text);
+            ui::Tr("数据库 %1 正被其他程序或用户写入，等待超时，本次操作未完成，请稍后重试。").arg(m_display);
         break;
     case StoreError::Kind::Full:
         description =
-            QStringLiteral("数据库 %1 所在的磁盘已满（或已达到数据库的大小上限），本次操作未完成（%2）")
-                .arg(m_display, text);
+            ui::Tr("数据库 %1 所在的磁盘已满（或已达到数据库的大小上限），本次操作未完成。").arg(m_display);
         break;
     case StoreError::Kind::ReadOnly:
-        description =
-            QStringLiteral("数据库 %1 不可写入（文件或目录只读），本次操作未完成（%2）").arg(m_display, text);
+        description = ui::Tr("数据库 %1 不可写入（文件或目录只读），本次操作未完成。").arg(m_display);
         break;
     case StoreError::Kind::ConnectionLost:
-        description =
-            QStringLiteral("与数据库服务器 %1 的连接已断开，本次操作未完成；服务器恢复后请重试（%2）")
-                .arg(m_display, text);
+        description = ConnectionLostText();
         break;
     case StoreError::Kind::Conflict:
-        description = QStringLiteral("数据库 %1 因与其他用户的操作冲突撤销了本次操作，请重试（%2）")
-                          .arg(m_display, text);
+        description = ui::Tr("数据库 %1 因与其他用户的操作冲突撤销了本次操作，请重试。").arg(m_display);
         break;
     case StoreError::Kind::Statement:
-        description = QStringLiteral("数据库 %1 %2失败：%3（语句：%4）")
-                          .arg(m_display, what, text, sql.simplified().left(200));
+        description = ui::Tr("数据库 %1 %2失败。").arg(m_display, what) + QStringLiteral("\n") +
+                      sql.simplified().left(200);
         break;
     }
+    description += QStringLiteral("\n") + text;
     const bool atBegin = sql.trimmed().startsWith(QLatin1String("BEGIN"), Qt::CaseInsensitive);
     throw StoreError(description, kind, error.nativeErrorCode(), atBegin);
 }
@@ -271,7 +291,7 @@ QSqlQuery Store::Prepare(const QString& sql) const {
         if (q.prepare(sql))
             return q;
     }
-    Fail(QStringLiteral("准备语句"), q, sql);
+    Fail(ui::Tr("准备语句"), q, sql);
 }
 
 void Store::Run(QSqlQuery& query, const QVariantList& binds) const {
@@ -287,7 +307,7 @@ void Store::Run(QSqlQuery& query, const QVariantList& binds) const {
         if (query.exec())
             return;
     }
-    Fail(QStringLiteral("执行语句"), query, query.lastQuery());
+    Fail(ui::Tr("执行语句"), query, query.lastQuery());
 }
 
 QSqlQuery Store::Exec(const QString& sql, const QVariantList& binds) const {
@@ -302,7 +322,7 @@ QSqlQuery Store::Exec(const QString& sql, const QVariantList& binds) const {
             if (q.exec(sql))
                 return q;
         }
-        Fail(QStringLiteral("执行语句"), q, sql);
+        Fail(ui::Tr("执行语句"), q, sql);
     }
     QSqlQuery q = Prepare(sql);
     Run(q, binds);

@@ -111,6 +111,11 @@ public:
     int Retries() const { return m_retries; }
     int Reconnects() const { return m_reconnects; }
 
+    // Before a read through the connection's own handle, which Qt's reconnect on a failed
+    // statement does not cover: a PostgreSQL connection the server dropped is opened again
+    // (outside a transaction). A server still away fails with a ConnectionLost StoreError.
+    void Revive() const;
+
     // Dialect words for statements that differ between the stores.
     QString AutoId() const;
 
@@ -121,6 +126,7 @@ private:
     void Migrate();
     void SetUpConnection() const;
     [[noreturn]] void Fail(const QString& what, const QSqlQuery& query, const QString& sql) const;
+    QString ConnectionLostText() const;
     // After a failed statement outside a transaction: true when the server had dropped the
     // connection and it is open again, so the statement may run once more.
     bool Reconnected(const QSqlError& error) const;

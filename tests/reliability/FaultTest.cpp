@@ -1,4 +1,5 @@
 #include "Reliability.h"
+#include "services/planning/RptData.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "support/TestStores.h"
 
@@ -126,6 +127,16 @@ RecordListPtr LongPush() {
     return list;
 }
 
+// The plan read behind the list's refresh, through the connection's own handle on PostgreSQL.
+QString Read(const store::Store& db) {
+    try {
+        services::ReadRptData(db, services::RptFilter{});
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
 QString Memos(const store::Store& db) {
     return Rows(db, "SELECT memo FROM plan_entries WHERE plan_id = 100 ORDER BY entry_id");
 }
@@ -145,7 +156,9 @@ void ServerStops(Tally& tally) {
         ASSERT_TRUE(server.Stop());
         tally.Refused(Save(service, 1, QString("c%1").arg(c)), lost, "save, server stopped");
         tally.Refused(Push(service, SmallPush(c)), lost, "push, server stopped");
+        tally.Refused(Read(*db), lost, "plan read, server stopped");
         ASSERT_TRUE(server.Start());
+        tally.Works(Read(*db), "plan read after the server is back");
         tally.Same(Snapshot(*db) + Memos(*db), before, "server stopped before the commands");
         tally.Works(Save(service, 1, QString("c%1").arg(c)), "save after the server is back");
         tally.Works(Push(service, SmallPush(c)), "push after the server is back");
@@ -167,6 +180,9 @@ void ServerStops(Tally& tally) {
         ASSERT_TRUE(server.Stop());
         ASSERT_TRUE(server.Start());
         tally.Works(Save(service, 2, QString("d%1").arg(c)), "save after a restart between commands");
+        ASSERT_TRUE(server.Stop());
+        ASSERT_TRUE(server.Start());
+        tally.Works(Read(*db), "plan read after a restart between commands");
     }
     const QStringList broken = Inconsistencies(*db);
     tally.HalfWritten += int(broken.size());
