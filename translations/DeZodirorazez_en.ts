@@ -1407,5 +1407,13 @@
         <source>执行语句</source>
         <translation>run a statement</translation>
     </message>
+    <message>
+        <source>另一用户正在修改这些数据，等待超过 %1 秒，本次操作未完成，请稍后再试。</source>
+        <translation>Another user is changing these entries; after waiting %1 s nothing was changed. Please try again shortly.</translation>
+    </message>
+    <message>
+        <source>数据库 %1 的操作超过了 %2 秒的时间限制，本次操作未完成。</source>
+        <translation>The store %1 took longer than the %2 s limit; nothing was changed.</translation>
+    </message>
 </context>
 </TS>

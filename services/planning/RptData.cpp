@@ -561,6 +561,8 @@ RecordListPtr ReadRptData(const store::Store& store, const RptFilter& filter) {
         return ReadSQLite(db, sql, binds, store.DisplayName());
     store.Revive();
     if (PGconn* conn = PgHandle(store)) {
+        // A long read keeps its progress window and the user's cancel instead of a time limit.
+        const store::Store::Unlimited unlimited(store);
         PgRowCursor cur(conn, sql, binds, store.DisplayName(), &longwork::KeepGoing);
         return BuildRows(cur);
     }

@@ -258,6 +258,14 @@ QVector<Migration> Build() {
              QStringLiteral("INSERT INTO system_settings (section, key, value) VALUES"
                             " ('PO', 'HighPriceTolerance', '10')"),
          }});
+    // How long a command may wait for rows another user holds, and run, before it gives up whole.
+    all.push_back({5,
+                   QStringLiteral("time limits of a lock wait and of a statement"),
+                   {
+                       QStringLiteral("INSERT INTO system_settings (section, key, value) VALUES"
+                                      " ('Store', 'LockTimeoutSeconds', '10'),"
+                                      " ('Store', 'StatementTimeoutSeconds', '60')"),
+                   }});
     return all;
 }
 } // namespace

@@ -50,6 +50,10 @@ StoreError::Kind KindOf(Store::Kind store, const QSqlError& e) {
     }
     if (code == QLatin1String("40001") || code == QLatin1String("40P01"))
         return StoreError::Kind::Conflict;
+    if (code == QLatin1String("55P03"))
+        return StoreError::Kind::LockTimeout;
+    if (code == QLatin1String("57014"))
+        return StoreError::Kind::TimedOut;
     // libpq reports a dropped connection without an SQLSTATE; the server says 57P01 when it
     // shuts down and class 08 for connection faults.
     if (code.isEmpty() || code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")))
@@ -72,6 +76,7 @@ std::shared_ptr<Store> Store::Open(const QString& location) {
     else
         store->OpenSQLite(location);
     store->Migrate();
+    store->ApplyTimeLimits();
     return store;
 }
 
@@ -146,6 +151,41 @@ void Store::OpenPostgreSQL(const QString& location) {
 // Settings of a PostgreSQL session, made again whenever the connection is opened anew.
 void Store::SetUpConnection() const {
     Exec(QStringLiteral("SET client_min_messages TO WARNING"));
+    Exec(QStringLiteral("SET lock_timeout = %1").arg(qint64(m_lockSeconds) * 1000));
+    Exec(QStringLiteral("SET statement_timeout = %1").arg(qint64(m_statementSeconds) * 1000));
+}
+
+void Store::ApplyTimeLimits() {
+    auto seconds = [&](const char* key, int fallback) {
+        const QVariant v =
+            Scalar(QStringLiteral("SELECT value FROM system_settings WHERE section = 'Store' AND key = ?"),
+                   {QString::fromLatin1(key)});
+        bool ok = false;
+        const int n = v.toString().trimmed().toInt(&ok);
+        return ok && n >= 1 && n <= 3600 ? n : fallback;
+    };
+    m_lockSeconds = seconds("LockTimeoutSeconds", 10);
+    m_statementSeconds = seconds("StatementTimeoutSeconds", 60);
+    if (IsSQLite())
+        // Two tries of a transaction share the limit.
+        Exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(qint64(m_lockSeconds) * 500));
+    else
+        SetUpConnection();
+}
+
+Store::Unlimited::Unlimited(const Store& store) : m_store(store) {
+    if (!m_store.IsSQLite())
+        m_store.Exec(QStringLiteral("SET statement_timeout = 0"));
+}
+
+Store::Unlimited::~Unlimited() {
+    try {
+        if (!m_store.IsSQLite())
+            m_store.Exec(
+                QStringLiteral("SET statement_timeout = %1").arg(qint64(m_store.m_statementSeconds) * 1000));
+    } catch (...) {
+        // A connection lost meanwhile is set up afresh, limits included, when it is opened again.
+    }
 }
 
 bool Store::Reconnected(const QSqlError& error) const {
@@ -269,6 +309,15 @@ void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql
         break;
     case StoreError::Kind::Conflict:
         description = ui::Tr("数据库 %1 因与其他用户的操作冲突撤销了本次操作，请重试。").arg(m_display);
+        break;
+    case StoreError::Kind::LockTimeout:
+        description = ui::Tr("另一用户正在修改这些数据，等待超过 %1 秒，本次操作未完成，请稍后再试。")
+                          .arg(m_lockSeconds);
+        break;
+    case StoreError::Kind::TimedOut:
+        description = ui::Tr("数据库 %1 的操作超过了 %2 秒的时间限制，本次操作未完成。")
+                          .arg(m_display)
+                          .arg(m_statementSeconds);
         break;
     case StoreError::Kind::Statement:
         description = ui::Tr("数据库 %1 %2失败。").arg(m_display, what) + QStringLiteral("\n") +

@@ -21,6 +21,8 @@ public:
         ConnectionLost, // PostgreSQL: the server went away
         Full,           // SQLite: the disk (or the store's page limit) is full
         ReadOnly,       // SQLite: the file cannot be written
+        LockTimeout,    // PostgreSQL: rows another user holds stayed locked past the lock limit
+        TimedOut,       // PostgreSQL: a statement ran past the statement limit
     };
     StoreError(QString description, Kind kind, QString nativeCode, bool atBegin)
         : Error(std::move(description)), m_kind(kind), m_code(std::move(nativeCode)), m_atBegin(atBegin) {}
@@ -116,6 +118,23 @@ public:
     // (outside a transaction). A server still away fails with a ConnectionLost StoreError.
     void Revive() const;
 
+    // The limits of a lock wait and of one statement, from the store's settings ("Store",
+    // "LockTimeoutSeconds" and "StatementTimeoutSeconds"; 10 and 60 when unset). On SQLite the
+    // lock limit bounds the busy wait of both tries of a transaction together.
+    int LockTimeoutSeconds() const { return m_lockSeconds; }
+    int StatementTimeoutSeconds() const { return m_statementSeconds; }
+    // Reads the limits again and applies them to the open connection.
+    void ApplyTimeLimits();
+    // A statement with no time limit for the duration (a long read the user can cancel).
+    class Unlimited {
+    public:
+        explicit Unlimited(const Store& store);
+        ~Unlimited();
+
+    private:
+        const Store& m_store;
+    };
+
     // Dialect words for statements that differ between the stores.
     QString AutoId() const;
 
@@ -140,6 +159,7 @@ private:
     bool m_created = false;
     mutable int m_transactionDepth = 0;
     mutable int m_retries = 0, m_reconnects = 0;
+    int m_lockSeconds = 10, m_statementSeconds = 60;
 };
 
 using StorePtr = std::shared_ptr<Store>;

@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUrl>
 
 using namespace zpp;
 using namespace zpp::reliability;
@@ -150,6 +151,30 @@ void ServerStops(Tally& tally) {
     auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
     services::PurchasePlanUpdateService service(session);
     const QString lost = QStringLiteral("连接已断开");
+
+    // Another user holds the entries: the save waits out the lock limit, gives up whole and says
+    // why; once the rows are free it goes through.
+    db->Exec("UPDATE system_settings SET value = '1' WHERE section = 'Store' AND key = 'LockTimeoutSeconds'");
+    db->ApplyTimeLimits();
+    {
+        const QUrl url(server.Url());
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "zpp_row_holder");
+        holder.setHostName(url.host());
+        holder.setPort(url.port());
+        holder.setDatabaseName(url.path().mid(1));
+        holder.setUserName(url.userName());
+        ASSERT_TRUE(holder.open());
+        QSqlQuery hold(holder);
+        ASSERT_TRUE(hold.exec("BEGIN"));
+        ASSERT_TRUE(hold.exec("SELECT * FROM plan_entries WHERE plan_id = 100 FOR UPDATE"));
+        const QString before = Snapshot(*db) + Memos(*db);
+        tally.Refused(Save(service, 1, "held"), "另一用户正在修改", "save, rows held by another user");
+        tally.Same(Snapshot(*db) + Memos(*db), before, "rows held by another user");
+        hold.exec("ROLLBACK");
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase("zpp_row_holder");
+    tally.Works(Save(service, 1, "free again"), "save once the rows are free");
     const int cycles = Scaled(1, 10);
     for (int c = 0; c < cycles; ++c) {
         QString before = Snapshot(*db) + Memos(*db);
