@@ -1415,5 +1415,9 @@
         <source>数据库 %1 的操作超过了 %2 秒的时间限制，本次操作未完成。</source>
         <translation>The store %1 took longer than the %2 s limit; nothing was changed.</translation>
     </message>
+    <message>
+        <source>与数据库服务器 %1 的连接在提交时断开，无法确定本次操作是否已完成；请查看重新读取的数据。</source>
+        <translation>The connection to the database server %1 was lost while the change was being committed, so it is not known whether it was made; look at the list as read again.</translation>
+    </message>
 </context>
 </TS>

@@ -351,6 +351,10 @@ void frmPurchasePlan::ToolClick(const QString& key) {
     try {
         LeaveActiveCell();
         RunCommand(key);
+    } catch (const Error& e) {
+        ui::MsgBox(e.Description(), ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
+        if (e.OutcomeUnknown())
+            ShowWhatTheStoreHolds();
     } catch (const std::exception& e) {
         ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
                    GetLangString(QStringLiteral("信息提示")));
@@ -360,6 +364,20 @@ void frmPurchasePlan::ToolClick(const QString& key) {
     // Any command may have changed the rows under the active cell.
     EnterCell(m_grid->ActiveCol(), m_grid->ActiveRow());
     UpdateStatus();
+}
+
+void frmPurchasePlan::ShowWhatTheStoreHolds() {
+    try {
+        QString noBill;
+        m_ui->Refresh(noBill);
+        if (m_ui->RefreshCancelled())
+            return;
+        DataChanged = false;
+        m_reloaded = true;
+    } catch (const std::exception& e) {
+        ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
+                   GetLangString(QStringLiteral("信息提示")));
+    }
 }
 
 void frmPurchasePlan::AfterReload() {

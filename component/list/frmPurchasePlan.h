@@ -67,6 +67,8 @@ private:
                      const QString& tip = {});
     void RunCommand(const QString& key);
     void AfterReload();
+    // After a command whose outcome the store could not confirm: the list read anew.
+    void ShowWhatTheStoreHolds();
     // The cell the user is in now, with the supplier code its row had on arrival.
     void EnterCell(int col, int row);
     // The leave-cell check: a supplier code changed since the cell was entered is checked,

@@ -101,6 +101,12 @@ bool clsPurchasePlan::Save() {
         AcceptSavedEntries(m_saveVct, loaded);
         WriteOperationLog(logs::Save);
         return true;
+    } catch (const Error& e) {
+        // Perhaps saved: the caller shows what the store holds instead of a failure.
+        if (e.OutcomeUnknown())
+            throw;
+        m_saveError = e.Description();
+        return false;
     } catch (const std::exception& e) {
         m_saveError = DescribeException(e);
         return false;

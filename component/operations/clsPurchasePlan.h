@@ -24,7 +24,8 @@ public:
     void SetLoadedRows(std::function<RecordListPtr()> loaded) { LoadedRows = std::move(loaded); }
 
     // Sends every grid row, as entry records, to the planning service. True when the service
-    // accepted the call; false on any failure, with nothing shown and nothing logged.
+    // accepted the call; false on any failure, with nothing shown and nothing logged. A failure
+    // that may have saved all the same (Error::OutcomeUnknown) propagates.
     bool Save();
 
     // Close or reopen the ticked entries. Nothing ticked shows a message; service errors

@@ -12,8 +12,12 @@ class Error : public std::exception {
 public:
     explicit Error(QString description)
         : m_description(std::move(description)), m_utf8(m_description.toStdString()) {}
+    virtual ~Error() = default;
     const QString& Description() const noexcept { return m_description; }
     const char* what() const noexcept override { return m_utf8.c_str(); }
+    // True when the change may have been made all the same (the answer to a commit was lost):
+    // the caller must show what the store holds rather than claim a failure.
+    virtual bool OutcomeUnknown() const noexcept { return false; }
 
 private:
     QString m_description;

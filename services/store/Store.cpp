@@ -61,6 +61,14 @@ StoreError::Kind KindOf(Store::Kind store, const QSqlError& e) {
     return StoreError::Kind::Statement;
 }
 
+// A statement that may run again on the connection opened anew: one that wrote may have
+// committed before its answer was lost (a log record twice, a push twice), so it fails instead,
+// and the next command finds the connection open.
+bool ChangesNothing(const QString& sql) {
+    const QString head = sql.trimmed().section(u' ', 0, 0).toUpper();
+    return head == u"SELECT" || head == u"BEGIN" || head == u"SET" || head == u"SHOW";
+}
+
 bool IsPostgresUrl(const QString& location) {
     return location.startsWith(QStringLiteral("postgresql://"), Qt::CaseInsensitive) ||
            location.startsWith(QStringLiteral("postgres://"), Qt::CaseInsensitive);
@@ -348,7 +356,7 @@ void Store::Run(QSqlQuery& query, const QVariantList& binds) const {
         query.bindValue(i, binds[i]);
     if (query.exec())
         return;
-    if (Reconnected(query.lastError())) {
+    if (Reconnected(query.lastError()) && ChangesNothing(query.lastQuery())) {
         // The statement was prepared on the connection that is gone.
         query = Prepare(query.lastQuery());
         for (int i = 0; i < binds.size(); ++i)
@@ -365,7 +373,7 @@ QSqlQuery Store::Exec(const QString& sql, const QVariantList& binds) const {
         q.setForwardOnly(true);
         if (q.exec(sql))
             return q;
-        if (Reconnected(q.lastError())) {
+        if (Reconnected(q.lastError()) && ChangesNothing(sql)) {
             q = QSqlQuery(Db());
             q.setForwardOnly(true);
             if (q.exec(sql))
@@ -397,8 +405,21 @@ Store::Transaction::~Transaction() {
 }
 
 void Store::Transaction::Commit() {
+    if (m_store.m_beforeCommit)
+        m_store.m_beforeCommit();
     // A COMMIT that fails is never run again on a new connection: its outcome is the server's.
-    m_store.Exec(QStringLiteral("COMMIT"));
+    // Lost with the connection, it may have been made; the user is told so, never that it failed.
+    try {
+        m_store.Exec(QStringLiteral("COMMIT"));
+    } catch (const StoreError& e) {
+        if (e.ErrorKind() != StoreError::Kind::ConnectionLost)
+            throw;
+        throw StoreError(
+            ui::Tr("与数据库服务器 %1 的连接在提交时断开，无法确定本次操作是否已完成；请查看重新读取的数据。")
+                    .arg(m_store.m_display) +
+                QStringLiteral("\n") + e.Description().section(u'\n', 1),
+            StoreError::Kind::ConnectionLost, e.NativeCode(), false, true);
+    }
     m_open = false;
     --m_store.m_transactionDepth;
 }

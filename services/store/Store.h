@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 
 namespace zpp::store {
@@ -24,8 +25,10 @@ public:
         LockTimeout,    // PostgreSQL: rows another user holds stayed locked past the lock limit
         TimedOut,       // PostgreSQL: a statement ran past the statement limit
     };
-    StoreError(QString description, Kind kind, QString nativeCode, bool atBegin)
-        : Error(std::move(description)), m_kind(kind), m_code(std::move(nativeCode)), m_atBegin(atBegin) {}
+    StoreError(QString description, Kind kind, QString nativeCode, bool atBegin, bool inDoubt = false)
+        : Error(std::move(description)), m_kind(kind), m_code(std::move(nativeCode)), m_atBegin(atBegin),
+          m_inDoubt(inDoubt) {}
+    bool OutcomeUnknown() const noexcept override { return m_inDoubt; }
     Kind ErrorKind() const { return m_kind; }
     // SQLSTATE on PostgreSQL, the SQLite result code on SQLite.
     const QString& NativeCode() const { return m_code; }
@@ -36,6 +39,7 @@ private:
     Kind m_kind;
     QString m_code;
     bool m_atBegin;
+    bool m_inDoubt = false;
 };
 
 // One connection to the application's store: an SQLite file, or a PostgreSQL database
@@ -109,6 +113,8 @@ public:
             }
         }
     }
+    // Called just before each COMMIT: a seam for tests that lose the server at that moment.
+    void SetBeforeCommit(std::function<void()> hook) { m_beforeCommit = std::move(hook); }
     // How often a transaction was run again, and the connection opened anew, since the store opened.
     int Retries() const { return m_retries; }
     int Reconnects() const { return m_reconnects; }
@@ -160,6 +166,7 @@ private:
     mutable int m_transactionDepth = 0;
     mutable int m_retries = 0, m_reconnects = 0;
     int m_lockSeconds = 10, m_statementSeconds = 60;
+    std::function<void()> m_beforeCommit;
 };
 
 using StorePtr = std::shared_ptr<Store>;

@@ -41,9 +41,18 @@ RecordListPtr FakePlanInfo::GetRptData(const QString&, RecordPtr& conditions, co
     return Plan().Rows->Clone();
 }
 
+namespace {
+struct InDoubt : Error {
+    using Error::Error;
+    bool OutcomeUnknown() const noexcept override { return true; }
+};
+} // namespace
+
 RecordListPtr FakePlanUpdate::Record(const QString& op, const RecordListPtr& list) {
     if (Plan().UpdateFails)
         throw Error("数据库已锁定");
+    if (Plan().UpdateInDoubt)
+        throw InDoubt("无法确定本次操作是否已完成");
     Plan().Updates.push_back({op, list});
     auto results = RecordList::Create();
     for (const RecordPtr& r : *list) {

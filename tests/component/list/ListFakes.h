@@ -32,6 +32,7 @@ struct PlanWorld {
     // Calls of the update service, by operation name, with the list they were given.
     QVector<QPair<QString, RecordListPtr>> Updates;
     bool UpdateFails = false;
+    bool UpdateInDoubt = false; // fails as a commit whose answer was lost
 };
 PlanWorld& Plan();
 

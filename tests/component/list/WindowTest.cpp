@@ -266,6 +266,17 @@ TEST_F(Window, SaveSendsTheChangedEntriesAndOnlySuccessClearsTheChangeFlagAndMar
     EXPECT_TRUE(g().RowChanged(3)) << "a failed save keeps the row for the next one";
     ASSERT_EQ(prompts->Log.size(), 1); // the failure and its reason, never a success
     EXPECT_EQ(prompts->Log[0].Text, "保存失败！\n\n数据库已锁定");
+
+    // A save whose commit may have been made is never called failed: the list is read anew.
+    Forget();
+    Plan().UpdateFails = false;
+    Plan().UpdateInDoubt = true;
+    const int reads = Plan().RptCalls;
+    w->ToolClick("Save");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "无法确定本次操作是否已完成");
+    EXPECT_EQ(Plan().RptCalls, reads + 1);
+    EXPECT_FALSE(w->DataChanged);
 }
 
 TEST_F(Window, UnCloseSendsTheTickedEntriesAndReloads) {
