@@ -1,6 +1,7 @@
 #include "Reliability.h"
 #include "services/planning/RptData.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
+#include "support/PgRelay.h"
 #include "support/TestStores.h"
 
 #include <QProcess>
@@ -292,6 +293,57 @@ TEST_P(Faults, StoreThatGoesAwayFailsClearlyAndComesBack) {
     tally.Report(GetParam() == StoreKind::SQLite ? "SQLite" : "PostgreSQL");
     EXPECT_EQ(tally.Faults.join("\n"), "");
     EXPECT_GT(tally.Clear, 0);
+}
+
+// The connection dies under each command, through a relay between the store and its server:
+// dropped between commands, or cut after a few bytes of the server's answers, so inside the
+// statements or as the answers come. Each command works or says the connection went, the store
+// holds the command whole or not at all, and the next command works.
+TEST(RelayedFaults, EachCommandFailsClearlyOrWorksAndTheNextOneWorks) {
+    const QString direct = NewPostgresUrl();
+    ZPP_REQUIRE_STORE(direct);
+    const QUrl url(direct);
+    PgRelay relay(url.host(), quint16(url.port(5432)));
+    auto db = store::Store::Open(relay.Through(direct));
+    CrashPush(100, db.get());
+    auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+    services::PurchasePlanUpdateService service(session);
+    Tally tally;
+    int round = 0;
+    const auto orders = [&] { return db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(); };
+    for (qint64 cut : {-1, 5, 60, 400, 3000}) {
+        for (const char* command : {"save", "push", "read"}) {
+            ++round;
+            const QString memo = QString("r%1").arg(round);
+            const auto run = [&]() -> QString {
+                if (QString(command) == "save")
+                    return Save(service, 1 + round % 40, memo);
+                if (QString(command) == "push")
+                    return Push(service, SmallPush(round));
+                return Read(*db);
+            };
+            const QString what = QString("%1, cut after %2 bytes").arg(command).arg(cut);
+            const QString before = Snapshot(*db) + Memos(*db);
+            const int ordersBefore = orders();
+            if (cut < 0)
+                relay.DropAll();
+            else
+                relay.CutAfterServerBytes(cut);
+            const QString error = run();
+            relay.CutAfterServerBytes(-1);
+            if (!error.isEmpty())
+                tally.Refused(error, "断开", what);
+            const bool saved = Memos(*db).contains(memo) || orders() > ordersBefore;
+            if (!saved)
+                tally.Same(Snapshot(*db) + Memos(*db), before, what);
+            tally.Works(run(), QString("%1 again after the fault").arg(what));
+        }
+    }
+    const QStringList broken = Inconsistencies(*db);
+    tally.HalfWritten += int(broken.size());
+    tally.Faults += broken;
+    tally.Report("PostgreSQL, relayed");
+    EXPECT_EQ(tally.Faults.join("\n"), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, Faults, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
