@@ -356,6 +356,15 @@ void Store::Run(QSqlQuery& query, const QVariantList& binds) const {
         query.bindValue(i, binds[i]);
     if (query.exec())
         return;
+    // A statement kept prepared (a lookup keeps its own) on a connection opened anew since: the
+    // server does not know it, and it never ran, so it is prepared again and run.
+    if (m_kind == Kind::PostgreSQL && query.lastError().nativeErrorCode() == QLatin1String("26000")) {
+        query = Prepare(query.lastQuery());
+        for (int i = 0; i < binds.size(); ++i)
+            query.bindValue(i, binds[i]);
+        if (query.exec())
+            return;
+    }
     if (Reconnected(query.lastError()) && ChangesNothing(query.lastQuery())) {
         // The statement was prepared on the connection that is gone.
         query = Prepare(query.lastQuery());

@@ -1,4 +1,5 @@
 #include "Reliability.h"
+#include "services/lookup/BaseDataModel.h"
 #include "services/planning/RptData.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "support/PgRelay.h"
@@ -311,15 +312,50 @@ TEST(RelayedFaults, EachCommandFailsClearlyOrWorksAndTheNextOneWorks) {
     Tally tally;
     int round = 0;
     const auto orders = [&] { return db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(); };
+    // Entry 90 is closed and opened again in turn; no save or push touches it.
+    const auto closed = [&] {
+        return db->Scalar("SELECT close_mark FROM plan_entries WHERE plan_id = 100 AND entry_id = 90")
+            .toString();
+    };
+    const auto toggle = [&]() -> QString {
+        auto request = KeyedRecord::Create();
+        request->Set("FInterID", "100");
+        request->Set("FEntryID", "90");
+        RecordListPtr list = RecordList::Create();
+        list->Add(request);
+        try {
+            if (closed().isEmpty())
+                service.ClosePurchasePlan({}, list);
+            else
+                service.UnClosePurchasePlan({}, list);
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        }
+        return {};
+    };
+    services::BaseDataModel suppliers(db, services::kBaseDataSupplier);
+    const auto lookup = [&]() -> QString {
+        try {
+            suppliers.SetSearch("R");
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        }
+        return suppliers.rowCount() > 0 ? QString() : QStringLiteral("the lookup found no supplier");
+    };
     for (qint64 cut : {-1, 5, 60, 400, 3000}) {
-        for (const char* command : {"save", "push", "read"}) {
+        for (const char* command : {"save", "push", "read", "close", "lookup"}) {
             ++round;
             const QString memo = QString("r%1").arg(round);
+            const QString mark = closed();
             const auto run = [&]() -> QString {
                 if (QString(command) == "save")
                     return Save(service, 1 + round % 40, memo);
                 if (QString(command) == "push")
                     return Push(service, SmallPush(round));
+                if (QString(command) == "close")
+                    return toggle();
+                if (QString(command) == "lookup")
+                    return lookup();
                 return Read(*db);
             };
             const QString what = QString("%1, cut after %2 bytes").arg(command).arg(cut);
@@ -333,7 +369,7 @@ TEST(RelayedFaults, EachCommandFailsClearlyOrWorksAndTheNextOneWorks) {
             relay.CutAfterServerBytes(-1);
             if (!error.isEmpty())
                 tally.Refused(error, "断开", what);
-            const bool saved = Memos(*db).contains(memo) || orders() > ordersBefore;
+            const bool saved = Memos(*db).contains(memo) || orders() > ordersBefore || closed() != mark;
             if (!saved)
                 tally.Same(Snapshot(*db) + Memos(*db), before, what);
             tally.Works(run(), QString("%1 again after the fault").arg(what));
