@@ -1368,10 +1368,6 @@
         <translation>, %1 with unsaved edits</translation>
     </message>
     <message>
-        <source>状态</source>
-        <translation>Status</translation>
-    </message>
-    <message>
         <source>数据库 %1 正被其他程序或用户写入，等待超时，本次操作未完成，请稍后重试。</source>
         <translation>The store %1 is being written by another program or user and did not become free in time; nothing was changed. Please try again shortly.</translation>
     </message>

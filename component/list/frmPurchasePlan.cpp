@@ -556,13 +556,9 @@ void frmPurchasePlan::CheckLeftCell(int c, int r) {
     if (c == col::PushQty && r == m_enteredRow && r >= 1 && r <= m_grid->MaxRows() &&
         m_grid->Text(col::PushQty, r) != m_enteredPushQty) {
         // More than is left to order cannot be pushed: refused where it is typed, naming the row.
-        const QString typed = m_grid->Text(col::PushQty, r), left = m_grid->Text(col::PurchaseUnFinishQty, r);
-        if (values::Val(typed) > values::Val(left) + 1e-9) {
+        if (const QString why = clsPurchasePlan::PushQtyRefusal(*m_grid, r); !why.isEmpty()) {
             m_grid->SetText(col::PushQty, r, m_enteredPushQty);
-            Inform(GetLangString(QStringLiteral("第%1行（采购建议号[%2]分录号 %3）：%4"))
-                       .arg(QString::number(r), m_grid->Text(col::BillNo, r), m_grid->Text(col::EntryID, r),
-                            GetLangString(QStringLiteral("下推数量 %1 大于未下达采购订单数量 %2"))
-                                .arg(typed, left)));
+            Inform(why);
         }
         m_enteredPushQty = m_grid->Text(col::PushQty, r);
         return;

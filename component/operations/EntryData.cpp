@@ -61,6 +61,45 @@ bool SameDate(const QVariant& a, const QVariant& b) {
     return a.toString().trimmed() == b.toString().trimmed();
 }
 
+enum EditableField : unsigned {
+    ESupplier = 1,
+    EPushQty = 2,
+    EPrice = 4,
+    EDiscount = 8,
+    ETax = 16,
+    EDate = 32,
+    EMemo = 64
+};
+
+// The editable fields of now that differ from was at the precision the grid shows them; a field
+// now lacks is unchanged. One comparison for a save against the load and a merged row against
+// the merged record as built.
+unsigned ChangedFields(const KeyedRecord& now, const KeyedRecord& was, int discountDecimals,
+                       int taxDecimals) {
+    auto differs = [&](const QString& field, int decimals) {
+        return now.Exists(field) && Shown(now.Get(field), decimals) != Shown(was.Get(field, 0), decimals);
+    };
+    const int qtyDecimals = int(values::Val(was.Get(fld::QtyDecimal, QStringLiteral("4"))));
+    const int priceDecimals = int(values::Val(was.Get(fld::PriceDecimal, QStringLiteral("4"))));
+    unsigned changed = 0;
+    if (now.Exists(fld::SupplyNumber) &&
+        now.Text(fld::SupplyNumber).trimmed() != was.Text(fld::SupplyNumber).trimmed())
+        changed |= ESupplier;
+    if (differs(fld::PushQty, qtyDecimals))
+        changed |= EPushQty;
+    if (differs(fld::Price, priceDecimals))
+        changed |= EPrice;
+    if (differs(fld::DiscountRate, discountDecimals))
+        changed |= EDiscount;
+    if (differs(fld::TaxRate, taxDecimals))
+        changed |= ETax;
+    if (now.Exists(fld::FinishDate) && !SameDate(now.Get(fld::FinishDate), was.Get(fld::FinishDate)))
+        changed |= EDate;
+    if (now.Exists(fld::Memo) && now.Text(fld::Memo) != was.Text(fld::Memo))
+        changed |= EMemo;
+    return changed;
+}
+
 } // namespace
 
 qint16 CompareRowKeys(const QString& a, const QString& b) {
@@ -143,17 +182,11 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
         const QuantityUnits units(rowF.Value(*r, RQtyDecimal));
         const bool edited = !units.Same(values::Val(m->Get(fld::MergeSumQty, 0)), pushQty);
         const QString endKey = rowF.Text(*r, REndKey);
-        const int priceDecimals = int(values::Val(r->Get(fld::PriceDecimal, QStringLiteral("4"))));
-        const auto numberEdited = [&](const QString& field, int decimals) {
-            return Shown(r->Get(field, 0), decimals) != Shown(m->Get(field, 0), decimals);
-        };
-        const bool supplierEdited =
-            r->Text(fld::SupplyNumber).trimmed() != m->Text(fld::SupplyNumber).trimmed();
-        const bool edits[] = {supplierEdited || numberEdited(fld::Price, priceDecimals),
-                              numberEdited(fld::DiscountRate, discountDecimals),
-                              supplierEdited || numberEdited(fld::TaxRate, taxDecimals),
-                              !SameDate(r->Get(fld::FinishDate), m->Get(fld::FinishDate)),
-                              r->Text(fld::Memo) != m->Text(fld::Memo)};
+        const unsigned changed = ChangedFields(*r, *m, discountDecimals, taxDecimals);
+        // A new supplier brings its own price and tax rate.
+        const bool edits[] = {(changed & (ESupplier | EPrice)) != 0, (changed & EDiscount) != 0,
+                              (changed & (ESupplier | ETax)) != 0, (changed & EDate) != 0,
+                              (changed & EMemo) != 0};
         std::optional<qint64> remainingUnits = units.Units(pushQty);
         double remaining = pushQty;
 
@@ -230,22 +263,6 @@ KeyedRecord* LoadedRow(const RecordListPtr& rows, const QHash<QString, int>& byK
     return p > 0 ? rows->Item(p).get() : nullptr;
 }
 
-bool Edited(const KeyedRecord& entry, const KeyedRecord& loaded, int discountDecimals, int taxDecimals) {
-    auto differs = [&](const QString& field, int decimals) {
-        return entry.Exists(field) &&
-               Shown(entry.Get(field), decimals) != Shown(loaded.Get(field, 0), decimals);
-    };
-    const int qtyDecimals = int(values::Val(loaded.Get(fld::QtyDecimal, QStringLiteral("4"))));
-    const int priceDecimals = int(values::Val(loaded.Get(fld::PriceDecimal, QStringLiteral("4"))));
-    return (entry.Exists(fld::SupplyNumber) &&
-            entry.Text(fld::SupplyNumber).trimmed() != loaded.Text(fld::SupplyNumber).trimmed()) ||
-           differs(fld::PushQty, qtyDecimals) || differs(fld::Price, priceDecimals) ||
-           differs(fld::DiscountRate, discountDecimals) || differs(fld::TaxRate, taxDecimals) ||
-           (entry.Exists(fld::FinishDate) &&
-            !SameDate(entry.Get(fld::FinishDate), loaded.Get(fld::FinishDate))) ||
-           (entry.Exists(fld::Memo) && entry.Text(fld::Memo) != loaded.Text(fld::Memo));
-}
-
 } // namespace
 
 void MarkEntryEdits(const RecordListPtr& entries, const RecordListPtr& loadedRows) {
@@ -261,7 +278,7 @@ void MarkEntryEdits(const RecordListPtr& entries, const RecordListPtr& loadedRow
         if (!row || !row->Exists(kEntryVersionField))
             continue;
         e->Set(kEntryVersionField, row->Get(kEntryVersionField));
-        e->Set(kEntryEditedField, Edited(*e, *row, discountDecimals, taxDecimals) ? 1 : 0);
+        e->Set(kEntryEditedField, ChangedFields(*e, *row, discountDecimals, taxDecimals) != 0 ? 1 : 0);
     }
 }
 

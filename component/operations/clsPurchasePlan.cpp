@@ -86,13 +86,8 @@ bool clsPurchasePlan::Save() {
             // The grid row goes with each entry, so a refusal names the row the user sees.
             r->Set(fld::Row, gridRows[i]);
             // More than is left to order is the user's slip, told here rather than by the push.
-            if (values::Val(r->Get(fld::PushQty, 0)) > values::Val(r->Get(fld::UnFinishQty, 0)) + 1e-9)
-                throw Error(GetLangString(QStringLiteral("第%1行（采购建议号[%2]分录号 %3）：%4"))
-                                .arg(QString::number(gridRows[i]), r->Text(fld::BillNo),
-                                     r->Text(fld::EntryID),
-                                     GetLangString(QStringLiteral("下推数量 %1 大于未下达采购订单数量 %2"))
-                                         .arg(grid.Text(col::PushQty, gridRows[i]),
-                                              grid.Text(col::PurchaseUnFinishQty, gridRows[i]))));
+            if (const QString why = PushQtyRefusal(grid, gridRows[i]); !why.isEmpty())
+                throw Error(why);
         }
         m_saveVct = BuildEntryData(rows);
         const RecordListPtr loaded = LoadedRows ? LoadedRows() : nullptr;
@@ -257,6 +252,20 @@ void clsPurchasePlan::ShowResultList(int kind, const RecordListPtr& results) {
     ui::ExecModal(window);
 }
 
+bool clsPurchasePlan::PushesMoreThanLeft(const controls::SpreadGrid& grid, int row) {
+    return values::Val(grid.Text(col::PushQty, row)) >
+           values::Val(grid.Text(col::PurchaseUnFinishQty, row)) + 1e-9;
+}
+
+QString clsPurchasePlan::PushQtyRefusal(const controls::SpreadGrid& grid, int row) {
+    if (!PushesMoreThanLeft(grid, row))
+        return {};
+    return GetLangString(QStringLiteral("第%1行（采购建议号[%2]分录号 %3）：%4"))
+        .arg(QString::number(row), grid.Text(col::BillNo, row), grid.Text(col::EntryID, row),
+             GetLangString(QStringLiteral("下推数量 %1 大于未下达采购订单数量 %2"))
+                 .arg(grid.Text(col::PushQty, row), grid.Text(col::PurchaseUnFinishQty, row)));
+}
+
 QDate clsPurchasePlan::NewBillDate() {
     auto profile = CreateObject<UserProfileInfo>(QString::fromLatin1(progid::UserProfileInfo));
     const QString setting = profile->GetUserProfile(GetPropsString(), QStringLiteral("NewBillDate"),
@@ -325,7 +334,7 @@ bool clsPurchasePlan::CheckPushRows() {
         // A quantity that is not a number cannot be pushed either.
         if (open && (pushQty.isEmpty() || !values::IsNumber(pushQty) || values::Val(pushQty) <= 0))
             problems += line(row, "行下推数量不能小于或等于'0' ");
-        else if (open && values::Val(pushQty) > values::Val(grid.Text(col::PurchaseUnFinishQty, row)) + 1e-9)
+        else if (open && PushesMoreThanLeft(grid, row))
             problems += line(row, "行下推数量不能大于未下达采购订单数量 ");
         if (grid.Text(col::SupplyNumber, row).isEmpty())
             problems += line(row, "行供应商代码不能为空 ");

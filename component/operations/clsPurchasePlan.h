@@ -45,6 +45,10 @@ public:
     // Validates the ticked rows against the new-bill date, builds the push list, and lets the
     // bills service warn about high prices and the planning service check credit lines.
     bool CheckPushRows();
+    // A grid row asking to push more than its entry has left to order; and why, naming the row as
+    // the grid shows it, then plan and entry (empty when the row may push what it asks).
+    static bool PushesMoreThanLeft(const controls::SpreadGrid& grid, int row);
+    static QString PushQtyRefusal(const controls::SpreadGrid& grid, int row);
     // Opens the linked-bill lookup for the first ticked row: 0 upstream, 1 downstream.
     void ViewBillUp(qint32 direction);
 

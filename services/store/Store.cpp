@@ -201,8 +201,16 @@ bool Store::Reconnected(const QSqlError& error) const {
         KindOf(m_kind, error) != StoreError::Kind::ConnectionLost)
         return false;
     // An error without an SQLSTATE may come from the driver itself: only a dead connection fails this.
-    if (QSqlQuery probe(Db()); probe.exec(QStringLiteral("SELECT 1")))
-        return false;
+    return !Alive() && Reopen();
+}
+
+bool Store::Alive() const {
+    QSqlDatabase db = Db();
+    QSqlQuery probe(db);
+    return db.isOpen() && probe.exec(QStringLiteral("SELECT 1"));
+}
+
+bool Store::Reopen() const {
     QSqlDatabase db = Db();
     db.close();
     if (!db.open())
@@ -217,20 +225,11 @@ QString Store::ConnectionLostText() const {
 }
 
 void Store::Revive() const {
-    if (m_kind != Kind::PostgreSQL || m_transactionDepth > 0)
+    if (m_kind != Kind::PostgreSQL || m_transactionDepth > 0 || Alive() || Reopen())
         return;
-    QSqlDatabase db = Db();
-    if (db.isOpen()) {
-        QSqlQuery probe(db);
-        if (probe.exec(QStringLiteral("SELECT 1")))
-            return;
-    }
-    db.close();
-    if (!db.open())
-        throw StoreError(ConnectionLostText() + QStringLiteral("\n") + SqlErrorText(db.lastError()),
-                         StoreError::Kind::ConnectionLost, db.lastError().nativeErrorCode(), false);
-    ++m_reconnects;
-    SetUpConnection();
+    const QSqlError error = Db().lastError();
+    throw StoreError(ConnectionLostText() + QStringLiteral("\n") + SqlErrorText(error),
+                     StoreError::Kind::ConnectionLost, error.nativeErrorCode(), false);
 }
 
 void Store::PauseBeforeRetry() {

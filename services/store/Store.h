@@ -155,6 +155,10 @@ private:
     // After a failed statement outside a transaction: true when the server had dropped the
     // connection and it is open again, so the statement may run once more.
     bool Reconnected(const QSqlError& error) const;
+    // Whether the connection answers a trivial statement; opening it anew (false: the server
+    // is still away).
+    bool Alive() const;
+    bool Reopen() const;
     static bool MayRunAgain(const StoreError& e);
     // A few milliseconds, so the transaction that won a deadlock takes its locks before this one
     // comes back for them and the two do not meet crosswise again.
