@@ -18,6 +18,7 @@
 #include "platform/ui/Prompt.h"
 #include "services/demo/DemoData.h"
 #include "services/platform/PlatformServices.h"
+#include "support/ListWindows.h"
 #include "support/RowTexts.h"
 #include "support/TestStores.h"
 
@@ -84,13 +85,7 @@ protected:
 // Start-up of the list against a real demo store, in both modes.
 class AppListTest : public AppTest {
 protected:
-    QList<frmPurchasePlan*> Windows() {
-        QList<frmPurchasePlan*> list;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* f = qobject_cast<frmPurchasePlan*>(w); f && f->isVisible())
-                list << f;
-        return list;
-    }
+    static QList<frmPurchasePlan*> Windows() { return OpenListWindows(); }
     void TearDown() override {
         for (QWidget* w : Windows())
             w->close();

@@ -8,6 +8,7 @@
 #include "platform/ini/IniFile.h"
 #include "services/demo/DemoData.h"
 #include "services/platform/PlatformServices.h"
+#include "support/ListWindows.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -28,11 +29,9 @@ void InputTest::SetUp() {
 }
 
 void InputTest::TearDown() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* list = qobject_cast<frmPurchasePlan*>(w); list && list->isVisible()) {
-            list->DataChanged = false; // closing must not save behind the test's back
-            list->close();
-        }
+    for (frmPurchasePlan* list : OpenListWindows()) {
+        list->DataChanged = false; // closing must not save behind the test's back
+        list->close();
     }
     QApplication::processEvents();
     ui::SetPrompter(nullptr);

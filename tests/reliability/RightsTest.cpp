@@ -5,6 +5,7 @@
 #include "component/host/Access.h"
 #include "component/host/ComponentState.h"
 #include "platform/controls/SpreadGrid.h"
+#include "support/ListWindows.h"
 
 #include <QApplication>
 
@@ -98,15 +99,8 @@ protected:
             counts.insert(q.value(0).toString(), q.value(1).toInt());
         return counts;
     }
-    QList<frmPurchasePlan*> Windows() {
-        QList<frmPurchasePlan*> list;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* f = qobject_cast<frmPurchasePlan*>(w); f && f->isVisible())
-                list << f;
-        return list;
-    }
     void CloseWindows() {
-        for (frmPurchasePlan* w : Windows()) {
+        for (frmPurchasePlan* w : OpenListWindows()) {
             w->DataChanged = false;
             w->close();
         }

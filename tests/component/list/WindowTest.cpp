@@ -6,6 +6,7 @@
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
 #include "platform/records/Values.h"
+#include "support/ListWindows.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -25,16 +26,6 @@
 using namespace zpp;
 using namespace zpp::test;
 
-namespace {
-QList<frmPurchasePlan*> OpenWindows() {
-    QList<frmPurchasePlan*> list;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<frmPurchasePlan*>(w); f && f->isVisible())
-            list << f;
-    return list;
-}
-} // namespace
-
 // The list window over faked services: 101_1 and 101_2 of plan PL101, 1011_1 of PL1011.
 class Window : public ListFixture {
 protected:
@@ -50,7 +41,7 @@ protected:
         Forget();
     }
     void TearDown() override {
-        for (frmPurchasePlan* f : OpenWindows()) {
+        for (frmPurchasePlan* f : OpenListWindows()) {
             f->DataChanged = false;
             f->close();
         }
@@ -69,7 +60,7 @@ protected:
             return d.result();
         });
         ClsPurchasePlanMain().Show();
-        const auto windows = OpenWindows();
+        const auto windows = OpenListWindows();
         w = windows.isEmpty() ? nullptr : windows.last();
         return w;
     }
@@ -100,12 +91,12 @@ TEST_F(Window, FilterModeOpensTheListWithDateCaptionsAndEachShowOpensAnother) {
     EXPECT_TRUE(State().FilterConditions->Get("OK").toBool());
     Open();
     EXPECT_EQ(LogCodes(), QStringList{"CGPlan001"});
-    EXPECT_EQ(OpenWindows().size(), 2);
+    EXPECT_EQ(OpenListWindows().size(), 2);
 }
 
 TEST_F(Window, CancelledFilterOpensNoWindowButTheQueryIsLogged) {
     Open(false);
-    EXPECT_EQ(OpenWindows().size(), 1);
+    EXPECT_EQ(OpenListWindows().size(), 1);
     EXPECT_EQ(World().Log.size(), 1);
     EXPECT_FALSE(State().FilterConditions->Get("OK").toBool());
 }
