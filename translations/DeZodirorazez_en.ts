@@ -1408,6 +1408,10 @@
         <translation>Another user is changing these entries; after waiting %1 s nothing was changed. Please try again shortly.</translation>
     </message>
     <message>
+        <source>数据库服务器 %1 在 %2 秒内没有应答，已断开连接，本次操作未完成；服务器恢复后请重试。</source>
+        <translation>The database server %1 did not answer within %2 s; the connection was closed and nothing was changed. Please try again once the server is back.</translation>
+    </message>
+    <message>
         <source>数据库 %1 的操作超过了 %2 秒的时间限制，本次操作未完成。</source>
         <translation>The store %1 took longer than the %2 s limit; nothing was changed.</translation>
     </message>

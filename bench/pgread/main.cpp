@@ -145,7 +145,7 @@ void Run(const QString& location) {
     std::vector<Kind> kinds;
     qint64 serviceRows = 0;
     for (int round = 0; round < 3; ++round) {
-        PGconn* conn = services::PgHandle(*db);
+        PGconn* conn = db->PgConnection();
         if (!conn)
             throw Error(QStringLiteral("the store has no libpq connection"));
         bare = std::min(bare, Ms([&] { bareSums = BareRead(conn, sql, binds, kinds); }));

@@ -3,11 +3,15 @@
 #include "component/host/Lang.h"
 
 #include <QSqlDriver>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <poll.h>
+#include <sys/socket.h>
+#include <thread>
 #include <vector>
 
 namespace zpp::services {
@@ -18,6 +22,9 @@ constexpr qint64 kCheckEveryNs = 50'000'000;
 // Rows between two looks at the clock: reading a row costs far less than reading the clock.
 constexpr unsigned kRowsPerClockLook = 64;
 constexpr qint64 kCancelAgainNs = 250'000'000;
+// A server that has not ended a cancelled statement by then is not answering at all (stalled, or
+// the network between): the connection is cut, and opened anew for the next read.
+constexpr qint64 kGiveUpNs = 5'000'000'000;
 
 qint64 NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -75,20 +82,6 @@ QString ResultMessage(const PGresult* r, PGconn* conn) {
 }
 
 } // namespace
-
-PGconn* PgHandle(const store::Store& store) {
-    if (store.IsSQLite())
-        return nullptr;
-    const QSqlDatabase db = store.Db();
-    if (!db.isValid() || !db.driver())
-        return nullptr;
-    // Qt 6 names the handle's type after the struct behind the typedef.
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn* const*>(handle.constData());
-}
 
 PgRowCursor::PgRowCursor(PGconn* conn, const QString& sql, const QVariantList& binds,
                          const QString& storeName, std::function<bool()> keepGoing)
@@ -224,12 +217,26 @@ void PgRowCursor::Abandon() noexcept {
     // may miss a cancel (one that comes while it compiles the statement is lost at times), so it
     // is sent again for as long as the statement goes on.
     qint64 nextCancel = 0;
+    const qint64 giveUp = NowNs() + kGiveUpNs;
+    // The cancel is a connection of its own, and libpq waits until the server closes it: a server
+    // that does not answer would hold the window. So each goes out on a thread of its own, one
+    // at a time, and the wait here stays bounded by giveUp.
+    const auto sending = std::make_shared<std::atomic<bool>>(false);
     while (m_pending) {
-        if (NowNs() >= nextCancel) {
+        if (NowNs() >= giveUp) {
+            ::shutdown(PQsocket(m_conn), SHUT_RDWR);
+            break;
+        }
+        if (NowNs() >= nextCancel && !sending->exchange(true)) {
             if (PGcancel* cancel = PQgetCancel(m_conn)) {
-                char error[256];
-                PQcancel(cancel, error, int(sizeof error));
-                PQfreeCancel(cancel);
+                std::thread([cancel, sending] {
+                    char error[256];
+                    PQcancel(cancel, error, int(sizeof error));
+                    PQfreeCancel(cancel);
+                    *sending = false;
+                }).detach();
+            } else {
+                *sending = false;
             }
             nextCancel = NowNs() + kCancelAgainNs;
         }

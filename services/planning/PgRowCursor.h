@@ -11,10 +11,6 @@
 
 namespace zpp::services {
 
-// The connection behind a PostgreSQL store, or nullptr for any other store. It changes when the
-// store opens its connection anew, so ask for it before each read.
-PGconn* PgHandle(const store::Store& store);
-
 // Reads the rows of one statement straight from libpq, row by row, so that a large plan list
 // neither waits for the whole result nor pays for QVariant per cell. The connection belongs to
 // Qt's driver: no QSqlQuery may still be reading on it, and whatever happens here (end, error,

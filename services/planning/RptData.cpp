@@ -560,7 +560,7 @@ RecordListPtr ReadRptData(const store::Store& store, const RptFilter& filter) {
     if (sqlite3* db = SQLiteHandle(store))
         return ReadSQLite(db, sql, binds, store.DisplayName());
     store.Revive();
-    if (PGconn* conn = PgHandle(store)) {
+    if (PGconn* conn = store.PgConnection()) {
         // A long read keeps its progress window and the user's cancel instead of a time limit.
         const store::Store::Unlimited unlimited(store);
         PgRowCursor cur(conn, sql, binds, store.DisplayName(), &longwork::KeepGoing);

@@ -10,11 +10,97 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QThread>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <libpq-fe.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
 
 namespace zpp::store {
+
+// Cuts a PostgreSQL connection whose server has stopped answering. Qt's driver waits for an
+// answer without a limit of its own, on statements of ours and on its own (it deallocates a
+// prepared statement when the query is destroyed), so the watch is on the connection rather
+// than on our calls: a command in progress with no data moving either way for longer than the
+// limit means the server, or the network to it, has stalled. The cut (a shutdown of the socket)
+// ends the driver's wait with a lost connection; the next command opens it anew. It works on a
+// duplicate of the socket, so the descriptor it shuts down is never one that libpq closed and
+// the system gave out again; the connection is reported before it is closed.
+class Store::Watchdog {
+public:
+    Watchdog() : m_thread([this] { Loop(); }) {}
+    ~Watchdog() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+        Watch(nullptr);
+    }
+    // The connection to watch; nullptr before it is closed.
+    void Watch(PGconn* conn) {
+        const std::lock_guard lock(m_mutex);
+        if (m_socket >= 0)
+            ::close(m_socket);
+        m_conn = conn;
+        m_socket = conn && PQsocket(conn) >= 0 ? ::dup(PQsocket(conn)) : -1;
+        m_cut = false;
+    }
+    void SetLimit(int ms) { m_limitMs = ms; }
+    // While paused (a long read the user can cancel) nothing is cut.
+    void Pause(bool paused) { m_paused += paused ? 1 : -1; }
+    // True once after the watchdog cut the connection.
+    bool TakeCut() {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_cut, false);
+    }
+
+private:
+    void Loop() {
+        std::unique_lock lock(m_mutex);
+        while (!m_stop) {
+            m_wake.wait_for(lock, std::chrono::milliseconds(250));
+            if (m_stop || m_socket < 0 || m_paused > 0)
+                continue;
+            // The status only reads the connection's state; the program's thread may be
+            // waiting in it meanwhile, but it is not closed while watched.
+            if (PQtransactionStatus(m_conn) != PQTRANS_ACTIVE)
+                continue;
+            tcp_info info{};
+            socklen_t size = sizeof info;
+            // Not a TCP socket (a local socket file): nothing to measure.
+            if (::getsockopt(m_socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+                continue;
+            // Milliseconds since data last went out and came in.
+            const quint32 limit = quint32(m_limitMs.load());
+            if (info.tcpi_last_data_sent >= limit && info.tcpi_last_data_recv >= limit) {
+                ::shutdown(m_socket, SHUT_RDWR);
+                ::close(m_socket);
+                m_socket = -1;
+                m_cut = true;
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::atomic<int> m_limitMs{65000}, m_paused{0};
+    bool m_cut = false, m_stop = false;
+    PGconn* m_conn = nullptr;
+    int m_socket = -1;
+    std::thread m_thread;
+};
 
 namespace {
 QString NewConnectionName() {
@@ -75,6 +161,8 @@ bool IsPostgresUrl(const QString& location) {
 }
 } // namespace
 
+Store::Store() = default;
+
 std::shared_ptr<Store> Store::Open(const QString& location) {
     std::shared_ptr<Store> store(new Store());
     store->m_location = location;
@@ -89,6 +177,7 @@ std::shared_ptr<Store> Store::Open(const QString& location) {
 }
 
 Store::~Store() {
+    m_watchdog.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         if (db.isOpen())
@@ -148,12 +237,33 @@ void Store::OpenPostgreSQL(const QString& location) {
     db.setUserName(url.userName());
     db.setPassword(url.password());
     db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    m_watchdog = std::make_unique<Watchdog>();
+    m_watchdog->SetLimit(AnswerLimitMs());
     if (!db.open())
         throw Error(QStringLiteral("无法连接 PostgreSQL 服务器 %1:%2（数据库 %3）：%4")
                         .arg(host)
                         .arg(port)
                         .arg(dbName, SqlErrorText(db.lastError())));
+    m_watchdog->Watch(PgConnection());
     SetUpConnection();
+}
+
+PGconn* Store::PgConnection() const {
+    if (IsSQLite())
+        return nullptr;
+    const QSqlDatabase db = Db();
+    if (!db.isValid() || !db.driver())
+        return nullptr;
+    // Qt 6 names the handle's type after the struct behind the typedef.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+int Store::AnswerLimitMs() const {
+    return (m_statementSeconds + std::min(m_statementSeconds, 5)) * 1000;
 }
 
 // Settings of a PostgreSQL session, made again whenever the connection is opened anew.
@@ -174,6 +284,8 @@ void Store::ApplyTimeLimits() {
     };
     m_lockSeconds = seconds("LockTimeoutSeconds", 10);
     m_statementSeconds = seconds("StatementTimeoutSeconds", 60);
+    if (m_watchdog)
+        m_watchdog->SetLimit(AnswerLimitMs());
     if (IsSQLite())
         // Two tries of a transaction share the limit.
         Exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(qint64(m_lockSeconds) * 500));
@@ -182,26 +294,41 @@ void Store::ApplyTimeLimits() {
 }
 
 Store::Unlimited::Unlimited(const Store& store) : m_store(store) {
-    if (!m_store.IsSQLite())
-        m_store.Exec(QStringLiteral("SET statement_timeout = 0"));
+    if (m_store.IsSQLite())
+        return;
+    m_store.Exec(QStringLiteral("SET statement_timeout = 0"));
+    m_store.m_watchdog->Pause(true);
 }
 
 Store::Unlimited::~Unlimited() {
+    if (m_store.IsSQLite())
+        return;
+    m_store.m_watchdog->Pause(false);
+    // A connection lost meanwhile is set up afresh, limits included, when it is opened again; it
+    // is not opened here, where a server that does not answer would keep the user waiting again.
+    if (PQstatus(m_store.PgConnection()) == CONNECTION_BAD)
+        return;
     try {
-        if (!m_store.IsSQLite())
-            m_store.Exec(
-                QStringLiteral("SET statement_timeout = %1").arg(qint64(m_store.m_statementSeconds) * 1000));
+        m_store.Exec(
+            QStringLiteral("SET statement_timeout = %1").arg(qint64(m_store.m_statementSeconds) * 1000));
     } catch (...) {
-        // A connection lost meanwhile is set up afresh, limits included, when it is opened again.
+        // Lost in between: the same as above.
     }
 }
 
 bool Store::Reconnected(const QSqlError& error) const {
-    if (m_kind != Kind::PostgreSQL || m_transactionDepth > 0 ||
+    // A server that did not answer is not asked again at once: it would keep the user waiting twice.
+    if (m_kind != Kind::PostgreSQL || m_transactionDepth > 0 || CutForNoAnswer() ||
         KindOf(m_kind, error) != StoreError::Kind::ConnectionLost)
         return false;
     // An error without an SQLSTATE may come from the driver itself: only a dead connection fails this.
     return !Alive() && Reopen();
+}
+
+bool Store::CutForNoAnswer() const {
+    if (m_watchdog && m_watchdog->TakeCut())
+        m_noAnswer = true;
+    return m_noAnswer;
 }
 
 bool Store::Alive() const {
@@ -212,10 +339,12 @@ bool Store::Alive() const {
 
 bool Store::Reopen() const {
     QSqlDatabase db = Db();
+    m_watchdog->Watch(nullptr);
     db.close();
     if (!db.open())
         return false;
     ++m_reconnects;
+    m_watchdog->Watch(PgConnection());
     SetUpConnection();
     return true;
 }
@@ -294,7 +423,8 @@ void Store::Migrate() {
 
 void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql) const {
     const QSqlError error = query.lastError();
-    const StoreError::Kind kind = KindOf(m_kind, error);
+    const StoreError::Kind kind = CutForNoAnswer() ? StoreError::Kind::NoAnswer : KindOf(m_kind, error);
+    m_noAnswer = false;
     const QString text = SqlErrorText(error);
     // A sentence of ours in the log-in language; the driver's words follow on a line of their
     // own, for the administrator.
@@ -325,6 +455,12 @@ void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql
         description = ui::Tr("数据库 %1 的操作超过了 %2 秒的时间限制，本次操作未完成。")
                           .arg(m_display)
                           .arg(m_statementSeconds);
+        break;
+    case StoreError::Kind::NoAnswer:
+        description =
+            ui::Tr("数据库服务器 %1 在 %2 秒内没有应答，已断开连接，本次操作未完成；服务器恢复后请重试。")
+                .arg(m_display)
+                .arg(AnswerLimitMs() / 1000);
         break;
     case StoreError::Kind::Statement:
         description = ui::Tr("数据库 %1 %2失败。").arg(m_display, what) + QStringLiteral("\n") +
@@ -420,7 +556,7 @@ void Store::Transaction::Commit() {
     try {
         m_store.Exec(QStringLiteral("COMMIT"));
     } catch (const StoreError& e) {
-        if (e.ErrorKind() != StoreError::Kind::ConnectionLost)
+        if (e.ErrorKind() != StoreError::Kind::ConnectionLost && e.ErrorKind() != StoreError::Kind::NoAnswer)
             throw;
         throw StoreError(
             ui::Tr("与数据库服务器 %1 的连接在提交时断开，无法确定本次操作是否已完成；请查看重新读取的数据。")

@@ -9,6 +9,9 @@
 #include <functional>
 #include <memory>
 
+// libpq's connection, as libpq-fe.h declares it.
+typedef struct pg_conn PGconn;
+
 namespace zpp::store {
 
 // A failure of the store itself rather than of the data: what kind it is decides whether a
@@ -24,6 +27,7 @@ public:
         ReadOnly,       // SQLite: the file cannot be written
         LockTimeout,    // PostgreSQL: rows another user holds stayed locked past the lock limit
         TimedOut,       // PostgreSQL: a statement ran past the statement limit
+        NoAnswer,       // PostgreSQL: the server did not answer in time; the connection was cut
     };
     StoreError(QString description, Kind kind, QString nativeCode, bool atBegin, bool inDoubt = false)
         : Error(std::move(description)), m_kind(kind), m_code(std::move(nativeCode)), m_atBegin(atBegin),
@@ -63,6 +67,9 @@ public:
     // The location without a password, for messages.
     const QString& DisplayName() const { return m_display; }
     QSqlDatabase Db() const { return QSqlDatabase::database(m_connection, false); }
+    // libpq's connection behind a PostgreSQL store, nullptr for SQLite. It changes when the
+    // connection is opened anew, so ask for it before each use.
+    PGconn* PgConnection() const;
     int SchemaVersion() const;
     // True when this open created the store's schema from nothing.
     bool WasCreated() const { return m_created; }
@@ -140,12 +147,17 @@ public:
     private:
         const Store& m_store;
     };
+    // How long the program waits for the server's answer to one statement before it cuts the
+    // connection: the statement limit and a little more, so a server that keeps its own limit
+    // answers first. The driver itself would wait as long as a stalled server or network lasts.
+    int AnswerLimitMs() const;
 
     // Dialect words for statements that differ between the stores.
     QString AutoId() const;
 
 private:
-    Store() = default;
+    class Watchdog;
+    Store();
     void OpenSQLite(const QString& path);
     void OpenPostgreSQL(const QString& url);
     void Migrate();
@@ -159,6 +171,8 @@ private:
     // is still away).
     bool Alive() const;
     bool Reopen() const;
+    // Whether the watchdog cut the connection under the statement that failed last.
+    bool CutForNoAnswer() const;
     static bool MayRunAgain(const StoreError& e);
     // A few milliseconds, so the transaction that won a deadlock takes its locks before this one
     // comes back for them and the two do not meet crosswise again.
@@ -171,6 +185,9 @@ private:
     mutable int m_retries = 0, m_reconnects = 0;
     int m_lockSeconds = 10, m_statementSeconds = 60;
     std::function<void()> m_beforeCommit;
+    std::unique_ptr<Watchdog> m_watchdog;
+    // Set when the last statement failed because the watchdog cut the connection under it.
+    mutable bool m_noAnswer = false;
 };
 
 using StorePtr = std::shared_ptr<Store>;

@@ -1,16 +1,22 @@
 #include "Reliability.h"
+#include "component/host/LongWork.h"
+#include "services/access/AccessService.h"
+#include "services/bills/PurchaseOrderStore.h"
 #include "services/lookup/BaseDataModel.h"
 #include "services/planning/RptData.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
+#include "services/profile/ProfileService.h"
 #include "support/PgRelay.h"
 #include "support/TestStores.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <functional>
 
 using namespace zpp;
 using namespace zpp::reliability;
@@ -234,7 +240,8 @@ void ServerStops(Tally& tally) {
 }
 
 // SQLite: writes fail because another connection holds the write lock past the busy timeout
-// (chmod cannot stop root, who runs the tests), or because the file may grow no further.
+// (chmod cannot stop root, who runs the tests), because the store may only be read, or because
+// the file may grow no further.
 void StoreCannotBeWritten(Tally& tally) {
     const int cycles = Scaled(1, 20);
     for (int c = 0; c < cycles; ++c) {
@@ -264,6 +271,15 @@ void StoreCannotBeWritten(Tally& tally) {
         tally.Same(Snapshot(*db) + Memos(*db), before, "store locked");
         tally.Works(Save(service, 1, "unlocked"), "save once the lock is gone");
         tally.Works(Push(service, SmallPush(c)), "push once the lock is gone");
+
+        // The store may only be read (SQLite says so the same way for a read-only file).
+        before = Snapshot(*db) + Memos(*db);
+        db->Exec("PRAGMA query_only = ON");
+        tally.Refused(Save(service, 1, "read-only"), "不可写入", "save, store read-only");
+        tally.Refused(Push(service, SmallPush(c)), "不可写入", "push, store read-only");
+        tally.Same(Snapshot(*db) + Memos(*db), before, "store read-only");
+        db->Exec("PRAGMA query_only = OFF");
+        tally.Works(Save(service, 1, "writable"), "save once the store may be written");
 
         // The file may not grow: the push fails in the middle of its inserts.
         before = Snapshot(*db);
@@ -296,86 +312,197 @@ TEST_P(Faults, StoreThatGoesAwayFailsClearlyAndComesBack) {
     EXPECT_GT(tally.Clear, 0);
 }
 
-// The connection dies under each command, through a relay between the store and its server:
-// dropped between commands, or cut after a few bytes of the server's answers, so inside the
-// statements or as the answers come. Each command works or says the connection went, the store
-// holds the command whole or not at all, and the next command works.
+// A command as the relayed test drives it: what it needs set up beforehand (on a connection of
+// its own), the command itself, and whether the store shows that it was done.
+struct Command {
+    const char* Name;
+    std::function<void(int round)> Prepare;
+    std::function<QString(int round, const QString& memo)> Run;
+    std::function<bool(int round, const QString& memo)> Done;
+};
+
+QString Failure(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+// The connection dies or hangs under each command, through a relay between the store and its
+// server: dropped between commands, cut after a few bytes of the server's answers (inside the
+// statements or as the answers come), or stalled. Each command works or says the connection went,
+// the store holds the command whole or not at all, and the next command works.
 TEST(RelayedFaults, EachCommandFailsClearlyOrWorksAndTheNextOneWorks) {
     const QString direct = NewPostgresUrl();
     ZPP_REQUIRE_STORE(direct);
     const QUrl url(direct);
     PgRelay relay(url.host(), quint16(url.port(5432)));
+    auto plain = store::Store::Open(direct);
+    CrashPush(100, plain.get());
+    // A statement limit of 1 s: the program gives up on a stalled server after 2 s.
+    plain->Exec(
+        "UPDATE system_settings SET value = '1' WHERE section = 'Store' AND key = 'StatementTimeoutSeconds'");
     auto db = store::Store::Open(relay.Through(direct));
-    CrashPush(100, db.get());
     auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
     services::PurchasePlanUpdateService service(session);
-    Tally tally;
-    int round = 0;
-    const auto orders = [&] { return db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(); };
-    // Entry 90 is closed and opened again in turn; no save or push touches it.
-    const auto closed = [&] {
-        return db->Scalar("SELECT close_mark FROM plan_entries WHERE plan_id = 100 AND entry_id = 90")
-            .toString();
+    services::ProfileService profiles(session);
+    services::AccessService access(session);
+    services::BaseDataModel suppliers(db, services::kBaseDataSupplier);
+    ASSERT_EQ(Push(service, SmallPush(0)), "");
+    const qint64 orderId = plain->Scalar("SELECT MIN(id) FROM purchase_orders").toLongLong();
+    const auto scalar = [&](const QString& sql, const QVariantList& binds = {}) {
+        return plain->Scalar(sql, binds).toString();
     };
-    const auto toggle = [&]() -> QString {
+    const auto orders = [&] { return scalar("SELECT COUNT(*) FROM purchase_orders").toInt(); };
+    const auto closed = [&] {
+        return scalar("SELECT close_mark FROM plan_entries WHERE plan_id = 100 AND entry_id = 90");
+    };
+    const auto orderQty = [&] {
+        return scalar("SELECT qty FROM purchase_order_lines WHERE order_id = ? AND line_no = 1", {orderId});
+    };
+    const auto entryList = [](int plan, int entry) {
         auto request = KeyedRecord::Create();
-        request->Set("FInterID", "100");
-        request->Set("FEntryID", "90");
+        request->Set("FInterID", QString::number(plan));
+        request->Set("FEntryID", QString::number(entry));
         RecordListPtr list = RecordList::Create();
         list->Add(request);
-        try {
-            if (closed().isEmpty())
-                service.ClosePurchasePlan({}, list);
-            else
-                service.UnClosePurchasePlan({}, list);
-        } catch (const std::exception& e) {
-            return QString::fromUtf8(e.what());
-        }
-        return {};
+        return list;
     };
-    services::BaseDataModel suppliers(db, services::kBaseDataSupplier);
-    const auto lookup = [&]() -> QString {
-        try {
-            suppliers.SetSearch("R");
-        } catch (const std::exception& e) {
-            return QString::fromUtf8(e.what());
-        }
-        return suppliers.rowCount() > 0 ? QString() : QStringLiteral("the lookup found no supplier");
+    QString markBefore, qtyBefore;
+    const std::vector<Command> commands = {
+        {"save",
+         {},
+         [&](int round, const QString& memo) { return Save(service, 1 + round % 40, memo); },
+         [&](int, const QString& memo) { return Memos(*plain).contains(memo); }},
+        {"push",
+         {},
+         [&](int round, const QString&) { return Push(service, SmallPush(round)); },
+         [&](int, const QString&) { return false; }},
+        // The read has no time limit of its own: its progress window offers 取消, and the user
+        // here takes it after 3 s.
+        {"read",
+         {},
+         [&](int, const QString&) {
+             QElapsedTimer clock;
+             clock.start();
+             const longwork::Scope user([&] { return clock.elapsed() < 3000; });
+             return Read(*db);
+         },
+         [&](int, const QString&) { return false; }},
+        // Entry 90 is closed and opened again in turn; no save or push touches it.
+        {"close", [&](int) { markBefore = closed(); },
+         [&](int, const QString&) {
+             return Failure([&] {
+                 RecordListPtr requests = entryList(100, 90);
+                 if (closed().isEmpty())
+                     service.ClosePurchasePlan({}, requests);
+                 else
+                     service.UnClosePurchasePlan({}, requests);
+             });
+         },
+         [&](int, const QString&) { return closed() != markBefore; }},
+        {"lookup",
+         {},
+         [&](int, const QString&) {
+             const QString error = Failure([&] { suppliers.SetSearch("R"); });
+             return error.isEmpty() && suppliers.rowCount() == 0
+                        ? QStringLiteral("the lookup found no supplier")
+                        : error;
+         },
+         [&](int, const QString&) { return false; }},
+        // Each delete takes a plan of three entries made for it.
+        {"delete", [&](int round) { SeedPlan(*plain, 1000 + round, 3, 10, 2); },
+         [&](int round, const QString&) {
+             RecordListPtr requests = entryList(1000 + round, 1);
+             const RecordListPtr results = service.DeletePurChasePlan({}, requests);
+             return results->Count() == 1 ? results->Item(1)->Get("Error").toString()
+                                          : QStringLiteral("no result");
+         },
+         [&](int round, const QString&) {
+             return scalar("SELECT COUNT(*) FROM purchase_plans WHERE id = ?", {1000 + round}) == "0";
+         }},
+        // The order window moves its first line's quantity between two values.
+        {"order", [&](int) { qtyBefore = orderQty(); },
+         [&](int, const QString&) {
+             return Failure([&] {
+                 const services::PurchaseOrderStore orders(db);
+                 const services::PurchaseOrder loaded = orders.Load(orderId);
+                 QVector<services::OrderLine> edited = loaded.Lines;
+                 edited[0].Qty += edited[0].Qty > 1.5 ? -1 : 1;
+                 orders.Save(loaded, edited);
+             });
+         },
+         [&](int, const QString&) { return orderQty() != qtyBefore; }},
+        {"scheme",
+         {},
+         [&](int, const QString& memo) {
+             return Failure([&] {
+                 QString text = memo;
+                 profiles.SaveRptFormat({}, 5, "columns", text);
+             });
+         },
+         [&](int, const QString& memo) {
+             return scalar("SELECT COUNT(*) FROM report_formats WHERE value = ?", {memo}) == "1";
+         }},
+        {"log",
+         {},
+         [&](int, const QString& memo) {
+             return Failure([&] {
+                 QString code = "CGPlan001", name = memo;
+                 qint32 type = 1;
+                 access.WriteLog(code, type, name);
+             });
+         },
+         [&](int, const QString& memo) {
+             return scalar("SELECT COUNT(*) FROM operation_log WHERE operation_name = ?", {memo}) != "0";
+         }},
     };
-    for (qint64 cut : {-1, 5, 60, 400, 3000}) {
-        for (const char* command : {"save", "push", "read", "close", "lookup"}) {
+    Tally tally;
+    int round = 0;
+    // Drop every connection; cut an answer after some bytes; stall at once or in the middle.
+    struct Fault {
+        qint64 CutAfter, StallAfter;
+    };
+    std::vector<Fault> faults = {{-1, -1}, {5, -1}, {60, -1}, {400, -1}, {3000, -1}, {-1, 0}};
+    // A stall in the middle costs the limit's wait for every command: the full run only.
+    if (Soak())
+        faults.push_back({-1, 400});
+    for (const Fault fault : faults) {
+        for (const Command& command : commands) {
             ++round;
             const QString memo = QString("r%1").arg(round);
-            const QString mark = closed();
-            const auto run = [&]() -> QString {
-                if (QString(command) == "save")
-                    return Save(service, 1 + round % 40, memo);
-                if (QString(command) == "push")
-                    return Push(service, SmallPush(round));
-                if (QString(command) == "close")
-                    return toggle();
-                if (QString(command) == "lookup")
-                    return lookup();
-                return Read(*db);
-            };
-            const QString what = QString("%1, cut after %2 bytes").arg(command).arg(cut);
-            const QString before = Snapshot(*db) + Memos(*db);
+            const QString what = QString("%1, %2 after %3 bytes")
+                                     .arg(command.Name, fault.StallAfter >= 0 ? "stall" : "cut")
+                                     .arg(fault.StallAfter >= 0 ? fault.StallAfter : fault.CutAfter);
+            if (command.Prepare)
+                command.Prepare(round);
+            const QString before = Snapshot(*plain) + Memos(*plain);
             const int ordersBefore = orders();
-            if (cut < 0)
+            if (fault.StallAfter >= 0)
+                relay.StallAfterServerBytes(fault.StallAfter);
+            else if (fault.CutAfter < 0)
                 relay.DropAll();
             else
-                relay.CutAfterServerBytes(cut);
-            const QString error = run();
+                relay.CutAfterServerBytes(fault.CutAfter);
+            const QString error = command.Run(round, memo);
             relay.CutAfterServerBytes(-1);
+            relay.Stall(false);
             if (!error.isEmpty())
-                tally.Refused(error, "断开", what);
-            const bool saved = Memos(*db).contains(memo) || orders() > ordersBefore || closed() != mark;
-            if (!saved)
-                tally.Same(Snapshot(*db) + Memos(*db), before, what);
-            tally.Works(run(), QString("%1 again after the fault").arg(what));
+                tally.Refused(error, error.contains("已取消") ? "已取消" : "断开", what);
+            if (!command.Done(round, memo) && orders() == ordersBefore)
+                tally.Same(Snapshot(*plain) + Memos(*plain), before, what);
+            // A statement that may have been done is never run again on the connection opened anew.
+            if (scalar("SELECT COUNT(*) FROM operation_log WHERE operation_name = ?", {memo}).toInt() > 1)
+                tally.Faults << what + ": the log record was written twice";
+            if (command.Prepare)
+                command.Prepare(round + 10000);
+            tally.Works(command.Run(round + 10000, memo + "b"),
+                        QString("%1 again after the fault").arg(what));
         }
     }
-    const QStringList broken = Inconsistencies(*db);
+    const QStringList broken = Inconsistencies(*plain);
     tally.HalfWritten += int(broken.size());
     tally.Faults += broken;
     tally.Report("PostgreSQL, relayed");

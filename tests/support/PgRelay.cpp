@@ -40,6 +40,26 @@ public:
 
     void CutAfter(qint64 bytes) { m_cutAfter = bytes; }
 
+    void StallAfter(qint64 bytes) {
+        m_stallAfter = bytes;
+        if (bytes == 0)
+            Stall(true);
+    }
+
+    void Stall(bool stalled) {
+        m_stalled = stalled;
+        m_stallAfter = -1;
+        if (stalled)
+            return;
+        // What arrived meanwhile goes on its way; readyRead does not come again for it.
+        for (const auto& p : m_pairs) {
+            if (p.client && p.upstream) {
+                Up(p.client, p.upstream);
+                Down(p.client, p.upstream);
+            }
+        }
+    }
+
 private:
     struct SocketPair {
         QPointer<QTcpSocket> client, upstream;
@@ -50,26 +70,10 @@ private:
         client->setParent(this);
         m_pairs.push_back({client, upstream});
         upstream->connectToHost(m_host, m_port);
-        connect(client, &QTcpSocket::readyRead, upstream, [client, upstream] {
-            if (upstream->state() == QAbstractSocket::ConnectedState)
-                upstream->write(client->readAll());
-        });
-        connect(upstream, &QTcpSocket::connected, client,
-                [client, upstream] { upstream->write(client->readAll()); });
-        connect(upstream, &QTcpSocket::readyRead, client, [this, client, upstream] {
-            QByteArray bytes = upstream->readAll();
-            if (m_cutAfter >= 0 && bytes.size() >= m_cutAfter) {
-                client->write(bytes.left(m_cutAfter));
-                client->flush();
-                m_cutAfter = -1;
-                client->abort();
-                upstream->abort();
-                return;
-            }
-            if (m_cutAfter >= 0)
-                m_cutAfter -= bytes.size();
-            client->write(bytes);
-        });
+        connect(client, &QTcpSocket::readyRead, upstream, [this, client, upstream] { Up(client, upstream); });
+        connect(upstream, &QTcpSocket::connected, client, [this, client, upstream] { Up(client, upstream); });
+        connect(upstream, &QTcpSocket::readyRead, client,
+                [this, client, upstream] { Down(client, upstream); });
         auto close = [client, upstream] {
             client->disconnectFromHost();
             upstream->disconnectFromHost();
@@ -78,8 +82,37 @@ private:
         connect(upstream, &QTcpSocket::disconnected, client, close);
     }
 
+    void Up(QTcpSocket* client, QTcpSocket* upstream) {
+        if (!m_stalled && upstream->state() == QAbstractSocket::ConnectedState)
+            upstream->write(client->readAll());
+    }
+
+    void Down(QTcpSocket* client, QTcpSocket* upstream) {
+        if (m_stalled)
+            return;
+        // Armed to stall, it takes no more than it may pass on; the rest waits in the socket.
+        const QByteArray bytes = m_stallAfter >= 0 ? upstream->read(m_stallAfter) : upstream->readAll();
+        if (m_cutAfter >= 0 && bytes.size() >= m_cutAfter) {
+            client->write(bytes.left(m_cutAfter));
+            client->flush();
+            m_cutAfter = -1;
+            client->abort();
+            upstream->abort();
+            return;
+        }
+        if (m_cutAfter >= 0)
+            m_cutAfter -= bytes.size();
+        if (m_stallAfter >= 0 && (m_stallAfter -= bytes.size()) == 0) {
+            m_stalled = true;
+            m_stallAfter = -1;
+        }
+        client->write(bytes);
+    }
+
     QString m_host;
     quint16 m_port;
+    bool m_stalled = false;
+    qint64 m_stallAfter = -1;
     QTcpServer* m_server = nullptr;
     std::vector<SocketPair> m_pairs;
     qint64 m_cutAfter = -1;
@@ -123,6 +156,16 @@ QString PgRelay::Through(const QString& url) const {
 void PgRelay::DropAll() {
     QMetaObject::invokeMethod(
         d->relay, [this] { d->relay->DropAll(); }, Qt::BlockingQueuedConnection);
+}
+
+void PgRelay::Stall(bool stalled) {
+    QMetaObject::invokeMethod(
+        d->relay, [this, stalled] { d->relay->Stall(stalled); }, Qt::BlockingQueuedConnection);
+}
+
+void PgRelay::StallAfterServerBytes(qint64 bytes) {
+    QMetaObject::invokeMethod(
+        d->relay, [this, bytes] { d->relay->StallAfter(bytes); }, Qt::BlockingQueuedConnection);
 }
 
 void PgRelay::CutAfterServerBytes(qint64 bytes) {

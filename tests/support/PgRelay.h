@@ -7,8 +7,8 @@ namespace zpp::test {
 
 // A TCP relay on a loopback port between the program's connections and a database server, on a
 // thread of its own (the program blocks in its driver while the relay forwards). It can drop
-// every connection, or cut the next one that the server answers after some bytes, so tests meet
-// a connection that dies before, inside or after a command's statements.
+// every connection, cut the next one that the server answers after some bytes, or stall, so tests
+// meet a connection that dies or hangs before, inside or after a command's statements.
 class PgRelay {
 public:
     PgRelay(const QString& host, quint16 port);
@@ -23,6 +23,11 @@ public:
     void DropAll();
     // Lets the server send this many more bytes, then closes the connection that carried them.
     void CutAfterServerBytes(qint64 bytes);
+    // Stops forwarding in both directions, on every connection, new ones included (a server or
+    // network that hangs); false forwards again, what arrived meanwhile first.
+    void Stall(bool stalled);
+    // Lets the server send this many more bytes, then stalls.
+    void StallAfterServerBytes(qint64 bytes);
 
 private:
     struct Impl;

@@ -21,7 +21,7 @@ protected:
         if (url.isEmpty())
             return false;
         db = store::Store::Open(url);
-        conn = services::PgHandle(*db);
+        conn = db->PgConnection();
         return conn != nullptr;
     }
     // The store's own connection answers through Qt afterwards, outside and inside a transaction.
@@ -49,12 +49,12 @@ protected:
 
 } // namespace
 
-TEST(PgHandle, OnlyPostgreSQLStoresHaveOne) {
-    EXPECT_EQ(services::PgHandle(*store::Store::Open(NewSQLitePath())), nullptr);
+TEST(PgConnection, OnlyPostgreSQLStoresHaveOne) {
+    EXPECT_EQ(store::Store::Open(NewSQLitePath())->PgConnection(), nullptr);
     const QString url = NewPostgresUrl();
     ZPP_REQUIRE_STORE(url);
     auto pg = store::Store::Open(url);
-    PGconn* conn = services::PgHandle(*pg);
+    PGconn* conn = pg->PgConnection();
     ASSERT_NE(conn, nullptr);
     EXPECT_EQ(PQstatus(conn), CONNECTION_OK);
 }
