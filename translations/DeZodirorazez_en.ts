@@ -1144,10 +1144,6 @@
         <translation>PDF files (*.pdf)</translation>
     </message>
     <message>
-        <source>无法写入文件：%1</source>
-        <translation>Cannot write the file: %1</translation>
-    </message>
-    <message>
         <source>页面</source>
         <translation>Page</translation>
     </message>
