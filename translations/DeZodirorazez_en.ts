@@ -1144,10 +1144,6 @@
         <translation>PDF files (*.pdf)</translation>
     </message>
     <message>
-        <source>无法写入文件：%1</source>
-        <translation>Cannot write the file: %1</translation>
-    </message>
-    <message>
         <source>页面</source>
         <translation>Page</translation>
     </message>
@@ -1418,6 +1414,30 @@
     <message>
         <source>与数据库服务器 %1 的连接在提交时断开，无法确定本次操作是否已完成；请查看重新读取的数据。</source>
         <translation>The connection to the database server %1 was lost while the change was being committed, so it is not known whether it was made; look at the list as read again.</translation>
+    </message>
+    <message>
+        <source>%1不能超过 %2 个字符（现有 %3 个）</source>
+        <translation>%1 may hold at most %2 characters (this one has %3)</translation>
+    </message>
+    <message>
+        <source>方案名</source>
+        <translation>Scheme name</translation>
+    </message>
+    <message>
+        <source>方案项目</source>
+        <translation>Scheme item</translation>
+    </message>
+    <message>
+        <source>方案条件</source>
+        <translation>Scheme condition</translation>
+    </message>
+    <message>
+        <source>格式名</source>
+        <translation>Format name</translation>
+    </message>
+    <message>
+        <source>格式内容</source>
+        <translation>Format contents</translation>
     </message>
 </context>
 </TS>

@@ -5,10 +5,10 @@
 #include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
-#include "component/host/StorableText.h"
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/ProfileRead.h"
 #include "platform/controls/SpreadGrid.h"
+#include "platform/records/StorableText.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
 

@@ -7,6 +7,8 @@
 #include "component/host/contracts/GLView.h"
 #include "platform/ui/Prompt.h"
 
+#include <QDir>
+
 namespace zpp {
 
 QString logs::DeletedName(const QString& billNo) {
@@ -14,6 +16,10 @@ QString logs::DeletedName(const QString& billNo) {
 }
 QString logs::DeleteFailedName(const QString& billNo) {
     return QStringLiteral("单据[") + billNo + QStringLiteral("]删除失败");
+}
+QString logs::ExportedPdfName(const QString& file) {
+    return QString::fromUtf8(Export.Name) + QStringLiteral("（PDF：") + QDir::toNativeSeparators(file) +
+           QStringLiteral("）");
 }
 
 std::shared_ptr<GLData> GetGLData() {

@@ -41,6 +41,8 @@ inline constexpr qint32 DeleteSucceeded = 3;
 inline constexpr qint32 DeleteFailed = 4;
 QString DeletedName(const QString& billNo);
 QString DeleteFailedName(const QString& billNo);
+// The export record of a PDF saved from the print preview, naming the file.
+QString ExportedPdfName(const QString& file);
 } // namespace logs
 
 // The shared access and lookup view services, created on first use.

@@ -138,6 +138,22 @@ void frmPurchasePlan::Load() {
     m_ops->SetSpread(m_grid);
     LoadLedgerSettings();
     connect(LdgPreview, &controls::LedgerGrid::SettingsChanged, this, [this] { m_ui->SaveLdgSetting(); });
+    // A PDF saved from the preview is an export of the list: the same right and the same log record.
+    // The preview's action runs from its own event loop, so nothing may escape from here.
+    LdgPreview->SetPdfExport(
+        [] {
+            try {
+                return CheckRight(rights::Export);
+            } catch (const std::exception& e) {
+                ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
+                           GetLangString(QStringLiteral("信息提示")));
+                return false;
+            }
+        },
+        [](const QString& file) {
+            WriteOperationLog(QString::fromUtf8(logs::Export.Code), logs::Export.Type,
+                              logs::ExportedPdfName(file));
+        });
     connect(LdgPreview, &controls::LedgerGrid::RowTextRequested, this, [this](int row, QString* text) {
         const auto& preview = m_ui->PreviewDetail();
         if (!preview || !text)

@@ -16,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QSaveFile>
 #include <cmath>
 
 namespace zpp::controls {
@@ -227,12 +228,30 @@ void LedgerGrid::PrintOut(int mode) {
             Q_EMIT SettingsChanged();
         return accepted;
     };
-    source.savePdf = [this](const QString& file) {
-        QPdfWriter writer(file);
-        writer.setCreator(QGuiApplication::applicationName());
-        writer.setTitle(m_setup->head[2].Text);
-        return RenderPages(writer, 1, 0) > 0;
+    // Written under a temporary name: a failed write leaves no half file and the old one in place.
+    source.savePdf = [this](const QString& file, QString* error) {
+        QSaveFile out(file);
+        if (!out.open(QIODevice::WriteOnly)) {
+            *error = out.errorString();
+            return false;
+        }
+        {
+            QPdfWriter writer(&out);
+            writer.setCreator(QGuiApplication::applicationName());
+            writer.setTitle(m_setup->head[2].Text);
+            if (RenderPages(writer, 1, 0) <= 0) {
+                *error = out.errorString();
+                return false;
+            }
+        }
+        if (!out.commit()) {
+            *error = out.errorString();
+            return false;
+        }
+        return true;
     };
+    source.mayExport = m_mayExportPdf;
+    source.pdfSaved = m_pdfSaved;
     LedgerPreview preview(std::move(source), this);
     ui::ExecModal(preview);
 }
@@ -268,6 +287,12 @@ void LedgerGrid::PrintWithDialog(QWidget* parent) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     RenderPages(printer, from, to);
     QGuiApplication::restoreOverrideCursor();
+}
+
+void LedgerGrid::SetPdfExport(std::function<bool()> mayExport,
+                              std::function<void(const QString& file)> saved) {
+    m_mayExportPdf = std::move(mayExport);
+    m_pdfSaved = std::move(saved);
 }
 
 int LedgerGrid::Render(QPagedPaintDevice& device) {

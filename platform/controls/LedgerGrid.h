@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTableView>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QPagedPaintDevice;
@@ -119,6 +120,9 @@ public:
     void PrintOut(int mode);
     // Lays the sheet out on any paged device (a PDF writer, a printer). Returns the page count.
     int Render(QPagedPaintDevice& device);
+    // A PDF saved from the preview leaves the program as an export does: mayExport may refuse it
+    // (having said why) and saved hears of each file written. Unset, every PDF is allowed.
+    void SetPdfExport(std::function<bool()> mayExport, std::function<void(const QString& file)> saved);
     // The printer setup dialog (page size, orientation, margins, options, header and footer
     // texts), through the modal seam. True when the user accepted it.
     bool PrinterSetup();
@@ -145,6 +149,8 @@ private:
 
     std::unique_ptr<LedgerSheet> m_sheet;
     std::unique_ptr<LedgerPageSetup> m_setup;
+    std::function<bool()> m_mayExportPdf;
+    std::function<void(const QString& file)> m_pdfSaved;
 };
 
 } // namespace zpp::controls

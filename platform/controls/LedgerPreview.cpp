@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -259,19 +260,27 @@ void LedgerPreview::UpdateControls() {
 }
 
 void LedgerPreview::SaveAsPdf() {
+    if (!m_source.savePdf || (m_source.mayExport && !m_source.mayExport()))
+        return;
     QFileDialog dialog(this, ui::Tr("另存为PDF"));
     dialog.setObjectName(QStringLiteral("dlgSavePdf"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(ui::Tr("PDF 文件 (*.pdf)"));
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    if (ui::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty() || !m_source.savePdf)
+    if (ui::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString file = dialog.selectedFiles().constFirst();
+    QString error;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool saved = m_source.savePdf(file);
+    const bool saved = m_source.savePdf(file, &error);
     QGuiApplication::restoreOverrideCursor();
-    if (!saved)
-        ui::MsgBox(ui::Tr("无法写入文件：%1").arg(file), ui::OkOnly | ui::Exclamation, windowTitle());
+    if (!saved) {
+        ui::MsgBox(ui::Tr("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(file), error),
+                   ui::OkOnly | ui::Exclamation, windowTitle());
+        return;
+    }
+    if (m_source.pdfSaved)
+        m_source.pdfSaved(file);
 }
 
 bool LedgerPreview::eventFilter(QObject* watched, QEvent* event) {

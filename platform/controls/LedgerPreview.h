@@ -31,7 +31,12 @@ public:
         std::function<std::shared_ptr<LedgerPages>()> pages; // lays the ledger out anew
         std::function<void(QWidget* parent)> print;
         std::function<bool(QWidget* parent)> setup; // true when the setup changed
-        std::function<bool(const QString& file)> savePdf;
+        // Writes the PDF; false with the reason when it cannot be written.
+        std::function<bool(const QString& file, QString* error)> savePdf;
+        // Asked before a PDF is chosen: false refuses, the owner having said why. Unset allows.
+        std::function<bool()> mayExport;
+        // Told of each PDF written.
+        std::function<void(const QString& file)> pdfSaved;
     };
 
     explicit LedgerPreview(Source source, QWidget* parent = nullptr);

@@ -214,20 +214,33 @@ public:
         QStringList captions;
         for (const SheetColumn& c : columns)
             captions.push_back(c.Caption);
-        return WriteRow(captions, reason);
+        // Captions are texts whatever their column holds.
+        if (!WriteRow(captions, reason))
+            return false;
+        for (const SheetColumn& c : columns)
+            m_numberColumn.push_back(c.Type == kNumberType);
+        return true;
     }
 
     bool WriteRow(const QStringList& values, QString* reason) override {
         for (int c = 0; c < values.size(); ++c) {
             if (c > 0)
                 m_buffer.append(',');
+            QStringView field = values[c];
+            const bool number = c < m_numberColumn.size() && m_numberColumn[c] && values::IsNumber(field);
+            if (!number && LooksLikeFormula(field)) {
+                m_guarded.resize(0);
+                m_guarded += u'\'';
+                m_guarded += field;
+                field = m_guarded;
+            }
             // Most fields need no quotes and go straight into the buffer.
-            if (NeedsCsvQuotes(values[c])) {
+            if (NeedsCsvQuotes(field)) {
                 m_field.resize(0);
-                AppendCsvField(m_field, values[c]);
+                AppendCsvField(m_field, field);
                 AppendUtf8(m_buffer, m_encoder, m_field);
             } else {
-                AppendUtf8(m_buffer, m_encoder, values[c]);
+                AppendUtf8(m_buffer, m_encoder, field);
             }
         }
         m_buffer.append("\r\n");
@@ -256,7 +269,9 @@ private:
 
     QSaveFile m_file;
     QByteArray m_buffer;
+    QVector<bool> m_numberColumn;
     QString m_field;
+    QString m_guarded;
     QStringEncoder m_encoder{QStringEncoder::Utf8};
 };
 
@@ -336,7 +351,11 @@ bool NeedsCsvQuotes(QStringView field) {
                        [](QChar ch) { return ch == u',' || ch == u'"' || ch == u'\r' || ch == u'\n'; });
 }
 
-void AppendCsvField(QString& line, const QString& field) {
+bool LooksLikeFormula(QStringView field) {
+    return !field.isEmpty() && QStringView(u"=+-@\t\r").contains(field.front());
+}
+
+void AppendCsvField(QString& line, QStringView field) {
     if (!NeedsCsvQuotes(field)) {
         line += field;
         return;

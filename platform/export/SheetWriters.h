@@ -40,7 +40,10 @@ QString SheetName(const QString& title);
 // Columns a text takes on screen: East Asian wide characters count two; the longest line.
 int DisplayWidth(const QString& text);
 bool NeedsCsvQuotes(QStringView field);
+// A spreadsheet opening a CSV file runs a cell that starts so as a formula; such text cells are
+// written behind an apostrophe, which makes them plain text again.
+bool LooksLikeFormula(QStringView field);
 // Appends one CSV field, quoted when it holds a comma, quote, CR or LF.
-void AppendCsvField(QString& line, const QString& field);
+void AppendCsvField(QString& line, QStringView field);
 
 } // namespace zpp::exporting::detail

@@ -1,5 +1,7 @@
 #include "AccessService.h"
 
+#include "services/store/StoredText.h"
+
 #include <QDateTime>
 
 namespace zpp::services {
@@ -20,7 +22,8 @@ void AccessService::WriteLog(QString& objectCode, qint32& operationType, QString
         QStringLiteral("INSERT INTO operation_log (user_id, user_name, logged_at, object_code, "
                        "operation_type, operation_name) VALUES (?, ?, ?, ?, ?, ?)"),
         {m_session->UserId, m_session->UserName, QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
-         objectCode, operationType, operationName});
+         store::CutText(objectCode, store::limits::LogCode), operationType,
+         store::CutText(operationName, store::limits::LogName)});
 }
 
 } // namespace zpp::services

@@ -2,7 +2,7 @@
 
 #include "PriceService.h"
 #include "RptData.h"
-#include "component/host/StorableText.h"
+#include "platform/records/StorableText.h"
 #include "platform/records/Values.h"
 
 namespace zpp::services {

@@ -4,7 +4,7 @@
 #include "component/host/LongWork.h"
 
 #include "component/host/PlanFields.h"
-#include "component/host/StorableText.h"
+#include "platform/records/StorableText.h"
 
 #include "platform/records/Values.h"
 

@@ -2,7 +2,9 @@
 
 #include "EntryValues.h"
 #include "component/host/PlanFields.h"
+#include "platform/records/StorableText.h"
 #include "platform/records/Values.h"
+#include "services/store/StoredText.h"
 
 #include <QHash>
 #include <QSqlQuery>
@@ -119,15 +121,20 @@ public:
             present |= 1 << cFinishDate;
         }
         if (r.Exists(KeyOf(cMemo))) {
-            // Stored exactly as received; a null text would bind as NULL.
-            const QString memo = r.Text(KeyOf(cMemo));
-            wanted[cMemo] = memo.isNull() ? QStringLiteral("") : memo;
+            // Stored as received, apostrophes and all.
+            wanted[cMemo] = store::StoredText(r.Text(KeyOf(cMemo)));
             present |= 1 << cMemo;
         }
         int mask = 0;
         for (int c = 0; c < kColumns; ++c)
             if ((present & (1 << c)) && !SameStored(c, wanted[c], stored[c]))
                 mask |= 1 << c;
+        // Only a note being changed is held to the limit; one stored earlier stays as it is.
+        if (mask & (1 << cMemo)) {
+            if (const QString fault = store::LengthFault(wanted[cMemo].toString(), store::limits::Memo);
+                !fault.isEmpty())
+                Fail(r, plan, fault);
+        }
         if (mask == 0) {
             // Nothing to write: the store already holds what the list asks for.
             if (r.Exists(kEntryVersionField))
@@ -187,7 +194,7 @@ private:
     // supplier. Only a record without a code gives the supplier by its ID (blank or 0: none).
     QVariant Supplier(const KeyedRecord& r, qint32 plan) {
         if (r.Exists(kSupplyNumber)) {
-            const QString code = r.Text(kSupplyNumber).trimmed();
+            const QString code = StorableText(r.Text(kSupplyNumber).trimmed());
             if (code.isEmpty())
                 return QVariant(QMetaType::fromType<int>());
             auto byCode = m_idsByCode.constFind(code);

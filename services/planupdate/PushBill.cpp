@@ -2,6 +2,7 @@
 #include "EntryValues.h"
 #include "PurchasePlanUpdateService.h"
 #include "platform/records/Values.h"
+#include "services/store/StoredText.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -256,8 +257,9 @@ private:
             line.FinishDate = values::DisplayDate(*d);
         else
             Fail(first, first.BillNo, Tr("%1“%2”不是有效的日期").arg(Tr("建议交货日期"), Shown(date)));
-        const QString memo = r.Text(QStringLiteral("FMemo"));
-        line.Memo = memo.isNull() ? QStringLiteral("") : memo;
+        line.Memo = store::StoredText(r.Text(QStringLiteral("FMemo")));
+        if (const QString fault = store::LengthFault(line.Memo, store::limits::Memo); !fault.isEmpty())
+            Fail(first, first.BillNo, fault);
 
         auto order = std::find_if(m_orders.begin(), m_orders.end(),
                                   [&](const Order& o) { return o.Supplier == line.Supplier; });

@@ -1,15 +1,18 @@
 #include "ProfileService.h"
 #include "component/host/Lang.h"
 
-#include "component/host/StorableText.h"
+#include "platform/records/StorableText.h"
 #include "platform/records/Values.h"
+#include "services/store/StoredText.h"
 
 namespace zpp::services {
 
 namespace {
-// A null QString binds as SQL NULL; texts the caller sent are stored as texts.
-QString NotNull(const QString& text) {
-    return text.isNull() ? QStringLiteral("") : StorableText(text);
+// The text as stored, refused when longer than the field keeps.
+QString Checked(const QString& text, const store::TextLimit& limit) {
+    if (const QString fault = store::LengthFault(text, limit); !fault.isEmpty())
+        throw Error(fault);
+    return store::StoredText(text);
 }
 
 const QString kNextChoose = QStringLiteral("chkNextChoose");
@@ -39,7 +42,8 @@ void ProfileService::SaveRptFormat(const QString&, qint32 reportId, const QStrin
     m_session->Db->Exec(QStringLiteral("INSERT INTO report_formats (user_id, report_id, format_key, value)"
                                        " VALUES (?, ?, ?, ?) ON CONFLICT (user_id, report_id, format_key)"
                                        " DO UPDATE SET value = excluded.value"),
-                        {m_session->UserId, reportId, key, NotNull(text)});
+                        {m_session->UserId, reportId, Checked(key, store::limits::FormatKey),
+                         Checked(text, store::limits::FormatValue)});
 }
 
 RecordSetPtr ProfileService::GetPlanList(const QString&, qint32& reportId) {
@@ -106,15 +110,15 @@ void ProfileService::SaveProfile(const QString&, RecordListPtr& records) {
         if (!r->Exists(QStringLiteral("RptID")))
             throw Error(GetLangString(QStringLiteral("方案记录缺少“RptID”")));
         wanted.ReportId = values::ToInt32(r->Get(QStringLiteral("RptID")));
-        wanted.Name = StorableText(RequiredText(*r, QStringLiteral("Plan")));
+        wanted.Name = Checked(RequiredText(*r, QStringLiteral("Plan")), store::limits::SchemeName);
         if (wanted.Name.trimmed().isEmpty())
             throw Error(GetLangString(QStringLiteral("方案名不能为空")));
-        const QString key = StorableText(RequiredText(*r, QStringLiteral("Key")));
+        const QString key = Checked(RequiredText(*r, QStringLiteral("Key")), store::limits::SchemeKey);
         if (key.isEmpty())
-            throw Error(GetLangString(QStringLiteral("方案“%1”的记录缺少“Key”")).arg(wanted.Name.left(80)));
+            throw Error(GetLangString(QStringLiteral("方案“%1”的记录缺少“Key”")).arg(wanted.Name));
         const QVariant raw = r->Get(QStringLiteral("Value"), QVariant());
-        const QVariant value =
-            raw.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(NotNull(raw.toString()));
+        const QVariant value = raw.isNull() ? QVariant(QMetaType::fromType<QString>())
+                                            : QVariant(Checked(raw.toString(), store::limits::SchemeValue));
 
         auto scheme = std::find_if(schemes.begin(), schemes.end(), [&](const SchemeValues& s) {
             return s.ReportId == wanted.ReportId && s.Name == wanted.Name;

@@ -9,7 +9,21 @@
 
 namespace zpp::store {
 
+namespace {
+// PostgreSQL cuts identifiers at 63 bytes; a cut name would not be the database the URL names.
+constexpr qsizetype kMaxIdentifierBytes = 63;
+
+// The name as one quoted identifier, whatever it holds: inner quotes are doubled.
+QString QuotedIdentifier(const QString& name) {
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+} // namespace
+
 QString PostgresDatabase(const QString& serverUrl, const QString& name, bool drop) {
+    if (name.isEmpty() || name.contains(QChar(0)) || name.toUtf8().size() > kMaxIdentifierBytes)
+        throw Error(QStringLiteral("PostgreSQL: unusable database name \"%1\"").arg(name));
     const QUrl url(serverUrl);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("zpp_pg_admin"));
@@ -22,7 +36,7 @@ QString PostgresDatabase(const QString& serverUrl, const QString& name, bool dro
             throw Error(QStringLiteral("PostgreSQL: ") + db.lastError().text());
         QSqlQuery q(db);
         if (!q.exec((drop ? QStringLiteral("DROP DATABASE IF EXISTS ") : QStringLiteral("CREATE DATABASE ")) +
-                    name))
+                    QuotedIdentifier(name)))
             throw Error(QStringLiteral("PostgreSQL: ") + q.lastError().text());
         db.close();
     }

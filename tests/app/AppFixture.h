@@ -4,6 +4,7 @@
 #include "component/ClsPurchasePlanMain.h"
 #include "component/filter/frmFirter.h"
 #include "component/grid/PlanGrid.h"
+#include "component/host/Access.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
 #include "component/host/LongWork.h"
@@ -33,6 +34,7 @@
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>

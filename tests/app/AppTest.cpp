@@ -371,3 +371,45 @@ TEST_P(AppListTest, ExportPrintAndAPageSetupThatHoldsAtTheNextStart) {
     EXPECT_DOUBLE_EQ(ledger->Margin(controls::Top), 33);
     EXPECT_EQ(ledger->PageMode(), controls::FitToWidth);
 }
+
+TEST_P(AppListTest, APdfFromThePreviewNeedsTheExportRightAndIsLoggedAsAnExport) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    QTemporaryDir out;
+    const QString pdf = out.filePath("计划.pdf");
+    auto exports = [&] {
+        return RowTexts(*db, "SELECT operation_name FROM operation_log WHERE object_code = 'CGPlan004'");
+    };
+    int fileDialogs = 0;
+    ui::SetModalHandler([&](QDialog& d) {
+        if (d.objectName() == "dlgSavePdf") {
+            ++fileDialogs;
+            static_cast<QFileDialog&>(d).selectFile(pdf);
+            return int(QDialog::Accepted);
+        }
+        if (auto* save = d.findChild<QAction*>("actPdf"))
+            save->trigger();
+        return int(QDialog::Rejected);
+    });
+    auto grant = [&](qint64 mask) {
+        db->Exec("UPDATE user_rights SET granted_mask = ? WHERE user_id = 1", {mask});
+    };
+
+    // Print and preview without export: the PDF is refused as the list's Export is.
+    grant(2147483647 - rights::Export);
+    list->ToolClick("PrintView");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "对不起，你没有相应的权限！");
+    EXPECT_EQ(fileDialogs, 0);
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    EXPECT_TRUE(exports().isEmpty());
+
+    grant(2147483647);
+    prompts->Clear();
+    list->ToolClick("PrintView");
+    EXPECT_TRUE(prompts->Log.isEmpty()) << prompts->Log.value(0).Text.toStdString();
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+    EXPECT_EQ(exports(), QStringList{"采购计划表引出（PDF：" + QDir::toNativeSeparators(pdf) + "）"});
+}

@@ -5,8 +5,9 @@
 #include "component/filter/frmFirter.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
-#include "component/host/StorableText.h"
 #include "platform/controls/SpreadGrid.h"
+#include "platform/records/StorableText.h"
+#include "services/store/StoredText.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <algorithm>
 #include <iostream>
 #include <random>
 
@@ -145,10 +147,19 @@ protected:
         for (const char* f : fields)
             Field(dialog, f)->setText(text);
         const QString name = Storable(DoubleQuotes(text).trimmed());
+        // A name or condition longer than the store keeps is refused, saying so.
+        const bool tooLong = name.size() > store::limits::SchemeName.Chars ||
+                             DoubleQuotes(text).size() > store::limits::SchemeValue.Chars;
         prompts->QueueInput(text);
         dialog.findChild<QAction*>(QStringLiteral("tlbSave"))->trigger();
+        if (tooLong && !name.isEmpty() &&
+            !std::any_of(prompts->Log.begin(), prompts->Log.end(),
+                         [](const auto& shown) { return shown.Text.contains(QStringLiteral("不能超过")); })) {
+            ++counts.SchemeMismatches;
+            ADD_FAILURE() << "scheme [" << text.left(80).toStdString() << "] too long, yet not refused";
+        }
         Seen(counts, QStringLiteral("scheme save"), text);
-        if (!name.isEmpty()) {
+        if (!name.isEmpty() && !tooLong) {
             auto* schemes = dialog.findChild<SchemeListView*>(QStringLiteral("lvwScheme"));
             // The default scheme's name saves into the default scheme, which has the first row.
             const bool isDefault = StoredSchemeName(name) == kDefaultSchemeName;

@@ -1,9 +1,11 @@
 #include "services/access/AccessService.h"
 #include "services/demo/DemoData.h"
 #include "services/store/Migrations.h"
+#include "services/store/PgAdmin.h"
 #include "services/store/Session.h"
 #include "support/TestStores.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSqlQuery>
 
@@ -139,4 +141,17 @@ TEST(PostgresStore, UnreachableServerNamesHostAndPort) {
     } catch (const Error& e) {
         EXPECT_TRUE(e.Description().contains("127.0.0.1:1")) << e.what();
     }
+}
+
+TEST(PostgresStore, DatabaseNamesAreOneIdentifierWhateverTheyHold) {
+    const QString server = QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
+    ZPP_REQUIRE_STORE(server);
+    const QString name = QStringLiteral("zpp_%1 \"q\"; DROP DATABASE postgres; --%25?#/")
+                             .arg(QCoreApplication::applicationPid());
+    const QString url = PostgresDatabase(server, name);
+    EXPECT_EQ(Store::Open(url)->Scalar("SELECT current_database()").toString(), name);
+    // The server's own database survives to serve the drop.
+    PostgresDatabase(server, name, true);
+    EXPECT_THROW(Store::Open(url), Error);
+    EXPECT_THROW(PostgresDatabase(server, QString(64, u'x')), Error) << "PostgreSQL would cut the name";
 }

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
@@ -75,7 +76,10 @@ QList<int> RowsOf(const QString& page, int col = 1) {
 
 class LedgerPrint : public ::testing::Test {
 protected:
-    void TearDown() override { ui::SetModalHandler({}); }
+    void TearDown() override {
+        ui::SetModalHandler({});
+        ui::SetPrompter(nullptr);
+    }
 
     // Data rows are served, column 2 in Chinese. Captions are the sheet's own texts unless a
     // column is hidden by the caption row, which is then served as a report provider serves it.
@@ -274,11 +278,20 @@ TEST_F(LedgerPrint, EveryOptionChangesThePreviewedPage) {
 
 TEST_F(LedgerPrint, PreviewPagesPrintAndSaveAsPdf) {
     Sheet(400, 4);
+    auto prompts = std::make_shared<ui::ScriptedPrompter>();
+    ui::SetPrompter(prompts);
     const QString saved = dir.filePath("preview.pdf");
+    const QString unwritable = dir.filePath("missing/preview.pdf");
+    {
+        QFile old(saved);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
     int pageCount = 0;
+    QString target;
     ui::SetModalHandler([&](QDialog& d) {
         if (d.objectName() == "dlgSavePdf") {
-            static_cast<QFileDialog&>(d).selectFile(saved);
+            static_cast<QFileDialog&>(d).selectFile(target);
             return int(QDialog::Accepted);
         }
         auto& preview = dynamic_cast<LedgerPreview&>(d);
@@ -290,13 +303,20 @@ TEST_F(LedgerPrint, PreviewPagesPrintAndSaveAsPdf) {
         EXPECT_EQ(preview.CurrentPage(), pageCount);
         d.findChild<QAction*>("actNext")->trigger();
         EXPECT_EQ(preview.CurrentPage(), pageCount);
+        target = unwritable;
+        d.findChild<QAction*>("actPdf")->trigger();
+        target = saved;
         d.findChild<QAction*>("actPdf")->trigger();
         return int(QDialog::Rejected);
     });
     grid.PrintOut(7);
     ASSERT_GT(pageCount, 1);
+    ASSERT_EQ(prompts->Log.size(), 1) << "a failed write says so";
+    EXPECT_TRUE(prompts->Log[0].Text.contains(unwritable)) << prompts->Log[0].Text.toStdString();
+    // The old file is replaced by the whole PDF, with nothing left beside it.
     const Pdf pdf = ReadPdf(saved);
     EXPECT_EQ(pdf.pages, pageCount);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"preview.pdf"});
 
     // The print dialog's printer is where the pages go.
     const QString printed = dir.filePath("printed.pdf");

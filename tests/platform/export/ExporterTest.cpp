@@ -208,6 +208,33 @@ TEST_F(ExportTest, CsvRoundTripsQuotesCommasAndLineBreaksWithBomAndCrlf) {
     EXPECT_EQ(ParseCsv(QString::fromUtf8(bytes.mid(3))), expected);
 }
 
+TEST_F(ExportTest, CsvTextCellsThatWouldRunAsFormulasAreWrittenAsTextNumbersStayNumbers) {
+    Announce({{QStringLiteral("@备注"), kTextType}, {QStringLiteral("数量"), kNumberType}},
+             {
+                 {QStringLiteral("=HYPERLINK(\"http://x.test\",\"点击\")"), QStringLiteral("-2")},
+                 {QStringLiteral("+1"), QStringLiteral("-1.5e2")},
+                 {QStringLiteral("-x"), QStringLiteral("-x")},
+                 {QStringLiteral("@a"), QStringLiteral("+3")},
+                 {QStringLiteral("\tx"), QString()},
+                 {QStringLiteral("\r=1"), QStringLiteral("=1+1")},
+                 {QStringLiteral("a=b"), QStringLiteral("0")},
+             });
+    QString error;
+    ASSERT_TRUE(exporter.Write(At("out.csv"), Format::Csv, QStringLiteral("计划"), &error))
+        << error.toStdString();
+    const QVector<QStringList> expected = {
+        {QStringLiteral("'@备注"), QStringLiteral("数量")},
+        {QStringLiteral("'=HYPERLINK(\"http://x.test\",\"点击\")"), QStringLiteral("-2")},
+        {QStringLiteral("'+1"), QStringLiteral("-1.5e2")},
+        {QStringLiteral("'-x"), QStringLiteral("'-x")},
+        {QStringLiteral("'@a"), QStringLiteral("+3")},
+        {QStringLiteral("'\tx"), QString()},
+        {QStringLiteral("'\r=1"), QStringLiteral("'=1+1")},
+        {QStringLiteral("a=b"), QStringLiteral("0")},
+    };
+    EXPECT_EQ(ParseCsv(QString::fromUtf8(ReadAll(At("out.csv")).mid(3))), expected);
+}
+
 TEST_F(ExportTest, CancelFailureOrAThrowingHandlerLeaveNoFileAndKeepTheTarget) {
     Announce({{QStringLiteral("名称"), kTextType}, {QStringLiteral("数量"), kNumberType}}, PlanRows(300));
     for (const QString& name : {QStringLiteral("old.xlsx"), QStringLiteral("old.csv")}) {

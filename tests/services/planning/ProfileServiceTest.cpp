@@ -1,5 +1,6 @@
 #include "services/profile/ProfileService.h"
 #include "PlanFixture.h"
+#include "services/store/StoredText.h"
 
 using namespace zpp;
 using namespace zpp::test;
@@ -59,7 +60,8 @@ TEST_P(ProfileServiceTest, ReportFormatsArePerUserAndReplaced) {
 TEST_P(ProfileServiceTest, SchemesRoundTripAndResavesReplaceTheirValues) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     services::ProfileService p(admin), other(buyer);
-    const QString longName = QString(1000, u'方') + "'";
+    // As long as a name may be, ending in an apostrophe: kept whole.
+    const QString longName = QString(store::limits::SchemeName.Chars - 1, u'方') + "'";
     for (const QString& name : {QStringLiteral("默认方案"), QStringLiteral("O''Neil的方案"), longName}) {
         RecordListPtr list = Scheme(name, "1.01''%_", "0");
         p.SaveProfile({}, list);

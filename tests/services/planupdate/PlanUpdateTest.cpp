@@ -1,7 +1,9 @@
 #include "component/host/PlanFields.h"
+#include "services/access/AccessService.h"
 #include "services/planning/PlanFixture.h"
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
+#include "services/profile/ProfileService.h"
 
 #include <QSqlRecord>
 #include <atomic>
@@ -156,6 +158,76 @@ TEST_P(PlanUpdateTest, UpdateRoundTripsThroughTheReadServiceAndStoresTextsLitera
     EXPECT_EQ(Rows(*db, "SELECT row_version FROM plan_entries WHERE plan_id <> 10"), "1,1,1");
     EXPECT_EQ(Editable(rows["10_3"]), "0 |8|7|0|13|2024-06-01|m'o");
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM plan_entries").toInt(), 6);
+}
+
+TEST_P(PlanUpdateTest, TextsAreStoredWholeAndTypedOnesWithinTheirFieldsLimits) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    services::PurchasePlanUpdateService service(buyer);
+    const QString before = Snapshot(*db);
+    const QString tooLong(256, u'长');
+    const QString refused = "采购建议号[CGJY000010]分录号 1：备注不能超过 255 个字符（现有 256 个）";
+
+    // A note is refused by a save and by a push, which both write it.
+    EXPECT_EQ(
+        Failure(
+            service,
+            {Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"FBillNo", "CGJY000010"}, {"FMemo", tooLong}})}),
+        refused);
+    RecordListPtr push = List({Record({{"FInterID", "10"},
+                                       {"FEntryID", "1"},
+                                       {"FBillNo", "CGJY000010"},
+                                       {"FSupplyID", "1"},
+                                       {"FPushQty", "1"},
+                                       {"FPrice", "2"},
+                                       {"FFinishDate", "2024-06-01"},
+                                       {"FMemo", tooLong}})});
+    QString orderIds;
+    QDate billDate(2024, 5, 20);
+    try {
+        service.PushBill({}, push, 1, orderIds, billDate);
+        ADD_FAILURE() << "the push took the note";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Description(), refused);
+    }
+    EXPECT_EQ(Snapshot(*db), before);
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), 0);
+
+    // At the limit a note is kept; a NUL and a lone surrogate, which a store would cut or merge, are marked.
+    const QString damaged = QString(253, u'备') + QChar(0) + QChar(0xD800);
+    EXPECT_EQ(Failure(service, {Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"FMemo", damaged}})}), "");
+    EXPECT_EQ(db->Scalar("SELECT memo FROM plan_entries WHERE plan_id = 10 AND entry_id = 1").toString(),
+              QString(253, u'备') + QString(2, QChar::ReplacementCharacter));
+    // A longer note stored before stays, and the entry's other fields can still be edited.
+    db->Exec("UPDATE plan_entries SET memo = ? WHERE plan_id = 10 AND entry_id = 2", {tooLong});
+    EXPECT_EQ(Failure(service,
+                      {Record({{"FInterID", "10"}, {"FEntryID", "2"}, {"FMemo", tooLong}, {"FPrice", "3"}})}),
+              "");
+    EXPECT_EQ(db->Scalar("SELECT price FROM plan_entries WHERE plan_id = 10 AND entry_id = 2").toDouble(), 3);
+
+    // A scheme is refused whole for a name or condition too long.
+    services::ProfileService profile(buyer);
+    auto scheme = [&](const QString& name, const QString& value) {
+        RecordListPtr records =
+            List({Record({{"RptID", 126}, {"Plan", name}, {"Key", "BDate"}, {"Value", "2024-05-01"}}),
+                  Record({{"RptID", 126}, {"Plan", name}, {"Key", "BItem"}, {"Value", value}})});
+        try {
+            profile.SaveProfile({}, records);
+        } catch (const Error& e) {
+            return e.Description();
+        }
+        return QString();
+    };
+    EXPECT_EQ(scheme(QString(81, u'名'), "1.01"), "方案名不能超过 80 个字符（现有 81 个）");
+    EXPECT_EQ(scheme("常用", QString(1001, u'1')), "方案条件不能超过 1000 个字符（现有 1001 个）");
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM filter_schemes").toInt(), 0);
+
+    // A log record is never refused: it is cut, and never inside a character.
+    services::AccessService log(buyer);
+    QString code = "CGPlan004", name = QString(999, u'n') + QStringLiteral("\U0001F600") + "tail";
+    qint32 type = 3;
+    log.WriteLog(code, type, name);
+    EXPECT_EQ(db->Scalar("SELECT operation_name FROM operation_log").toString(), QString(999, u'n'));
 }
 
 TEST_P(PlanUpdateTest, CloseAndUnCloseReportEachRequest) {
