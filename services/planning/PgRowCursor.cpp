@@ -144,9 +144,15 @@ bool PgRowCursor::Next() {
             break;
         default: {
             const QString message = ResultMessage(r, m_conn);
+            // An error the server sent carries its SQLSTATE. One without came from libpq itself:
+            // the connection broke, or what arrived made no sense (a message cut short), and the
+            // connection is in no state to go on; it is cut and opened anew for the next read.
+            const bool broken = PQresultErrorField(r, PG_DIAG_SQLSTATE) == nullptr;
             PQclear(r);
+            if (broken)
+                ::shutdown(PQsocket(m_conn), SHUT_RDWR);
             Drain();
-            Fail(message);
+            Fail(message, broken);
         }
         }
     }
@@ -277,9 +283,9 @@ void PgRowCursor::Drain() noexcept {
     m_pending = false;
 }
 
-void PgRowCursor::Fail(const QString& message) const {
+void PgRowCursor::Fail(const QString& message, bool broken) const {
     // A lost server is said in our words, the driver's after them for the administrator.
-    if (!m_conn || PQstatus(m_conn) == CONNECTION_BAD)
+    if (broken || !m_conn || PQstatus(m_conn) == CONNECTION_BAD)
         throw Error(
             GetLangString(
                 QStringLiteral("与数据库服务器 %1 的连接已断开，未能读取采购计划；服务器恢复后请重试。"))

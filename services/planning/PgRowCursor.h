@@ -42,7 +42,8 @@ private:
     // Cancels what the server still runs for this cursor and reads the connection empty.
     void Abandon() noexcept;
     void Drain() noexcept;
-    [[noreturn]] void Fail(const QString& message) const;
+    // broken: the connection is known to be gone or unusable.
+    [[noreturn]] void Fail(const QString& message, bool broken = false) const;
 
     PGconn* m_conn;
     QString m_storeName;
