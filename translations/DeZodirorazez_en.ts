@@ -664,6 +664,14 @@
         <translation>Stop push</translation>
     </message>
     <message>
+        <source>可修改数量和交货日期</source>
+        <translation>Quantity and delivery date can be changed</translation>
+    </message>
+    <message>
+        <source>你没有修改该采购订单的权限，只能查看</source>
+        <translation>You may not change this purchase order; it can only be viewed</translation>
+    </message>
+    <message>
         <source>可修改数量、单价和交货日期</source>
         <translation>Quantity, price and delivery date can be changed</translation>
     </message>

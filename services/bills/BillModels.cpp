@@ -48,6 +48,7 @@ void OrderLinesModel::SetOrder(const PurchaseOrder& order, bool readOnly) {
     m_lines = order.Lines;
     m_orderDate = order.Date;
     m_readOnly = readOnly;
+    m_pricesShown = order.PricesShown;
     m_dirty = false;
     endResetModel();
 }
@@ -131,7 +132,7 @@ Qt::ItemFlags OrderLinesModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     const int c = index.column();
-    if (!m_readOnly && (c == Qty || c == Price || c == FinishDate))
+    if (!m_readOnly && (c == Qty || (c == Price && m_pricesShown) || c == FinishDate))
         f |= Qt::ItemIsEditable;
     return f;
 }

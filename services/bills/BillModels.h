@@ -73,7 +73,7 @@ private:
 
     QVector<OrderLine> m_lines;
     QDate m_orderDate;
-    bool m_readOnly = true;
+    bool m_readOnly = true, m_pricesShown = true;
     bool m_dirty = false;
 };
 

@@ -34,7 +34,7 @@ void BillsService::Show(qint32 classTypeId, qint32) {
     if (!ListRecordset || ListRecordset->Bof() || ListRecordset->Eof())
         throw Error(GetLangString(QStringLiteral("没有要显示的采购订单")));
     const qint64 orderId = qint64(values::Val(ListRecordset->Value(QStringLiteral("FInterID"))));
-    m_changed = ShowPurchaseOrder(m_session->Db, orderId, QApplication::activeWindow());
+    m_changed = ShowPurchaseOrder(m_session, orderId, QApplication::activeWindow());
 }
 
 void BillLookUpService::ConnectView(qint32& direction, qint32& interId) {
@@ -42,8 +42,7 @@ void BillLookUpService::ConnectView(qint32& direction, qint32& interId) {
         throw Error(GetLangString(QStringLiteral("不支持的单据类型 %1")).arg(ClassTypeID));
     if (direction != 0 && direction != 1)
         throw Error(GetLangString(QStringLiteral("不支持的查询方向 %1")).arg(direction));
-    frmBillLookUp window(m_session->Db, direction, interId, ClassEntryID, QApplication::activeWindow(),
-                         GridRow);
+    frmBillLookUp window(m_session, direction, interId, ClassEntryID, QApplication::activeWindow(), GridRow);
     ui::ExecModal(window);
 }
 

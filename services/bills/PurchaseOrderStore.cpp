@@ -1,7 +1,9 @@
 #include "PurchaseOrderStore.h"
 
+#include "component/host/Access.h"
 #include "component/host/Lang.h"
 #include "platform/records/Values.h"
+#include "services/access/Rights.h"
 
 #include <QHash>
 #include <algorithm>
@@ -70,11 +72,12 @@ std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate) 
 }
 
 PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
-    QSqlQuery head =
-        m_db->Exec(QStringLiteral("SELECT o.bill_no, o.bill_date, s.code, s.name, u.name, o.closed"
-                                  " FROM purchase_orders o JOIN suppliers s ON s.id = o.supplier_id"
-                                  " LEFT JOIN users u ON u.id = o.created_by WHERE o.id = ?"),
-                   {orderId});
+    Require(*m_session, rights::Query);
+    QSqlQuery head = m_db->Exec(
+        QStringLiteral("SELECT o.bill_no, o.bill_date, s.code, s.name, u.name, o.closed, o.supplier_id"
+                       " FROM purchase_orders o JOIN suppliers s ON s.id = o.supplier_id"
+                       " LEFT JOIN users u ON u.id = o.created_by WHERE o.id = ?"),
+        {orderId});
     if (!head.next())
         throw Error(GetLangString(QStringLiteral("采购订单 %1 不存在")).arg(orderId));
     PurchaseOrder order;
@@ -85,6 +88,8 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
     order.SupplyName = head.value(3).toString();
     order.Buyer = head.value(4).toString();
     order.Closed = head.value(5).toInt() != 0;
+    order.PricesShown = Holds(*m_session, rights::Price);
+    order.MayEdit = Holds(*m_session, rights::Push) && ForbiddenSupplier(*m_session, head.value(6)).isEmpty();
 
     QSqlQuery lines = m_db->Exec(
         QStringLiteral(
@@ -101,7 +106,7 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
         line.ItemName = lines.value(2).toString();
         line.UnitName = lines.value(3).toString();
         line.Qty = lines.value(4).toDouble();
-        line.Price = lines.value(5).toDouble();
+        line.Price = order.PricesShown ? lines.value(5).toDouble() : 0;
         line.DiscountRate = lines.value(6).toDouble();
         line.TaxRate = lines.value(7).toDouble();
         line.FinishDate = ToDate(lines.value(8));
@@ -127,7 +132,12 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
 }
 
 void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLine>& edited) const {
-    QVector<const OrderLine*> changed;
+    Require(*m_session, rights::Push);
+    struct Change {
+        const OrderLine* Line;
+        bool Qty, Price, Date;
+    };
+    QVector<Change> changed;
     for (const OrderLine& line : edited) {
         const auto was = std::find_if(loaded.Lines.begin(), loaded.Lines.end(),
                                       [&](const OrderLine& l) { return l.LineNo == line.LineNo; });
@@ -135,24 +145,32 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
             throw Error(GetLangString(QStringLiteral("采购订单 %1 没有第 %2 行"))
                             .arg(loaded.BillNo)
                             .arg(line.LineNo));
-        if (!Differs(was->Qty, line.Qty) && !Differs(was->Price, line.Price) &&
-            was->FinishDate == line.FinishDate)
+        const Change change{&line, Differs(was->Qty, line.Qty), Differs(was->Price, line.Price),
+                            was->FinishDate != line.FinishDate};
+        if (!change.Qty && !change.Price && !change.Date)
             continue;
+        // A user who never saw the price cannot have set it.
+        if (change.Price)
+            Require(*m_session, rights::Price);
         if (const auto problem = CheckLine(line, loaded.Date))
             throw Error(*problem);
-        changed << &line;
+        changed << change;
     }
     if (changed.isEmpty())
         return;
     const QString forUpdate = m_db->IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE");
     m_db->InTransaction([&] {
         QSqlQuery order = m_db->Exec(
-            QStringLiteral("SELECT closed FROM purchase_orders WHERE id = ?") + forUpdate, {loaded.Id});
+            QStringLiteral("SELECT closed, supplier_id FROM purchase_orders WHERE id = ?") + forUpdate,
+            {loaded.Id});
         if (!order.next())
             throw Error(GetLangString(QStringLiteral("采购订单 %1 不存在")).arg(loaded.BillNo));
         if (order.value(0).toInt() != 0)
             throw Error(GetLangString(QStringLiteral("采购订单 %1 已关闭，不能修改")).arg(loaded.BillNo));
-        for (const OrderLine* line : changed) {
+        if (const QString code = ForbiddenSupplier(*m_session, order.value(1)); !code.isEmpty())
+            throw Error(SupplierRefusal(code));
+        for (const Change& change : changed) {
+            const OrderLine* line = change.Line;
             QSqlQuery now = m_db->Exec(
                 QStringLiteral("SELECT qty FROM purchase_order_lines WHERE order_id = ? AND line_no = ?") +
                     forUpdate,
@@ -162,13 +180,27 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
                                 .arg(loaded.BillNo)
                                 .arg(line->LineNo));
             // The store's quantity, not the loaded one: another window may have saved this line since.
-            const double delta = line->Qty - now.value(0).toDouble();
-            if (Differs(delta, 0))
-                MoveEntryQty(loaded.Id, *line, delta);
-            m_db->Exec(
-                QStringLiteral("UPDATE purchase_order_lines SET qty = ?, price = ?, finish_date = ?"
-                               " WHERE order_id = ? AND line_no = ?"),
-                {line->Qty, line->Price, values::DisplayDate(line->FinishDate), loaded.Id, line->LineNo});
+            // Only what this window changed is written: another window's quantity or price stays.
+            QStringList sets;
+            QVariantList binds;
+            if (change.Qty) {
+                const double delta = line->Qty - now.value(0).toDouble();
+                if (Differs(delta, 0))
+                    MoveEntryQty(loaded.Id, *line, delta);
+                sets << QStringLiteral("qty = ?");
+                binds << line->Qty;
+            }
+            if (change.Price) {
+                sets << QStringLiteral("price = ?");
+                binds << line->Price;
+            }
+            if (change.Date) {
+                sets << QStringLiteral("finish_date = ?");
+                binds << values::DisplayDate(line->FinishDate);
+            }
+            m_db->Exec(QStringLiteral("UPDATE purchase_order_lines SET ") + sets.join(QStringLiteral(", ")) +
+                           QStringLiteral(" WHERE order_id = ? AND line_no = ?"),
+                       binds << loaded.Id << line->LineNo);
         }
     });
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/store/Store.h"
+#include "services/store/Session.h"
 
 #include <QDate>
 #include <QVector>
@@ -29,6 +29,10 @@ struct PurchaseOrder {
     QString BillNo, SupplyNumber, SupplyName, Buyer;
     QDate Date;
     bool Closed = false;
+    // What the reading user may do: without the price right the lines carry no price (0) and
+    // the window shows none; without the push right, or for a supplier the user may not use, the
+    // order can only be looked at.
+    bool PricesShown = true, MayEdit = true;
     QVector<OrderLine> Lines;
 };
 
@@ -46,24 +50,28 @@ OrderAmounts OrderTotals(const QVector<OrderLine>& lines);
 // delivery date); nothing when it can.
 std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate);
 
-// Purchase orders in the store, read for the order window and written back from it.
+// Purchase orders in the store, read for the order window and written back from it, for the
+// session's user: reading needs the right to open the plan list, changing needs the push right
+// (the quantity moves the plan's ordered quantity) and a supplier the user may use, and a price
+// change needs the price right.
 class PurchaseOrderStore {
 public:
-    explicit PurchaseOrderStore(store::StorePtr db) : m_db(std::move(db)) {}
+    explicit PurchaseOrderStore(store::SessionPtr session) : m_session(session), m_db(session->Db) {}
 
     // Fails with an Error when there is no such order.
     PurchaseOrder Load(qint64 orderId) const;
 
-    // Writes the quantity, price and delivery date of every line of edited that differs from
-    // loaded, in one transaction. A changed quantity moves the linked plan entries' ordered
-    // quantity with it: a decrease gives back to the entries (last one first), an increase takes
-    // from their unordered quantity in order and is refused when they do not have enough.
-    // The entries are read under the transaction, so a push made since loading counts.
+    // Writes the quantity, price or delivery date of every line of edited that differs from
+    // loaded (only the fields that differ), in one transaction. A changed quantity moves the linked plan
+    // entries' ordered quantity with it: a decrease gives back to the entries (last one first), an increase
+    // takes from their unordered quantity in order and is refused when they do not have enough. The entries
+    // are read under the transaction, so a push made since loading counts.
     void Save(const PurchaseOrder& loaded, const QVector<OrderLine>& edited) const;
 
 private:
     void MoveEntryQty(qint64 orderId, const OrderLine& line, double delta) const;
 
+    store::SessionPtr m_session;
     store::StorePtr m_db;
 };
 

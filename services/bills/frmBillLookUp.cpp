@@ -1,5 +1,8 @@
 #include "frmBillLookUp.h"
 
+#include "component/host/Access.h"
+#include "services/access/Rights.h"
+
 #include "BillModels.h"
 #include "BillUi.h"
 #include "LinkedBills.h"
@@ -27,9 +30,12 @@ QVector<BillRowsModel::Column> ColumnsOf(int direction) {
 }
 } // namespace
 
-frmBillLookUp::frmBillLookUp(store::StorePtr db, int direction, qint32 planId, qint32 entryId,
+frmBillLookUp::frmBillLookUp(store::SessionPtr session, int direction, qint32 planId, qint32 entryId,
                              QWidget* parent, qint32 gridRow)
-    : QDialog(parent), m_db(std::move(db)), m_direction(direction), m_planId(planId), m_entryId(entryId) {
+    : QDialog(parent), m_session(session), m_db(session->Db), m_direction(direction), m_planId(planId),
+      m_entryId(entryId) {
+    // The linked bills are the plan's own data: whoever may not open the list may not read them.
+    Require(*m_session, rights::Query);
     const QString billNo = PlanBillNo(*m_db, planId, entryId);
     setObjectName(QStringLiteral("frmBillLookUp"));
     const QString title =
@@ -120,7 +126,7 @@ void frmBillLookUp::OpenCurrent() {
     if (orderId <= 0)
         return;
     try {
-        if (ShowPurchaseOrder(m_db, orderId, this))
+        if (ShowPurchaseOrder(m_session, orderId, this))
             Reload();
     } catch (const std::exception& e) {
         ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/store/Store.h"
+#include "services/store/Session.h"
 
 #include <QDialog>
 
@@ -20,8 +20,8 @@ class frmBillLookUp : public QDialog {
 public:
     // Fails with an Error for an unknown plan entry, before a window shows.
     // gridRow: the list's row of the entry, named first in the title when known.
-    frmBillLookUp(store::StorePtr db, int direction, qint32 planId, qint32 entryId, QWidget* parent = nullptr,
-                  qint32 gridRow = 0);
+    frmBillLookUp(store::SessionPtr session, int direction, qint32 planId, qint32 entryId,
+                  QWidget* parent = nullptr, qint32 gridRow = 0);
 
     // Opens the order of the current row (downstream only); reloads the list when it was saved.
     void OpenCurrent();
@@ -32,6 +32,7 @@ protected:
 private:
     void Reload();
 
+    store::SessionPtr m_session;
     store::StorePtr m_db;
     int m_direction;
     qint32 m_planId, m_entryId;

@@ -22,8 +22,8 @@ void Inform(const QString& text) {
 }
 } // namespace
 
-frmPurchaseOrder::frmPurchaseOrder(store::StorePtr db, qint64 orderId, QWidget* parent)
-    : QDialog(parent), m_store(std::move(db)) {
+frmPurchaseOrder::frmPurchaseOrder(store::SessionPtr session, qint64 orderId, QWidget* parent)
+    : QDialog(parent), m_store(std::move(session)) {
     m_order = m_store.Load(orderId);
     setObjectName(QStringLiteral("frmPurchaseOrder"));
     setSizeGripEnabled(true);
@@ -67,6 +67,7 @@ frmPurchaseOrder::frmPurchaseOrder(store::StorePtr db, qint64 orderId, QWidget* 
         figure->setAccessibleName(label->text());
         figure->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         figure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        figure->setProperty("caption", QVariant::fromValue<QWidget*>(label));
         QFont bold = figure->font();
         bold.setBold(true);
         figure->setFont(bold);
@@ -122,10 +123,21 @@ void frmPurchaseOrder::ShowOrder() {
     m_supplier->setText(m_order.SupplyNumber + QLatin1Char(' ') + m_order.SupplyName);
     m_buyer->setText(m_order.Buyer);
     m_status->setText(GetLangString(m_order.Closed ? QStringLiteral("已关闭") : QStringLiteral("未关闭")));
-    m_model->SetOrder(m_order, m_order.Closed);
-    m_save->setEnabled(!m_order.Closed);
+    const bool readOnly = m_order.Closed || !m_order.MayEdit;
+    m_model->SetOrder(m_order, readOnly);
+    // No price reached this window for a user without the price right: nothing to show.
+    for (int c : {int(OrderLinesModel::Price), int(OrderLinesModel::Amount)})
+        m_view->setColumnHidden(c, !m_order.PricesShown);
+    for (QLabel* figure : {m_totalWithTax, m_totalWithoutTax, m_totalTax}) {
+        figure->setVisible(m_order.PricesShown);
+        if (QWidget* caption = figure->property("caption").value<QWidget*>())
+            caption->setVisible(m_order.PricesShown);
+    }
+    m_save->setEnabled(!readOnly);
     m_note->setText(m_order.Closed ? GetLangString(QStringLiteral("该采购订单已关闭，只能查看"))
-                                   : GetLangString(QStringLiteral("可修改数量、单价和交货日期")));
+                    : !m_order.MayEdit ? GetLangString(QStringLiteral("你没有修改该采购订单的权限，只能查看"))
+                    : m_order.PricesShown ? GetLangString(QStringLiteral("可修改数量、单价和交货日期"))
+                                          : GetLangString(QStringLiteral("可修改数量和交货日期")));
     m_view->setCurrentIndex(m_model->index(0, OrderLinesModel::Qty));
 }
 
@@ -175,8 +187,8 @@ void frmPurchaseOrder::reject() {
     QDialog::reject();
 }
 
-bool ShowPurchaseOrder(const store::StorePtr& db, qint64 orderId, QWidget* parent) {
-    frmPurchaseOrder window(db, orderId, parent);
+bool ShowPurchaseOrder(const store::SessionPtr& session, qint64 orderId, QWidget* parent) {
+    frmPurchaseOrder window(session, orderId, parent);
     ui::ExecModal(window);
     return window.Saved();
 }

@@ -21,7 +21,7 @@ class frmPurchaseOrder : public QDialog {
     Q_OBJECT
 public:
     // Loads the order; failures propagate before the window shows.
-    frmPurchaseOrder(store::StorePtr db, qint64 orderId, QWidget* parent = nullptr);
+    frmPurchaseOrder(store::SessionPtr session, qint64 orderId, QWidget* parent = nullptr);
 
     // True once a save went through.
     bool Saved() const { return m_saved; }
@@ -47,6 +47,6 @@ private:
 };
 
 // Shows an order modally; true when the user saved a change.
-bool ShowPurchaseOrder(const store::StorePtr& db, qint64 orderId, QWidget* parent);
+bool ShowPurchaseOrder(const store::SessionPtr& session, qint64 orderId, QWidget* parent);
 
 } // namespace zpp::services

@@ -2,13 +2,16 @@
 
 #include "PriceService.h"
 #include "RptData.h"
+#include "component/host/Access.h"
 #include "platform/records/StorableText.h"
 #include "platform/records/Values.h"
+#include "services/access/Rights.h"
 
 namespace zpp::services {
 
 RecordListPtr PurchasePlanInfoService::GetRptData(const QString&, RecordPtr& conditions, const QString&,
                                                   QString& billNo) {
+    Require(*m_session, rights::Query);
     return ReadRptData(*m_session->Db, RptFilter::FromConditions(conditions.get(), billNo));
 }
 

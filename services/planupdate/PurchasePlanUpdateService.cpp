@@ -1,4 +1,6 @@
 #include "PurchasePlanUpdateService.h"
+#include "component/host/Access.h"
+#include "services/access/Rights.h"
 
 #include "EntryValues.h"
 #include "component/host/PlanFields.h"
@@ -7,6 +9,7 @@
 #include "services/store/StoredText.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
@@ -95,6 +98,9 @@ public:
         for (int c = 0; c < kColumns; ++c)
             stored[c] = m_current.value(c + 1);
         m_current.finish();
+        // An entry of a supplier the user may not use is not theirs to change, whatever they change.
+        if (!stored[cSupplier].isNull())
+            CheckSupplierRight(r, *plan, stored[cSupplier].toInt());
 
         // The values the record asks for, validated; only those that differ from the store are written.
         QVariant wanted[kColumns];
@@ -236,7 +242,7 @@ private:
                 supplierId, {found ? q.value(0).toString() : QString(), found && q.value(1).toInt() == 1});
         }
         if (!known->second)
-            Fail(r, plan, Tr("没有使用供应商“%1”的权限").arg(known->first));
+            Fail(r, plan, SupplierRefusal(known->first));
     }
 
     // One prepared statement per set of columns present; a save's records share their keys.
@@ -267,7 +273,8 @@ private:
 
 // Deletes one plan with its entries inside the caller's transaction. Empty when deleted;
 // otherwise why the plan stays.
-QString DeletePlan(const store::Store& db, qint32 plan) {
+QString DeletePlan(const store::Session& session, qint32 plan) {
+    const store::Store& db = *session.Db;
     // On PostgreSQL the rows are locked so that a push cannot order an entry between the check and
     // the delete; SQLite's write transaction already keeps every other writer out.
     const QString forUpdate = db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE");
@@ -275,13 +282,21 @@ QString DeletePlan(const store::Store& db, qint32 plan) {
         return Tr("该采购建议已不存在，可能已被删除");
     QList<int> held;
     QSqlQuery entries =
-        db.Exec(QStringLiteral("SELECT entry_id, ordered_qty FROM plan_entries WHERE plan_id = ?"
+        db.Exec(QStringLiteral("SELECT entry_id, ordered_qty, supplier_id FROM plan_entries WHERE plan_id = ?"
                                " ORDER BY entry_id") +
                     forUpdate,
                 {plan});
-    while (entries.next())
+    QSet<qint64> suppliers;
+    while (entries.next()) {
         if (entries.value(1).toDouble() > 0)
             held << entries.value(0).toInt();
+        if (!entries.value(2).isNull())
+            suppliers.insert(entries.value(2).toLongLong());
+    }
+    // A plan with an entry of a supplier the user may not use is not theirs to delete.
+    for (const qint64 supplier : std::as_const(suppliers))
+        if (const QString code = ForbiddenSupplier(session, supplier); !code.isEmpty())
+            return SupplierRefusal(code);
     QSqlQuery linked =
         db.Exec(QStringLiteral("SELECT DISTINCT entry_id FROM purchase_order_line_sources WHERE plan_id = ?"),
                 {plan});
@@ -307,6 +322,7 @@ QString DeletePlan(const store::Store& db, qint32 plan) {
 void PurchasePlanUpdateService::UpdatePurchasePlanEntry(const QString&, RecordListPtr& entries) {
     if (!entries)
         return;
+    Require(*m_session, rights::Save);
     // Rows are locked in one order, plan then entry, so two saves never wait on each other crosswise.
     struct Keyed {
         qint64 Plan, Entry;
@@ -362,6 +378,7 @@ RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& reque
     auto results = RecordList::Create();
     if (!requests)
         return results;
+    Require(*m_session, rights::Close);
     const store::Store& db = *m_session->Db;
     const QString gone = Tr("该分录已不存在，可能已被删除");
     const QString same = close ? Tr("该分录已经关闭") : Tr("该分录未关闭");
@@ -374,6 +391,10 @@ RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& reque
                                    " WHERE plan_id = ? AND entry_id = ? AND close_mark <> ''"));
         QSqlQuery exists =
             db.Prepare(QStringLiteral("SELECT 1 FROM plan_entries WHERE plan_id = ? AND entry_id = ?"));
+        QSqlQuery supplier = db.Prepare(
+            QStringLiteral("SELECT supplier_id FROM plan_entries WHERE plan_id = ? AND entry_id = ?") +
+            (db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")));
+        QHash<qint64, QString> forbiddenById;
         // Entries are changed in the one order every writer keeps (plan, then entry), so a close
         // never waits crosswise on a save or a push; the results keep the order of the requests.
         QVector<int> order;
@@ -399,8 +420,21 @@ RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& reque
                 QVariantList binds{*plan, *entry};
                 if (close)
                     binds.prepend(kClosedMark);
-                db.Run(change, binds);
-                if (change.numRowsAffected() < 1) {
+                db.Run(supplier, {*plan, *entry});
+                QString forbidden;
+                if (supplier.next() && !supplier.value(0).isNull()) {
+                    const qint64 id = supplier.value(0).toLongLong();
+                    auto known = forbiddenById.constFind(id);
+                    if (known == forbiddenById.constEnd())
+                        known = forbiddenById.insert(id, ForbiddenSupplier(*m_session, id));
+                    forbidden = *known;
+                }
+                supplier.finish();
+                if (!forbidden.isEmpty())
+                    error = SupplierRefusal(forbidden);
+                else
+                    db.Run(change, binds);
+                if (error.isEmpty() && change.numRowsAffected() < 1) {
                     db.Run(exists, {*plan, *entry});
                     error = exists.next() ? same : gone;
                     exists.finish();
@@ -422,6 +456,7 @@ RecordListPtr PurchasePlanUpdateService::DeletePurChasePlan(const QString&, Reco
     auto results = RecordList::Create();
     if (!requests)
         return results;
+    Require(*m_session, rights::Delete);
     const store::Store& db = *m_session->Db;
     QHash<qint32, QString> outcomes; // a plan asked for twice gets the outcome of its first request
     for (const RecordPtr& request : *requests) {
@@ -436,7 +471,7 @@ RecordListPtr PurchasePlanUpdateService::DeletePurChasePlan(const QString&, Reco
         } else {
             // A store failure costs this plan only; the others are still tried.
             try {
-                error = db.InTransaction([&] { return DeletePlan(db, *plan); });
+                error = db.InTransaction([&] { return DeletePlan(*m_session, *plan); });
             } catch (const Error& e) {
                 error = e.Description();
             }

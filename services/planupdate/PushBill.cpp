@@ -1,7 +1,9 @@
 #include "BillNumbers.h"
 #include "EntryValues.h"
 #include "PurchasePlanUpdateService.h"
+#include "component/host/Access.h"
 #include "platform/records/Values.h"
+#include "services/access/Rights.h"
 #include "services/store/StoredText.h"
 
 #include <QDateTime>
@@ -471,10 +473,13 @@ RecordListPtr PurchasePlanUpdateService::PushBill(const QString&, RecordListPtr&
                                                   QString& orderIds, QDate& newBillDate) {
     if (!pushList || pushList->Count() == 0)
         return nullptr;
+    Require(*m_session, rights::Push);
     if (!newBillDate.isValid())
         newBillDate = QDate::currentDate();
     const store::Store& db = *m_session->Db;
-    Pusher pusher(db, userId, newBillDate, m_pushHook);
+    // The orders are the log-in's, and its supplier rights apply, whatever user the caller names.
+    Q_UNUSED(userId);
+    Pusher pusher(db, m_session->UserId, newBillDate, m_pushHook);
     pusher.Read(*pushList);
     if (pusher.Empty())
         return nullptr;

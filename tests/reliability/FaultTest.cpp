@@ -415,10 +415,14 @@ TEST(RelayedFaults, EachCommandFailsClearlyOrWorksAndTheNextOneWorks) {
         // Each delete takes a plan of three entries made for it.
         {"delete", [&](int round) { SeedPlan(*plain, 1000 + round, 3, 10, 2); },
          [&](int round, const QString&) {
-             RecordListPtr requests = entryList(1000 + round, 1);
-             const RecordListPtr results = service.DeletePurChasePlan({}, requests);
-             return results->Count() == 1 ? results->Item(1)->Get("Error").toString()
-                                          : QStringLiteral("no result");
+             QString error;
+             const QString thrown = Failure([&] {
+                 RecordListPtr requests = entryList(1000 + round, 1);
+                 const RecordListPtr results = service.DeletePurChasePlan({}, requests);
+                 error = results->Count() == 1 ? results->Item(1)->Get("Error").toString()
+                                               : QStringLiteral("no result");
+             });
+             return thrown.isEmpty() ? error : thrown;
          },
          [&](int round, const QString&) {
              return scalar("SELECT COUNT(*) FROM purchase_plans WHERE id = ?", {1000 + round}) == "0";
@@ -427,7 +431,7 @@ TEST(RelayedFaults, EachCommandFailsClearlyOrWorksAndTheNextOneWorks) {
         {"order", [&](int) { qtyBefore = orderQty(); },
          [&](int, const QString&) {
              return Failure([&] {
-                 const services::PurchaseOrderStore orders(db);
+                 const services::PurchaseOrderStore orders(session);
                  const services::PurchaseOrder loaded = orders.Load(orderId);
                  QVector<services::OrderLine> edited = loaded.Lines;
                  edited[0].Qty += edited[0].Qty > 1.5 ? -1 : 1;

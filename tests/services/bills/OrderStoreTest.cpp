@@ -34,7 +34,7 @@ using OrderStore = BillsTest;
 
 TEST_P(OrderStore, LoadsHeaderLinesAndThePlanEntriesEachLineCameFrom) {
     ZPP_OPEN_OR_SKIP();
-    const PurchaseOrder po = PurchaseOrderStore(db).Load(1);
+    const PurchaseOrder po = PurchaseOrderStore(session).Load(1);
     EXPECT_EQ(po.BillNo, "PO001");
     EXPECT_EQ(po.Date, QDate(2024, 5, 10));
     EXPECT_EQ(po.SupplyName, "上海宏达五金有限公司");
@@ -51,13 +51,13 @@ TEST_P(OrderStore, LoadsHeaderLinesAndThePlanEntriesEachLineCameFrom) {
     EXPECT_EQ(l.Sources[1].EntryId, 2);
     EXPECT_EQ(l.Sources[1].Qty, 10);
     EXPECT_TRUE(po.Lines[1].Sources.isEmpty());
-    EXPECT_TRUE(PurchaseOrderStore(db).Load(2).Closed);
-    EXPECT_EQ(Refusal([&] { PurchaseOrderStore(db).Load(77); }), "采购订单 77 不存在");
+    EXPECT_TRUE(PurchaseOrderStore(session).Load(2).Closed);
+    EXPECT_EQ(Refusal([&] { PurchaseOrderStore(session).Load(77); }), "采购订单 77 不存在");
 }
 
 TEST_P(OrderStore, ADecreaseGivesBackToTheLastEntryFirst) {
     ZPP_OPEN_OR_SKIP();
-    PurchaseOrderStore orders(db);
+    PurchaseOrderStore orders(session);
     const qint64 version1 = EntryAt(1).Version, version2 = EntryAt(2).Version;
     PurchaseOrder po = orders.Load(1);
     orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 25; }));
@@ -86,7 +86,7 @@ TEST_P(OrderStore, ADecreaseGivesBackToTheLastEntryFirst) {
 
 TEST_P(OrderStore, AnIncreaseTakesFromTheEntriesUnorderedQuantityOrIsRefusedWhole) {
     ZPP_OPEN_OR_SKIP();
-    PurchaseOrderStore orders(db);
+    PurchaseOrderStore orders(session);
     PurchaseOrder po = orders.Load(1);
     orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 40; }));
     EXPECT_EQ(SourceQty(1, 1, 1), 30);
@@ -97,7 +97,7 @@ TEST_P(OrderStore, AnIncreaseTakesFromTheEntriesUnorderedQuantityOrIsRefusedWhol
     // 60 more wanted, 20 left: nothing is written, not even the price edited with it.
     po = orders.Load(1);
     auto lines = With(po, 1, [](OrderLine& l) { l.Qty = 100; });
-    lines = With(PurchaseOrder{po.Id, po.BillNo, {}, {}, {}, po.Date, false, lines}, 2,
+    lines = With(PurchaseOrder{po.Id, po.BillNo, {}, {}, {}, po.Date, false, true, true, lines}, 2,
                  [](OrderLine& l) { l.Price = 9; });
     EXPECT_EQ(Refusal([&] { orders.Save(po, lines); }),
               "第 1 行：计划单 PP001 分录 2 未下推数量不足（需要 60.00，可用 20.00）");
@@ -116,7 +116,7 @@ TEST_P(OrderStore, AnIncreaseTakesFromTheEntriesUnorderedQuantityOrIsRefusedWhol
 
 TEST_P(OrderStore, RefusesNegativeValuesBadDatesAndClosedOrders) {
     ZPP_OPEN_OR_SKIP();
-    PurchaseOrderStore orders(db);
+    PurchaseOrderStore orders(session);
     const PurchaseOrder po = orders.Load(1);
     EXPECT_EQ(Refusal([&] { orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = -1; })); }),
               "第 1 行数量不能小于 0");
@@ -142,7 +142,7 @@ TEST_P(OrderStore, RefusesNegativeValuesBadDatesAndClosedOrders) {
 // counts, and so does another save of the same line.
 TEST_P(OrderStore, WorksFromTheStoresQuantitiesNotTheLoadedOnes) {
     ZPP_OPEN_OR_SKIP();
-    PurchaseOrderStore orders(db);
+    PurchaseOrderStore orders(session);
     const PurchaseOrder po = orders.Load(1);
     db->Exec("UPDATE plan_entries SET ordered_qty = 45, unordered_qty = 5, push_qty = 5 WHERE plan_id = 1"
              " AND entry_id = 1");

@@ -267,7 +267,7 @@ TEST_P(PlanUpdateTest, DeleteRemovesPlansWithoutOrdersAndReportsTheOthers) {
         "INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty) VALUES (1, 1, 1, 2, 3)");
     db->Exec("INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
              " VALUES (1, 1, 21, 1, 3)");
-    services::PurchasePlanUpdateService service(buyer);
+    services::PurchasePlanUpdateService service(admin);
     auto request = [](const QString& plan, int row) {
         return Record({{"FInterID", plan}, {"FBillNo", "x"}, {"Row", qint32(row)}, {"Succeed", qint16(0)}});
     };
@@ -370,11 +370,23 @@ TEST_P(PlanUpdateTest, ForbiddenSupplierIsRefusedWhenChosen) {
     UserList buyerList(buyer, "CGJY000010");
     EXPECT_EQ(buyerList.Save({{"10_2", "FSupplyNumber", "01.001"}, {"10_2", "FSupplyID", "1"}}),
               "采购建议号[CGJY000010]分录号 2：没有使用供应商“01.001”的权限");
-    // An entry that already has that supplier keeps it through other edits.
-    EXPECT_EQ(buyerList.Save({{"10_1", "FMemo", "ok"}}), "");
+    // An entry that already has that supplier is not theirs to edit, close or delete either.
+    EXPECT_EQ(buyerList.Save({{"10_1", "FMemo", "not mine"}}),
+              "采购建议号[CGJY000010]分录号 1：没有使用供应商“01.001”的权限");
+    db->Exec("UPDATE user_rights SET granted_mask = granted_mask | 65536 | 256 WHERE user_id = 2");
+    services::PurchasePlanUpdateService service(buyer);
+    RecordListPtr close = List({Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"Row", 1}})});
+    EXPECT_EQ(Outcomes(service.ClosePurchasePlan({}, close)),
+              QStringList({"1:0:没有使用供应商“01.001”的权限"}));
+    RecordListPtr plan = List({Record({{"FInterID", "10"}, {"Row", 1}})});
+    EXPECT_EQ(Outcomes(service.DeletePurChasePlan({}, plan)),
+              QStringList({"1:0:没有使用供应商“01.001”的权限"}));
     EXPECT_EQ(UserList(admin, "CGJY000010").Save({{"10_2", "FSupplyNumber", "01.001"}}), "");
     EXPECT_EQ(Rows(*db, "SELECT supplier_id FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id"),
               "1,1,NULL");
+    EXPECT_EQ(Rows(*db, "SELECT close_mark FROM plan_entries WHERE plan_id = 10 AND entry_id = 1 AND memo "
+                        "<> 'not mine'"),
+              "");
 }
 
 // Two saves in flight at once, each on its own connection: exactly one of two edits of the same

@@ -1,0 +1,40 @@
+#include "Rights.h"
+
+#include "component/host/Access.h"
+#include "platform/records/Error.h"
+#include "platform/ui/Prompt.h"
+
+namespace zpp::services {
+
+bool Holds(const store::Session& session, qint32 mask) {
+    const QVariant granted = session.Db->Scalar(
+        QStringLiteral(
+            "SELECT granted_mask FROM user_rights WHERE user_id = ? AND subsystem = ? AND module = ?"),
+        {session.UserId, rights::Subsystem, rights::Module});
+    if (!granted.isValid() || mask == 0)
+        return false;
+    const qint64 wanted = static_cast<qint64>(static_cast<quint32>(mask));
+    return (granted.toLongLong() & wanted) == wanted;
+}
+
+void Require(const store::Session& session, qint32 mask) {
+    if (!Holds(session, mask))
+        throw Error(ui::Tr("对不起，你没有相应的权限！"));
+}
+
+QString ForbiddenSupplier(const store::Session& session, const QVariant& supplierId) {
+    if (supplierId.isNull() || !supplierId.isValid())
+        return {};
+    return session.Db
+        ->Scalar(QStringLiteral("SELECT s.code FROM suppliers s JOIN user_supplier_rights u"
+                                " ON u.supplier_code = s.code AND u.user_id = ? AND u.may_use = 0"
+                                " WHERE s.id = ?"),
+                 {session.UserId, supplierId})
+        .toString();
+}
+
+QString SupplierRefusal(const QString& code) {
+    return ui::Tr("没有使用供应商“%1”的权限").arg(code);
+}
+
+} // namespace zpp::services

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "services/store/Session.h"
+
+namespace zpp::services {
+
+// The rights of this component, checked where the data is: every service asks again for the
+// session's user before it reads or changes anything, whatever window (or none) called it. The
+// store is asked each time, so an administrator's change counts at once.
+bool Holds(const store::Session& session, qint32 mask);
+// Fails with the refusal every window shows ("对不起，你没有相应的权限！") when the user lacks the right.
+void Require(const store::Session& session, qint32 mask);
+
+// The code of the supplier with this ID when the user may not use it; empty when they may (every
+// supplier, unless user_supplier_rights says otherwise) or there is no such supplier.
+QString ForbiddenSupplier(const store::Session& session, const QVariant& supplierId);
+// The refusal for a supplier the user may not use.
+QString SupplierRefusal(const QString& code);
+
+} // namespace zpp::services
