@@ -1,22 +1,30 @@
 #include "BillsService.h"
 
 #include "HighPrice.h"
+#include "component/host/Access.h"
 #include "component/host/Lang.h"
 #include "frmBillLookUp.h"
 #include "frmPOHighPrice.h"
 #include "frmPurchaseOrder.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
+#include "services/access/Rights.h"
 
 #include <QApplication>
 
 namespace zpp::services {
 
 bool BillsService::ShowPOHighPriceForm(const QString&, RecordListPtr& pushList, qint16& row) {
-    const QVector<HighPriceLine> above = FindHighPriceLines(*m_session->Db, pushList, QDate::currentDate());
+    const bool prices = Holds(*m_session, rights::Price);
+    QVector<HighPriceLine> above =
+        FindHighPriceLines(*m_session->Db, pushList, QDate::currentDate(), !prices);
     if (above.isEmpty())
         return true;
-    frmPOHighPrice window(above, HighPriceTolerance(*m_session->Db), QApplication::activeWindow());
+    // The window asks about the lines; the prices stay in the store for a user without the right.
+    if (!prices)
+        for (HighPriceLine& l : above)
+            l.Price = l.Allowed = l.ListPrice = 0;
+    frmPOHighPrice window(above, HighPriceTolerance(*m_session->Db), prices, QApplication::activeWindow());
     if (ui::ExecModal(window) == QDialog::Accepted)
         return true;
     row = qint16(std::clamp(window.SelectedLine().GridRow, 1, 32767));

@@ -21,7 +21,7 @@ double HighPriceTolerance(const store::Store& db) {
 }
 
 QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordListPtr& pushList,
-                                          const QDate& day) {
+                                          const QDate& day, bool storedPrices) {
     QVector<HighPriceLine> above;
     if (!pushList)
         return above;
@@ -34,7 +34,8 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
         const double listPrice = SupplierListPrice(db, id("FSupplyID"), id("FItemID"), id("FUnitID"), day);
         if (listPrice <= 0)
             continue;
-        const double price = values::Val(r->Get(QStringLiteral("FPrice"), 0));
+        const double price =
+            storedPrices ? StoredEntryPrice(db, *r) : values::Val(r->Get(QStringLiteral("FPrice"), 0));
         const double allowed = listPrice * factor;
         // Grid prices are rounded texts: a price equal to the limit in its shown decimals is not above it.
         if (price <= allowed + 1e-9 * std::max(1.0, allowed))

@@ -22,7 +22,9 @@ double HighPriceTolerance(const store::Store& db);
 
 // The push lines priced above list price × (1 + tolerance / 100) on that day. A line without a
 // list price has no limit.
+// storedPrices: the lines carry no price (the user has no price right) and are judged at the
+// price their first entry holds, the price the push orders them at.
 QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordListPtr& pushList,
-                                          const QDate& day);
+                                          const QDate& day, bool storedPrices = false);
 
 } // namespace zpp::services

@@ -11,7 +11,8 @@
 
 namespace zpp::services {
 
-frmPOHighPrice::frmPOHighPrice(QVector<HighPriceLine> lines, double tolerance, QWidget* parent)
+frmPOHighPrice::frmPOHighPrice(QVector<HighPriceLine> lines, double tolerance, bool showPrices,
+                               QWidget* parent)
     : QDialog(parent), m_lines(std::move(lines)) {
     setObjectName(QStringLiteral("frmPOHighPrice"));
     const QString title = GetLangString(QStringLiteral("采购单价超过限价"));
@@ -27,24 +28,18 @@ frmPOHighPrice::frmPOHighPrice(QVector<HighPriceLine> lines, double tolerance, Q
     prompt->setWordWrap(true);
 
     auto caption = [](const char* text) { return GetLangString(QString::fromUtf8(text)); };
-    m_model = new BillRowsModel({{caption("行号"), true},
-                                 {caption("物料代码")},
-                                 {caption("物料名称")},
-                                 {caption("供应商")},
-                                 {caption("单价"), true},
-                                 {caption("限价"), true},
-                                 {caption("价格表单价"), true}},
-                                this);
+    QVector<BillRowsModel::Column> columns = {
+        {caption("行号"), true}, {caption("物料代码")}, {caption("物料名称")}, {caption("供应商")}};
+    if (showPrices)
+        columns += {{caption("单价"), true}, {caption("限价"), true}, {caption("价格表单价"), true}};
+    m_model = new BillRowsModel(columns, this);
     QVector<QStringList> rows;
     for (const HighPriceLine& l : m_lines) {
         auto price = [](double v) { return billui::Number(v, 4, 2); };
-        rows << QStringList{QString::number(l.GridRow),
-                            l.ItemNumber,
-                            l.ItemName,
-                            l.SupplyNumber + QLatin1Char(' ') + l.SupplyName,
-                            price(l.Price),
-                            price(l.Allowed),
-                            price(l.ListPrice)};
+        rows << QStringList{QString::number(l.GridRow), l.ItemNumber, l.ItemName,
+                            l.SupplyNumber + QLatin1Char(' ') + l.SupplyName};
+        if (showPrices)
+            rows.back() << price(l.Price) << price(l.Allowed) << price(l.ListPrice);
     }
     m_model->SetRows(rows, {});
     m_view = billui::MakeList(m_model, "grdLines", title, this);

@@ -15,7 +15,9 @@ class BillRowsModel;
 class frmPOHighPrice : public QDialog {
     Q_OBJECT
 public:
-    frmPOHighPrice(QVector<HighPriceLine> lines, double tolerance, QWidget* parent = nullptr);
+    // showPrices false (a user without the price right): the lines are listed without their prices.
+    frmPOHighPrice(QVector<HighPriceLine> lines, double tolerance, bool showPrices = true,
+                   QWidget* parent = nullptr);
 
     // The line the user has selected, else the first one.
     const HighPriceLine& SelectedLine() const;

@@ -1,5 +1,9 @@
 #include "MrpDataService.h"
 
+#include "PriceService.h"
+#include "component/host/Access.h"
+#include "services/access/Rights.h"
+
 #include "component/host/Lang.h"
 #include "platform/records/Values.h"
 
@@ -43,6 +47,9 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
     // What this push adds per supplier, in the order the suppliers first appear.
     QVector<qint32> order;
     QHash<qint32, double> pushed;
+    // A user without the price right sent no prices; their lines are ordered at the stored ones.
+    const bool storedPrices = !Holds(*m_session, rights::Price);
+    const store::Store& db = *m_session->Db;
     for (const RecordPtr& r : *pushList) {
         if (!r)
             continue;
@@ -51,10 +58,10 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
             continue;
         if (!pushed.contains(supplier))
             order << supplier;
-        pushed[supplier] += values::Val(r->Get(QStringLiteral("FPushQty"), 0)) *
-                            values::Val(r->Get(QStringLiteral("FPrice"), 0));
+        pushed[supplier] +=
+            values::Val(r->Get(QStringLiteral("FPushQty"), 0)) *
+            (storedPrices ? StoredEntryPrice(db, *r) : values::Val(r->Get(QStringLiteral("FPrice"), 0)));
     }
-    const store::Store& db = *m_session->Db;
     QSqlQuery line = db.Prepare(QStringLiteral("SELECT code, name, credit_line, credit_control FROM suppliers"
                                                " WHERE id = ? AND credit_line IS NOT NULL"
                                                " AND credit_control IN ('2', '3')"));

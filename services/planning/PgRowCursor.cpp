@@ -263,6 +263,13 @@ void PgRowCursor::Abandon() noexcept {
         if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
             m_pending = false; // never ours; reading on would not end
     }
+    // A cancel still on its way could reach the server after this statement and stop the next
+    // one on the same connection; it is waited for, and a connection whose cancel never came back
+    // is cut instead (the next read opens a new one).
+    while (*sending && NowNs() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (*sending)
+        ::shutdown(PQsocket(m_conn), SHUT_RDWR);
     Drain();
 }
 

@@ -1,5 +1,7 @@
 #include "PriceService.h"
+#include "component/host/Access.h"
 #include "component/host/Lang.h"
+#include "services/access/Rights.h"
 
 #include "platform/records/Values.h"
 
@@ -17,6 +19,14 @@ double SupplierListPrice(const store::Store& db, qint32 supplierId, qint32 itemI
         binds << unitId;
     }
     return db.Scalar(sql + QStringLiteral(" ORDER BY valid_from DESC LIMIT 1"), binds).toDouble();
+}
+
+double StoredEntryPrice(const store::Store& db, const KeyedRecord& line) {
+    return db
+        .Scalar(QStringLiteral("SELECT price FROM plan_entries WHERE plan_id = ? AND entry_id = ?"),
+                {values::ToInt32(values::Val(line.Get(QStringLiteral("FInterID"), 0))),
+                 values::ToInt32(values::Val(line.Get(QStringLiteral("FEntryID"), 0)))})
+        .toDouble();
 }
 
 std::optional<double> LastPurchasePrice(const store::Store& db, qint32 supplierId, qint32 itemId) {
@@ -61,6 +71,11 @@ RecordPtr PriceService::GetSupplyInfo(const QString&, RecordPtr& request) {
             price = listed;
             source = QStringLiteral("PriceList");
         }
+    }
+    // No price leaves the store for a user without the price right.
+    if (!Holds(*m_session, rights::Price)) {
+        price = 0;
+        source = QStringLiteral("None");
     }
     RecordPtr answer = KeyedRecord::Create();
     answer->Set(QStringLiteral("AuxPrice"), price);

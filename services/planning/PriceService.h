@@ -12,6 +12,9 @@ namespace zpp::services {
 // from" not after that day, in the given unit (any unit when unitId is 0); 0 when there is none.
 double SupplierListPrice(const store::Store& db, qint32 supplierId, qint32 itemId, qint32 unitId,
                          const QDate& day);
+// The price a push line's entry (its "FInterID" and "FEntryID") holds in the store: what a line
+// from a user without the price right, who was sent no price, is ordered at.
+double StoredEntryPrice(const store::Store& db, const KeyedRecord& line);
 // The price of the newest purchase order line of that supplier and item, or nothing.
 std::optional<double> LastPurchasePrice(const store::Store& db, qint32 supplierId, qint32 itemId);
 

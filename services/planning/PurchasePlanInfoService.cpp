@@ -12,7 +12,9 @@ namespace zpp::services {
 RecordListPtr PurchasePlanInfoService::GetRptData(const QString&, RecordPtr& conditions, const QString&,
                                                   QString& billNo) {
     Require(*m_session, rights::Query);
-    return ReadRptData(*m_session->Db, RptFilter::FromConditions(conditions.get(), billNo));
+    RptFilter filter = RptFilter::FromConditions(conditions.get(), billNo);
+    filter.WithPrices = Holds(*m_session, rights::Price);
+    return ReadRptData(*m_session->Db, filter);
 }
 
 QString PurchasePlanInfoService::GetBillDate(const QString&, QString& billNo) {
@@ -34,6 +36,9 @@ qint32 PurchasePlanInfoService::GetSupplierID(const QString&, QString& supplierC
 
 double PurchasePlanInfoService::GetPurchasePlanPrice(const QString&, qint32 supplierId, qint32 itemId,
                                                      double) {
+    // No price for a user without the price right; the save prices a changed supplier itself.
+    if (!Holds(*m_session, rights::Price))
+        return 0;
     return SupplierListPrice(*m_session->Db, supplierId, itemId, 0, QDate::currentDate());
 }
 

@@ -204,7 +204,7 @@ public:
         qint64 Version;
     };
 
-    PlanRows() {
+    explicit PlanRows(bool withPrices) : m_withPrices(withPrices) {
         m_texts.push_back(QVariant(QString())); // text 0: empty, also for a NULL date
         m_named.push_back({QVariant(0), QVariant(QString()), QVariant(QString())}); // 0: none
     }
@@ -249,7 +249,7 @@ public:
         case fPushQty:
             return QVariant(r.Push);
         case fPrice:
-            return QVariant(r.Price);
+            return m_withPrices ? QVariant(r.Price) : QVariant();
         case fDiscountRate:
             return QVariant(r.Discount);
         case fTaxRate:
@@ -313,6 +313,7 @@ private:
     std::vector<Item> m_items;
     std::vector<Named> m_named; // aux properties and suppliers (Code unused for aux properties)
     std::vector<QVariant> m_texts;
+    bool m_withPrices;
 };
 
 // Recurring texts (dates, close marks, plan and source numbers, notes) are kept once. Rows come
@@ -405,8 +406,8 @@ template <class Cursor> void PlanRows::Read(Cursor& cur) {
     }
 }
 
-template <class Cursor> RecordListPtr BuildRows(Cursor& cur) {
-    auto rows = std::make_shared<PlanRows>();
+template <class Cursor> RecordListPtr BuildRows(Cursor& cur, bool withPrices) {
+    auto rows = std::make_shared<PlanRows>(withPrices);
     rows->Read(cur);
     return RecordList::Over(std::move(rows));
 }
@@ -425,7 +426,8 @@ sqlite3* SQLiteHandle(const store::Store& store) {
 // The worker reads through a read-only connection of its own (WAL lets it read beside Qt's), so
 // whatever this thread does meanwhile never shares a connection with it; sqlite3_interrupt is
 // the call SQLite allows from another thread. A store without a file is read here, uncancelled.
-RecordListPtr ReadSQLite(sqlite3* db, const QString& sql, const QVariantList& binds, const QString& name) {
+RecordListPtr ReadSQLite(sqlite3* db, const QString& sql, const QVariantList& binds, const QString& name,
+                         bool withPrices) {
     if (!longwork::KeepGoing())
         throw Cancelled(GetLangString(QStringLiteral("读取采购计划已取消")));
     const char* file = sqlite3_db_filename(db, "main");
@@ -437,12 +439,12 @@ RecordListPtr ReadSQLite(sqlite3* db, const QString& sql, const QVariantList& bi
     }
     if (!own) {
         SQLiteCursor cur(db, sql, binds, name);
-        return BuildRows(cur);
+        return BuildRows(cur, withPrices);
     }
     const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(own, &sqlite3_close);
     sqlite3_busy_timeout(own, 5000);
     SQLiteCursor cur(own, sql, binds, name);
-    auto rows = std::make_shared<PlanRows>();
+    auto rows = std::make_shared<PlanRows>(withPrices);
     std::exception_ptr readFailure, pollFailure;
     std::mutex mutex;
     std::condition_variable finished;
@@ -516,18 +518,21 @@ QString RptDataSql(const store::Store& store, const RptFilter& filter, QVariantL
     // PostgreSQL compares text by the database's locale unless told otherwise; byte order
     // matches SQLite, so both stores give the same rows in the same order.
     const QString c = store.IsSQLite() ? QString() : QStringLiteral(" COLLATE \"C\"");
-    QString sql = QStringLiteral(
-        "SELECT p.id, e.entry_id, e.entry_date, e.close_mark, e.item_id, i.code, i.name, i.model,"
-        " i.unit_id, u.name, i.qty_decimals, i.price_decimals, e.aux_prop_id, a.name,"
-        " e.supplier_id, s.code, s.name, e.qty, e.ordered_qty, e.unordered_qty, e.push_qty, e.price,"
-        " e.discount_rate, e.tax_rate, e.finish_date, p.bill_no, e.source_no, e.memo, e.start_date,"
-        " e.row_version"
-        " FROM plan_entries e"
-        " JOIN purchase_plans p ON p.id = e.plan_id"
-        " JOIN items i ON i.id = e.item_id"
-        " JOIN units u ON u.id = i.unit_id"
-        " LEFT JOIN aux_props a ON a.id = e.aux_prop_id"
-        " LEFT JOIN suppliers s ON s.id = e.supplier_id");
+    QString sql =
+        QStringLiteral(
+            "SELECT p.id, e.entry_id, e.entry_date, e.close_mark, e.item_id, i.code, i.name, i.model,"
+            " i.unit_id, u.name, i.qty_decimals, i.price_decimals, e.aux_prop_id, a.name,"
+            " e.supplier_id, s.code, s.name, e.qty, e.ordered_qty, e.unordered_qty, e.push_qty,") +
+        (filter.WithPrices ? QStringLiteral(" e.price,") : QStringLiteral(" 0,")) +
+        QStringLiteral(
+            " e.discount_rate, e.tax_rate, e.finish_date, p.bill_no, e.source_no, e.memo, e.start_date,"
+            " e.row_version"
+            " FROM plan_entries e"
+            " JOIN purchase_plans p ON p.id = e.plan_id"
+            " JOIN items i ON i.id = e.item_id"
+            " JOIN units u ON u.id = i.unit_id"
+            " LEFT JOIN aux_props a ON a.id = e.aux_prop_id"
+            " LEFT JOIN suppliers s ON s.id = e.supplier_id");
     QStringList where;
     auto bound = [&](const QString& value, const QString& condition) {
         if (value.isEmpty())
@@ -558,16 +563,16 @@ RecordListPtr ReadRptData(const store::Store& store, const RptFilter& filter) {
     QVariantList binds;
     const QString sql = RptDataSql(store, filter, binds);
     if (sqlite3* db = SQLiteHandle(store))
-        return ReadSQLite(db, sql, binds, store.DisplayName());
+        return ReadSQLite(db, sql, binds, store.DisplayName(), filter.WithPrices);
     store.Revive();
     if (PGconn* conn = store.PgConnection()) {
         // A long read keeps its progress window and the user's cancel instead of a time limit.
         const store::Store::Unlimited unlimited(store);
         PgRowCursor cur(conn, sql, binds, store.DisplayName(), &longwork::KeepGoing);
-        return BuildRows(cur);
+        return BuildRows(cur, filter.WithPrices);
     }
     QtCursor cur(store, sql, binds);
-    return BuildRows(cur);
+    return BuildRows(cur, filter.WithPrices);
 }
 
 } // namespace zpp::services

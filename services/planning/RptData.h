@@ -13,6 +13,9 @@ struct RptFilter {
     QString FromItem, ToItem;
     QString FromBill, ToBill;
     bool HideClosed = false;
+    // False for a user without the price right: the store sends no price, and the rows carry none
+    // (FPrice is null).
+    bool WithPrices = true;
 
     // Reads the filter-condition record ("BDate", "EDate", "BItemNumber", "EItemNumber",
     // "BBillNo", "EBillNo", "Closed"); a date that is not a date fails naming its key.

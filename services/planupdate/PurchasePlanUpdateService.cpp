@@ -1,6 +1,7 @@
 #include "PurchasePlanUpdateService.h"
 #include "component/host/Access.h"
 #include "services/access/Rights.h"
+#include "services/planning/PriceService.h"
 
 #include "EntryValues.h"
 #include "component/host/PlanFields.h"
@@ -71,7 +72,10 @@ QString KeyOf(int column) {
 // user's work.
 class EntryWriter {
 public:
-    EntryWriter(const store::Store& db, qint16 userId) : m_db(db), m_userId(userId) {}
+    // mayPrice: the user holds the price right. Without it the list had no price to send, so
+    // any price in the records is not the user's; a changed supplier is priced from its list.
+    EntryWriter(const store::Store& db, qint16 userId, bool mayPrice)
+        : m_db(db), m_userId(userId), m_mayPrice(mayPrice) {}
 
     void Write(KeyedRecord& r) {
         const auto plan = Id(r.Get(kInterID, QVariant()));
@@ -87,7 +91,7 @@ public:
         if (!m_current.isValid())
             m_current =
                 m_db.Prepare(QStringLiteral("SELECT row_version, supplier_id, price, push_qty, discount_rate,"
-                                            " tax_rate, finish_date, memo FROM plan_entries"
+                                            " tax_rate, finish_date, memo, item_id FROM plan_entries"
                                             " WHERE plan_id = ? AND entry_id = ?") +
                              (m_db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")));
         m_db.Run(m_current, {*plan, *entry});
@@ -97,6 +101,7 @@ public:
         QVariant stored[kColumns];
         for (int c = 0; c < kColumns; ++c)
             stored[c] = m_current.value(c + 1);
+        const qint32 itemId = m_current.value(kColumns + 1).toInt();
         m_current.finish();
         // An entry of a supplier the user may not use is not theirs to change, whatever they change.
         if (!stored[cSupplier].isNull())
@@ -110,6 +115,8 @@ public:
             present |= 1 << cSupplier;
         }
         for (int c = cPrice; c <= cTax; ++c) {
+            if (c == cPrice && !m_mayPrice)
+                continue;
             if (r.Exists(KeyOf(c))) {
                 wanted[c] = Amount(r, *plan, c);
                 present |= 1 << c;
@@ -130,6 +137,12 @@ public:
             // Stored as received, apostrophes and all.
             wanted[cMemo] = store::StoredText(r.Text(KeyOf(cMemo)));
             present |= 1 << cMemo;
+        }
+        if (!m_mayPrice && (present & (1 << cSupplier)) && !wanted[cSupplier].isNull() &&
+            !SameStored(cSupplier, wanted[cSupplier], stored[cSupplier])) {
+            wanted[cPrice] =
+                SupplierListPrice(m_db, wanted[cSupplier].toInt(), itemId, 0, QDate::currentDate());
+            present |= 1 << cPrice;
         }
         int mask = 0;
         for (int c = 0; c < kColumns; ++c)
@@ -264,6 +277,7 @@ private:
 
     const store::Store& m_db;
     qint16 m_userId;
+    bool m_mayPrice;
     QSqlQuery m_current;
     QHash<qint32, std::pair<QString, bool>> m_mayUse;
     QHash<qint32, bool> m_knownIds;
@@ -356,7 +370,7 @@ void PurchasePlanUpdateService::UpdatePurchasePlanEntry(const QString&, RecordLi
         db.InTransaction([&] {
             // A transaction run again starts from the versions the records came with.
             restoreVersions();
-            EntryWriter writer(db, m_session->UserId);
+            EntryWriter writer(db, m_session->UserId, Holds(*m_session, rights::Price));
             for (const Keyed& k : ordered)
                 writer.Write(*k.Record);
         });

@@ -60,6 +60,7 @@ struct Stored {
     double Qty, Ordered;
     qint32 Item, Unit;
     int Decimals;
+    double Price;
 };
 
 struct Order {
@@ -71,8 +72,11 @@ struct Order {
 
 class Pusher {
 public:
-    Pusher(const store::Store& db, qint16 userId, QDate billDate, const std::function<void()>& hook)
-        : m_db(db), m_userId(userId), m_billDate(billDate), m_hook(hook) {}
+    // storedPrices: the user has no price right, so the list sent none; each line is ordered at
+    // the price its entries hold.
+    Pusher(const store::Store& db, qint16 userId, QDate billDate, const std::function<void()>& hook,
+           bool storedPrices)
+        : m_db(db), m_userId(userId), m_billDate(billDate), m_hook(hook), m_storedPrices(storedPrices) {}
 
     // Reads the push records; a value that cannot be ordered refuses the push before the store is touched.
     void Read(const RecordList& pushList) {
@@ -249,7 +253,7 @@ private:
         line.Supplier = *supplierId;
         if (r.Exists(QStringLiteral("FItemID")))
             line.Item = Id(r.Get(QStringLiteral("FItemID")));
-        line.Price = Amount(r, first, "FPrice", "含税单价", false);
+        line.Price = m_storedPrices ? kFromStore : Amount(r, first, "FPrice", "含税单价", false);
         line.Discount = Amount(r, first, "FDiscountRate", "折扣率", true);
         line.Tax = Amount(r, first, "FTaxRate", "税率", true);
         const QVariant date = r.Get(QStringLiteral("FFinishDate"), QVariant());
@@ -324,11 +328,11 @@ private:
             QSqlQuery& read = ReadStatement(int(binds.size()) - 1);
             Run(read, binds);
             while (read.next())
-                m_stored.emplace(std::pair{plan, read.value(0).toInt()},
-                                 Stored{read.value(1), read.value(2), read.value(3).toString(),
-                                        read.value(4).toString(), read.value(5).toDouble(),
-                                        read.value(6).toDouble(), read.value(7).toInt(),
-                                        read.value(8).toInt(), read.value(9).toInt()});
+                m_stored.emplace(
+                    std::pair{plan, read.value(0).toInt()},
+                    Stored{read.value(1), read.value(2), read.value(3).toString(), read.value(4).toString(),
+                           read.value(5).toDouble(), read.value(6).toDouble(), read.value(7).toInt(),
+                           read.value(8).toInt(), read.value(9).toInt(), read.value(10).toDouble()});
             read.finish();
         }
     }
@@ -345,7 +349,7 @@ private:
                 m_db.Prepare(
                     QStringLiteral(
                         "SELECT e.entry_id, e.supplier_id, e.aux_prop_id, e.close_mark, p.bill_no,"
-                        " e.qty, e.ordered_qty, e.item_id, i.unit_id, i.qty_decimals"
+                        " e.qty, e.ordered_qty, e.item_id, i.unit_id, i.qty_decimals, e.price"
                         " FROM plan_entries e JOIN purchase_plans p ON p.id = e.plan_id"
                         " JOIN items i ON i.id = e.item_id WHERE e.plan_id = ? AND e.entry_id IN (") +
                     marks.join(u',') + QStringLiteral(") ORDER BY e.entry_id") +
@@ -392,6 +396,12 @@ private:
     // The entry against the line that takes from it. The first entry read fixes the line's item.
     void Check(const Take& t, const Stored& s) {
         Line& l = m_lines[t.Line];
+        if (m_storedPrices) {
+            if (l.Price == kFromStore)
+                l.Price = s.Price;
+            else if (std::abs(l.Price - s.Price) > 1e-9 * std::max(1.0, std::abs(s.Price)))
+                Fail(t, s.BillNo, Tr("合并为一行的分录单价不同，不能合并下推，请分开下推"));
+        }
         if (!s.CloseMark.trimmed().isEmpty())
             Fail(t, s.BillNo, Tr("该分录已关闭，不能下推"));
         if (s.Supplier.isNull())
@@ -456,10 +466,12 @@ private:
         return m_db.Exec(sql, binds);
     }
 
+    static constexpr double kFromStore = -1;
     const store::Store& m_db;
     qint16 m_userId;
     QDate m_billDate;
     const std::function<void()>& m_hook;
+    bool m_storedPrices;
     QVector<Take> m_takes, m_readTakes;
     std::vector<Line> m_lines, m_readLines;
     std::vector<Order> m_orders, m_readOrders;
@@ -479,7 +491,7 @@ RecordListPtr PurchasePlanUpdateService::PushBill(const QString&, RecordListPtr&
     const store::Store& db = *m_session->Db;
     // The orders are the log-in's, and its supplier rights apply, whatever user the caller names.
     Q_UNUSED(userId);
-    Pusher pusher(db, m_session->UserId, newBillDate, m_pushHook);
+    Pusher pusher(db, m_session->UserId, newBillDate, m_pushHook, !Holds(*m_session, rights::Price));
     pusher.Read(*pushList);
     if (pusher.Empty())
         return nullptr;

@@ -342,6 +342,45 @@ TEST_P(RightsTest, EveryServiceChecksTheRightItself) {
                 faults << what + "refused, but the store or the log changed";
         }
     }
+    // No price leaves the store for a user without the price right: not in the plan rows, not as a
+    // supplier's price, not in the order window.
+    for (const User& user : users) {
+        if ((user.Mask & rights::Query) == 0)
+            continue;
+        auto session = std::make_shared<store::Session>(store::LogIn(db, user.Name));
+        const bool sees = (user.Mask & rights::Price) != 0;
+        RecordPtr none;
+        QString bill = billNo;
+        const RecordListPtr rows = services::PurchasePlanInfoService(session).GetRptData({}, none, {}, bill);
+        int priced = 0;
+        for (int i = 1; i <= rows->Count(); ++i)
+            priced += rows->ValueOf(i, "FPrice", QVariant()).isNull() ? 0 : 1;
+        const double listed = services::PurchasePlanInfoService(session).GetPurchasePlanPrice(
+            {}, supplier.toInt(),
+            db->Scalar("SELECT item_id FROM plan_entries WHERE plan_id = ? AND entry_id = ?", {plan, entry})
+                .toInt(),
+            1);
+        const services::PurchaseOrder order = services::PurchaseOrderStore(session).Load(orderId);
+        const QString what = user.Name + ": ";
+        if (!sees && (priced > 0 || listed != 0 || order.Lines.value(0).Price != 0 || order.PricesShown))
+            faults << what + "a price reached a user without the price right";
+        if (sees && (priced != rows->Count() || !order.PricesShown))
+            faults << what + "prices withheld from a user with the price right";
+    }
+    // buyer pushes without the price right: whatever price the records carry, the order line is
+    // priced as the entry is in the store.
+    {
+        auto buyer = std::make_shared<store::Session>(store::LogIn(db, QStringLiteral("buyer")));
+        const double stored =
+            db->Scalar("SELECT price FROM plan_entries WHERE plan_id = ? AND entry_id = ?", {plan, entry})
+                .toDouble();
+        const qint64 last = db->Scalar("SELECT MAX(id) FROM purchase_orders").toLongLong();
+        commands[4].Run(buyer); // its records say 1
+        const QVariant ordered =
+            db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id > ?", {last});
+        if (!ordered.isValid() || std::abs(ordered.toDouble() - stored) > 1e-9)
+            faults << "buyer's push was not priced from the store: " + ordered.toString();
+    }
     Figure("service rights matrix", "cases", cases);
     Figure("service rights matrix", "allowed that should be refused, or refused that should be allowed",
            faults.size());

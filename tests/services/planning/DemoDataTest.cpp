@@ -9,9 +9,10 @@ using namespace zpp::test;
 TEST(DemoData, FillsAStoreAUserCanWorkWithToday) {
     store::StorePtr db = store::GenerateStore(NewSQLitePath(), store::kDefaultDemoEntries);
     auto buyer = std::make_shared<store::Session>(store::LogIn(db, "buyer"));
+    auto admin = std::make_shared<store::Session>(store::LogIn(db, "admin"));
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM plan_entries").toInt(), store::kDefaultDemoEntries);
 
-    services::PurchasePlanInfoService info(buyer);
+    services::PurchasePlanInfoService info(admin);
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     RecordPtr c = Conditions(today, today, "", "", "", "", 1);
     QString bill;

@@ -6,7 +6,8 @@
 
 namespace zpp::test {
 
-// A store per test, SQLite or PostgreSQL, with the log-in sessions of admin and buyer.
+// A store per test, SQLite or PostgreSQL, with the log-in sessions of admin and buyer (who here
+// also holds the price right).
 class PlanStoreTest : public ::testing::TestWithParam<StoreKind> {
 protected:
     store::StorePtr db;

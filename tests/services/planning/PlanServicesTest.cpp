@@ -22,7 +22,7 @@ QString Day(int offset) {
 TEST_P(PlanServicesTest, BillDatesSupplierIdsAndCurrentPrices) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     SeedPlans(*db);
-    services::PurchasePlanInfoService info(buyer);
+    services::PurchasePlanInfoService info(admin);
     QString bill = "CGJY000011", unknown = "' OR 1=1 --";
     EXPECT_EQ(info.GetBillDate({}, bill), "2024-05-02");
     EXPECT_EQ(info.GetBillDate({}, unknown), "");

@@ -77,7 +77,7 @@ QStringList Outcomes(const RecordListPtr& results) {
 TEST_P(PlanUpdateTest, FailingUpdateWritesNothingAndNamesPlanEntryAndField) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     SeedPlans(*db);
-    services::PurchasePlanUpdateService service(buyer);
+    services::PurchasePlanUpdateService service(admin);
     const QString before = Snapshot(*db);
     const QString plan = "采购建议号[CGJY000010]分录号 2：";
     const struct {
