@@ -2,6 +2,7 @@
 #include "EntryValues.h"
 #include "PurchasePlanUpdateService.h"
 #include "component/host/Access.h"
+#include "component/host/PlanFields.h"
 #include "platform/records/Values.h"
 #include "services/access/Rights.h"
 #include "services/store/StoredText.h"
@@ -36,6 +37,7 @@ struct Take {
     QString BillNo; // the plan number as the list showed it, for messages
     int Line;
     QVariant GridRow; // the list's row of the entry, for messages
+    QVariant Version; // the entry's version as the list loaded it, when the list says
 };
 
 struct Line {
@@ -61,6 +63,7 @@ struct Stored {
     qint32 Item, Unit;
     int Decimals;
     double Price;
+    qint64 Version;
 };
 
 struct Order {
@@ -277,7 +280,13 @@ private:
 
     // A member with nothing to push is left out of a merged line; anything else must push more than 0.
     void ReadTake(const KeyedRecord& r, int line, bool mayBeEmpty) {
-        Take t{0, 0, 0, r.Text(kBillNo).trimmed(), line, r.Get(kGridRow, QVariant())};
+        Take t{0,
+               0,
+               0,
+               r.Text(kBillNo).trimmed(),
+               line,
+               r.Get(kGridRow, QVariant()),
+               r.Get(kEntryVersionField, QVariant())};
         const QVariant plan = r.Get(kInterID, QVariant()), entry = r.Get(kEntryID, QVariant());
         const auto planId = Id(plan);
         if (!planId)
@@ -328,11 +337,12 @@ private:
             QSqlQuery& read = ReadStatement(int(binds.size()) - 1);
             Run(read, binds);
             while (read.next())
-                m_stored.emplace(
-                    std::pair{plan, read.value(0).toInt()},
-                    Stored{read.value(1), read.value(2), read.value(3).toString(), read.value(4).toString(),
-                           read.value(5).toDouble(), read.value(6).toDouble(), read.value(7).toInt(),
-                           read.value(8).toInt(), read.value(9).toInt(), read.value(10).toDouble()});
+                m_stored.emplace(std::pair{plan, read.value(0).toInt()},
+                                 Stored{read.value(1), read.value(2), read.value(3).toString(),
+                                        read.value(4).toString(), read.value(5).toDouble(),
+                                        read.value(6).toDouble(), read.value(7).toInt(),
+                                        read.value(8).toInt(), read.value(9).toInt(),
+                                        read.value(10).toDouble(), read.value(11).toLongLong()});
             read.finish();
         }
     }
@@ -349,7 +359,7 @@ private:
                 m_db.Prepare(
                     QStringLiteral(
                         "SELECT e.entry_id, e.supplier_id, e.aux_prop_id, e.close_mark, p.bill_no,"
-                        " e.qty, e.ordered_qty, e.item_id, i.unit_id, i.qty_decimals, e.price"
+                        " e.qty, e.ordered_qty, e.item_id, i.unit_id, i.qty_decimals, e.price, e.row_version"
                         " FROM plan_entries e JOIN purchase_plans p ON p.id = e.plan_id"
                         " JOIN items i ON i.id = e.item_id WHERE e.plan_id = ? AND e.entry_id IN (") +
                     marks.join(u',') + QStringLiteral(") ORDER BY e.entry_id") +
@@ -396,6 +406,10 @@ private:
     // The entry against the line that takes from it. The first entry read fixes the line's item.
     void Check(const Take& t, const Stored& s) {
         Line& l = m_lines[t.Line];
+        // Another user's save (or push, or close) since the list was read: what the list shows is
+        // not what would be ordered.
+        if (t.Version.isValid() && !t.Version.isNull() && values::Val(t.Version) != double(s.Version))
+            Fail(t, s.BillNo, Tr("该分录已被其他用户修改，请刷新后重新下推"));
         if (m_storedPrices) {
             if (l.Price == kFromStore)
                 l.Price = s.Price;

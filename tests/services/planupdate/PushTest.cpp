@@ -57,6 +57,12 @@ RecordPtr PushLine(const QString& supplier, std::initializer_list<Member> member
     return r;
 }
 
+// The line with the entry version its list loaded.
+RecordPtr Versioned(RecordPtr line, const QString& version) {
+    line->Set("FVersion", version);
+    return line;
+}
+
 RecordListPtr PushList(std::initializer_list<RecordPtr> lines) {
     auto list = RecordList::Create();
     for (const RecordPtr& r : lines)
@@ -234,12 +240,17 @@ TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
         {PushLine("1", {{10, 1, "1"}, {12, 1, "1"}}),
          "采购建议号[CGJY000009]分录号 1：该分录的供应商已被其他用户修改，请刷新后重新下推"},
         {PushLine("2", {{10, 2, "1"}}), "采购建议号[CGJY000010]分录号 2：没有使用供应商“01.0'2”的权限"},
+        {Versioned(PushLine("1", {{10, 1, "1"}}), "7"), e101 + "该分录已被其他用户修改，请刷新后重新下推"},
     };
     for (const auto& c : cases) {
         // A good line first: it must not be ordered either.
         EXPECT_EQ(Push(service, PushList({PushLine("1", {{11, 1, "1"}}), c.Line}), 2).Error, c.Error);
         EXPECT_EQ(Snapshot(*db), before) << c.Error.toStdString();
     }
+    // The list's rows after a push whose reload never came: the same ticks push nothing twice.
+    const RecordListPtr stale = PushList({Versioned(PushLine("1", {{10, 1, "1"}}), "1")});
+    EXPECT_EQ(Push(service, stale, 2).Error, "");
+    EXPECT_EQ(Push(service, stale, 2).Error, e101 + "该分录已被其他用户修改，请刷新后重新下推");
 }
 
 // A push broken before any one of its statements leaves the store as it was, counter included.
