@@ -386,6 +386,52 @@ TEST_P(PushTest, CreditCheckAddsThePushToOpenOrders) {
               "供应商 01.0'2 苏州恒信电子科技有限公司：信用额度 5000.00，未结金额 5002.00");
 }
 
+// Pushes at once against one credit line that refuses ("3"): checked inside each push with the
+// supplier locked, they never order beyond the line together, whatever the list checked before.
+TEST_P(PushTest, RacingPushesNeverPassACreditLineTogether) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db); // supplier 2: credit line 5000, control "3"
+    AddPlan(*db, 40, "CGJY000040", "2024-05-10");
+    for (int e = 1; e <= 4; ++e)
+        AddEntry(*db, 40, e, "2024-05-10", 3, 2, 1000);
+    constexpr int kThreads = 4, kRounds = 5;
+    std::atomic<int> ready = 0, pushed = 0;
+    QStringList failures[kThreads];
+    auto run = [&](int who) {
+        try {
+            auto session =
+                std::make_shared<store::Session>(store::LogIn(store::Store::Open(db->Location()), "admin"));
+            services::PurchasePlanUpdateService service(session);
+            ++ready;
+            while (ready < kThreads)
+                std::this_thread::yield();
+            for (int round = 0; round < kRounds; ++round) {
+                // 10 at 100: a fifth of the line each time.
+                const Outcome o = Push(service, PushList({PushLine("2", {{40, 1 + who, "10"}}, "100")}));
+                if (o.Error.isEmpty())
+                    ++pushed;
+                else if (!o.Error.contains("超过信用额度，不能下推"))
+                    failures[who] << o.Error;
+            }
+        } catch (const std::exception& e) {
+            failures[who] << QString::fromUtf8(e.what());
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back(run, i);
+    for (auto& t : threads)
+        t.join();
+    for (int i = 0; i < kThreads; ++i)
+        EXPECT_EQ(failures[i].join("\n"), "") << "thread " << i;
+    EXPECT_EQ(pushed.load(), 5);
+    EXPECT_DOUBLE_EQ(
+        db->Scalar("SELECT SUM(l.qty * l.price) FROM purchase_orders o JOIN purchase_order_lines l"
+                   " ON l.order_id = o.id WHERE o.supplier_id = 2 AND o.closed = 0")
+            .toDouble(),
+        5000);
+}
+
 // A demo store's fresh entries can be pushed at once, and the new order follows the demo's numbers.
 TEST_P(PushTest, PushOnADemoStoreContinuesItsOrders) {
     const QString location = NewStoreLocation(GetParam());
