@@ -94,7 +94,7 @@ bool clsPurchasePlan::Save() {
         MarkEntryEdits(m_saveVct, loaded);
         UpdateService()->UpdatePurchasePlanEntry(GetPropsString(), m_saveVct);
         AcceptSavedEntries(m_saveVct, loaded);
-        WriteOperationLog(logs::Save);
+        // The update service wrote the log record with the change.
         return true;
     } catch (const Error& e) {
         // Perhaps saved: the caller shows what the store holds instead of a failure.
@@ -119,7 +119,7 @@ void clsPurchasePlan::UnClosePurchasePlan() {
 }
 
 void clsPurchasePlan::CloseOrUnClose(bool close) {
-    WriteOperationLog(close ? logs::Close : logs::UnClose);
+    // The log record is the service's, written with the change.
     CollectTickedRows();
     if (m_closeVct->Count() == 0) {
         ShowInformation(close ? QStringLiteral("请先选择需要关闭的数据！")
@@ -294,7 +294,7 @@ RecordListPtr clsPurchasePlan::CollectOpenTickedRows() {
 }
 
 bool clsPurchasePlan::PushBill() {
-    WriteOperationLog(logs::Push);
+    // The log record is the push's own, written with its orders.
     QDate newBillDate = NewBillDate();
     if (!CheckPushRows())
         return false;

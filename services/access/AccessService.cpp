@@ -35,12 +35,7 @@ void AccessService::WriteLog(QString& objectCode, qint32& operationType, QString
     };
     if (const auto right = needs.constFind(objectCode); right != needs.constEnd())
         Require(*m_session, *right);
-    m_session->Db->Exec(
-        QStringLiteral("INSERT INTO operation_log (user_id, user_name, logged_at, object_code, "
-                       "operation_type, operation_name) VALUES (?, ?, ?, ?, ?, ?)"),
-        {m_session->UserId, m_session->UserName, QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
-         store::CutText(objectCode, store::limits::LogCode), operationType,
-         store::CutText(operationName, store::limits::LogName)});
+    WriteLogRecord(*m_session, objectCode, operationType, operationName);
 }
 
 } // namespace zpp::services

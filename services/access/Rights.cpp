@@ -3,6 +3,9 @@
 #include "component/host/Access.h"
 #include "platform/records/Error.h"
 #include "platform/ui/Prompt.h"
+#include "services/store/StoredText.h"
+
+#include <QDateTime>
 
 namespace zpp::services {
 
@@ -31,6 +34,18 @@ QString ForbiddenSupplier(const store::Session& session, const QVariant& supplie
                                 " WHERE s.id = ?"),
                  {session.UserId, supplierId})
         .toString();
+}
+
+void WriteLogRecord(const store::Session& session, const QString& code, qint32 type, const QString& name) {
+    session.Db->Exec(
+        QStringLiteral("INSERT INTO operation_log (user_id, user_name, logged_at, object_code, "
+                       "operation_type, operation_name) VALUES (?, ?, ?, ?, ?, ?)"),
+        {session.UserId, session.UserName, QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+         store::CutText(code, store::limits::LogCode), type, store::CutText(name, store::limits::LogName)});
+}
+
+void WriteLogRecord(const store::Session& session, const LogEntry& entry) {
+    WriteLogRecord(session, QString::fromUtf8(entry.Code), entry.Type, QString::fromUtf8(entry.Name));
 }
 
 QString SupplierRefusal(const QString& code) {

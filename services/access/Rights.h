@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/host/Access.h"
 #include "services/store/Session.h"
 
 namespace zpp::services {
@@ -16,5 +17,11 @@ void Require(const store::Session& session, qint32 mask);
 QString ForbiddenSupplier(const store::Session& session, const QVariant& supplierId);
 // The refusal for a supplier the user may not use.
 QString SupplierRefusal(const QString& code);
+
+// Writes an operation-log record for the session's user. A command that changes the store calls
+// it inside its own transaction, so the record exists exactly when the change was committed; a
+// failed write fails the command.
+void WriteLogRecord(const store::Session& session, const QString& code, qint32 type, const QString& name);
+void WriteLogRecord(const store::Session& session, const LogEntry& entry);
 
 } // namespace zpp::services

@@ -373,6 +373,7 @@ void PurchasePlanUpdateService::UpdatePurchasePlanEntry(const QString&, RecordLi
             EntryWriter writer(db, m_session->UserId, Holds(*m_session, rights::Price));
             for (const Keyed& k : ordered)
                 writer.Write(*k.Record);
+            WriteLogRecord(*m_session, logs::Save);
         });
     } catch (...) {
         restoreVersions();
@@ -456,6 +457,7 @@ RecordListPtr PurchasePlanUpdateService::SetCloseMark(const RecordListPtr& reque
             }
             outcome.insert(i, Result(request->Get(kRow, QVariant()), error));
         }
+        WriteLogRecord(*m_session, close ? logs::Close : logs::UnClose);
         // A transaction run again gives its results once.
         results->Clear();
         results->Reserve(int(order.size()));

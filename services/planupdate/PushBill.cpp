@@ -549,7 +549,12 @@ RecordListPtr PurchasePlanUpdateService::PushBill(const QString&, RecordListPtr&
     if (pusher.Empty())
         return nullptr;
     QString ids;
-    RecordListPtr created = db.InTransaction([&] { return pusher.Write(ids); });
+    // The record of the push goes in with its orders: there is one exactly when they were made.
+    RecordListPtr created = db.InTransaction([&] {
+        RecordListPtr orders = pusher.Write(ids);
+        WriteLogRecord(*m_session, logs::Push);
+        return orders;
+    });
     orderIds = ids;
     return created;
 }

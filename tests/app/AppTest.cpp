@@ -234,7 +234,8 @@ TEST_P(AppListTest, PushOrdersTheTickedRowsOnceAndTheirBillsCanBeFollowed) {
                            {db->Scalar("SELECT MAX(id) FROM purchase_orders").toInt() - created})
                     .toDouble(),
                 pushed, 1e-6);
-    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan008'").toInt(), 2);
+    // One record, written with the orders of the one push made.
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan008'").toInt(), 1);
     for (int r = 1; r <= g.MaxRows(); ++r)
         ASSERT_NE(g.Text(col::CheckBox, r), "1") << "the list is reloaded with nothing ticked";
 

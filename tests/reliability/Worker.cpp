@@ -1,12 +1,11 @@
 // The worker processes of the reliability cases: real processes, each with its own connection.
 //   load LOCATION SEED PUSHES PLAN ENTRIES   waits for "GO" on stdin, then pushes random ticked
 //                                             sets of the plan's entries; one PUSH| line each
-//   crash LOCATION LINES N                    logs and runs the crash push, killing itself with
+//   crash LOCATION LINES N                    runs the crash push, killing itself with
 //                                             SIGKILL before its Nth statement (N = -1: after the
 //                                             push returned; N = 0: never, printing the count)
 #include "Reliability.h"
 #include "component/host/Access.h"
-#include "services/access/AccessService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 
 #include <QCoreApplication>
@@ -26,14 +25,6 @@ namespace {
 store::SessionPtr LogIn(const QString& location) {
     return std::make_shared<store::Session>(
         store::LogIn(store::Store::Open(location), QStringLiteral("admin")));
-}
-
-// The push as the component makes it: the operation log first, in a statement of its own.
-void WriteLog(const store::SessionPtr& session) {
-    QString code = QString::fromLatin1(logs::Push.Code);
-    qint32 type = logs::Push.Type;
-    QString name = QString::fromUtf8(logs::Push.Name);
-    services::AccessService(session).WriteLog(code, type, name);
 }
 
 QString Push(services::PurchasePlanUpdateService& service, RecordListPtr list, double* ordered = nullptr) {
@@ -104,7 +95,6 @@ int Crash(const QStringList& args) {
         if (++statements == killAt)
             ::kill(::getpid(), SIGKILL);
     });
-    WriteLog(session);
     const QString error = Push(service, CrashPush(lines));
     if (killAt < 0)
         ::kill(::getpid(), SIGKILL);

@@ -202,9 +202,7 @@ TEST_F(PushTest, EveryProblemOfEveryTickedRowIsListedAtOnceAndNothingIsSent) {
     EXPECT_TRUE(messages[0].startsWith("vbYes:第1行物料已关闭")); // one-button mode
     EXPECT_EQ(Pushes(), 0);
     EXPECT_EQ(Push().PriceCalls, 0);
-    ASSERT_FALSE(World().Log.isEmpty());
-    EXPECT_EQ(World().Log[0].Code, "CGPlan008");
-    EXPECT_EQ(World().Log[0].Type, 8);
+    EXPECT_TRUE(World().Log.isEmpty()) << "a refused push leaves no record";
     // "1" asks for today's date, "10" (holding a 0) for the profile's date; checked twice.
     EXPECT_EQ(Push().DateFlags, QVector<bool>({true, true}));
     Push().NewBillDateSetting = "10";

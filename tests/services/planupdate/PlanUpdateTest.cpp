@@ -227,7 +227,9 @@ TEST_P(PlanUpdateTest, TextsAreStoredWholeAndTypedOnesWithinTheirFieldsLimits) {
     QString code = "CGPlan004", name = QString(999, u'n') + QStringLiteral("\U0001F600") + "tail";
     qint32 type = 3;
     log.WriteLog(code, type, name);
-    EXPECT_EQ(db->Scalar("SELECT operation_name FROM operation_log").toString(), QString(999, u'n'));
+    EXPECT_EQ(
+        db->Scalar("SELECT operation_name FROM operation_log WHERE object_code = 'CGPlan004'").toString(),
+        QString(999, u'n'));
 }
 
 TEST_P(PlanUpdateTest, CloseAndUnCloseReportEachRequest) {
