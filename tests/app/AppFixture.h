@@ -95,12 +95,12 @@ protected:
         ui::SetModalHandler(nullptr);
         AppTest::TearDown();
     }
-    bool StartDemo(const QString& lang = {}) {
+    bool StartDemo(const QString& lang = {}, const QString& user = QStringLiteral("admin")) {
         const QString location = NewStoreLocation(GetParam());
         if (location.isEmpty())
             return false;
         db = store::GenerateStore(location, 150);
-        auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
+        auto session = std::make_shared<store::Session>(store::LogIn(db, user));
         session->Language = lang;
         app::Wire(session);
         ini::SetConfigDir(config.path());

@@ -1,4 +1,7 @@
 #include "AppFixture.h"
+#include "services/bills/BillModels.h"
+#include <QLabel>
+#include <QTableView>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -264,6 +267,60 @@ TEST_P(AppListTest, PushOrdersTheTickedRowsOnceAndTheirBillsCanBeFollowed) {
     list->ToolClick("PushBill");
     EXPECT_EQ(shown, QStringList({"frmMessage"}));
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), orders);
+}
+
+// As buyer, who has no price right, no price shows anywhere: not in the list's cells (hidden or
+// not), not in the high-price question, the order window or its totals; the push still orders at
+// the entries' prices.
+TEST_P(AppListTest, BuyerSeesNoPriceAnywhereAndPushesAtTheStoredPrices) {
+    const bool ok = StartDemo({}, QStringLiteral("buyer"));
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_NE(list, nullptr);
+    controls::SpreadGrid& g = list->vsProc();
+    ASSERT_GT(g.MaxRows(), 0);
+    for (int r = 1; r <= g.MaxRows(); ++r)
+        ASSERT_EQ(g.Text(col::Price, r), "") << "row " << r;
+    ASSERT_EQ(TickPushableRows(g, 2).size(), 2);
+    QStringList shown, priced;
+    ui::SetModalHandler([&](QDialog& d) {
+        shown << d.objectName();
+        d.show();
+        if (d.objectName() == u"frmPOHighPrice" && d.findChild<QTableView*>()->model()->columnCount() != 4)
+            priced << "the high-price window";
+        if (auto* view = d.findChild<QTableView*>("grdLines");
+            view && d.objectName() == u"frmPurchaseOrder") {
+            for (int c : {int(services::OrderLinesModel::Price), int(services::OrderLinesModel::Amount)})
+                if (!view->isColumnHidden(c))
+                    priced << "the order window's column " + QString::number(c);
+            if (d.findChild<QLabel*>("lblTotalWithTax")->isVisibleTo(&d))
+                priced << "the order window's totals";
+        }
+        if (auto* go = d.findChild<QPushButton*>("cmdContinue"))
+            go->click();
+        else if (auto* ledger = d.findChild<controls::LedgerGrid*>("grdLedger")) {
+            Q_EMIT ledger->RowActivated(1);
+            d.reject();
+        } else {
+            d.reject();
+        }
+        return d.result();
+    });
+    list->ToolClick("PushBill");
+    EXPECT_TRUE(shown.contains("frmPurchaseOrder")) << shown.join(",").toStdString();
+    EXPECT_EQ(priced.join(", "), "");
+    EXPECT_EQ(
+        db->Scalar("SELECT COUNT(*) FROM purchase_order_lines l JOIN purchase_order_line_sources s"
+                   " ON s.order_id = l.order_id AND s.line_no = l.line_no JOIN plan_entries e"
+                   " ON e.plan_id = s.plan_id AND e.entry_id = s.entry_id"
+                   " JOIN purchase_orders o ON o.id = l.order_id"
+                   " WHERE o.created_by = (SELECT id FROM users WHERE name = 'buyer') AND l.price <> e.price")
+            .toInt(),
+        0);
+    EXPECT_GT(db->Scalar("SELECT COUNT(*) FROM purchase_orders o JOIN users u ON u.id = o.created_by"
+                         " WHERE u.name = 'buyer'")
+                  .toInt(),
+              0);
 }
 
 TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {
