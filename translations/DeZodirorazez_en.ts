@@ -664,6 +664,26 @@
         <translation>Stop push</translation>
     </message>
     <message>
+        <source>采购订单 %1 第 %2 行已被其他用户修改，请关闭后重新打开</source>
+        <translation>Line %2 of purchase order %1 was changed by another user; close the order and open it again</translation>
+    </message>
+    <message>
+        <source>供应商 %1 %2：信用额度 %3，未结金额 %4，超过信用额度，不能保存</source>
+        <translation>Supplier %1 %2: credit line %3, open amount %4; over the credit line, not saved</translation>
+    </message>
+    <message>
+        <source>供应商 %1 %2：信用额度 %3，未结金额 %4，超过信用额度，不能下推</source>
+        <translation>Supplier %1 %2: credit line %3, open amount %4; over the credit line, not pushed</translation>
+    </message>
+    <message>
+        <source>该分录已被其他用户修改，请刷新后重新下推</source>
+        <translation>This entry was changed by another user; refresh and push again</translation>
+    </message>
+    <message>
+        <source>合并为一行的分录单价不同，不能合并下推，请分开下推</source>
+        <translation>The entries folded into this line have different prices; push them separately</translation>
+    </message>
+    <message>
         <source>可修改数量和交货日期</source>
         <translation>Quantity and delivery date can be changed</translation>
     </message>

@@ -94,7 +94,7 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
     QSqlQuery lines = m_db->Exec(
         QStringLiteral(
             "SELECT l.line_no, i.code, i.name, un.name, l.qty, l.price, l.discount_rate, l.tax_rate,"
-            " l.finish_date, l.memo, i.qty_decimals, i.price_decimals"
+            " l.finish_date, l.memo, i.qty_decimals, i.price_decimals, l.row_version"
             " FROM purchase_order_lines l JOIN items i ON i.id = l.item_id"
             " JOIN units un ON un.id = l.unit_id WHERE l.order_id = ? ORDER BY l.line_no"),
         {orderId});
@@ -113,6 +113,7 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
         line.Memo = lines.value(9).toString();
         line.QtyDecimals = lines.value(10).toInt();
         line.PriceDecimals = lines.value(11).toInt();
+        line.Version = lines.value(12).toLongLong();
         indexOf.insert(line.LineNo, order.Lines.size());
         order.Lines << line;
     }
@@ -169,6 +170,39 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
             throw Error(GetLangString(QStringLiteral("采购订单 %1 已关闭，不能修改")).arg(loaded.BillNo));
         if (const QString code = ForbiddenSupplier(*m_session, order.value(1)); !code.isEmpty())
             throw Error(SupplierRefusal(code));
+        // Everything the save will change is locked before anything is written, in the order
+        // every writer keeps: the lines by number, then all their plan entries by plan and entry.
+        std::sort(changed.begin(), changed.end(),
+                  [](const Change& a, const Change& b) { return a.Line->LineNo < b.Line->LineNo; });
+        for (const Change& change : changed) {
+            QSqlQuery now = m_db->Exec(
+                QStringLiteral(
+                    "SELECT row_version FROM purchase_order_lines WHERE order_id = ? AND line_no = ?") +
+                    forUpdate,
+                {loaded.Id, change.Line->LineNo});
+            if (!now.next())
+                throw Error(GetLangString(QStringLiteral("采购订单 %1 没有第 %2 行"))
+                                .arg(loaded.BillNo)
+                                .arg(change.Line->LineNo));
+            if (now.value(0).toLongLong() != change.Line->Version)
+                throw Error(
+                    GetLangString(QStringLiteral("采购订单 %1 第 %2 行已被其他用户修改，请关闭后重新打开"))
+                        .arg(loaded.BillNo)
+                        .arg(change.Line->LineNo));
+        }
+        if (!m_db->IsSQLite()) {
+            QStringList lineNos;
+            for (const Change& change : changed)
+                if (change.Qty)
+                    lineNos << QString::number(change.Line->LineNo);
+            if (!lineNos.isEmpty())
+                m_db->Exec(
+                    QStringLiteral("SELECT e.plan_id FROM plan_entries e WHERE (e.plan_id, e.entry_id) IN"
+                                   " (SELECT plan_id, entry_id FROM purchase_order_line_sources"
+                                   " WHERE order_id = ? AND line_no IN (") +
+                        lineNos.join(u',') + QStringLiteral(")) ORDER BY e.plan_id, e.entry_id FOR UPDATE"),
+                    {loaded.Id});
+        }
         for (const Change& change : changed) {
             const OrderLine* line = change.Line;
             QSqlQuery now = m_db->Exec(
@@ -198,11 +232,44 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
                 sets << QStringLiteral("finish_date = ?");
                 binds << values::DisplayDate(line->FinishDate);
             }
+            sets << QStringLiteral("row_version = row_version + 1");
             m_db->Exec(QStringLiteral("UPDATE purchase_order_lines SET ") + sets.join(QStringLiteral(", ")) +
                            QStringLiteral(" WHERE order_id = ? AND line_no = ?"),
                        binds << loaded.Id << line->LineNo);
         }
+        // Only a save that adds to what is owed can pass the line; giving back is always allowed.
+        const bool raises = std::any_of(changed.begin(), changed.end(), [&](const Change& c) {
+            const auto was = std::find_if(loaded.Lines.begin(), loaded.Lines.end(),
+                                          [&](const OrderLine& l) { return l.LineNo == c.Line->LineNo; });
+            return c.Line->Qty * c.Line->Price > was->Qty * was->Price;
+        });
+        if (raises)
+            CheckCredit(order.value(1));
     });
+}
+
+void PurchaseOrderStore::CheckCredit(const QVariant& supplierId) const {
+    // A supplier whose credit control refuses ("3") takes no more than its line in open orders,
+    // counted after this save's changes, with the supplier's row locked against a push meanwhile.
+    QSqlQuery line = m_db->Exec(
+        QStringLiteral("SELECT code, name, credit_line FROM suppliers WHERE id = ? AND credit_control = '3'"
+                       " AND credit_line IS NOT NULL") +
+            (m_db->IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")),
+        {supplierId});
+    if (!line.next())
+        return;
+    const double creditLine = line.value(2).toDouble();
+    const double amount =
+        m_db->Scalar(QStringLiteral("SELECT COALESCE(SUM(l.qty * l.price), 0) FROM purchase_orders o"
+                                    " JOIN purchase_order_lines l ON l.order_id = o.id"
+                                    " WHERE o.supplier_id = ? AND o.closed = 0"),
+                     {supplierId})
+            .toDouble();
+    if (std::round(amount * 100) > std::round(creditLine * 100))
+        throw Error(
+            GetLangString(QStringLiteral("供应商 %1 %2：信用额度 %3，未结金额 %4，超过信用额度，不能保存"))
+                .arg(line.value(0).toString(), line.value(1).toString(), QString::number(creditLine, 'f', 2),
+                     QString::number(amount, 'f', 2)));
 }
 
 void PurchaseOrderStore::MoveEntryQty(qint64 orderId, const OrderLine& line, double delta) const {

@@ -21,6 +21,7 @@ struct OrderLine {
     double Qty = 0, Price = 0, DiscountRate = 0, TaxRate = 0;
     QDate FinishDate;
     int QtyDecimals = 4, PriceDecimals = 4;
+    qint64 Version = 1; // as loaded; every write of the line moves it on
     QVector<LineSource> Sources;
 };
 
@@ -70,6 +71,7 @@ public:
 
 private:
     void MoveEntryQty(qint64 orderId, const OrderLine& line, double delta) const;
+    void CheckCredit(const QVariant& supplierId) const;
 
     store::SessionPtr m_session;
     store::StorePtr m_db;

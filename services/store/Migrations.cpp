@@ -266,6 +266,15 @@ QVector<Migration> Build() {
                                       " ('Store', 'LockTimeoutSeconds', '10'),"
                                       " ('Store', 'StatementTimeoutSeconds', '60')"),
                    }});
+    // Order lines carry a version like plan entries, so the order window never writes over a
+    // change another window saved since it loaded the order.
+    all.push_back(
+        {6,
+         QStringLiteral("versions of purchase order lines"),
+         {
+             QStringLiteral(
+                 "ALTER TABLE purchase_order_lines ADD COLUMN row_version INTEGER NOT NULL DEFAULT 1"),
+         }});
     return all;
 }
 } // namespace

@@ -140,23 +140,55 @@ TEST_P(OrderStore, RefusesNegativeValuesBadDatesAndClosedOrders) {
 
 // The entries are read under the save's transaction: a push made since the window loaded
 // counts, and so does another save of the same line.
-TEST_P(OrderStore, WorksFromTheStoresQuantitiesNotTheLoadedOnes) {
+TEST_P(OrderStore, WorksFromTheStoresQuantitiesAndRefusesALineSavedElsewhereSinceItWasLoaded) {
     ZPP_OPEN_OR_SKIP();
     PurchaseOrderStore orders(session);
     const PurchaseOrder po = orders.Load(1);
+    // A push took from the entry meanwhile: what is left now decides.
     db->Exec("UPDATE plan_entries SET ordered_qty = 45, unordered_qty = 5, push_qty = 5 WHERE plan_id = 1"
              " AND entry_id = 1");
     EXPECT_NE(Refusal([&] { orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 40; })); }), "(accepted)");
+    // Only the field changed is written: a price set by another window stays.
+    db->Exec("UPDATE purchase_order_lines SET price = 11 WHERE order_id = 1 AND line_no = 1");
     orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 35; }));
     EXPECT_EQ(EntryAt(1).Ordered, 50);
+    EXPECT_EQ(
+        db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id = 1 AND line_no = 1").toDouble(),
+        11);
 
-    // Someone else took the line to 20 meanwhile: going to 25 takes 5, not gives back 10.
-    db->Exec("UPDATE purchase_order_lines SET qty = 20 WHERE order_id = 1 AND line_no = 1");
-    db->Exec("UPDATE plan_entries SET ordered_qty = 45, unordered_qty = 5, push_qty = 5 WHERE plan_id = 1"
-             " AND entry_id = 1");
-    orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 25; }));
-    EXPECT_EQ(EntryAt(1).Ordered, 50);
+    // The line was saved (by this window or another) since po was loaded: refused whole.
+    const QString before = db->Scalar("SELECT qty || '/' || row_version FROM purchase_order_lines"
+                                      " WHERE order_id = 1 AND line_no = 1")
+                               .toString();
+    EXPECT_EQ(Refusal([&] { orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 25; })); }),
+              "采购订单 PO001 第 1 行已被其他用户修改，请关闭后重新打开");
+    EXPECT_EQ(db->Scalar("SELECT qty || '/' || row_version FROM purchase_order_lines"
+                         " WHERE order_id = 1 AND line_no = 1")
+                  .toString(),
+              before);
+    const PurchaseOrder again = orders.Load(1);
+    orders.Save(again, With(again, 1, [](OrderLine& l) { l.Qty = 25; }));
     EXPECT_EQ(LineQty(1, 1), 25);
+}
+
+// A supplier whose credit control refuses takes no raise beyond its line from the order window
+// either; giving back is always allowed.
+TEST_P(OrderStore, ARaiseBeyondARefusingCreditLineIsRefused) {
+    ZPP_OPEN_OR_SKIP();
+    const double open =
+        db->Scalar("SELECT SUM(l.qty * l.price) FROM purchase_order_lines l JOIN purchase_orders o"
+                   " ON o.id = l.order_id WHERE o.supplier_id = 1 AND o.closed = 0")
+            .toDouble();
+    db->Exec("UPDATE suppliers SET credit_line = ?, credit_control = '3' WHERE id = 1", {open + 5});
+    PurchaseOrderStore orders(session);
+    const PurchaseOrder po = orders.Load(1);
+    EXPECT_NE(Refusal([&] {
+                  orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty += 1; }));
+              }).find("超过信用额度，不能保存"),
+              std::string::npos);
+    EXPECT_EQ(LineQty(1, 1), po.Lines[0].Qty);
+    orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty -= 1; }));
+    EXPECT_EQ(LineQty(1, 1), po.Lines[0].Qty - 1);
 }
 
 TEST(OrderAmounts, HalfCentsRoundUpEvenWhenTheDoubleFallsShortOfThem) {
