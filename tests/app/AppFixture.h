@@ -121,6 +121,23 @@ protected:
         EXPECT_EQ(windows.size(), 1);
         return windows.isEmpty() ? nullptr : windows[0];
     }
+    // Through a push as a user goes: on past any high price, then in the result window the first
+    // order opened and closed again; every other dialog is cancelled. look sees each dialog first.
+    static void FollowPush(std::function<void(QDialog&)> look) {
+        ui::SetModalHandler([look = std::move(look)](QDialog& d) {
+            look(d);
+            d.show();
+            if (auto* go = d.findChild<QPushButton*>("cmdContinue")) {
+                go->click();
+            } else if (auto* ledger = d.findChild<controls::LedgerGrid*>("grdLedger")) {
+                Q_EMIT ledger->RowActivated(1);
+                d.reject();
+            } else {
+                d.reject();
+            }
+            return d.result();
+        });
+    }
     // Pushes go on past the high-price window; any other dialog is cancelled.
     static void ContinuePastHighPrices() {
         ui::SetModalHandler([](QDialog& d) {

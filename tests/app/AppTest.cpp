@@ -211,19 +211,9 @@ TEST_P(AppListTest, PushOrdersTheTickedRowsOnceAndTheirBillsCanBeFollowed) {
 
     // Go on past any high price; in the result window open the first order and close it again.
     QStringList shown, titles;
-    ui::SetModalHandler([&](QDialog& d) {
+    FollowPush([&](QDialog& d) {
         shown << d.objectName();
         titles << d.windowTitle();
-        d.show();
-        if (auto* go = d.findChild<QPushButton*>("cmdContinue")) {
-            go->click();
-        } else if (auto* ledger = d.findChild<controls::LedgerGrid*>("grdLedger")) {
-            Q_EMIT ledger->RowActivated(1);
-            d.reject();
-        } else {
-            d.reject();
-        }
-        return d.result();
     });
     list->ToolClick("PushBill");
     EXPECT_TRUE(prompts->Log.isEmpty()) << prompts->Log.value(0).Text.toStdString();
@@ -283,28 +273,18 @@ TEST_P(AppListTest, BuyerSeesNoPriceAnywhereAndPushesAtTheStoredPrices) {
         ASSERT_EQ(g.Text(col::Price, r), "") << "row " << r;
     ASSERT_EQ(TickPushableRows(g, 2).size(), 2);
     QStringList shown, priced;
-    ui::SetModalHandler([&](QDialog& d) {
+    FollowPush([&](QDialog& d) {
         shown << d.objectName();
-        d.show();
         if (d.objectName() == u"frmPOHighPrice" && d.findChild<QTableView*>()->model()->columnCount() != 4)
             priced << "the high-price window";
-        if (auto* view = d.findChild<QTableView*>("grdLines");
-            view && d.objectName() == u"frmPurchaseOrder") {
-            for (int c : {int(services::OrderLinesModel::Price), int(services::OrderLinesModel::Amount)})
-                if (!view->isColumnHidden(c))
-                    priced << "the order window's column " + QString::number(c);
-            if (d.findChild<QLabel*>("lblTotalWithTax")->isVisibleTo(&d))
-                priced << "the order window's totals";
-        }
-        if (auto* go = d.findChild<QPushButton*>("cmdContinue"))
-            go->click();
-        else if (auto* ledger = d.findChild<controls::LedgerGrid*>("grdLedger")) {
-            Q_EMIT ledger->RowActivated(1);
-            d.reject();
-        } else {
-            d.reject();
-        }
-        return d.result();
+        auto* view = d.findChild<QTableView*>("grdLines");
+        if (!view || d.objectName() != u"frmPurchaseOrder")
+            return;
+        for (int c : {int(services::OrderLinesModel::Price), int(services::OrderLinesModel::Amount)})
+            if (!view->isColumnHidden(c))
+                priced << "the order window's column " + QString::number(c);
+        if (d.findChild<QLabel*>("lblTotalWithTax")->isVisibleTo(&d))
+            priced << "the order window's totals";
     });
     list->ToolClick("PushBill");
     EXPECT_TRUE(shown.contains("frmPurchaseOrder")) << shown.join(",").toStdString();

@@ -5,6 +5,7 @@
 
 #include <QSqlRecord>
 #include <atomic>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -61,6 +62,38 @@ RecordPtr PushLine(const QString& supplier, std::initializer_list<Member> member
 RecordPtr Versioned(RecordPtr line, const QString& version) {
     line->Set("FVersion", version);
     return line;
+}
+
+// Runs rounds of pushes on `threads` connections of their own (as admin), released together. A
+// round answers what went wrong, or nothing; the answer is every thread's, joined.
+QString AtOnce(const QString& location, int threads, int rounds,
+               const std::function<QString(services::PurchasePlanUpdateService&, int who, int round)>& push) {
+    std::atomic<int> ready = 0;
+    std::vector<QStringList> failures(static_cast<std::size_t>(threads));
+    auto run = [&](int who) {
+        try {
+            auto session =
+                std::make_shared<store::Session>(store::LogIn(store::Store::Open(location), "admin"));
+            services::PurchasePlanUpdateService service(session);
+            ++ready;
+            while (ready < threads)
+                std::this_thread::yield();
+            for (int round = 0; round < rounds; ++round)
+                if (const QString failure = push(service, who, round); !failure.isEmpty())
+                    failures[std::size_t(who)] << failure;
+        } catch (const std::exception& e) {
+            failures[std::size_t(who)] << QString::fromUtf8(e.what());
+        }
+    };
+    std::vector<std::thread> running;
+    for (int i = 0; i < threads; ++i)
+        running.emplace_back(run, i);
+    for (auto& t : running)
+        t.join();
+    QStringList all;
+    for (const QStringList& f : failures)
+        all += f;
+    return all.join(u'\n');
 }
 
 RecordListPtr PushList(std::initializer_list<RecordPtr> lines) {
@@ -301,53 +334,37 @@ TEST_P(PushTest, RacingPushesNeverOrderTooMuch) {
     for (int e = 1; e <= 6; ++e)
         AddEntry(*db, 30, e, "2024-05-10", 1, 1, 100);
     constexpr int kThreads = 4, kRounds = 20;
-    std::atomic<int> ready = 0, pushed = 0, ordered = 0;
-    QStringList refusals[kThreads], failures[kThreads];
-    auto run = [&](int who) {
-        try {
-            auto session =
-                std::make_shared<store::Session>(store::LogIn(store::Store::Open(db->Location()), "admin"));
-            services::PurchasePlanUpdateService service(session);
-            std::mt19937 rng(who);
-            ++ready;
-            while (ready < kThreads)
-                std::this_thread::yield();
-            for (int round = 0; round < kRounds; ++round) {
-                const int a = 1 + rng() % 6, b = 1 + (a + rng() % 5) % 6;
-                const int qa = 5 + rng() % 20, qb = 5 + rng() % 20;
-                // Entries in either order, folded or on lines of their own.
-                RecordListPtr list = rng() % 2 ? PushList({PushLine("1", {{30, a, QString::number(qa)},
-                                                                          {30, b, QString::number(qb)}})})
-                                               : PushList({PushLine("1", {{30, b, QString::number(qb)}}),
-                                                           PushLine("1", {{30, a, QString::number(qa)}})});
-                const Outcome o = Push(service, list);
-                if (o.Error.isEmpty()) {
-                    ++pushed;
-                    ordered += qa + qb;
-                } else if (o.Error.startsWith("采购建议号[CGJY000030]分录号 ") &&
-                           o.Error.contains("超过未下达")) {
-                    refusals[who] << o.Error;
-                } else {
-                    failures[who] << o.Error;
-                }
-            }
-        } catch (const std::exception& e) {
-            failures[who] << QString::fromUtf8(e.what());
-        }
-    };
-    std::vector<std::thread> threads;
+    std::atomic<int> pushed = 0, ordered = 0, refused = 0;
+    std::vector<std::mt19937> rngs;
     for (int i = 0; i < kThreads; ++i)
-        threads.emplace_back(run, i);
-    for (auto& t : threads)
-        t.join();
-    for (int i = 0; i < kThreads; ++i)
-        EXPECT_EQ(failures[i].join("\n"), "") << "thread " << i;
-    int refused = 0;
-    for (const auto& r : refusals)
-        refused += r.size();
-    EXPECT_EQ(pushed + refused, kThreads * kRounds);
+        rngs.emplace_back(i);
+    EXPECT_EQ(AtOnce(db->Location(), kThreads, kRounds,
+                     [&](services::PurchasePlanUpdateService& service, int who, int) -> QString {
+                         std::mt19937& rng = rngs[std::size_t(who)];
+                         const int a = 1 + rng() % 6, b = 1 + (a + rng() % 5) % 6;
+                         const int qa = 5 + rng() % 20, qb = 5 + rng() % 20;
+                         // Entries in either order, folded or on lines of their own.
+                         RecordListPtr list = rng() % 2
+                                                  ? PushList({PushLine("1", {{30, a, QString::number(qa)},
+                                                                             {30, b, QString::number(qb)}})})
+                                                  : PushList({PushLine("1", {{30, b, QString::number(qb)}}),
+                                                              PushLine("1", {{30, a, QString::number(qa)}})});
+                         const Outcome o = Push(service, list);
+                         if (o.Error.isEmpty()) {
+                             ++pushed;
+                             ordered += qa + qb;
+                         } else if (o.Error.startsWith("采购建议号[CGJY000030]分录号 ") &&
+                                    o.Error.contains("超过未下达")) {
+                             ++refused;
+                         } else {
+                             return o.Error;
+                         }
+                         return {};
+                     }),
+              "");
+    EXPECT_EQ(pushed.load() + refused.load(), kThreads * kRounds);
     EXPECT_GT(pushed, 0);
-    EXPECT_GT(refused, 0); // 600 to order against about 2,400 asked
+    EXPECT_GT(refused.load(), 0); // 600 to order against about 2,400 asked
     EXPECT_EQ(BrokenEntries(*db), "");
     EXPECT_DOUBLE_EQ(db->Scalar("SELECT SUM(ordered_qty) FROM plan_entries WHERE plan_id = 30").toDouble(),
                      double(ordered.load()));
@@ -394,36 +411,19 @@ TEST_P(PushTest, RacingPushesNeverPassACreditLineTogether) {
     AddPlan(*db, 40, "CGJY000040", "2024-05-10");
     for (int e = 1; e <= 4; ++e)
         AddEntry(*db, 40, e, "2024-05-10", 3, 2, 1000);
-    constexpr int kThreads = 4, kRounds = 5;
-    std::atomic<int> ready = 0, pushed = 0;
-    QStringList failures[kThreads];
-    auto run = [&](int who) {
-        try {
-            auto session =
-                std::make_shared<store::Session>(store::LogIn(store::Store::Open(db->Location()), "admin"));
-            services::PurchasePlanUpdateService service(session);
-            ++ready;
-            while (ready < kThreads)
-                std::this_thread::yield();
-            for (int round = 0; round < kRounds; ++round) {
-                // 10 at 100: a fifth of the line each time.
-                const Outcome o = Push(service, PushList({PushLine("2", {{40, 1 + who, "10"}}, "100")}));
-                if (o.Error.isEmpty())
-                    ++pushed;
-                else if (!o.Error.contains("超过信用额度，不能下推"))
-                    failures[who] << o.Error;
-            }
-        } catch (const std::exception& e) {
-            failures[who] << QString::fromUtf8(e.what());
-        }
-    };
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i)
-        threads.emplace_back(run, i);
-    for (auto& t : threads)
-        t.join();
-    for (int i = 0; i < kThreads; ++i)
-        EXPECT_EQ(failures[i].join("\n"), "") << "thread " << i;
+    std::atomic<int> pushed = 0;
+    EXPECT_EQ(
+        AtOnce(db->Location(), 4, 5,
+               [&](services::PurchasePlanUpdateService& service, int who, int) -> QString {
+                   // 10 at 100: a fifth of the line each time.
+                   const Outcome o = Push(service, PushList({PushLine("2", {{40, 1 + who, "10"}}, "100")}));
+                   if (o.Error.isEmpty())
+                       ++pushed;
+                   else if (!o.Error.contains("超过信用额度，不能下推"))
+                       return o.Error;
+                   return {};
+               }),
+        "");
     EXPECT_EQ(pushed.load(), 5);
     EXPECT_DOUBLE_EQ(
         db->Scalar("SELECT SUM(l.qty * l.price) FROM purchase_orders o JOIN purchase_order_lines l"
