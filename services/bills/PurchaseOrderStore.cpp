@@ -241,7 +241,8 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
         const bool raises = std::any_of(changed.begin(), changed.end(), [&](const Change& c) {
             const auto was = std::find_if(loaded.Lines.begin(), loaded.Lines.end(),
                                           [&](const OrderLine& l) { return l.LineNo == c.Line->LineNo; });
-            return c.Line->Qty * c.Line->Price > was->Qty * was->Price;
+            // By its parts: a user without the price right loaded no price to multiply by.
+            return c.Line->Qty > was->Qty || c.Line->Price > was->Price;
         });
         if (raises)
             CheckCredit(order.value(1));
