@@ -17,6 +17,8 @@ QString NewPostgresUrl() {
         return {};
     static int counter = 0;
     const QString name = QStringLiteral("zpp_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    // A test process of an earlier run with the same process ID may have left its database.
+    store::PostgresDatabase(admin, name, true);
     return store::PostgresDatabase(admin, name);
 }
 
