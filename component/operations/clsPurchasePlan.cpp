@@ -199,19 +199,8 @@ bool clsPurchasePlan::DeletePurChasePlan() {
         ui::Yes)
         return false;
 
+    // The service logs each plan with its delete (or its failure).
     RecordListPtr results = UpdateService()->DeletePurChasePlan(GetPropsString(), m_deleteVct);
-    if (m_deleteVct) {
-        const QString billField = FieldOfColumn(col::BillNo);
-        for (const auto& request : *m_deleteVct) {
-            const QString billNo = request->Text(billField);
-            if (values::Val(request->Get(fld::Succeed, QVariant())) == 0)
-                WriteOperationLog(QString::fromLatin1(logs::DeleteCode), logs::DeleteFailed,
-                                  logs::DeleteFailedName(billNo));
-            else
-                WriteOperationLog(QString::fromLatin1(logs::DeleteCode), logs::DeleteSucceeded,
-                                  logs::DeletedName(billNo));
-        }
-    }
     // One result per request: each names its own plan, which a merged row's text does not.
     if (results && m_deleteVct && results->Count() == m_deleteVct->Count()) {
         const QString billField = FieldOfColumn(col::BillNo);

@@ -485,11 +485,28 @@ RecordListPtr PurchasePlanUpdateService::DeletePurChasePlan(const QString&, Reco
         } else if (const auto seen = outcomes.constFind(*plan); seen != outcomes.constEnd()) {
             error = *seen;
         } else {
-            // A store failure costs this plan only; the others are still tried.
+            // A store failure costs this plan only; the others are still tried. A deleted plan's
+            // record goes in with the delete; a plan that stays gets a record of the failure.
+            const QString billNo = request->Text(QStringLiteral("FBillNo"));
             try {
-                error = db.InTransaction([&] { return DeletePlan(*m_session, *plan); });
+                error = db.InTransaction([&] {
+                    const QString why = DeletePlan(*m_session, *plan);
+                    if (why.isEmpty())
+                        WriteLogRecord(*m_session, QString::fromLatin1(logs::DeleteCode),
+                                       logs::DeleteSucceeded, logs::DeletedName(billNo));
+                    return why;
+                });
             } catch (const Error& e) {
                 error = e.Description();
+            }
+            if (!error.isEmpty()) {
+                try {
+                    WriteLogRecord(*m_session, QString::fromLatin1(logs::DeleteCode), logs::DeleteFailed,
+                                   logs::DeleteFailedName(billNo));
+                } catch (const Error&) {
+                    // The store that failed the delete may fail its record too; the user is told of the
+                    // delete.
+                }
             }
             outcomes.insert(*plan, error);
         }

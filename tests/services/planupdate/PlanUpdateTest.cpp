@@ -290,6 +290,10 @@ TEST_P(PlanUpdateTest, DeleteRemovesPlansWithoutOrdersAndReportsTheOthers) {
     EXPECT_EQ(Rows(*db, "SELECT id FROM purchase_plans ORDER BY id"), "10,11,21");
     EXPECT_EQ(Rows(*db, "SELECT plan_id, COUNT(*) FROM plan_entries GROUP BY plan_id ORDER BY plan_id"),
               "10|3,11|2,21|1");
+    // A record for each plan tried: a deleted one with its delete, one that stays as a failure.
+    EXPECT_EQ(
+        Rows(*db, "SELECT operation_type FROM operation_log WHERE object_code = 'CGPlan002' ORDER BY id"),
+        "3,4,3,4,4,4");
 }
 
 namespace {
