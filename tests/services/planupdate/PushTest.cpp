@@ -482,6 +482,53 @@ TEST_P(PushTest, PushesAndOrderWindowSavesAtOnceKeepTheEntriesWhole) {
     EXPECT_EQ(BrokenEntries(*db), "");
 }
 
+// Pushes against closes, reopens and deletes of the same plans at once: no store failure reaches
+// a user, every entry stays whole, and no order line takes from a plan that was deleted.
+TEST_P(PushTest, PushesClosesAndDeletesAtOnceNeverOrderWhatIsGone) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    SeedOrderHistory(*db);
+    for (int plan = 60; plan < 64; ++plan) {
+        AddPlan(*db, plan, QString("CGJY0000%1").arg(plan), "2024-05-10");
+        for (int e = 1; e <= 2; ++e)
+            AddEntry(*db, plan, e, "2024-05-10", 1, 1, 50);
+    }
+    const auto request = [](int plan, int entry) {
+        auto r = KeyedRecord::Create();
+        r->Set("FInterID", QString::number(plan));
+        r->Set("FEntryID", QString::number(entry));
+        r->Set("FBillNo", QString("CGJY0000%1").arg(plan));
+        return PushList({r});
+    };
+    EXPECT_EQ(AtOnce(db->Location(), 4, 8,
+                     [&](const store::SessionPtr& session, int who, int round) -> QString {
+                         services::PurchasePlanUpdateService service(session);
+                         const int plan = 60 + (round + who) % 4, entry = 1 + round % 2;
+                         try {
+                             RecordListPtr list = request(plan, entry);
+                             if (who < 2)
+                                 return Push(service, PushList({PushLine("1", {{plan, entry, "3"}})}))
+                                                .Error.contains("数据库")
+                                            ? QStringLiteral("push failed by the store")
+                                            : QString();
+                             if (who == 2)
+                                 (round % 2 ? service.UnClosePurchasePlan({}, list)
+                                            : service.ClosePurchasePlan({}, list));
+                             else
+                                 service.DeletePurChasePlan({}, list);
+                         } catch (const std::exception& e) {
+                             return QString::fromUtf8(e.what());
+                         }
+                         return {};
+                     }),
+              "");
+    EXPECT_EQ(BrokenEntries(*db), "");
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_order_line_sources s LEFT JOIN plan_entries e"
+                         " ON e.plan_id = s.plan_id AND e.entry_id = s.entry_id WHERE e.plan_id IS NULL")
+                  .toInt(),
+              0);
+}
+
 // A demo store's fresh entries can be pushed at once, and the new order follows the demo's numbers.
 TEST_P(PushTest, PushOnADemoStoreContinuesItsOrders) {
     const QString location = NewStoreLocation(GetParam());
