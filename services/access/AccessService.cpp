@@ -11,14 +11,7 @@
 namespace zpp::services {
 
 bool AccessService::AccessCheck(qint16 subsystem, qint16 module, qint32 mask) {
-    const QVariant granted = m_session->Db->Scalar(
-        QStringLiteral(
-            "SELECT granted_mask FROM user_rights WHERE user_id = ? AND subsystem = ? AND module = ?"),
-        {m_session->UserId, subsystem, module});
-    if (!granted.isValid() || mask == 0)
-        return false;
-    return (granted.toLongLong() & static_cast<qint64>(static_cast<quint32>(mask))) ==
-           static_cast<qint64>(static_cast<quint32>(mask));
+    return Holds(*m_session, subsystem, module, mask);
 }
 
 void AccessService::WriteLog(QString& objectCode, qint32& operationType, QString& operationName) {

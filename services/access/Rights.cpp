@@ -10,10 +10,14 @@
 namespace zpp::services {
 
 bool Holds(const store::Session& session, qint32 mask) {
+    return Holds(session, rights::Subsystem, rights::Module, mask);
+}
+
+bool Holds(const store::Session& session, qint16 subsystem, qint16 module, qint32 mask) {
     const QVariant granted = session.Db->Scalar(
         QStringLiteral(
             "SELECT granted_mask FROM user_rights WHERE user_id = ? AND subsystem = ? AND module = ?"),
-        {session.UserId, rights::Subsystem, rights::Module});
+        {session.UserId, subsystem, module});
     if (!granted.isValid() || mask == 0)
         return false;
     const qint64 wanted = static_cast<qint64>(static_cast<quint32>(mask));

@@ -9,6 +9,8 @@ namespace zpp::services {
 // session's user before it reads or changes anything, whatever window (or none) called it. The
 // store is asked each time, so an administrator's change counts at once.
 bool Holds(const store::Session& session, qint32 mask);
+// The same for any subsystem and module (the access service's check).
+bool Holds(const store::Session& session, qint16 subsystem, qint16 module, qint32 mask);
 // Fails with the refusal every window shows ("对不起，你没有相应的权限！") when the user lacks the right.
 void Require(const store::Session& session, qint32 mask);
 

@@ -4,6 +4,7 @@
 #include "component/host/Lang.h"
 #include "platform/records/Values.h"
 #include "services/access/Rights.h"
+#include "services/planning/MrpDataService.h"
 
 #include <QHash>
 #include <algorithm>
@@ -250,27 +251,12 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
 }
 
 void PurchaseOrderStore::CheckCredit(const QVariant& supplierId) const {
-    // A supplier whose credit control refuses ("3") takes no more than its line in open orders,
-    // counted after this save's changes, with the supplier's row locked against a push meanwhile.
-    QSqlQuery line = m_db->Exec(
-        QStringLiteral("SELECT code, name, credit_line FROM suppliers WHERE id = ? AND credit_control = '3'"
-                       " AND credit_line IS NOT NULL") +
-            (m_db->IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")),
-        {supplierId});
-    if (!line.next())
-        return;
-    const double creditLine = line.value(2).toDouble();
-    const double amount =
-        m_db->Scalar(QStringLiteral("SELECT COALESCE(SUM(l.qty * l.price), 0) FROM purchase_orders o"
-                                    " JOIN purchase_order_lines l ON l.order_id = o.id"
-                                    " WHERE o.supplier_id = ? AND o.closed = 0"),
-                     {supplierId})
-            .toDouble();
-    if (std::round(amount * 100) > std::round(creditLine * 100))
+    // Counted after this save's changes, which are written already.
+    if (const auto over = RefusingCreditOverrun(*m_db, supplierId, 0))
         throw Error(
             GetLangString(QStringLiteral("供应商 %1 %2：信用额度 %3，未结金额 %4，超过信用额度，不能保存"))
-                .arg(line.value(0).toString(), line.value(1).toString(), QString::number(creditLine, 'f', 2),
-                     QString::number(amount, 'f', 2)));
+                .arg(over->Code, over->Name, QString::number(over->Line, 'f', 2),
+                     QString::number(over->Amount, 'f', 2)));
 }
 
 void PurchaseOrderStore::MoveEntryQty(qint64 orderId, const OrderLine& line, double delta) const {

@@ -40,6 +40,27 @@ bool MrpDataService::IsSupplierright(const QString&, QString& supplierCode, cons
     return mayUse.isValid() && mayUse.toInt() == 1;
 }
 
+std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const QVariant& supplierId,
+                                                   double adding) {
+    QSqlQuery line = db.Exec(
+        QStringLiteral("SELECT code, name, credit_line FROM suppliers WHERE id = ? AND credit_control = '3'"
+                       " AND credit_line IS NOT NULL") +
+            (db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")),
+        {supplierId});
+    if (!line.next())
+        return std::nullopt;
+    CreditOverrun over{line.value(0).toString(), line.value(1).toString(), line.value(2).toDouble(), 0};
+    over.Amount = db.Scalar(QStringLiteral("SELECT COALESCE(SUM(l.qty * l.price), 0) FROM purchase_orders o"
+                                           " JOIN purchase_order_lines l ON l.order_id = o.id"
+                                           " WHERE o.supplier_id = ? AND o.closed = 0"),
+                            {supplierId})
+                      .toDouble() +
+                  adding;
+    if (std::round(over.Amount * 100) <= std::round(over.Line * 100))
+        return std::nullopt;
+    return over;
+}
+
 bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList, QString& controlType,
                                         QString& suppliers) {
     if (!pushList)

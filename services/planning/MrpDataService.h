@@ -3,7 +3,19 @@
 #include "component/host/contracts/MrpDataServer.h"
 #include "services/store/Session.h"
 
+#include <optional>
+
 namespace zpp::services {
+
+// A supplier whose credit control refuses ("3") and whose open orders, with `adding` more, pass its
+// credit line (to the cent). Read with the supplier's row locked on PostgreSQL, so the writer that
+// asks holds the line until it commits; SQLite's write transaction already keeps others out.
+struct CreditOverrun {
+    QString Code, Name;
+    double Line = 0, Amount = 0;
+};
+std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const QVariant& supplierId,
+                                                   double adding);
 
 // System settings, supplier names and rights, and the date of new bills, over the store.
 class MrpDataService : public MrpDataServer {

@@ -5,6 +5,7 @@
 #include "component/host/PlanFields.h"
 #include "platform/records/Values.h"
 #include "services/access/Rights.h"
+#include "services/planning/MrpDataService.h"
 #include "services/store/StoredText.h"
 
 #include <QDateTime>
@@ -460,37 +461,21 @@ private:
     // here, inside the push, with the supplier's row locked: two pushes at once cannot both pass
     // one line, as they could when the list checks it beforehand.
     void CheckCredit() {
-        QSqlQuery line = m_db.Prepare(
-            QStringLiteral(
-                "SELECT code, name, credit_line FROM suppliers WHERE id = ? AND credit_control = '3'"
-                " AND credit_line IS NOT NULL") +
-            (m_db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")));
-        QSqlQuery open = m_db.Prepare(QStringLiteral(
-            "SELECT COALESCE(SUM(l.qty * l.price), 0) FROM purchase_orders o"
-            " JOIN purchase_order_lines l ON l.order_id = o.id WHERE o.supplier_id = ? AND o.closed = 0"));
         for (const Order& o : m_orders) {
-            Run(line, {o.Supplier});
-            if (!line.next())
-                continue;
-            const QString code = line.value(0).toString(), name = line.value(1).toString();
-            const double creditLine = line.value(2).toDouble();
-            line.finish();
-            Run(open, {o.Supplier});
-            open.next();
-            double amount = open.value(0).toDouble();
-            open.finish();
+            double adding = 0;
             for (const Line& l : m_lines)
                 if (l.Supplier == o.Supplier)
-                    amount += l.Qty * l.Price;
-            // Cents decide, as in the list's check.
-            if (std::round(amount * 100) <= std::round(creditLine * 100))
+                    adding += l.Qty * l.Price;
+            const auto over = RefusingCreditOverrun(m_db, o.Supplier, adding);
+            if (!over)
                 continue;
             const auto t = std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) {
                 return m_lines[t.Line].Supplier == o.Supplier;
             });
             Fail(*t, t->BillNo,
                  Tr("供应商 %1 %2：信用额度 %3，未结金额 %4，超过信用额度，不能下推")
-                     .arg(code, name, QString::number(creditLine, 'f', 2), QString::number(amount, 'f', 2)));
+                     .arg(over->Code, over->Name, QString::number(over->Line, 'f', 2),
+                          QString::number(over->Amount, 'f', 2)));
         }
     }
 
