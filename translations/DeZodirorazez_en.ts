@@ -672,6 +672,22 @@
         <translation>Supplier %1 %2: credit line %3, open amount %4; over the credit line, not saved</translation>
     </message>
     <message>
+        <source>单价高于供应商价格表的限价，下推前未经确认；请重新下推</source>
+        <translation>The unit price is above the supplier's price list limit and was not confirmed before the push; push again</translation>
+    </message>
+    <message>
+        <source>单价 %1 高于供应商价格表的限价 %2，下推前未经确认；请重新下推</source>
+        <translation>The unit price %1 is above the supplier's price list limit %2 and was not confirmed before the push; push again</translation>
+    </message>
+    <message>
+        <source>第 %1 行单价高于供应商价格表的限价，未经确认，不能保存</source>
+        <translation>Line %1: the unit price is above the supplier's price list limit and was not confirmed; not saved</translation>
+    </message>
+    <message>
+        <source>第 %1 行单价高于供应商价格表的限价，是否保存？</source>
+        <translation>Line %1: the unit price is above the supplier's price list limit. Save anyway?</translation>
+    </message>
+    <message>
         <source>供应商 %1 %2：信用额度 %3，未结金额 %4，超过信用额度，不能下推</source>
         <translation>Supplier %1 %2: credit line %3, open amount %4; over the credit line, not pushed</translation>
     </message>

@@ -1,6 +1,5 @@
 #include "BillsService.h"
 
-#include "HighPrice.h"
 #include "component/host/Access.h"
 #include "component/host/Lang.h"
 #include "frmBillLookUp.h"
@@ -9,6 +8,7 @@
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
 #include "services/access/Rights.h"
+#include "services/planning/HighPrice.h"
 
 #include <QApplication>
 
@@ -25,8 +25,11 @@ bool BillsService::ShowPOHighPriceForm(const QString&, RecordListPtr& pushList, 
         for (HighPriceLine& l : above)
             l.Price = l.Allowed = l.ListPrice = 0;
     frmPOHighPrice window(above, HighPriceTolerance(*m_session->Db), prices, QApplication::activeWindow());
-    if (ui::ExecModal(window) == QDialog::Accepted)
+    if (ui::ExecModal(window) == QDialog::Accepted) {
+        for (const HighPriceLine& l : above)
+            pushList->Item(l.Position)->Set(kHighPriceConfirmedField, 1);
         return true;
+    }
     row = qint16(std::clamp(window.SelectedLine().GridRow, 1, 32767));
     return false;
 }

@@ -4,6 +4,7 @@
 #include "component/host/Lang.h"
 #include "platform/records/Values.h"
 #include "services/access/Rights.h"
+#include "services/planning/HighPrice.h"
 #include "services/planning/MrpDataService.h"
 
 #include <QHash>
@@ -89,13 +90,14 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
     order.SupplyName = head.value(3).toString();
     order.Buyer = head.value(4).toString();
     order.Closed = head.value(5).toInt() != 0;
+    order.SupplierId = head.value(6).toInt();
     order.PricesShown = Holds(*m_session, rights::Price);
     order.MayEdit = Holds(*m_session, rights::Push) && ForbiddenSupplier(*m_session, head.value(6)).isEmpty();
 
     QSqlQuery lines = m_db->Exec(
         QStringLiteral(
             "SELECT l.line_no, i.code, i.name, un.name, l.qty, l.price, l.discount_rate, l.tax_rate,"
-            " l.finish_date, l.memo, i.qty_decimals, i.price_decimals, l.row_version"
+            " l.finish_date, l.memo, i.qty_decimals, i.price_decimals, l.row_version, l.item_id, l.unit_id"
             " FROM purchase_order_lines l JOIN items i ON i.id = l.item_id"
             " JOIN units un ON un.id = l.unit_id WHERE l.order_id = ? ORDER BY l.line_no"),
         {orderId});
@@ -115,6 +117,8 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
         line.QtyDecimals = lines.value(10).toInt();
         line.PriceDecimals = lines.value(11).toInt();
         line.Version = lines.value(12).toLongLong();
+        line.ItemId = lines.value(13).toInt();
+        line.UnitId = lines.value(14).toInt();
         indexOf.insert(line.LineNo, order.Lines.size());
         order.Lines << line;
     }
@@ -133,7 +137,31 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
     return order;
 }
 
-void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLine>& edited) const {
+QVector<int> PurchaseOrderStore::HighPricedLines(const PurchaseOrder& loaded,
+                                                 const QVector<OrderLine>& edited) const {
+    return HighPriced(loaded, edited, loaded.SupplierId);
+}
+
+QVector<int> PurchaseOrderStore::HighPriced(const PurchaseOrder& loaded, const QVector<OrderLine>& edited,
+                                            const QVariant& supplierId) const {
+    QVector<int> above;
+    const double tolerance = HighPriceTolerance(*m_db);
+    for (const OrderLine& line : edited) {
+        const auto was = std::find_if(loaded.Lines.begin(), loaded.Lines.end(),
+                                      [&](const OrderLine& l) { return l.LineNo == line.LineNo; });
+        // Only a raise is asked about: a price the order already had was allowed when it was pushed.
+        if (was == loaded.Lines.end() || !Differs(was->Price, line.Price) || line.Price < was->Price)
+            continue;
+        const auto limit =
+            HighPriceLimit(*m_db, supplierId.toInt(), line.ItemId, line.UnitId, loaded.Date, tolerance);
+        if (limit && AboveLimit(line.Price, limit->Allowed))
+            above << line.LineNo;
+    }
+    return above;
+}
+
+void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLine>& edited,
+                              const QVector<int>& confirmedHighPrices) const {
     Require(*m_session, rights::Push);
     struct Change {
         const OrderLine* Line;
@@ -247,6 +275,13 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
         });
         if (raises)
             CheckCredit(order.value(1));
+        // Checked against the store's supplier and price list under the save: both may have
+        // changed since the window asked.
+        for (int lineNo : HighPriced(loaded, edited, order.value(1)))
+            if (!confirmedHighPrices.contains(lineNo))
+                throw Error(
+                    GetLangString(QStringLiteral("第 %1 行单价高于供应商价格表的限价，未经确认，不能保存"))
+                        .arg(lineNo));
     });
 }
 

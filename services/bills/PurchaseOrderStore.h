@@ -21,6 +21,7 @@ struct OrderLine {
     double Qty = 0, Price = 0, DiscountRate = 0, TaxRate = 0;
     QDate FinishDate;
     int QtyDecimals = 4, PriceDecimals = 4;
+    qint32 ItemId = 0, UnitId = 0;
     qint64 Version = 1; // as loaded; every write of the line moves it on
     QVector<LineSource> Sources;
 };
@@ -35,6 +36,7 @@ struct PurchaseOrder {
     // order can only be looked at.
     bool PricesShown = true, MayEdit = true;
     QVector<OrderLine> Lines;
+    qint32 SupplierId = 0;
 };
 
 // What a line or an order comes to, to the cent. The price includes tax, so the amount does
@@ -67,11 +69,19 @@ public:
     // entries' ordered quantity with it: a decrease gives back to the entries (last one first), an increase
     // takes from their unordered quantity in order and is refused when they do not have enough. The entries
     // are read under the transaction, so a push made since loading counts.
-    void Save(const PurchaseOrder& loaded, const QVector<OrderLine>& edited) const;
+    // A raised price above the supplier's price-list limit is refused unless its line is among
+    // confirmedHighPrices: the user was shown those HighPricedLines and chose to save.
+    void Save(const PurchaseOrder& loaded, const QVector<OrderLine>& edited,
+              const QVector<int>& confirmedHighPrices = {}) const;
+
+    // The edited lines whose price was raised above the supplier's price-list limit, numbered.
+    QVector<int> HighPricedLines(const PurchaseOrder& loaded, const QVector<OrderLine>& edited) const;
 
 private:
     void MoveEntryQty(qint64 orderId, const OrderLine& line, double delta) const;
     void CheckCredit(const QVariant& supplierId) const;
+    QVector<int> HighPriced(const PurchaseOrder& loaded, const QVector<OrderLine>& edited,
+                            const QVariant& supplierId) const;
 
     store::SessionPtr m_session;
     store::StorePtr m_db;

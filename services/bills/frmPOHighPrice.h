@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HighPrice.h"
+#include "services/planning/HighPrice.h"
 
 #include <QDialog>
 

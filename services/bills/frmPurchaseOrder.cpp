@@ -161,7 +161,17 @@ bool frmPurchaseOrder::Save() {
     if (!m_model->IsDirty())
         return true;
     try {
-        m_store.Save(m_order, m_model->Lines());
+        const QVector<int> above = m_store.HighPricedLines(m_order, m_model->Lines());
+        if (!above.isEmpty()) {
+            QStringList lineNos;
+            for (int n : above)
+                lineNos << QString::number(n);
+            if (ui::MsgBox(GetLangString(QStringLiteral("第 %1 行单价高于供应商价格表的限价，是否保存？"))
+                               .arg(lineNos.join(QStringLiteral("、"))),
+                           ui::YesNo | ui::Question, GetLangString(QStringLiteral("信息提示"))) != ui::Yes)
+                return false;
+        }
+        m_store.Save(m_order, m_model->Lines(), above);
         m_order = m_store.Load(m_order.Id);
     } catch (const std::exception& e) {
         Inform(GetLangString(QStringLiteral("保存失败！")) + QStringLiteral("\n") + DescribeException(e));

@@ -5,6 +5,7 @@
 #include "component/host/PlanFields.h"
 #include "platform/records/Values.h"
 #include "services/access/Rights.h"
+#include "services/planning/HighPrice.h"
 #include "services/planning/MrpDataService.h"
 #include "services/store/StoredText.h"
 
@@ -149,6 +150,7 @@ public:
                 Fail(t, t.BillNo,
                      Tr("下推数量必须大于 0：%1").arg(Shown(m_lines[t.Line].Record->Get(kPushQty, {}))));
         CheckSuppliers();
+        CheckHighPrices();
         CheckCredit();
 
         for (Order& o : m_orders) {
@@ -454,6 +456,35 @@ private:
                 });
                 Fail(*t, t->BillNo, Tr("没有使用供应商“%1”的权限").arg(code));
             }
+        }
+    }
+
+    // A line above its price-list limit is ordered only when the user was shown it and chose to go
+    // on: the price list or the tolerance may have changed since the user was asked.
+    void CheckHighPrices() {
+        const double tolerance = HighPriceTolerance(m_db);
+        std::map<std::tuple<qint32, qint32, qint32>, std::optional<PriceLimit>> limits;
+        for (const Line& l : m_lines) {
+            if (values::Val(l.Record->Get(kHighPriceConfirmedField, 0)) == 1)
+                continue;
+            const auto key = std::tuple{l.Supplier, l.ItemId, l.UnitId};
+            auto it = limits.find(key);
+            if (it == limits.end())
+                it = limits
+                         .emplace(key,
+                                  HighPriceLimit(m_db, l.Supplier, l.ItemId, l.UnitId, m_billDate, tolerance))
+                         .first;
+            if (!it->second || !AboveLimit(l.Price, it->second->Allowed))
+                continue;
+            const int line = int(&l - m_lines.data());
+            const auto t =
+                std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) { return t.Line == line; });
+            // Without the price right the user learns that the price is too high, not what it is.
+            Fail(*t, t->BillNo,
+                 m_storedPrices ? Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推")
+                                : Tr("单价 %1 高于供应商价格表的限价 %2，下推前未经确认；请重新下推")
+                                      .arg(QString::number(l.Price, 'f', 4),
+                                           QString::number(it->second->Allowed, 'f', 4)));
         }
     }
 

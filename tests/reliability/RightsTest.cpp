@@ -7,6 +7,7 @@
 #include "platform/controls/SpreadGrid.h"
 #include "services/access/AccessService.h"
 #include "services/bills/PurchaseOrderStore.h"
+#include "services/planning/HighPrice.h"
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "support/ListWindows.h"
@@ -285,7 +286,9 @@ TEST_P(RightsTest, EveryServiceChecksTheRightItself) {
                                              {"FTaxRate", "13"},
                                              {"FFinishDate", QDate::currentDate().addDays(30)},
                                              {"FMemo", ""},
-                                             {"FBillNo", billNo}});
+                                             {"FBillNo", billNo},
+                                             // above the demo price list: as the user went on past it
+                                             {services::kHighPriceConfirmedField, 1}});
              QString ids;
              QDate date = QDate::currentDate();
              services::PurchasePlanUpdateService(s).PushBill({}, list, s->UserId, ids, date);

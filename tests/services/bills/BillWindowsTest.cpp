@@ -125,12 +125,24 @@ TEST_P(BillWindow, TheOrderAtTheRecordsetsRowOpensAndTypedEditsAreCheckedAndSave
         QTest::keySequence(&w, QKeySequence::Save);
         EXPECT_EQ(prompts->Log.last().Text, "保存成功！");
         EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 分录 1: 25.00; PP001 分录 2: 10.00");
+
+        // Above the price list's 10 plus 10%: the user is asked, and No saves nothing.
+        TypeInto(w, 0, OrderLinesModel::Price, "12.5");
+        prompts->QueueAnswer(ui::No);
+        QTest::keySequence(&w, QKeySequence::Save);
+        EXPECT_EQ(prompts->Log.last().Text, "第 1 行单价高于供应商价格表的限价，是否保存？");
+        EXPECT_EQ(db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id = 1 AND line_no = 1"),
+                  9.5);
+        prompts->QueueAnswer(ui::Yes);
+        QTest::keySequence(&w, QKeySequence::Save);
+        EXPECT_EQ(prompts->Log.last().Text, "保存成功！");
         QTest::keyClick(List(w), Qt::Key_Escape);
         EXPECT_FALSE(w.isVisible());
     });
     EXPECT_TRUE(OpenOrder(1));
     EXPECT_EQ(LineQty(1, 1), 35);
     EXPECT_EQ(EntryAt(1).Ordered, 25);
+    EXPECT_EQ(db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id = 1 AND line_no = 1"), 12.5);
 }
 
 // The price includes tax and the discount comes off it: 1340 × 2.88 less 5% is 3666.24, of which

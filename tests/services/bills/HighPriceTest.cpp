@@ -3,8 +3,8 @@
 #include "component/host/ProgIds.h"
 #include "component/host/contracts/Bills.h"
 #include "services/bills/BillModels.h"
-#include "services/bills/HighPrice.h"
 #include "services/bills/frmPOHighPrice.h"
+#include "services/planning/HighPrice.h"
 
 #include <QAbstractItemModelTester>
 #include <QLabel>
@@ -110,8 +110,11 @@ TEST_P(HighPrice, TheWindowStopsAtTheChosenLinesGridRowOrGoesOn) {
         EXPECT_FALSE(bills->ShowPOHighPriceForm("", push, row));
         EXPECT_EQ(row, 2);
     }
+    // Going on marks the lines the user saw above their limit, so the push lets them through.
     OnModal([](QDialog& d) { d.findChild<QPushButton*>("cmdContinue")->click(); });
     EXPECT_TRUE(bills->ShowPOHighPriceForm("", push, row));
+    EXPECT_FALSE(push->Item(1)->Exists(services::kHighPriceConfirmedField));
+    EXPECT_EQ(push->Item(2)->Get(services::kHighPriceConfirmedField), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, HighPrice, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),

@@ -191,6 +191,35 @@ TEST_P(OrderStore, ARaiseBeyondARefusingCreditLineIsRefused) {
     EXPECT_EQ(LineQty(1, 1), po.Lines[0].Qty - 1);
 }
 
+// A raise above the price list's 10 plus 10% needs the user's yes for that line, checked again
+// under the save; a price the line already had, or a cut, is never asked about.
+TEST_P(OrderStore, APriceRaisedAboveTheListLimitNeedsTheUsersYesForItsLine) {
+    ZPP_OPEN_OR_SKIP();
+    PurchaseOrderStore orders(session);
+    const auto price = [&] {
+        return db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id = 1 AND line_no = 1")
+            .toDouble();
+    };
+    PurchaseOrder po = orders.Load(1);
+    const auto at = [&](double p) { return With(po, 1, [p](OrderLine& l) { l.Price = p; }); };
+    EXPECT_TRUE(orders.HighPricedLines(po, at(11)).isEmpty());
+    EXPECT_EQ(orders.HighPricedLines(po, at(12)), QVector<int>{1});
+    EXPECT_EQ(Refusal([&] { orders.Save(po, at(12)); }),
+              "第 1 行单价高于供应商价格表的限价，未经确认，不能保存");
+    EXPECT_EQ(Refusal([&] { orders.Save(po, at(12), {2}); }),
+              "第 1 行单价高于供应商价格表的限价，未经确认，不能保存");
+    EXPECT_EQ(price(), 10);
+    // The list price fell after the window asked about 11: the save finds it above and refuses.
+    db->Exec("UPDATE supplier_prices SET price = 9 WHERE valid_from = '2024-01-01'");
+    EXPECT_EQ(Refusal([&] { orders.Save(po, at(11)); }),
+              "第 1 行单价高于供应商价格表的限价，未经确认，不能保存");
+    orders.Save(po, at(12), {1});
+    EXPECT_EQ(price(), 12);
+    po = orders.Load(1);
+    EXPECT_TRUE(orders.HighPricedLines(po, at(11.5)).isEmpty());
+    orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty += 1; }));
+}
+
 TEST(OrderAmounts, HalfCentsRoundUpEvenWhenTheDoubleFallsShortOfThem) {
     // As a double, 1.005 is a hair under it; the line still comes to 1.01.
     OrderLine line;

@@ -1,5 +1,6 @@
 #include "services/bills/PurchaseOrderStore.h"
 #include "services/demo/DemoData.h"
+#include "services/planning/HighPrice.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PlanFixture.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
@@ -287,6 +288,34 @@ TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
     EXPECT_EQ(Push(service, stale, 2).Error, e101 + "该分录已被其他用户修改，请刷新后重新下推");
 }
 
+// A line above the price list's limit is ordered only when the user saw it and went on: the
+// list or the tolerance may have changed since the window asked, and a caller may not have asked.
+TEST_P(PushTest, ALineAboveItsPriceLimitIsOrderedOnlyWhenConfirmed) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    // Item 1 from supplier 1 in 千克: 10, so at most 11 with the 10% tolerance.
+    db->Exec("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from) VALUES"
+             " (1, 1, 2, 10, '2024-01-01')");
+    db->Exec("UPDATE plan_entries SET price = 12.5 WHERE plan_id = 10 AND entry_id = 1");
+    db->Exec("UPDATE user_rights SET granted_mask = granted_mask & ~4 WHERE user_id = 2");
+    services::PurchasePlanUpdateService asAdmin(admin),
+        asBuyer(std::make_shared<store::Session>(store::LogIn(db, "buyer")));
+    const QString before = Snapshot(*db);
+    const QString e101 = "采购建议号[CGJY000010]分录号 1：";
+    EXPECT_EQ(Push(asAdmin, PushList({PushLine("1", {{10, 1, "1"}}, "12.5")})).Error,
+              e101 + "单价 12.5000 高于供应商价格表的限价 11.0000，下推前未经确认；请重新下推");
+    // Without the price right the stored 12.5 is judged, and not named.
+    EXPECT_EQ(Push(asBuyer, PushList({PushLine("1", {{10, 1, "1"}}, "")}), 2).Error,
+              e101 + "单价高于供应商价格表的限价，下推前未经确认；请重新下推");
+    EXPECT_EQ(Snapshot(*db), before);
+
+    EXPECT_EQ(Push(asAdmin, PushList({PushLine("1", {{10, 1, "1"}}, "11")})).Error, "");
+    RecordPtr confirmed = PushLine("1", {{10, 1, "1"}}, "12.5");
+    confirmed->Set(services::kHighPriceConfirmedField, 1);
+    EXPECT_EQ(Push(asAdmin, PushList({confirmed})).Error, "");
+    EXPECT_EQ(Rows(*db, "SELECT price FROM purchase_order_lines ORDER BY price"), "11,12.5");
+}
+
 // A push broken before any one of its statements leaves the store as it was, counter included.
 TEST_P(PushTest, PushBrokenAtAnyStatementLeavesTheStoreAsItWas) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
@@ -544,6 +573,7 @@ TEST_P(PushTest, PushOnADemoStoreContinuesItsOrders) {
         PushList({PushLine(q.value(2).toString(),
                            {{q.value(0).toInt(), q.value(1).toInt(), q.value(3).toString()}}, "1", today)});
     q.finish();
+    list->Item(1)->Set(services::kHighPriceConfirmedField, 1); // 1 may be above the demo price list
     const int orders = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
     services::PurchasePlanUpdateService service(session);
     const Outcome o = Push(service, list, 1, QDate::currentDate());

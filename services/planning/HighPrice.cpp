@@ -1,7 +1,7 @@
 #include "HighPrice.h"
 
+#include "PriceService.h"
 #include "platform/records/Values.h"
-#include "services/planning/PriceService.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,25 +20,35 @@ double HighPriceTolerance(const store::Store& db) {
     return std::isfinite(tolerance) ? std::max(0.0, tolerance) : 0;
 }
 
+std::optional<PriceLimit> HighPriceLimit(const store::Store& db, qint32 supplierId, qint32 itemId,
+                                         qint32 unitId, const QDate& day, double tolerance) {
+    const double listPrice = SupplierListPrice(db, supplierId, itemId, unitId, day);
+    if (listPrice <= 0)
+        return std::nullopt;
+    return PriceLimit{listPrice, listPrice * (1 + tolerance / 100)};
+}
+
+bool AboveLimit(double price, double allowed) {
+    return price > allowed + 1e-9 * std::max(1.0, allowed);
+}
+
 QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordListPtr& pushList,
                                           const QDate& day, bool storedPrices) {
     QVector<HighPriceLine> above;
     if (!pushList)
         return above;
-    const double factor = 1 + HighPriceTolerance(db) / 100;
+    const double tolerance = HighPriceTolerance(db);
     for (int i = 1; i <= pushList->Count(); ++i) {
         const RecordPtr& r = pushList->Item(i);
         if (!r)
             continue;
         auto id = [&](const char* key) { return qint32(values::Val(r->Get(QString::fromLatin1(key), 0))); };
-        const double listPrice = SupplierListPrice(db, id("FSupplyID"), id("FItemID"), id("FUnitID"), day);
-        if (listPrice <= 0)
+        const auto limit = HighPriceLimit(db, id("FSupplyID"), id("FItemID"), id("FUnitID"), day, tolerance);
+        if (!limit)
             continue;
         const double price =
             storedPrices ? StoredEntryPrice(db, *r) : values::Val(r->Get(QStringLiteral("FPrice"), 0));
-        const double allowed = listPrice * factor;
-        // Grid prices are rounded texts: a price equal to the limit in its shown decimals is not above it.
-        if (price <= allowed + 1e-9 * std::max(1.0, allowed))
+        if (!AboveLimit(price, limit->Allowed))
             continue;
         HighPriceLine line;
         line.Position = i;
@@ -49,8 +59,8 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
         line.SupplyNumber = r->Text(QStringLiteral("FSupplyNumber"));
         line.SupplyName = r->Text(QStringLiteral("FSupplyName"));
         line.Price = price;
-        line.Allowed = allowed;
-        line.ListPrice = listPrice;
+        line.Allowed = limit->Allowed;
+        line.ListPrice = limit->ListPrice;
         above << line;
     }
     return above;

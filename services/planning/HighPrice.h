@@ -5,8 +5,14 @@
 
 #include <QDate>
 #include <QVector>
+#include <optional>
 
 namespace zpp::services {
+
+// Set (to 1) on a push line whose price the user was shown above its limit and chose to order
+// anyway. The push refuses a line above its limit without it: the price list or the tolerance may
+// have changed since the user was asked, and a caller may not have asked at all.
+inline const QString kHighPriceConfirmedField = QStringLiteral("FHighPriceConfirmed");
 
 // A push line whose price is above what the supplier's price list allows.
 struct HighPriceLine {
@@ -19,6 +25,19 @@ struct HighPriceLine {
 // The allowed excess over the list price in percent (system setting PO / HighPriceTolerance);
 // 0 when it is missing, not a number or negative.
 double HighPriceTolerance(const store::Store& db);
+
+// The highest price the supplier's price list allows for the item in that unit on that day (the
+// list price × (1 + tolerance / 100)), with that list price. Nothing when the list has no price
+// for it (no limit).
+struct PriceLimit {
+    double ListPrice = 0, Allowed = 0;
+};
+std::optional<PriceLimit> HighPriceLimit(const store::Store& db, qint32 supplierId, qint32 itemId,
+                                         qint32 unitId, const QDate& day, double tolerance);
+
+// Whether price is above allowed. Grid prices are rounded texts: a price equal to the limit in
+// its shown decimals is not above it.
+bool AboveLimit(double price, double allowed);
 
 // The push lines priced above list price × (1 + tolerance / 100) on that day. A line without a
 // list price has no limit.
