@@ -1,5 +1,7 @@
 #include "Rights.h"
 
+#include <QSqlQuery>
+
 #include "component/host/Access.h"
 #include "platform/records/Error.h"
 #include "platform/ui/Prompt.h"
@@ -32,12 +34,19 @@ void Require(const store::Session& session, qint32 mask) {
 QString ForbiddenSupplier(const store::Session& session, const QVariant& supplierId) {
     if (supplierId.isNull() || !supplierId.isValid())
         return {};
-    return session.Db
-        ->Scalar(QStringLiteral("SELECT s.code FROM suppliers s JOIN user_supplier_rights u"
-                                " ON u.supplier_code = s.code AND u.user_id = ? AND u.may_use = 0"
-                                " WHERE s.id = ?"),
-                 {session.UserId, supplierId})
-        .toString();
+    const SupplierAccess a = SupplierFor(*session.Db, session.UserId, supplierId);
+    return a.Exists && !a.MayUse ? a.Code : QString();
+}
+
+SupplierAccess SupplierFor(const store::Store& db, qint16 userId, const QVariant& supplierId) {
+    QSqlQuery q = db.Exec(QStringLiteral("SELECT s.code, s.name, COALESCE(u.may_use, 1) FROM suppliers s"
+                                         " LEFT JOIN user_supplier_rights u"
+                                         " ON u.supplier_code = s.code AND u.user_id = ?"
+                                         " WHERE s.id = ?"),
+                          {userId, supplierId});
+    if (!q.next())
+        return {};
+    return {true, q.value(2).toInt() == 1, q.value(0).toString(), q.value(1).toString()};
 }
 
 void WriteLogRecord(const store::Session& session, const QString& code, qint32 type, const QString& name) {

@@ -14,6 +14,14 @@ bool Holds(const store::Session& session, qint16 subsystem, qint16 module, qint3
 // Fails with the refusal every window shows ("对不起，你没有相应的权限！") when the user lacks the right.
 void Require(const store::Session& session, qint32 mask);
 
+// A supplier and whether the user may order from it: every supplier, unless
+// user_supplier_rights says otherwise. A supplier that does not exist may not be used.
+struct SupplierAccess {
+    bool Exists = false, MayUse = false;
+    QString Code, Name;
+};
+SupplierAccess SupplierFor(const store::Store& db, qint16 userId, const QVariant& supplierId);
+
 // The code of the supplier with this ID when the user may not use it; empty when they may (every
 // supplier, unless user_supplier_rights says otherwise) or there is no such supplier.
 QString ForbiddenSupplier(const store::Session& session, const QVariant& supplierId);

@@ -244,18 +244,10 @@ private:
     // A user may use every supplier unless user_supplier_rights says otherwise.
     void CheckSupplierRight(const KeyedRecord& r, qint32 plan, qint32 supplierId) {
         auto known = m_mayUse.constFind(supplierId);
-        if (known == m_mayUse.constEnd()) {
-            QSqlQuery q = m_db.Exec(QStringLiteral("SELECT s.code, COALESCE(u.may_use, 1) FROM suppliers s"
-                                                   " LEFT JOIN user_supplier_rights u"
-                                                   " ON u.supplier_code = s.code AND u.user_id = ?"
-                                                   " WHERE s.id = ?"),
-                                    {m_userId, supplierId});
-            const bool found = q.next();
-            known = m_mayUse.insert(
-                supplierId, {found ? q.value(0).toString() : QString(), found && q.value(1).toInt() == 1});
-        }
-        if (!known->second)
-            Fail(r, plan, SupplierRefusal(known->first));
+        if (known == m_mayUse.constEnd())
+            known = m_mayUse.insert(supplierId, SupplierFor(m_db, m_userId, supplierId));
+        if (!known->MayUse)
+            Fail(r, plan, SupplierRefusal(known->Code));
     }
 
     // One prepared statement per set of columns present; a save's records share their keys.
@@ -279,7 +271,7 @@ private:
     qint16 m_userId;
     bool m_mayPrice;
     QSqlQuery m_current;
-    QHash<qint32, std::pair<QString, bool>> m_mayUse;
+    QHash<qint32, SupplierAccess> m_mayUse;
     QHash<qint32, bool> m_knownIds;
     QHash<QString, QVariant> m_idsByCode;
     QHash<int, QSqlQuery> m_statements;

@@ -438,23 +438,16 @@ private:
 
     // The user must be allowed every supplier ordered from; a supplier without a rights row is allowed.
     void CheckSuppliers() {
-        QSqlQuery q =
-            m_db.Prepare(QStringLiteral("SELECT s.code, s.name, COALESCE(u.may_use, 1) FROM suppliers s"
-                                        " LEFT JOIN user_supplier_rights u"
-                                        " ON u.supplier_code = s.code AND u.user_id = ?"
-                                        " WHERE s.id = ?"));
         for (Order& o : m_orders) {
-            Run(q, {m_userId, o.Supplier});
-            const bool found = q.next();
-            const QString code = found ? q.value(0).toString() : QString();
-            o.SupplierName = found ? q.value(1).toString() : QString();
-            const bool mayUse = found && q.value(2).toInt() == 1;
-            q.finish();
-            if (!mayUse) {
+            if (m_hook)
+                m_hook();
+            const SupplierAccess a = SupplierFor(m_db, m_userId, o.Supplier);
+            o.SupplierName = a.Name;
+            if (!a.MayUse) {
                 const auto t = std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) {
                     return m_lines[t.Line].Supplier == o.Supplier;
                 });
-                Fail(*t, t->BillNo, Tr("没有使用供应商“%1”的权限").arg(code));
+                Fail(*t, t->BillNo, SupplierRefusal(a.Code));
             }
         }
     }
