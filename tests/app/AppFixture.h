@@ -154,7 +154,7 @@ protected:
 
 // Ticks rows a buyer may push: open, with a supplier, a quantity and a delivery date not before today.
 // The demo suppliers with a credit line under control (01.005, 01.008) are left out.
-inline QList<int> TickPushableRows(controls::SpreadGrid& g, int wanted) {
+inline QList<int> PushableRows(const controls::SpreadGrid& g, int wanted) {
     QList<int> rows;
     const QDate today = QDate::currentDate();
     for (int r = 1; r <= g.MaxRows() && rows.size() < wanted; ++r) {
@@ -162,11 +162,15 @@ inline QList<int> TickPushableRows(controls::SpreadGrid& g, int wanted) {
         const QString supplier = g.Text(col::SupplyNumber, r);
         if (g.Text(col::Close, r).trimmed().isEmpty() && !supplier.isEmpty() && supplier != "01.005" &&
             supplier != "01.008" && g.Text(col::PushQty, r).toDouble() > 0 && finish.isValid() &&
-            finish >= today) {
-            g.SetText(col::CheckBox, r, "1");
+            finish >= today)
             rows << r;
-        }
     }
+    return rows;
+}
+inline QList<int> TickPushableRows(controls::SpreadGrid& g, int wanted) {
+    const QList<int> rows = PushableRows(g, wanted);
+    for (int r : rows)
+        g.SetText(col::CheckBox, r, "1");
     return rows;
 }
 

@@ -271,7 +271,11 @@ TEST_P(AppListTest, BuyerSeesNoPriceAnywhereAndPushesAtTheStoredPrices) {
     ASSERT_GT(g.MaxRows(), 0);
     for (int r = 1; r <= g.MaxRows(); ++r)
         ASSERT_EQ(g.Text(col::Price, r), "") << "row " << r;
-    ASSERT_EQ(TickPushableRows(g, 2).size(), 2);
+    Hands h{*list};
+    const QList<int> rows = PushableRows(g, 2);
+    ASSERT_EQ(rows.size(), 2);
+    for (int r : rows)
+        h.Click(col::CheckBox, r);
     QStringList shown, priced;
     FollowPush([&](QDialog& d) {
         shown << d.objectName();
@@ -286,8 +290,33 @@ TEST_P(AppListTest, BuyerSeesNoPriceAnywhereAndPushesAtTheStoredPrices) {
         if (d.findChild<QLabel*>("lblTotalWithTax")->isVisibleTo(&d))
             priced << "the order window's totals";
     });
-    list->ToolClick("PushBill");
+    h.Tool("PushBill");
     EXPECT_TRUE(shown.contains("frmPurchaseOrder")) << shown.join(",").toStdString();
+
+    // What leaves the program: the export and the printed pages.
+    QTemporaryDir out;
+    ui::SetModalHandler([&](QDialog& d) {
+        if (auto* file = d.findChild<QLineEdit*>("txtFile")) {
+            d.findChild<QComboBox*>("cboFormat")->setCurrentIndex(1);
+            file->setText(out.filePath("plan.csv"));
+            return int(QDialog::Accepted);
+        }
+        if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
+            print->printer()->setOutputFormat(QPrinter::PdfFormat);
+            print->printer()->setOutputFileName(out.filePath("plan.pdf"));
+            return int(QDialog::Accepted);
+        }
+        return int(QDialog::Rejected);
+    });
+    h.Tool("Export");
+    QFile csv(out.filePath("plan.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    if (QString::fromUtf8(csv.readLine()).contains("单价"))
+        priced << "the export";
+    h.Tool("Print");
+    EXPECT_GT(QFileInfo(out.filePath("plan.pdf")).size(), 0);
+    if (!list->findChild<controls::LedgerGrid*>("LdgPreview")->ColHidden(col::Price))
+        priced << "the printed pages";
     EXPECT_EQ(priced.join(", "), "");
     EXPECT_EQ(
         db->Scalar("SELECT COUNT(*) FROM purchase_order_lines l JOIN purchase_order_line_sources s"
