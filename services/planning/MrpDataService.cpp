@@ -40,12 +40,22 @@ bool MrpDataService::IsSupplierright(const QString&, QString& supplierCode, cons
     return mayUse.isValid() && mayUse.toInt() == 1;
 }
 
+namespace {
+// The first key of the advisory locks that stand for suppliers' credit lines.
+constexpr int kSupplierCreditLock = 0x7a70;
+} // namespace
+
 std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const QVariant& supplierId,
                                                    double adding) {
+    // Every writer that checks a supplier's credit takes this lock first, so two cannot both pass
+    // one line; a lock of its own, as users may not write (and so not lock) supplier rows.
+    // SQLite's write transaction already keeps the other writers out.
+    if (!db.IsSQLite())
+        db.Exec(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(? AS INTEGER), CAST(? AS INTEGER))"),
+                {kSupplierCreditLock, supplierId});
     QSqlQuery line = db.Exec(
         QStringLiteral("SELECT code, name, credit_line FROM suppliers WHERE id = ? AND credit_control = '3'"
-                       " AND credit_line IS NOT NULL") +
-            (db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")),
+                       " AND credit_line IS NOT NULL"),
         {supplierId});
     if (!line.next())
         return std::nullopt;

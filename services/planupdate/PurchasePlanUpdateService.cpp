@@ -284,7 +284,7 @@ QString DeletePlan(const store::Session& session, qint32 plan) {
     // On PostgreSQL the rows are locked so that a push cannot order an entry between the check and
     // the delete; SQLite's write transaction already keeps every other writer out.
     const QString forUpdate = db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE");
-    if (!db.Scalar(QStringLiteral("SELECT 1 FROM purchase_plans WHERE id = ?") + forUpdate, {plan}).isValid())
+    if (!db.Scalar(QStringLiteral("SELECT 1 FROM purchase_plans WHERE id = ?"), {plan}).isValid())
         return Tr("该采购建议已不存在，可能已被删除");
     QList<int> held;
     QSqlQuery entries =

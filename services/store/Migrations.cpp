@@ -181,6 +181,70 @@ QStringList PlanningSchema() {
     return s;
 }
 
+// Statements marked {{pg}} run on PostgreSQL only.
+QStringList PostgresRules() {
+    QStringList s;
+    // Whether the connected role may use the supplier; a supplier without a rights row is allowed.
+    s << QStringLiteral("{{pg}}CREATE FUNCTION zpp_may_use_supplier(p_supplier integer) RETURNS boolean"
+                        " LANGUAGE sql STABLE AS $f$"
+                        " SELECT p_supplier IS NULL OR NOT EXISTS (SELECT 1 FROM user_supplier_rights r"
+                        " JOIN users u ON u.id = r.user_id JOIN suppliers s ON s.code = r.supplier_code"
+                        " WHERE s.id = p_supplier AND u.name = current_user AND r.may_use = 0) $f$");
+    for (const char* table : {"plan_entries", "purchase_plans", "purchase_orders", "purchase_order_lines"})
+        s << QStringLiteral("{{pg}}ALTER TABLE %1 ENABLE ROW LEVEL SECURITY").arg(QLatin1String(table));
+    const QString entryOk = QStringLiteral("zpp_may_use_supplier(supplier_id)");
+    const QString orderOk = QStringLiteral("EXISTS (SELECT 1 FROM purchase_orders o WHERE o.id = order_id"
+                                           " AND zpp_may_use_supplier(o.supplier_id))");
+    const QString planOk = QStringLiteral("NOT EXISTS (SELECT 1 FROM plan_entries e WHERE e.plan_id = id"
+                                          " AND NOT zpp_may_use_supplier(e.supplier_id))");
+    const struct {
+        const char* Table;
+        QString Write, Delete;
+    } policies[] = {{"plan_entries", entryOk, entryOk},
+                    {"purchase_plans", QStringLiteral("true"), planOk},
+                    {"purchase_orders", entryOk, entryOk},
+                    {"purchase_order_lines", orderOk, orderOk}};
+    for (const auto& p : policies) {
+        const QString t = QLatin1String(p.Table);
+        s << QStringLiteral("{{pg}}CREATE POLICY zpp_read ON %1 FOR SELECT USING (true)").arg(t);
+        s << QStringLiteral("{{pg}}CREATE POLICY zpp_insert ON %1 FOR INSERT WITH CHECK (%2)")
+                 .arg(t, p.Write);
+        s << QStringLiteral("{{pg}}CREATE POLICY zpp_update ON %1 FOR UPDATE USING (%2) WITH CHECK (%2)")
+                 .arg(t, p.Write);
+        s << QStringLiteral("{{pg}}CREATE POLICY zpp_delete ON %1 FOR DELETE USING (%2)").arg(t, p.Delete);
+    }
+    // Checked at commit, when every statement of the change is in: a push writes its sources and
+    // the entries' ordered quantities one after the other.
+    s << QStringLiteral(
+        "{{pg}}CREATE FUNCTION zpp_check_entry_orders() RETURNS trigger LANGUAGE plpgsql"
+        " SECURITY DEFINER SET search_path = public AS $f$"
+        " DECLARE p integer; e integer; q double precision; o double precision; taken double precision;"
+        " BEGIN"
+        "  IF TG_OP = 'DELETE' THEN p := OLD.plan_id; e := OLD.entry_id;"
+        "  ELSE p := NEW.plan_id; e := NEW.entry_id; END IF;"
+        "  SELECT qty, ordered_qty INTO q, o FROM plan_entries WHERE plan_id = p AND entry_id = e;"
+        "  IF NOT FOUND THEN RETURN NULL; END IF;"
+        "  SELECT COALESCE(SUM(qty), 0) INTO taken FROM purchase_order_line_sources"
+        "   WHERE plan_id = p AND entry_id = e;"
+        "  IF o > q + 1e-6 * greatest(1, abs(q)) THEN"
+        "   RAISE EXCEPTION 'plan entry %/% is ordered beyond its quantity (% of %)', p, e, o, q"
+        "    USING ERRCODE = 'check_violation';"
+        "  END IF;"
+        "  IF abs(o - taken) > 1e-6 * greatest(1, abs(o)) THEN"
+        "   RAISE EXCEPTION 'plan entry %/%: ordered quantity % is not what its order lines took (%)',"
+        "    p, e, o, taken USING ERRCODE = 'check_violation';"
+        "  END IF;"
+        "  RETURN NULL;"
+        " END $f$");
+    s << QStringLiteral("{{pg}}CREATE CONSTRAINT TRIGGER zpp_entry_orders AFTER UPDATE OF qty, ordered_qty"
+                        " ON plan_entries DEFERRABLE INITIALLY DEFERRED FOR EACH ROW"
+                        " EXECUTE FUNCTION zpp_check_entry_orders()");
+    s << QStringLiteral("{{pg}}CREATE CONSTRAINT TRIGGER zpp_entry_orders AFTER INSERT OR UPDATE OR DELETE"
+                        " ON purchase_order_line_sources DEFERRABLE INITIALLY DEFERRED FOR EACH ROW"
+                        " EXECUTE FUNCTION zpp_check_entry_orders()");
+    return s;
+}
+
 QVector<Migration> Build() {
     QVector<Migration> all;
     all.push_back(
@@ -275,6 +339,12 @@ QVector<Migration> Build() {
              QStringLiteral(
                  "ALTER TABLE purchase_order_lines ADD COLUMN row_version INTEGER NOT NULL DEFAULT 1"),
          }});
+    // PostgreSQL holds the rules itself, so a client with a user's credentials gets no further
+    // than the program: rows of a supplier the user may not use cannot be written, and an entry's
+    // ordered quantity is what its order lines took from it and never more than its quantity,
+    // checked at commit. Roles and privileges follow the rights tables (DatabaseRoles.h).
+    all.push_back({7, QStringLiteral("row-level supplier rights and the ordered-quantity rule on PostgreSQL"),
+                   PostgresRules()});
     return all;
 }
 } // namespace

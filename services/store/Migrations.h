@@ -15,6 +15,8 @@ struct Migration {
 };
 
 const QVector<Migration>& Migrations();
+// The first schema whose PostgreSQL rules rest on per-user roles.
+inline constexpr int kRolesSchemaVersion = 7;
 int LatestSchemaVersion();
 
 } // namespace zpp::store

@@ -1,5 +1,7 @@
 #include "PgAdmin.h"
 
+#include "DatabaseRoles.h"
+
 #include "platform/records/Error.h"
 
 #include <QSqlDatabase>
@@ -12,13 +14,6 @@ namespace zpp::store {
 namespace {
 // PostgreSQL cuts identifiers at 63 bytes; a cut name would not be the database the URL names.
 constexpr qsizetype kMaxIdentifierBytes = 63;
-
-// The name as one quoted identifier, whatever it holds: inner quotes are doubled.
-QString QuotedIdentifier(const QString& name) {
-    QString quoted = name;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
 } // namespace
 
 QString PostgresDatabase(const QString& serverUrl, const QString& name, bool drop) {
@@ -37,6 +32,10 @@ QString PostgresDatabase(const QString& serverUrl, const QString& name, bool dro
         QSqlQuery q(db);
         if (!q.exec((drop ? QStringLiteral("DROP DATABASE IF EXISTS ") : QStringLiteral("CREATE DATABASE ")) +
                     QuotedIdentifier(name)))
+            throw Error(QStringLiteral("PostgreSQL: ") + q.lastError().text());
+        // The database's owner role goes with it; the users' roles serve other stores too.
+        if (drop &&
+            !q.exec(QStringLiteral("DROP ROLE IF EXISTS ") + QuotedIdentifier(name.left(57) + "_owner")))
             throw Error(QStringLiteral("PostgreSQL: ") + q.lastError().text());
         db.close();
     }

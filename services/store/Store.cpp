@@ -2,6 +2,7 @@
 
 #include "platform/ui/Prompt.h"
 
+#include "DatabaseRoles.h"
 #include "Migrations.h"
 
 #include <QAtomicInt>
@@ -409,6 +410,11 @@ void Store::Migrate() {
             continue;
         InTransaction([&] {
             for (QString sql : m.Statements) {
+                if (sql.startsWith(QStringLiteral("{{pg}}"))) {
+                    if (IsSQLite())
+                        continue;
+                    sql.remove(0, 6);
+                }
                 sql.replace(QStringLiteral("{{autoid}}"), AutoId());
                 sql.replace(QStringLiteral("{{real}}"),
                             IsSQLite() ? QStringLiteral("REAL") : QStringLiteral("DOUBLE PRECISION"));
@@ -419,6 +425,9 @@ void Store::Migrate() {
                  {m.Version, m.Description, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
         });
     }
+    // A store older than the database's own rules gets its roles and privileges with them.
+    if (!IsSQLite() && current < kRolesSchemaVersion)
+        SyncDatabaseRoles(*this);
 }
 
 void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql) const {

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "services/bills/BillModels.h"
+#include "support/OrderedElsewhere.h"
 #include <QLabel>
 #include <QTableView>
 
@@ -342,9 +343,12 @@ TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {
     ASSERT_EQ(rows.size(), 2);
     const QString key = g.Text(col::Key, rows[1]);
     // Another user's push took all of the second entry after this list was loaded.
-    db->Exec("UPDATE plan_entries SET ordered_qty = qty, unordered_qty = 0, push_qty = 0"
-             " WHERE plan_id = ? AND entry_id = ?",
-             {key.section('_', 0, 0).toInt(), key.section('_', 1).toInt()});
+    db->InTransaction([&] {
+        OrderElsewhere(*db, key.section('_', 0, 0).toInt(), key.section('_', 1).toInt(),
+                       db->Scalar("SELECT unordered_qty FROM plan_entries WHERE plan_id = ? AND entry_id = ?",
+                                  {key.section('_', 0, 0).toInt(), key.section('_', 1).toInt()})
+                           .toDouble());
+    });
     const int orders = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
     ContinuePastHighPrices();
     list->ToolClick("PushBill");

@@ -1,4 +1,5 @@
 #include "BillsFixture.h"
+#include "support/OrderedElsewhere.h"
 
 #include "platform/records/Values.h"
 #include "services/bills/PurchaseOrderStore.h"
@@ -145,8 +146,7 @@ TEST_P(OrderStore, WorksFromTheStoresQuantitiesAndRefusesALineSavedElsewhereSinc
     PurchaseOrderStore orders(session);
     const PurchaseOrder po = orders.Load(1);
     // A push took from the entry meanwhile: what is left now decides.
-    db->Exec("UPDATE plan_entries SET ordered_qty = 45, unordered_qty = 5, push_qty = 5 WHERE plan_id = 1"
-             " AND entry_id = 1");
+    db->InTransaction([&] { OrderElsewhere(*db, 1, 1, 25); });
     EXPECT_NE(Refusal([&] { orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 40; })); }), "(accepted)");
     // Only the field changed is written: a price set by another window stays.
     db->Exec("UPDATE purchase_order_lines SET price = 11 WHERE order_id = 1 AND line_no = 1");

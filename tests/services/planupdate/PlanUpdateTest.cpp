@@ -4,6 +4,7 @@
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "services/profile/ProfileService.h"
+#include "support/OrderedElsewhere.h"
 
 #include <QSqlRecord>
 #include <atomic>
@@ -260,15 +261,10 @@ TEST_P(PlanUpdateTest, DeleteRemovesPlansWithoutOrdersAndReportsTheOthers) {
     AddPlan(*db, 20, "CGJY000020", "2024-05-04");
     AddEntry(*db, 20, 1, "2024-05-04", 1, 1);
     AddEntry(*db, 20, 2, "2024-05-04", 2, 0);
-    // Plan 21 has nothing ordered, but one entry feeds an order line.
+    // One entry of plan 21 feeds an order line.
     AddPlan(*db, 21, "CGJY000021", "2024-05-04");
     AddEntry(*db, 21, 1, "2024-05-04", 1, 1);
-    db->Exec("INSERT INTO purchase_orders (id, bill_no, bill_date, supplier_id, created_at)"
-             " VALUES (1, 'PO1', '2024-05-05', 1, 'x')");
-    db->Exec(
-        "INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty) VALUES (1, 1, 1, 2, 3)");
-    db->Exec("INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
-             " VALUES (1, 1, 21, 1, 3)");
+    db->InTransaction([&] { OrderElsewhere(*db, 21, 1, 3); });
     services::PurchasePlanUpdateService service(admin);
     auto request = [](const QString& plan, int row) {
         return Record({{"FInterID", plan}, {"FBillNo", "x"}, {"Row", qint32(row)}, {"Succeed", qint16(0)}});

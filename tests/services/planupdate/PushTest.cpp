@@ -320,6 +320,7 @@ TEST_P(PushTest, ALineAboveItsPriceLimitIsOrderedOnlyWhenConfirmed) {
 TEST_P(PushTest, PushBrokenAtAnyStatementLeavesTheStoreAsItWas) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     SeedPlans(*db);
+    SeedOrderHistory(*db);
     auto list = [] {
         return PushList({PushLine("1", {{10, 1, "3"}, {11, 1, "4"}}), PushLine("2", {{10, 2, "5"}}),
                          PushLine("2", {{12, 1, "6"}})});
@@ -337,6 +338,7 @@ TEST_P(PushTest, PushBrokenAtAnyStatementLeavesTheStoreAsItWas) {
     db = store::Store::Open(NewStoreLocation(GetParam()));
     admin = std::make_shared<store::Session>(store::LogIn(db, "admin"));
     SeedPlans(*db);
+    SeedOrderHistory(*db);
     ASSERT_EQ(Snapshot(*db), before);
     for (int n = 1; n <= statements; ++n) {
         services::PurchasePlanUpdateService breaking(admin);

@@ -1,0 +1,154 @@
+#include "DatabaseRoles.h"
+
+#include "component/host/Access.h"
+#include "platform/ui/Prompt.h"
+
+#include <QSqlQuery>
+
+namespace zpp::store {
+
+namespace {
+constexpr qsizetype kMaxIdentifierBytes = 63;
+
+// Runs a role statement that fails when the role exists already; another store's program may
+// be creating the same role at this moment.
+void IgnoringExisting(const Store& db, const QString& statement) {
+    db.Exec(QStringLiteral("DO $zpp$ BEGIN ") + statement +
+            QStringLiteral("; EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; END $zpp$"));
+}
+
+QString RoleName(const QString& name) {
+    if (name.isEmpty() || name.contains(QChar(0)) || name.contains(u'$') ||
+        name.toUtf8().size() > kMaxIdentifierBytes)
+        throw Error(
+            ui::Tr("用户名“%1”不能作为 PostgreSQL 角色名（不能为空、含 $ 或超过 63 字节）").arg(name));
+    return QuotedIdentifier(name);
+}
+
+struct Grant {
+    qint32 Right; // 0: every user
+    const char* Privilege;
+    const char* Tables;
+};
+
+// What each command needs of the tables, besides reading the lists every user reads. Writers of
+// plan entries also get row_version: a row is locked (SELECT ... FOR UPDATE) only by a role that
+// may update a column of it.
+constexpr Grant kGrants[] = {
+    {0, "SELECT",
+     "units, items, aux_props, suppliers, users, user_rights, user_supplier_rights,"
+     " system_settings, schema_version"},
+    {0, "SELECT, INSERT, UPDATE, DELETE",
+     "user_profiles, report_formats, filter_schemes, filter_scheme_values"},
+    {0, "INSERT", "operation_log"},
+    {rights::Query, "SELECT",
+     "purchase_plans, plan_entries, plan_entry_sources, purchase_orders,"
+     " purchase_order_lines, purchase_order_line_sources, supplier_prices, bill_counters"},
+    {rights::Save,
+     "UPDATE (supplier_id, price, push_qty, discount_rate, tax_rate, finish_date, memo, row_version)",
+     "plan_entries"},
+    {rights::Close, "UPDATE (close_mark, row_version)", "plan_entries"},
+    {rights::Delete, "UPDATE (row_version)", "plan_entries"},
+    {rights::Delete, "DELETE", "purchase_plans, plan_entries, plan_entry_sources"},
+    {rights::Push, "UPDATE (ordered_qty, unordered_qty, push_qty, row_version)", "plan_entries"},
+    {rights::Push, "INSERT", "purchase_orders, purchase_order_lines, purchase_order_line_sources"},
+    {rights::Push, "UPDATE (qty, price, finish_date, row_version)", "purchase_order_lines"},
+    {rights::Push, "UPDATE (qty)", "purchase_order_line_sources"},
+    {rights::Push, "SELECT, INSERT, UPDATE", "bill_counters"},
+};
+// Rights that read the plan: a writer must find the rows it changes.
+constexpr qint32 kPlanRights = rights::Query | rights::Save | rights::Close | rights::Delete | rights::Push;
+} // namespace
+
+QString QuotedIdentifier(const QString& name) {
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString QuotedLiteral(const QString& text) {
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + quoted + u'\'';
+}
+
+QString OwnerRole(const Store& db) {
+    const QString database = db.Scalar(QStringLiteral("SELECT current_database()")).toString();
+    QByteArray name = database.toUtf8().left(kMaxIdentifierBytes - 6);
+    // A cut in the middle of a character would not be valid UTF-8.
+    while (!name.isEmpty() && QString::fromUtf8(name).toUtf8() != name)
+        name.chop(1);
+    return QString::fromUtf8(name) + QStringLiteral("_owner");
+}
+
+void CreateLoginRole(const Store& db, const QString& name, const QString& password) {
+    if (db.IsSQLite())
+        return;
+    IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + RoleName(name) +
+                             QStringLiteral(" LOGIN PASSWORD ") + QuotedLiteral(password));
+}
+
+void GrantOwnerRole(const Store& db, const QString& role) {
+    if (db.IsSQLite())
+        return;
+    db.Exec(QStringLiteral("GRANT ") + QuotedIdentifier(OwnerRole(db)) + QStringLiteral(" TO ") +
+            RoleName(role));
+}
+
+void SyncDatabaseRoles(const Store& db) {
+    if (db.IsSQLite())
+        return;
+    db.InTransaction([&] {
+        const QString owner = OwnerRole(db);
+        const QString quotedOwner = QuotedIdentifier(owner);
+        IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + quotedOwner + QStringLiteral(" NOLOGIN"));
+        // The connected role hands the tables over, so it must be able to act as the owner.
+        db.Exec(QStringLiteral("DO $zpp$ BEGIN IF NOT pg_has_role(current_user, ") + QuotedLiteral(owner) +
+                QStringLiteral(", 'MEMBER') THEN EXECUTE 'GRANT ' || quote_ident(") + QuotedLiteral(owner) +
+                QStringLiteral(") || ' TO ' || quote_ident(current_user); END IF; END $zpp$"));
+        QStringList changes;
+        QSqlQuery tables =
+            db.Exec(QStringLiteral("SELECT quote_ident(tablename) FROM pg_tables WHERE schemaname = 'public'"
+                                   " AND tableowner <> ?"),
+                    {owner});
+        while (tables.next())
+            changes << QStringLiteral("ALTER TABLE ") + tables.value(0).toString() +
+                           QStringLiteral(" OWNER TO ") + quotedOwner;
+        QSqlQuery functions =
+            db.Exec(QStringLiteral("SELECT p.oid::regprocedure::text FROM pg_proc p JOIN pg_namespace n"
+                                   " ON n.oid = p.pronamespace WHERE n.nspname = 'public'"
+                                   " AND p.proname LIKE 'zpp\\_%' AND pg_get_userbyid(p.proowner) <> ?"),
+                    {owner});
+        while (functions.next())
+            changes << QStringLiteral("ALTER FUNCTION ") + functions.value(0).toString() +
+                           QStringLiteral(" OWNER TO ") + quotedOwner;
+        for (const QString& change : changes)
+            db.Exec(change);
+
+        QSqlQuery users = db.Exec(
+            QStringLiteral("SELECT u.name, COALESCE(r.granted_mask, 0) FROM users u LEFT JOIN user_rights r"
+                           " ON r.user_id = u.id AND r.subsystem = ? AND r.module = ? ORDER BY u.id"),
+            {rights::Subsystem, rights::Module});
+        QVector<std::pair<QString, qint64>> roles;
+        while (users.next())
+            roles.push_back({users.value(0).toString(), users.value(1).toLongLong()});
+        for (const auto& [name, mask] : roles) {
+            const QString role = RoleName(name);
+            IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + role + QStringLiteral(" LOGIN"));
+            // Column privileges go with the table's.
+            db.Exec(QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM ") + role);
+            db.Exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA public FROM ") + role);
+            db.Exec(QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO ") + role);
+            for (const Grant& g : kGrants) {
+                const qint32 needed = g.Right == rights::Query ? kPlanRights : g.Right;
+                if (needed != 0 && (mask & needed) == 0)
+                    continue;
+                db.Exec(QStringLiteral("GRANT %1 ON %2 TO ")
+                            .arg(QLatin1String(g.Privilege), QLatin1String(g.Tables)) +
+                        role);
+            }
+        }
+    });
+}
+
+} // namespace zpp::store

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Store.h"
+
+namespace zpp::store {
+
+// On PostgreSQL every user of the store is a database role of the same name, and the server
+// itself holds each role to what the rights tables grant it. Nothing here applies to SQLite,
+// whose file's owner can change anything.
+
+// The role that owns a PostgreSQL store's tables and functions: nobody logs in as it; the
+// administrators are its members. One per database: "<database>_owner".
+QString OwnerRole(const Store& db);
+
+// Makes PostgreSQL's roles and privileges what the rights tables say, in one transaction:
+// the store's tables and functions belong to OwnerRole, every user has a login role (created
+// without a password when missing), and each role is granted exactly the table and column
+// privileges its command rights need. Run after every change of users or rights; the
+// connected role must be a superuser or a member of OwnerRole with CREATEROLE.
+void SyncDatabaseRoles(const Store& db);
+
+// Creates the login role with this password unless a role of that name exists (its password is
+// then left alone). For demo stores.
+void CreateLoginRole(const Store& db, const QString& name, const QString& password);
+
+// Makes the role an administrator of the store: a member of OwnerRole.
+void GrantOwnerRole(const Store& db, const QString& role);
+
+// name as one quoted SQL identifier / string literal, whatever it holds.
+QString QuotedIdentifier(const QString& name);
+QString QuotedLiteral(const QString& text);
+
+} // namespace zpp::store
