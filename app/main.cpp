@@ -1,3 +1,4 @@
+#include "app/LogIn.h"
 #include "app/Wiring.h"
 #include "component/ClsPurchasePlanMain.h"
 #include "component/host/ProgIds.h"
@@ -5,6 +6,7 @@
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Timing.h"
 #include "services/demo/DemoData.h"
+#include "services/store/DatabaseRoles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
     // Generating a store and printing help need no screen.
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if ((arg.startsWith("--generate") || arg == "--help" || arg == "-h") &&
+        if ((arg.startsWith("--generate") || arg == "--sync-roles" || arg == "--help" || arg == "-h") &&
             qgetenv("QT_QPA_PLATFORM").isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -68,8 +70,11 @@ int main(int argc, char** argv) {
             "Default: the demo store %1, created and filled on first use.")
             .arg(demoStore),
         "PATH|URL");
-    QCommandLineOption userOpt("user", "The log-in user, by name or numeric ID. Default: admin.", "NAME|ID",
-                               "admin");
+    QCommandLineOption userOpt(
+        "user",
+        "The log-in user, by name or numeric ID. Default: admin. On PostgreSQL the user "
+        "is the database role of the URL, and --user must name that role.",
+        "NAME|ID");
     QCommandLineOption langOpt("lang",
                                "The language code put into the log-in properties (for example en). "
                                "Default: none, so the system's language decides.",
@@ -84,7 +89,11 @@ int main(int argc, char** argv) {
         "root", "Root directory for Windows-style paths. Default: $ZPP_ROOT or " + ini::PathRoot(), "DIR");
     QCommandLineOption configOpt(
         "config-dir", "Directory of the component's ZAZSystem.INI. Default: " + ini::ConfigDir(), "DIR");
-    parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, rootOpt, configOpt});
+    QCommandLineOption syncRolesOpt(
+        "sync-roles",
+        "PostgreSQL: make the database's roles and privileges what the store's users and rights "
+        "tables say, as the logged-in administrator, then exit.");
+    parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, syncRolesOpt, rootOpt, configOpt});
     if (!parser.parse(QApplication::arguments()))
         return Fail(parser.errorText(), false);
     if (parser.isSet(helpOpt)) {
@@ -119,14 +128,30 @@ int main(int argc, char** argv) {
     const QString location = parser.isSet(storeOpt) ? parser.value(storeOpt) : demoStore;
     auto session = std::make_shared<store::Session>();
     try {
-        store::StorePtr db = (!parser.isSet(storeOpt) && !QFileInfo::exists(demoStore))
-                                 ? store::GenerateStore(demoStore, store::kDefaultDemoEntries)
-                                 : store::Store::Open(location);
-        *session = store::LogIn(db, parser.value(userOpt));
+        const QString user = parser.isSet(userOpt) ? parser.value(userOpt) : QString();
+        if (!parser.isSet(storeOpt) && !QFileInfo::exists(demoStore))
+            *session =
+                store::LogInAsConnected(store::GenerateStore(demoStore, store::kDefaultDemoEntries), user);
+        else if (const auto loggedIn = app::OpenAndLogIn(location, user))
+            *session = *loggedIn;
+        else
+            return Fail(ui::Tr("已取消登录"), false);
     } catch (const Error& e) {
-        return Fail(e.Description(), true);
+        return Fail(e.Description(), !parser.isSet(syncRolesOpt));
     }
     timing::Mark("store-open");
+    if (parser.isSet(syncRolesOpt)) {
+        if (session->Db->IsSQLite())
+            return Fail(QStringLiteral("--sync-roles: an SQLite store has no database roles"), false);
+        try {
+            store::SyncDatabaseRoles(*session->Db);
+        } catch (const Error& e) {
+            return Fail(e.Description(), false);
+        }
+        QTextStream(stdout) << "purchase-plan: roles and privileges of " << session->Db->DisplayName()
+                            << " follow the rights tables" << Qt::endl;
+        return 0;
+    }
     session->Language = parser.value(langOpt);
     app::Wire(session);
     app::UseQtLanguage(*session);

@@ -10,6 +10,13 @@ case "$cmd" in
     mkdir -p "$dir"
     [ "$(id -u)" -eq 0 ] && chown postgres "$dir"
     as_pg "$bin/initdb" -D "$dir/data" -A trust -U zpp -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log"
+    # The superuser zpp that makes the test databases is trusted; every other role (the store's
+    # users) logs in with its password, as on a real server.
+    cat >"$dir/data/pg_hba.conf" <<'HBA'
+local all all trust
+host all zpp 127.0.0.1/32 trust
+host all all 127.0.0.1/32 scram-sha-256
+HBA
     as_pg "$bin/pg_ctl" -D "$dir/data" -o "-k $dir -h 127.0.0.1 -p $port -c fsync=off" -l "$dir/log" -w start >/dev/null
     ;;
   stop)

@@ -4,6 +4,38 @@
 <context>
     <name>DeZodirorazez</name>
     <message>
+        <source>PostgreSQL 服务器 %1 要求输入用户 %2 的密码</source>
+        <translation>The PostgreSQL server %1 asks for the password of user %2</translation>
+    </message>
+    <message>
+        <source>PostgreSQL 服务器 %1 拒绝了用户 %2 的登录：密码不正确，或该用户不能登录数据库 %3</source>
+        <translation>The PostgreSQL server %1 refused user %2: a wrong password, or the user may not log in to database %3</translation>
+    </message>
+    <message>
+        <source>PostgreSQL 账套以连接所用的数据库角色登录：--user %1 与连接的角色 %2 不同；请在地址中写上用户，例如 postgresql://%1@主机/数据库</source>
+        <translation>A PostgreSQL store logs in as the database role it connects as: --user %1 is not the connected role %2; put the user into the address, for example postgresql://%1@host/database</translation>
+    </message>
+    <message>
+        <source>用户名“%1”不能作为 PostgreSQL 角色名（不能为空、含 $ 或超过 63 字节）</source>
+        <translation>The user name &quot;%1&quot; cannot be a PostgreSQL role name (it may not be empty, contain $ or exceed 63 bytes)</translation>
+    </message>
+    <message>
+        <source>登录</source>
+        <translation>Log in</translation>
+    </message>
+    <message>
+        <source>请输入用户 %1 在 %2 上的密码：</source>
+        <translation>The password of user %1 on %2:</translation>
+    </message>
+    <message>
+        <source>密码</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>已取消登录</source>
+        <translation>Log-in cancelled</translation>
+    </message>
+    <message>
         <source>对不起，你没有相应的权限！</source>
         <translation>Sorry, you do not have the required right!</translation>
     </message>

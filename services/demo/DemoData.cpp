@@ -1,5 +1,7 @@
 #include "DemoData.h"
 
+#include "services/store/DatabaseRoles.h"
+
 #include "platform/records/Values.h"
 #include "services/planupdate/BillNumbers.h"
 
@@ -414,6 +416,14 @@ StorePtr GenerateStore(const QString& location, qlonglong planEntries) {
             QStringLiteral("%1 中已有采购计划数据库；生成演示数据只会创建新的数据库").arg(db->DisplayName()));
     try {
         Generator(*db, planEntries, QDate::currentDate()).Run();
+        if (!db->IsSQLite()) {
+            // Demo roles log in with their own names as passwords; a role of that name on the
+            // server already keeps its password. admin administers the store.
+            for (const char* user : {"admin", "buyer", "guest"})
+                CreateLoginRole(*db, QLatin1String(user), QLatin1String(user));
+            SyncDatabaseRoles(*db);
+            GrantOwnerRole(*db, QStringLiteral("admin"));
+        }
     } catch (...) {
         // A half-filled demo file would be opened as it is next time: remove it.
         db.reset();

@@ -93,6 +93,8 @@ void GrantOwnerRole(const Store& db, const QString& role) {
         return;
     db.Exec(QStringLiteral("GRANT ") + QuotedIdentifier(OwnerRole(db)) + QStringLiteral(" TO ") +
             RoleName(role));
+    // An administrator adds users, and so their roles.
+    db.Exec(QStringLiteral("ALTER ROLE ") + RoleName(role) + QStringLiteral(" CREATEROLE"));
 }
 
 void SyncDatabaseRoles(const Store& db) {

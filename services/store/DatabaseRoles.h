@@ -23,7 +23,7 @@ void SyncDatabaseRoles(const Store& db);
 // then left alone). For demo stores.
 void CreateLoginRole(const Store& db, const QString& name, const QString& password);
 
-// Makes the role an administrator of the store: a member of OwnerRole.
+// Makes the role an administrator of the store: a member of OwnerRole that may create roles.
 void GrantOwnerRole(const Store& db, const QString& role);
 
 // name as one quoted SQL identifier / string literal, whatever it holds.

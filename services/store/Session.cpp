@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "platform/records/Values.h"
+#include "platform/ui/Prompt.h"
 
 #include <QRegularExpression>
 
@@ -27,6 +28,19 @@ Session LogIn(const StorePtr& store, const QString& nameOrId) {
     s.Db = store;
     s.UserId = static_cast<qint16>(q.value(0).toInt());
     s.UserName = q.value(1).toString();
+    return s;
+}
+
+Session LogInAsConnected(const StorePtr& store, const QString& nameOrId) {
+    if (store->IsSQLite())
+        return LogIn(store, nameOrId.trimmed().isEmpty() ? QStringLiteral("admin") : nameOrId);
+    const QString role = store->Scalar(QStringLiteral("SELECT current_user")).toString();
+    Session s = LogIn(store, role);
+    const QString asked = nameOrId.trimmed();
+    if (!asked.isEmpty() && asked != s.UserName && asked != QString::number(s.UserId))
+        throw Error(ui::Tr("PostgreSQL 账套以连接所用的数据库角色登录：--user %1 与连接的角色 %2 不同；"
+                           "请在地址中写上用户，例如 postgresql://%1@主机/数据库")
+                        .arg(asked.left(80), role));
     return s;
 }
 

@@ -18,4 +18,9 @@ using SessionPtr = std::shared_ptr<Session>;
 // an ID outside the 16-bit range.
 Session LogIn(const StorePtr& store, const QString& nameOrId);
 
+// The log-in of a program: on PostgreSQL the user is the database role the server let in, and a
+// requested user (nameOrId, when not empty) must be that role; on SQLite, whose file's owner is
+// trusted, the requested user, admin when none.
+Session LogInAsConnected(const StorePtr& store, const QString& nameOrId);
+
 } // namespace zpp::store

@@ -238,6 +238,7 @@ void Store::OpenPostgreSQL(const QString& location) {
     db.setUserName(url.userName());
     db.setPassword(url.password());
     db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    CheckLogIn(host, port, dbName, url.userName(), url.password());
     m_watchdog = std::make_unique<Watchdog>();
     m_watchdog->SetLimit(AnswerLimitMs());
     if (!db.open())
@@ -247,6 +248,41 @@ void Store::OpenPostgreSQL(const QString& location) {
                         .arg(dbName, SqlErrorText(db.lastError())));
     m_watchdog->Watch(PgConnection());
     SetUpConnection();
+}
+
+void Store::CheckLogIn(const QString& host, int port, const QString& dbName, const QString& user,
+                       const QString& password) const {
+    // The driver's failure does not say why; libpq does. One short connection, only at the start.
+    const QByteArray h = host.toUtf8(), p = QByteArray::number(port), d = dbName.toUtf8(), u = user.toUtf8(),
+                     w = password.toUtf8();
+    const char* keys[] = {"host", "port", "dbname", "user", "password", "connect_timeout", nullptr};
+    const char* values[] = {h.constData(),
+                            p.constData(),
+                            d.constData(),
+                            u.isEmpty() ? nullptr : u.constData(),
+                            w.isEmpty() ? nullptr : w.constData(),
+                            "5",
+                            nullptr};
+    PGconn* probe = PQconnectdbParams(keys, values, 0);
+    const bool ok = PQstatus(probe) == CONNECTION_OK;
+    const bool needsPassword = PQconnectionNeedsPassword(probe) != 0;
+    const bool usedPassword = PQconnectionUsedPassword(probe) != 0;
+    const QString who = u.isEmpty() ? QString::fromUtf8(PQuser(probe)) : user;
+    const QString serverText = QString::fromUtf8(PQerrorMessage(probe)).trimmed();
+    PQfinish(probe);
+    if (ok)
+        return;
+    const QString server = QStringLiteral("%1:%2").arg(host).arg(port);
+    if (needsPassword)
+        throw StoreError(ui::Tr("PostgreSQL 服务器 %1 要求输入用户 %2 的密码").arg(server, who),
+                         StoreError::Kind::PasswordNeeded, QString(), false);
+    if (usedPassword)
+        throw StoreError(
+            ui::Tr("PostgreSQL 服务器 %1 拒绝了用户 %2 的登录：密码不正确，或该用户不能登录数据库 %3")
+                    .arg(server, who, dbName) +
+                QStringLiteral("\n") + serverText,
+            StoreError::Kind::LogInRefused, QString(), false);
+    // Anything else (no server, no such database or role) the driver reports below.
 }
 
 PGconn* Store::PgConnection() const {
@@ -382,9 +418,17 @@ int Store::SchemaVersion() const {
 }
 
 void Store::Migrate() {
-    Exec(
-        QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version ("
-                       " version INTEGER PRIMARY KEY, description TEXT NOT NULL, applied_at TEXT NOT NULL)"));
+    // Users who may not create tables open an existing store too: only a new one is created here.
+    const bool known =
+        Scalar(IsSQLite()
+                   ? QStringLiteral(
+                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'")
+                   : QStringLiteral("SELECT 1 WHERE to_regclass('schema_version') IS NOT NULL"))
+            .isValid();
+    if (!known)
+        Exec(QStringLiteral(
+            "CREATE TABLE schema_version ("
+            " version INTEGER PRIMARY KEY, description TEXT NOT NULL, applied_at TEXT NOT NULL)"));
     const int current = SchemaVersion();
     const int latest = LatestSchemaVersion();
     if (current > latest)
@@ -425,8 +469,9 @@ void Store::Migrate() {
                  {m.Version, m.Description, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
         });
     }
-    // A store older than the database's own rules gets its roles and privileges with them.
-    if (!IsSQLite() && current < kRolesSchemaVersion)
+    // A store older than the database's own rules gets its roles and privileges with them. A new
+    // store gets them from whoever fills its users (the demo generator, the user administration).
+    if (!IsSQLite() && current > 0 && current < kRolesSchemaVersion)
         SyncDatabaseRoles(*this);
 }
 

@@ -28,6 +28,8 @@ public:
         LockTimeout,    // PostgreSQL: rows another user holds stayed locked past the lock limit
         TimedOut,       // PostgreSQL: a statement ran past the statement limit
         NoAnswer,       // PostgreSQL: the server did not answer in time; the connection was cut
+        PasswordNeeded, // PostgreSQL: the server asks the user's password and none was given
+        LogInRefused,   // PostgreSQL: the server refused the user's log-in (a wrong password, mostly)
     };
     StoreError(QString description, Kind kind, QString nativeCode, bool atBegin, bool inDoubt = false)
         : Error(std::move(description)), m_kind(kind), m_code(std::move(nativeCode)), m_atBegin(atBegin),
@@ -55,7 +57,9 @@ public:
     enum class Kind { SQLite, PostgreSQL };
 
     // Fails with an Error naming the file, or the host and port, when the store cannot be
-    // opened, is not a database, or has a schema newer than this program knows.
+    // opened, is not a database, or has a schema newer than this program knows. A PostgreSQL
+    // server that wants a password, or refuses the one given, fails with a StoreError of kind
+    // PasswordNeeded or LogInRefused (libpq's password file and PGPASSWORD count as given).
     static std::shared_ptr<Store> Open(const QString& location);
     ~Store();
     Store(const Store&) = delete;
@@ -160,6 +164,9 @@ private:
     Store();
     void OpenSQLite(const QString& path);
     void OpenPostgreSQL(const QString& url);
+    // Fails with PasswordNeeded or LogInRefused when the server will not let the user in.
+    void CheckLogIn(const QString& host, int port, const QString& dbName, const QString& user,
+                    const QString& password) const;
     void Migrate();
     void SetUpConnection() const;
     [[noreturn]] void Fail(const QString& what, const QSqlQuery& query, const QString& sql) const;
