@@ -4,6 +4,22 @@
 <context>
     <name>DeZodirorazez</name>
     <message>
+        <source>供应商 %1 %2%3，超过信用额度，不能保存</source>
+        <translation>Supplier %1 %2%3: over the credit line, not saved</translation>
+    </message>
+    <message>
+        <source>供应商 %1 %2%3，超过信用额度，不能下推</source>
+        <translation>Supplier %1 %2%3: over the credit line, not pushed</translation>
+    </message>
+    <message>
+        <source>：信用额度 %1，未结金额 %2</source>
+        <translation>: credit line %1, open amount %2</translation>
+    </message>
+    <message>
+        <source>供应商 %1 %2：超过信用额度</source>
+        <translation>Supplier %1 %2: over the credit line</translation>
+    </message>
+    <message>
         <source>PostgreSQL 服务器 %1 要求输入用户 %2 的密码</source>
         <translation>The PostgreSQL server %1 asks for the password of user %2</translation>
     </message>

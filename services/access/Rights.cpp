@@ -31,6 +31,10 @@ void Require(const store::Session& session, qint32 mask) {
         throw Error(ui::Tr("对不起，你没有相应的权限！"));
 }
 
+bool StoreHidesPrices(const store::Session& session) {
+    return session.OwnRole && !session.Db->IsSQLite() && !Holds(session, rights::Price);
+}
+
 QString ForbiddenSupplier(const store::Session& session, const QVariant& supplierId) {
     if (supplierId.isNull() || !supplierId.isValid())
         return {};

@@ -16,8 +16,8 @@ namespace zpp::services {
 
 bool BillsService::ShowPOHighPriceForm(const QString&, RecordListPtr& pushList, qint16& row) {
     const bool prices = Holds(*m_session, rights::Price);
-    QVector<HighPriceLine> above =
-        FindHighPriceLines(*m_session->Db, pushList, QDate::currentDate(), !prices);
+    QVector<HighPriceLine> above = FindHighPriceLines(*m_session->Db, pushList, QDate::currentDate(), !prices,
+                                                      StoreHidesPrices(*m_session));
     if (above.isEmpty())
         return true;
     // The window asks about the lines; the prices stay in the store for a user without the right.

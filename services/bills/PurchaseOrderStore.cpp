@@ -94,12 +94,15 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
     order.PricesShown = Holds(*m_session, rights::Price);
     order.MayEdit = Holds(*m_session, rights::Push) && ForbiddenSupplier(*m_session, head.value(6)).isEmpty();
 
+    // The price column stays unread for a user without the price right.
     QSqlQuery lines = m_db->Exec(
-        QStringLiteral(
-            "SELECT l.line_no, i.code, i.name, un.name, l.qty, l.price, l.discount_rate, l.tax_rate,"
-            " l.finish_date, l.memo, i.qty_decimals, i.price_decimals, l.row_version, l.item_id, l.unit_id"
-            " FROM purchase_order_lines l JOIN items i ON i.id = l.item_id"
-            " JOIN units un ON un.id = l.unit_id WHERE l.order_id = ? ORDER BY l.line_no"),
+        QStringLiteral("SELECT l.line_no, i.code, i.name, un.name, l.qty,") +
+            (order.PricesShown ? QStringLiteral(" l.price,") : QStringLiteral(" 0,")) +
+            QStringLiteral(" l.discount_rate, l.tax_rate,"
+                           " l.finish_date, l.memo, i.qty_decimals, i.price_decimals, l.row_version, "
+                           "l.item_id, l.unit_id"
+                           " FROM purchase_order_lines l JOIN items i ON i.id = l.item_id"
+                           " JOIN units un ON un.id = l.unit_id WHERE l.order_id = ? ORDER BY l.line_no"),
         {orderId});
     QHash<int, int> indexOf;
     while (lines.next()) {
@@ -287,11 +290,9 @@ void PurchaseOrderStore::Save(const PurchaseOrder& loaded, const QVector<OrderLi
 
 void PurchaseOrderStore::CheckCredit(const QVariant& supplierId) const {
     // Counted after this save's changes, which are written already.
-    if (const auto over = RefusingCreditOverrun(*m_db, supplierId, 0))
-        throw Error(
-            GetLangString(QStringLiteral("供应商 %1 %2：信用额度 %3，未结金额 %4，超过信用额度，不能保存"))
-                .arg(over->Code, over->Name, QString::number(over->Line, 'f', 2),
-                     QString::number(over->Amount, 'f', 2)));
+    if (const auto over = RefusingCreditOverrun(*m_db, supplierId, 0, StoreHidesPrices(*m_session)))
+        throw Error(GetLangString(QStringLiteral("供应商 %1 %2%3，超过信用额度，不能保存"))
+                        .arg(over->Code, over->Name, over->Figures()));
 }
 
 void PurchaseOrderStore::MoveEntryQty(qint64 orderId, const OrderLine& line, double delta) const {

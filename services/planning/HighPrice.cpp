@@ -33,7 +33,7 @@ bool AboveLimit(double price, double allowed) {
 }
 
 QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordListPtr& pushList,
-                                          const QDate& day, bool storedPrices) {
+                                          const QDate& day, bool storedPrices, bool hiddenPrices) {
     QVector<HighPriceLine> above;
     if (!pushList)
         return above;
@@ -43,13 +43,24 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
         if (!r)
             continue;
         auto id = [&](const char* key) { return qint32(values::Val(r->Get(QString::fromLatin1(key), 0))); };
-        const auto limit = HighPriceLimit(db, id("FSupplyID"), id("FItemID"), id("FUnitID"), day, tolerance);
-        if (!limit)
-            continue;
-        const double price =
-            storedPrices ? StoredEntryPrice(db, *r) : values::Val(r->Get(QStringLiteral("FPrice"), 0));
-        if (!AboveLimit(price, limit->Allowed))
-            continue;
+        std::optional<PriceLimit> limit;
+        double price = 0;
+        if (hiddenPrices) {
+            if (!db.Scalar(QStringLiteral("SELECT zpp_entry_price_above_limit(?, ?, ?, ?, ?, ?, ?)"),
+                           {id("FInterID"), id("FEntryID"), id("FSupplyID"), id("FItemID"), id("FUnitID"),
+                            values::DisplayDate(day), tolerance})
+                     .toBool())
+                continue;
+            limit = PriceLimit{};
+        } else {
+            limit = HighPriceLimit(db, id("FSupplyID"), id("FItemID"), id("FUnitID"), day, tolerance);
+            if (!limit)
+                continue;
+            price =
+                storedPrices ? StoredEntryPrice(db, *r) : values::Val(r->Get(QStringLiteral("FPrice"), 0));
+            if (!AboveLimit(price, limit->Allowed))
+                continue;
+        }
         HighPriceLine line;
         line.Position = i;
         const int gridRow = int(values::Val(r->Get(QStringLiteral("Row"), 0)));

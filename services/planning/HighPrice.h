@@ -43,7 +43,10 @@ bool AboveLimit(double price, double allowed);
 // list price has no limit.
 // storedPrices: the lines carry no price (the user has no price right) and are judged at the
 // price their first entry holds, the price the push orders them at.
+// hiddenPrices: the store keeps those prices from the user too (StoreHidesPrices): the server
+// judges each line, and the lines found carry no figures.
 QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordListPtr& pushList,
-                                          const QDate& day, bool storedPrices = false);
+                                          const QDate& day, bool storedPrices = false,
+                                          bool hiddenPrices = false);
 
 } // namespace zpp::services

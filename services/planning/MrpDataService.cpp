@@ -45,8 +45,15 @@ namespace {
 constexpr int kSupplierCreditLock = 0x7a70;
 } // namespace
 
+QString CreditOverrun::Figures() const {
+    if (std::isnan(Amount))
+        return {};
+    return GetLangString(QStringLiteral("：信用额度 %1，未结金额 %2"))
+        .arg(QString::number(Line, 'f', 2), QString::number(Amount, 'f', 2));
+}
+
 std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const QVariant& supplierId,
-                                                   double adding) {
+                                                   double adding, bool hiddenPrices) {
     // Every writer that checks a supplier's credit takes this lock first, so two cannot both pass
     // one line; a lock of its own, as users may not write (and so not lock) supplier rows.
     // SQLite's write transaction already keeps the other writers out.
@@ -60,6 +67,14 @@ std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const
     if (!line.next())
         return std::nullopt;
     CreditOverrun over{line.value(0).toString(), line.value(1).toString(), line.value(2).toDouble(), 0};
+    if (hiddenPrices) {
+        // What is being added is written already: the server sums the open orders.
+        if (!db.Scalar(QStringLiteral("SELECT zpp_credit_exceeded(?, '{}', '{}', '{}')"), {supplierId})
+                 .toBool())
+            return std::nullopt;
+        over.Amount = std::nan("");
+        return over;
+    }
     over.Amount = db.Scalar(QStringLiteral("SELECT COALESCE(SUM(l.qty * l.price), 0) FROM purchase_orders o"
                                            " JOIN purchase_order_lines l ON l.order_id = o.id"
                                            " WHERE o.supplier_id = ? AND o.closed = 0"),
@@ -80,7 +95,10 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
     QHash<qint32, double> pushed;
     // A user without the price right sent no prices; their lines are ordered at the stored ones.
     const bool storedPrices = !Holds(*m_session, rights::Price);
+    const bool hidden = StoreHidesPrices(*m_session);
     const store::Store& db = *m_session->Db;
+    // With the prices hidden, the entries each supplier's lines take, for the server to price.
+    QHash<qint32, QStringList> plans, entries, qtys;
     for (const RecordPtr& r : *pushList) {
         if (!r)
             continue;
@@ -89,9 +107,18 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
             continue;
         if (!pushed.contains(supplier))
             order << supplier;
-        pushed[supplier] +=
-            values::Val(r->Get(QStringLiteral("FPushQty"), 0)) *
-            (storedPrices ? StoredEntryPrice(db, *r) : values::Val(r->Get(QStringLiteral("FPrice"), 0)));
+        const double qty = values::Val(r->Get(QStringLiteral("FPushQty"), 0));
+        if (hidden) {
+            plans[supplier] << QString::number(
+                values::ToInt32(values::Val(r->Get(QStringLiteral("FInterID"), 0))));
+            entries[supplier] << QString::number(
+                values::ToInt32(values::Val(r->Get(QStringLiteral("FEntryID"), 0))));
+            qtys[supplier] << QString::number(qty, 'g', 17);
+            pushed[supplier] += 0;
+            continue;
+        }
+        pushed[supplier] += qty * (storedPrices ? StoredEntryPrice(db, *r)
+                                                : values::Val(r->Get(QStringLiteral("FPrice"), 0)));
     }
     QSqlQuery line = db.Prepare(QStringLiteral("SELECT code, name, credit_line, credit_control FROM suppliers"
                                                " WHERE id = ? AND credit_line IS NOT NULL"
@@ -110,6 +137,20 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
         const double creditLine = line.value(2).toDouble();
         const QString control = line.value(3).toString();
         line.finish();
+        if (hidden) {
+            auto array = [](const QStringList& items) { return QString(u'{' + items.join(u',') + u'}'); };
+            if (!db.Scalar(
+                       QStringLiteral(
+                           "SELECT zpp_credit_exceeded(?, CAST(? AS INTEGER[]), CAST(? AS INTEGER[]),"
+                           " CAST(? AS DOUBLE PRECISION[]))"),
+                       {supplier, array(plans[supplier]), array(entries[supplier]), array(qtys[supplier])})
+                     .toBool())
+                continue;
+            over << GetLangString(QStringLiteral("供应商 %1 %2：超过信用额度")).arg(code, name);
+            if (control > strictest)
+                strictest = control;
+            continue;
+        }
         db.Run(open, {supplier});
         open.next();
         const double amount = open.value(0).toDouble() + pushed.value(supplier);

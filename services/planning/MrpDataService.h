@@ -10,12 +10,16 @@ namespace zpp::services {
 // A supplier whose credit control refuses ("3") and whose open orders, with `adding` more, pass its
 // credit line (to the cent). Read with the supplier's row locked on PostgreSQL, so the writer that
 // asks holds the line until it commits; SQLite's write transaction already keeps others out.
+// hiddenPrices: the store hides prices from the user (StoreHidesPrices); the server then judges
+// the open orders itself and Amount stays unknown (NaN), since it would tell the prices.
 struct CreditOverrun {
     QString Code, Name;
     double Line = 0, Amount = 0;
+    // "：信用额度 x，未结金额 y", or nothing when the amount is unknown.
+    QString Figures() const;
 };
 std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const QVariant& supplierId,
-                                                   double adding);
+                                                   double adding, bool hiddenPrices = false);
 
 // System settings, supplier names and rights, and the date of new bills, over the store.
 class MrpDataService : public MrpDataServer {

@@ -59,7 +59,8 @@ RecordPtr PriceService::GetSupplyInfo(const QString&, RecordPtr& request) {
 
     double price = 0;
     QString source = QStringLiteral("None");
-    if (supplier > 0 && item > 0) {
+    // No price leaves the store for a user without the price right.
+    if (supplier > 0 && item > 0 && Holds(*m_session, rights::Price)) {
         std::optional<double> last;
         if (useLast)
             last = LastPurchasePrice(db, supplier, item);
@@ -71,11 +72,6 @@ RecordPtr PriceService::GetSupplyInfo(const QString&, RecordPtr& request) {
             price = listed;
             source = QStringLiteral("PriceList");
         }
-    }
-    // No price leaves the store for a user without the price right.
-    if (!Holds(*m_session, rights::Price)) {
-        price = 0;
-        source = QStringLiteral("None");
     }
     RecordPtr answer = KeyedRecord::Create();
     answer->Set(QStringLiteral("AuxPrice"), price);

@@ -90,9 +90,12 @@ public:
         // Locks the row on PostgreSQL; SQLite's write transaction already keeps other writers out.
         if (!m_current.isValid())
             m_current =
-                m_db.Prepare(QStringLiteral("SELECT row_version, supplier_id, price, push_qty, discount_rate,"
-                                            " tax_rate, finish_date, memo, item_id FROM plan_entries"
-                                            " WHERE plan_id = ? AND entry_id = ?") +
+                // Without the price right the price is not read: a changed supplier's price is written
+                // whatever the entry held.
+                m_db.Prepare(QStringLiteral("SELECT row_version, supplier_id,") +
+                             (m_mayPrice ? QStringLiteral(" price,") : QStringLiteral(" 0,")) +
+                             QStringLiteral(" push_qty, discount_rate, tax_rate, finish_date, memo, item_id"
+                                            " FROM plan_entries WHERE plan_id = ? AND entry_id = ?") +
                              (m_db.IsSQLite() ? QString() : QStringLiteral(" FOR UPDATE")));
         m_db.Run(m_current, {*plan, *entry});
         if (!m_current.next())
@@ -138,15 +141,22 @@ public:
             wanted[cMemo] = store::StoredText(r.Text(KeyOf(cMemo)));
             present |= 1 << cMemo;
         }
+        // On PostgreSQL the server prices it: the price is not even readable for this user.
+        bool priceFromList = false;
         if (!m_mayPrice && (present & (1 << cSupplier)) && !wanted[cSupplier].isNull() &&
             !SameStored(cSupplier, wanted[cSupplier], stored[cSupplier])) {
-            wanted[cPrice] =
-                SupplierListPrice(m_db, wanted[cSupplier].toInt(), itemId, 0, QDate::currentDate());
-            present |= 1 << cPrice;
+            if (m_db.IsSQLite()) {
+                wanted[cPrice] =
+                    SupplierListPrice(m_db, wanted[cSupplier].toInt(), itemId, 0, QDate::currentDate());
+                present |= 1 << cPrice;
+            } else {
+                priceFromList = true;
+            }
         }
         int mask = 0;
         for (int c = 0; c < kColumns; ++c)
-            if ((present & (1 << c)) && !SameStored(c, wanted[c], stored[c]))
+            if ((present & (1 << c)) &&
+                (!SameStored(c, wanted[c], stored[c]) || (c == cPrice && !m_mayPrice)))
                 mask |= 1 << c;
         // Only a note being changed is held to the limit; one stored earlier stays as it is.
         if (mask & (1 << cMemo)) {
@@ -172,6 +182,9 @@ public:
         binds << *plan << *entry;
         QSqlQuery& q = Statement(mask);
         m_db.Run(q, binds);
+        if (priceFromList)
+            m_db.Exec(QStringLiteral("SELECT zpp_price_entry_from_list(?, ?, ?)"),
+                      {*plan, *entry, values::DisplayDate(QDate::currentDate())});
         r.Set(kEntryVersionField, version + 1);
     }
 

@@ -79,9 +79,12 @@ class Pusher {
 public:
     // storedPrices: the user has no price right, so the list sent none; each line is ordered at
     // the price its entries hold.
+    // hidden: the store keeps even those prices from the user (StoreHidesPrices); the server then
+    // prices the lines and judges the limits itself.
     Pusher(const store::Store& db, qint16 userId, QDate billDate, const std::function<void()>& hook,
-           bool storedPrices)
-        : m_db(db), m_userId(userId), m_billDate(billDate), m_hook(hook), m_storedPrices(storedPrices) {}
+           bool storedPrices, bool hidden)
+        : m_db(db), m_userId(userId), m_billDate(billDate), m_hook(hook), m_storedPrices(storedPrices),
+          m_hidden(hidden) {}
 
     // Reads the push records; a value that cannot be ordered refuses the push before the store is touched.
     void Read(const RecordList& pushList) {
@@ -151,7 +154,8 @@ public:
                      Tr("下推数量必须大于 0：%1").arg(Shown(m_lines[t.Line].Record->Get(kPushQty, {}))));
         CheckSuppliers();
         CheckHighPrices();
-        CheckCredit();
+        if (!m_hidden)
+            CheckCredit();
 
         for (Order& o : m_orders) {
             o.BillNo = NextPurchaseOrderBillNo(m_db, m_hook);
@@ -169,14 +173,20 @@ public:
         for (Line& l : m_lines) {
             Order& o = m_orders[l.Order];
             l.LineNo = ++o.Lines;
-            lines << o.Id << l.LineNo << l.ItemId << l.AuxProp << l.UnitId << l.Qty << l.Price << l.Discount
-                  << l.Tax << l.FinishDate << l.Memo;
+            lines << o.Id << l.LineNo << l.ItemId << l.AuxProp << l.UnitId << l.Qty;
+            if (!m_hidden)
+                lines << l.Price;
+            lines << l.Discount << l.Tax << l.FinishDate << l.Memo;
         }
-        WriteRows(lines, 11, [](int rows) -> QString {
-            return QStringLiteral(
-                       "INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id,"
-                       " unit_id, qty, price, discount_rate, tax_rate, finish_date, memo) VALUES ") +
-                   Repeated(QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"), rows);
+        // Lines of hidden prices are priced by the server once their sources are in.
+        const QString price = m_hidden ? QString() : QStringLiteral(" price,");
+        WriteRows(lines, m_hidden ? 10 : 11, [&](int rows) -> QString {
+            return QStringLiteral("INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id,"
+                                  " unit_id, qty,") +
+                   price + QStringLiteral(" discount_rate, tax_rate, finish_date, memo) VALUES ") +
+                   Repeated(m_hidden ? QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                     : QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                            rows);
         });
         // One source row per line and entry, even when a list names an entry twice.
         QMap<std::tuple<int, qint32, qint32>, double> sources;
@@ -218,6 +228,23 @@ public:
                        QStringLiteral(") AS v WHERE plan_entries.plan_id = v.column1"
                                       " AND plan_entries.entry_id = v.column2");
             });
+        }
+
+        if (m_hidden) {
+            for (const Order& o : m_orders) {
+                if (m_hook)
+                    m_hook();
+                const int differing =
+                    m_db.Scalar(QStringLiteral("SELECT zpp_price_order_lines(?)"), {o.Id}).toInt();
+                if (differing > 0) {
+                    const int order = int(&o - m_orders.data());
+                    const auto t = std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) {
+                        return m_lines[t.Line].Order == order && m_lines[t.Line].LineNo == differing;
+                    });
+                    Fail(*t, t->BillNo, Tr("合并为一行的分录单价不同，不能合并下推，请分开下推"));
+                }
+            }
+            CheckCredit();
         }
 
         auto created = RecordList::Create();
@@ -361,9 +388,11 @@ private:
             it = m_reads.insert(
                 entries,
                 m_db.Prepare(
+                    QStringLiteral("SELECT e.entry_id, e.supplier_id, e.aux_prop_id, e.close_mark, p.bill_no,"
+                                   " e.qty, e.ordered_qty, e.item_id, i.unit_id, i.qty_decimals,") +
+                    (m_hidden ? QStringLiteral(" 0,") : QStringLiteral(" e.price,")) +
                     QStringLiteral(
-                        "SELECT e.entry_id, e.supplier_id, e.aux_prop_id, e.close_mark, p.bill_no,"
-                        " e.qty, e.ordered_qty, e.item_id, i.unit_id, i.qty_decimals, e.price, e.row_version"
+                        " e.row_version"
                         " FROM plan_entries e JOIN purchase_plans p ON p.id = e.plan_id"
                         " JOIN items i ON i.id = e.item_id WHERE e.plan_id = ? AND e.entry_id IN (") +
                     marks.join(u',') + QStringLiteral(") ORDER BY e.entry_id") +
@@ -414,7 +443,7 @@ private:
         // not what would be ordered.
         if (t.Version.isValid() && !t.Version.isNull() && values::Val(t.Version) != double(s.Version))
             Fail(t, s.BillNo, Tr("该分录已被其他用户修改，请刷新后重新下推"));
-        if (m_storedPrices) {
+        if (m_storedPrices && !m_hidden) {
             if (l.Price == kFromStore)
                 l.Price = s.Price;
             else if (std::abs(l.Price - s.Price) > 1e-9 * std::max(1.0, std::abs(s.Price)))
@@ -460,6 +489,18 @@ private:
         for (const Line& l : m_lines) {
             if (values::Val(l.Record->Get(kHighPriceConfirmedField, 0)) == 1)
                 continue;
+            const int line = int(&l - m_lines.data());
+            const auto t =
+                std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) { return t.Line == line; });
+            if (m_hidden) {
+                // The line's entries hold one price (checked when it is priced); the first one's is judged.
+                if (m_db.Scalar(QStringLiteral("SELECT zpp_entry_price_above_limit(?, ?, ?, ?, ?, ?, ?)"),
+                                {t->Plan, t->Entry, l.Supplier, l.ItemId, l.UnitId,
+                                 values::DisplayDate(m_billDate), tolerance})
+                        .toBool())
+                    Fail(*t, t->BillNo, Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推"));
+                continue;
+            }
             const auto key = std::tuple{l.Supplier, l.ItemId, l.UnitId};
             auto it = limits.find(key);
             if (it == limits.end())
@@ -469,9 +510,6 @@ private:
                          .first;
             if (!it->second || !AboveLimit(l.Price, it->second->Allowed))
                 continue;
-            const int line = int(&l - m_lines.data());
-            const auto t =
-                std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) { return t.Line == line; });
             // Without the price right the user learns that the price is too high, not what it is.
             Fail(*t, t->BillNo,
                  m_storedPrices ? Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推")
@@ -490,16 +528,14 @@ private:
             for (const Line& l : m_lines)
                 if (l.Supplier == o.Supplier)
                     adding += l.Qty * l.Price;
-            const auto over = RefusingCreditOverrun(m_db, o.Supplier, adding);
+            const auto over = RefusingCreditOverrun(m_db, o.Supplier, m_hidden ? 0 : adding, m_hidden);
             if (!over)
                 continue;
             const auto t = std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) {
                 return m_lines[t.Line].Supplier == o.Supplier;
             });
             Fail(*t, t->BillNo,
-                 Tr("供应商 %1 %2：信用额度 %3，未结金额 %4，超过信用额度，不能下推")
-                     .arg(over->Code, over->Name, QString::number(over->Line, 'f', 2),
-                          QString::number(over->Amount, 'f', 2)));
+                 Tr("供应商 %1 %2%3，超过信用额度，不能下推").arg(over->Code, over->Name, over->Figures()));
         }
     }
 
@@ -533,7 +569,7 @@ private:
     qint16 m_userId;
     QDate m_billDate;
     const std::function<void()>& m_hook;
-    bool m_storedPrices;
+    bool m_storedPrices, m_hidden;
     QVector<Take> m_takes, m_readTakes;
     std::vector<Line> m_lines, m_readLines;
     std::vector<Order> m_orders, m_readOrders;
@@ -553,7 +589,8 @@ RecordListPtr PurchasePlanUpdateService::PushBill(const QString&, RecordListPtr&
     const store::Store& db = *m_session->Db;
     // The orders are the log-in's, and its supplier rights apply, whatever user the caller names.
     Q_UNUSED(userId);
-    Pusher pusher(db, m_session->UserId, newBillDate, m_pushHook, !Holds(*m_session, rights::Price));
+    Pusher pusher(db, m_session->UserId, newBillDate, m_pushHook, !Holds(*m_session, rights::Price),
+                  StoreHidesPrices(*m_session));
     pusher.Read(*pushList);
     if (pusher.Empty())
         return nullptr;

@@ -3,6 +3,7 @@
 #include "component/host/Access.h"
 #include "platform/ui/Prompt.h"
 
+#include <QHash>
 #include <QSqlQuery>
 
 namespace zpp::store {
@@ -134,6 +135,17 @@ void SyncDatabaseRoles(const Store& db) {
         QVector<std::pair<QString, qint64>> roles;
         while (users.next())
             roles.push_back({users.value(0).toString(), users.value(1).toLongLong()});
+        // A role without the price right gets every column but the prices.
+        QHash<QString, QString> unpriced;
+        for (const char* table : {"plan_entries", "purchase_order_lines", "supplier_prices"}) {
+            QSqlQuery columns =
+                db.Exec(QStringLiteral("SELECT string_agg(quote_ident(column_name), ', ')"
+                                       " FROM information_schema.columns WHERE table_schema = 'public'"
+                                       " AND table_name = ? AND column_name <> 'price'"),
+                        {QLatin1String(table)});
+            columns.next();
+            unpriced.insert(QLatin1String(table), columns.value(0).toString());
+        }
         for (const auto& [name, mask] : roles) {
             const QString role = RoleName(name);
             IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + role + QStringLiteral(" LOGIN"));
@@ -141,13 +153,27 @@ void SyncDatabaseRoles(const Store& db) {
             db.Exec(QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM ") + role);
             db.Exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA public FROM ") + role);
             db.Exec(QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO ") + role);
+            const bool prices = (mask & rights::Price) != 0;
             for (const Grant& g : kGrants) {
                 const qint32 needed = g.Right == rights::Query ? kPlanRights : g.Right;
                 if (needed != 0 && (mask & needed) == 0)
                     continue;
-                db.Exec(QStringLiteral("GRANT %1 ON %2 TO ")
-                            .arg(QLatin1String(g.Privilege), QLatin1String(g.Tables)) +
-                        role);
+                for (const QString& table : QString::fromLatin1(g.Tables).split(QStringLiteral(", "))) {
+                    QString privilege = QString::fromLatin1(g.Privilege);
+                    if (!prices && unpriced.contains(table)) {
+                        if (privilege.contains(u'(')) {
+                            privilege.remove(QStringLiteral("price, "));
+                        } else {
+                            // DELETE has no columns; the others are granted on all but the price.
+                            QStringList words = privilege.split(QStringLiteral(", "));
+                            for (QString& w : words)
+                                if (w != u"DELETE")
+                                    w += QStringLiteral(" (") + unpriced[table] + u')';
+                            privilege = words.join(QStringLiteral(", "));
+                        }
+                    }
+                    db.Exec(QStringLiteral("GRANT %1 ON %2 TO ").arg(privilege, table) + role);
+                }
             }
         }
     });

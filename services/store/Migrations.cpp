@@ -184,19 +184,20 @@ QStringList PlanningSchema() {
 // Statements marked {{pg}} run on PostgreSQL only.
 QStringList PostgresRules() {
     QStringList s;
-    // Whether the connected role may use the supplier; a supplier without a rights row is allowed.
-    s << QStringLiteral("{{pg}}CREATE FUNCTION zpp_may_use_supplier(p_supplier integer) RETURNS boolean"
-                        " LANGUAGE sql STABLE AS $f$"
+    // Whether the role may use the supplier; a supplier without a rights row is allowed. Policies
+    // ask for current_user; the server's own functions, which run as the owner, for session_user.
+    s << QStringLiteral("{{pg}}CREATE FUNCTION zpp_may_use_supplier(p_supplier integer, p_role text)"
+                        " RETURNS boolean LANGUAGE sql STABLE AS $f$"
                         " SELECT p_supplier IS NULL OR NOT EXISTS (SELECT 1 FROM user_supplier_rights r"
                         " JOIN users u ON u.id = r.user_id JOIN suppliers s ON s.code = r.supplier_code"
-                        " WHERE s.id = p_supplier AND u.name = current_user AND r.may_use = 0) $f$");
+                        " WHERE s.id = p_supplier AND u.name = p_role AND r.may_use = 0) $f$");
     for (const char* table : {"plan_entries", "purchase_plans", "purchase_orders", "purchase_order_lines"})
         s << QStringLiteral("{{pg}}ALTER TABLE %1 ENABLE ROW LEVEL SECURITY").arg(QLatin1String(table));
-    const QString entryOk = QStringLiteral("zpp_may_use_supplier(supplier_id)");
+    const QString entryOk = QStringLiteral("zpp_may_use_supplier(supplier_id, current_user)");
     const QString orderOk = QStringLiteral("EXISTS (SELECT 1 FROM purchase_orders o WHERE o.id = order_id"
-                                           " AND zpp_may_use_supplier(o.supplier_id))");
+                                           " AND zpp_may_use_supplier(o.supplier_id, current_user))");
     const QString planOk = QStringLiteral("NOT EXISTS (SELECT 1 FROM plan_entries e WHERE e.plan_id = id"
-                                          " AND NOT zpp_may_use_supplier(e.supplier_id))");
+                                          " AND NOT zpp_may_use_supplier(e.supplier_id, current_user))");
     const struct {
         const char* Table;
         QString Write, Delete;
@@ -242,6 +243,82 @@ QStringList PostgresRules() {
     s << QStringLiteral("{{pg}}CREATE CONSTRAINT TRIGGER zpp_entry_orders AFTER INSERT OR UPDATE OR DELETE"
                         " ON purchase_order_line_sources DEFERRABLE INITIALLY DEFERRED FOR EACH ROW"
                         " EXECUTE FUNCTION zpp_check_entry_orders()");
+    return s;
+}
+
+QStringList PostgresPriceWork() {
+    QStringList s;
+    // Whether the logged-in role holds every bit of mask in the purchase plan module. These
+    // functions run as the owner, so the caller is session_user.
+    s << QStringLiteral("{{pg}}CREATE FUNCTION zpp_holds(p_mask bigint) RETURNS boolean LANGUAGE sql STABLE"
+                        " AS $f$ SELECT EXISTS (SELECT 1 FROM user_rights r JOIN users u ON u.id = r.user_id"
+                        " WHERE u.name = session_user AND r.subsystem = 1006 AND r.module = 13"
+                        " AND (r.granted_mask & p_mask) = p_mask) $f$");
+    const QString head = QStringLiteral("{{pg}}CREATE FUNCTION %1 LANGUAGE plpgsql SECURITY DEFINER"
+                                        " SET search_path = public AS $f$ %2 $f$");
+    const QString refuse = QStringLiteral(" IF NOT zpp_holds(%1) THEN RAISE EXCEPTION 'permission denied' "
+                                          "USING ERRCODE = 'insufficient_privilege';"
+                                          " END IF;");
+    const QString listPrice = QStringLiteral(
+        "(SELECT sp.price FROM supplier_prices sp WHERE sp.supplier_id = %1 AND sp.item_id = %2"
+        " AND (%3 = 0 OR sp.unit_id = %3) AND sp.valid_from <= %4"
+        " ORDER BY sp.valid_from DESC LIMIT 1)");
+    // The save: an entry whose supplier changed is priced from that supplier's list (0 without one).
+    s << head.arg(QStringLiteral("zpp_price_entry_from_list(p_plan integer, p_entry integer, p_day text)"
+                                 " RETURNS void"),
+                  QStringLiteral("BEGIN") + refuse.arg(4194304) +
+                      QStringLiteral(" UPDATE plan_entries e SET price = COALESCE(") +
+                      listPrice.arg(QStringLiteral("e.supplier_id"), QStringLiteral("e.item_id"),
+                                    QStringLiteral("0"), QStringLiteral("p_day")) +
+                      QStringLiteral(", 0) WHERE e.plan_id = p_plan AND e.entry_id = p_entry"
+                                     " AND zpp_may_use_supplier(e.supplier_id, session_user); END;"));
+    // The push: each line of the user's new order takes the price its entries hold; entries of
+    // different prices cannot make one line.
+    s << head.arg(
+        QStringLiteral("zpp_price_order_lines(p_order bigint) RETURNS integer"),
+        QStringLiteral("DECLARE differing integer; BEGIN") + refuse.arg(1) +
+            QStringLiteral(
+                " SELECT MIN(s.line_no) INTO differing FROM purchase_order_line_sources s"
+                "  JOIN plan_entries e ON e.plan_id = s.plan_id AND e.entry_id = s.entry_id"
+                "  WHERE s.order_id = p_order GROUP BY s.line_no HAVING MIN(e.price) <> MAX(e.price) LIMIT 1;"
+                " IF differing IS NOT NULL THEN RETURN differing; END IF;"
+                " UPDATE purchase_order_lines l SET price = (SELECT MIN(e.price) FROM "
+                "purchase_order_line_sources s"
+                "  JOIN plan_entries e ON e.plan_id = s.plan_id AND e.entry_id = s.entry_id"
+                "  WHERE s.order_id = l.order_id AND s.line_no = l.line_no)"
+                "  FROM purchase_orders o WHERE l.order_id = p_order AND o.id = l.order_id"
+                "  AND o.created_by = (SELECT id FROM users WHERE name = session_user);"
+                " RETURN 0; END;"));
+    // The high-price check: whether the entry's stored price is above the supplier's list price
+    // plus the tolerance (no list price, no limit).
+    s << head.arg(
+        QStringLiteral("zpp_entry_price_above_limit(p_plan integer, p_entry integer, p_supplier integer,"
+                       " p_item integer, p_unit integer, p_day text, p_tolerance double precision)"
+                       " RETURNS boolean"),
+        QStringLiteral("DECLARE listed double precision; stored double precision; BEGIN") +
+            refuse.arg(1048576) + QStringLiteral(" listed := ") +
+            listPrice.arg(QStringLiteral("p_supplier"), QStringLiteral("p_item"), QStringLiteral("p_unit"),
+                          QStringLiteral("p_day")) +
+            QStringLiteral(
+                "; IF listed IS NULL OR listed <= 0 THEN RETURN false; END IF;"
+                " SELECT price INTO stored FROM plan_entries WHERE plan_id = p_plan AND entry_id = p_entry;"
+                " RETURN stored > listed * (1 + p_tolerance / 100) * (1 + 1e-9); END;"));
+    // The credit check: whether the supplier's open orders, plus these entries ordered at their
+    // stored prices, exceed its credit line to the cent.
+    s << head.arg(
+        QStringLiteral("zpp_credit_exceeded(p_supplier integer, p_plans integer[], p_entries integer[],"
+                       " p_qtys double precision[]) RETURNS boolean"),
+        QStringLiteral("DECLARE amount double precision; line double precision; BEGIN") +
+            refuse.arg(1048576) +
+            QStringLiteral(" SELECT credit_line INTO line FROM suppliers WHERE id = p_supplier;"
+                           " IF line IS NULL THEN RETURN false; END IF;"
+                           " SELECT COALESCE(SUM(l.qty * l.price), 0) INTO amount FROM purchase_orders o"
+                           "  JOIN purchase_order_lines l ON l.order_id = o.id"
+                           "  WHERE o.supplier_id = p_supplier AND o.closed = 0;"
+                           " SELECT amount + COALESCE(SUM(q.qty * e.price), 0) INTO amount"
+                           "  FROM unnest(p_plans, p_entries, p_qtys) AS q(plan_id, entry_id, qty)"
+                           "  JOIN plan_entries e ON e.plan_id = q.plan_id AND e.entry_id = q.entry_id;"
+                           " RETURN round(amount * 100) > round(line * 100); END;"));
     return s;
 }
 
@@ -345,6 +422,11 @@ QVector<Migration> Build() {
     // checked at commit. Roles and privileges follow the rights tables (DatabaseRoles.h).
     all.push_back({7, QStringLiteral("row-level supplier rights and the ordered-quantity rule on PostgreSQL"),
                    PostgresRules()});
+    // A role without the price right reads no price column; what the program must still do with
+    // the prices for such a user (price a changed supplier, order at the stored prices, check the
+    // limits) the server does for it, answering yes or no, never a price.
+    all.push_back({8, QStringLiteral("price work on PostgreSQL for users without the price right"),
+                   PostgresPriceWork()});
     return all;
 }
 } // namespace

@@ -15,8 +15,9 @@ struct Migration {
 };
 
 const QVector<Migration>& Migrations();
-// The first schema whose PostgreSQL rules rest on per-user roles.
-inline constexpr int kRolesSchemaVersion = 7;
+// The last schema that changed what PostgreSQL's roles are granted: a store older than it has
+// its roles and privileges made anew when it is upgraded.
+inline constexpr int kRolesSchemaVersion = 8;
 int LatestSchemaVersion();
 
 } // namespace zpp::store

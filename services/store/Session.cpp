@@ -36,6 +36,7 @@ Session LogInAsConnected(const StorePtr& store, const QString& nameOrId) {
         return LogIn(store, nameOrId.trimmed().isEmpty() ? QStringLiteral("admin") : nameOrId);
     const QString role = store->Scalar(QStringLiteral("SELECT current_user")).toString();
     Session s = LogIn(store, role);
+    s.OwnRole = true;
     const QString asked = nameOrId.trimmed();
     if (!asked.isEmpty() && asked != s.UserName && asked != QString::number(s.UserId))
         throw Error(ui::Tr("PostgreSQL 账套以连接所用的数据库角色登录：--user %1 与连接的角色 %2 不同；"

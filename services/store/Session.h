@@ -10,6 +10,9 @@ struct Session {
     qint16 UserId = 0;
     QString UserName;
     QString Language;
+    // The connection is the user's own database role (PostgreSQL), so the server holds the
+    // session to the user's privileges; false for SQLite and for a connection acting for a user.
+    bool OwnRole = false;
 };
 
 using SessionPtr = std::shared_ptr<Session>;

@@ -1,12 +1,17 @@
 #include "app/LogIn.h"
 #include "platform/ui/Prompt.h"
+#include "services/access/Rights.h"
 #include "services/demo/DemoData.h"
+#include "services/planning/HighPrice.h"
+#include "services/planning/PriceService.h"
+#include "services/planupdate/PurchasePlanUpdateService.h"
 #include "support/Printers.h"
 #include "support/TestStores.h"
 
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSqlQuery>
 #include <QTest>
 #include <QUrl>
 #include <libpq-fe.h>
@@ -68,6 +73,10 @@ TEST(DatabaseRoles, AClientWithAUsersPasswordGetsNoFurtherThanTheirRights) {
         const char* Sql;
         const char* State;
     } refused[] = {
+        // No price right: no price column can be read.
+        {"SELECT price FROM plan_entries", "42501"},
+        {"SELECT * FROM purchase_order_lines", "42501"},
+        {"SELECT price FROM supplier_prices", "42501"},
         // No delete right.
         {"DELETE FROM purchase_plans", "42501"},
         // Nobody but an administrator changes suppliers or rights.
@@ -129,4 +138,76 @@ TEST(DatabaseRoles, TheProgramLogsInAsTheRoleTheServerLetIn) {
     EXPECT_FALSE(app::OpenAndLogIn(As(url, "buyer", "wrong"), {})) << "a cancel logs nobody in";
     EXPECT_EQ(app::OpenAndLogIn(As(url, "admin", "admin"), "admin")->UserName, "admin");
     ui::SetModalHandler(nullptr);
+}
+
+// A user without the price right, connected as their own role, reads no price column; the server
+// prices a changed supplier, orders at the stored prices and judges the credit line for them.
+TEST(DatabaseRoles, TheServerDoesThePriceWorkOfAUserWhoMayNotSeePrices) {
+    const QString url = NewPostgresUrl();
+    ZPP_REQUIRE_STORE(url);
+    const store::StorePtr db = store::GenerateStore(url, 60);
+    auto buyer = std::make_shared<store::Session>(
+        store::LogInAsConnected(store::Store::Open(As(url, "buyer", "buyer")), "buyer"));
+    ASSERT_TRUE(services::StoreHidesPrices(*buyer));
+    // Two open entries of one item and an allowed supplier, and another allowed supplier.
+    QSqlQuery q =
+        db->Exec("SELECT e.plan_id, e.entry_id, e.item_id, e.supplier_id, e.row_version FROM plan_entries e"
+                 " JOIN suppliers s ON s.id = e.supplier_id WHERE e.close_mark = '' AND e.ordered_qty = 0"
+                 " AND s.code NOT IN ('01.005', '01.007', '01.008', '01.012', '01.019')"
+                 " ORDER BY e.plan_id, e.entry_id LIMIT 2");
+    QList<QVariantList> entries;
+    while (q.next())
+        entries << QVariantList{q.value(0), q.value(1), q.value(2), q.value(3), q.value(4)};
+    ASSERT_EQ(entries.size(), 2);
+    const QVariant other = db->Scalar("SELECT MIN(id) FROM suppliers WHERE id <> ? AND code NOT IN"
+                                      " ('01.005', '01.007', '01.008', '01.012', '01.019')",
+                                      {entries[0][3]});
+    db->Exec("UPDATE plan_entries SET price = 999 WHERE plan_id = ? AND entry_id = ?",
+             {entries[0][0], entries[0][1]});
+    const double listed =
+        services::SupplierListPrice(*db, other.toInt(), entries[0][2].toInt(), 0, QDate::currentDate());
+
+    services::PurchasePlanUpdateService service(buyer);
+    RecordListPtr edits = RecordList::Create();
+    auto edit = KeyedRecord::Create();
+    edit->Set("FInterID", entries[0][0]);
+    edit->Set("FEntryID", entries[0][1]);
+    edit->Set("FSupplyID", other);
+    edit->Set("FVersion", entries[0][4]);
+    edit->Set("FEdited", 1);
+    edits->Add(edit);
+    service.UpdatePurchasePlanEntry({}, edits);
+    EXPECT_EQ(db->Scalar("SELECT price FROM plan_entries WHERE plan_id = ? AND entry_id = ?",
+                         {entries[0][0], entries[0][1]})
+                  .toDouble(),
+              listed);
+
+    // A refusing credit line below what is open already: the push is refused without the figures.
+    db->Exec("UPDATE suppliers SET credit_line = 0.01, credit_control = '3' WHERE id = ?", {other});
+    RecordListPtr push = RecordList::Create();
+    auto line = KeyedRecord::Create();
+    for (auto [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{
+             {"FInterID", entries[0][0]},
+             {"FEntryID", entries[0][1]},
+             {"FSupplyID", other},
+             {"FPushQty", 1},
+             {"FDiscountRate", 0},
+             {"FTaxRate", 13},
+             {"FFinishDate", ""},
+             {"FMemo", ""},
+             {"FBillNo", ""},
+             {services::kHighPriceConfirmedField.toLatin1().constData(), 1}})
+        line->Set(QString::fromLatin1(key), value);
+    push->Add(line);
+    QString ids, refusal;
+    QDate today = QDate::currentDate();
+    try {
+        service.PushBill({}, push, buyer->UserId, ids, today);
+    } catch (const Error& e) {
+        refusal = e.Description();
+    }
+    EXPECT_TRUE(refusal.endsWith("，超过信用额度，不能下推")) << refusal.toStdString();
+    EXPECT_FALSE(refusal.contains("未结金额")) << refusal.toStdString();
+    EXPECT_EQ(
+        db->Scalar("SELECT COUNT(*) FROM purchase_orders WHERE created_by = ?", {buyer->UserId}).toInt(), 0);
 }
