@@ -5,6 +5,7 @@
 #include "platform/ini/IniFile.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Timing.h"
+#include "services/access/UserAdministration.h"
 #include "services/demo/DemoData.h"
 #include "services/store/DatabaseRoles.h"
 
@@ -35,7 +36,10 @@ int main(int argc, char** argv) {
     // Generating a store and printing help need no screen.
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if ((arg.startsWith("--generate") || arg == "--sync-roles" || arg == "--help" || arg == "-h") &&
+        static const QByteArrayList headless{
+            "--sync-roles",    "--users",          "--add-user",     "--grant", "--revoke",
+            "--deny-supplier", "--allow-supplier", "--set-password", "--help",  "-h"};
+        if ((arg.startsWith("--generate") || headless.contains(arg.split('=').first())) &&
             qgetenv("QT_QPA_PLATFORM").isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -93,7 +97,22 @@ int main(int argc, char** argv) {
         "sync-roles",
         "PostgreSQL: make the database's roles and privileges what the store's users and rights "
         "tables say, as the logged-in administrator, then exit.");
+    // User administration for scripts, through the same service as the window under 文件.
+    const QCommandLineOption usersOpt("users", "List the users with their rights, then exit.");
+    const QCommandLineOption addUserOpt("add-user", "Add a user without rights, then exit.", "NAME");
+    const QCommandLineOption grantOpt(
+        "grant", "Grant rights (query, save, close, delete, push, export, print, price, all).",
+        "NAME=RIGHTS");
+    const QCommandLineOption revokeOpt("revoke", "Take rights away.", "NAME=RIGHTS");
+    const QCommandLineOption denyOpt("deny-supplier", "Forbid a user a supplier.", "NAME=CODE");
+    const QCommandLineOption allowOpt("allow-supplier", "Allow a user a supplier again.", "NAME=CODE");
+    const QCommandLineOption passwordOpt(
+        "set-password", "PostgreSQL: set a user's password, read from the first line of standard input.",
+        "NAME");
+    const QList<QCommandLineOption> adminOpts{usersOpt, addUserOpt, grantOpt,   revokeOpt,
+                                              denyOpt,  allowOpt,   passwordOpt};
     parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, syncRolesOpt, rootOpt, configOpt});
+    parser.addOptions(adminOpts);
     if (!parser.parse(QApplication::arguments()))
         return Fail(parser.errorText(), false);
     if (parser.isSet(helpOpt)) {
@@ -137,9 +156,53 @@ int main(int argc, char** argv) {
         else
             return Fail(ui::Tr("已取消登录"), false);
     } catch (const Error& e) {
-        return Fail(e.Description(), !parser.isSet(syncRolesOpt));
+        bool headless = parser.isSet(syncRolesOpt);
+        for (const QCommandLineOption& o : adminOpts)
+            headless = headless || parser.isSet(o);
+        return Fail(e.Description(), !headless);
     }
     timing::Mark("store-open");
+    bool adminCommand = false;
+    for (const QCommandLineOption& o : adminOpts)
+        adminCommand = adminCommand || parser.isSet(o);
+    if (adminCommand) {
+        try {
+            services::UserAdministration admin(session);
+            auto pair = [&](const QCommandLineOption& o) {
+                const QString v = parser.value(o);
+                if (!v.contains(u'='))
+                    throw Error(QStringLiteral("--%1 takes NAME=VALUE").arg(o.names().first()));
+                return std::pair{v.section(u'=', 0, 0), v.section(u'=', 1)};
+            };
+            if (parser.isSet(addUserOpt))
+                admin.AddUser(parser.value(addUserOpt), {});
+            if (parser.isSet(grantOpt)) {
+                const auto [name, list] = pair(grantOpt);
+                admin.Grant(name, services::ParseRights(list));
+            }
+            if (parser.isSet(revokeOpt)) {
+                const auto [name, list] = pair(revokeOpt);
+                admin.Revoke(name, services::ParseRights(list));
+            }
+            if (parser.isSet(denyOpt)) {
+                const auto [name, code] = pair(denyOpt);
+                admin.SetSupplierRight(name, code, false);
+            }
+            if (parser.isSet(allowOpt)) {
+                const auto [name, code] = pair(allowOpt);
+                admin.SetSupplierRight(name, code, true);
+            }
+            if (parser.isSet(passwordOpt))
+                admin.SetPassword(parser.value(passwordOpt), QTextStream(stdin).readLine());
+            QTextStream out(stdout);
+            for (const services::UserEntry& u : admin.Users())
+                out << u.Id << '\t' << u.Name << '\t' << u.FullName << '\t' << services::RightsText(u.Mask)
+                    << '\t' << u.ForbiddenSuppliers.join(u',') << Qt::endl;
+        } catch (const Error& e) {
+            return Fail(e.Description(), false);
+        }
+        return 0;
+    }
     if (parser.isSet(syncRolesOpt)) {
         if (session->Db->IsSQLite())
             return Fail(QStringLiteral("--sync-roles: an SQLite store has no database roles"), false);

@@ -99,9 +99,14 @@ void GrantOwnerRole(const Store& db, const QString& role) {
 }
 
 void SyncDatabaseRoles(const Store& db) {
+    if (!db.IsSQLite())
+        db.InTransaction([&] { SyncDatabaseRolesInTransaction(db); });
+}
+
+void SyncDatabaseRolesInTransaction(const Store& db) {
     if (db.IsSQLite())
         return;
-    db.InTransaction([&] {
+    {
         const QString owner = OwnerRole(db);
         const QString quotedOwner = QuotedIdentifier(owner);
         IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + quotedOwner + QStringLiteral(" NOLOGIN"));
@@ -176,7 +181,7 @@ void SyncDatabaseRoles(const Store& db) {
                 }
             }
         }
-    });
+    }
 }
 
 } // namespace zpp::store

@@ -18,6 +18,8 @@ QString OwnerRole(const Store& db);
 // privileges its command rights need. Run after every change of users or rights; the
 // connected role must be a superuser or a member of OwnerRole with CREATEROLE.
 void SyncDatabaseRoles(const Store& db);
+// The same inside the caller's transaction, with the change of the rights tables it follows.
+void SyncDatabaseRolesInTransaction(const Store& db);
 
 // Creates the login role with this password unless a role of that name exists (its password is
 // then left alone). For demo stores.

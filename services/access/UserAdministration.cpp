@@ -1,0 +1,187 @@
+#include "UserAdministration.h"
+
+#include "Rights.h"
+#include "platform/ui/Prompt.h"
+#include "services/store/DatabaseRoles.h"
+#include "services/store/StoredText.h"
+
+#include <QSqlQuery>
+#include <algorithm>
+#include <libpq-fe.h>
+
+namespace zpp::services {
+
+namespace {
+constexpr qint32 kEveryRight = rights::Query | rights::Save | rights::Close | rights::Delete | rights::Push |
+                               rights::Export | rights::Print | rights::Price;
+} // namespace
+
+const QVector<RightName>& RightNames() {
+    static const QVector<RightName> names = {
+        {"query", rights::Query, "查询"}, {"save", rights::Save, "保存"},
+        {"close", rights::Close, "关闭"}, {"delete", rights::Delete, "删除"},
+        {"push", rights::Push, "下推"},   {"export", rights::Export, "引出"},
+        {"print", rights::Print, "打印"}, {"price", rights::Price, "单价"}};
+    return names;
+}
+
+qint32 ParseRights(const QString& names) {
+    qint32 mask = 0;
+    for (const QString& raw : names.split(u',', Qt::SkipEmptyParts)) {
+        const QString name = raw.trimmed().toLower();
+        if (name == u"all") {
+            mask |= kEveryRight;
+            continue;
+        }
+        const auto& all = RightNames();
+        const auto it = std::find_if(all.begin(), all.end(),
+                                     [&](const RightName& r) { return name == QLatin1String(r.Key); });
+        if (it == all.end())
+            throw Error(
+                ui::Tr(
+                    "没有名为“%1”的权限；可用：query, save, close, delete, push, export, print, price, all")
+                    .arg(raw.trimmed().left(40)));
+        mask |= it->Mask;
+    }
+    return mask;
+}
+
+QString RightsText(qint64 mask) {
+    QStringList names;
+    for (const RightName& r : RightNames())
+        if (mask & r.Mask)
+            names << QLatin1String(r.Key);
+    return names.join(u',');
+}
+
+void UserAdministration::RequireAdministrator() const {
+    if (!Holds(*m_session, kEveryRight))
+        throw Error(ui::Tr("只有拥有全部权限的管理员才能管理用户与权限"));
+}
+
+qint16 UserAdministration::UserId(const QString& name) const {
+    const QVariant id = m_session->Db->Scalar(QStringLiteral("SELECT id FROM users WHERE name = ?"), {name});
+    if (!id.isValid())
+        throw Error(ui::Tr("没有用户“%1”").arg(name.left(80)));
+    return qint16(id.toInt());
+}
+
+qint64 UserAdministration::MaskOf(qint16 id) const {
+    return m_session->Db
+        ->Scalar(
+            QStringLiteral(
+                "SELECT granted_mask FROM user_rights WHERE user_id = ? AND subsystem = ? AND module = ?"),
+            {id, rights::Subsystem, rights::Module})
+        .toLongLong();
+}
+
+QVector<UserEntry> UserAdministration::Users() const {
+    RequireAdministrator();
+    const store::Store& db = *m_session->Db;
+    QVector<UserEntry> users;
+    QSqlQuery q =
+        db.Exec(QStringLiteral("SELECT u.id, u.name, u.full_name, COALESCE(r.granted_mask, 0) FROM users u"
+                               " LEFT JOIN user_rights r ON r.user_id = u.id AND r.subsystem = ?"
+                               " AND r.module = ? ORDER BY u.id"),
+                {rights::Subsystem, rights::Module});
+    while (q.next())
+        users.push_back({qint16(q.value(0).toInt()),
+                         q.value(1).toString(),
+                         q.value(2).toString(),
+                         q.value(3).toLongLong(),
+                         {}});
+    QSqlQuery forbidden = db.Exec(QStringLiteral("SELECT user_id, supplier_code FROM user_supplier_rights "
+                                                 "WHERE may_use = 0 ORDER BY user_id, supplier_code"));
+    while (forbidden.next())
+        for (UserEntry& u : users)
+            if (u.Id == forbidden.value(0).toInt())
+                u.ForbiddenSuppliers << forbidden.value(1).toString();
+    return users;
+}
+
+void UserAdministration::AddUser(const QString& name, const QString& fullName) {
+    RequireAdministrator();
+    const QString user = store::StoredText(name).trimmed();
+    if (user.isEmpty() || user.size() > 63 || user.contains(u'$') || user.contains(u'"'))
+        throw Error(ui::Tr("用户名“%1”不可用：不能为空、含 $ 或 \" 或超过 63 个字符").arg(user.left(80)));
+    const store::Store& db = *m_session->Db;
+    db.InTransaction([&] {
+        if (db.Scalar(QStringLiteral("SELECT 1 FROM users WHERE name = ?"), {user}).isValid())
+            throw Error(ui::Tr("用户“%1”已存在").arg(user));
+        const int id = db.Scalar(QStringLiteral("SELECT COALESCE(MAX(id), 0) + 1 FROM users")).toInt();
+        if (id > 32767)
+            throw Error(ui::Tr("用户已满：用户 ID 不能超过 32767"));
+        db.Exec(QStringLiteral("INSERT INTO users (id, name, full_name) VALUES (?, ?, ?)"),
+                {id, user, store::CutText(fullName, 200)});
+        db.Exec(QStringLiteral(
+                    "INSERT INTO user_rights (user_id, subsystem, module, granted_mask) VALUES (?, ?, ?, 0)"),
+                {id, rights::Subsystem, rights::Module});
+        store::SyncDatabaseRolesInTransaction(db);
+    });
+}
+
+void UserAdministration::SetRights(const QString& name, qint64 mask) {
+    RequireAdministrator();
+    const store::Store& db = *m_session->Db;
+    db.InTransaction([&] {
+        const qint16 id = UserId(name);
+        // Bits outside the named rights (other modules' meanings) are kept as they were.
+        const qint64 kept = MaskOf(id) & ~qint64(kEveryRight);
+        db.Exec(QStringLiteral("DELETE FROM user_rights WHERE user_id = ? AND subsystem = ? AND module = ?"),
+                {id, rights::Subsystem, rights::Module});
+        db.Exec(QStringLiteral(
+                    "INSERT INTO user_rights (user_id, subsystem, module, granted_mask) VALUES (?, ?, ?, ?)"),
+                {id, rights::Subsystem, rights::Module, kept | (mask & kEveryRight)});
+        store::SyncDatabaseRolesInTransaction(db);
+    });
+}
+
+void UserAdministration::Grant(const QString& name, qint32 mask) {
+    RequireAdministrator();
+    SetRights(name, MaskOf(UserId(name)) | mask);
+}
+
+void UserAdministration::Revoke(const QString& name, qint32 mask) {
+    RequireAdministrator();
+    SetRights(name, MaskOf(UserId(name)) & ~qint64(mask));
+}
+
+void UserAdministration::SetSupplierRight(const QString& name, const QString& supplierCode, bool mayUse) {
+    RequireAdministrator();
+    const store::Store& db = *m_session->Db;
+    const QString code = supplierCode.trimmed();
+    db.InTransaction([&] {
+        const qint16 id = UserId(name);
+        if (!db.Scalar(QStringLiteral("SELECT 1 FROM suppliers WHERE code = ?"), {code}).isValid())
+            throw Error(ui::Tr("没有代码为“%1”的供应商").arg(code.left(40)));
+        db.Exec(QStringLiteral("DELETE FROM user_supplier_rights WHERE user_id = ? AND supplier_code = ?"),
+                {id, code});
+        // A supplier without a row is allowed: only a refusal needs one.
+        if (!mayUse)
+            db.Exec(
+                QStringLiteral(
+                    "INSERT INTO user_supplier_rights (user_id, supplier_code, may_use) VALUES (?, ?, 0)"),
+                {id, code});
+    });
+}
+
+void UserAdministration::SetPassword(const QString& name, const QString& password) {
+    RequireAdministrator();
+    const store::Store& db = *m_session->Db;
+    if (db.IsSQLite())
+        throw Error(ui::Tr("SQLite 账套没有密码：由文件的所有者决定谁能使用"));
+    UserId(name);
+    if (password.isEmpty())
+        throw Error(ui::Tr("密码不能为空"));
+    char* hashed = PQencryptPasswordConn(db.PgConnection(), password.toUtf8().constData(),
+                                         name.toUtf8().constData(), nullptr);
+    if (!hashed)
+        throw Error(ui::Tr("无法为用户“%1”生成密码：%2")
+                        .arg(name, QString::fromUtf8(PQerrorMessage(db.PgConnection()))));
+    const QString secret = QString::fromLatin1(hashed);
+    PQfreemem(hashed);
+    db.Exec(QStringLiteral("ALTER ROLE ") + store::QuotedIdentifier(name) + QStringLiteral(" PASSWORD ") +
+            store::QuotedLiteral(secret));
+}
+
+} // namespace zpp::services

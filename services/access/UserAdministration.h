@@ -1,0 +1,55 @@
+#pragma once
+
+#include "services/store/Session.h"
+
+#include <QStringList>
+#include <QVector>
+
+namespace zpp::services {
+
+// A command right by the name the command line and the window use.
+struct RightName {
+    const char* Key; // query, save, close, delete, push, export, print, price
+    qint32 Mask;
+    const char* Caption; // the window's column
+};
+const QVector<RightName>& RightNames();
+// "query,save" or "all" as a mask; fails naming an unknown right.
+qint32 ParseRights(const QString& names);
+// The mask as names, in RightNames order.
+QString RightsText(qint64 mask);
+
+struct UserEntry {
+    qint16 Id = 0;
+    QString Name, FullName;
+    qint64 Mask = 0;
+    QStringList ForbiddenSuppliers; // codes
+};
+
+// Users, their command rights and supplier rights, for an administrator: a user holding every
+// right of the purchase plan. Each change is one transaction with, on PostgreSQL, the roles and
+// privileges that follow from it (SyncDatabaseRoles), so the server and the tables never differ.
+class UserAdministration {
+public:
+    explicit UserAdministration(store::SessionPtr session) : m_session(std::move(session)) {}
+
+    // Fails with the refusal when the session's user is no administrator.
+    QVector<UserEntry> Users() const;
+    // A new user without rights; on PostgreSQL a login role of that name (password unset).
+    void AddUser(const QString& name, const QString& fullName);
+    void SetRights(const QString& name, qint64 mask);
+    void Grant(const QString& name, qint32 mask);
+    void Revoke(const QString& name, qint32 mask);
+    void SetSupplierRight(const QString& name, const QString& supplierCode, bool mayUse);
+    // PostgreSQL: the role's password, hashed by libpq as the server asks (SCRAM), never sent plain.
+    void SetPassword(const QString& name, const QString& password);
+
+private:
+    void RequireAdministrator() const;
+    qint16 UserId(const QString& name) const;
+    qint64 MaskOf(qint16 id) const;
+
+    store::SessionPtr m_session;
+};
+
+} // namespace zpp::services
