@@ -4,6 +4,7 @@
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "services/access/AccessService.h"
+#include "services/access/frmUsers.h"
 #include "services/bills/BillsService.h"
 #include "services/lookup/LookupViewService.h"
 #include "services/planning/MrpDataService.h"
@@ -71,6 +72,7 @@ void Wire(const store::SessionPtr& session) {
     RegisterService<services::BillsService>(progid::Bills, session);
     RegisterService<services::OldDataSrvService>(progid::OldDataSrv, session);
     RegisterService<services::BillLookUpService>(progid::BillLookUp, session);
+    RegisterService<services::UserAdminService>(progid::UserAdmin, session);
     RegisterPurchasePlanComponent();
 }
 

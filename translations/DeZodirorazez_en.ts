@@ -4,6 +4,94 @@
 <context>
     <name>DeZodirorazez</name>
     <message>
+        <source>用户与权限</source>
+        <translation>Users and rights</translation>
+    </message>
+    <message>
+        <source>用户与权限(&amp;U)...</source>
+        <translation>&amp;Users and rights...</translation>
+    </message>
+    <message>
+        <source>用户</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>姓名</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>禁用的供应商</source>
+        <translation>Forbidden suppliers</translation>
+    </message>
+    <message>
+        <source>新增用户(&amp;N)...</source>
+        <translation>&amp;New user...</translation>
+    </message>
+    <message>
+        <source>设置密码(&amp;P)...</source>
+        <translation>Set &amp;password...</translation>
+    </message>
+    <message>
+        <source>新用户的用户名：</source>
+        <translation>User name of the new user:</translation>
+    </message>
+    <message>
+        <source>请先选择用户</source>
+        <translation>Choose a user first</translation>
+    </message>
+    <message>
+        <source>用户 %1 的新密码：</source>
+        <translation>New password of user %1:</translation>
+    </message>
+    <message>
+        <source>密码已设置</source>
+        <translation>The password is set</translation>
+    </message>
+    <message>
+        <source>只有拥有全部权限的管理员才能管理用户与权限</source>
+        <translation>Only an administrator holding every right manages users and rights</translation>
+    </message>
+    <message>
+        <source>没有用户“%1”</source>
+        <translation>There is no user &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>没有名为“%1”的权限；可用：query, save, close, delete, push, export, print, price, all</source>
+        <translation>There is no right named &quot;%1&quot;; known: query, save, close, delete, push, export, print, price, all</translation>
+    </message>
+    <message>
+        <source>用户名“%1”不可用：不能为空、含 $ 或 &quot; 或超过 63 个字符</source>
+        <translation>The user name &quot;%1&quot; cannot be used: it may not be empty, contain $ or &quot; or exceed 63 characters</translation>
+    </message>
+    <message>
+        <source>用户“%1”已存在</source>
+        <translation>User &quot;%1&quot; exists already</translation>
+    </message>
+    <message>
+        <source>用户已满：用户 ID 不能超过 32767</source>
+        <translation>No more users: a user ID cannot exceed 32767</translation>
+    </message>
+    <message>
+        <source>没有代码为“%1”的供应商</source>
+        <translation>There is no supplier with code &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>SQLite 账套没有密码：由文件的所有者决定谁能使用</source>
+        <translation>An SQLite store has no passwords: the file's owner decides who uses it</translation>
+    </message>
+    <message>
+        <source>密码不能为空</source>
+        <translation>The password may not be empty</translation>
+    </message>
+    <message>
+        <source>无法为用户“%1”生成密码：%2</source>
+        <translation>Cannot make the password of user &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
         <source>供应商 %1 %2%3，超过信用额度，不能保存</source>
         <translation>Supplier %1 %2%3: over the credit line, not saved</translation>
     </message>

@@ -20,11 +20,12 @@ inline constexpr const char* Bills = "ZELBills.Bills";
 inline constexpr const char* OldDataSrv = "ZELClassLinkOld.OldDataSrv";
 inline constexpr const char* BillLookUp = "ZELClassLookUp.BillLookUp";
 inline constexpr const char* ChmHelp = "ZELCHMResTool.ClsCHMHelp";
+inline constexpr const char* UserAdmin = "ZELUserAdmin.UserAdmin";
 
 // Every identifier the component creates today; the host program must register each one.
 inline constexpr const char* CreatedByComponent[] = {
     PurchasePlanInfo, MrpDataServer,  PurchasePlanUpdate, Profile, ProfileRead,
     UserProfileInfo,  BillDataAccess, ShareProps,         GLData,  GLView,
     LangInfo,         ResLoader,      FrmResLoader,       ChmHelp, Bills,
-    OldDataSrv,       BillLookUp};
+    OldDataSrv,       BillLookUp,     UserAdmin};
 } // namespace zpp::progid

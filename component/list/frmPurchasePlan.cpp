@@ -8,6 +8,7 @@
 #include "component/host/contracts/ChmHelp.h"
 #include "component/host/contracts/ProfileRead.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
+#include "component/host/contracts/UserAdmin.h"
 #include "component/list/ClsPurchasePlanUI.h"
 #include "component/operations/clsPurchasePlan.h"
 #include "platform/controls/LedgerGrid.h"
@@ -258,6 +259,8 @@ void frmPurchasePlan::BuildBar() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     AddTool(kFile, QStringLiteral("iPrintSetup"), Lang("打印设置(&S)..."));
     AddTool(kFile, QStringLiteral("iExport"), Lang("引出(&E)"));
+    m_menus[kFile]->addSeparator();
+    AddTool(kFile, QStringLiteral("iUsers"), Lang("用户与权限(&U)..."));
     m_menus[kFile]->addSeparator();
     AddTool(kFile, QStringLiteral("iExit"), Lang("退出(&X)"));
 
@@ -535,6 +538,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         ShowFind();
     } else if (key == u"mnuHelp") {
         ShowHelp();
+    } else if (key == u"iUsers") {
+        CreateObject<UserAdmin>(QString::fromLatin1(progid::UserAdmin))->ShowUsers(this);
     } else if (key == u"iExit") {
         close();
     }

@@ -23,8 +23,8 @@ struct SupplierAccess {
 SupplierAccess SupplierFor(const store::Store& db, qint16 userId, const QVariant& supplierId);
 
 // True when the store itself keeps prices from the user: a PostgreSQL store the user is connected
-// to as their own role, and a user without the price right. The services then leave the price work to the server's functions, which
-// answer yes or no and never a price.
+// to as their own role, and a user without the price right. The services then leave the price work to the
+// server's functions, which answer yes or no and never a price.
 bool StoreHidesPrices(const store::Session& session);
 
 // The code of the supplier with this ID when the user may not use it; empty when they may (every

@@ -1,6 +1,8 @@
 #include "AppFixture.h"
+#include "services/access/frmUsers.h"
 #include "services/bills/BillModels.h"
 #include "support/OrderedElsewhere.h"
+#include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QTableView>
 
@@ -483,4 +485,48 @@ TEST_P(AppListTest, APdfFromThePreviewNeedsTheExportRightAndIsLoggedAsAnExport) 
     EXPECT_TRUE(prompts->Log.isEmpty()) << prompts->Log.value(0).Text.toStdString();
     EXPECT_GT(QFileInfo(pdf).size(), 0);
     EXPECT_EQ(exports(), QStringList{"采购计划表引出（PDF：" + QDir::toNativeSeparators(pdf) + "）"});
+}
+
+// 文件 → 用户与权限: the administrator ticks a right with the keyboard and saves; the rights table,
+// and on PostgreSQL the role's privileges, follow. Anyone else is told they may not.
+TEST_P(AppListTest, TheAdministratorGrantsARightInTheUsersWindow) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    ui::SetModalHandler([&](QDialog& d) {
+        d.show();
+        auto* view = d.findChild<QTableView*>("grdUsers");
+        if (!view)
+            return int(QDialog::Rejected);
+        QAbstractItemModelTester tester(view->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        // guest is the third user; 查询 the first right.
+        EXPECT_EQ(view->model()->index(2, 0).data().toString(), "guest");
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(2, services::frmUsers::kFirstRight));
+        QTest::keyClick(view, Qt::Key_Space);
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdSave"), Qt::LeftButton);
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
+        return d.result();
+    });
+    list->Tool("mnuFile", "iUsers")->trigger();
+    EXPECT_EQ(prompts->Log.value(0).Text, "保存成功！");
+    EXPECT_EQ(db->Scalar("SELECT granted_mask FROM user_rights WHERE user_id = 3").toLongLong(),
+              rights::Query);
+    if (!db->IsSQLite()) {
+        EXPECT_TRUE(
+            db->Scalar("SELECT has_column_privilege('guest', 'plan_entries', 'qty', 'SELECT')").toBool());
+        EXPECT_FALSE(
+            db->Scalar("SELECT has_column_privilege('guest', 'plan_entries', 'price', 'SELECT')").toBool());
+    }
+}
+
+TEST_P(AppListTest, OnlyAnAdministratorOpensTheUsersWindow) {
+    const bool ok = StartDemo({}, "buyer");
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    list->Tool("mnuFile", "iUsers")->trigger();
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(prompts->Log[0].Text, "只有拥有全部权限的管理员才能管理用户与权限");
 }

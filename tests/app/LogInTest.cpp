@@ -5,6 +5,7 @@
 #include "services/planning/HighPrice.h"
 #include "services/planning/PriceService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
+#include "services/store/Migrations.h"
 #include "support/Printers.h"
 #include "support/TestStores.h"
 
@@ -210,4 +211,43 @@ TEST(DatabaseRoles, TheServerDoesThePriceWorkOfAUserWhoMayNotSeePrices) {
     EXPECT_FALSE(refusal.contains("未结金额")) << refusal.toStdString();
     EXPECT_EQ(
         db->Scalar("SELECT COUNT(*) FROM purchase_orders WHERE created_by = ?", {buyer->UserId}).toInt(), 0);
+}
+
+// A store made before the server held the rules (schema 6) gets them, with the roles' privileges,
+// from the first open by an administrator, and keeps every row.
+TEST(DatabaseRoles, AStoreFromBeforeTheRulesIsUpgradedWithoutLosingData) {
+    const QString url = NewPostgresUrl();
+    ZPP_REQUIRE_STORE(url);
+    QString before;
+    {
+        const store::StorePtr db = store::GenerateStore(url, 80);
+        // Back to schema 6: no policies, no functions or triggers of ours, no privileges.
+        for (const char* sql :
+             {"DO $$ DECLARE p record; BEGIN FOR p IN SELECT policyname, tablename FROM pg_policies"
+              " WHERE schemaname = 'public' LOOP EXECUTE format('DROP POLICY %I ON %I',"
+              " p.policyname, p.tablename); END LOOP; END $$",
+              "DO $$ DECLARE f record; BEGIN FOR f IN SELECT p.oid::regprocedure AS sig FROM pg_proc p"
+              " JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = 'public'"
+              " AND p.proname LIKE 'zpp%' LOOP EXECUTE 'DROP FUNCTION ' || f.sig || ' CASCADE'; END LOOP; "
+              "END $$",
+              "ALTER TABLE plan_entries DISABLE ROW LEVEL SECURITY",
+              "REVOKE ALL ON ALL TABLES IN SCHEMA public FROM buyer",
+              "DELETE FROM schema_version WHERE version > 6"})
+            db->Exec(sql);
+        ASSERT_FALSE(
+            db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'qty', 'SELECT')").toBool());
+        before = Rows(*db, "SELECT COUNT(*), SUM(qty), SUM(ordered_qty), SUM(price) FROM plan_entries") +
+                 Rows(*db, "SELECT COUNT(*) FROM purchase_order_line_sources");
+    }
+    const store::StorePtr db = store::Store::Open(url);
+    EXPECT_EQ(db->SchemaVersion(), store::LatestSchemaVersion());
+    EXPECT_EQ(Rows(*db, "SELECT COUNT(*), SUM(qty), SUM(ordered_qty), SUM(price) FROM plan_entries") +
+                  Rows(*db, "SELECT COUNT(*) FROM purchase_order_line_sources"),
+              before);
+    EXPECT_EQ(Rows(*db, "SELECT COUNT(*) FROM pg_policies WHERE tablename = 'plan_entries'"), "4");
+    EXPECT_TRUE(db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'qty', 'SELECT')").toBool());
+    EXPECT_FALSE(
+        db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'price', 'SELECT')").toBool());
+    Client buyer(url, "buyer", "buyer");
+    EXPECT_EQ(buyer.Run("DELETE FROM purchase_plans"), "42501");
 }

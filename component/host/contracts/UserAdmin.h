@@ -1,0 +1,16 @@
+#pragma once
+
+#include "component/host/HostObjectFactory.h"
+
+class QWidget;
+
+namespace zpp {
+
+// The host's user administration: users, their command rights and supplier rights.
+class UserAdmin : public ServiceObject {
+public:
+    // Shows the window over parent; a user who may not administer is told so.
+    virtual void ShowUsers(QWidget* parent) = 0;
+};
+
+} // namespace zpp

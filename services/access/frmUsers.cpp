@@ -1,0 +1,187 @@
+#include "frmUsers.h"
+
+#include "platform/ui/Prompt.h"
+
+#include <QAbstractItemDelegate>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace zpp::services {
+
+namespace {
+void Inform(const QString& text) {
+    ui::MsgBox(text, ui::OkOnly | ui::Information, ui::Tr("信息提示"));
+}
+
+QStringList Codes(const QString& text) {
+    QStringList codes;
+    for (const QString& c : QString(text).replace(u'，', u',').split(u',', Qt::SkipEmptyParts))
+        if (!c.trimmed().isEmpty() && !codes.contains(c.trimmed()))
+            codes << c.trimmed();
+    return codes;
+}
+} // namespace
+
+frmUsers::frmUsers(store::SessionPtr session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_admin(session) {
+    setObjectName(QStringLiteral("frmUsers"));
+    setWindowTitle(ui::Tr("用户与权限"));
+    setSizeGripEnabled(true);
+    QStringList captions{ui::Tr("用户"), ui::Tr("姓名")};
+    for (const RightName& r : RightNames())
+        captions << ui::Tr(r.Caption);
+    captions << ui::Tr("禁用的供应商");
+    m_model = new QStandardItemModel(0, int(captions.size()), this);
+    m_model->setHorizontalHeaderLabels(captions);
+    m_view = new QTableView(this);
+    m_view->setObjectName(QStringLiteral("grdUsers"));
+    m_view->setAccessibleName(windowTitle());
+    m_view->setModel(m_model);
+    m_view->verticalHeader()->hide();
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    auto button = [&](const char* caption, const char* name) {
+        auto* b = new QPushButton(ui::Tr(caption), this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    QPushButton* add = button("新增用户(&N)...", "cmdAdd");
+    QPushButton* password = button("设置密码(&P)...", "cmdPassword");
+    QPushButton* save = button("保存(&S)", "cmdSave");
+    QPushButton* close = button("关闭(&C)", "cmdClose");
+    // SQLite has no passwords: the file's owner decides who uses it.
+    password->setVisible(!m_session->Db->IsSQLite());
+    connect(add, &QPushButton::clicked, this, &frmUsers::AddUser);
+    connect(password, &QPushButton::clicked, this, &frmUsers::SetPassword);
+    connect(save, &QPushButton::clicked, this, &frmUsers::Save);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(password);
+    buttons->addStretch(1);
+    buttons->addWidget(save);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(buttons);
+    Load();
+    m_view->resizeColumnsToContents();
+    m_view->horizontalHeader()->setStretchLastSection(true);
+    resize(std::max(720, m_view->horizontalHeader()->length() + 60), 360);
+}
+
+int frmUsers::SuppliersColumn() const {
+    return kFirstRight + int(RightNames().size());
+}
+
+void frmUsers::Load() {
+    m_users = m_admin.Users();
+    m_model->setRowCount(0);
+    for (const UserEntry& u : m_users) {
+        QList<QStandardItem*> row;
+        auto* name = new QStandardItem(u.Name);
+        name->setEditable(false);
+        auto* full = new QStandardItem(u.FullName);
+        full->setEditable(false);
+        row << name << full;
+        for (const RightName& r : RightNames()) {
+            auto* item = new QStandardItem;
+            item->setCheckable(true);
+            item->setEditable(false);
+            item->setCheckState((u.Mask & r.Mask) ? Qt::Checked : Qt::Unchecked);
+            item->setData(ui::Tr(r.Caption), Qt::AccessibleTextRole);
+            row << item;
+        }
+        row << new QStandardItem(u.ForbiddenSuppliers.join(QStringLiteral(", ")));
+        m_model->appendRow(row);
+    }
+}
+
+bool frmUsers::Save() {
+    // An open editor holds the last text typed.
+    QWidget* editor = QApplication::focusWidget();
+    if (editor && m_view->viewport()->isAncestorOf(editor)) {
+        QMetaObject::invokeMethod(m_view, "commitData", Q_ARG(QWidget*, editor));
+        QMetaObject::invokeMethod(m_view, "closeEditor", Q_ARG(QWidget*, editor),
+                                  Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
+    }
+    try {
+        for (int row = 0; row < m_users.size(); ++row) {
+            const UserEntry& was = m_users[row];
+            qint64 mask = 0;
+            for (int i = 0; i < RightNames().size(); ++i)
+                if (m_model->item(row, kFirstRight + i)->checkState() == Qt::Checked)
+                    mask |= RightNames()[i].Mask;
+            const qint64 known = was.Mask & ParseRights(QStringLiteral("all"));
+            if (mask != known)
+                m_admin.SetRights(was.Name, mask);
+            const QStringList now = Codes(m_model->item(row, SuppliersColumn())->text());
+            for (const QString& code : now)
+                if (!was.ForbiddenSuppliers.contains(code))
+                    m_admin.SetSupplierRight(was.Name, code, false);
+            for (const QString& code : was.ForbiddenSuppliers)
+                if (!now.contains(code))
+                    m_admin.SetSupplierRight(was.Name, code, true);
+        }
+        Load();
+    } catch (const std::exception& e) {
+        Inform(ui::Tr("保存失败！") + QStringLiteral("\n") + DescribeException(e));
+        Load();
+        return false;
+    }
+    Inform(ui::Tr("保存成功！"));
+    return true;
+}
+
+void frmUsers::AddUser() {
+    const auto name = ui::InputBox(ui::Tr("新用户的用户名："), windowTitle(), {});
+    if (!name || name->trimmed().isEmpty())
+        return;
+    try {
+        m_admin.AddUser(*name, {});
+        Load();
+    } catch (const std::exception& e) {
+        Inform(DescribeException(e));
+    }
+}
+
+void frmUsers::SetPassword() {
+    const int row = m_view->currentIndex().row();
+    if (row < 0 || row >= m_users.size()) {
+        Inform(ui::Tr("请先选择用户"));
+        return;
+    }
+    QInputDialog ask(this);
+    ask.setObjectName(QStringLiteral("dlgPassword"));
+    ask.setWindowTitle(ui::Tr("设置密码(&P)...").remove(QStringLiteral("(&P)...")));
+    ask.setLabelText(ui::Tr("用户 %1 的新密码：").arg(m_users[row].Name));
+    ask.setTextEchoMode(QLineEdit::Password);
+    if (ui::ExecModal(ask) != QDialog::Accepted)
+        return;
+    try {
+        m_admin.SetPassword(m_users[row].Name, ask.textValue());
+        Inform(ui::Tr("密码已设置"));
+    } catch (const std::exception& e) {
+        Inform(DescribeException(e));
+    }
+}
+
+void UserAdminService::ShowUsers(QWidget* parent) {
+    try {
+        frmUsers window(m_session, parent);
+        ui::ExecModal(window);
+    } catch (const std::exception& e) {
+        Inform(DescribeException(e));
+    }
+}
+
+} // namespace zpp::services
