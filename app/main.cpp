@@ -7,6 +7,7 @@
 #include "platform/ui/Timing.h"
 #include "services/access/UserAdministration.h"
 #include "services/demo/DemoData.h"
+#include "services/platform/PlatformServices.h"
 #include "services/store/DatabaseRoles.h"
 
 #include <QApplication>
@@ -144,6 +145,13 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // The log-in window speaks the log-in language before the component takes over the texts.
+    if (parser.isSet(langOpt)) {
+        auto catalogue = std::make_shared<services::ResLoaderService>();
+        catalogue->SetResFileBaseName(QStringLiteral("DeZodirorazez"));
+        catalogue->SetLanguageID(parser.value(langOpt));
+        ui::SetTranslator([catalogue](const QString& text) { return catalogue->LoadString(text); });
+    }
     const QString location = parser.isSet(storeOpt) ? parser.value(storeOpt) : demoStore;
     auto session = std::make_shared<store::Session>();
     try {
