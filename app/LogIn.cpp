@@ -54,8 +54,8 @@ std::optional<store::Session> OpenAndLogIn(const QString& location, const QStrin
         try {
             return store::LogInAsConnected(store::Store::Open(url.toString()), user);
         } catch (const store::StoreError& e) {
-            if (e.ErrorKind() != store::StoreError::Kind::PasswordNeeded &&
-                e.ErrorKind() != store::StoreError::Kind::LogInRefused)
+            if (!ask || (e.ErrorKind() != store::StoreError::Kind::PasswordNeeded &&
+                         e.ErrorKind() != store::StoreError::Kind::LogInRefused))
                 throw;
             // The first question needs no reason; a refusal says what the server said.
             problem = e.ErrorKind() == store::StoreError::Kind::LogInRefused ? e.Description() : QString();

@@ -17,7 +17,8 @@ std::optional<QString> AskPassword(const QString& user, const QString& server, c
 
 // Opens the store at location and logs in as the program starts (store::LogInAsConnected; user
 // empty for the default). A PostgreSQL server that wants a password, or refuses the one given,
-// has it asked through ask until it lets the user in; nothing when the user cancels.
+// has it asked through ask until it lets the user in; nothing when the user cancels. Without ask
+// (a script: no one to ask) the server's refusal fails as it is.
 std::optional<store::Session> OpenAndLogIn(const QString& location, const QString& user,
                                            const PasswordPrompt& ask = AskPassword);
 

@@ -153,26 +153,26 @@ int main(int argc, char** argv) {
         ui::SetTranslator([catalogue](const QString& text) { return catalogue->LoadString(text); });
     }
     const QString location = parser.isSet(storeOpt) ? parser.value(storeOpt) : demoStore;
+    // User administration and the role sync run without a screen, and so without anyone to ask.
+    bool adminCommand = false;
+    for (const QCommandLineOption& o : adminOpts)
+        adminCommand = adminCommand || parser.isSet(o);
+    const bool headless = adminCommand || parser.isSet(syncRolesOpt);
     auto session = std::make_shared<store::Session>();
     try {
         const QString user = parser.isSet(userOpt) ? parser.value(userOpt) : QString();
         if (!parser.isSet(storeOpt) && !QFileInfo::exists(demoStore))
             *session =
                 store::LogInAsConnected(store::GenerateStore(demoStore, store::kDefaultDemoEntries), user);
-        else if (const auto loggedIn = app::OpenAndLogIn(location, user))
+        else if (const auto loggedIn =
+                     app::OpenAndLogIn(location, user, headless ? app::PasswordPrompt() : app::AskPassword))
             *session = *loggedIn;
         else
             return Fail(ui::Tr("已取消登录"), false);
     } catch (const Error& e) {
-        bool headless = parser.isSet(syncRolesOpt);
-        for (const QCommandLineOption& o : adminOpts)
-            headless = headless || parser.isSet(o);
         return Fail(e.Description(), !headless);
     }
     timing::Mark("store-open");
-    bool adminCommand = false;
-    for (const QCommandLineOption& o : adminOpts)
-        adminCommand = adminCommand || parser.isSet(o);
     if (adminCommand) {
         try {
             services::UserAdministration admin(session);

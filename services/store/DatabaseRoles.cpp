@@ -106,79 +106,77 @@ void SyncDatabaseRoles(const Store& db) {
 void SyncDatabaseRolesInTransaction(const Store& db) {
     if (db.IsSQLite())
         return;
-    {
-        const QString owner = OwnerRole(db);
-        const QString quotedOwner = QuotedIdentifier(owner);
-        IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + quotedOwner + QStringLiteral(" NOLOGIN"));
-        // The connected role hands the tables over, so it must be able to act as the owner.
-        db.Exec(QStringLiteral("DO $zpp$ BEGIN IF NOT pg_has_role(current_user, ") + QuotedLiteral(owner) +
-                QStringLiteral(", 'MEMBER') THEN EXECUTE 'GRANT ' || quote_ident(") + QuotedLiteral(owner) +
-                QStringLiteral(") || ' TO ' || quote_ident(current_user); END IF; END $zpp$"));
-        QStringList changes;
-        QSqlQuery tables =
-            db.Exec(QStringLiteral("SELECT quote_ident(tablename) FROM pg_tables WHERE schemaname = 'public'"
-                                   " AND tableowner <> ?"),
-                    {owner});
-        while (tables.next())
-            changes << QStringLiteral("ALTER TABLE ") + tables.value(0).toString() +
-                           QStringLiteral(" OWNER TO ") + quotedOwner;
-        QSqlQuery functions =
-            db.Exec(QStringLiteral("SELECT p.oid::regprocedure::text FROM pg_proc p JOIN pg_namespace n"
-                                   " ON n.oid = p.pronamespace WHERE n.nspname = 'public'"
-                                   " AND p.proname LIKE 'zpp\\_%' AND pg_get_userbyid(p.proowner) <> ?"),
-                    {owner});
-        while (functions.next())
-            changes << QStringLiteral("ALTER FUNCTION ") + functions.value(0).toString() +
-                           QStringLiteral(" OWNER TO ") + quotedOwner;
-        for (const QString& change : changes)
-            db.Exec(change);
+    const QString owner = OwnerRole(db);
+    const QString quotedOwner = QuotedIdentifier(owner);
+    IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + quotedOwner + QStringLiteral(" NOLOGIN"));
+    // The connected role hands the tables over, so it must be able to act as the owner.
+    db.Exec(QStringLiteral("DO $zpp$ BEGIN IF NOT pg_has_role(current_user, ") + QuotedLiteral(owner) +
+            QStringLiteral(", 'MEMBER') THEN EXECUTE 'GRANT ' || quote_ident(") + QuotedLiteral(owner) +
+            QStringLiteral(") || ' TO ' || quote_ident(current_user); END IF; END $zpp$"));
+    QStringList changes;
+    QSqlQuery tables =
+        db.Exec(QStringLiteral("SELECT quote_ident(tablename) FROM pg_tables WHERE schemaname = 'public'"
+                               " AND tableowner <> ?"),
+                {owner});
+    while (tables.next())
+        changes << QStringLiteral("ALTER TABLE ") + tables.value(0).toString() +
+                       QStringLiteral(" OWNER TO ") + quotedOwner;
+    QSqlQuery functions =
+        db.Exec(QStringLiteral("SELECT p.oid::regprocedure::text FROM pg_proc p JOIN pg_namespace n"
+                               " ON n.oid = p.pronamespace WHERE n.nspname = 'public'"
+                               " AND p.proname LIKE 'zpp\\_%' AND pg_get_userbyid(p.proowner) <> ?"),
+                {owner});
+    while (functions.next())
+        changes << QStringLiteral("ALTER FUNCTION ") + functions.value(0).toString() +
+                       QStringLiteral(" OWNER TO ") + quotedOwner;
+    for (const QString& change : changes)
+        db.Exec(change);
 
-        QSqlQuery users = db.Exec(
-            QStringLiteral("SELECT u.name, COALESCE(r.granted_mask, 0) FROM users u LEFT JOIN user_rights r"
-                           " ON r.user_id = u.id AND r.subsystem = ? AND r.module = ? ORDER BY u.id"),
-            {rights::Subsystem, rights::Module});
-        QVector<std::pair<QString, qint64>> roles;
-        while (users.next())
-            roles.push_back({users.value(0).toString(), users.value(1).toLongLong()});
-        // A role without the price right gets every column but the prices.
-        QHash<QString, QString> unpriced;
-        for (const char* table : {"plan_entries", "purchase_order_lines", "supplier_prices"}) {
-            QSqlQuery columns =
-                db.Exec(QStringLiteral("SELECT string_agg(quote_ident(column_name), ', ')"
-                                       " FROM information_schema.columns WHERE table_schema = 'public'"
-                                       " AND table_name = ? AND column_name <> 'price'"),
-                        {QLatin1String(table)});
-            columns.next();
-            unpriced.insert(QLatin1String(table), columns.value(0).toString());
-        }
-        for (const auto& [name, mask] : roles) {
-            const QString role = RoleName(name);
-            IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + role + QStringLiteral(" LOGIN"));
-            // Column privileges go with the table's.
-            db.Exec(QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM ") + role);
-            db.Exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA public FROM ") + role);
-            db.Exec(QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO ") + role);
-            const bool prices = (mask & rights::Price) != 0;
-            for (const Grant& g : kGrants) {
-                const qint32 needed = g.Right == rights::Query ? kPlanRights : g.Right;
-                if (needed != 0 && (mask & needed) == 0)
-                    continue;
-                for (const QString& table : QString::fromLatin1(g.Tables).split(QStringLiteral(", "))) {
-                    QString privilege = QString::fromLatin1(g.Privilege);
-                    if (!prices && unpriced.contains(table)) {
-                        if (privilege.contains(u'(')) {
-                            privilege.remove(QStringLiteral("price, "));
-                        } else {
-                            // DELETE has no columns; the others are granted on all but the price.
-                            QStringList words = privilege.split(QStringLiteral(", "));
-                            for (QString& w : words)
-                                if (w != u"DELETE")
-                                    w += QStringLiteral(" (") + unpriced[table] + u')';
-                            privilege = words.join(QStringLiteral(", "));
-                        }
+    QSqlQuery users = db.Exec(
+        QStringLiteral("SELECT u.name, COALESCE(r.granted_mask, 0) FROM users u LEFT JOIN user_rights r"
+                       " ON r.user_id = u.id AND r.subsystem = ? AND r.module = ? ORDER BY u.id"),
+        {rights::Subsystem, rights::Module});
+    QVector<std::pair<QString, qint64>> roles;
+    while (users.next())
+        roles.push_back({users.value(0).toString(), users.value(1).toLongLong()});
+    // A role without the price right gets every column but the prices.
+    QHash<QString, QString> unpriced;
+    for (const char* table : {"plan_entries", "purchase_order_lines", "supplier_prices"}) {
+        QSqlQuery columns =
+            db.Exec(QStringLiteral("SELECT string_agg(quote_ident(column_name), ', ')"
+                                   " FROM information_schema.columns WHERE table_schema = 'public'"
+                                   " AND table_name = ? AND column_name <> 'price'"),
+                    {QLatin1String(table)});
+        columns.next();
+        unpriced.insert(QLatin1String(table), columns.value(0).toString());
+    }
+    for (const auto& [name, mask] : roles) {
+        const QString role = RoleName(name);
+        IgnoringExisting(db, QStringLiteral("CREATE ROLE ") + role + QStringLiteral(" LOGIN"));
+        // Column privileges go with the table's.
+        db.Exec(QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM ") + role);
+        db.Exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA public FROM ") + role);
+        db.Exec(QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO ") + role);
+        const bool prices = (mask & rights::Price) != 0;
+        for (const Grant& g : kGrants) {
+            const qint32 needed = g.Right == rights::Query ? kPlanRights : g.Right;
+            if (needed != 0 && (mask & needed) == 0)
+                continue;
+            for (const QString& table : QString::fromLatin1(g.Tables).split(QStringLiteral(", "))) {
+                QString privilege = QString::fromLatin1(g.Privilege);
+                if (!prices && unpriced.contains(table)) {
+                    if (privilege.contains(u'(')) {
+                        privilege.remove(QStringLiteral("price, "));
+                    } else {
+                        // DELETE has no columns; the others are granted on all but the price.
+                        QStringList words = privilege.split(QStringLiteral(", "));
+                        for (QString& w : words)
+                            if (w != u"DELETE")
+                                w += QStringLiteral(" (") + unpriced[table] + u')';
+                        privilege = words.join(QStringLiteral(", "));
                     }
-                    db.Exec(QStringLiteral("GRANT %1 ON %2 TO ").arg(privilege, table) + role);
                 }
+                db.Exec(QStringLiteral("GRANT %1 ON %2 TO ").arg(privilege, table) + role);
             }
         }
     }

@@ -187,18 +187,18 @@ TEST(DatabaseRoles, TheServerDoesThePriceWorkOfAUserWhoMayNotSeePrices) {
     db->Exec("UPDATE suppliers SET credit_line = 0.01, credit_control = '3' WHERE id = ?", {other});
     RecordListPtr push = RecordList::Create();
     auto line = KeyedRecord::Create();
-    for (auto [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{
-             {"FInterID", entries[0][0]},
-             {"FEntryID", entries[0][1]},
-             {"FSupplyID", other},
-             {"FPushQty", 1},
-             {"FDiscountRate", 0},
-             {"FTaxRate", 13},
-             {"FFinishDate", ""},
-             {"FMemo", ""},
-             {"FBillNo", ""},
-             {services::kHighPriceConfirmedField.toLatin1().constData(), 1}})
+    for (auto [key, value] :
+         std::initializer_list<std::pair<const char*, QVariant>>{{"FInterID", entries[0][0]},
+                                                                 {"FEntryID", entries[0][1]},
+                                                                 {"FSupplyID", other},
+                                                                 {"FPushQty", 1},
+                                                                 {"FDiscountRate", 0},
+                                                                 {"FTaxRate", 13},
+                                                                 {"FFinishDate", ""},
+                                                                 {"FMemo", ""},
+                                                                 {"FBillNo", ""}})
         line->Set(QString::fromLatin1(key), value);
+    line->Set(services::kHighPriceConfirmedField, 1);
     push->Add(line);
     QString ids, refusal;
     QDate today = QDate::currentDate();
