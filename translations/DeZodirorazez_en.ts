@@ -4,6 +4,10 @@
 <context>
     <name>DeZodirorazez</name>
     <message>
+        <source>用户与权限已修改，是否保存？</source>
+        <translation>Users and rights were changed. Save them?</translation>
+    </message>
+    <message>
         <source>用户与权限</source>
         <translation>Users and rights</translation>
     </message>

@@ -106,6 +106,40 @@ void frmUsers::Load() {
     }
 }
 
+qint64 frmUsers::MaskAt(int row) const {
+    qint64 mask = 0;
+    for (int i = 0; i < RightNames().size(); ++i)
+        if (m_model->item(row, kFirstRight + i)->checkState() == Qt::Checked)
+            mask |= RightNames()[i].Mask;
+    return mask;
+}
+
+QStringList frmUsers::SuppliersAt(int row) const {
+    return Codes(m_model->item(row, SuppliersColumn())->text());
+}
+
+bool frmUsers::IsDirty() const {
+    const qint64 named = ParseRights(QStringLiteral("all"));
+    for (int row = 0; row < m_users.size(); ++row) {
+        QStringList was = m_users[row].ForbiddenSuppliers, now = SuppliersAt(row);
+        was.sort();
+        now.sort();
+        if (MaskAt(row) != (m_users[row].Mask & named) || was != now)
+            return true;
+    }
+    return false;
+}
+
+void frmUsers::reject() {
+    if (IsDirty()) {
+        const int answer = ui::MsgBox(ui::Tr("用户与权限已修改，是否保存？"), ui::YesNoCancel | ui::Question,
+                                      ui::Tr("信息提示"));
+        if (answer == ui::Cancel || (answer == ui::Yes && !Save()))
+            return;
+    }
+    QDialog::reject();
+}
+
 bool frmUsers::Save() {
     // An open editor holds the last text typed.
     QWidget* editor = QApplication::focusWidget();
@@ -117,14 +151,10 @@ bool frmUsers::Save() {
     try {
         for (int row = 0; row < m_users.size(); ++row) {
             const UserEntry& was = m_users[row];
-            qint64 mask = 0;
-            for (int i = 0; i < RightNames().size(); ++i)
-                if (m_model->item(row, kFirstRight + i)->checkState() == Qt::Checked)
-                    mask |= RightNames()[i].Mask;
-            const qint64 known = was.Mask & ParseRights(QStringLiteral("all"));
-            if (mask != known)
+            const qint64 mask = MaskAt(row);
+            if (mask != (was.Mask & ParseRights(QStringLiteral("all"))))
                 m_admin.SetRights(was.Name, mask);
-            const QStringList now = Codes(m_model->item(row, SuppliersColumn())->text());
+            const QStringList now = SuppliersAt(row);
             for (const QString& code : now)
                 if (!was.ForbiddenSuppliers.contains(code))
                     m_admin.SetSupplierRight(was.Name, code, false);

@@ -21,7 +21,14 @@ public:
     static constexpr int kFirstRight = 2;
     int SuppliersColumn() const;
 
+    // Leaving with changes asks whether to save them.
+    void reject() override;
+
 private:
+    // The rights and forbidden suppliers of a row as the window shows them.
+    qint64 MaskAt(int row) const;
+    QStringList SuppliersAt(int row) const;
+    bool IsDirty() const;
     void Load();
     bool Save();
     void AddUser();

@@ -427,6 +427,21 @@ QVector<Migration> Build() {
     // limits) the server does for it, answering yes or no, never a price.
     all.push_back({8, QStringLiteral("price work on PostgreSQL for users without the price right"),
                    PostgresPriceWork()});
+    // A user's own settings are theirs alone: no role reads or writes another user's.
+    QStringList own{
+        QStringLiteral("{{pg}}CREATE FUNCTION zpp_user_id(p_role text) RETURNS integer"
+                       " LANGUAGE sql STABLE AS $f$ SELECT id FROM users WHERE name = p_role $f$")};
+    for (const char* table : {"user_profiles", "report_formats", "filter_schemes"})
+        own << QStringLiteral("{{pg}}ALTER TABLE %1 ENABLE ROW LEVEL SECURITY").arg(QLatin1String(table))
+            << QStringLiteral("{{pg}}CREATE POLICY zpp_own ON %1 USING (user_id = zpp_user_id(current_user))"
+                              " WITH CHECK (user_id = zpp_user_id(current_user))")
+                   .arg(QLatin1String(table));
+    const QString ownScheme = QStringLiteral("EXISTS (SELECT 1 FROM filter_schemes s WHERE s.id = scheme_id"
+                                             " AND s.user_id = zpp_user_id(current_user))");
+    own << QStringLiteral("{{pg}}ALTER TABLE filter_scheme_values ENABLE ROW LEVEL SECURITY")
+        << QStringLiteral("{{pg}}CREATE POLICY zpp_own ON filter_scheme_values USING (%1) WITH CHECK (%1)")
+               .arg(ownScheme);
+    all.push_back({9, QStringLiteral("each user's own settings kept to them on PostgreSQL"), own});
     return all;
 }
 } // namespace

@@ -506,13 +506,19 @@ TEST_P(AppListTest, TheAdministratorGrantsARightInTheUsersWindow) {
         view->setCurrentIndex(view->model()->index(2, services::frmUsers::kFirstRight));
         QTest::keyClick(view, Qt::Key_Space);
         QTest::mouseClick(d.findChild<QPushButton*>("cmdSave"), Qt::LeftButton);
-        QTest::mouseClick(d.findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
+        // A right ticked and the window left with Esc: asked, and Yes saves it.
+        view->setCurrentIndex(view->model()->index(2, services::frmUsers::kFirstRight + 1));
+        QTest::keyClick(view, Qt::Key_Space);
+        prompts->QueueAnswer(ui::Yes);
+        QTest::keyClick(view, Qt::Key_Escape);
         return d.result();
     });
     list->Tool("mnuFile", "iUsers")->trigger();
-    EXPECT_EQ(prompts->Log.value(0).Text, "保存成功！");
+    ASSERT_EQ(prompts->Log.size(), 3);
+    EXPECT_EQ(prompts->Log[0].Text, "保存成功！");
+    EXPECT_EQ(prompts->Log[1].Text, "用户与权限已修改，是否保存？");
     EXPECT_EQ(db->Scalar("SELECT granted_mask FROM user_rights WHERE user_id = 3").toLongLong(),
-              rights::Query);
+              rights::Query | rights::Save);
     if (!db->IsSQLite()) {
         EXPECT_TRUE(
             db->Scalar("SELECT has_column_privilege('guest', 'plan_entries', 'qty', 'SELECT')").toBool());

@@ -78,6 +78,9 @@ TEST(DatabaseRoles, AClientWithAUsersPasswordGetsNoFurtherThanTheirRights) {
         {"SELECT price FROM plan_entries", "42501"},
         {"SELECT * FROM purchase_order_lines", "42501"},
         {"SELECT price FROM supplier_prices", "42501"},
+        // Another user's settings.
+        {"INSERT INTO report_formats (user_id, report_id, format_key, value) VALUES (1, 0, 'k', 'v')",
+         "42501"},
         // No delete right.
         {"DELETE FROM purchase_plans", "42501"},
         // Nobody but an administrator changes suppliers or rights.
