@@ -115,6 +115,9 @@ QString SqlErrorText(const QSqlError& e) {
         text = e.text().trimmed();
     if (text.isEmpty())
         text = e.driverText().trimmed();
+    // The driver appends the error's code in brackets; a lost connection has none to give.
+    if (text.endsWith(QLatin1String("()")))
+        text = text.chopped(2).trimmed();
     return text;
 }
 
