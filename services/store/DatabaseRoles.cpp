@@ -139,6 +139,18 @@ void SyncDatabaseRolesInTransaction(const Store& db) {
     QVector<std::pair<QString, qint64>> roles;
     while (users.next())
         roles.push_back({users.value(0).toString(), users.value(1).toLongLong()});
+    // A role that is no longer a user of the store (removed from users) keeps nothing here.
+    QSqlQuery former = db.Exec(
+        QStringLiteral("SELECT DISTINCT quote_ident(grantee) FROM information_schema.role_table_grants"
+                       " WHERE table_schema = 'public' AND grantee <> 'PUBLIC' AND grantee <> ?"
+                       " AND NOT EXISTS (SELECT 1 FROM users u WHERE u.name = grantee)"
+                       " AND NOT pg_has_role(grantee, ?, 'MEMBER')"),
+        {owner, owner});
+    QStringList formerRoles;
+    while (former.next())
+        formerRoles << former.value(0).toString();
+    for (const QString& role : formerRoles)
+        db.Exec(QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM ") + role);
     // A role without the price right gets every column but the prices.
     QHash<QString, QString> unpriced;
     for (const char* table : {"plan_entries", "purchase_order_lines", "supplier_prices"}) {

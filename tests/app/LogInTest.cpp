@@ -5,6 +5,7 @@
 #include "services/planning/HighPrice.h"
 #include "services/planning/PriceService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
+#include "services/store/DatabaseRoles.h"
 #include "services/store/Migrations.h"
 #include "support/Printers.h"
 #include "support/TestStores.h"
@@ -106,6 +107,11 @@ TEST(DatabaseRoles, AClientWithAUsersPasswordGetsNoFurtherThanTheirRights) {
                   Rows(*db, "SELECT COUNT(*) FROM purchase_orders") +
                   Rows(*db, "SELECT SUM(granted_mask) FROM user_rights"),
               before);
+    // A user removed from the store keeps no privilege once the roles are synced again.
+    db->Exec("DELETE FROM users WHERE name = 'guest'");
+    store::SyncDatabaseRoles(*db);
+    EXPECT_EQ(guest.Run("SELECT COUNT(*) FROM units"), "42501");
+    EXPECT_EQ(buyer.Run("SELECT COUNT(*) FROM units"), "");
 }
 
 // The program asks the password in its log-in window, asks again with the server's refusal after
