@@ -120,20 +120,52 @@ void UserAdministration::AddUser(const QString& name, const QString& fullName) {
     });
 }
 
-void UserAdministration::SetRights(const QString& name, qint64 mask) {
+void UserAdministration::WriteRights(const QString& name, qint64 mask) const {
+    const store::Store& db = *m_session->Db;
+    const qint16 id = UserId(name);
+    // Bits outside the named rights (other modules' meanings) are kept as they were.
+    const qint64 kept = MaskOf(id) & ~qint64(kEveryRight);
+    db.Exec(QStringLiteral("DELETE FROM user_rights WHERE user_id = ? AND subsystem = ? AND module = ?"),
+            {id, rights::Subsystem, rights::Module});
+    db.Exec(QStringLiteral(
+                "INSERT INTO user_rights (user_id, subsystem, module, granted_mask) VALUES (?, ?, ?, ?)"),
+            {id, rights::Subsystem, rights::Module, kept | (mask & kEveryRight)});
+}
+
+void UserAdministration::WriteSupplierRight(const QString& name, const QString& supplierCode,
+                                            bool mayUse) const {
+    const store::Store& db = *m_session->Db;
+    const QString code = supplierCode.trimmed();
+    const qint16 id = UserId(name);
+    if (!db.Scalar(QStringLiteral("SELECT 1 FROM suppliers WHERE code = ?"), {code}).isValid())
+        throw Error(ui::Tr("没有代码为“%1”的供应商").arg(code.left(40)));
+    db.Exec(QStringLiteral("DELETE FROM user_supplier_rights WHERE user_id = ? AND supplier_code = ?"),
+            {id, code});
+    // A supplier without a row is allowed: only a refusal needs one.
+    if (!mayUse)
+        db.Exec(QStringLiteral(
+                    "INSERT INTO user_supplier_rights (user_id, supplier_code, may_use) VALUES (?, ?, 0)"),
+                {id, code});
+}
+
+void UserAdministration::Apply(const QVector<UserChange>& changes) {
     RequireAdministrator();
     const store::Store& db = *m_session->Db;
     db.InTransaction([&] {
-        const qint16 id = UserId(name);
-        // Bits outside the named rights (other modules' meanings) are kept as they were.
-        const qint64 kept = MaskOf(id) & ~qint64(kEveryRight);
-        db.Exec(QStringLiteral("DELETE FROM user_rights WHERE user_id = ? AND subsystem = ? AND module = ?"),
-                {id, rights::Subsystem, rights::Module});
-        db.Exec(QStringLiteral(
-                    "INSERT INTO user_rights (user_id, subsystem, module, granted_mask) VALUES (?, ?, ?, ?)"),
-                {id, rights::Subsystem, rights::Module, kept | (mask & kEveryRight)});
+        for (const UserChange& c : changes) {
+            if (c.Mask)
+                WriteRights(c.Name, *c.Mask);
+            for (const QString& code : c.Forbid)
+                WriteSupplierRight(c.Name, code, false);
+            for (const QString& code : c.Allow)
+                WriteSupplierRight(c.Name, code, true);
+        }
         store::SyncDatabaseRolesInTransaction(db);
     });
+}
+
+void UserAdministration::SetRights(const QString& name, qint64 mask) {
+    Apply({UserChange{name, mask, {}, {}}});
 }
 
 void UserAdministration::Grant(const QString& name, qint32 mask) {
@@ -147,22 +179,8 @@ void UserAdministration::Revoke(const QString& name, qint32 mask) {
 }
 
 void UserAdministration::SetSupplierRight(const QString& name, const QString& supplierCode, bool mayUse) {
-    RequireAdministrator();
-    const store::Store& db = *m_session->Db;
-    const QString code = supplierCode.trimmed();
-    db.InTransaction([&] {
-        const qint16 id = UserId(name);
-        if (!db.Scalar(QStringLiteral("SELECT 1 FROM suppliers WHERE code = ?"), {code}).isValid())
-            throw Error(ui::Tr("没有代码为“%1”的供应商").arg(code.left(40)));
-        db.Exec(QStringLiteral("DELETE FROM user_supplier_rights WHERE user_id = ? AND supplier_code = ?"),
-                {id, code});
-        // A supplier without a row is allowed: only a refusal needs one.
-        if (!mayUse)
-            db.Exec(
-                QStringLiteral(
-                    "INSERT INTO user_supplier_rights (user_id, supplier_code, may_use) VALUES (?, ?, 0)"),
-                {id, code});
-    });
+    Apply({UserChange{name, std::nullopt, mayUse ? QStringList() : QStringList{supplierCode},
+                      mayUse ? QStringList{supplierCode} : QStringList()}});
 }
 
 void UserAdministration::SetPassword(const QString& name, const QString& password) {

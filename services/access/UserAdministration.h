@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <QVector>
+#include <optional>
 
 namespace zpp::services {
 
@@ -18,6 +19,14 @@ const QVector<RightName>& RightNames();
 qint32 ParseRights(const QString& names);
 // The mask as names, in RightNames order.
 QString RightsText(qint64 mask);
+
+// What one user's row asks of the store: new command rights (when set), suppliers to forbid and
+// suppliers to allow again.
+struct UserChange {
+    QString Name;
+    std::optional<qint64> Mask;
+    QStringList Forbid, Allow;
+};
 
 struct UserEntry {
     qint16 Id = 0;
@@ -37,6 +46,8 @@ public:
     QVector<UserEntry> Users() const;
     // A new user without rights; on PostgreSQL a login role of that name (password unset).
     void AddUser(const QString& name, const QString& fullName);
+    // Every change in one transaction, with the roles' privileges that follow: all or nothing.
+    void Apply(const QVector<UserChange>& changes);
     void SetRights(const QString& name, qint64 mask);
     void Grant(const QString& name, qint32 mask);
     void Revoke(const QString& name, qint32 mask);
@@ -46,6 +57,8 @@ public:
 
 private:
     void RequireAdministrator() const;
+    void WriteRights(const QString& name, qint64 mask) const;
+    void WriteSupplierRight(const QString& name, const QString& supplierCode, bool mayUse) const;
     qint16 UserId(const QString& name) const;
     qint64 MaskOf(qint16 id) const;
 

@@ -149,23 +149,30 @@ bool frmUsers::Save() {
                                   Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
     }
     try {
+        QVector<UserChange> changes;
         for (int row = 0; row < m_users.size(); ++row) {
             const UserEntry& was = m_users[row];
+            UserChange change{was.Name, std::nullopt, {}, {}};
             const qint64 mask = MaskAt(row);
             if (mask != (was.Mask & ParseRights(QStringLiteral("all"))))
-                m_admin.SetRights(was.Name, mask);
+                change.Mask = mask;
             const QStringList now = SuppliersAt(row);
             for (const QString& code : now)
                 if (!was.ForbiddenSuppliers.contains(code))
-                    m_admin.SetSupplierRight(was.Name, code, false);
+                    change.Forbid << code;
             for (const QString& code : was.ForbiddenSuppliers)
                 if (!now.contains(code))
-                    m_admin.SetSupplierRight(was.Name, code, true);
+                    change.Allow << code;
+            if (change.Mask || !change.Forbid.isEmpty() || !change.Allow.isEmpty())
+                changes << change;
         }
+        // All rows or none: a refused supplier code leaves every row as it was in the store, and
+        // the window keeps what was typed, to be put right and saved again.
+        if (!changes.isEmpty())
+            m_admin.Apply(changes);
         Load();
     } catch (const std::exception& e) {
         Inform(ui::Tr("保存失败！") + QStringLiteral("\n") + DescribeException(e));
-        Load();
         return false;
     }
     Inform(ui::Tr("保存成功！"));

@@ -505,6 +505,28 @@ TEST_P(AppListTest, TheAdministratorGrantsARightInTheUsersWindow) {
         view->setFocus();
         view->setCurrentIndex(view->model()->index(2, services::frmUsers::kFirstRight));
         QTest::keyClick(view, Qt::Key_Space);
+        // With an unknown supplier typed for buyer nothing is written, and what was typed stays.
+        const QModelIndex suppliers = view->model()->index(1, view->model()->columnCount() - 1);
+        const QString forbidden = suppliers.data().toString();
+        auto type = [&](const QString& text) {
+            view->setCurrentIndex(suppliers);
+            QTest::keyClick(view, Qt::Key_F2);
+            QLineEdit* editor = nullptr;
+            for (QLineEdit* e : view->viewport()->findChildren<QLineEdit*>())
+                if (e->isVisible())
+                    editor = e;
+            ASSERT_TRUE(editor);
+            editor->selectAll();
+            QTest::keyClicks(editor, text);
+            QTest::keyClick(editor, Qt::Key_Return);
+            QCoreApplication::processEvents();
+        };
+        type(forbidden + ", 09.999");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdSave"), Qt::LeftButton);
+        EXPECT_EQ(db->Scalar("SELECT granted_mask FROM user_rights WHERE user_id = 3").toLongLong(), 0);
+        EXPECT_EQ(view->model()->index(2, services::frmUsers::kFirstRight).data(Qt::CheckStateRole),
+                  Qt::Checked);
+        type(forbidden);
         QTest::mouseClick(d.findChild<QPushButton*>("cmdSave"), Qt::LeftButton);
         // A right ticked and the window left with Esc: asked, and Yes saves it.
         view->setCurrentIndex(view->model()->index(2, services::frmUsers::kFirstRight + 1));
@@ -514,9 +536,10 @@ TEST_P(AppListTest, TheAdministratorGrantsARightInTheUsersWindow) {
         return d.result();
     });
     list->Tool("mnuFile", "iUsers")->trigger();
-    ASSERT_EQ(prompts->Log.size(), 3);
-    EXPECT_EQ(prompts->Log[0].Text, "保存成功！");
-    EXPECT_EQ(prompts->Log[1].Text, "用户与权限已修改，是否保存？");
+    ASSERT_EQ(prompts->Log.size(), 4);
+    EXPECT_EQ(prompts->Log[0].Text, "保存失败！\n没有代码为“09.999”的供应商");
+    EXPECT_EQ(prompts->Log[1].Text, "保存成功！");
+    EXPECT_EQ(prompts->Log[2].Text, "用户与权限已修改，是否保存？");
     EXPECT_EQ(db->Scalar("SELECT granted_mask FROM user_rights WHERE user_id = 3").toLongLong(),
               rights::Query | rights::Save);
     if (!db->IsSQLite()) {
