@@ -1,13 +1,12 @@
 #include "Rights.h"
 
-#include <QSqlQuery>
-
 #include "component/host/Access.h"
 #include "platform/records/Error.h"
 #include "platform/ui/Prompt.h"
 #include "services/store/StoredText.h"
 
 #include <QDateTime>
+#include <QSqlQuery>
 
 namespace zpp::services {
 

@@ -11,11 +11,6 @@
 
 namespace zpp::services {
 
-namespace {
-constexpr qint32 kEveryRight = rights::Query | rights::Save | rights::Close | rights::Delete | rights::Push |
-                               rights::Export | rights::Print | rights::Price;
-} // namespace
-
 const QVector<RightName>& RightNames() {
     static const QVector<RightName> names = {
         {"query", rights::Query, "查询"}, {"save", rights::Save, "保存"},

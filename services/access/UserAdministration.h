@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/host/Access.h"
 #include "services/store/Session.h"
 
 #include <QStringList>
@@ -7,6 +8,10 @@
 #include <optional>
 
 namespace zpp::services {
+
+// Every right of the purchase plan: an administrator holds them all.
+inline constexpr qint32 kEveryRight = rights::Query | rights::Save | rights::Close | rights::Delete |
+                                      rights::Push | rights::Export | rights::Print | rights::Price;
 
 // A command right by the name the command line and the window use.
 struct RightName {

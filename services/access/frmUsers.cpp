@@ -119,12 +119,11 @@ QStringList frmUsers::SuppliersAt(int row) const {
 }
 
 bool frmUsers::IsDirty() const {
-    const qint64 named = ParseRights(QStringLiteral("all"));
     for (int row = 0; row < m_users.size(); ++row) {
         QStringList was = m_users[row].ForbiddenSuppliers, now = SuppliersAt(row);
         was.sort();
         now.sort();
-        if (MaskAt(row) != (m_users[row].Mask & named) || was != now)
+        if (MaskAt(row) != (m_users[row].Mask & kEveryRight) || was != now)
             return true;
     }
     return false;
@@ -154,7 +153,7 @@ bool frmUsers::Save() {
             const UserEntry& was = m_users[row];
             UserChange change{was.Name, std::nullopt, {}, {}};
             const qint64 mask = MaskAt(row);
-            if (mask != (was.Mask & ParseRights(QStringLiteral("all"))))
+            if (mask != (was.Mask & kEveryRight))
                 change.Mask = mask;
             const QStringList now = SuppliersAt(row);
             for (const QString& code : now)

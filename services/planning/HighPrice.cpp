@@ -28,6 +28,14 @@ std::optional<PriceLimit> HighPriceLimit(const store::Store& db, qint32 supplier
     return PriceLimit{listPrice, listPrice * (1 + tolerance / 100)};
 }
 
+bool EntryPriceAboveLimit(const store::Store& db, qint32 planId, qint32 entryId, qint32 supplierId,
+                          qint32 itemId, qint32 unitId, const QDate& day, double tolerance) {
+    return db
+        .Scalar(QStringLiteral("SELECT zpp_entry_price_above_limit(?, ?, ?, ?, ?, ?, ?)"),
+                {planId, entryId, supplierId, itemId, unitId, values::DisplayDate(day), tolerance})
+        .toBool();
+}
+
 bool AboveLimit(double price, double allowed) {
     return price > allowed + 1e-9 * std::max(1.0, allowed);
 }
@@ -46,10 +54,8 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
         std::optional<PriceLimit> limit;
         double price = 0;
         if (hiddenPrices) {
-            if (!db.Scalar(QStringLiteral("SELECT zpp_entry_price_above_limit(?, ?, ?, ?, ?, ?, ?)"),
-                           {id("FInterID"), id("FEntryID"), id("FSupplyID"), id("FItemID"), id("FUnitID"),
-                            values::DisplayDate(day), tolerance})
-                     .toBool())
+            if (!EntryPriceAboveLimit(db, id("FInterID"), id("FEntryID"), id("FSupplyID"), id("FItemID"),
+                                      id("FUnitID"), day, tolerance))
                 continue;
             limit = PriceLimit{};
         } else {

@@ -35,6 +35,11 @@ struct PriceLimit {
 std::optional<PriceLimit> HighPriceLimit(const store::Store& db, qint32 supplierId, qint32 itemId,
                                          qint32 unitId, const QDate& day, double tolerance);
 
+// For a user the store hides prices from: whether the entry's stored price is above the limit on
+// that day, as the server judges it (it tells no price).
+bool EntryPriceAboveLimit(const store::Store& db, qint32 planId, qint32 entryId, qint32 supplierId,
+                          qint32 itemId, qint32 unitId, const QDate& day, double tolerance);
+
 // Whether price is above allowed. Grid prices are rounded texts: a price equal to the limit in
 // its shown decimals is not above it.
 bool AboveLimit(double price, double allowed);

@@ -105,7 +105,7 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
         const qint32 supplier = values::ToInt32(values::Val(r->Get(QStringLiteral("FSupplyID"), 0)));
         if (supplier <= 0)
             continue;
-        if (!pushed.contains(supplier))
+        if (!order.contains(supplier))
             order << supplier;
         const double qty = values::Val(r->Get(QStringLiteral("FPushQty"), 0));
         if (hidden) {
@@ -114,7 +114,6 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
             entries[supplier] << QString::number(
                 values::ToInt32(values::Val(r->Get(QStringLiteral("FEntryID"), 0))));
             qtys[supplier] << QString::number(qty, 'g', 17);
-            pushed[supplier] += 0;
             continue;
         }
         pushed[supplier] += qty * (storedPrices ? StoredEntryPrice(db, *r)

@@ -494,10 +494,8 @@ private:
                 std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) { return t.Line == line; });
             if (m_hidden) {
                 // The line's entries hold one price (checked when it is priced); the first one's is judged.
-                if (m_db.Scalar(QStringLiteral("SELECT zpp_entry_price_above_limit(?, ?, ?, ?, ?, ?, ?)"),
-                                {t->Plan, t->Entry, l.Supplier, l.ItemId, l.UnitId,
-                                 values::DisplayDate(m_billDate), tolerance})
-                        .toBool())
+                if (EntryPriceAboveLimit(m_db, t->Plan, t->Entry, l.Supplier, l.ItemId, l.UnitId, m_billDate,
+                                         tolerance))
                     Fail(*t, t->BillNo, Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推"));
                 continue;
             }

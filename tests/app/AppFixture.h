@@ -103,13 +103,12 @@ protected:
         db = store::GenerateStore(location, 150);
         // On PostgreSQL the program connects as the user's own role, logged in with its password,
         // so the server holds it to its rights; db stays the test's own view as the superuser.
-        auto session = std::make_shared<store::Session>(store::LogIn(db, user));
-        if (!db->IsSQLite()) {
-            QUrl own(location);
-            own.setUserName(user);
-            own.setPassword(user);
-            *session = store::LogInAsConnected(store::Store::Open(own.toString()), user);
-        }
+        QUrl own(location);
+        own.setUserName(user);
+        own.setPassword(user);
+        auto session = std::make_shared<store::Session>(
+            db->IsSQLite() ? store::LogIn(db, user)
+                           : store::LogInAsConnected(store::Store::Open(own.toString()), user));
         session->Language = lang;
         app::Wire(session);
         ini::SetConfigDir(config.path());
