@@ -6,6 +6,7 @@
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Timing.h"
 #include "services/access/UserAdministration.h"
+#include "services/dataimport/DataImport.h"
 #include "services/demo/DemoData.h"
 #include "services/platform/PlatformServices.h"
 #include "services/store/DatabaseRoles.h"
@@ -30,6 +31,34 @@ int Fail(const QString& message, bool showBox) {
         ui::MsgBox(message, ui::OkOnly | ui::Critical, QStringLiteral("信息提示"));
     return 2;
 }
+
+// --import and --template: problems one a line on standard error, what was done on standard output.
+int RunDataCommand(const store::SessionPtr& session, const QString& kindKey, const QString& file, bool templ,
+                   const services::ImportOptions& options) {
+    try {
+        const services::ImportKindInfo& kind = services::ImportKindByKey(kindKey);
+        services::DataImport import(session);
+        if (templ) {
+            import.WriteTemplate(kind.Kind, file);
+            return 0;
+        }
+        const services::ImportResult r = import.Run(kind.Kind, file, options);
+        QTextStream err(stderr);
+        for (const services::ImportProblem& p : r.Problems)
+            err << services::ProblemText(p) << Qt::endl;
+        QTextStream out(stdout);
+        if (!r.Problems.isEmpty())
+            out << ui::Tr("%1 行，%2 个问题，未写入任何数据").arg(r.Rows).arg(r.Problems.size()) << Qt::endl;
+        else if (!r.Written)
+            out << ui::Tr("%1 行，没有问题（试运行，未写入）").arg(r.Rows) << Qt::endl;
+        else
+            out << ui::Tr("%1 行已导入：新增 %2，更新 %3").arg(r.Rows).arg(r.Added).arg(r.Updated)
+                << Qt::endl;
+        return r.Problems.isEmpty() ? 0 : 1;
+    } catch (const std::exception& e) {
+        return Fail(DescribeException(e), false);
+    }
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -38,8 +67,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         static const QByteArrayList headless{
-            "--sync-roles",    "--users",          "--add-user",     "--grant", "--revoke",
-            "--deny-supplier", "--allow-supplier", "--set-password", "--help",  "-h"};
+            "--sync-roles",     "--users",        "--add-user", "--grant", "--revoke", "--deny-supplier",
+            "--allow-supplier", "--set-password", "--help",     "-h",      "--import", "--template"};
         if ((arg.startsWith("--generate") || headless.contains(arg.split('=').first())) &&
             qgetenv("QT_QPA_PLATFORM").isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -102,7 +131,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption usersOpt("users", "List the users with their rights, then exit.");
     const QCommandLineOption addUserOpt("add-user", "Add a user without rights, then exit.", "NAME");
     const QCommandLineOption grantOpt(
-        "grant", "Grant rights (query, save, close, delete, push, export, print, price, all).",
+        "grant", "Grant rights (query, save, close, delete, push, export, print, price, import, all).",
         "NAME=RIGHTS");
     const QCommandLineOption revokeOpt("revoke", "Take rights away.", "NAME=RIGHTS");
     const QCommandLineOption denyOpt("deny-supplier", "Forbid a user a supplier.", "NAME=CODE");
@@ -112,8 +141,25 @@ int main(int argc, char** argv) {
         "NAME");
     const QList<QCommandLineOption> adminOpts{usersOpt, addUserOpt, grantOpt,   revokeOpt,
                                               denyOpt,  allowOpt,   passwordOpt};
+    // A company's own data in, through the same service as 文件 → 导入.
+    const QCommandLineOption importOpt(
+        "import",
+        "Import FILE (XLSX or CSV, first row the captions) as KIND: units, items, suppliers, prices, "
+        "supplier-rights or plans. Every row is checked first; problems go to standard error with their "
+        "row and column and nothing is written. Exits 1 when there were problems.",
+        "KIND");
+    const QCommandLineOption dryRunOpt("dry-run", "With --import: check the file and write nothing.");
+    const QCommandLineOption updateOpt("update",
+                                       "With --import: rows whose code exists already change that record "
+                                       "instead of being refused (plans are never merged).");
+    const QCommandLineOption templateOpt(
+        "template", "Write the empty template of KIND to FILE (.xlsx or .csv), captions in --lang.", "KIND");
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The file of --import or --template."),
+                                 QStringLiteral("[FILE]"));
     parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, syncRolesOpt, rootOpt, configOpt});
     parser.addOptions(adminOpts);
+    parser.addOptions({importOpt, dryRunOpt, updateOpt, templateOpt});
     if (!parser.parse(QApplication::arguments()))
         return Fail(parser.errorText(), false);
     if (parser.isSet(helpOpt)) {
@@ -157,7 +203,10 @@ int main(int argc, char** argv) {
     bool adminCommand = false;
     for (const QCommandLineOption& o : adminOpts)
         adminCommand = adminCommand || parser.isSet(o);
-    const bool headless = adminCommand || parser.isSet(syncRolesOpt);
+    const bool dataCommand = parser.isSet(importOpt) || parser.isSet(templateOpt);
+    if (dataCommand && parser.positionalArguments().size() != 1)
+        return Fail(QStringLiteral("--import and --template take KIND and one FILE"), false);
+    const bool headless = adminCommand || dataCommand || parser.isSet(syncRolesOpt);
     auto session = std::make_shared<store::Session>();
     try {
         const QString user = parser.isSet(userOpt) ? parser.value(userOpt) : QString();
@@ -211,6 +260,11 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (dataCommand)
+        return RunDataCommand(session,
+                              parser.isSet(importOpt) ? parser.value(importOpt) : parser.value(templateOpt),
+                              parser.positionalArguments().first(), parser.isSet(templateOpt),
+                              {parser.isSet(dryRunOpt), parser.isSet(updateOpt)});
     if (parser.isSet(syncRolesOpt)) {
         if (session->Db->IsSQLite())
             return Fail(QStringLiteral("--sync-roles: an SQLite store has no database roles"), false);

@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql
   qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
-  libsqlite3-dev sqlite3 libxlsxwriter-dev libgtest-dev libbenchmark-dev libpq-dev
+  libsqlite3-dev sqlite3 libxlsxwriter-dev libgtest-dev libbenchmark-dev libpq-dev libminizip-dev
   fonts-noto-cjk xvfb xauth postgresql poppler-utils unzip qt6-translations-l10n
 )
 

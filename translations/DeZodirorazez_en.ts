@@ -1623,5 +1623,293 @@
         <source>格式内容</source>
         <translation>Format contents</translation>
     </message>
+    <message>
+        <source>文件是空的：第一行应是列标题</source>
+        <translation>The file is empty: its first row must hold the captions</translation>
+    </message>
+    <message>
+        <source>导入已取消，没有写入任何数据</source>
+        <translation>The import was cancelled; nothing was written</translation>
+    </message>
+    <message>
+        <source>问题太多，其余的不再列出</source>
+        <translation>Too many problems; the rest are not listed</translation>
+    </message>
+    <message>
+        <source>该列出现了两次</source>
+        <translation>This column appears twice</translation>
+    </message>
+    <message>
+        <source>缺少此列</source>
+        <translation>This column is missing</translation>
+    </message>
+    <message>
+        <source>不能为空</source>
+        <translation>Must not be empty</translation>
+    </message>
+    <message>
+        <source>“%1”不是数字</source>
+        <translation>&quot;%1&quot; is not a number</translation>
+    </message>
+    <message>
+        <source>数字 %1 太大</source>
+        <translation>The number %1 is too large</translation>
+    </message>
+    <message>
+        <source>“%1”不是整数</source>
+        <translation>&quot;%1&quot; is not a whole number</translation>
+    </message>
+    <message>
+        <source>“%1”不是日期</source>
+        <translation>&quot;%1&quot; is not a date</translation>
+    </message>
+    <message>
+        <source>“%1”应为 是 或 否</source>
+        <translation>&quot;%1&quot; should be yes or no</translation>
+    </message>
+    <message>
+        <source>太长：最多 %1 个字符</source>
+        <translation>Too long: at most %1 characters</translation>
+    </message>
+    <message>
+        <source>不能为负数</source>
+        <translation>Must not be negative</translation>
+    </message>
+    <message>
+        <source>应在 %1 到 %2 之间</source>
+        <translation>Must be between %1 and %2</translation>
+    </message>
+    <message>
+        <source>“%1”在文件中出现了两次</source>
+        <translation>&quot;%1&quot; appears twice in the file</translation>
+    </message>
+    <message>
+        <source>“%1”已存在（选择“更新已有数据”可以改写它）</source>
+        <translation>&quot;%1&quot; exists already (choose &quot;Update existing data&quot; to change it)</translation>
+    </message>
+    <message>
+        <source>“%1”应为 空、2（提示）或 3（禁止）</source>
+        <translation>&quot;%1&quot; should be empty, 2 (warn) or 3 (forbid)</translation>
+    </message>
+    <message>
+        <source>没有单价权限，不能导入单价</source>
+        <translation>Without the price right, prices cannot be imported</translation>
+    </message>
+    <message>
+        <source>采购建议号“%1”已存在，不能再导入</source>
+        <translation>Suggestion no. &quot;%1&quot; exists already and cannot be imported again</translation>
+    </message>
+    <message>
+        <source>一张采购计划最多 999 条分录</source>
+        <translation>A plan holds at most 999 entries</translation>
+    </message>
+    <message>
+        <source>没有“%1”这种导入数据，可用的有：%2</source>
+        <translation>There is no import of &quot;%1&quot;; there are: %2</translation>
+    </message>
+    <message>
+        <source>只有系统管理员可以导入用户的供应商权限</source>
+        <translation>Only the administrator may import users' supplier rights</translation>
+    </message>
+    <message>
+        <source>无法写入模板 %1：%2</source>
+        <translation>The template %1 cannot be written: %2</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2</source>
+        <translation>Row %1: %2</translation>
+    </message>
+    <message>
+        <source>第 %1 行，%2：%3</source>
+        <translation>Row %1, %2: %3</translation>
+    </message>
+    <message>
+        <source>电子表格 (*.xlsx *.csv)</source>
+        <translation>Spreadsheets (*.xlsx *.csv)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>导入数据</source>
+        <translation>Import data</translation>
+    </message>
+    <message>
+        <source>XLSX 或 CSV 文件，第一行为列标题</source>
+        <translation>An XLSX or CSV file, captions in the first row</translation>
+    </message>
+    <message>
+        <source>更新已有数据（代码相同时改写，采购计划除外）</source>
+        <translation>Update existing data (rows with a code that exists change it; plans excepted)</translation>
+    </message>
+    <message>
+        <source>行</source>
+        <translation>Row</translation>
+    </message>
+    <message>
+        <source>列</source>
+        <translation>Column</translation>
+    </message>
+    <message>
+        <source>问题</source>
+        <translation>Problem</translation>
+    </message>
+    <message>
+        <source>先选择数据种类和文件，点“检查”列出所有问题；没有问题时点“导入”。</source>
+        <translation>Choose the data and the file, then Check lists every problem; when there are none, Import.</translation>
+    </message>
+    <message>
+        <source>数据(&amp;D)：</source>
+        <translation>&amp;Data:</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)：</source>
+        <translation>&amp;File:</translation>
+    </message>
+    <message>
+        <source>选择要导入的文件</source>
+        <translation>Choose the file to import</translation>
+    </message>
+    <message>
+        <source>保存模板</source>
+        <translation>Save template</translation>
+    </message>
+    <message>
+        <source>模板已保存：%1</source>
+        <translation>Template saved: %1</translation>
+    </message>
+    <message>
+        <source>请先选择要导入的文件</source>
+        <translation>Choose the file to import first</translation>
+    </message>
+    <message>
+        <source>正在读取 %1 ...</source>
+        <translation>Reading %1 ...</translation>
+    </message>
+    <message>
+        <source>%1 行，%2 个问题，未写入任何数据：请在文件中改正后再导入。</source>
+        <translation>%1 rows, %2 problems; nothing was written. Correct the file and import it again.</translation>
+    </message>
+    <message>
+        <source>%1 行，没有问题，可以导入。</source>
+        <translation>%1 rows, no problems: ready to import.</translation>
+    </message>
+    <message>
+        <source>%1 行已导入：新增 %2，更新 %3。</source>
+        <translation>%1 rows imported: %2 added, %3 updated.</translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1：%2</source>
+        <translation>The file %1 cannot be opened: %2</translation>
+    </message>
+    <message>
+        <source>文件 %1 不是 UTF-8 编码的 CSV 文件，请在电子表格中另存为“CSV UTF-8”后再导入</source>
+        <translation>The file %1 is not a UTF-8 CSV file; save it as &quot;CSV UTF-8&quot; in the spreadsheet and import it again</translation>
+    </message>
+    <message>
+        <source>无法读取文件 %1：它不是 XLSX 工作簿</source>
+        <translation>The file %1 cannot be read: it is no XLSX workbook</translation>
+    </message>
+    <message>
+        <source>工作簿 %1 中没有工作表</source>
+        <translation>The workbook %1 has no sheet</translation>
+    </message>
+    <message>
+        <source>工作簿 %1 的内容有误：%2</source>
+        <translation>The workbook %1 is damaged: %2</translation>
+    </message>
+    <message>
+        <source>工作簿 %1 已损坏，无法解压</source>
+        <translation>The workbook %1 is damaged and cannot be unpacked</translation>
+    </message>
+    <message>
+        <source>文件 %1 不存在</source>
+        <translation>The file %1 does not exist</translation>
+    </message>
+    <message>
+        <source>无法读取文件 %1</source>
+        <translation>The file %1 cannot be read</translation>
+    </message>
+    <message>
+        <source>只能导入 XLSX 或 CSV 文件：%1</source>
+        <translation>Only XLSX or CSV files can be imported: %1</translation>
+    </message>
+    <message>
+        <source>%1 行，%2 个问题，未写入任何数据</source>
+        <translation>%1 rows, %2 problems; nothing was written</translation>
+    </message>
+    <message>
+        <source>%1 行，没有问题（试运行，未写入）</source>
+        <translation>%1 rows, no problems (dry run, nothing written)</translation>
+    </message>
+    <message>
+        <source>%1 行已导入：新增 %2，更新 %3</source>
+        <translation>%1 rows imported: %2 added, %3 updated</translation>
+    </message>
+    <message>
+        <source>导入(&amp;I)...</source>
+        <translation>&amp;Import...</translation>
+    </message>
+    <message>
+        <source>信用额度</source>
+        <translation>Credit line</translation>
+    </message>
+    <message>
+        <source>信用控制</source>
+        <translation>Credit control</translation>
+    </message>
+    <message>
+        <source>生效日期</source>
+        <translation>Valid from</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>User name</translation>
+    </message>
+    <message>
+        <source>允许使用</source>
+        <translation>May use</translation>
+    </message>
+    <message>
+        <source>计量单位</source>
+        <translation>Units</translation>
+    </message>
+    <message>
+        <source>物料</source>
+        <translation>Items</translation>
+    </message>
+    <message>
+        <source>供应商价格表</source>
+        <translation>Supplier price lists</translation>
+    </message>
+    <message>
+        <source>用户的供应商权限</source>
+        <translation>Users' supplier rights</translation>
+    </message>
+    <message>
+        <source>采购计划</source>
+        <translation>Purchase plans</translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>浏览(&amp;B)...</source>
+        <translation>&amp;Browse...</translation>
+    </message>
+    <message>
+        <source>保存模板(&amp;T)...</source>
+        <translation>Save &amp;template...</translation>
+    </message>
+    <message>
+        <source>检查(&amp;K)</source>
+        <translation>Chec&amp;k</translation>
+    </message>
+    <message>
+        <source>导入(&amp;I)</source>
+        <translation>&amp;Import</translation>
+    </message>
 </context>
 </TS>

@@ -22,6 +22,10 @@ QString logs::ExportedPdfName(const QString& file) {
            QStringLiteral("）");
 }
 
+QString logs::ImportedName(const QString& kind, const QString& file, qint64 rows) {
+    return QStringLiteral("数据导入（%1：%2，%3 行）").arg(kind, file).arg(rows);
+}
+
 std::shared_ptr<GLData> GetGLData() {
     auto& shared = State().SharedGLData;
     if (!shared)

@@ -20,6 +20,7 @@ inline constexpr qint32 Push = 1;        // push entries to purchase orders
 inline constexpr qint32 Export = 16;     // export the list
 inline constexpr qint32 Print = 32768;   // print and preview
 inline constexpr qint32 Price = 4;       // see and choose the unit price column
+inline constexpr qint32 Import = 8;      // import a company's units, items, suppliers, prices and plans
 } // namespace rights
 
 // Operation-log records: code, type and name.
@@ -43,6 +44,10 @@ QString DeletedName(const QString& billNo);
 QString DeleteFailedName(const QString& billNo);
 // The export record of a PDF saved from the print preview, naming the file.
 QString ExportedPdfName(const QString& file);
+inline constexpr const char* ImportCode = "CGPlan009";
+inline constexpr qint32 ImportType = 3;
+// One record per import: the kind, the file and how many rows it had.
+QString ImportedName(const QString& kind, const QString& file, qint64 rows);
 } // namespace logs
 
 // The shared access and lookup view services, created on first use.

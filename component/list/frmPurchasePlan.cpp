@@ -6,6 +6,7 @@
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/host/contracts/ChmHelp.h"
+#include "component/host/contracts/DataImporter.h"
 #include "component/host/contracts/ProfileRead.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/host/contracts/UserAdmin.h"
@@ -260,6 +261,7 @@ void frmPurchasePlan::BuildBar() {
     AddTool(kFile, QStringLiteral("iPrintSetup"), Lang("打印设置(&S)..."));
     AddTool(kFile, QStringLiteral("iExport"), Lang("引出(&E)"));
     m_menus[kFile]->addSeparator();
+    AddTool(kFile, QStringLiteral("iImport"), Lang("导入(&I)..."));
     AddTool(kFile, QStringLiteral("iUsers"), Lang("用户与权限(&U)..."));
     m_menus[kFile]->addSeparator();
     AddTool(kFile, QStringLiteral("iExit"), Lang("退出(&X)"));
@@ -538,6 +540,9 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         ShowFind();
     } else if (key == u"mnuHelp") {
         ShowHelp();
+    } else if (key == u"iImport") {
+        if (CheckRight(rights::Import))
+            CreateObject<DataImporter>(QString::fromLatin1(progid::DataImporter))->ShowImport(this);
     } else if (key == u"iUsers") {
         CreateObject<UserAdmin>(QString::fromLatin1(progid::UserAdmin))->ShowUsers(this);
     } else if (key == u"iExit") {

@@ -13,10 +13,11 @@ namespace zpp::services {
 
 const QVector<RightName>& RightNames() {
     static const QVector<RightName> names = {
-        {"query", rights::Query, "查询"}, {"save", rights::Save, "保存"},
-        {"close", rights::Close, "关闭"}, {"delete", rights::Delete, "删除"},
-        {"push", rights::Push, "下推"},   {"export", rights::Export, "引出"},
-        {"print", rights::Print, "打印"}, {"price", rights::Price, "单价"}};
+        {"query", rights::Query, "查询"},  {"save", rights::Save, "保存"},
+        {"close", rights::Close, "关闭"},  {"delete", rights::Delete, "删除"},
+        {"push", rights::Push, "下推"},    {"export", rights::Export, "引出"},
+        {"print", rights::Print, "打印"},  {"price", rights::Price, "单价"},
+        {"import", rights::Import, "导入"}};
     return names;
 }
 
@@ -32,10 +33,9 @@ qint32 ParseRights(const QString& names) {
         const auto it = std::find_if(all.begin(), all.end(),
                                      [&](const RightName& r) { return name == QLatin1String(r.Key); });
         if (it == all.end())
-            throw Error(
-                ui::Tr(
-                    "没有名为“%1”的权限；可用：query, save, close, delete, push, export, print, price, all")
-                    .arg(raw.trimmed().left(40)));
+            throw Error(ui::Tr("没有名为“%1”的权限；可用：query, save, close, delete, push, export, print, "
+                               "price, import, all")
+                            .arg(raw.trimmed().left(40)));
         mask |= it->Mask;
     }
     return mask;

@@ -11,11 +11,12 @@ namespace zpp::services {
 
 // Every right of the purchase plan: an administrator holds them all.
 inline constexpr qint32 kEveryRight = rights::Query | rights::Save | rights::Close | rights::Delete |
-                                      rights::Push | rights::Export | rights::Print | rights::Price;
+                                      rights::Push | rights::Export | rights::Print | rights::Price |
+                                      rights::Import;
 
 // A command right by the name the command line and the window use.
 struct RightName {
-    const char* Key; // query, save, close, delete, push, export, print, price
+    const char* Key; // query, save, close, delete, push, export, print, price, import
     qint32 Mask;
     const char* Caption; // the window's column
 };

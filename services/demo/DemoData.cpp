@@ -170,6 +170,13 @@ private:
     int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
 
     void MasterData() {
+        // The company that sends the orders, as their heading names it.
+        m_db.Exec(
+            QStringLiteral("UPDATE system_settings SET value = ? WHERE section = 'Company' AND key = 'Name'"),
+            {QStringLiteral("泽尔精密机械有限公司")});
+        m_db.Exec(QStringLiteral(
+                      "UPDATE system_settings SET value = ? WHERE section = 'Company' AND key = 'Address'"),
+                  {QStringLiteral("江苏省苏州市工业园区星湖街 88 号")});
         for (int i = 0; i < int(std::size(kUnits)); ++i)
             m_db.Exec(QStringLiteral("INSERT INTO units (id, name) VALUES (?, ?)"),
                       {i + 1, QString::fromUtf8(kUnits[i])});

@@ -56,6 +56,9 @@ constexpr Grant kGrants[] = {
     {rights::Push, "UPDATE (qty, price, finish_date, row_version)", "purchase_order_lines"},
     {rights::Push, "UPDATE (qty)", "purchase_order_line_sources"},
     {rights::Push, "SELECT, INSERT, UPDATE", "bill_counters"},
+    {rights::Import, "INSERT, UPDATE", "units, items, aux_props, suppliers, supplier_prices"},
+    {rights::Import, "SELECT, INSERT", "purchase_plans, plan_entries"},
+    {rights::Import, "SELECT", "supplier_prices"},
 };
 // Rights that read the plan: a writer must find the rows it changes.
 constexpr qint32 kPlanRights = rights::Query | rights::Save | rights::Close | rights::Delete | rights::Push;

@@ -442,6 +442,17 @@ QVector<Migration> Build() {
         << QStringLiteral("{{pg}}CREATE POLICY zpp_own ON filter_scheme_values USING (%1) WITH CHECK (%1)")
                .arg(ownScheme);
     all.push_back({9, QStringLiteral("each user's own settings kept to them on PostgreSQL"), own});
+    // Importing a company's data (right 8) is new: only an administrator, who held every right
+    // before, keeps it. The company's name and address head the purchase orders it sends.
+    all.push_back(
+        {10,
+         QStringLiteral("the import right for administrators only; the company's name and address"),
+         {
+             QStringLiteral("UPDATE user_rights SET granted_mask = granted_mask & ~8 WHERE subsystem = 1006"
+                            " AND module = 13 AND (granted_mask & 5309461) <> 5309461"),
+             QStringLiteral("INSERT INTO system_settings (section, key, value) VALUES"
+                            " ('Company', 'Name', ''), ('Company', 'Address', '')"),
+         }});
     return all;
 }
 } // namespace
