@@ -149,7 +149,8 @@ TEST_P(ImportTest, ExistingCodesAreRefusedUnlessTheUserChoosesToUpdate) {
 }
 
 // A workbook as a spreadsheet program saves it: shared strings (one of them rich text with a
-// phonetic reading), a date as a day number, a column left empty and an empty row in between.
+// phonetic reading), a date as a day number, a column left empty and an empty row in between,
+// a character reference and a CDATA section.
 void WriteWorkbook(const QString& path) {
     zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
     ASSERT_NE(zip, nullptr);
@@ -172,8 +173,8 @@ void WriteWorkbook(const QString& path) {
         R"(<worksheet><sheetData><row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c>)"
         R"(<c r="D1" t="s"><v>2</v></c><c r="E1" t="s"><v>3</v></c></row>)"
         R"(<row r="3"><c r="A3" t="s"><v>4</v></c><c r="B3" t="s"><v>5</v></c><c r="D3"><v>3.5</v></c>)"
-        R"(<c r="E3"><v>46023</v></c></row><row r="4"><c r="A4" t="inlineStr"><is><t>S02</t></is></c>)"
-        R"(<c r="B4" t="str"><v>A02</v></c><c r="D4"><v>x</v></c><c r="E4"><v>46023</v></c></row></sheetData></worksheet>)");
+        R"(<c r="E3"><v>46023</v></c></row><row r="4"><c r="A4" t="inlineStr"><is><t>S0&#50;</t></is></c>)"
+        R"(<c r="B4" t="str"><v><![CDATA[A02]]></v></c><c r="D4"><v>x</v></c><c r="E4"><v>46023</v></c></row></sheetData></worksheet>)");
     zipClose(zip, nullptr);
 }
 
