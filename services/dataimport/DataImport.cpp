@@ -10,6 +10,7 @@
 #include "services/access/Rights.h"
 #include "services/access/UserAdministration.h"
 #include "services/platform/PlatformServices.h"
+#include "services/store/RowWriter.h"
 #include "services/store/StoredText.h"
 
 #include <QFileInfo>
@@ -646,35 +647,26 @@ private:
         return m_listPrice->next() ? m_listPrice->value(0) : QVariant(0.0);
     }
 
-    // Entries go to a server a few hundred a statement: a round trip costs more than its rows.
+    // Entries go many to a statement; the plan and properties they refer to are in already.
     void AddEntry(const QVariantList& row) {
-        m_perRow = int(row.size());
-        m_pending << row;
-        if (m_pending.size() >= qsizetype(m_perRow) * (m_db.IsSQLite() ? 1 : 500))
-            FlushEntries();
-    }
-    void FlushEntries() {
-        if (m_pending.isEmpty())
-            return;
-        const int rows = int(m_pending.size() / m_perRow);
-        auto it = m_entryInserts.find(rows);
-        if (it == m_entryInserts.end()) {
-            QString marks = QStringLiteral("(?") + QStringLiteral(", ?").repeated(m_perRow - 1) + u')';
-            QStringList all(rows, marks);
-            it = m_entryInserts.insert(
-                rows, m_db.Prepare(
-                          QStringLiteral("INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id,"
-                                         " aux_prop_id, supplier_id, qty, ordered_qty, unordered_qty,"
-                                         " push_qty, discount_rate, tax_rate, finish_date, start_date, memo,"
-                                         " source_no, close_mark") +
-                          (m_prices ? QStringLiteral(", price") : QString()) + QStringLiteral(") VALUES ") +
-                          all.join(QStringLiteral(", "))));
+        if (!m_entries) {
+            QStringList columns{"plan_id",       "entry_id",  "entry_date",  "item_id",       "aux_prop_id",
+                                "supplier_id",   "qty",       "ordered_qty", "unordered_qty", "push_qty",
+                                "discount_rate", "tax_rate",  "finish_date", "start_date",    "memo",
+                                "source_no",     "close_mark"};
+            if (m_prices)
+                columns << QStringLiteral("price");
+            m_entries.emplace(m_db, QStringLiteral("plan_entries"), columns);
         }
-        m_db.Run(*it, m_pending);
-        m_pending.clear();
+        m_entries->Add(row);
+        if (m_entries->Pending() >= 500)
+            m_entries->Flush();
     }
 
-    void Finish() { FlushEntries(); }
+    void Finish() {
+        if (m_entries)
+            m_entries->Flush();
+    }
 
     const store::Session& m_session;
     const store::Store& m_db;
@@ -693,9 +685,7 @@ private:
     QSet<QString> m_seen, m_refusedSuppliers, m_storedPlans;
     QHash<QString, PlanState> m_plans;
     std::optional<QSqlQuery> m_listPrice;
-    QVariantList m_pending;
-    int m_perRow = 1;
-    QHash<int, QSqlQuery> m_entryInserts;
+    std::optional<store::RowWriter> m_entries;
 };
 
 // A run that found problems after it had begun writing: rolls its transaction back.

@@ -1,6 +1,7 @@
 #include "DemoData.h"
 
 #include "services/store/DatabaseRoles.h"
+#include "services/store/RowWriter.h"
 
 #include "platform/records/Values.h"
 #include "services/planupdate/BillNumbers.h"
@@ -253,19 +254,21 @@ private:
 
     void Plans() {
         const int daySpan = int(std::clamp<qlonglong>(m_entries / 40, 20, 3650));
-        QSqlQuery plan = m_db.Prepare(QStringLiteral(
-            "INSERT INTO purchase_plans (id, bill_no, bill_date, created_by) VALUES (?, ?, ?, 1)"));
-        QSqlQuery entry = m_db.Prepare(QStringLiteral(
-            "INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id, aux_prop_id, supplier_id, qty,"
-            " ordered_qty, unordered_qty, push_qty, price, discount_rate, tax_rate, finish_date, start_date, "
-            "memo,"
-            " source_no, close_mark) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        const QString sources =
-            QStringLiteral("INSERT INTO plan_entry_sources (plan_id, entry_id, seq, source_type,"
-                           " source_no, source_date, qty) VALUES (?, ?, ?, ?, ?, ?, ?)");
-        QSqlQuery source = m_db.Prepare(sources);
-        // Both sources of an entry in one statement: a statement's own cost outweighs a row's.
-        QSqlQuery sourcePair = m_db.Prepare(sources + QStringLiteral(", (?, ?, ?, ?, ?, ?, ?)"));
+        RowWriter plan(m_db, QStringLiteral("purchase_plans"), {"id", "bill_no", "bill_date", "created_by"},
+                       RowWriter::Method::Copy);
+        RowWriter entry(m_db, QStringLiteral("plan_entries"),
+                        {"plan_id", "entry_id", "entry_date", "item_id", "aux_prop_id", "supplier_id", "qty",
+                         "ordered_qty", "unordered_qty", "push_qty", "price", "discount_rate", "tax_rate",
+                         "finish_date", "start_date", "memo", "source_no", "close_mark"},
+                        RowWriter::Method::Copy);
+        RowWriter source(m_db, QStringLiteral("plan_entry_sources"),
+                         {"plan_id", "entry_id", "seq", "source_type", "source_no", "source_date", "qty"},
+                         RowWriter::Method::Copy);
+        // Parents before children: each row's references are checked as it goes in.
+        auto flush = [&] {
+            for (RowWriter* w : {&plan, &entry, &source, &m_order, &m_line, &m_lineSource})
+                w->Flush();
+        };
         static const char* const memos[] = {"急件", "客户加急订单", "按图纸加工", "注意包装防潮", "分批到货"};
         const bool progress = m_entries >= 100000;
         qlonglong written = 0;
@@ -281,7 +284,7 @@ private:
             const bool fresh = planId <= kFreshPlans;
             const int offset = fresh ? 0 : Uniform(-daySpan, 3);
             const QString date = Day(offset);
-            m_db.Run(plan, {planId, QStringLiteral("CGJY%1").arg(planId, 6, 10, QChar(u'0')), date});
+            plan.Add({planId, QStringLiteral("CGJY%1").arg(planId, 6, 10, QChar(u'0')), date, 1});
             const QString mrpRun = QStringLiteral("MRP%1").arg(planId, 6, 10, QChar(u'0'));
 
             // A plan covers a few items from several source orders, so entries of one item,
@@ -326,26 +329,24 @@ private:
                         : QStringLiteral("XSDD%1").arg(Uniform(firstSource, sourceNo), 6, 10, QChar(u'0'));
                 const QVariant auxProp =
                     item.HasAuxProps ? QVariant(aux) : QVariant(QMetaType::fromType<int>());
-                m_db.Run(entry,
-                         {planId, e, date, item.Id, auxProp,
-                          noSupplier ? QVariant(QMetaType::fromType<int>()) : QVariant(supplierId), qty,
-                          orderedQty, unordered, close.isEmpty() ? unordered : 0.0, price, discount, tax,
-                          finish, Day(start),
-                          Uniform(0, 9) == 0 ? QString::fromUtf8(memos[Uniform(0, 4)]) : QStringLiteral(""),
-                          salesOrder, close});
+                entry.Add({planId, e, date, item.Id, auxProp,
+                           noSupplier ? QVariant(QMetaType::fromType<int>()) : QVariant(supplierId), qty,
+                           orderedQty, unordered, close.isEmpty() ? unordered : 0.0, price, discount, tax,
+                           finish, Day(start),
+                           Uniform(0, 9) == 0 ? QString::fromUtf8(memos[Uniform(0, 4)]) : QStringLiteral(""),
+                           salesOrder, close});
                 // The MRP run that planned the entry, and the sales order that asked for it.
-                if (salesOrder.isEmpty())
-                    m_db.Run(source, {planId, e, 1, QStringLiteral("MRP"), mrpRun, date, qty});
-                else
-                    m_db.Run(sourcePair,
-                             {planId, e, 1, QStringLiteral("MRP"), mrpRun, date, qty, planId, e, 2,
-                              QStringLiteral("SO"), salesOrder, Day(offset - Uniform(3, 30)), qty});
+                source.Add({planId, e, 1, QStringLiteral("MRP"), mrpRun, date, qty});
+                if (!salesOrder.isEmpty())
+                    source.Add(
+                        {planId, e, 2, QStringLiteral("SO"), salesOrder, Day(offset - Uniform(3, 30)), qty});
                 if (orderedQty > 0)
                     ordered.push_back({e, item.Id, item.HasAuxProps ? aux : 0, item.UnitId, supplierId,
                                        orderedQty, price, discount, tax, finish});
                 ++written;
                 if (written % 10000 == 0) {
                     Orders(planId, offset, ordered);
+                    flush();
                     tx->Commit();
                     tx.emplace(m_db);
                 }
@@ -354,6 +355,11 @@ private:
             }
             Orders(planId, offset, ordered);
         }
+        flush();
+        // Order IDs were given here; the server's own counter goes on after them.
+        if (!m_db.IsSQLite())
+            m_db.Exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('purchase_orders', 'id'),"
+                                     " (SELECT COALESCE(MAX(id), 0) + 1 FROM purchase_orders), false)"));
         // Later pushes go on from the last demo order number.
         m_db.Exec(QStringLiteral("INSERT INTO bill_counters (kind, last_no) VALUES (?, ?)"),
                   {services::kPurchaseOrderCounter, m_lastOrderNo});
@@ -366,36 +372,22 @@ private:
     void Orders(int planId, int offset, std::vector<Ordered>& entries) {
         if (entries.empty())
             return;
-        if (!m_order.isValid()) {
-            // Demo history has no creator, so a user's first push is dated today, not after an old order.
-            m_order = m_db.Prepare(QStringLiteral(
-                "INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_at, closed)"
-                " VALUES (?, ?, ?, ?, ?) RETURNING id"));
-            m_line = m_db.Prepare(QStringLiteral(
-                "INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id, unit_id, qty, "
-                "price,"
-                " discount_rate, tax_rate, finish_date) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-            m_lineSource = m_db.Prepare(QStringLiteral(
-                "INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
-                " VALUES (?, ?, ?, ?, ?)"));
-        }
         std::stable_sort(entries.begin(), entries.end(),
                          [](const Ordered& a, const Ordered& b) { return a.Supplier < b.Supplier; });
         const int orderDay = std::min(offset + Uniform(0, 2), 0);
         const QString billDate = Day(orderDay);
         for (size_t i = 0; i < entries.size();) {
             const int supplier = entries[i].Supplier;
-            m_db.Run(m_order, {services::PurchaseOrderBillNo(++m_lastOrderNo), billDate, supplier,
-                               QString(billDate + QStringLiteral("T09:00:00")), orderDay < -10 ? 1 : 0});
-            m_order.next();
-            const qlonglong orderId = m_order.value(0).toLongLong();
-            m_order.finish();
+            // Demo history has no creator, so a user's first push is dated today, not after an old order.
+            const qlonglong orderId = ++m_lastOrderId;
+            m_order.Add({orderId, services::PurchaseOrderBillNo(++m_lastOrderNo), billDate, supplier,
+                         QString(billDate + QStringLiteral("T09:00:00")), orderDay < -10 ? 1 : 0});
             for (int lineNo = 1; i < entries.size() && entries[i].Supplier == supplier; ++i, ++lineNo) {
                 const Ordered& o = entries[i];
-                m_db.Run(m_line, {orderId, lineNo, o.Item,
-                                  o.AuxProp ? QVariant(o.AuxProp) : QVariant(QMetaType::fromType<int>()),
-                                  o.Unit, o.Qty, o.Price, o.Discount, o.Tax, o.FinishDate});
-                m_db.Run(m_lineSource, {orderId, lineNo, planId, o.Entry, o.Qty});
+                m_line.Add({orderId, lineNo, o.Item,
+                            o.AuxProp ? QVariant(o.AuxProp) : QVariant(QMetaType::fromType<int>()), o.Unit,
+                            o.Qty, o.Price, o.Discount, o.Tax, o.FinishDate});
+                m_lineSource.Add({orderId, lineNo, planId, o.Entry, o.Qty});
             }
         }
         entries.clear();
@@ -406,8 +398,20 @@ private:
     QDate m_today;
     std::mt19937 m_rng{20240601};
     std::vector<ItemDef> m_items;
-    QSqlQuery m_order, m_line, m_lineSource;
-    qlonglong m_lastOrderNo = 0;
+    RowWriter m_order{m_db,
+                      QStringLiteral("purchase_orders"),
+                      {"id", "bill_no", "bill_date", "supplier_id", "created_at", "closed"},
+                      RowWriter::Method::Copy};
+    RowWriter m_line{m_db,
+                     QStringLiteral("purchase_order_lines"),
+                     {"order_id", "line_no", "item_id", "aux_prop_id", "unit_id", "qty", "price",
+                      "discount_rate", "tax_rate", "finish_date"},
+                     RowWriter::Method::Copy};
+    RowWriter m_lineSource{m_db,
+                           QStringLiteral("purchase_order_line_sources"),
+                           {"order_id", "line_no", "plan_id", "entry_id", "qty"},
+                           RowWriter::Method::Copy};
+    qlonglong m_lastOrderNo = 0, m_lastOrderId = 0;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "services/demo/DemoData.h"
 #include "services/store/Migrations.h"
 #include "services/store/PgAdmin.h"
+#include "services/store/RowWriter.h"
 #include "services/store/Session.h"
 #include "support/TestStores.h"
 
@@ -104,6 +105,50 @@ TEST_P(StoreTest, GenerateRefusesAnExistingStore) {
     ZPP_REQUIRE_STORE(location);
     Store::Open(location);
     EXPECT_THROW(GenerateStore(location, 10), Error);
+}
+
+// Both ways of writing many rows keep every text and number as it was given, and a failed flush
+// leaves the transaction to be rolled back whole.
+TEST_P(StoreTest, RowWritersKeepEveryValue) {
+    ZPP_REQUIRE_STORE(location);
+    auto db = Store::Open(location);
+    const QString odd = QStringLiteral("a\tb\nc\\d\r'\"é中 \\N");
+    for (const auto method : {RowWriter::Method::Insert, RowWriter::Method::Copy}) {
+        db->Exec("DELETE FROM units");
+        db->InTransaction([&] {
+            RowWriter units(*db, "units", {"id", "name"}, method);
+            for (int i = 1; i <= 1200; ++i)
+                units.Add({i, i == 7 ? odd : QStringLiteral("u%1").arg(i)});
+            units.Flush();
+        });
+        EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM units").toInt(), 1200);
+        EXPECT_EQ(db->Scalar("SELECT name FROM units WHERE id = 7").toString(), odd);
+        db->Exec("INSERT INTO items (id, code, name, unit_id) VALUES (1, 'I', 'item', 1)");
+        db->Exec("INSERT INTO suppliers (id, code, name) VALUES (1, 'S', 'supplier')");
+        db->InTransaction([&] {
+            RowWriter prices(*db, "supplier_prices",
+                             {"supplier_id", "item_id", "unit_id", "price", "valid_from"}, method);
+            prices.Add({1, 1, 1, 0.1 + 0.2, "2026-01-01"});
+            prices.Add({1, 1, QVariant(QMetaType::fromType<int>()), 1.0, "2026-01-02"});
+            prices.Add({1, 1, 1, 1e-7, "2026-01-03"});
+            EXPECT_THROW(prices.Flush(), StoreError); // a NULL unit
+        });
+        EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM supplier_prices").toInt(), 0);
+        db->InTransaction([&] {
+            RowWriter prices(*db, "supplier_prices",
+                             {"supplier_id", "item_id", "unit_id", "price", "valid_from"}, method);
+            prices.Add({1, 1, 1, 0.1 + 0.2, "2026-01-01"});
+            prices.Add({1, 1, 1, 1e-7, "2026-01-03"});
+            prices.Flush();
+        });
+        EXPECT_EQ(db->Scalar("SELECT price FROM supplier_prices WHERE valid_from = '2026-01-01'").toDouble(),
+                  0.1 + 0.2);
+        EXPECT_EQ(db->Scalar("SELECT price FROM supplier_prices WHERE valid_from = '2026-01-03'").toDouble(),
+                  1e-7);
+        db->Exec("DELETE FROM supplier_prices");
+        db->Exec("DELETE FROM items");
+        db->Exec("DELETE FROM suppliers");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, StoreTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
