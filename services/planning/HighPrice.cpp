@@ -3,6 +3,7 @@
 #include "PriceService.h"
 #include "platform/records/Values.h"
 
+#include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
 
@@ -28,6 +29,39 @@ std::optional<PriceLimit> HighPriceLimit(const store::Store& db, qint32 supplier
     return PriceLimit{listPrice, listPrice * (1 + tolerance / 100)};
 }
 
+std::map<PriceKey, std::optional<PriceLimit>>
+HighPriceLimits(const store::Store& db, const std::set<PriceKey>& keys, const QDate& day, double tolerance) {
+    constexpr int kKeysPerStatement = 300;
+    std::map<PriceKey, std::optional<PriceLimit>> limits;
+    std::vector<PriceKey> all(keys.begin(), keys.end());
+    for (size_t first = 0; first < all.size(); first += kKeysPerStatement) {
+        const size_t n = std::min<size_t>(kKeysPerStatement, all.size() - first);
+        QVariantList binds;
+        QStringList rows;
+        for (size_t k = first; k < first + n; ++k) {
+            const auto& [supplier, item, unit] = all[k];
+            binds << supplier << item << unit;
+            rows << QStringLiteral("(CAST(? AS INTEGER), CAST(? AS INTEGER), CAST(? AS INTEGER))");
+            limits[all[k]] = std::nullopt;
+        }
+        binds << values::DisplayDate(day);
+        QSqlQuery q = db.Exec(
+            QStringLiteral("WITH k(s, i, u) AS (VALUES ") + rows.join(QStringLiteral(", ")) +
+                QStringLiteral(
+                    ") SELECT k.s, k.i, k.u, (SELECT sp.price FROM supplier_prices sp"
+                    " WHERE sp.supplier_id = k.s AND sp.item_id = k.i AND (k.u = 0 OR sp.unit_id = k.u)"
+                    " AND sp.valid_from <= ? ORDER BY sp.valid_from DESC LIMIT 1) FROM k"),
+            binds);
+        while (q.next()) {
+            const double listPrice = q.value(3).toDouble();
+            if (listPrice > 0)
+                limits[{q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt()}] =
+                    PriceLimit{listPrice, listPrice * (1 + tolerance / 100)};
+        }
+    }
+    return limits;
+}
+
 bool EntryPriceAboveLimit(const store::Store& db, qint32 planId, qint32 entryId, qint32 supplierId,
                           qint32 itemId, qint32 unitId, const QDate& day, double tolerance) {
     return db
@@ -46,11 +80,22 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
     if (!pushList)
         return above;
     const double tolerance = HighPriceTolerance(db);
+    auto idOf = [](const RecordPtr& r, const char* key) {
+        return qint32(values::Val(r->Get(QString::fromLatin1(key), 0)));
+    };
+    std::map<PriceKey, std::optional<PriceLimit>> limits;
+    if (!hiddenPrices) {
+        std::set<PriceKey> keys;
+        for (int i = 1; i <= pushList->Count(); ++i)
+            if (const RecordPtr& r = pushList->Item(i))
+                keys.insert({idOf(r, "FSupplyID"), idOf(r, "FItemID"), idOf(r, "FUnitID")});
+        limits = HighPriceLimits(db, keys, day, tolerance);
+    }
     for (int i = 1; i <= pushList->Count(); ++i) {
         const RecordPtr& r = pushList->Item(i);
         if (!r)
             continue;
-        auto id = [&](const char* key) { return qint32(values::Val(r->Get(QString::fromLatin1(key), 0))); };
+        auto id = [&](const char* key) { return idOf(r, key); };
         std::optional<PriceLimit> limit;
         double price = 0;
         if (hiddenPrices) {
@@ -59,7 +104,7 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
                 continue;
             limit = PriceLimit{};
         } else {
-            limit = HighPriceLimit(db, id("FSupplyID"), id("FItemID"), id("FUnitID"), day, tolerance);
+            limit = limits[{id("FSupplyID"), id("FItemID"), id("FUnitID")}];
             if (!limit)
                 continue;
             price =

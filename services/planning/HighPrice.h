@@ -5,7 +5,10 @@
 
 #include <QDate>
 #include <QVector>
+#include <map>
 #include <optional>
+#include <set>
+#include <tuple>
 
 namespace zpp::services {
 
@@ -34,6 +37,13 @@ struct PriceLimit {
 };
 std::optional<PriceLimit> HighPriceLimit(const store::Store& db, qint32 supplierId, qint32 itemId,
                                          qint32 unitId, const QDate& day, double tolerance);
+
+// The limits of many (supplier, item, unit) keys on one day, asked in one statement per few hundred
+// keys: a push of a whole plan meets each key many times over. A key without a list price maps to
+// nothing (no limit).
+using PriceKey = std::tuple<qint32, qint32, qint32>; // supplier, item, unit (0: any unit)
+std::map<PriceKey, std::optional<PriceLimit>>
+HighPriceLimits(const store::Store& db, const std::set<PriceKey>& keys, const QDate& day, double tolerance);
 
 // For a user the store hides prices from: whether the entry's stored price is above the limit on
 // that day, as the server judges it (it tells no price).

@@ -485,13 +485,26 @@ private:
     // on: the price list or the tolerance may have changed since the user was asked.
     void CheckHighPrices() {
         const double tolerance = HighPriceTolerance(m_db);
-        std::map<std::tuple<qint32, qint32, qint32>, std::optional<PriceLimit>> limits;
+        auto confirmed = [](const Line& l) {
+            return values::Val(l.Record->Get(kHighPriceConfirmedField, 0)) == 1;
+        };
+        // Each line's first take, found once: a push of a whole plan has as many lines as takes.
+        std::vector<const Take*> firstTake(m_lines.size(), nullptr);
+        for (const Take& t : m_takes)
+            if (!firstTake[t.Line])
+                firstTake[t.Line] = &t;
+        std::map<PriceKey, std::optional<PriceLimit>> limits;
+        if (!m_hidden) {
+            std::set<PriceKey> keys;
+            for (const Line& l : m_lines)
+                if (!confirmed(l))
+                    keys.insert({l.Supplier, l.ItemId, l.UnitId});
+            limits = HighPriceLimits(m_db, keys, m_billDate, tolerance);
+        }
         for (const Line& l : m_lines) {
-            if (values::Val(l.Record->Get(kHighPriceConfirmedField, 0)) == 1)
+            if (confirmed(l))
                 continue;
-            const int line = int(&l - m_lines.data());
-            const auto t =
-                std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) { return t.Line == line; });
+            const Take* t = firstTake[&l - m_lines.data()];
             if (m_hidden) {
                 // The line's entries hold one price (checked when it is priced); the first one's is judged.
                 if (EntryPriceAboveLimit(m_db, t->Plan, t->Entry, l.Supplier, l.ItemId, l.UnitId, m_billDate,
@@ -499,14 +512,8 @@ private:
                     Fail(*t, t->BillNo, Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推"));
                 continue;
             }
-            const auto key = std::tuple{l.Supplier, l.ItemId, l.UnitId};
-            auto it = limits.find(key);
-            if (it == limits.end())
-                it = limits
-                         .emplace(key,
-                                  HighPriceLimit(m_db, l.Supplier, l.ItemId, l.UnitId, m_billDate, tolerance))
-                         .first;
-            if (!it->second || !AboveLimit(l.Price, it->second->Allowed))
+            const auto it = limits.find({l.Supplier, l.ItemId, l.UnitId});
+            if (it == limits.end() || !it->second || !AboveLimit(l.Price, it->second->Allowed))
                 continue;
             // Without the price right the user learns that the price is too high, not what it is.
             Fail(*t, t->BillNo,
