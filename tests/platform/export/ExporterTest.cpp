@@ -185,6 +185,47 @@ TEST_F(ExportTest, XlsxHoldsAnnouncedColumnsTypedCellsAndAFrozenBoldCaption) {
         << workbook.toStdString();
 }
 
+// A document's heading stands above the frozen caption row as texts, its totals below the
+// rows typed by their columns; in CSV the heading is text too, guarded as every text is.
+TEST_F(ExportTest, HeadingRowsGoAboveTheCaptionsAndClosingRowsBelowTheDataInBothFormats) {
+    Announce(
+        {{QStringLiteral("物料名称"), kTextType}, {QStringLiteral("金额"), kNumberType}},
+        {{QStringLiteral("螺栓"), QStringLiteral("12.50")}, {QStringLiteral("螺母"), QStringLiteral("3")}});
+    exporter.SetHeadingRows(
+        {{QStringLiteral("采购订单")}, {QStringLiteral("订单号"), QStringLiteral("-PO1")}, {}});
+    exporter.SetClosingRows({{QStringLiteral("合计"), QStringLiteral("15.50")}});
+    QString error;
+    ASSERT_TRUE(exporter.Write(At("doc.xlsx"), Format::Xlsx, QStringLiteral("PO1"), &error))
+        << error.toStdString();
+    ASSERT_TRUE(exporter.Write(At("doc.csv"), Format::Csv, QStringLiteral("PO1"), &error))
+        << error.toStdString();
+
+    const QString sheet = Unzip(At("doc.xlsx"), QStringLiteral("xl/worksheets/sheet1.xml"));
+    auto cell = [&](const char* ref) {
+        return QRegularExpression(QStringLiteral("<c r=\"%1\"[^>]*>(.*?)</c>").arg(QLatin1String(ref)))
+            .match(sheet)
+            .captured(1);
+    };
+    EXPECT_EQ(cell("A1"), QStringLiteral("<is><t>采购订单</t></is>"));
+    EXPECT_EQ(cell("B2"), QStringLiteral("<is><t>-PO1</t></is>")) << "a heading is text";
+    EXPECT_FALSE(sheet.contains(QStringLiteral("<c r=\"A3\""))) << "an empty heading row stays empty";
+    EXPECT_EQ(cell("A4"), QStringLiteral("<is><t>物料名称</t></is>"));
+    EXPECT_EQ(cell("B5"), QStringLiteral("<v>12.5</v>"));
+    EXPECT_EQ(cell("A7"), QStringLiteral("<is><t>合计</t></is>"));
+    EXPECT_EQ(cell("B7"), QStringLiteral("<v>15.5</v>"));
+    EXPECT_TRUE(sheet.contains(QStringLiteral("ySplit=\"4\""))) << "frozen below the captions";
+
+    const QByteArray csv = ReadAll(At("doc.csv"));
+    EXPECT_EQ(ParseCsv(QString::fromUtf8(csv.mid(3))),
+              (QVector<QStringList>{{QStringLiteral("采购订单")},
+                                    {QStringLiteral("订单号"), QStringLiteral("'-PO1")},
+                                    {QString()},
+                                    {QStringLiteral("物料名称"), QStringLiteral("金额")},
+                                    {QStringLiteral("螺栓"), QStringLiteral("12.50")},
+                                    {QStringLiteral("螺母"), QStringLiteral("3")},
+                                    {QStringLiteral("合计"), QStringLiteral("15.50")}}));
+}
+
 TEST_F(ExportTest, CsvRoundTripsQuotesCommasAndLineBreaksWithBomAndCrlf) {
     const QVector<QStringList> rows = {
         {QStringLiteral("a,b"), QStringLiteral("1.5"), QStringLiteral("他说\"好\"")},
