@@ -1,7 +1,11 @@
 #include "BillsFixture.h"
 #include "support/Documents.h"
 
+#include "component/host/Access.h"
 #include "services/bills/OrderDocument.h"
+#include "services/bills/OrderPrintService.h"
+
+#include <QFileDialog>
 
 #include <QTemporaryDir>
 
@@ -117,7 +121,8 @@ TEST_P(OrderDocumentTest, APdfAndAWorkbookReadBackHoldEveryLineAndTheTotals) {
                        sheet.cells.value(QStringLiteral("B%1").arg(r)).Text;
     for (const char* fact :
          {"订单号PO001", "日期2024-05-10", "供应商代码01.001", "供应商名称上海宏达五金有限公司"})
-        EXPECT_TRUE(heading.contains(QString::fromUtf8(fact))) << fact << " in " << heading.join(" | ").toStdString();
+        EXPECT_TRUE(heading.contains(QString::fromUtf8(fact)))
+            << fact << " in " << heading.join(" | ").toStdString();
     const struct {
         int row;
         const char* caption;
@@ -167,6 +172,51 @@ TEST_P(OrderDocumentTest, WithoutThePriceRightNeitherFileHoldsAPriceOrAnAmount) 
         EXPECT_FALSE(text.contains(QString::fromUtf8(caption))) << caption;
         EXPECT_FALSE(sheetTexts.contains(QString::fromUtf8(caption))) << caption;
     }
+}
+
+// Each command asks for its right before it reads the order or opens a dialog, and a file that
+// cannot be written is named with the reason; neither leaves a file or a log record behind.
+TEST_P(OrderDocumentTest, OutputNeedsItsRightAndAFileThatCannotBeWrittenSaysWhy) {
+    ZPP_OPEN_OR_SKIP();
+    db->Exec("INSERT INTO users (id, name, full_name) VALUES (9, 'viewer', 'viewer')");
+    db->Exec("INSERT INTO user_rights (user_id, subsystem, module, granted_mask) VALUES (9, 1006, 13, ?)",
+             {rights::Query});
+    const QString target = dir.filePath("missing/PO001.pdf");
+    QStringList dialogs;
+    ui::SetModalHandler([&](QDialog& d) {
+        dialogs << d.objectName();
+        static_cast<QFileDialog&>(d).selectFile(target);
+        return int(QDialog::Accepted);
+    });
+    auto refusal = [](const std::function<void()>& command) {
+        try {
+            command();
+        } catch (const Error& e) {
+            return e.Description();
+        }
+        return QStringLiteral("(done)");
+    };
+    services::OrderPrintService viewer(SessionAs("viewer"));
+    const QString noRight = QStringLiteral("对不起，你没有相应的权限！");
+    EXPECT_EQ(refusal([&] { viewer.PrintOrder(1); }), noRight);
+    EXPECT_EQ(refusal([&] { viewer.PreviewOrder(1); }), noRight);
+    EXPECT_EQ(refusal([&] { viewer.ExportOrder(1, OrderPrint::FileKind::Pdf); }), noRight);
+    EXPECT_EQ(refusal([&] { viewer.ExportOrder(1, OrderPrint::FileKind::Workbook); }), noRight);
+    EXPECT_EQ(refusal([&] { viewer.ExportOrdersPdf({1, 2}); }), noRight);
+    EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(",").toStdString();
+
+    services::OrderPrintService admin(session);
+    const QString failed = refusal([&] { admin.ExportOrder(1, OrderPrint::FileKind::Pdf); });
+    // The dialog may name the folder by its real path.
+    EXPECT_TRUE(failed.startsWith(QStringLiteral("无法写入文件“")) &&
+                failed.contains(QDir::toNativeSeparators("missing/PO001.pdf”：")))
+        << failed.toStdString();
+    EXPECT_EQ(dialogs, QStringList{"dlgOrderPdf"});
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code IN (?, ?)",
+                         {QString::fromLatin1(logs::Print.Code), QString::fromLatin1(logs::Export.Code)})
+                  .toInt(),
+              0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, OrderDocumentTest,
