@@ -1711,5 +1711,9 @@ Do you want to replace them? Choose No to export only the other purchase orders.
         <source>行数</source>
         <translation>Lines</translation>
     </message>
+    <message>
+        <source>……共 %1 个文件</source>
+        <translation>… %1 files in all</translation>
+    </message>
 </context>
 </TS>

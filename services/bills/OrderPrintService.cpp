@@ -36,6 +36,15 @@ QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// One name a line; a push of many orders names the first ten and counts them all.
+QString FileList(const QStringList& names) {
+    constexpr int kShown = 10;
+    QString list = names.mid(0, kShown).join(u'\n');
+    if (names.size() > kShown)
+        list += u'\n' + Lang("……共 %1 个文件").arg(names.size());
+    return list;
+}
+
 // The ledger prints from a window of its own: a hidden child of the window the command came
 // from, so its dialogs sit over that window.
 struct OrderLedger {
@@ -155,7 +164,7 @@ void OrderPrintService::ExportOrdersPdf(const QVector<qint64>& orderIds) {
     if (!existing.isEmpty()) {
         const int answer =
             ui::MsgBox(Lang("文件夹“%1”中已有这些文件：\n%2\n要替换它们吗？选“否”只引出其余的采购订单。")
-                           .arg(Native(folder), existing.join(u'\n')),
+                           .arg(Native(folder), FileList(existing)),
                        ui::YesNoCancel | ui::Question | ui::DefaultButton2, Info());
         if (answer != ui::Yes && answer != ui::No)
             return;
@@ -179,9 +188,9 @@ void OrderPrintService::ExportOrdersPdf(const QVector<qint64>& orderIds) {
     QGuiApplication::restoreOverrideCursor();
     QString report = Lang("已将 %1 张采购订单引出到文件夹“%2”。").arg(written.size()).arg(Native(folder));
     if (!kept.isEmpty())
-        report += u'\n' + Lang("这些文件已存在，未替换：") + u'\n' + kept.join(u'\n');
+        report += u'\n' + Lang("这些文件已存在，未替换：") + u'\n' + FileList(kept);
     if (!failed.isEmpty())
-        report += u'\n' + Lang("这些文件未能写入：") + u'\n' + failed.join(u'\n');
+        report += u'\n' + Lang("这些文件未能写入：") + u'\n' + FileList(failed);
     ui::MsgBox(report, ui::OkOnly | (failed.isEmpty() ? ui::Information : ui::Exclamation), Info());
 }
 
