@@ -6,6 +6,7 @@
 #include "services/access/AccessService.h"
 #include "services/access/frmUsers.h"
 #include "services/bills/BillsService.h"
+#include "services/bills/OrderPrintService.h"
 #include "services/dataimport/frmImport.h"
 #include "services/lookup/LookupViewService.h"
 #include "services/planning/MrpDataService.h"
@@ -73,6 +74,7 @@ void Wire(const store::SessionPtr& session) {
     RegisterService<services::BillsService>(progid::Bills, session);
     RegisterService<services::OldDataSrvService>(progid::OldDataSrv, session);
     RegisterService<services::BillLookUpService>(progid::BillLookUp, session);
+    RegisterService<services::OrderPrintService>(progid::OrderPrint, session);
     RegisterService<services::UserAdminService>(progid::UserAdmin, session);
     RegisterService<services::DataImporterService>(progid::DataImporter, session);
     RegisterPurchasePlanComponent();

@@ -1910,6 +1910,96 @@
     <message>
         <source>导入(&amp;I)</source>
         <translation>&amp;Import</translation>
+        <source>采购订单</source>
+        <translation>Purchase order</translation>
+    </message>
+    <message>
+        <source>折扣额</source>
+        <translation>Discount amount</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>订单号</source>
+        <translation>Order No.</translation>
+    </message>
+    <message>
+        <source>合计</source>
+        <translation>Total</translation>
+    </message>
+    <message>
+        <source>折扣额合计</source>
+        <translation>Total discount</translation>
+    </message>
+    <message>
+        <source>不含税金额合计</source>
+        <translation>Total excl. tax</translation>
+    </message>
+    <message>
+        <source>税额合计</source>
+        <translation>Total tax</translation>
+    </message>
+    <message>
+        <source>引出采购订单</source>
+        <translation>Export purchase order</translation>
+    </message>
+    <message>
+        <source>选择存放采购订单的文件夹</source>
+        <translation>Choose a folder for the purchase orders</translation>
+    </message>
+    <message>
+        <source>没有要引出的采购订单</source>
+        <translation>There are no purchase orders to export</translation>
+    </message>
+    <message>
+        <source>文件夹“%1”中已有这些文件：
+%2
+要替换它们吗？选“否”只引出其余的采购订单。</source>
+        <translation>The folder &quot;%1&quot; already holds these files:
+%2
+Do you want to replace them? Choose No to export only the other purchase orders.</translation>
+    </message>
+    <message>
+        <source>已将 %1 张采购订单引出到文件夹“%2”。</source>
+        <translation>Purchase orders exported to the folder &quot;%2&quot;: %1.</translation>
+    </message>
+    <message>
+        <source>这些文件已存在，未替换：</source>
+        <translation>These files exist already and were not replaced:</translation>
+    </message>
+    <message>
+        <source>这些文件未能写入：</source>
+        <translation>These files could not be written:</translation>
+    </message>
+    <message>
+        <source>引出PDF</source>
+        <translation>Export PDF</translation>
+    </message>
+    <message>
+        <source>引出Excel</source>
+        <translation>Export Excel</translation>
+    </message>
+    <message>
+        <source>全部引出PDF</source>
+        <translation>Export all as PDF</translation>
+    </message>
+    <message>
+        <source>请先选择一张采购订单</source>
+        <translation>Please select a purchase order first</translation>
+    </message>
+    <message>
+        <source>采购订单已修改，打印或引出前要先保存。是否保存？</source>
+        <translation>The purchase order was changed; it must be saved before it is printed or exported. Save it?</translation>
+    </message>
+    <message>
+        <source>行数</source>
+        <translation>Lines</translation>
+    </message>
+    <message>
+        <source>……共 %1 个文件</source>
+        <translation>… %1 files in all</translation>
     </message>
 </context>
 </TS>

@@ -1,10 +1,12 @@
 #include "frmMrpResult.h"
 
+#include "component/host/Access.h"
 #include "component/host/Lang.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/host/contracts/Bills.h"
 #include "component/host/contracts/MrpDataServer.h"
+#include "component/host/contracts/OrderPrint.h"
 #include "platform/controls/LedgerGrid.h"
 #include "platform/records/Error.h"
 #include "platform/records/Values.h"
@@ -48,7 +50,7 @@ frmMrpResult::frmMrpResult(QWidget* parent) : QDialog(parent) {
     setWindowTitle(title);
     setAccessibleName(title);
     setModal(true);
-    resize(640, 360);
+    resize(720, 360);
 
     barProc1 = new QToolBar(this);
     barProc1->setObjectName(QStringLiteral("barProc1"));
@@ -58,12 +60,20 @@ frmMrpResult::frmMrpResult(QWidget* parent) : QDialog(parent) {
         const char* key;
         const char* caption;
         QStyle::StandardPixmap icon;
-    } tools[] = {{"Modify", "查看订单", QStyle::SP_FileDialogDetailedView},
-                 {"Exit", "退出", QStyle::SP_DialogCloseButton}};
+        const char* themed; // the desktop's icon for the command, where it has one
+    } tools[] = {{"Modify", "查看订单", QStyle::SP_FileDialogDetailedView, nullptr},
+                 {"Print", "打印", QStyle::SP_FileIcon, "document-print"},
+                 {"PrintView", "预览", QStyle::SP_FileDialogInfoView, "document-print-preview"},
+                 {"ExportPdf", "引出PDF", QStyle::SP_ArrowRight, "document-export"},
+                 {"Export", "引出Excel", QStyle::SP_ArrowRight, "x-office-spreadsheet"},
+                 {"ExportAllPdf", "全部引出PDF", QStyle::SP_DirIcon, "folder-documents"},
+                 {"Exit", "退出", QStyle::SP_DialogCloseButton, nullptr}};
     for (const auto& tool : tools) {
         const QString key = QString::fromLatin1(tool.key);
-        QAction* action = barProc1->addAction(style()->standardIcon(tool.icon),
-                                              GetLangString(QString::fromUtf8(tool.caption)));
+        const QIcon fallback = style()->standardIcon(tool.icon);
+        QAction* action = barProc1->addAction(
+            tool.themed ? QIcon::fromTheme(QString::fromLatin1(tool.themed), fallback) : fallback,
+            GetLangString(QString::fromUtf8(tool.caption)));
         action->setObjectName(key);
         connect(action, &QAction::triggered, this, [this, key] { ToolClick(key); });
     }
@@ -124,14 +134,50 @@ void frmMrpResult::showEvent(QShowEvent* event) {
 
 void frmMrpResult::ToolClick(const QString& key) {
     try {
-        if (key == u"Modify")
+        if (key == u"Modify") {
             OpenSelectedOrder();
-        else if (key == u"Exit")
+        } else if (key == u"Print" || key == u"PrintView") {
+            // The list's rights: the service asks again before it reads the order.
+            const qint64 id = SelectedOrderId();
+            if (id <= 0 || !CheckRight(rights::Print))
+                return;
+            auto print = CreateObject<OrderPrint>(QString::fromLatin1(progid::OrderPrint));
+            key == u"Print" ? print->PrintOrder(id) : print->PreviewOrder(id);
+        } else if (key == u"ExportPdf" || key == u"Export") {
+            const qint64 id = SelectedOrderId();
+            if (id <= 0 || !CheckRight(rights::Export))
+                return;
+            CreateObject<OrderPrint>(QString::fromLatin1(progid::OrderPrint))
+                ->ExportOrder(id,
+                              key == u"Export" ? OrderPrint::FileKind::Workbook : OrderPrint::FileKind::Pdf);
+        } else if (key == u"ExportAllPdf") {
+            QVector<qint64> ids;
+            for (int i = 1; FieldDataVct && i <= FieldDataVct->Count(); ++i)
+                if (const qint64 id =
+                        qint64(values::Val(FieldDataVct->Item(i)->Get(QStringLiteral("FInterID"))));
+                    id > 0)
+                    ids << id;
+            if (ids.isEmpty()) {
+                ShowRefusal(QStringLiteral("没有要引出的采购订单"));
+                return;
+            }
+            if (!CheckRight(rights::Export))
+                return;
+            CreateObject<OrderPrint>(QString::fromLatin1(progid::OrderPrint))->ExportOrdersPdf(ids);
+        } else if (key == u"Exit") {
             close();
+        }
     } catch (const std::exception& e) {
         ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
                    GetLangString(QStringLiteral("信息提示")));
     }
+}
+
+qint64 frmMrpResult::SelectedOrderId() const {
+    const qint64 id = qint64(values::Val(grdLedger->Text(grdLedger->CurrentRow() + 1, kIdCol)));
+    if (id <= 0)
+        ShowRefusal(QStringLiteral("请先选择一张采购订单"));
+    return id;
 }
 
 void frmMrpResult::OpenSelectedOrder() {

@@ -15,7 +15,9 @@ class LedgerGrid;
 
 // The purchase orders a push created: supplier, bill number and date per order. "Modify",
 // a double click or Enter opens the selected order in the bill window; when the user changed
-// it there, the list is read again.
+// it there, the list is read again. "Print", "PrintView", "ExportPdf" and "Export" (Excel) put
+// out the selected order as a document for its supplier; "ExportAllPdf" writes every order
+// as a PDF into a folder.
 class frmMrpResult : public QDialog {
     Q_OBJECT
 public:
@@ -42,6 +44,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The interior ID of the order at the ledger's current row; 0, having said so, when none.
+    qint64 SelectedOrderId() const;
     // Gives the ledger the records again and moves to a data row.
     void ShowRows(int currentRow);
 

@@ -140,6 +140,14 @@ std::array<LedgerCell, 10>& LedgerGrid::FootCells() {
     return m_setup->foot;
 }
 
+std::vector<LedgerLine>& LedgerGrid::TitleLines() {
+    return m_setup->title;
+}
+
+std::vector<LedgerLine>& LedgerGrid::ClosingLines() {
+    return m_setup->closing;
+}
+
 QString& LedgerGrid::NoteText() {
     return m_setup->note;
 }
@@ -228,35 +236,18 @@ void LedgerGrid::PrintOut(int mode) {
             Q_EMIT SettingsChanged();
         return accepted;
     };
-    // Written under a temporary name: a failed write leaves no half file and the old one in place.
-    source.savePdf = [this](const QString& file, QString* error) {
-        QSaveFile out(file);
-        if (!out.open(QIODevice::WriteOnly)) {
-            *error = out.errorString();
-            return false;
-        }
-        {
-            QPdfWriter writer(&out);
-            writer.setCreator(QGuiApplication::applicationName());
-            writer.setTitle(m_setup->head[2].Text);
-            if (RenderPages(writer, 1, 0) <= 0) {
-                *error = out.errorString();
-                return false;
-            }
-        }
-        if (!out.commit()) {
-            *error = out.errorString();
-            return false;
-        }
-        return true;
-    };
+    source.savePdf = [this](const QString& file, QString* error) { return SavePdf(file, error); };
     source.mayExport = m_mayExportPdf;
     source.pdfSaved = m_pdfSaved;
     LedgerPreview preview(std::move(source), this);
     ui::ExecModal(preview);
 }
 
-void LedgerGrid::PrintWithDialog(QWidget* parent) {
+bool LedgerGrid::PrintToPrinter() {
+    return PrintWithDialog(this);
+}
+
+bool LedgerGrid::PrintWithDialog(QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setResolution(m_setup->Dpi());
     printer.setPageLayout(m_setup->PageLayout());
@@ -271,7 +262,7 @@ void LedgerGrid::PrintWithDialog(QWidget* parent) {
     dialog.setWindowTitle(ui::Tr("打印"));
     dialog.setMinMax(1, std::max(1, layout.PageCount()));
     if (ui::ExecModal(dialog) != QDialog::Accepted)
-        return;
+        return false;
     // The paper and printer chosen there are what the next print starts from.
     const QPageLayout chosen = printer.pageLayout();
     if (chosen.pageSize().id() != QPageSize::Custom)
@@ -285,8 +276,9 @@ void LedgerGrid::PrintWithDialog(QWidget* parent) {
         to = printer.toPage();
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    RenderPages(printer, from, to);
+    const int pages = RenderPages(printer, from, to);
     QGuiApplication::restoreOverrideCursor();
+    return pages > 0;
 }
 
 void LedgerGrid::SetPdfExport(std::function<bool()> mayExport,
@@ -297,6 +289,29 @@ void LedgerGrid::SetPdfExport(std::function<bool()> mayExport,
 
 int LedgerGrid::Render(QPagedPaintDevice& device) {
     return RenderPages(device, 1, 0);
+}
+
+bool LedgerGrid::SavePdf(const QString& file, QString* error) {
+    // Written under a temporary name: a failed write leaves no half file and the old one in place.
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        *error = out.errorString();
+        return false;
+    }
+    {
+        QPdfWriter writer(&out);
+        writer.setCreator(QGuiApplication::applicationName());
+        writer.setTitle(m_setup->head[2].Text);
+        if (RenderPages(writer, 1, 0) <= 0) {
+            *error = out.errorString();
+            return false;
+        }
+    }
+    if (!out.commit()) {
+        *error = out.errorString();
+        return false;
+    }
+    return true;
 }
 
 int LedgerGrid::RenderPages(QPagedPaintDevice& device, int from, int to) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QPagedPaintDevice;
 class QPrinter;
@@ -27,6 +28,11 @@ struct LedgerCell {
     int Charset = 134;       // kept for the saved layout; Qt fonts carry no charset
     QColor Back = Qt::white; // drawn only when not white
     QColor Fore = Qt::black;
+};
+
+// One line of a title or closing block: a left, a centred and a right text.
+struct LedgerLine {
+    LedgerCell Left, Centre, Right;
 };
 
 // Print options, as flags.
@@ -94,6 +100,11 @@ public:
     // Print layout and page settings.
     std::array<LedgerCell, 10>& HeadCells();
     std::array<LedgerCell, 10>& FootCells();
+    // A document printed through the ledger (a purchase order) has a title block, printed once
+    // above the table on the first page, and a closing block (its totals) printed once below the
+    // last row. They are the document's content, not page settings, so they are never saved.
+    std::vector<LedgerLine>& TitleLines();
+    std::vector<LedgerLine>& ClosingLines();
     QString& NoteText();
     double Margin(int side) const; // millimetres
     void SetMargin(int side, double millimetres);
@@ -118,8 +129,13 @@ public:
     // Print modes: 3 asks for a printer (QPrintDialog, through the modal seam) and prints,
     // 7 opens the preview window (zoom, pages, print, PDF). Other modes do nothing.
     void PrintOut(int mode);
+    // Mode 3 alone: true when the user chose a printer and the pages went to it.
+    bool PrintToPrinter();
     // Lays the sheet out on any paged device (a PDF writer, a printer). Returns the page count.
     int Render(QPagedPaintDevice& device);
+    // Writes every page as a PDF under a temporary name that replaces file only when whole.
+    // False with the reason when it cannot be written.
+    bool SavePdf(const QString& file, QString* error);
     // A PDF saved from the preview leaves the program as an export does: mayExport may refuse it
     // (having said why) and saved hears of each file written. Unset, every PDF is allowed.
     void SetPdfExport(std::function<bool()> mayExport, std::function<void(const QString& file)> saved);
@@ -142,7 +158,7 @@ protected:
 private:
     void ApplyColumn(int col);
     double CharWidth() const;
-    void PrintWithDialog(QWidget* parent);
+    bool PrintWithDialog(QWidget* parent);
     bool SetupWithDialog(QWidget* parent);
     // Prints pages from to to (1-based; to 0 for the last) on a device set to the page setup.
     int RenderPages(QPagedPaintDevice& device, int from, int to);

@@ -254,6 +254,8 @@ LedgerLayout::LedgerLayout(const LedgerSheet& sheet, const LedgerPageSetup& setu
     LayOutColumns();
     LayOutBlock(m_head, m_setup.head, false);
     LayOutBlock(m_foot, m_setup.foot, true);
+    LayOutLines(m_title, m_setup.title);
+    LayOutLines(m_closing, m_setup.closing);
     Paginate();
 }
 
@@ -319,36 +321,23 @@ void LedgerLayout::LayOutColumns() {
     m_groups.push_back(g);
 }
 
-void LedgerLayout::LayOutBlock(Block& block, const std::array<LedgerCell, 10>& cells, bool footer) const {
+void LedgerLayout::AddLine(Block& block, std::vector<Piece> pieces) const {
     const double width = m_area.width();
-    for (int i = 0; i < 10; ++i)
-        block.fonts[i] = DeviceFont(cells[i].Font);
-    auto height = [&](int i) -> double {
-        if (cells[i].Text.isEmpty())
-            return 0;
-        const QFontMetricsF fm(block.fonts[i]);
-        const int wrap = i == 0 ? Qt::TextWordWrap : 0;
+    double h = 0;
+    for (const Piece& piece : pieces) {
+        if (piece.cell->Text.isEmpty())
+            continue;
         // Page numbers of a few digits are what the printed line will hold.
-        return fm
-            .boundingRect(QRectF(0, 0, width, 1e6), Qt::AlignLeft | wrap,
-                          LedgerPageFields(cells[i].Text, 88, 88, true))
-            .height();
-    };
-    auto addLine = [&](std::array<int, 3> line) {
-        double h = 0;
-        for (int i : line)
-            if (i >= 0)
-                h = std::max(h, height(i));
-        if (h > 0)
-            block.lines.push_back({line, h});
-    };
-    if (!footer)
-        addLine({0, -1, -1});
-    addLine({1, 2, 3});
-    addLine({4, 5, 6});
-    addLine({7, 8, 9});
-    if (footer)
-        addLine({0, -1, -1});
+        h = std::max(h, QFontMetricsF(piece.font)
+                            .boundingRect(QRectF(0, 0, width, 1e6), piece.flags,
+                                          LedgerPageFields(piece.cell->Text, 88, 88, true))
+                            .height());
+    }
+    if (h > 0)
+        block.lines.push_back({std::move(pieces), h});
+}
+
+void LedgerLayout::FinishBlock(Block& block) const {
     if (block.lines.empty())
         return;
     for (const Line& line : block.lines)
@@ -356,11 +345,40 @@ void LedgerLayout::LayOutBlock(Block& block, const std::array<LedgerCell, 10>& c
     block.height += m_rowHeight * 0.15 * double(block.lines.size() - 1) + m_rowHeight * 0.5;
 }
 
+void LedgerLayout::LayOutBlock(Block& block, const std::array<LedgerCell, 10>& cells, bool footer) const {
+    auto piece = [&](int i) {
+        // Cell 0 is a full-width line; the others sit left, centred or right on theirs.
+        const Qt::Alignment align = i == 0             ? Qt::AlignLeft
+                                    : (i - 1) % 3 == 0 ? Qt::AlignLeft
+                                    : (i - 1) % 3 == 1 ? Qt::AlignHCenter
+                                                       : Qt::AlignRight;
+        return Piece{&cells[i], DeviceFont(cells[i].Font),
+                     int(align | Qt::AlignTop) | (i == 0 ? Qt::TextWordWrap : 0)};
+    };
+    if (!footer)
+        AddLine(block, {piece(0)});
+    for (int first : {1, 4, 7})
+        AddLine(block, {piece(first), piece(first + 1), piece(first + 2)});
+    if (footer)
+        AddLine(block, {piece(0)});
+    FinishBlock(block);
+}
+
+void LedgerLayout::LayOutLines(Block& block, const std::vector<LedgerLine>& lines) const {
+    for (const LedgerLine& line : lines) {
+        const int top = int(Qt::AlignTop);
+        AddLine(block, {Piece{&line.Left, DeviceFont(line.Left.Font), top | int(Qt::AlignLeft)},
+                        Piece{&line.Centre, DeviceFont(line.Centre.Font), top | int(Qt::AlignHCenter)},
+                        Piece{&line.Right, DeviceFont(line.Right.Font), top | int(Qt::AlignRight)}});
+    }
+    FinishBlock(block);
+}
+
 void LedgerLayout::Paginate() {
     const double rowH = m_rowHeight * m_scale;
     const double pageH = m_area.height();
     const bool every = m_setup.Has(WholeHeadFooterPerPage);
-    const double first = pageH - m_head.height - rowH - (every ? m_foot.height : 0);
+    const double first = pageH - m_head.height - m_title.height - rowH - (every ? m_foot.height : 0);
     const double other = pageH - (every ? m_head.height : 0) - rowH - (every ? m_foot.height : 0);
     m_firstPageRows = std::max(1, int(std::floor(first / rowH + kEpsilon)));
     m_pageRows = std::max(1, int(std::floor(other / rowH + kEpsilon)));
@@ -368,10 +386,11 @@ void LedgerLayout::Paginate() {
         m_down = 1;
     else
         m_down = 1 + (m_dataRows - m_firstPageRows + m_pageRows - 1) / m_pageRows;
-    // A footer printed on the last page only needs room there; without it, it gets a page
-    // of its own.
-    if (!every && m_foot.height > 0) {
-        const double room = (m_down == 1 ? first : other) - m_foot.height;
+    // The closing block, and a footer printed on the last page only, need room there; without
+    // it, they get a page of their own.
+    const double tail = m_closing.height + (every ? 0 : m_foot.height);
+    if (tail > 0) {
+        const double room = (m_down == 1 ? first : other) - tail;
         if (RowCount(m_down - 1) * rowH > room + kEpsilon)
             ++m_down;
     }
@@ -397,68 +416,73 @@ void LedgerLayout::PaintPage(QPainter& p, int page) const {
     const int pageTotal = physic ? PageCount() : m_down;
     const bool every = m_setup.Has(WholeHeadFooterPerPage);
     const bool head = every || down == 0;
-    const bool foot = every || down == m_down - 1;
+    const bool last = down == m_down - 1;
+    const bool foot = every || last;
     const int rows = RowCount(down);
-    // A page holding only a footer that did not fit below the last row has no caption row.
+    // A page holding only what did not fit below the last row has no caption row.
     const bool table = rows > 0 || down == 0;
     const double pageW = m_area.width(), pageH = m_area.height();
     const double rowH = m_rowHeight * m_scale;
     const double tableH = table ? (rows + 1) * rowH : 0;
+    const double titleH = down == 0 ? m_title.height : 0;
+    const double closingH = last ? m_closing.height : 0;
     const double footH = foot ? m_foot.height : 0;
     const bool footAtBottom = foot && m_setup.Has(FooterAtPageBottom);
     const bool extend = table && m_setup.Has(GridExtend);
 
     double y = 0;
     if (m_setup.Has(CenterVert) && !extend) {
-        const double block = (head ? m_head.height : 0) + tableH + (footAtBottom ? 0 : footH);
+        const double block =
+            (head ? m_head.height : 0) + titleH + tableH + closingH + (footAtBottom ? 0 : footH);
         const double room = footAtBottom ? pageH - footH : pageH;
         y = std::max(0.0, (room - block) / 2);
     }
     if (head) {
-        PaintBlock(p, m_head, m_setup.head, y, pageNo, pageTotal);
+        PaintBlock(p, m_head, y, pageNo, pageTotal);
         y += m_head.height;
+    }
+    if (titleH > 0) {
+        PaintBlock(p, m_title, y, pageNo, pageTotal);
+        y += titleH;
     }
     double tableBottom = y + tableH;
     if (table) {
         const double tableW = group.width * m_scale;
         const double x = m_setup.Has(CenterHorz) ? std::max(0.0, (pageW - tableW) / 2) : 0;
         if (extend)
-            tableBottom = std::max(tableBottom, pageH - footH);
+            tableBottom = std::max(tableBottom, pageH - footH - closingH);
         p.save();
         p.translate(x, y);
         p.scale(m_scale, m_scale);
         PaintTable(p, group, down, extend ? (tableBottom - y) / m_scale : -1);
         p.restore();
     }
+    if (closingH > 0) {
+        PaintBlock(p, m_closing, tableBottom + m_rowHeight * 0.5, pageNo, pageTotal);
+        tableBottom += closingH;
+    }
     if (foot && !m_foot.lines.empty()) {
         const double top = footAtBottom ? pageH - m_foot.height : tableBottom;
-        PaintBlock(p, m_foot, m_setup.foot, top + m_rowHeight * 0.5, pageNo, pageTotal);
+        PaintBlock(p, m_foot, top + m_rowHeight * 0.5, pageNo, pageTotal);
     }
 }
 
-void LedgerLayout::PaintBlock(QPainter& p, const Block& block, const std::array<LedgerCell, 10>& cells,
-                              double y, int pageNo, int pageTotal) const {
+void LedgerLayout::PaintBlock(QPainter& p, const Block& block, double y, int pageNo, int pageTotal) const {
     const double width = m_area.width();
     for (const Line& line : block.lines) {
-        for (int i : line.cells) {
-            if (i < 0 || cells[i].Text.isEmpty())
+        for (const Piece& piece : line.pieces) {
+            const LedgerCell& cell = *piece.cell;
+            if (cell.Text.isEmpty())
                 continue;
-            const LedgerCell& cell = cells[i];
-            Qt::Alignment align = Qt::AlignLeft;
-            if (i > 0)
-                align = (i - 1) % 3 == 0   ? Qt::AlignLeft
-                        : (i - 1) % 3 == 1 ? Qt::AlignHCenter
-                                           : Qt::AlignRight;
-            const int flags = int(align | Qt::AlignTop) | (i == 0 ? Qt::TextWordWrap : 0);
             const QString text = LedgerPageFields(cell.Text, pageNo, pageTotal, m_setup.Has(PageNumbers));
             const QRectF rect(0, y, width, line.height);
-            p.setFont(block.fonts[i]);
+            p.setFont(piece.font);
             if (cell.Back.isValid() && cell.Back.rgb() != QColor(Qt::white).rgb()) {
-                const QRectF back = p.boundingRect(rect, flags, text);
+                const QRectF back = p.boundingRect(rect, piece.flags, text);
                 p.fillRect(back.adjusted(-m_padX, 0, m_padX, 0), Ink(cell.Back));
             }
             p.setPen(Ink(cell.Fore));
-            p.drawText(rect, flags, text);
+            p.drawText(rect, piece.flags, text);
         }
         y += line.height + m_rowHeight * 0.15;
     }

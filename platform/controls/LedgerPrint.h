@@ -20,6 +20,7 @@ class LedgerSheet;
 struct LedgerPageSetup {
     std::array<LedgerCell, 10> head;
     std::array<LedgerCell, 10> foot;
+    std::vector<LedgerLine> title, closing; // see LedgerGrid::TitleLines
     QString note;
     std::array<double, 4> margins{15, 20, 15, 20}; // left, top, right, bottom (millimetres)
     // Every sheet of paper gets its own number unless the user asks otherwise.
@@ -75,13 +76,18 @@ private:
         int count;
         double width;
     };
+    // A text of a header, footer, title or closing block with where it sits on its line.
+    struct Piece {
+        const LedgerCell* cell;
+        QFont font;
+        int flags; // alignment, and word wrap for a header or footer's full-width cell
+    };
     struct Line {
-        std::array<int, 3> cells; // cell numbers, -1 for none; cell 0 stands alone
+        std::vector<Piece> pieces;
         double height;
     };
     struct Block {
         std::vector<Line> lines;
-        std::array<QFont, 10> fonts;
         double height = 0; // with the gap towards the table
     };
     // Metrics of a table font, with a per-character table for ASCII so most cells need no
@@ -96,14 +102,16 @@ private:
 
     void LayOutColumns();
     void LayOutBlock(Block& block, const std::array<LedgerCell, 10>& cells, bool footer) const;
+    void LayOutLines(Block& block, const std::vector<LedgerLine>& lines) const;
+    void AddLine(Block& block, std::vector<Piece> pieces) const;
+    void FinishBlock(Block& block) const;
     void Paginate();
     TextFont MakeTextFont(const QFont& font) const;
     QFont DeviceFont(const QFont& font) const;
     QColor Ink(const QColor& color) const;
     int FirstRow(int down) const;
     int RowCount(int down) const;
-    void PaintBlock(QPainter& p, const Block& block, const std::array<LedgerCell, 10>& cells, double y,
-                    int pageNo, int pageTotal) const;
+    void PaintBlock(QPainter& p, const Block& block, double y, int pageNo, int pageTotal) const;
     // extendTo: where the grid's lines end when they run on past the last row, else < 0.
     void PaintTable(QPainter& p, const Group& group, int down, double extendTo) const;
     void PaintCell(QPainter& p, const TextFont& f, QStringView text, double x, double width, double top,
@@ -123,6 +131,8 @@ private:
     std::vector<Group> m_groups;
     Block m_head;
     Block m_foot;
+    Block m_title;
+    Block m_closing;
     int m_dataRows = 0;
     int m_firstPageRows = 1;
     int m_pageRows = 1;

@@ -102,9 +102,11 @@ bool Exporter::Write(const QString& path, Format format, const QString& title, Q
     };
     if (m_columns.isEmpty())
         return failed(ui::Tr("没有要引出的列。"));
-    if (format == Format::Xlsx && m_rows > kMaxXlsxRows)
-        return failed(
-            ui::Tr("Excel 工作表最多容纳 %1 行数据，要引出的有 %2 行。").arg(kMaxXlsxRows).arg(m_rows));
+    const qsizetype extra = m_heading.size() + m_closing.size();
+    if (format == Format::Xlsx && m_rows + extra > kMaxXlsxRows)
+        return failed(ui::Tr("Excel 工作表最多容纳 %1 行数据，要引出的有 %2 行。")
+                          .arg(kMaxXlsxRows)
+                          .arg(m_rows + extra));
 
     std::unique_ptr<detail::SheetWriter> sheet =
         format == Format::Xlsx ? detail::MakeXlsxWriter() : detail::MakeCsvWriter();
@@ -136,7 +138,7 @@ bool Exporter::Write(const QString& path, Format format, const QString& title, Q
         }
     }
 
-    if (!sheet->Begin(title, columns, &reason))
+    if (!sheet->Begin(title, columns, m_heading, &reason))
         return failed(reason);
     for (const QStringList& values : std::as_const(sample)) {
         if (!sheet->WriteRow(values, &reason))
@@ -151,6 +153,11 @@ bool Exporter::Write(const QString& path, Format format, const QString& title, Q
     }
     if (m_cancelled)
         return cancelled();
+    for (QStringList values : std::as_const(m_closing)) {
+        values.resize(columns.size());
+        if (!sheet->WriteRow(values, &reason))
+            return failed(reason);
+    }
     if (!sheet->Commit(&reason))
         return failed(reason);
     return true;
@@ -158,6 +165,7 @@ bool Exporter::Write(const QString& path, Format format, const QString& title, Q
 
 void Exporter::RunExport(const QString& title, bool& result) {
     result = false;
+    m_written.clear();
     QWidget* owner = QApplication::activeWindow();
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists())
@@ -189,9 +197,10 @@ void Exporter::RunExport(const QString& title, bool& result) {
     QString error;
     const bool written = Write(dialog.Path(), dialog.SelectedFormat(), title, &error);
     progress.close();
-    if (written)
+    if (written) {
         result = true;
-    else if (!m_cancelled)
+        m_written = dialog.Path();
+    } else if (!m_cancelled)
         ui::MsgBox(error, ui::OkOnly | ui::Information, ui::Tr("引出"));
 }
 

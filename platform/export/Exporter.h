@@ -44,11 +44,18 @@ public:
     void SetColumnWidth(int col, int width);
     void SetColumnDataType(int col, int type);
     void SetRowCount(int rows);
+    // A document's heading (who, what, when): rows of texts above the caption row, from the
+    // first column on; they take no part in the columns' widths.
+    void SetHeadingRows(QVector<QStringList> rows) { m_heading = std::move(rows); }
+    // Rows below the data rows (a document's totals), one value per column as data rows have.
+    void SetClosingRows(QVector<QStringList> rows) { m_closing = std::move(rows); }
 
     // Asks for the file through the dialog (through the modal seam), writes it with a progress
     // window that can cancel, and says what went wrong (MsgBox) when it cannot be written.
     // result: true when the file was written; false when the user cancelled or it failed.
     void RunExport(const QString& title, bool& result);
+    // The file RunExport wrote last; empty when it wrote none.
+    const QString& WrittenPath() const { return m_written; }
 
     // The same without any window: writes path in the format. False with a reason in error
     // when it cannot be written. Used by RunExport, tests and benchmarks.
@@ -76,8 +83,10 @@ private:
     bool FetchRow(int rowIndex, ExportRow& row);
 
     QVector<Column> m_columns;
+    QVector<QStringList> m_heading, m_closing;
     int m_rows = 0;
     bool m_cancelled = false;
+    QString m_written;
     // Set by RunExport while its progress window is up; called every few hundred rows.
     std::function<void(int rowIndex)> m_progress;
 };

@@ -75,7 +75,8 @@ public:
         return true;
     }
 
-    bool Begin(const QString& title, const QVector<SheetColumn>& columns, QString* reason) override {
+    bool Begin(const QString& title, const QVector<SheetColumn>& columns, const QVector<QStringList>& heading,
+               QString* reason) override {
         m_sheet = workbook_add_worksheet(m_workbook, SheetName(title).toUtf8().constData());
         if (!m_sheet)
             m_sheet = workbook_add_worksheet(m_workbook, nullptr);
@@ -90,7 +91,16 @@ public:
             worksheet_set_column(m_sheet, lxw_col_t(c), lxw_col_t(c), columns[c].Width, nullptr);
             m_numberColumn.push_back(columns[c].Type == kNumberType);
         }
-        worksheet_freeze_panes(m_sheet, 1, 0);
+        for (const QStringList& texts : heading) {
+            for (int c = 0; c < texts.size(); ++c) {
+                if (texts[c].isEmpty())
+                    continue;
+                if (const lxw_error err = WriteText(c, texts[c], c == 0 && m_row == 0 ? bold : nullptr))
+                    return Failed(err, reason);
+            }
+            ++m_row;
+        }
+        worksheet_freeze_panes(m_sheet, m_row + 1, 0);
         for (int c = 0; c < columns.size(); ++c) {
             if (const lxw_error err = WriteText(c, columns[c].Caption, bold))
                 return Failed(err, reason);
@@ -210,11 +220,15 @@ public:
         return true;
     }
 
-    bool Begin(const QString&, const QVector<SheetColumn>& columns, QString* reason) override {
+    bool Begin(const QString&, const QVector<SheetColumn>& columns, const QVector<QStringList>& heading,
+               QString* reason) override {
+        // Heading and captions are texts whatever the columns below them hold.
+        for (const QStringList& texts : heading)
+            if (!WriteRow(texts, reason))
+                return false;
         QStringList captions;
         for (const SheetColumn& c : columns)
             captions.push_back(c.Caption);
-        // Captions are texts whatever their column holds.
         if (!WriteRow(captions, reason))
             return false;
         for (const SheetColumn& c : columns)

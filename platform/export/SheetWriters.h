@@ -23,7 +23,9 @@ public:
     // Creates the temporary file; false with a reason (a directory that is missing or not
     // writable fails here, before any row is asked for).
     virtual bool Open(const QString& path, QString* reason) = 0;
-    virtual bool Begin(const QString& title, const QVector<SheetColumn>& columns, QString* reason) = 0;
+    // heading: rows of texts above the caption row, written from the first column on.
+    virtual bool Begin(const QString& title, const QVector<SheetColumn>& columns,
+                       const QVector<QStringList>& heading, QString* reason) = 0;
     // values holds exactly one text per column.
     virtual bool WriteRow(const QStringList& values, QString* reason) = 0;
     virtual bool Commit(QString* reason) = 0;

@@ -44,6 +44,7 @@ OrderAmounts LineAmounts(const OrderLine& line) {
     a.WithTax = RoundCents(line.Qty * line.Price * (1 - line.DiscountRate / 100));
     a.WithoutTax = RoundCents(a.WithTax / (1 + line.TaxRate / 100));
     a.Tax = RoundCents(a.WithTax - a.WithoutTax);
+    a.Discount = RoundCents(line.Qty * line.Price - a.WithTax);
     return a;
 }
 
@@ -54,9 +55,11 @@ OrderAmounts OrderTotals(const QVector<OrderLine>& lines) {
         total.WithTax += a.WithTax;
         total.WithoutTax += a.WithoutTax;
         total.Tax += a.Tax;
+        total.Discount += a.Discount;
     }
     // Sums of cents drift in binary; rounding again keeps them whole cents.
-    return {RoundCents(total.WithTax), RoundCents(total.WithoutTax), RoundCents(total.Tax)};
+    return {RoundCents(total.WithTax), RoundCents(total.WithoutTax), RoundCents(total.Tax),
+            RoundCents(total.Discount)};
 }
 
 std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate) {
@@ -100,7 +103,7 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
             (order.PricesShown ? QStringLiteral(" l.price,") : QStringLiteral(" 0,")) +
             QStringLiteral(" l.discount_rate, l.tax_rate,"
                            " l.finish_date, l.memo, i.qty_decimals, i.price_decimals, l.row_version, "
-                           "l.item_id, l.unit_id"
+                           "l.item_id, l.unit_id, i.model"
                            " FROM purchase_order_lines l JOIN items i ON i.id = l.item_id"
                            " JOIN units un ON un.id = l.unit_id WHERE l.order_id = ? ORDER BY l.line_no"),
         {orderId});
@@ -122,6 +125,7 @@ PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
         line.Version = lines.value(12).toLongLong();
         line.ItemId = lines.value(13).toInt();
         line.UnitId = lines.value(14).toInt();
+        line.ItemModel = lines.value(15).toString();
         indexOf.insert(line.LineNo, order.Lines.size());
         order.Lines << line;
     }

@@ -17,7 +17,7 @@ struct LineSource {
 
 struct OrderLine {
     int LineNo = 0;
-    QString ItemNumber, ItemName, UnitName, Memo;
+    QString ItemNumber, ItemName, ItemModel, UnitName, Memo;
     double Qty = 0, Price = 0, DiscountRate = 0, TaxRate = 0;
     QDate FinishDate;
     int QtyDecimals = 4, PriceDecimals = 4;
@@ -40,9 +40,10 @@ struct PurchaseOrder {
 };
 
 // What a line or an order comes to, to the cent. The price includes tax, so the amount does
-// too; the tax is what remains of it once the amount without tax is taken off.
+// too; the tax is what remains of it once the amount without tax is taken off. The discount is
+// what the discount rate took off qty × price.
 struct OrderAmounts {
-    double WithTax = 0, WithoutTax = 0, Tax = 0;
+    double WithTax = 0, WithoutTax = 0, Tax = 0, Discount = 0;
 };
 // qty × price less the discount; without tax = amount / (1 + tax rate), each rounded to the cent.
 OrderAmounts LineAmounts(const OrderLine& line);

@@ -2,7 +2,9 @@
 
 #include "BillModels.h"
 #include "BillUi.h"
+#include "OrderPrintService.h"
 #include "component/host/Lang.h"
+#include "platform/records/Error.h"
 #include "platform/ui/Prompt.h"
 
 #include <QAbstractItemDelegate>
@@ -12,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
+#include <QStyle>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace zpp::services {
@@ -23,10 +27,32 @@ void Inform(const QString& text) {
 } // namespace
 
 frmPurchaseOrder::frmPurchaseOrder(store::SessionPtr session, qint64 orderId, QWidget* parent)
-    : QDialog(parent), m_store(std::move(session)) {
+    : QDialog(parent), m_session(session), m_store(std::move(session)) {
     m_order = m_store.Load(orderId);
     setObjectName(QStringLiteral("frmPurchaseOrder"));
     setSizeGripEnabled(true);
+
+    m_tools = new QToolBar(this);
+    m_tools->setObjectName(QStringLiteral("barOrder"));
+    m_tools->setAccessibleName(GetLangString(QStringLiteral("工具栏")));
+    m_tools->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    const struct {
+        const char* key;
+        const char* caption;
+        QStyle::StandardPixmap icon;
+        const char* themed;
+    } tools[] = {{"Print", "打印", QStyle::SP_FileIcon, "document-print"},
+                 {"PrintView", "预览", QStyle::SP_FileDialogInfoView, "document-print-preview"},
+                 {"ExportPdf", "引出PDF", QStyle::SP_ArrowRight, "document-export"},
+                 {"Export", "引出Excel", QStyle::SP_ArrowRight, "x-office-spreadsheet"}};
+    for (const auto& tool : tools) {
+        const QString key = QString::fromLatin1(tool.key);
+        QAction* action = m_tools->addAction(
+            QIcon::fromTheme(QString::fromLatin1(tool.themed), style()->standardIcon(tool.icon)),
+            GetLangString(QString::fromUtf8(tool.caption)));
+        action->setObjectName(key);
+        connect(action, &QAction::triggered, this, [this, key] { ToolClick(key); });
+    }
 
     auto* header = new QGridLayout;
     auto field = [&](const char* caption, const char* name, int row, int column, int span = 1) {
@@ -99,6 +125,7 @@ frmPurchaseOrder::frmPurchaseOrder(store::SessionPtr session, qint64 orderId, QW
     bottom->addWidget(m_save);
     bottom->addWidget(close);
     auto* outer = new QVBoxLayout(this);
+    outer->addWidget(m_tools);
     outer->addLayout(header);
     outer->addWidget(m_view, 1);
     outer->addLayout(totals);
@@ -184,6 +211,28 @@ bool frmPurchaseOrder::Save() {
         m_view->setCurrentIndex(at);
     Inform(GetLangString(QStringLiteral("保存成功！")));
     return true;
+}
+
+void frmPurchaseOrder::ToolClick(const QString& key) {
+    try {
+        OrderPrintService output(m_session);
+        // The document is read from the store: edits still on screen would not be in it.
+        if (m_model->IsDirty() &&
+            (ui::MsgBox(GetLangString(QStringLiteral("采购订单已修改，打印或引出前要先保存。是否保存？")),
+                        ui::YesNo | ui::Question, GetLangString(QStringLiteral("信息提示"))) != ui::Yes ||
+             !Save()))
+            return;
+        if (key == u"Print")
+            output.PrintOrder(m_order.Id);
+        else if (key == u"PrintView")
+            output.PreviewOrder(m_order.Id);
+        else if (key == u"ExportPdf")
+            output.ExportOrder(m_order.Id, OrderPrint::FileKind::Pdf);
+        else if (key == u"Export")
+            output.ExportOrder(m_order.Id, OrderPrint::FileKind::Workbook);
+    } catch (const std::exception& e) {
+        Inform(DescribeException(e));
+    }
 }
 
 void frmPurchaseOrder::reject() {

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QLabel;
+class QToolBar;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -16,7 +17,8 @@ class OrderLinesModel;
 // The purchase order window: header, lines with the plan entries each came from, and the
 // order's totals under them; quantity, price and delivery date are edited in the list (type,
 // F2 or double-click) and written by Save (Ctrl+S). A closed order opens read-only. Esc or
-// closing with unsaved edits asks first.
+// closing with unsaved edits asks first. The tool bar ("barOrder") prints, previews and exports
+// the order as a document for its supplier: "Print", "PrintView", "ExportPdf", "Export" (Excel).
 class frmPurchaseOrder : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +30,8 @@ public:
     bool IsReadOnly() const { return m_order.Closed; }
     // Writes the edits; false (with the reason shown) when the store refused them.
     bool Save();
+    // Runs a tool-bar command; errors are shown, never passed on.
+    void ToolClick(const QString& key);
 
 public Q_SLOTS:
     void reject() override;
@@ -36,6 +40,7 @@ private:
     void ShowOrder();
     void ShowTotals();
 
+    store::SessionPtr m_session;
     PurchaseOrderStore m_store;
     PurchaseOrder m_order;
     OrderLinesModel* m_model;
@@ -43,6 +48,7 @@ private:
     QLineEdit *m_billNo, *m_date, *m_supplier, *m_buyer, *m_status;
     QLabel *m_note, *m_totalWithTax, *m_totalWithoutTax, *m_totalTax;
     QPushButton* m_save;
+    QToolBar* m_tools;
     bool m_saved = false;
 };
 

@@ -114,6 +114,19 @@ protected:
         grid.FootCells()[2].Text = " 第&[页]页/共&[总页]页  ";
     }
 
+    // Words printed below the page's printable area (pdftotext reads them all the same).
+    int WordsBelowTheArea() const {
+        const QString boxes =
+            ::Run("pdftotext", {"-bbox", dir.filePath(QStringLiteral("p%1.pdf").arg(printed)), "-"});
+        static const QRegularExpression page(QStringLiteral("<page width=\"[\\d.]+\" height=\"([\\d.]+)\""));
+        static const QRegularExpression bottom(QStringLiteral("yMax=\"([\\d.]+)\""));
+        const double height = page.match(boxes).captured(1).toDouble() - grid.Margin(Bottom) * 72 / 25.4;
+        int off = 0;
+        for (auto it = bottom.globalMatch(boxes); it.hasNext();)
+            off += it.next().captured(1).toDouble() > height ? 1 : 0;
+        return off;
+    }
+
     Pdf Print(int* rendered = nullptr) {
         const QString file = dir.filePath(QStringLiteral("p%1.pdf").arg(++printed));
         QPdfWriter writer(file);
@@ -180,6 +193,51 @@ TEST_F(LedgerPrint, HeaderFirstAndFooterLastOnlyNeverLoseRowsAtPageBreaks) {
         }
         ASSERT_EQ(seen.size(), rows);
         EXPECT_EQ(seen.front(), 1);
+        EXPECT_EQ(seen.back(), rows);
+    }
+}
+
+// A document's title block prints once above the table and its closing block (totals) once
+// below the last row, the footer staying on every page, whatever row the page breaks after.
+TEST_F(LedgerPrint, TitleFirstAndClosingBelowTheLastRowNeverLoseRowsAtPageBreaks) {
+    auto line = [](const char* left, const char* right) {
+        LedgerLine l;
+        l.Left.Text = QString::fromUtf8(left);
+        l.Right.Text = QString::fromUtf8(right);
+        return l;
+    };
+    grid.TitleLines() = {line("", ""), line("供应商：甲", "订单号：T1"), line("日期", "")};
+    grid.TitleLines()[0].Centre.Text = "订货单";
+    grid.TitleLines()[0].Centre.Font.setPointSize(18);
+    grid.ClosingLines() = {line("共计", "Sum A: 1"), line("", "Sum B: 2"), line("", "Sum C: 3")};
+    Sheet(300, 4);
+    grid.HeadCells()[2].Text.clear();
+    const Pdf probe = Print();
+    ASSERT_GT(probe.pages, 2);
+    const int first = int(RowsOf(probe.text[0]).size());
+    const int other = int(RowsOf(probe.text[1]).size());
+    EXPECT_GT(other, first) << "the title takes room on the first page only";
+    for (int rows : {1, first - 2, first - 1, first, first + other - 1, first + other, first + other + 1}) {
+        Sheet(rows, 4);
+        grid.HeadCells()[2].Text.clear();
+        const Pdf pdf = Print();
+        EXPECT_EQ(WordsBelowTheArea(), 0) << rows << " rows";
+        QList<int> seen;
+        for (int p = 0; p < pdf.pages; ++p) {
+            const QString& page = pdf.text[p];
+            const bool last = p == pdf.pages - 1;
+            EXPECT_EQ(page.contains("订单号"), p == 0) << rows << " rows, page " << p;
+            for (const char* total : {"Sum A", "Sum B", "Sum C"})
+                EXPECT_EQ(page.contains(QString::fromUtf8(total)), last) << total << ", " << rows << " rows";
+            EXPECT_TRUE(page.contains(QStringLiteral("第%1页/共%2页").arg(p + 1).arg(pdf.pages))) << p;
+            const QList<int> here = RowsOf(page);
+            EXPECT_TRUE(!here.isEmpty() || last) << "an empty page before the end, " << rows << " rows";
+            if (last && !here.isEmpty())
+                EXPECT_GT(page.indexOf("Sum A"), page.indexOf(QStringLiteral("R%1C1").arg(rows)))
+                    << rows << " rows";
+            seen << here;
+        }
+        ASSERT_EQ(seen.size(), rows);
         EXPECT_EQ(seen.back(), rows);
     }
 }

@@ -1,5 +1,6 @@
 #include "platform/export/Exporter.h"
 #include "platform/ui/Prompt.h"
+#include "support/Documents.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -183,6 +184,42 @@ TEST_F(ExportTest, XlsxHoldsAnnouncedColumnsTypedCellsAndAFrozenBoldCaption) {
         workbook.contains(QStringLiteral("name=\"%1\"")
                               .arg(QStringLiteral("采购计划_2026__明细_汇总__与其他很长很长很长很长很长"))))
         << workbook.toStdString();
+}
+
+// A document's heading stands above the frozen caption row as texts, its totals below the
+// rows typed by their columns; in CSV the heading is text too, guarded as every text is.
+TEST_F(ExportTest, HeadingRowsGoAboveTheCaptionsAndClosingRowsBelowTheDataInBothFormats) {
+    Announce(
+        {{QStringLiteral("物料名称"), kTextType}, {QStringLiteral("金额"), kNumberType}},
+        {{QStringLiteral("螺栓"), QStringLiteral("12.50")}, {QStringLiteral("螺母"), QStringLiteral("3")}});
+    exporter.SetHeadingRows(
+        {{QStringLiteral("采购订单")}, {QStringLiteral("订单号"), QStringLiteral("-PO1")}, {}});
+    exporter.SetClosingRows({{QStringLiteral("合计"), QStringLiteral("15.50")}});
+    QString error;
+    ASSERT_TRUE(exporter.Write(At("doc.xlsx"), Format::Xlsx, QStringLiteral("PO1"), &error))
+        << error.toStdString();
+    ASSERT_TRUE(exporter.Write(At("doc.csv"), Format::Csv, QStringLiteral("PO1"), &error))
+        << error.toStdString();
+
+    EXPECT_EQ(test::XlsxRows(At("doc.xlsx")), (QVector<QStringList>{{"采购订单"},
+                                                                    {"订单号", "-PO1"},
+                                                                    {},
+                                                                    {"物料名称", "金额"},
+                                                                    {"螺栓", "12.5"},
+                                                                    {"螺母", "3"},
+                                                                    {"合计", "15.5"}}));
+    EXPECT_TRUE(Unzip(At("doc.xlsx"), QStringLiteral("xl/worksheets/sheet1.xml")).contains("ySplit=\"4\""))
+        << "frozen below the captions";
+
+    const QByteArray csv = ReadAll(At("doc.csv"));
+    EXPECT_EQ(ParseCsv(QString::fromUtf8(csv.mid(3))),
+              (QVector<QStringList>{{QStringLiteral("采购订单")},
+                                    {QStringLiteral("订单号"), QStringLiteral("'-PO1")},
+                                    {QString()},
+                                    {QStringLiteral("物料名称"), QStringLiteral("金额")},
+                                    {QStringLiteral("螺栓"), QStringLiteral("12.50")},
+                                    {QStringLiteral("螺母"), QStringLiteral("3")},
+                                    {QStringLiteral("合计"), QStringLiteral("15.50")}}));
 }
 
 TEST_F(ExportTest, CsvRoundTripsQuotesCommasAndLineBreaksWithBomAndCrlf) {

@@ -4,13 +4,16 @@
 #include "component/host/ComponentState.h"
 #include "component/host/HostObjectFactory.h"
 #include "services/platform/PlatformServices.h"
+#include "services/store/DatabaseRoles.h"
+
+#include <QUrl>
 
 namespace zpp::test {
 
 bool BillsTest::Open(const QString& language) {
     ResetState();
     ui::SetPrompter(prompts);
-    const QString location = NewStoreLocation(GetParam());
+    location = NewStoreLocation(GetParam());
     if (location.isEmpty())
         return false;
     db = store::Store::Open(location);
@@ -51,6 +54,25 @@ bool BillsTest::Open(const QString& language) {
     session->Language = language;
     app::Wire(session);
     return true;
+}
+
+store::SessionPtr BillsTest::SessionAs(const QString& user) const {
+    if (db->IsSQLite())
+        return std::make_shared<store::Session>(store::LogIn(db, user));
+    // Roles belong to the whole server: each user's is made as the demo store makes it (the name
+    // as the password), before the sync would make the missing ones without a password.
+    QSqlQuery users = db->Exec("SELECT name FROM users");
+    QStringList names;
+    while (users.next())
+        names << users.value(0).toString();
+    for (const QString& name : names)
+        store::CreateLoginRole(*db, name, name);
+    store::SyncDatabaseRoles(*db);
+    QUrl own(location);
+    own.setUserName(user);
+    own.setPassword(user);
+    return std::make_shared<store::Session>(
+        store::LogInAsConnected(store::Store::Open(own.toString()), user));
 }
 
 void BillsTest::TearDown() {

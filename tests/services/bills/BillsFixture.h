@@ -23,8 +23,12 @@ protected:
     std::shared_ptr<ui::ScriptedPrompter> prompts = std::make_shared<ui::ScriptedPrompter>();
     store::StorePtr db;
     store::SessionPtr session;
+    QString location;
 
     bool Open(const QString& language = {});
+    // A log-in of another user of the store; on PostgreSQL connected as the user's own role, as
+    // the program connects, so the server holds it to the user's privileges.
+    store::SessionPtr SessionAs(const QString& user) const;
     void TearDown() override;
 
     // Runs act on every modal window while it is open; the window's result is returned.
