@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         static const QByteArrayList headless{
-            "--sync-roles",     "--users",        "--add-user", "--grant", "--revoke", "--deny-supplier",
-            "--allow-supplier", "--set-password", "--help",     "-h",      "--import", "--template"};
+            "--sync-roles",    "--users",          "--add-user",     "--grant",          "--revoke",
+            "--deny-supplier", "--allow-supplier", "--set-password", "--help",           "-h",
+            "--import",        "--template",       "--company-name", "--company-address"};
         if ((arg.startsWith("--generate") || headless.contains(arg.split('=').first())) &&
             qgetenv("QT_QPA_PLATFORM").isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -139,8 +140,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption passwordOpt(
         "set-password", "PostgreSQL: set a user's password, read from the first line of standard input.",
         "NAME");
-    const QList<QCommandLineOption> adminOpts{usersOpt, addUserOpt, grantOpt,   revokeOpt,
-                                              denyOpt,  allowOpt,   passwordOpt};
+    const QCommandLineOption companyOpt("company-name", "Set the company name that heads purchase orders.",
+                                        "TEXT");
+    const QCommandLineOption addressOpt("company-address",
+                                        "Set the company address that heads purchase orders.", "TEXT");
+    const QList<QCommandLineOption> adminOpts{usersOpt, addUserOpt,  grantOpt,   revokeOpt, denyOpt,
+                                              allowOpt, passwordOpt, companyOpt, addressOpt};
     // A company's own data in, through the same service as 文件 → 导入.
     const QCommandLineOption importOpt(
         "import",
@@ -251,6 +256,10 @@ int main(int argc, char** argv) {
             }
             if (parser.isSet(passwordOpt))
                 admin.SetPassword(parser.value(passwordOpt), QTextStream(stdin).readLine());
+            if (parser.isSet(companyOpt))
+                admin.SetCompany(QStringLiteral("Name"), parser.value(companyOpt));
+            if (parser.isSet(addressOpt))
+                admin.SetCompany(QStringLiteral("Address"), parser.value(addressOpt));
             QTextStream out(stdout);
             for (const services::UserEntry& u : admin.Users())
                 out << u.Id << '\t' << u.Name << '\t' << u.FullName << '\t' << services::RightsText(u.Mask)

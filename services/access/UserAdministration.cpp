@@ -178,6 +178,20 @@ void UserAdministration::SetSupplierRight(const QString& name, const QString& su
                       mayUse ? QStringList{supplierCode} : QStringList()}});
 }
 
+void UserAdministration::SetCompany(const QString& key, const QString& value) {
+    RequireAdministrator();
+    const QString text = store::StoredText(value).trimmed();
+    if (const QString fault = store::LengthFault(text, {"公司", 255}); !fault.isEmpty())
+        throw Error(fault);
+    m_session->Db->InTransaction([&] {
+        m_session->Db->Exec(
+            QStringLiteral("DELETE FROM system_settings WHERE section = 'Company' AND key = ?"), {key});
+        m_session->Db->Exec(
+            QStringLiteral("INSERT INTO system_settings (section, key, value) VALUES ('Company', ?, ?)"),
+            {key, text});
+    });
+}
+
 void UserAdministration::SetPassword(const QString& name, const QString& password) {
     RequireAdministrator();
     const store::Store& db = *m_session->Db;

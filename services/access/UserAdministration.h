@@ -60,6 +60,8 @@ public:
     void SetSupplierRight(const QString& name, const QString& supplierCode, bool mayUse);
     // PostgreSQL: the role's password, hashed by libpq as the server asks (SCRAM), never sent plain.
     void SetPassword(const QString& name, const QString& password);
+    // The company's name or address ("Name", "Address"), as the purchase orders it sends are headed.
+    void SetCompany(const QString& key, const QString& value);
 
 private:
     void RequireAdministrator() const;
