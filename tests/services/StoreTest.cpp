@@ -1,4 +1,5 @@
 #include "services/access/AccessService.h"
+#include "services/access/UserAdministration.h"
 #include "services/demo/DemoData.h"
 #include "services/store/Migrations.h"
 #include "services/store/PgAdmin.h"
@@ -105,6 +106,23 @@ TEST_P(StoreTest, GenerateRefusesAnExistingStore) {
     ZPP_REQUIRE_STORE(location);
     Store::Open(location);
     EXPECT_THROW(GenerateStore(location, 10), Error);
+}
+
+TEST_P(StoreTest, OnlyAnAdministratorSetsTheCompanyThatHeadsOrders) {
+    ZPP_REQUIRE_STORE(location);
+    auto db = Store::Open(location);
+    services::UserAdministration admin(std::make_shared<Session>(LogIn(db, "admin")));
+    admin.SetCompany("Name", "  星河机电有限公司 ");
+    admin.SetCompany("Address", "上海市");
+    EXPECT_EQ(Rows(*db, "SELECT key, value FROM system_settings WHERE section = 'Company' ORDER BY key"),
+              "Address|上海市,Name|星河机电有限公司");
+    EXPECT_THROW(
+        services::UserAdministration(std::make_shared<Session>(LogIn(db, "buyer"))).SetCompany("Name", "x"),
+        Error);
+    EXPECT_THROW(admin.SetCompany("Name", QString(300, u'长')), Error);
+    EXPECT_EQ(
+        db->Scalar("SELECT value FROM system_settings WHERE section = 'Company' AND key = 'Name'").toString(),
+        "星河机电有限公司");
 }
 
 // Both ways of writing many rows keep every text and number as it was given, and a failed flush
