@@ -2001,5 +2001,17 @@ Do you want to replace them? Choose No to export only the other purchase orders.
         <source>……共 %1 个文件</source>
         <translation>… %1 files in all</translation>
     </message>
+    <message>
+        <source>正在下推…</source>
+        <translation>Pushing…</translation>
+    </message>
+    <message>
+        <source>下推已取消，没有生成任何订单</source>
+        <translation>The push was cancelled; no order was made</translation>
+    </message>
+    <message>
+        <source>公司</source>
+        <translation>Company</translation>
+    </message>
 </context>
 </TS>

@@ -1,5 +1,11 @@
 #include "LongWork.h"
 
+#include "Lang.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProgressDialog>
+
 namespace zpp::longwork {
 
 namespace {
@@ -24,3 +30,43 @@ Scope::~Scope() {
 }
 
 } // namespace zpp::longwork
+
+namespace zpp {
+
+struct SlowWork::Window {
+    QElapsedTimer Timer;
+    std::unique_ptr<QProgressDialog> Dialog;
+};
+
+SlowWork::SlowWork(const QString& label, int total, int delayMs, bool cancellable)
+    : m_label(label), m_total(total), m_delayMs(delayMs), m_cancellable(cancellable),
+      m_window(std::make_unique<Window>()) {
+    m_window->Timer.start();
+}
+
+SlowWork::~SlowWork() = default;
+
+bool SlowWork::Step(int done) {
+    const qint64 now = m_window->Timer.elapsed();
+    if (now - m_updated < 100)
+        return true;
+    m_updated = now;
+    auto& dialog = m_window->Dialog;
+    if (!dialog && now > m_delayMs) {
+        dialog = std::make_unique<QProgressDialog>(
+            m_label, m_cancellable ? GetLangString(QStringLiteral("取消")) : QString(), 0, m_total,
+            QApplication::activeWindow());
+        dialog->setWindowModality(m_cancellable ? Qt::ApplicationModal : Qt::WindowModal);
+        dialog->setMinimumDuration(0);
+        dialog->setAccessibleName(m_label);
+        dialog->show();
+    }
+    if (!dialog)
+        return true;
+    if (m_total > 0)
+        dialog->setValue(done);
+    QApplication::processEvents(m_cancellable ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    return !dialog->wasCanceled();
+}
+
+} // namespace zpp

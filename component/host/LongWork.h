@@ -2,7 +2,9 @@
 
 #include "platform/records/Error.h"
 
+#include <QString>
 #include <functional>
+#include <memory>
 
 namespace zpp {
 
@@ -33,4 +35,27 @@ private:
 };
 
 } // namespace longwork
+
+// A progress window for work that turns out to be slow: it appears after a delay, is updated at
+// most ten times a second (each update paints, which a big fill would feel) and, when the work
+// can be stopped, has a Cancel button and keeps the rest of the program waiting.
+class SlowWork {
+public:
+    // total 0: work that cannot count its steps.
+    SlowWork(const QString& label, int total, int delayMs, bool cancellable);
+    ~SlowWork();
+    SlowWork(const SlowWork&) = delete;
+    SlowWork& operator=(const SlowWork&) = delete;
+    // Whether to go on: false once the user cancelled.
+    bool Step(int done = 0);
+
+private:
+    struct Window; // the timer and the dialog, once shown
+    QString m_label;
+    int m_total, m_delayMs;
+    bool m_cancellable;
+    qint64 m_updated = 0;
+    std::unique_ptr<Window> m_window;
+};
+
 } // namespace zpp

@@ -30,48 +30,6 @@ namespace {
 const QString kNoData = QStringLiteral("当前光标所在行没有数据。");
 const QString kInfo = QStringLiteral("信息提示");
 
-// A progress window for work that turns out to be slow: it appears after a delay, is updated at
-// most ten times a second (each update paints, which a big fill would feel) and, when the work
-// can be stopped, has a Cancel button and keeps the rest of the program waiting.
-class SlowWork {
-public:
-    // total 0: work that cannot count its steps.
-    SlowWork(const QString& label, int total, int delayMs, bool cancellable)
-        : m_label(label), m_total(total), m_delayMs(delayMs), m_cancellable(cancellable) {
-        m_timer.start();
-    }
-    // Whether to go on: false once the user cancelled.
-    bool Step(int done = 0) {
-        const qint64 now = m_timer.elapsed();
-        if (now - m_updated < 100)
-            return true;
-        m_updated = now;
-        if (!m_dialog && now > m_delayMs) {
-            m_dialog = std::make_unique<QProgressDialog>(
-                m_label, m_cancellable ? GetLangString(QStringLiteral("取消")) : QString(), 0, m_total,
-                QApplication::activeWindow());
-            m_dialog->setWindowModality(m_cancellable ? Qt::ApplicationModal : Qt::WindowModal);
-            m_dialog->setMinimumDuration(0);
-            m_dialog->setAccessibleName(m_label);
-            m_dialog->show();
-        }
-        if (!m_dialog)
-            return true;
-        if (m_total > 0)
-            m_dialog->setValue(done);
-        QApplication::processEvents(m_cancellable ? QEventLoop::AllEvents
-                                                  : QEventLoop::ExcludeUserInputEvents);
-        return !m_dialog->wasCanceled();
-    }
-
-private:
-    QString m_label;
-    int m_total, m_delayMs;
-    bool m_cancellable;
-    QElapsedTimer m_timer;
-    qint64 m_updated = 0;
-    std::unique_ptr<QProgressDialog> m_dialog;
-};
 } // namespace
 
 ClsPurchasePlanUI::ClsPurchasePlanUI() {

@@ -7,6 +7,7 @@
 #include "component/host/Access.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
+#include "component/host/LongWork.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/host/contracts/Bills.h"
@@ -288,8 +289,13 @@ bool clsPurchasePlan::PushBill() {
     if (!CheckPushRows())
         return false;
     m_orderIds.clear();
-    RecordListPtr orders =
-        UpdateService()->PushBill(GetPropsString(), m_pushVct, GetUserID(), m_orderIds, newBillDate);
+    RecordListPtr orders;
+    {
+        // A push of many rows shows a window after a second; its 取消 undoes the push whole.
+        SlowWork progress(GetLangString(QStringLiteral("正在下推…")), 0, 1000, true);
+        longwork::Scope poll([&progress] { return progress.Step(); });
+        orders = UpdateService()->PushBill(GetPropsString(), m_pushVct, GetUserID(), m_orderIds, newBillDate);
+    }
     if (orders)
         ShowPushResult(m_orderIds, orders);
     return true;

@@ -54,18 +54,23 @@ QString CreditOverrun::Figures() const {
 
 std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const QVariant& supplierId,
                                                    double adding, bool hiddenPrices) {
-    // Every writer that checks a supplier's credit takes this lock first, so two cannot both pass
-    // one line; a lock of its own, as users may not write (and so not lock) supplier rows.
-    // SQLite's write transaction already keeps the other writers out.
-    if (!db.IsSQLite())
-        db.Exec(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(? AS INTEGER), CAST(? AS INTEGER))"),
-                {kSupplierCreditLock, supplierId});
-    QSqlQuery line = db.Exec(
-        QStringLiteral("SELECT code, name, credit_line FROM suppliers WHERE id = ? AND credit_control = '3'"
-                       " AND credit_line IS NOT NULL"),
-        {supplierId});
+    const QString refusing = QStringLiteral("SELECT code, name, credit_line FROM suppliers WHERE id = ?"
+                                            " AND credit_control = '3' AND credit_line IS NOT NULL");
+    QSqlQuery line = db.Exec(refusing, {supplierId});
     if (!line.next())
         return std::nullopt;
+    // Every writer that checks a refusing supplier's credit takes this lock, so two cannot both
+    // pass one line; a lock of its own, as users may not write (and so not lock) supplier rows.
+    // Suppliers without such a line are not locked: their orders need not wait for each other.
+    // SQLite's write transaction already keeps the other writers out.
+    if (!db.IsSQLite()) {
+        line.finish();
+        db.Exec(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(? AS INTEGER), CAST(? AS INTEGER))"),
+                {kSupplierCreditLock, supplierId});
+        line = db.Exec(refusing, {supplierId});
+        if (!line.next())
+            return std::nullopt;
+    }
     CreditOverrun over{line.value(0).toString(), line.value(1).toString(), line.value(2).toDouble(), 0};
     if (hiddenPrices) {
         // What is being added is written already: the server sums the open orders.

@@ -2,6 +2,7 @@
 #include "EntryValues.h"
 #include "PurchasePlanUpdateService.h"
 #include "component/host/Access.h"
+#include "component/host/LongWork.h"
 #include "component/host/PlanFields.h"
 #include "platform/records/Values.h"
 #include "services/access/Rights.h"
@@ -13,6 +14,7 @@
 #include <QHash>
 #include <QMap>
 #include <QSqlQuery>
+#include <QUuid>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -88,9 +90,11 @@ public:
 
     // Reads the push records; a value that cannot be ordered refuses the push before the store is touched.
     void Read(const RecordList& pushList) {
-        for (const RecordPtr& r : pushList)
+        for (const RecordPtr& r : pushList) {
+            StopIfAsked();
             if (r)
                 ReadLine(*r);
+        }
         m_readTakes = m_takes;
         m_readLines = m_lines;
         m_readOrders = m_orders;
@@ -157,8 +161,11 @@ public:
         if (!m_hidden)
             CheckCredit();
 
+        // Orders go in under a provisional number of their own; the real numbers are taken last
+        // (below), so the counter every push shares is held for the end of a push only.
+        const QString provisional = QUuid::createUuid().toString(QUuid::WithoutBraces);
         for (Order& o : m_orders) {
-            o.BillNo = NextPurchaseOrderBillNo(m_db, m_hook);
+            o.BillNo = QStringLiteral("~%1-%2").arg(provisional).arg(&o - m_orders.data());
             QSqlQuery insert = Exec(
                 QStringLiteral(
                     "INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_by, created_at)"
@@ -245,6 +252,10 @@ public:
                 }
             }
             CheckCredit();
+        }
+        for (Order& o : m_orders) {
+            o.BillNo = NextPurchaseOrderBillNo(m_db, m_hook);
+            Exec(QStringLiteral("UPDATE purchase_orders SET bill_no = ? WHERE id = ?"), {o.BillNo, o.Id});
         }
 
         auto created = RecordList::Create();
@@ -528,7 +539,14 @@ private:
     // here, inside the push, with the supplier's row locked: two pushes at once cannot both pass
     // one line, as they could when the list checks it beforehand.
     void CheckCredit() {
-        for (const Order& o : m_orders) {
+        // Suppliers in one order for every push, so two pushes never wait for each other's locks crosswise.
+        std::vector<const Order*> bySupplier;
+        for (const Order& o : m_orders)
+            bySupplier.push_back(&o);
+        std::sort(bySupplier.begin(), bySupplier.end(),
+                  [](const Order* a, const Order* b) { return a->Supplier < b->Supplier; });
+        for (const Order* order : bySupplier) {
+            const Order& o = *order;
             double adding = 0;
             for (const Line& l : m_lines)
                 if (l.Supplier == o.Supplier)
@@ -559,14 +577,21 @@ private:
     }
 
     void Run(QSqlQuery& q, const QVariantList& binds) const {
+        StopIfAsked();
         if (m_hook)
             m_hook();
         m_db.Run(q, binds);
     }
     QSqlQuery Exec(const QString& sql, const QVariantList& binds) const {
+        StopIfAsked();
         if (m_hook)
             m_hook();
         return m_db.Exec(sql, binds);
+    }
+    // The user may stop a long push; its transaction then takes nothing with it.
+    static void StopIfAsked() {
+        if (!longwork::KeepGoing())
+            throw Cancelled(Tr("下推已取消，没有生成任何订单"));
     }
 
     static constexpr double kFromStore = -1;

@@ -53,6 +53,7 @@ constexpr Grant kGrants[] = {
     {rights::Delete, "DELETE", "purchase_plans, plan_entries, plan_entry_sources"},
     {rights::Push, "UPDATE (ordered_qty, unordered_qty, push_qty, row_version)", "plan_entries"},
     {rights::Push, "INSERT", "purchase_orders, purchase_order_lines, purchase_order_line_sources"},
+    {rights::Push, "UPDATE (bill_no)", "purchase_orders"},
     {rights::Push, "UPDATE (qty, price, finish_date, row_version)", "purchase_order_lines"},
     {rights::Push, "UPDATE (qty)", "purchase_order_line_sources"},
     {rights::Push, "SELECT, INSERT, UPDATE", "bill_counters"},

@@ -453,6 +453,9 @@ QVector<Migration> Build() {
              QStringLiteral("INSERT INTO system_settings (section, key, value) VALUES"
                             " ('Company', 'Name', ''), ('Company', 'Address', '')"),
          }});
+    // A push numbers its orders last, so the number counter is held for the end of a push only; the
+    // roles that push may now set an order's number (DatabaseRoles.h), granted on the upgrade.
+    all.push_back({11, QStringLiteral("purchase-order numbers given at the end of a push"), {}});
     return all;
 }
 } // namespace

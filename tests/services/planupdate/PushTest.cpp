@@ -1,3 +1,4 @@
+#include "component/host/LongWork.h"
 #include "services/bills/PurchaseOrderStore.h"
 #include "services/demo/DemoData.h"
 #include "services/planning/HighPrice.h"
@@ -349,6 +350,14 @@ TEST_P(PushTest, PushBrokenAtAnyStatementLeavesTheStoreAsItWas) {
         });
         EXPECT_EQ(Push(breaking, list()).Error, QString("broken before statement %1").arg(n));
         ASSERT_EQ(Snapshot(*db), before) << "statement " << n;
+    }
+    // Stopped by the user at the tenth look, as the progress window's 取消 does.
+    {
+        int looks = 0;
+        longwork::Scope poll([&] { return ++looks < 10; });
+        services::PurchasePlanUpdateService stopped(admin);
+        EXPECT_EQ(Push(stopped, list()).Error, "下推已取消，没有生成任何订单");
+        ASSERT_EQ(Snapshot(*db), before);
     }
     services::PurchasePlanUpdateService whole(admin);
     EXPECT_EQ(Push(whole, list()).Error, "");
