@@ -7,6 +7,7 @@
 #include <QVector>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace zpp::controls {
 class SpreadGrid;
@@ -96,11 +97,12 @@ private:
                        qint32 rememberedSupplierId);
     void LoadGrid();
     void BindPreview();
-    // Copies the selected row blocks, or every row, into ledger rows 2 and on.
-    void CopyGridToLedger();
+    // The grid rows an export writes: the selected row blocks (selected whole, so the user sees
+    // what goes out), or every row. The export reads their cells in place.
+    std::vector<int> RowsToExport();
     void CopyGridRangeToLedger();
     void DoPrint(int mode);
-    // By ledger column (index 0 unused): whether the column is exported.
+    // By grid column (index 0 unused): whether the column is exported.
     QVector<bool> ExportedColumns() const;
     // Ticks or clears every tick box that is not locked.
     void SetAllTicks(const QString& value);
@@ -110,6 +112,7 @@ private:
     std::shared_ptr<zpp::PreviewDetail> m_preview;
     std::unique_ptr<exporting::Exporter> oExport;
     QVector<bool> m_exported; // the export's columns, worked out once per export
+    std::vector<int> m_exportRows;
     RecordListPtr FieldDataVct;
     RecordListPtr LoadedRows;
     bool m_cancelled = false;

@@ -18,6 +18,8 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <algorithm>
+#include <numeric>
+#include <numeric>
 
 namespace zpp {
 
@@ -69,7 +71,7 @@ void ClsPurchasePlanUI::BindPreview() {
 }
 
 QVector<bool> ClsPurchasePlanUI::ExportedColumns() const {
-    QVector<bool> exported(Ledger->MaxCols() + 1, false);
+    QVector<bool> exported(Spread->MaxCols() + 1, false);
     const RecordListPtr set = State().PlanColumnSet;
     if (!set)
         return exported;
@@ -87,9 +89,14 @@ QVector<bool> ClsPurchasePlanUI::ExportedColumns() const {
 
 void ClsPurchasePlanUI::FileExport() {
     try {
-        if (!FieldDataVct || FieldDataVct->Count() == 0 || !Spread || Spread->MaxRows() < 1 || !Ledger)
+        if (!FieldDataVct || FieldDataVct->Count() == 0 || !Spread || Spread->MaxRows() < 1)
             return;
-        CopyGridToLedger();
+        // Cells are read from the grid as each row is written: a million rows are never copied.
+        m_exportRows = RowsToExport();
+        struct Forget {
+            std::vector<int>& rows;
+            ~Forget() { std::vector<int>().swap(rows); }
+        } forget{m_exportRows};
         // The title goes to the export component below; the print layout's header cells are the
         // print's own and are saved with its settings, so an export leaves them alone.
 
@@ -108,18 +115,18 @@ void ClsPurchasePlanUI::FileExport() {
         oExport->SetColumnCount(int(std::count(exported.begin(), exported.end(), true)));
         const RecordListPtr set = State().PlanColumnSet;
         int n = 0;
-        for (int c = 1; c <= Ledger->MaxCols(); ++c) {
+        for (int c = 1; c < exported.size(); ++c) {
             if (!exported[c])
                 continue;
             ++n;
-            oExport->SetColumnCaption(n, Ledger->Text(1, c));
+            oExport->SetColumnCaption(n, Spread->HeaderText(c));
             oExport->SetColumnWidth(n, 255);
             const RecordPtr def = c <= set->Count() ? set->Item(c) : nullptr;
             const bool number =
                 def && values::ToInt32(values::Val(def->Get(QStringLiteral("CellType"), -1))) == 13;
             oExport->SetColumnDataType(n, number ? exporting::kNumberType : exporting::kTextType);
         }
-        oExport->SetRowCount(Ledger->MaxRows() - 1);
+        oExport->SetRowCount(int(m_exportRows.size()));
         bool done = false;
         oExport->RunExport(GetLangString(QStringLiteral("采购计划表")), done);
         // Only a file that was written is an export; a cancelled one is not logged.
@@ -132,54 +139,35 @@ void ClsPurchasePlanUI::FileExport() {
 }
 
 void ClsPurchasePlanUI::oExport_LoadData(int rowIndex, exporting::ExportRow* row) {
-    if (!row || !Ledger)
+    if (!row || !Spread || rowIndex < 1 || rowIndex > int(m_exportRows.size()))
         return;
+    const int gridRow = m_exportRows[rowIndex - 1];
     int n = 0;
-    for (int c = 1; c <= Ledger->MaxCols() && c < m_exported.size(); ++c)
+    for (int c = 1; c < m_exported.size(); ++c)
         if (m_exported[c])
-            row->SetValue(++n, Ledger->Text(rowIndex + 1, c));
+            row->SetValue(++n, Spread->Text(c, gridRow));
 }
 
-void ClsPurchasePlanUI::CopyGridToLedger() {
-    try {
-        controls::SpreadGrid& grid = *Spread;
-        const QVector<controls::RowBlock> blocks = grid.SelectedRowBlocks();
-        int total = grid.MaxRows();
-        if (!blocks.isEmpty()) {
-            total = 0;
-            // The user sees what goes out: each block becomes whole rows.
-            grid.SetRedraw(false);
-            QAbstractItemModel* model = grid.View()->model();
-            for (const controls::RowBlock& b : blocks) {
-                grid.View()->selectionModel()->select(
-                    QItemSelection(model->index(b.First - 1, 0),
-                                   model->index(b.Last - 1, grid.MaxCols() - 1)),
-                    QItemSelectionModel::Select);
-                total += b.Last - b.First + 1;
-            }
-            grid.SetRedraw(true);
-        }
-        Ledger->SetMaxRows(total + 1);
-        Ledger->SetMaxCols(grid.MaxCols());
-        QApplication::processEvents();
-        const int cols = grid.MaxCols();
-        int target = 2;
-        auto copyRow = [&](int r) {
-            for (int c = 1; c <= cols; ++c)
-                Ledger->SetText(target, c, grid.Text(c, r));
-            ++target;
-        };
-        if (blocks.isEmpty()) {
-            for (int r = 1; r <= grid.MaxRows(); ++r)
-                copyRow(r);
-        } else {
-            for (const controls::RowBlock& b : blocks)
-                for (int r = b.First; r <= b.Last; ++r)
-                    copyRow(r);
-        }
-    } catch (const std::exception&) {
-        // A copy cut short exports what it has.
+std::vector<int> ClsPurchasePlanUI::RowsToExport() {
+    controls::SpreadGrid& grid = *Spread;
+    const QVector<controls::RowBlock> blocks = grid.SelectedRowBlocks();
+    std::vector<int> rows;
+    if (blocks.isEmpty()) {
+        rows.resize(size_t(grid.MaxRows()));
+        std::iota(rows.begin(), rows.end(), 1);
+        return rows;
     }
+    grid.SetRedraw(false);
+    QAbstractItemModel* model = grid.View()->model();
+    for (const controls::RowBlock& b : blocks) {
+        grid.View()->selectionModel()->select(
+            QItemSelection(model->index(b.First - 1, 0), model->index(b.Last - 1, grid.MaxCols() - 1)),
+            QItemSelectionModel::Select);
+        for (int r = b.First; r <= b.Last; ++r)
+            rows.push_back(r);
+    }
+    grid.SetRedraw(true);
+    return rows;
 }
 
 void ClsPurchasePlanUI::CopyGridRangeToLedger() {
