@@ -136,11 +136,11 @@ private:
 };
 
 // The 0-based column of a cell reference such as "AB12"; -1 when there is none.
-int ColumnOf(QStringView ref) {
+int ColumnOf(QByteArrayView ref) {
     int col = 0, letters = 0;
-    for (QChar ch : ref) {
-        if (ch >= u'A' && ch <= u'Z') {
-            col = col * 26 + (ch.unicode() - u'A' + 1);
+    for (char ch : ref) {
+        if (ch >= 'A' && ch <= 'Z') {
+            col = col * 26 + (ch - 'A' + 1);
             ++letters;
         } else {
             break;
@@ -195,7 +195,7 @@ public:
                     if (empty)
                         continue;
                 } else if (name == "c") {
-                    m_col = ColumnOf(QString::fromLatin1(Attribute(tag, "r")));
+                    m_col = ColumnOf(Attribute(tag, "r"));
                     if (m_col < 0)
                         m_col = m_nextCol;
                     m_nextCol = m_col + 1;
@@ -218,7 +218,8 @@ public:
             } else if (name == "c") {
                 StoreCell();
             } else if (name == "row" && !AllEmpty(m_cells)) {
-                cells = m_cells;
+                cells = std::move(m_cells);
+                m_cells = QStringList();
                 rowNo = m_rowNo;
                 return true;
             } else if (name == "sheetData") {
