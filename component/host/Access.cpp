@@ -22,6 +22,12 @@ QString logs::ExportedPdfName(const QString& file) {
            QStringLiteral("）");
 }
 
+QString logs::OrderPrintedName(const QString& billNo) {
+    return QStringLiteral("采购订单[") + billNo + QStringLiteral("]打印");
+}
+QString logs::OrderExportedName(const QString& billNo, const QString& file) {
+    return QStringLiteral("采购订单[") + billNo + QStringLiteral("]引出（") + file + QStringLiteral("）");
+}
 QString logs::ImportedName(const QString& kind, const QString& file, qint64 rows) {
     return QStringLiteral("数据导入（%1：%2，%3 行）").arg(kind, file).arg(rows);
 }

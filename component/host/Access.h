@@ -44,6 +44,9 @@ QString DeletedName(const QString& billNo);
 QString DeleteFailedName(const QString& billNo);
 // The export record of a PDF saved from the print preview, naming the file.
 QString ExportedPdfName(const QString& file);
+// A purchase order's print and a file written from it, under the print and export codes.
+QString OrderPrintedName(const QString& billNo);
+QString OrderExportedName(const QString& billNo, const QString& file);
 inline constexpr const char* ImportCode = "CGPlan009";
 inline constexpr qint32 ImportType = 3;
 // One record per import: the kind, the file and how many rows it had.

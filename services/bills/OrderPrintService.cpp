@@ -57,18 +57,9 @@ struct OrderLedger {
 
 } // namespace
 
-QString orderlogs::PrintedName(const QString& billNo) {
-    return QStringLiteral("采购订单[") + billNo + QStringLiteral("]打印");
-}
-
-QString orderlogs::ExportedName(const QString& billNo, const QString& file) {
-    return QStringLiteral("采购订单[") + billNo + QStringLiteral("]引出（") + Native(file) +
-           QStringLiteral("）");
-}
-
 void OrderPrintService::LogExport(const QString& billNo, const QString& file) const {
     WriteLogRecord(*m_session, QString::fromUtf8(logs::Export.Code), logs::Export.Type,
-                   orderlogs::ExportedName(billNo, file));
+                   logs::OrderExportedName(billNo, Native(file)));
 }
 
 void OrderPrintService::PrintOrder(qint64 orderId) {
@@ -77,7 +68,7 @@ void OrderPrintService::PrintOrder(qint64 orderId) {
     OrderLedger print(doc);
     if (print.Ledger.PrintToPrinter())
         WriteLogRecord(*m_session, QString::fromUtf8(logs::Print.Code), logs::Print.Type,
-                       orderlogs::PrintedName(doc.BillNo));
+                       logs::OrderPrintedName(doc.BillNo));
 }
 
 void OrderPrintService::PreviewOrder(qint64 orderId) {

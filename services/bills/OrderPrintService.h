@@ -22,10 +22,4 @@ private:
     store::SessionPtr m_session;
 };
 
-// The operation-log names of an order's print and of a file written from it.
-namespace orderlogs {
-QString PrintedName(const QString& billNo);
-QString ExportedName(const QString& billNo, const QString& file);
-} // namespace orderlogs
-
 } // namespace zpp::services
