@@ -740,7 +740,10 @@ ImportResult DataImport::Run(ImportKind kind, const QString& path, const ImportO
             return result;
         });
     } catch (const Refused& refused) {
-        return refused.Result;
+        // What the run had written before its first problem went back with the transaction.
+        ImportResult result = refused.Result;
+        result.Added = result.Updated = 0;
+        return result;
     }
 }
 

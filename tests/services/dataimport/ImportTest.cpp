@@ -97,6 +97,7 @@ TEST_P(ImportTest, ChecksEveryRowFirstAndWritesAllOrNothing) {
         const ImportResult r = Import(ImportKind::Plans, bad, {dryRun, false});
         EXPECT_EQ(Where(r), expected) << "dry run " << dryRun;
         EXPECT_FALSE(r.Written);
+        EXPECT_EQ(r.Added, 0);
         EXPECT_EQ(r.Rows, 9); // the empty row is no row
     }
     EXPECT_EQ(Rows(*db, "SELECT COUNT(*) FROM plan_entries"), "0");
