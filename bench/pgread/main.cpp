@@ -1,4 +1,5 @@
-// The plan list's read over a PostgreSQL store of 100,000 plan entries: a bare libpq read of the
+// The plan list's read over a PostgreSQL store of 100,000 plan entries (or as many as the second
+// argument says, a million for the big-plan figure): a bare libpq read of the
 // plan statement in single-row mode, the same read through PgRowCursor, and ReadRptData (the
 // whole service read), each best of 3, every column of every row read by its type. Needs a server
 // URL as the argument or in $ZPP_TEST_PG_URL; a database of its own is created there and dropped.
@@ -19,7 +20,7 @@ using namespace zpp;
 
 namespace {
 
-constexpr qlonglong kEntries = 100000;
+qlonglong kEntries = 100000;
 
 enum class Kind { Int, Real, Text };
 
@@ -164,8 +165,10 @@ void Run(const QString& location) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QString server =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
+    const QString server = argc > 1 && argv[1][0] ? QString::fromLocal8Bit(argv[1])
+                                                  : QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
+    if (argc > 2)
+        kEntries = std::max(1LL, QByteArray(argv[2]).toLongLong());
     if (server.isEmpty()) {
         std::printf("PostgreSQL: skipped (give a server URL as the argument or in ZPP_TEST_PG_URL)\n");
         return 0;
