@@ -214,6 +214,11 @@ private:
                 break;
             }
             case F::Date: {
+                // Most dates come as the export writes them, which is their stored form already.
+                if (values::ParseDisplayDate(text)) {
+                    values[f] = text;
+                    break;
+                }
                 const QString serial = SerialDateText(text);
                 const auto date = values::ParseDate(serial.isEmpty() ? text : serial);
                 if (!date) {
