@@ -2013,5 +2013,9 @@ Do you want to replace them? Choose No to export only the other purchase orders.
         <source>公司</source>
         <translation>Company</translation>
     </message>
+    <message>
+        <source>PostgreSQL 服务器 %1 上没有数据库 %2：请先创建它（例如 createdb %2），程序会在其中建立采购计划的数据表</source>
+        <translation>The PostgreSQL server %1 has no database %2: create it first (for example createdb %2) and the program sets up the purchase plan's tables in it</translation>
+    </message>
 </context>
 </TS>

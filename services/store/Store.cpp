@@ -276,6 +276,13 @@ void Store::CheckLogIn(const QString& host, int port, const QString& dbName, con
     if (ok)
         return;
     const QString server = QStringLiteral("%1:%2").arg(host).arg(port);
+    // The server checks the password before the database, so a good password can meet a missing database.
+    if (serverText.contains(QStringLiteral("\"%1\" does not exist").arg(dbName)))
+        throw StoreError(ui::Tr("PostgreSQL 服务器 %1 上没有数据库 %2：请先创建它（例如 createdb %2），"
+                                "程序会在其中建立采购计划的数据表")
+                                 .arg(server, dbName) +
+                             QStringLiteral("\n") + serverText,
+                         StoreError::Kind::Statement, QString(), false);
     if (needsPassword)
         throw StoreError(ui::Tr("PostgreSQL 服务器 %1 要求输入用户 %2 的密码").arg(server, who),
                          StoreError::Kind::PasswordNeeded, QString(), false);

@@ -108,6 +108,21 @@ TEST_P(StoreTest, GenerateRefusesAnExistingStore) {
     EXPECT_THROW(GenerateStore(location, 10), Error);
 }
 
+// A database that is not there is named as such, not taken for a wrong password.
+TEST(StoreOpen, AMissingPostgresDatabaseIsNamed) {
+    QString url = NewPostgresUrl();
+    ZPP_REQUIRE_STORE(url);
+    url = url.left(url.lastIndexOf(u'/') + 1) + "zpp_no_such_database";
+    try {
+        Store::Open(url);
+        FAIL() << "opened a database that does not exist";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.Description().startsWith("PostgreSQL 服务器")) << e.Description().toStdString();
+        EXPECT_TRUE(e.Description().contains("上没有数据库 zpp_no_such_database"))
+            << e.Description().toStdString();
+    }
+}
+
 TEST_P(StoreTest, OnlyAnAdministratorSetsTheCompanyThatHeadsOrders) {
     ZPP_REQUIRE_STORE(location);
     auto db = Store::Open(location);
