@@ -2,6 +2,7 @@
 #include "services/dataimport/DataImport.h"
 #include "services/dataimport/frmImport.h"
 
+#include <QProcess>
 #include <QTableWidget>
 
 namespace zpp::test {
@@ -142,6 +143,36 @@ TEST_P(AppListTest, ImportingIsRefusedWithoutItsRight) {
     EXPECT_FALSE(opened);
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "对不起，你没有相应的权限！");
+}
+
+// The command line as a script runs it: the template, a dry run that lists its problems on
+// standard error with exit status 1, then the real import.
+TEST(ImportCommandLine, ProblemsGoToStandardErrorAndNothingIsWritten) {
+    QTemporaryDir dir;
+    const QString store = dir.filePath("new.db");
+    auto run = [&](const QStringList& args, QString* err = nullptr) {
+        QProcess p;
+        p.start(QStringLiteral(ZPP_APP_PATH), QStringList{"--store", store} + args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        if (err)
+            *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    };
+    EXPECT_EQ(run({"--lang", "en", "--template", "units", dir.filePath("units.csv")}), 0);
+    QFile templ(dir.filePath("units.csv"));
+    ASSERT_TRUE(templ.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(templ.readAll()).remove(QChar(0xFEFF)).trimmed(), "Unit");
+    QFile units(dir.filePath("u.csv"));
+    ASSERT_TRUE(units.open(QIODevice::WriteOnly));
+    units.write("单位\n个\n箱\n个\n");
+    units.close();
+    QString err;
+    EXPECT_EQ(run({"--import", "units", units.fileName(), "--dry-run"}, &err), 1);
+    EXPECT_EQ(err.trimmed(), "第 4 行，单位：“个”在文件中出现了两次");
+    EXPECT_EQ(run({"--import", "units", units.fileName()}, &err), 1);
+    EXPECT_EQ(store::Store::Open(store)->Scalar("SELECT COUNT(*) FROM units").toInt(), 0);
+    EXPECT_EQ(run({"--import", "nothing", units.fileName()}, &err), 2);
+    EXPECT_TRUE(err.contains("units, items, suppliers, prices, supplier-rights, plans")) << err.toStdString();
 }
 
 } // namespace
