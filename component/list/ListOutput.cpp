@@ -19,7 +19,6 @@
 #include <QTableView>
 #include <algorithm>
 #include <numeric>
-#include <numeric>
 
 namespace zpp {
 

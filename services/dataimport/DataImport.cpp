@@ -9,6 +9,7 @@
 #include "platform/ui/Prompt.h"
 #include "services/access/Rights.h"
 #include "services/access/UserAdministration.h"
+#include "services/planning/PriceService.h"
 #include "services/platform/PlatformServices.h"
 #include "services/store/RowWriter.h"
 #include "services/store/StoredText.h"
@@ -617,8 +618,8 @@ private:
             tax = supplier ? m_supplierTax.value(v[SupplierCode].toString()) : 0.0;
         QVariant price = v[EntryPrice];
         if (price.isNull() && m_prices && supplier)
-            price =
-                ListPrice(*supplier, *item, m_itemUnits.value(v[ItemCode].toString()), v[Date].toString());
+            price = SupplierListPrice(m_db, *supplier, *item, m_itemUnits.value(v[ItemCode].toString()),
+                                      QDate::fromString(v[Date].toString(), Qt::ISODate));
         QVariantList row{plan->Id,
                          plan->Entries,
                          v[Date],
@@ -641,15 +642,6 @@ private:
             row << (price.isNull() ? 0.0 : price);
         AddEntry(row);
         ++m_result.Added;
-    }
-
-    QVariant ListPrice(int supplier, int item, int unit, const QString& day) {
-        if (!m_listPrice)
-            m_listPrice = m_db.Prepare(QStringLiteral(
-                "SELECT price FROM supplier_prices WHERE supplier_id = ? AND item_id = ? AND unit_id = ?"
-                " AND valid_from <= ? ORDER BY valid_from DESC LIMIT 1"));
-        m_db.Run(*m_listPrice, {supplier, item, unit, day});
-        return m_listPrice->next() ? m_listPrice->value(0) : QVariant(0.0);
     }
 
     // Entries go many to a statement; the plan and properties they refer to are in already.
@@ -689,7 +681,6 @@ private:
     QHash<QString, double> m_supplierTax;
     QSet<QString> m_seen, m_refusedSuppliers, m_storedPlans;
     QHash<QString, PlanState> m_plans;
-    std::optional<QSqlQuery> m_listPrice;
     std::optional<store::RowWriter> m_entries;
 };
 

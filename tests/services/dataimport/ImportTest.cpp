@@ -50,12 +50,12 @@ protected:
         return out;
     }
 
-    // Units, items and suppliers as a new company fills them in: English captions, semicolons,
-    // a byte order mark, a quoted field holding the delimiter.
+    // Units, items and suppliers as a new company fills them in: English captions (one left in
+    // Chinese), semicolons, a byte order mark, a quoted field holding the delimiter.
     void ImportMasterData() {
         ASSERT_TRUE(Import(ImportKind::Units, File("u.csv", "\xEF\xBB\xBFUnit\r\n个\r\n箱\r\n")).Written);
         const ImportResult items =
-            Import(ImportKind::Items, File("i.csv", "Item code;Item name;Specification;Unit;Qty decimals\n"
+            Import(ImportKind::Items, File("i.csv", "Item code;Item name;规格型号;Unit;Qty decimals\n"
                                                     "A01;\"螺栓; 镀锌\";M8x20;个;2\n"
                                                     "A02;螺母;;箱;0\n"));
         ASSERT_TRUE(items.Written) << Where(items).join(u';').toStdString();
