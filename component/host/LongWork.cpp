@@ -48,10 +48,13 @@ SlowWork::~SlowWork() = default;
 
 bool SlowWork::Step(int done) {
     const qint64 now = m_window->Timer.elapsed();
-    if (now - m_updated < 100)
-        return true;
-    m_updated = now;
     auto& dialog = m_window->Dialog;
+    // Once the window is up, events are answered every few milliseconds: assistive technology
+    // asks many small questions to find the window and press its button. The window itself is
+    // updated at most ten times a second.
+    if (now - m_polled < (dialog ? 10 : 100))
+        return !dialog || !dialog->wasCanceled();
+    m_polled = now;
     if (!dialog && now > m_delayMs) {
         dialog = std::make_unique<QProgressDialog>(
             m_label, m_cancellable ? GetLangString(QStringLiteral("取消")) : QString(), 0, m_total,
@@ -63,8 +66,10 @@ bool SlowWork::Step(int done) {
     }
     if (!dialog)
         return true;
-    if (m_total > 0)
+    if (m_total > 0 && now - m_updated >= 100) {
+        m_updated = now;
         dialog->setValue(done);
+    }
     QApplication::processEvents(m_cancellable ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     return !dialog->wasCanceled();
 }

@@ -54,7 +54,7 @@ private:
     QString m_label;
     int m_total, m_delayMs;
     bool m_cancellable;
-    qint64 m_updated = 0;
+    qint64 m_updated = 0, m_polled = 0;
     std::unique_ptr<Window> m_window;
 };
 

@@ -23,6 +23,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <bit>
+#include <optional>
+#include <vector>
 
 namespace zpp {
 
@@ -166,6 +169,45 @@ void ClsPurchasePlanUI::LoadGrid() {
                 grid.SetText(c.Col, r, v.toString());
         };
 
+        // Most cells repeat a value of an earlier row: the source's kept texts (items, suppliers,
+        // dates, plan numbers), and numbers such as tax rates and prices. Each such value is
+        // converted once; later rows share the cell text of the first row that had it.
+        struct NumberKey {
+            quint64 Bits = 0;
+            int Type = 0, Decimals = 0;
+            bool operator==(const NumberKey&) const = default;
+        };
+        // Numbers are remembered in a small table per column where a new number takes the
+        // place of an old one, so a lookup is one probe and the table stays in the cache.
+        struct NumberSlot {
+            NumberKey Key;
+            int Row = 0;
+        };
+        constexpr std::size_t kNumberSlots = 1024;
+        struct Seen {
+            std::vector<int> RowOfId; // by the source's shared id; 0: none yet
+            std::vector<NumberSlot> RowOfNumber;
+            int Lookups = 0, Hits = 0;
+            bool NumbersOff = false;
+        };
+        std::vector<Seen> seen(std::size_t(columns.size()));
+        const int idLimit = 4 * rowCount + 64;
+        auto numberKey = [](const QVariant& v, int decimals) -> std::optional<NumberKey> {
+            switch (v.typeId()) {
+            case QMetaType::Double:
+                return NumberKey{std::bit_cast<quint64>(*static_cast<const double*>(v.constData())),
+                                 QMetaType::Double, decimals};
+            case QMetaType::Int:
+                return NumberKey{quint64(qint64(*static_cast<const int*>(v.constData()))),
+                                 QMetaType::LongLong, decimals};
+            case QMetaType::LongLong:
+                return NumberKey{quint64(*static_cast<const qlonglong*>(v.constData())), QMetaType::LongLong,
+                                 decimals};
+            default:
+                return std::nullopt;
+            }
+        };
+
         // Filled a block of rows at a time, column by column within the block: one column's
         // cells are written one after another, which a large list fills twice as fast as
         // jumping between 35 columns at every row.
@@ -184,13 +226,48 @@ void ClsPurchasePlanUI::LoadGrid() {
             }
             auto fill = [&](int i, int r) {
                 const Column& c = columns[i];
+                int decimals = -1;
                 if (c.Kind == Column::Qty)
-                    grid.SetCellDecimals(c.Col, r, qtyDec[r - first]);
+                    grid.SetCellDecimals(c.Col, r, decimals = qtyDec[r - first]);
                 else if (c.Kind == Column::Price)
-                    grid.SetCellDecimals(c.Col, r, priceDec[r - first]);
-                const QVariant v = rows.ValueAt(r, rowSlots[r - first]->Field[i]);
-                if (v.isValid())
-                    put(c, r, v, goodDates[i]);
+                    grid.SetCellDecimals(c.Col, r, decimals = priceDec[r - first]);
+                const int field = rowSlots[r - first]->Field[i];
+                Seen& known = seen[std::size_t(i)];
+                const int id = rows.SharedIdAt(r, field);
+                if (id >= 0 && id < idLimit) {
+                    if (std::size_t(id) < known.RowOfId.size() && known.RowOfId[std::size_t(id)] > 0)
+                        return grid.ShareText(c.Col, known.RowOfId[std::size_t(id)], r);
+                    const QVariant v = rows.ValueAt(r, field);
+                    if (v.isValid())
+                        put(c, r, v, goodDates[i]);
+                    if (known.RowOfId.size() <= std::size_t(id))
+                        known.RowOfId.resize(std::size_t(id) + 1, 0);
+                    known.RowOfId[std::size_t(id)] = r;
+                    return;
+                }
+                const QVariant v = rows.ValueAt(r, field);
+                if (!v.isValid())
+                    return;
+                const auto key = known.NumbersOff ? std::nullopt : numberKey(v, decimals);
+                if (!key)
+                    return put(c, r, v, goodDates[i]);
+                if (known.RowOfNumber.empty())
+                    known.RowOfNumber.resize(kNumberSlots);
+                const quint64 mixed = (key->Bits ^ (quint64(key->Type) << 40) ^ quint64(key->Decimals + 1)) *
+                                      0x9E3779B97F4A7C15ull;
+                NumberSlot& slot = known.RowOfNumber[std::size_t(mixed >> 54)];
+                ++known.Lookups;
+                if (slot.Row > 0 && slot.Key == *key) {
+                    ++known.Hits;
+                    return grid.ShareText(c.Col, slot.Row, r);
+                }
+                put(c, r, v, goodDates[i]);
+                slot = {*key, r};
+                // Numbers of a row's own (quantities) would only cost a probe each.
+                if (known.Lookups == 2048 && known.Hits < known.Lookups / 4) {
+                    known.NumbersOff = true;
+                    decltype(known.RowOfNumber)().swap(known.RowOfNumber);
+                }
             };
             try {
                 for (int i = 0; i < columns.size(); ++i)
@@ -198,7 +275,10 @@ void ClsPurchasePlanUI::LoadGrid() {
                         fill(i, r);
             } catch (...) {
                 // Again row by row, so the rows before the failing cell's row stay loaded whole
-                // and none after it is, as a row-by-row fill would have left them.
+                // and none after it is, as a row-by-row fill would have left them. Texts are no
+                // longer shared with rows of this block, which are emptied first.
+                for (Seen& known : seen)
+                    known = Seen{};
                 for (int r = first; r <= last; ++r)
                     for (const Column& c : columns)
                         grid.SetText(c.Col, r, QString());
@@ -206,8 +286,6 @@ void ClsPurchasePlanUI::LoadGrid() {
                     for (int i = 0; i < columns.size(); ++i)
                         fill(i, r);
             }
-            if (first == 1)
-                grid.ReserveLike(last);
             progress.Step(last);
         }
     } catch (const std::exception& e) {

@@ -184,9 +184,10 @@ void ClsPurchasePlanUI::CopyGridRangeToLedger() {
         Ledger->SetColWidth(c, std::max(grid.ColWidth(c), 1.5));
         Ledger->SetColCellType(c, int(grid.ColCellType(c)));
     }
-    for (int r = 1; r <= grid.MaxRows(); ++r)
-        for (int c = 1; c <= grid.MaxCols(); ++c)
-            Ledger->SetText(r + 1, c, grid.Text(c, r));
+    // Grid cell (c, r) is ledger cell (r + 1, c), read in place while the print runs: a million
+    // rows are never copied.
+    controls::SpreadGrid* source = Spread;
+    Ledger->SetCellReader([source](int row, int col) { return source->Text(col, row - 1); });
 }
 
 void ClsPurchasePlanUI::DoPrint(int mode) {
@@ -210,6 +211,11 @@ void ClsPurchasePlanUI::DoPrint(int mode) {
             }
             Ledger->FootCells()[2].Text = GetLangString(QStringLiteral(" 第&[页]页/共&[总页]页  "));
         }
+        // Afterwards the ledger shows the rows as read again, as it did before.
+        struct StopReading {
+            controls::LedgerGrid& ledger;
+            ~StopReading() { ledger.SetCellReader({}); }
+        } stopReading{*Ledger};
         if (mode == kPrint || mode == kPreview)
             Ledger->PrintOut(mode);
     } catch (const std::exception& e) {

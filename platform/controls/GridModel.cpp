@@ -223,6 +223,16 @@ void GridModel::Store(int c, int r, QStringView text, bool content) {
     Touch(c, r);
 }
 
+void GridModel::Share(int c, int from, int to) {
+    CellColumn& cells = m_cols[c].cells;
+    if (cells.Get(to) == cells.Get(from))
+        return;
+    cells.Share(from, to);
+    if (m_cols[c].type != CellType::CheckBox)
+        MarkRowChanged(to);
+    Touch(c, to);
+}
+
 void GridModel::MarkRowChanged(int r) {
     if (m_changedRows[std::size_t(r)])
         return;

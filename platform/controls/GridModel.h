@@ -73,6 +73,8 @@ public:
     // Stores an already normalised text and tells the view when it should know. A change of
     // form only (content false) leaves the row's change mark alone.
     void Store(int c, int r, QStringView text, bool content = true);
+    // Stores the text of row `from` in row `to` of the same column, sharing its characters.
+    void Share(int c, int from, int to);
     // Re-rounds the number cells of a column (or one cell) after their decimals changed.
     void Reformat(int c, int r);
 

@@ -75,6 +75,10 @@ QString LedgerGrid::Text(int row, int col) const {
     return m_sheet->Text(row, col);
 }
 
+void LedgerGrid::SetCellReader(std::function<QString(int row, int col)> reader) {
+    m_sheet->SetCellReader(std::move(reader));
+}
+
 void LedgerGrid::SetText(int row, int col, const QString& text) {
     m_sheet->SetText(row, col, text);
 }

@@ -83,6 +83,9 @@ public:
     void SetText(int row, int col, const QString& text);
     // Drops every text put into the sheet, so all rows are served on request again.
     void ClearTexts();
+    // While set, rows without texts of their own are read from here cell by cell (sheet row and
+    // column) instead of through RowTextRequested: a print reads a million rows in place.
+    void SetCellReader(std::function<QString(int row, int col)> reader);
 
     // Width: 1 or less is a fraction of the view's width, more is characters (as the plan grid).
     double ColWidth(int col) const;

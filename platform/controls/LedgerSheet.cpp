@@ -71,10 +71,30 @@ QStringView LedgerSheet::Cell(int row, int col) const {
     return QStringView(s.text).mid(start, length);
 }
 
+void LedgerSheet::SetCellReader(CellReader reader) {
+    m_cellReader = std::move(reader);
+    for (Served& s : m_served)
+        s.row = 0;
+    if (rowCount() > 0 && Cols() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, Cols() - 1));
+}
+
 const LedgerSheet::Served& LedgerSheet::Serve(int row) const {
     Served& s = m_served[row % kSlots];
     if (s.row == row)
         return s;
+    if (m_cellReader) {
+        // Cells one by one: their texts may hold the "|" that separates a served row's cells.
+        s.row = row;
+        s.text.clear();
+        s.cells.clear();
+        for (int c = 1; c <= Cols(); ++c) {
+            const qsizetype start = s.text.size();
+            s.text += m_cellReader(row, c);
+            s.cells.emplace_back(start, s.text.size() - start);
+        }
+        return s;
+    }
     QString text;
     const bool answered = m_server && m_server(row, &text);
     s.row = answered ? row : 0;

@@ -28,6 +28,10 @@ public:
     explicit LedgerSheet(QObject* parent = nullptr);
 
     void SetServer(RowServer server) { m_server = std::move(server); }
+    // Answers one cell of a row without texts of its own; while set, it serves rows instead of
+    // the row server. Setting or clearing it forgets the rows served so far.
+    using CellReader = std::function<QString(int row, int col)>;
+    void SetCellReader(CellReader reader);
 
     int Rows() const { return m_rows; }
     int Cols() const { return static_cast<int>(m_cols.size()); }
@@ -73,6 +77,7 @@ private:
     std::vector<bool> m_own;                 // by row; sized on first write
     mutable std::array<Served, kSlots> m_served;
     RowServer m_server;
+    CellReader m_cellReader;
 
     bool m_flushQueued = false;
     int m_dirtyTop = 0, m_dirtyBottom = 0, m_dirtyLeft = 0, m_dirtyRight = 0;

@@ -492,9 +492,10 @@ void SpreadGrid::SetMaxRows(int rows) {
     d->model->SetRows(rows);
 }
 
-void SpreadGrid::ReserveLike(int sampleRows) {
-    for (int c = 0; c < d->model->Cols(); ++c)
-        d->model->Col(c).cells.ReserveLike(sampleRows);
+void SpreadGrid::ShareText(int col, int fromRow, int toRow) {
+    if (!d->HasCell(col, fromRow) || !d->HasCell(col, toRow))
+        throw Error(QStringLiteral("单元格（第 %1 列，第 %2 行）不在表格内").arg(col).arg(toRow));
+    d->model->Share(col - 1, fromRow - 1, toRow - 1);
 }
 
 void SpreadGrid::MarkRowsUnchanged() {

@@ -38,9 +38,10 @@ public:
     int MaxRows() const;
     // Grows or shrinks the row count; new rows are empty (check boxes "0").
     void SetMaxRows(int rows);
-    // During a fill of many rows: makes room in every column for the remaining rows, taking
-    // the first sampleRows as typical.
-    void ReserveLike(int sampleRows);
+    // Gives the cell of toRow the text of the cell of fromRow in the same column, as SetText
+    // would, without a copy of its characters: a fill of many rows whose texts recur converts
+    // and stores each text once.
+    void ShareText(int col, int fromRow, int toRow);
     // Change tracking for saves: a row counts as changed once any of its texts other than a
     // check box changes after the mark. Rows added after the mark count as changed.
     // Changed rows carry a mark in the row header until the next MarkRowsUnchanged.

@@ -85,6 +85,10 @@ public:
     virtual const std::shared_ptr<const KeySet>& Keys() const = 0;
     // The value of a field (a position in Keys()) of a row (from 0); invalid when the row lacks it.
     virtual QVariant Value(int row, int field) const = 0;
+    // For a source that keeps recurring values once: a number from 0 up that every row whose
+    // field holds the same kept value shares, so a reader converts each such value once; -1 for
+    // a value of the row's own.
+    virtual int SharedValueId(int /*row*/, int /*field*/) const { return -1; }
 };
 using RowSourcePtr = std::shared_ptr<const RowSource>;
 
@@ -107,6 +111,13 @@ public:
         if (i >= 0 && i < m_sourceRows && field >= 0 && field < m_sourceFields && !std::as_const(m_items)[i])
             return m_source->Value(i, field);
         return RecordValueAt(position, field);
+    }
+    // The source's SharedValueId of a value ValueAt reads from the source, else -1.
+    int SharedIdAt(int position, int field) const {
+        const int i = position - 1;
+        if (i >= 0 && i < m_sourceRows && field >= 0 && field < m_sourceFields && !std::as_const(m_items)[i])
+            return m_source->SharedValueId(i, field);
+        return -1;
     }
     // The value of a key of the row at a position, or the default when the row lacks it.
     QVariant ValueOf(int position, const QString& key, const QVariant& defaultValue) const;

@@ -294,6 +294,50 @@ public:
         return {};
     }
 
+    int SharedValueId(int row, int field) const override {
+        const Row& r = m_chunks[std::size_t(row) >> kChunkBits][std::size_t(row) & (kChunk - 1)];
+        switch (Field(field)) {
+        case fVDate:
+            return int(r.Date);
+        case fClose:
+            return int(r.Close);
+        case fFinishDate:
+            return int(r.Finish);
+        case fBillNo:
+            return int(r.BillNo);
+        case fSourceNo:
+            return int(r.Source);
+        case fMemo:
+            return int(r.Memo);
+        case fStartDate:
+            return int(r.Start);
+        case fItemNumber:
+        case fItemName:
+        case fItemModel:
+        case fUnitName:
+        case fItemID:
+        case fUnitID:
+        case fQtyDecimal:
+        case fPriceDecimal:
+            return int(r.Item);
+        case fAuxProp:
+        case fAuxPropID:
+            return int(r.Aux);
+        case fSupplyNumber:
+        case fSupplyName:
+        case fSupplyID:
+            return int(r.Supplier);
+        case fCheckBox:
+        case fIsMerge:
+        case fStartKey:
+        case fEndKey:
+        case fMergeSumQty:
+            return 0; // the same in every row
+        default:
+            return -1;
+        }
+    }
+
     template <class Cursor> void Read(Cursor& cur);
 
 private:
@@ -462,7 +506,7 @@ RecordListPtr ReadSQLite(sqlite3* db, const QString& sql, const QVariantList& bi
     for (;;) {
         {
             std::unique_lock lock(mutex);
-            if (finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; }))
+            if (finished.wait_for(lock, std::chrono::milliseconds(10), [&] { return done; }))
                 break;
         }
         if (stopped || pollFailure)

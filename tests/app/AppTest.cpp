@@ -3,8 +3,11 @@
 #include "services/bills/BillModels.h"
 #include "support/OrderedElsewhere.h"
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QLabel>
 #include <QTableView>
+#include <QThread>
+#include <QTimer>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -333,6 +336,55 @@ TEST_P(AppListTest, BuyerSeesNoPriceAnywhereAndPushesAtTheStoredPrices) {
                          " WHERE u.name = 'buyer'")
                   .toInt(),
               0);
+}
+
+// A push that runs long shows a progress window. Assistive technology finds it among the
+// program's windows while the push runs and presses its 取消: nothing is ordered.
+TEST_P(AppListTest, ALongPushIsStoppedThroughTheAccessibilityInterfaceAndOrdersNothing) {
+    const bool ok = StartDemo();
+    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+    frmPurchasePlan* list = ShowFiltered();
+    ASSERT_TRUE(list);
+    controls::SpreadGrid& g = list->vsProc();
+    const QList<int> rows = TickPushableRows(g, 8);
+    ASSERT_GE(rows.size(), 2);
+    const int orders = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
+    ContinuePastHighPrices();
+
+    bool pressed = false;
+    QTimer reader;
+    reader.setInterval(20);
+    QObject::connect(&reader, &QTimer::timeout, [&] {
+        QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
+        for (int i = 0; app && !pressed && i < app->childCount(); ++i) {
+            QAccessibleInterface* window = app->child(i);
+            if (!window || window->text(QAccessible::Name) != "正在下推…")
+                continue;
+            for (int j = 0; j < window->childCount(); ++j) {
+                QAccessibleInterface* button = window->child(j);
+                if (button && button->role() == QAccessible::Button &&
+                    button->text(QAccessible::Name) == "取消" && button->actionInterface()) {
+                    button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+                    pressed = true;
+                }
+            }
+        }
+    });
+    reader.start();
+    {
+        // Every look of the push at whether to go on takes a while, as over a slow network.
+        longwork::Scope slow([] {
+            QThread::msleep(120);
+            return true;
+        });
+        list->ToolClick("PushBill");
+    }
+    EXPECT_TRUE(pressed) << "the progress window and its button were found through the interface";
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), orders);
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_TRUE(prompts->Log[0].Text.contains("下推已取消，没有生成任何订单"))
+        << prompts->Log[0].Text.toStdString();
+    EXPECT_EQ(g.Text(col::CheckBox, rows[0]), "1") << "a stopped push keeps the user's ticks";
 }
 
 TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {

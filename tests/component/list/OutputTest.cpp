@@ -135,6 +135,8 @@ TEST_F(Output, PrintShowsTheGridsColumnsTheTitleOnceAndPageFooterAndIsLoggedEven
     Load(3);
     // Hidden by the user straight before printing; nothing has painted the ledger or exported.
     host.grid.SetColHidden(col::ItemName, true);
+    // What the grid shows is printed, edits included, a "|" in a text as well.
+    host.grid.SetText(col::Memo, 2, "note|B");
     int printed = 0;
     auto print = [&] {
         const QString pdf = out.filePath(QString("plan%1.pdf").arg(++printed));
@@ -168,6 +170,7 @@ TEST_F(Output, PrintShowsTheGridsColumnsTheTitleOnceAndPageFooterAndIsLoggedEven
         EXPECT_TRUE(pages[p].contains(QString("第%1页/共%2页").arg(p + 1).arg(pages.size())))
             << pages[p].toStdString();
     EXPECT_TRUE(text.contains("1.01.003"));
+    EXPECT_TRUE(text.contains("note|B")) << text.toStdString();
     EXPECT_EQ(ledger.FootCells()[2].Text, " 第&[页]页/共&[总页]页  ");
     for (const char* hidden : {"物料名称", "内码", "明细ID", "数量精度位数"})
         EXPECT_FALSE(text.contains(hidden)) << hidden;

@@ -6,9 +6,10 @@
 
 using zpp::controls::detail::CellColumn;
 
-TEST(CellColumn, OverwritesGrowShrinkAndCompactionKeepEveryText) {
-    // Random rewrites against a plain vector: in-place shrinks, tail growth, appends and
-    // the compactions they trigger must never mix up two cells' characters.
+TEST(CellColumn, RewritesSharingAndCompactionKeepEveryTextAndFindSeesThem) {
+    // Random rewrites and shared texts against a plain vector: in-place shrinks, tail growth,
+    // appends, cells sharing another's characters and the compactions all this triggers must
+    // never mix up two cells' characters, and a find must answer as a cell-by-cell search.
     CellColumn col;
     std::vector<QString> ref;
     QRandomGenerator rng(42);
@@ -16,20 +17,53 @@ TEST(CellColumn, OverwritesGrowShrinkAndCompactionKeepEveryText) {
         col.Resize(rows);
         ref.resize(rows);
     };
+    auto checkFinds = [&](int step) {
+        const QString needles[] = {QStringLiteral("a"), QStringLiteral("Bc"), QStringLiteral("计划1"),
+                                   QStringLiteral("zz"), QStringLiteral("q")};
+        for (const QString& needle : needles)
+            for (const bool forward : {true, false})
+                for (const auto cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+                    const int from = int(rng.bounded(col.Size())), to = from + int(rng.bounded(col.Size()));
+                    int want = -1;
+                    for (int r = forward ? from : std::min(to, col.Size() - 1);
+                         forward ? r <= std::min(to, col.Size() - 1) : r >= from; r += forward ? 1 : -1)
+                        if (ref[std::size_t(r)].contains(needle, cs)) {
+                            want = r;
+                            break;
+                        }
+                    ASSERT_EQ(col.FindRow(needle, from, to, forward, cs), want)
+                        << "step " << step << " needle " << needle.toStdString() << " rows " << from << ".."
+                        << to;
+                }
+    };
     resize(300);
     for (int step = 0; step < 20000; ++step) {
         const int row = int(rng.bounded(col.Size()));
-        QString text(int(rng.bounded(12)), QChar(u'a' + rng.bounded(26)));
-        if (rng.bounded(10) == 0)
-            text = QStringLiteral("计划%1").arg(step);
-        col.Set(row, text);
-        ref[row] = text;
+        if (rng.bounded(3) == 0) {
+            const int from = int(rng.bounded(col.Size()));
+            col.Share(from, row);
+            ref[std::size_t(row)] = ref[std::size_t(from)];
+        } else {
+            QString text(int(rng.bounded(12)), QChar(u'a' + rng.bounded(26)));
+            if (rng.bounded(10) == 0)
+                text = QStringLiteral("计划%1").arg(step);
+            else if (rng.bounded(10) == 0)
+                text = QStringLiteral("xBc");
+            col.Set(row, text);
+            ref[std::size_t(row)] = text;
+        }
         if (step % 5000 == 4999)
             resize(col.Size() + int(rng.bounded(100)) - 50);
         if (step % 7000 == 6999)
             col.Squeeze();
+        if (step % 997 == 0)
+            checkFinds(step);
     }
     for (int r = 0; r < col.Size(); ++r)
-        ASSERT_EQ(col.Get(r).toString(), ref[r]) << "row " << r;
+        ASSERT_EQ(col.Get(r).toString(), ref[std::size_t(r)]) << "row " << r;
     EXPECT_LT(col.Garbage(), 20000u) << "garbage is reclaimed";
+    col.Squeeze();
+    checkFinds(-1);
+    for (int r = 0; r < col.Size(); ++r)
+        ASSERT_EQ(col.Get(r).toString(), ref[std::size_t(r)]) << "row " << r << " after compaction";
 }
