@@ -118,11 +118,12 @@ const LedgerSheet::Served& LedgerSheet::Serve(int row) const {
 void LedgerSheet::SetText(int row, int col, QStringView text) {
     if (row < 1 || row > m_rows || !HasCol(col))
         return;
+    // Sized up to the row written: captions of a million served rows cost nothing per row.
     detail::CellColumn& t = m_texts[col - 1];
-    if (t.Size() < m_rows)
-        t.Resize(m_rows);
-    if (static_cast<int>(m_own.size()) < m_rows)
-        m_own.resize(m_rows, false);
+    if (t.Size() < row)
+        t.Resize(row);
+    if (static_cast<int>(m_own.size()) < row)
+        m_own.resize(row, false);
     if (!m_own[row - 1]) {
         m_own[row - 1] = true;
         Served& s = m_served[row % kSlots];
