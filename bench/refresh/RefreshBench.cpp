@@ -6,6 +6,7 @@
 #include "app/Wiring.h"
 #include "bench/support/BareScan.h"
 #include "bench/support/Memory.h"
+#include "bench/support/PgBareRead.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/HostObjectFactory.h"
@@ -18,6 +19,7 @@
 #include "platform/ui/Prompt.h"
 #include "services/demo/DemoData.h"
 #include "services/planning/RptData.h"
+#include "services/store/PgAdmin.h"
 #include "services/store/Session.h"
 
 #include <xlsxwriter.h>
@@ -261,6 +263,59 @@ void Run(qlonglong entries) {
     HostObjectFactory::Instance().Clear();
 }
 
+// The same refresh over a PostgreSQL store made for the run (and dropped after it), beside a bare
+// libpq read of the same statement on the store's connection.
+void RunPg(const QString& server, qlonglong entries) {
+    const QString name = QStringLiteral("zpp_bench_refresh_%1").arg(QCoreApplication::applicationPid());
+    struct Drop {
+        QString server, name;
+        ~Drop() {
+            try {
+                store::PostgresDatabase(server, name, true);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "%s\n", e.what());
+            }
+        }
+    } drop{server, name};
+    store::StorePtr db;
+    const double built =
+        Ms([&] { db = store::GenerateStore(store::PostgresDatabase(server, name), entries); });
+    std::printf("built a PostgreSQL store of %lld entries in %.1f s\n", entries, built / 1000);
+    ResetState();
+    app::Wire(std::make_shared<store::Session>(store::LogIn(db, QStringLiteral("admin"))));
+    BuildPlanColumnSet(26000 / 113.4);
+    QVariantList binds;
+    const QString sql =
+        services::RptDataSql(*db, services::RptFilter::FromConditions(AllEntries().get(), {}), binds);
+
+    auto grid = NewGrid();
+    auto ui = std::make_unique<ClsPurchasePlanUI>();
+    ui->SetSpread(grid.get());
+    QString noBill;
+    double best = 1e18, bare = 1e18, service = 1e18;
+    std::vector<bench::Kind> kinds;
+    bench::Sums sums;
+    for (int round = 0; round < 3; ++round) {
+        State().FilterConditions = AllEntries();
+        best = std::min(best, Ms([&] { ui->Refresh(noBill); }));
+        bare = std::min(bare, Ms([&] { sums = bench::BarePgRead(db->PgConnection(), sql, binds, kinds); }));
+        auto info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
+        RecordPtr c = AllEntries();
+        QString bill;
+        service = std::min(service, Ms([&] { info->GetRptData(QString(), c, QStringLiteral("1"), bill); }));
+    }
+    std::printf(
+        "PostgreSQL %lld entries: Refresh %d rows %.1f ms (GetRptData %.1f, grid fill %.1f); bare libpq "
+        "read %lld rows %.1f ms; ratio %.2f (target 1.5)\n",
+        entries, grid->MaxRows(), best, service, best - service, sums.Rows, bare, best / bare);
+    ui.reset();
+    grid.reset();
+    // Every holder of the store lets go, so its database can be dropped.
+    HostObjectFactory::Instance().Clear();
+    ResetState();
+    db.reset();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -272,7 +327,21 @@ int main(int argc, char** argv) {
     ini::SetConfigDir(config.path());
     try {
         // "--huge" adds a list of a million entries (its store takes about a minute to build once).
-        const bool huge = app.arguments().contains(QStringLiteral("--huge"));
+        // "--pg [URL] [N]": the refresh over PostgreSQL instead (URL default $ZPP_TEST_PG_URL).
+        const QStringList args = app.arguments();
+        if (const qsizetype pg = args.indexOf(QStringLiteral("--pg")); pg > 0) {
+            QString server = args.value(pg + 1);
+            if (!server.startsWith(QStringLiteral("postgresql:")))
+                server = QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
+            if (server.isEmpty()) {
+                std::printf("PostgreSQL: skipped (give a server URL after --pg or in ZPP_TEST_PG_URL)\n");
+                return 0;
+            }
+            const QString count = args.last();
+            RunPg(server, count.toLongLong() > 0 ? count.toLongLong() : 100000);
+            return 0;
+        }
+        const bool huge = args.contains(QStringLiteral("--huge"));
         if (huge)
             Run(1000000); // first, so the peak memory figure is that of this list alone
         for (qlonglong n : {10000LL, 100000LL})
