@@ -225,7 +225,8 @@ void GridModel::Store(int c, int r, QStringView text, bool content) {
 
 void GridModel::Share(int c, int from, int to) {
     CellColumn& cells = m_cols[c].cells;
-    if (cells.Get(to) == cells.Get(from))
+    // A fill shares into empty cells: the texts need comparing only when both hold one.
+    if (cells.IsEmpty(to) ? cells.IsEmpty(from) : cells.Get(to) == cells.Get(from))
         return;
     cells.Share(from, to);
     if (m_cols[c].type != CellType::CheckBox)
