@@ -2006,6 +2006,10 @@ Do you want to replace them? Choose No to export only the other purchase orders.
         <translation>Pushing…</translation>
     </message>
     <message>
+        <source>正在检查下推的数据…</source>
+        <translation>Checking the rows to push…</translation>
+    </message>
+    <message>
         <source>下推已取消，没有生成任何订单</source>
         <translation>The push was cancelled; no order was made</translation>
     </message>

@@ -267,10 +267,16 @@ QDate clsPurchasePlan::NewBillDate() {
                              QStringLiteral("yyyy-MM-dd"));
 }
 
+void clsPurchasePlan::StopIfAsked(int row) {
+    if ((row & 1023) == 1 && !longwork::KeepGoing())
+        throw Cancelled(GetLangString(QStringLiteral("下推已取消，没有生成任何订单")));
+}
+
 RecordListPtr clsPurchasePlan::CollectOpenTickedRows() {
     controls::SpreadGrid& grid = Grid();
     QVector<qint32> gridRows;
     RecordListPtr rows = ReadGridRows(grid, [&](int row) {
+        StopIfAsked(row);
         if (!Ticked(row) || !grid.Text(col::Close, row).trimmed().isEmpty())
             return false;
         gridRows << row;
@@ -309,50 +315,60 @@ bool clsPurchasePlan::CheckPushRows() {
         return GetLangString(QStringLiteral("第")) + QString::number(row) +
                GetLangString(QString::fromUtf8(problem)) + crlf;
     };
+    ComponentState& state = State();
+    struct PushingOff {
+        ~PushingOff() { State().IsPushing = false; }
+    } off;
     QString problems;
-    for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
-        if (!Ticked(row))
-            continue;
-        const QString finish = grid.Text(col::FinishDate, row);
-        const QString pushQty = grid.Text(col::PushQty, row);
-        const bool open = grid.Text(col::Close, row).trimmed().isEmpty();
-        if (!open)
-            problems += line(row, "行物料已关闭,不能下推 ");
-        if (finish.isEmpty()) {
-            problems += line(row, "行建议交货日期不能为空 ");
-        } else if (const std::optional<QDate> date = values::ParseDate(finish)) {
-            if (*date < newBillDate)
-                problems += line(row, "行建议交货日期不能小于单据日期 ");
-        } else {
-            problems += line(row, "行建议交货日期不是有效日期 ");
+    RecordListPtr candidates;
+    {
+        // Over a big list the checks take a while: a window after a second, whose 取消 stops the
+        // push before anything is asked or sent.
+        SlowWork progress(GetLangString(QStringLiteral("正在检查下推的数据…")), 0, 1000, true);
+        longwork::Scope poll([&progress] { return progress.Step(); });
+        for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
+            StopIfAsked(row);
+            if (!Ticked(row))
+                continue;
+            const QString finish = grid.Text(col::FinishDate, row);
+            const QString pushQty = grid.Text(col::PushQty, row);
+            const bool open = grid.Text(col::Close, row).trimmed().isEmpty();
+            if (!open)
+                problems += line(row, "行物料已关闭,不能下推 ");
+            if (finish.isEmpty()) {
+                problems += line(row, "行建议交货日期不能为空 ");
+            } else if (const std::optional<QDate> date = values::ParseDate(finish)) {
+                if (*date < newBillDate)
+                    problems += line(row, "行建议交货日期不能小于单据日期 ");
+            } else {
+                problems += line(row, "行建议交货日期不是有效日期 ");
+            }
+            // A quantity that is not a number cannot be pushed either.
+            if (open && (pushQty.isEmpty() || !values::IsNumber(pushQty) || values::Val(pushQty) <= 0))
+                problems += line(row, "行下推数量不能小于或等于'0' ");
+            else if (open && PushesMoreThanLeft(grid, row))
+                problems += line(row, "行下推数量不能大于未下达采购订单数量 ");
+            if (grid.Text(col::SupplyNumber, row).isEmpty())
+                problems += line(row, "行供应商代码不能为空 ");
         }
-        // A quantity that is not a number cannot be pushed either.
-        if (open && (pushQty.isEmpty() || !values::IsNumber(pushQty) || values::Val(pushQty) <= 0))
-            problems += line(row, "行下推数量不能小于或等于'0' ");
-        else if (open && PushesMoreThanLeft(grid, row))
-            problems += line(row, "行下推数量不能大于未下达采购订单数量 ");
-        if (grid.Text(col::SupplyNumber, row).isEmpty())
-            problems += line(row, "行供应商代码不能为空 ");
+        if (problems.isEmpty()) {
+            candidates = CollectOpenTickedRows();
+            // A merged row orders each of its entries at the entry's own values; rows that differ
+            // in price, rates, date or note become separate lines.
+            state.IsPushing = true;
+            if (candidates->Count() > 0)
+                m_pushVct = PushLines(state.IsMergedView ? BuildEntryData(candidates) : candidates);
+        }
     }
     m_pushProblems = problems;
     if (!problems.isEmpty()) {
         ShowMessageDialog(problems, QStringLiteral("vbYes"));
         return false;
     }
-
-    RecordListPtr candidates = CollectOpenTickedRows();
     if (candidates->Count() == 0) {
         ShowInformation(QStringLiteral("请勾选需要下推的数据！"));
         return false;
     }
-    // A merged row orders each of its entries at the entry's own values; rows that differ in
-    // price, rates, date or note become separate lines.
-    ComponentState& state = State();
-    state.IsPushing = true;
-    struct PushingOff {
-        ~PushingOff() { State().IsPushing = false; }
-    } off;
-    m_pushVct = PushLines(state.IsMergedView ? BuildEntryData(candidates) : candidates);
 
     const QString props = GetPropsString();
     auto bills = CreateObject<Bills>(QString::fromLatin1(progid::Bills));

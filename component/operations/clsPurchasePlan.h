@@ -45,6 +45,9 @@ public:
     // Validates the ticked rows against the new-bill date, builds the push list, and lets the
     // bills service warn about high prices and the planning service check credit lines.
     bool CheckPushRows();
+    // At the first row of a pass over the list and every 1,024 after: raises Cancelled once the
+    // user asked to stop.
+    static void StopIfAsked(int row);
     // A grid row asking to push more than its entry has left to order; and why, naming the row as
     // the grid shows it, then plan and entry (empty when the row may push what it asks).
     static bool PushesMoreThanLeft(const controls::SpreadGrid& grid, int row);

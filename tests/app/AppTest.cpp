@@ -339,7 +339,8 @@ TEST_P(AppListTest, BuyerSeesNoPriceAnywhereAndPushesAtTheStoredPrices) {
 }
 
 // A push that runs long shows a progress window. Assistive technology finds it among the
-// program's windows while the push runs and presses its 取消: nothing is ordered.
+// program's windows while the push runs and presses its 取消: nothing is ordered. Stopped during
+// its checks, it asks nothing either.
 TEST_P(AppListTest, ALongPushIsStoppedThroughTheAccessibilityInterfaceAndOrdersNothing) {
     const bool ok = StartDemo();
     ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
@@ -385,6 +386,21 @@ TEST_P(AppListTest, ALongPushIsStoppedThroughTheAccessibilityInterfaceAndOrdersN
     EXPECT_TRUE(prompts->Log[0].Text.contains("下推已取消，没有生成任何订单"))
         << prompts->Log[0].Text.toStdString();
     EXPECT_EQ(g.Text(col::CheckBox, rows[0]), "1") << "a stopped push keeps the user's ticks";
+
+    // Stopped while the list's rows are checked, it asks nothing (no high-price question) and
+    // orders nothing.
+    prompts->Clear();
+    QStringList shown;
+    FollowPush([&](QDialog& d) { shown << d.objectName(); });
+    {
+        longwork::Scope stop([] { return false; });
+        list->ToolClick("PushBill");
+    }
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(',').toStdString();
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_TRUE(prompts->Log[0].Text.contains("下推已取消，没有生成任何订单"))
+        << prompts->Log[0].Text.toStdString();
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), orders);
 }
 
 TEST_P(AppListTest, PushOfRowsAnotherUserOrderedMeanwhileIsRefusedWhole) {
