@@ -37,6 +37,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <optional>
 
 using namespace zpp;
 
@@ -129,6 +130,14 @@ void OutputOfMillion(ClsPurchasePlanUI& ui, controls::SpreadGrid& grid) {
     QTemporaryDir dir;
     const long listed = bench::ProcStatusKb("VmRSS:");
     std::printf("  listed: %.0f MB resident\n", listed / 1024.0);
+
+    // A find that must look at every shown cell: a text no cell holds, exact and in any case.
+    for (const bool matchCase : {true, false}) {
+        std::optional<std::pair<int, int>> found;
+        const double ms = Ms([&] { found = grid.Find(QStringLiteral("Zz无此文字"), 1, 1, true, matchCase); });
+        std::printf("  find of a text no cell holds (%s): %.0f ms%s (target 100 ms)\n",
+                    matchCase ? "exact" : "any case", ms, found ? ", FOUND: a fault" : "");
+    }
 
     ResetPeak();
     QElapsedTimer t;
