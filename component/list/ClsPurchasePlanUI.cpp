@@ -25,6 +25,7 @@
 #include <QProgressDialog>
 #include <bit>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace zpp {
@@ -215,6 +216,7 @@ void ClsPurchasePlanUI::LoadGrid() {
         QVector<const Slots*> rowSlots(kBlock);
         QVector<int> qtyDec(kBlock), priceDec(kBlock);
         QVector<QString> goodDates(columns.size());
+        std::vector<int> shareFrom(kBlock, 0); // per row of the block: the row to share a text with
         SlowWork progress(GetLangString(QStringLiteral("正在装入采购计划…")), rowCount, 500, false);
         for (int first = 1; first <= rowCount; first += kBlock) {
             const int last = std::min(rowCount, first + kBlock - 1);
@@ -235,8 +237,10 @@ void ClsPurchasePlanUI::LoadGrid() {
                 Seen& known = seen[std::size_t(i)];
                 const int id = rows.SharedIdAt(r, field);
                 if (id >= 0 && id < idLimit) {
-                    if (std::size_t(id) < known.RowOfId.size() && known.RowOfId[std::size_t(id)] > 0)
-                        return grid.ShareText(c.Col, known.RowOfId[std::size_t(id)], r);
+                    if (std::size_t(id) < known.RowOfId.size() && known.RowOfId[std::size_t(id)] > 0) {
+                        shareFrom[std::size_t(r - first)] = known.RowOfId[std::size_t(id)];
+                        return;
+                    }
                     const QVariant v = rows.ValueAt(r, field);
                     if (v.isValid())
                         put(c, r, v, goodDates[i]);
@@ -259,7 +263,8 @@ void ClsPurchasePlanUI::LoadGrid() {
                 ++known.Lookups;
                 if (slot.Row > 0 && slot.Key == *key) {
                     ++known.Hits;
-                    return grid.ShareText(c.Col, slot.Row, r);
+                    shareFrom[std::size_t(r - first)] = slot.Row;
+                    return;
                 }
                 put(c, r, v, goodDates[i]);
                 slot = {*key, r};
@@ -269,10 +274,19 @@ void ClsPurchasePlanUI::LoadGrid() {
                     decltype(known.RowOfNumber)().swap(known.RowOfNumber);
                 }
             };
+            // Texts met before are shared after the column's pass over the block, which has
+            // stored every first occurrence by then.
+            const auto shareBlock = [&](int col) {
+                grid.ShareTexts(col, first,
+                                std::span<const int>(shareFrom.data(), std::size_t(last - first + 1)));
+                std::fill(shareFrom.begin(), shareFrom.end(), 0);
+            };
             try {
-                for (int i = 0; i < columns.size(); ++i)
+                for (int i = 0; i < columns.size(); ++i) {
                     for (int r = first; r <= last; ++r)
                         fill(i, r);
+                    shareBlock(columns[i].Col);
+                }
             } catch (...) {
                 // Again row by row, so the rows before the failing cell's row stay loaded whole
                 // and none after it is, as a row-by-row fill would have left them. Texts are no
@@ -282,9 +296,13 @@ void ClsPurchasePlanUI::LoadGrid() {
                 for (int r = first; r <= last; ++r)
                     for (const Column& c : columns)
                         grid.SetText(c.Col, r, QString());
+                std::fill(shareFrom.begin(), shareFrom.end(), 0);
                 for (int r = first; r <= last; ++r)
-                    for (int i = 0; i < columns.size(); ++i)
+                    for (int i = 0; i < columns.size(); ++i) {
                         fill(i, r);
+                        if (const int from = std::exchange(shareFrom[std::size_t(r - first)], 0))
+                            grid.ShareTexts(columns[i].Col, r, std::span<const int>(&from, 1));
+                    }
             }
             progress.Step(last);
         }

@@ -223,15 +223,31 @@ void GridModel::Store(int c, int r, QStringView text, bool content) {
     Touch(c, r);
 }
 
-void GridModel::Share(int c, int from, int to) {
-    CellColumn& cells = m_cols[c].cells;
-    // A fill shares into empty cells: the texts need comparing only when both hold one.
-    if (cells.IsEmpty(to) ? cells.IsEmpty(from) : cells.Get(to) == cells.Get(from))
+void GridModel::Share(int c, int first, std::span<const int> fromRows) {
+    GridColumn& col = m_cols[c];
+    CellColumn& cells = col.cells;
+    const bool content = col.type != CellType::CheckBox;
+    int touchedFirst = -1, touchedLast = -1;
+    for (std::size_t i = 0; i < fromRows.size(); ++i) {
+        const int from = fromRows[i] - 1, to = first + int(i);
+        if (from < 0)
+            continue;
+        // A fill shares into empty cells: the texts need comparing only when both hold one.
+        if (cells.IsEmpty(to) ? cells.IsEmpty(from) : cells.Get(to) == cells.Get(from))
+            continue;
+        cells.Share(from, to);
+        if (content)
+            MarkRowChanged(to);
+        if (touchedFirst < 0)
+            touchedFirst = to;
+        touchedLast = to;
+    }
+    if (touchedFirst < 0)
         return;
-    cells.Share(from, to);
-    if (m_cols[c].type != CellType::CheckBox)
-        MarkRowChanged(to);
-    Touch(c, to);
+    if (m_redraw && c < m_shownCols && touchedLast < m_shownRows)
+        Q_EMIT dataChanged(index(touchedFirst, c), index(touchedLast, c));
+    else
+        m_dirty = true;
 }
 
 void GridModel::MarkRowChanged(int r) {

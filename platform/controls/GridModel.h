@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace zpp::controls::detail {
@@ -73,8 +74,9 @@ public:
     // Stores an already normalised text and tells the view when it should know. A change of
     // form only (content false) leaves the row's change mark alone.
     void Store(int c, int r, QStringView text, bool content = true);
-    // Stores the text of row `from` in row `to` of the same column, sharing its characters.
-    void Share(int c, int from, int to);
+    // Gives row first + i the text of row fromRows[i] - 1 of the same column, sharing its
+    // characters; fromRows counts rows from 1, as the grid does, and 0 leaves a row alone.
+    void Share(int c, int first, std::span<const int> fromRows);
     // Re-rounds the number cells of a column (or one cell) after their decimals changed.
     void Reformat(int c, int r);
 

@@ -492,10 +492,17 @@ void SpreadGrid::SetMaxRows(int rows) {
     d->model->SetRows(rows);
 }
 
-void SpreadGrid::ShareText(int col, int fromRow, int toRow) {
-    if (!d->HasCell(col, fromRow) || !d->HasCell(col, toRow))
-        throw Error(QStringLiteral("单元格（第 %1 列，第 %2 行）不在表格内").arg(col).arg(toRow));
-    d->model->Share(col - 1, fromRow - 1, toRow - 1);
+void SpreadGrid::ShareTexts(int col, int firstRow, std::span<const int> fromRows) {
+    const int rows = d->model->Rows();
+    const int last = firstRow + int(fromRows.size()) - 1;
+    if (fromRows.empty())
+        return;
+    if (!d->HasCell(col, firstRow) || last > rows)
+        throw Error(QStringLiteral("单元格（第 %1 列，第 %2 行）不在表格内").arg(col).arg(last));
+    for (const int from : fromRows)
+        if (from < 0 || from > rows)
+            throw Error(QStringLiteral("单元格（第 %1 列，第 %2 行）不在表格内").arg(col).arg(from));
+    d->model->Share(col - 1, firstRow - 1, fromRows);
 }
 
 void SpreadGrid::MarkRowsUnchanged() {

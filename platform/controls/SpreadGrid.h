@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <memory>
 #include <optional>
+#include <span>
 #include <utility>
 
 class QTableView;
@@ -38,10 +39,10 @@ public:
     int MaxRows() const;
     // Grows or shrinks the row count; new rows are empty (check boxes "0").
     void SetMaxRows(int rows);
-    // Gives the cell of toRow the text of the cell of fromRow in the same column, as SetText
-    // would, without a copy of its characters: a fill of many rows whose texts recur converts
-    // and stores each text once.
-    void ShareText(int col, int fromRow, int toRow);
+    // Gives each row firstRow + i whose fromRows[i] is not 0 the text of row fromRows[i] in the
+    // same column, as SetText would, without a copy of its characters: a fill of many rows whose
+    // texts recur converts and stores each text once.
+    void ShareTexts(int col, int firstRow, std::span<const int> fromRows);
     // Change tracking for saves: a row counts as changed once any of its texts other than a
     // check box changes after the mark. Rows added after the mark count as changed.
     // Changed rows carry a mark in the row header until the next MarkRowsUnchanged.

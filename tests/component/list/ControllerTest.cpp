@@ -42,6 +42,9 @@ TEST_F(Controller, RefreshShowsTheServiceRowsWithTheirDecimalsAndKeepsThemWhenIt
     EXPECT_EQ(g().Text(col::ItemNumber, 1), "A");
     EXPECT_EQ(g().Text(col::Price, 1), "12.500");
     EXPECT_EQ(g().Text(col::ItemNumber, 2), "1.01.002");
+    EXPECT_EQ(g().Text(col::VDate, 2), "2026-12-06");
+    EXPECT_FALSE(g().Text(col::PurchaseFinishQty, 2).isEmpty()) << "a number row 1 has too is there";
+    EXPECT_EQ(g().Text(col::PurchaseFinishQty, 2), g().Text(col::PurchaseFinishQty, 1));
     EXPECT_EQ(g().Text(col::Price, 2), "");
     EXPECT_EQ(g().Text(col::ItemNumber, 3), "");
 }
