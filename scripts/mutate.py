@@ -483,6 +483,8 @@ class Runner:
         self.base_time = {}
         self.excluded = {}
         self.running = []
+        # A server the caller gave is used as it is; otherwise the script starts its own.
+        self.external_pg = os.environ.get("ZPP_TEST_PG_URL") if args.pg != "none" else None
 
     def log(self, *a):
         print(*a, flush=True)
@@ -541,22 +543,19 @@ class Runner:
         if self.args.pg == "none":
             self.env.pop("ZPP_TEST_PG_URL", None)
             return
-        if self.env.get("ZPP_TEST_PG_URL"):
-            self.log(f"PostgreSQL: using ZPP_TEST_PG_URL={self.env['ZPP_TEST_PG_URL']}")
+        if self.external_pg:
+            self.log(f"PostgreSQL: using ZPP_TEST_PG_URL={self.external_pg}")
             return
         # The same throw-away server scripts/test-server-env.sh starts for scripts/test.sh.
-        self.pg_dir = tempfile.mkdtemp(prefix="zpp-pg.")
         for attempt in range(3):
+            self.pg_dir = tempfile.mkdtemp(prefix="zpp-pg.")
             port = random.SystemRandom().randint(20000, 39999)
             r = subprocess.run([str(ROOT / "scripts/pg-test-server.sh"), "start", self.pg_dir, str(port)],
                                capture_output=True, text=True)
             if r.returncode == 0:
                 self.env["ZPP_TEST_PG_URL"] = f"postgresql://zpp@127.0.0.1:{port}/postgres"
-                self.log(f"PostgreSQL: throw-away server on port {port}")
                 return
-            subprocess.run([str(ROOT / "scripts/pg-test-server.sh"), "stop", self.pg_dir], capture_output=True)
-            shutil.rmtree(self.pg_dir, ignore_errors=True)
-            os.makedirs(self.pg_dir)
+            self.stop_pg()
         raise SystemExit("could not start the PostgreSQL test server:\n" + r.stderr)
 
     def stop_pg(self):
@@ -564,6 +563,24 @@ class Runner:
             subprocess.run([str(ROOT / "scripts/pg-test-server.sh"), "stop", self.pg_dir], capture_output=True)
             shutil.rmtree(self.pg_dir, ignore_errors=True)
             self.pg_dir = None
+
+    def clean_pg(self, keep=0):
+        """Starts a new server once the test programs' databases are more than keep: nothing
+        drops them, and a run would fill the disk. Dropping them one by one would cost a
+        checkpoint each (about 100 s for 60 of them); a new server costs a few seconds."""
+        url = self.env.get("ZPP_TEST_PG_URL")
+        if not url or not self.pg_dir:
+            return
+        m = re.match(r"postgresql://([^@]+)@([^:/]+):(\d+)/(\w+)", url)
+        psql = ["psql", "-h", m.group(2), "-p", m.group(3), "-U", m.group(1), "-d", m.group(4), "-qAtX", "-c",
+                "SELECT count(*) FROM pg_database WHERE datname LIKE 'zpp\\_%'"]
+        try:
+            count = int(subprocess.run(psql, capture_output=True, text=True, timeout=60).stdout.strip())
+        except (ValueError, subprocess.TimeoutExpired):
+            count = keep + 1  # a server in trouble is replaced too
+        if count > keep:
+            self.stop_pg()
+            self.start_pg()
 
     # -- build ---------------------------------------------------------------------------------
     def start_ninja(self, targets, log_name, jobs):
@@ -766,23 +783,6 @@ class Runner:
     def limits(self):
         return {n: self.base_time[n] * self.args.timeout_factor + self.args.timeout_slack for n in self.base_time}
 
-    def clean_pg(self, keep=0):
-        """Drops the test programs' databases once there are more than keep of them: nothing
-        else drops them, and a run would otherwise fill the disk."""
-        url = self.env.get("ZPP_TEST_PG_URL")
-        if not url or self.args.pg == "none" or not self.pg_dir:
-            return
-        m = re.match(r"postgresql://([^@]+)@([^:/]+):(\d+)/(\w+)", url)
-        if not m:
-            return
-        psql = ["psql", "-h", m.group(2), "-p", m.group(3), "-U", m.group(1), "-d", m.group(4), "-qAtX"]
-        names = subprocess.run(psql + ["-c", "SELECT datname FROM pg_database WHERE datname LIKE 'zpp\\_%'"],
-                               capture_output=True, text=True).stdout.split()
-        if len(names) <= keep:
-            return
-        sql = "".join(f'DROP DATABASE IF EXISTS "{n}" WITH (FORCE);\n' for n in names)
-        subprocess.run(psql, input=sql, capture_output=True, text=True)
-
     # -- one change ----------------------------------------------------------------------------
     def try_mutant(self, m, line_no):
         path = ROOT / m["file"]
@@ -801,7 +801,7 @@ class Runner:
         finally:
             path.write_bytes(original)
             self.guard.unlink()
-        self.clean_pg(keep=60)
+        self.clean_pg(keep=80)
         out = {"tests": tests, "build_s": round(build_secs, 1), "test_s": round(time.monotonic() - t0 - build_secs, 1)}
         killers = [(n, r) for n, r in sorted(res.items()) if r[0] in ("fail", "timeout")]
         if killers:
@@ -1011,6 +1011,8 @@ def main():
         live = [m for m in selected if located[m["id"]] is not None]
         affected = sorted({t for m in live for t in runner.tests_for(m["file"])})
         runner.start_pg()
+        if runner.pg_dir:
+            runner.log(f"PostgreSQL: a throw-away server at {runner.env['ZPP_TEST_PG_URL']} ({PG_MODES[args.pg]})")
         runner.baseline(affected)
         # In file order, so a file is compiled once per change and not once more to restore it.
         live.sort(key=lambda m: (m["file"], located[m["id"]], m["col"], m["id"]))
