@@ -1,6 +1,8 @@
 // What each way of editing the list stores, driven with real keys and clicks over a real store.
 #include "AppFixture.h"
+
 #include "support/RowTexts.h"
+#include <QListWidget>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -336,8 +338,20 @@ TEST_P(AppListTest, DeleteInTheMergedViewDeletesEveryPlanItNames) {
     const QStringList bills = g.Text(col::BillNo, merged).split(',');
     h.Click(col::CheckBox, merged);
     prompts->QueueAnswer(ui::Yes);
+    QStringList results;
+    ui::SetModalHandler([&](QDialog& d) {
+        if (auto* lines = d.findChild<QListWidget*>("lstResult"))
+            for (int i = 0; i < lines->count(); ++i)
+                results << lines->item(i)->text();
+        return int(QDialog::Accepted);
+    });
     list->Tool("mnuEdit", "Delete")->trigger();
     ASSERT_GE(prompts->Log.size(), 1);
+    // The result window has a line for each plan, naming that plan alone.
+    ASSERT_EQ(results.size(), bills.size()) << results.join('\n').toStdString();
+    for (int i = 0; i < bills.size(); ++i)
+        for (int j = 0; j < bills.size(); ++j)
+            EXPECT_EQ(results[i].contains(bills[j]), i == j) << results[i].toStdString();
     for (const QString& bill : bills) {
         EXPECT_TRUE(prompts->Log[0].Text.contains(bill));
         EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_plans WHERE bill_no = ?", {bill}).toInt(), 0)
