@@ -21,6 +21,7 @@ Python 3 standard library only. The script lowers its own priority to nice 19.
 
 import argparse
 import datetime
+import hashlib
 import json
 import os
 import random
@@ -483,6 +484,7 @@ class Runner:
         self.base_time = {}
         self.excluded = {}
         self.running = []
+        self.chosen = {}  # change id -> (programs to run, whether any test runs its line)
         # A server the caller gave is used as it is; otherwise the script starts its own.
         self.external_pg = os.environ.get("ZPP_TEST_PG_URL") if args.pg != "none" else None
 
@@ -583,10 +585,10 @@ class Runner:
             self.start_pg()
 
     # -- build ---------------------------------------------------------------------------------
-    def start_ninja(self, targets, log_name, jobs):
+    def start_ninja(self, targets, log_name, jobs, tree=None):
         self.logs.mkdir(parents=True, exist_ok=True)
         out = open(self.logs / log_name, "a")
-        p = subprocess.Popen(["ninja", "-C", str(self.build), f"-j{jobs}", *targets], stdout=out,
+        p = subprocess.Popen(["ninja", "-C", str(tree or self.build), f"-j{jobs}", *targets], stdout=out,
                              stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, start_new_session=True)
         p.log_file = out
         p.started = time.monotonic()
@@ -625,8 +627,13 @@ class Runner:
         except subprocess.TimeoutExpired:
             pass
 
-    def start_test(self, name, tag, stop_at_failure):
+    def start_test(self, name, tag, stop_at_failure, tree=None):
         t = self.tests[name]
+        command, cwd = t["command"], t["cwd"]
+        if tree is not None:
+            # The same program in another build tree.
+            command = [str(tree / Path(command[0]).relative_to(self.build))] + command[1:]
+            cwd = str(tree / Path(cwd).relative_to(self.build)) if Path(cwd).is_relative_to(self.build) else cwd
         env = dict(self.env)
         env.update(t["env"])
         env["QT_QPA_PLATFORM"] = "offscreen"
@@ -638,7 +645,7 @@ class Runner:
             env["GTEST_FAIL_FAST"] = "1"
         path = self.logs / f"{tag}-{name}.log"
         f = open(path, "w")
-        p = subprocess.Popen(t["command"], cwd=t["cwd"], env=env, stdout=f, stderr=subprocess.STDOUT,
+        p = subprocess.Popen(command, cwd=cwd, env=env, stdout=f, stderr=subprocess.STDOUT,
                              stdin=subprocess.DEVNULL, start_new_session=True)
         p.log_file, p.log_path, p.started, p.name = f, path, time.monotonic(), name
         self.running.append(p)
@@ -790,7 +797,11 @@ class Runner:
         lines = original.decode("utf-8").split("\n")
         assert lines[line_no - 1] == m["original"]
         lines[line_no - 1] = m["mutated"]
-        tests = [t for t in self.tests_for(m["file"]) if t not in self.excluded]
+        tests, reached = self.chosen[m["id"]]
+        tests = [t for t in tests if t not in self.excluded]
+        if not reached:
+            # Every program that links the file was watched unchanged: none runs this line.
+            return {"status": "survived", "tests": [], "reached": False, "build_s": 0, "test_s": 0}
         if not tests:
             return {"status": "no-test", "tests": []}
         self.guard.write_text(json.dumps({"file": m["file"], "original_hex": original.hex()}), encoding="utf-8")
@@ -819,6 +830,138 @@ class Runner:
         for p in list(self.running):
             self.kill(p)
         self.stop_pg()
+
+
+class Coverage:
+    """Which test programs run each line, from a build with gcov counters (build-coverage/,
+    -O0 so that every line keeps its own code). A program that never runs a line cannot see a
+    change to it, so a change runs only the programs that link its file and run its line; a
+    line no program runs is a survivor without a build. Lines without code of their own (parts
+    of declarations, constants the compiler folds) and files changed since the counters were
+    taken fall back to every program that links the file."""
+
+    def __init__(self, runner, args):
+        self.runner = runner
+        self.args = args
+        self.dir = (ROOT / args.coverage_dir).resolve()
+        self.map_path = self.dir / "coverage-map.json"
+        self.data = None
+
+    def load(self):
+        if self.map_path.exists():
+            self.data = json.loads(self.map_path.read_text(encoding="utf-8"))
+
+    def usable(self, files, programs):
+        d = self.data
+        # Changed tests run other lines: the counters are taken again.
+        return (d is not None and d.get("pg") == self.args.pg and set(programs) <= set(d.get("programs", []))
+                and d.get("tests") == tests_hash() and all(d["hashes"].get(f) == file_hash(f) for f in files))
+
+    def prepare(self, files, programs):
+        self.load()
+        if self.usable(files, programs):
+            self.runner.log(f"coverage: {self.map_path.relative_to(ROOT)} matches the sources")
+            return
+        r = self.runner
+        t0 = time.monotonic()
+        if not (self.dir / "build.ninja").exists():
+            r.log(f"coverage: configuring {self.dir.relative_to(ROOT)} (-O0 --coverage)")
+            subprocess.run(["cmake", "-S", str(ROOT), "-B", str(self.dir), "-G", "Ninja",
+                            "-DCMAKE_BUILD_TYPE=Coverage", "-DCMAKE_CXX_FLAGS=-O0 --coverage",
+                            "-DCMAKE_EXE_LINKER_FLAGS=--coverage"], check=True, stdout=subprocess.DEVNULL)
+        r.log(f"coverage: building {len(programs)} test programs with counters (the first time takes long)")
+        hashes = {f: file_hash(f) for f in source_files()}
+        p = r.start_ninja(programs, "coverage-build.log", self.args.jobs, tree=self.dir)
+        if p.wait() != 0:
+            r.finish_ninja(p)
+            raise SystemExit(f"the coverage build fails: see {r.logs / 'coverage-build.log'}")
+        r.finish_ninja(p)
+        r.log(f"coverage: built in {time.monotonic() - t0:.0f} s; running each program alone")
+        executable, covered, partial = defaultdict(set), defaultdict(lambda: defaultdict(set)), []
+        for name in sorted(programs):
+            for g in self.dir.rglob("*.gcda"):
+                g.unlink()
+            t1 = time.monotonic()
+            proc = r.start_test(name, "coverage", False, tree=self.dir)
+            try:
+                proc.wait(timeout=self.args.baseline_timeout * 3)
+            except subprocess.TimeoutExpired:
+                r.kill(proc)
+            status = r.end_test(proc, "pass" if proc.returncode == 0 else "fail")
+            if proc.returncode is None or proc.returncode < 0:
+                # Killed: its counters are lost, so it counts as running every line it links.
+                partial.append(name)
+            lines = self.read_counts()
+            for f, counts in lines.items():
+                for n, c in counts.items():
+                    executable[f].add(n)
+                    if c:
+                        covered[f][n].add(name)
+            r.log(f"  {name:28s} {status[0]:8s} {time.monotonic() - t1:7.1f} s")
+        r.clean_pg()
+        self.data = {"pg": self.args.pg, "programs": sorted(programs), "hashes": hashes, "tests": tests_hash(),
+                     "partial": partial,
+                     "executable": {f: sorted(v) for f, v in sorted(executable.items())},
+                     "covered": {f: {str(n): sorted(ps) for n, ps in sorted(v.items())}
+                                 for f, v in sorted(covered.items())}}
+        self.map_path.write_text(json.dumps(self.data), encoding="utf-8")
+        r.log(f"coverage: ready in {time.monotonic() - t0:.0f} s")
+
+    def read_counts(self):
+        """{source: {line: count}} of the counters the last program left, for the sources under
+        component/, services/ and platform/."""
+        gcdas = sorted(str(g) for g in self.dir.rglob("*.gcda")
+                       if not any(part in ("tests", "bench") for part in g.relative_to(self.dir).parts[:1]))
+        out = defaultdict(lambda: defaultdict(int))
+        with tempfile.TemporaryDirectory() as tmp:
+            for i in range(0, len(gcdas), 40):
+                res = subprocess.run(["gcov", "--json-format", "--stdout", *gcdas[i:i + 40]], cwd=tmp,
+                                     capture_output=True, text=True)
+                for doc in res.stdout.splitlines():
+                    if not doc.startswith("{"):
+                        continue
+                    d = json.loads(doc)
+                    for f in d.get("files", []):
+                        path = Path(f["file"])
+                        if not path.is_absolute():
+                            path = Path(d.get("current_working_directory", ".")) / path
+                        try:
+                            rel = str(path.resolve().relative_to(ROOT))
+                        except ValueError:
+                            continue
+                        if not rel.endswith(".cpp") or rel.split("/")[0] not in SOURCE_DIRS:
+                            continue
+                        for ln in f.get("lines", []):
+                            out[rel][ln["line_number"]] += ln["count"]
+        return out
+
+    def choose(self, m, line_no, linked):
+        """(programs, reached) for a change."""
+        d = self.data
+        if d is None or d["hashes"].get(m["file"]) != file_hash(m["file"]):
+            return linked, True
+        if line_no not in set(d["executable"].get(m["file"], [])):
+            return linked, True
+        runs = set(d["covered"].get(m["file"], {}).get(str(line_no), [])) | set(d["partial"])
+        chosen = [t for t in linked if t in runs]
+        return chosen, bool(chosen)
+
+
+_hashes = {}
+
+
+def tests_hash():
+    h = hashlib.sha1()
+    for p in sorted((ROOT / "tests").rglob("*")):
+        if p.is_file():
+            h.update(str(p.relative_to(ROOT)).encode() + b"\0" + p.read_bytes())
+    return h.hexdigest()
+
+
+def file_hash(rel):
+    if rel not in _hashes:
+        _hashes[rel] = hashlib.sha1((ROOT / rel).read_bytes()).hexdigest()
+    return _hashes[rel]
 
 
 def first_failure(path):
@@ -865,6 +1008,10 @@ def report(mutants, results, stale, runner, args, started, finished, total_secs)
             out.append(f"| {k} | {n} |")
     out.append(f"| **score** killed / (killed + survived) | **{score:.1f} %** ({killed}/{killed + survived}) |")
     out.append("")
+    unreached = sum(1 for r in results.values() if r["status"] == "survived" and not r.get("reached", True))
+    out.append(f"Programs run per change: {'every program that links the file' if args.no_coverage else 'those that link the file and run the line (gcov counters of ' + args.coverage_dir + '/)'}; "
+               f"{unreached} of the survivors are on lines no test runs.")
+    out.append("")
     timeouts = sum(1 for r in results.values() if r.get("how") == "timeout")
     if timeouts:
         out.append(f"{timeouts} of the killed changes were killed by a time limit.")
@@ -901,7 +1048,8 @@ def report(mutants, results, stale, runner, args, started, finished, total_secs)
             fn = f" in `{m['function']}`" if m["function"] else ""
             out.append(f"- #{m['id']} `{m['file']}:{r['line']}`{fn}, {m['op']}: {m['change']}  ")
             out.append(f"  `{m['original'].strip()}` → `{m['mutated'].strip()}`  ")
-            out.append(f"  tests run: {', '.join(r['tests'])}")
+            out.append(f"  tests run: {', '.join(r['tests'])}" if r.get("reached", True)
+                       else "  no test runs this line")
         out.append("")
     if stale:
         out.append("## Stale (the line changed since the sample was drawn)")
@@ -941,6 +1089,10 @@ def main():
                          "or none (no server; the cases skip themselves)")
     ap.add_argument("--no-pg", dest="pg", action="store_const", const="none", help="the same as --pg none")
     ap.add_argument("--build-dir", default="build-mutate", help="build directory inside the worktree")
+    ap.add_argument("--coverage-dir", default="build-coverage",
+                    help="build directory with gcov counters that tells which programs run which line")
+    ap.add_argument("--no-coverage", action="store_true",
+                    help="run every program that links the changed file, whether it runs the line or not")
     ap.add_argument("--report", help="Markdown report (default BUILD_DIR/mutation-report.md)")
     args = ap.parse_args()
 
@@ -1009,10 +1161,23 @@ def main():
         runner.map_sources()
         stale = [m for m in selected if located[m["id"]] is None]
         live = [m for m in selected if located[m["id"]] is not None]
-        affected = sorted({t for m in live for t in runner.tests_for(m["file"])})
+        linked = sorted({t for m in live for t in runner.tests_for(m["file"])})
         runner.start_pg()
         if runner.pg_dir:
             runner.log(f"PostgreSQL: a throw-away server at {runner.env['ZPP_TEST_PG_URL']} ({PG_MODES[args.pg]})")
+        coverage = None
+        if not args.no_coverage:
+            coverage = Coverage(runner, args)
+            coverage.prepare(sorted({m["file"] for m in live}), linked)
+        for m in live:
+            tests = runner.tests_for(m["file"])
+            runner.chosen[m["id"]] = coverage.choose(m, located[m["id"]], tests) if coverage else (tests, True)
+        affected = sorted({t for m in live for t in runner.chosen[m["id"]][0]})
+        unreached = sum(1 for m in live if not runner.chosen[m["id"]][1])
+        runner.log(f"{len(live)} changes; {unreached} on lines no test runs; the others run "
+                   f"{sum(len(runner.chosen[m['id']][0]) for m in live) / max(1, len(live) - unreached):.1f} "
+                   f"programs on average (linking: "
+                   f"{sum(len(runner.tests_for(m['file'])) for m in live) / max(1, len(live)):.1f})")
         runner.baseline(affected)
         # In file order, so a file is compiled once per change and not once more to restore it.
         live.sort(key=lambda m: (m["file"], located[m["id"]], m["col"], m["id"]))
@@ -1057,7 +1222,7 @@ def main():
     report_path = Path(args.report) if args.report else runner.build / "mutation-report.md"
     report_path.write_text(text + "\n", encoding="utf-8")
     (runner.build / "mutation-results.json").write_text(
-        json.dumps({"seed": seed, "pg": args.pg, "seconds": round(total), "score": round(score, 2),
+        json.dumps({"seed": seed, "pg": args.pg, "coverage": not args.no_coverage, "seconds": round(total), "score": round(score, 2),
                     "excluded": runner.excluded, "baseline_seconds": runner.base_time,
                     "stale": [m["id"] for m in stale],
                     "results": {str(k): v for k, v in sorted(results.items())}}, indent=1, ensure_ascii=False),
