@@ -11,16 +11,7 @@ using namespace zpp::test;
 
 namespace {
 
-RecordPtr Column(int col, const QString& text, const QString& field, QVariant forceHide = {}) {
-    auto r = KeyedRecord::Create();
-    r->Set("Col", col);
-    r->Set("Text", text);
-    r->Set("FieldName", field);
-    if (forceHide.isValid())
-        r->Set("FForceHide", forceHide);
-    return r;
-}
-
+// Six columns: the first offers no choice (forced hidden), the second has no caption, the fourth is hidden.
 class ColumnDialog : public FilterFixture {
 protected:
     void SetUp() override {
@@ -28,29 +19,39 @@ protected:
         grid.SetMaxCols(6);
         grid.SetMaxRows(2);
         const QStringList headers{"内码", "", "日期", "备注", "很长的列名称", "单价"};
-        for (int col = 1; col <= 6; ++col)
-            grid.SetHeaderText(col, headers[col - 1]);
-        grid.SetColHidden(4, true);
+        const QStringList fields{"FInterID", "FEmpty", "FVDate", "FMemo", longField, "FPrice"};
+        const QVariant forceHide[] = {1, {}, 0, {}, {}, {}};
         header = RecordList::Create();
-        header->Add(Column(1, "内码", "FInterID", 1));
-        header->Add(Column(2, "空", "FEmpty"));
-        header->Add(Column(3, "日期", "FVDate", 0));
-        header->Add(Column(4, "备注", "FMemo"));
-        header->Add(Column(5, QString(120, u'长'), longField));
-        header->Add(Column(6, "单价", "FPrice"));
+        for (int col = 1; col <= 6; ++col) {
+            grid.SetHeaderText(col, headers[col - 1]);
+            auto r = KeyedRecord::Create();
+            r->Set("Col", col);
+            r->Set("Text", col == 5 ? QString(120, u'长') : headers[col - 1]);
+            r->Set("FieldName", fields[col - 1]);
+            if (forceHide[col - 1].isValid())
+                r->Set("FForceHide", forceHide[col - 1]);
+            header->Add(r);
+        }
+        grid.SetColHidden(4, true);
     }
-
-    // Runs the dialog; act gets its list and buttons.
-    void Run(const std::function<void(frmSetColume&)>& act) {
+    // Runs the dialog, ticking the offered columns as given, then pressing the buttons.
+    void Run(const QVector<bool>& ticks, std::initializer_list<frmSetColume::Button> buttons) {
         ui::SetModalHandler([&](QDialog& dialog) {
-            act(dynamic_cast<frmSetColume&>(dialog));
+            auto& d = dynamic_cast<frmSetColume&>(dialog);
+            for (int row = 0; row < ticks.size(); ++row)
+                d.ColList()->item(row)->setCheckState(ticks[row] ? Qt::Checked : Qt::Unchecked);
+            for (auto b : buttons)
+                d.CommandButton(b)->click();
             return dialog.result();
         });
         frmSetColume dialog(&grid, header);
         ui::ExecModal(dialog);
     }
-    static void Tick(frmSetColume& d, int row, bool on) {
-        d.ColList()->item(row)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    QString Hidden() {
+        QString h;
+        for (int c = 1; c <= 6; ++c)
+            h += grid.ColHidden(c) ? 'H' : '-';
+        return h;
     }
 
     controls::SpreadGrid grid;
@@ -60,62 +61,38 @@ protected:
 
 } // namespace
 
-TEST_F(ColumnDialog, OffersOnlyChoosableColumnsWithTheirShownState) {
-    Run([](frmSetColume& d) {
-        QListWidget* list = d.ColList();
-        ASSERT_EQ(list->count(), 4);
-        EXPECT_EQ(list->item(0)->text(), "日期");
-        EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
-        EXPECT_EQ(list->item(1)->text(), "备注");
-        EXPECT_EQ(list->item(1)->checkState(), Qt::Unchecked);
+TEST_F(ColumnDialog, OffersOnlyChoosableColumnsAndOkHidesAndStoresTheUnticked) {
+    ui::SetModalHandler([](QDialog& dialog) {
+        QListWidget* list = dynamic_cast<frmSetColume&>(dialog).ColList();
+        QStringList offered;
+        for (int row = 0; row < list->count(); ++row)
+            offered << list->item(row)->text().left(2) +
+                           (list->item(row)->checkState() == Qt::Checked ? "+" : "-");
+        EXPECT_EQ(offered, QStringList({"日期+", "备注-", "长长+", "单价+"}));
         EXPECT_EQ(list->currentRow(), 0);
-        d.reject();
+        return int(QDialog::Rejected);
     });
+    frmSetColume shown(&grid, header);
+    ui::ExecModal(shown);
     EXPECT_EQ(Filter().FormatSaves, 0);
-}
 
-TEST_F(ColumnDialog, OkHidesUntickedColumnsAndStoresTheirFieldNames) {
-    Run([this](frmSetColume& d) {
-        Tick(d, 0, false);
-        Tick(d, 1, true);
-        Tick(d, 2, false);
-        Tick(d, 3, false);
-        d.CommandButton(frmSetColume::OkButton)->click();
-        EXPECT_EQ(d.result(), QDialog::Accepted);
-    });
+    Run({false, true, false, false}, {frmSetColume::OkButton});
     EXPECT_EQ(Filter().Formats.value("sPlanRpt"), "FVDate=1|" + longField + "=1|FPrice=1|");
     EXPECT_EQ(Filter().ReportIds.last(), 126);
     EXPECT_EQ(Filter().Props.last(), World().PropsString);
-    EXPECT_TRUE(grid.ColHidden(3));
-    EXPECT_FALSE(grid.ColHidden(4));
-    EXPECT_TRUE(grid.ColHidden(5));
-    EXPECT_TRUE(grid.ColHidden(6));
-    // Columns the list does not offer are left alone.
-    EXPECT_FALSE(grid.ColHidden(1));
-    EXPECT_FALSE(grid.ColHidden(2));
+    EXPECT_EQ(Hidden(), "--H-HH") << "columns the list does not offer are left alone";
 }
 
-TEST_F(ColumnDialog, AllTickedStoresEmptyTextAndApplyOutlivesCancel) {
-    Run([](frmSetColume& d) {
-        for (int row = 0; row < d.ColList()->count(); ++row)
-            Tick(d, row, true);
-        d.CommandButton(frmSetColume::ApplyButton)->click();
-        EXPECT_EQ(Filter().Formats.value("sPlanRpt", "unset"), "");
-        Tick(d, 0, false);
-        d.CommandButton(frmSetColume::CancelButton)->click();
-    });
+TEST_F(ColumnDialog, AllTickedStoresEmptyTextApplyOutlivesCancelAndAFailingStoreIsShown) {
+    Run({true, true, true, true}, {frmSetColume::ApplyButton});
+    EXPECT_EQ(Filter().Formats.value("sPlanRpt", "unset"), "");
+    Run({false}, {frmSetColume::CancelButton});
     EXPECT_EQ(Filter().FormatSaves, 1);
-    EXPECT_FALSE(grid.ColHidden(3));
-    EXPECT_FALSE(grid.ColHidden(4));
-}
+    EXPECT_EQ(Hidden(), "------");
 
-TEST_F(ColumnDialog, FailingStoreIsReportedAfterTheGridChanged) {
     Filter().ProfileFails = true;
-    Run([](frmSetColume& d) {
-        Tick(d, 0, false);
-        d.CommandButton(frmSetColume::OkButton)->click();
-    });
-    EXPECT_TRUE(grid.ColHidden(3));
+    Run({false}, {frmSetColume::OkButton});
+    EXPECT_EQ(Hidden(), "--H---") << "the grid changes before the store is written";
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_EQ(prompts->Log[0].Text, "profile service down");
 }

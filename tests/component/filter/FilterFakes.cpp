@@ -26,17 +26,6 @@ void FakeProfile::Enter(const char* operation, const QString& props, qint32 repo
         throw Error(QStringLiteral("profile service down"));
 }
 
-QString FakeProfile::LoadRptFormat(const QString& props, qint32 reportId, const QString& key) {
-    Enter("LoadRptFormat", props, reportId);
-    return Filter().Formats.value(key);
-}
-
-void FakeProfile::SaveRptFormat(const QString& props, qint32 reportId, const QString& key, QString& text) {
-    Enter("SaveRptFormat", props, reportId);
-    Filter().Formats[key] = text;
-    ++Filter().FormatSaves;
-}
-
 RecordSetPtr FakeProfile::GetPlanList(const QString& props, qint32& reportId) {
     Enter("GetPlanList", props, reportId);
     auto set = std::make_shared<RecordSet>(QStringList{"FPlan", "FStatus"});
@@ -53,16 +42,6 @@ RecordSetPtr FakeProfile::GetPlanValue(const QString& props, qint32& reportId, Q
         for (const auto& [key, value] : stored->Values)
             set->AddRow({key, value.isNull() ? QVariant() : QVariant(value)});
     return set;
-}
-
-void FakeProfile::DelPlan(const QString& props, qint32& reportId, QString& scheme) {
-    Enter("DelPlan", props, reportId);
-    Filter().Deleted << scheme;
-    Filter().Schemes.removeIf([&](const StoredScheme& s) { return s.Name == scheme; });
-}
-
-void FakeProfile::UpdateNextChooseValue(const QString& props, qint32 reportId) {
-    Enter("UpdateNextChooseValue", props, reportId);
 }
 
 void FakeProfile::SaveProfile(const QString& props, RecordListPtr& records) {
@@ -120,11 +99,6 @@ bool FilterFixture::RunDialog(bool isShowFilter, const std::function<void(frmFir
         return dialog.result();
     });
     return RunFilterDialog(isShowFilter);
-}
-
-void FilterFixture::StoreScheme(const QString& name, int status,
-                                const QVector<QPair<QString, QString>>& values) {
-    Filter().Schemes.push_back({name, status, values});
 }
 
 void FilterFixture::SetDebugSwitch(const QString& value) {

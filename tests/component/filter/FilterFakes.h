@@ -42,12 +42,25 @@ FilterWorld& Filter();
 
 class FakeProfile : public Profile {
 public:
-    QString LoadRptFormat(const QString& props, qint32 reportId, const QString& key) override;
-    void SaveRptFormat(const QString& props, qint32 reportId, const QString& key, QString& text) override;
+    QString LoadRptFormat(const QString& props, qint32 reportId, const QString& key) override {
+        Enter("LoadRptFormat", props, reportId);
+        return Filter().Formats.value(key);
+    }
+    void SaveRptFormat(const QString& props, qint32 reportId, const QString& key, QString& text) override {
+        Enter("SaveRptFormat", props, reportId);
+        Filter().Formats[key] = text;
+        ++Filter().FormatSaves;
+    }
     RecordSetPtr GetPlanList(const QString& props, qint32& reportId) override;
     RecordSetPtr GetPlanValue(const QString& props, qint32& reportId, QString& scheme) override;
-    void DelPlan(const QString& props, qint32& reportId, QString& scheme) override;
-    void UpdateNextChooseValue(const QString& props, qint32 reportId) override;
+    void DelPlan(const QString& props, qint32& reportId, QString& scheme) override {
+        Enter("DelPlan", props, reportId);
+        Filter().Deleted << scheme;
+        Filter().Schemes.removeIf([&](const StoredScheme& s) { return s.Name == scheme; });
+    }
+    void UpdateNextChooseValue(const QString& props, qint32 reportId) override {
+        Enter("UpdateNextChooseValue", props, reportId);
+    }
     void SaveProfile(const QString& props, RecordListPtr& records) override;
 
 private:
@@ -73,7 +86,9 @@ protected:
 
     // Runs the filter dialog through the modal seam; act sees it shown and may close it.
     bool RunDialog(bool isShowFilter, const std::function<void(frmFirter&)>& act);
-    void StoreScheme(const QString& name, int status, const QVector<QPair<QString, QString>>& values);
+    void StoreScheme(const QString& name, int status, const QVector<QPair<QString, QString>>& values) {
+        Filter().Schemes.push_back({name, status, values});
+    }
     void SetDebugSwitch(const QString& value);
 
     QTemporaryDir root;

@@ -17,10 +17,11 @@ namespace {
 SchemeListView* Schemes(frmFirter& d) {
     return Child<SchemeListView>(d, "lvwScheme");
 }
+// The scheme rows, the selected one marked with a star.
 QStringList Rows(frmFirter& d) {
     QStringList rows;
     for (int row = 1; row <= Schemes(d)->RowCount(); ++row)
-        rows << Schemes(d)->RowText(row);
+        rows << Schemes(d)->RowText(row) + (Schemes(d)->SelectedRow() == row ? "*" : "");
     return rows;
 }
 void Tool(frmFirter& d, const char* key) {
@@ -49,15 +50,13 @@ TEST_F(FilterSchemes, ListKeepsServiceOrderAndPreselectsTheMarkedScheme) {
     StoreScheme("默认方案", 0, {{"BItem", "D"}});
     StoreScheme("乙", 1, {{"BItem", "B1"}, {"EBillNo", "PR''7"}, {"chkClosed", "0"}, {"EDate", "bad"}});
     RunDialog(true, [](frmFirter& d) {
-        EXPECT_EQ(Rows(d), (QStringList{"默认方案", "甲", "乙"}));
+        EXPECT_EQ(Rows(d), (QStringList{"默认方案", "甲", "乙*"}));
         EXPECT_EQ(Schemes(d)->RowKey(3), "P乙");
-        EXPECT_EQ(Schemes(d)->SelectedRow(), 3);
         EXPECT_EQ(Text(d, "txtBItemNumber"), "B1");
         EXPECT_EQ(Text(d, "txtEBillNo"), "PR''7"); // values are used as they come
         EXPECT_FALSE(Child<QCheckBox>(d, "chkClosed")->isChecked());
         // An unreadable date leaves the picker as it was.
         EXPECT_EQ(Child<QDateEdit>(d, "dtpEDate")->date(), QDate::currentDate());
-
         // Clicking another row loads it.
         Schemes(d)->SelectRow(1);
         Q_EMIT Schemes(d)->RowClicked(1);
@@ -94,7 +93,7 @@ TEST_F(FilterSchemes, LocalisedDefaultNameIsStoredUnderTheBuiltInName) {
     StoreScheme("默认方案", 0, {{"BBillNo", "P1"}});
     StoreScheme("Default", 0, {});
     RunDialog(false, [](frmFirter& d) {
-        EXPECT_EQ(Rows(d), QStringList{"Default"});
+        EXPECT_EQ(Rows(d), QStringList{"Default*"});
         EXPECT_EQ(Schemes(d)->ColumnTitle(), "Scheme");
         EXPECT_EQ(Text(d, "txtBBillNo"), "P1");
         Child<QPushButton>(d, "cmdOK")->click();
@@ -104,50 +103,47 @@ TEST_F(FilterSchemes, LocalisedDefaultNameIsStoredUnderTheBuiltInName) {
     EXPECT_EQ(Filter().Sent[0]->Item(1)->Text("Plan"), "默认方案");
 }
 
-TEST_F(FilterSchemes, SaveAsksForANameAndDoublesApostrophes) {
-    RunDialog(false, [this](frmFirter& d) {
-        // Blank answers store nothing.
-        prompts->QueueInput(QString("   "));
-        Tool(d, "tlbSave");
-        prompts->QueueInput(std::nullopt);
-        Tool(d, "tlbSave");
-        EXPECT_TRUE(Filter().Sent.isEmpty());
-        ASSERT_EQ(prompts->Log.size(), 2);
-        EXPECT_EQ(prompts->Log[0].Text, "请输入方案名：");
-        EXPECT_EQ(prompts->Log[0].Title, "保存方案");
-
-        Child<QLineEdit>(d, "txtBItemNumber")->setText("I'1");
-        prompts->QueueInput(QString(" Bob's "));
-        Tool(d, "tlbSave");
-        EXPECT_EQ(Rows(d), (QStringList{"默认方案", "Bob''s"}));
-        EXPECT_EQ(Schemes(d)->SelectedRow(), 2);
-        EXPECT_EQ(d.CurrentSchemeName(), "Bob''s");
-        d.reject();
-    });
-    ASSERT_EQ(Filter().Sent.size(), 1);
-    EXPECT_EQ(SentPairs(Filter().Sent[0], "Bob''s")[2], "BItem=I''1");
-}
-
-TEST_F(FilterSchemes, SaveOverANamedSchemeOrUnderANewName) {
+TEST_F(FilterSchemes, SaveAsksForANameOrToOverwriteAndDoublesApostrophes) {
     StoreScheme("甲", 1, {{"BItem", "old"}});
     RunDialog(true, [this](frmFirter& d) {
         Child<QLineEdit>(d, "txtBItemNumber")->setText("new");
         prompts->QueueAnswer(ui::Yes);
         Tool(d, "tlbSave");
-        ASSERT_EQ(prompts->Log.size(), 1);
-        EXPECT_EQ(prompts->Log[0].Text, "是否覆盖原方案？");
-        EXPECT_EQ(prompts->Log[0].Buttons(), ui::YesNo);
+        EXPECT_EQ(prompts->Log.last().Text, "是否覆盖原方案？");
+        EXPECT_EQ(prompts->Log.last().Buttons(), ui::YesNo);
         EXPECT_EQ(Filter().Find("甲")->Values[2].second, "new");
 
-        prompts->QueueAnswer(ui::No);
-        prompts->QueueInput(QString("乙"));
-        Tool(d, "tlbSave");
+        // Not over it: a name is asked; blank answers store nothing.
+        for (const auto& answer : {std::optional<QString>("   "), std::optional<QString>()}) {
+            prompts->QueueAnswer(ui::No);
+            prompts->QueueInput(answer);
+            Tool(d, "tlbSave");
+        }
+        EXPECT_EQ(Filter().Sent.size(), 1);
         EXPECT_EQ(prompts->Log.last().Title, "另存为");
-        EXPECT_EQ(Rows(d), (QStringList{"默认方案", "甲", "乙"}));
-        EXPECT_EQ(Schemes(d)->SelectedRow(), 3);
+        Child<QLineEdit>(d, "txtBItemNumber")->setText("I'1");
+        prompts->QueueAnswer(ui::No);
+        prompts->QueueInput(QString(" Bob's "));
+        Tool(d, "tlbSave");
+        EXPECT_EQ(Rows(d), (QStringList{"默认方案", "甲", "Bob''s*"}));
+        EXPECT_EQ(d.CurrentSchemeName(), "Bob''s");
         d.reject();
     });
-    EXPECT_EQ(Filter().Sent.size(), 2);
+    ASSERT_EQ(Filter().Sent.size(), 2);
+    EXPECT_EQ(SentPairs(Filter().Sent[1], "Bob''s")[2], "BItem=I''1");
+
+    // On the default scheme the name is asked at once.
+    prompts->Clear();
+    RunDialog(false, [this](frmFirter& d) {
+        Schemes(d)->SelectRow(1);
+        Q_EMIT Schemes(d)->RowClicked(1);
+        prompts->QueueInput(std::nullopt);
+        Tool(d, "tlbSave");
+        ASSERT_EQ(prompts->Log.size(), 1);
+        EXPECT_EQ(prompts->Log[0].Text, "请输入方案名：");
+        EXPECT_EQ(prompts->Log[0].Title, "保存方案");
+        d.reject();
+    });
 }
 
 TEST_F(FilterSchemes, DeleteRefusesTheDefaultAndReloadsAfterwards) {
@@ -163,8 +159,7 @@ TEST_F(FilterSchemes, DeleteRefusesTheDefaultAndReloadsAfterwards) {
         prompts->QueueAnswer(ui::Yes);
         Tool(d, "tlbDel");
         EXPECT_EQ(Filter().Deleted, QStringList{"甲"});
-        EXPECT_EQ(Rows(d), QStringList{"默认方案"});
-        EXPECT_EQ(Schemes(d)->SelectedRow(), 1);
+        EXPECT_EQ(Rows(d), QStringList{"默认方案*"});
         EXPECT_EQ(Text(d, "txtBItemNumber"), "D");
 
         Tool(d, "tlbDel");
@@ -172,12 +167,11 @@ TEST_F(FilterSchemes, DeleteRefusesTheDefaultAndReloadsAfterwards) {
         EXPECT_EQ(Filter().Deleted.size(), 1);
         d.reject();
     });
-}
 
-TEST_F(FilterSchemes, FailingServiceStillOpensAndWorks) {
+    // A failing service still opens the dialog with the default scheme, and it works.
     Filter().ProfileFails = true;
     EXPECT_TRUE(RunDialog(false, [](frmFirter& d) {
-        EXPECT_EQ(Rows(d), QStringList{"默认方案"});
+        EXPECT_EQ(Rows(d), QStringList{"默认方案*"});
         EXPECT_TRUE(Child<QCheckBox>(d, "chkClosed")->isChecked());
         Child<QPushButton>(d, "cmdOK")->click();
     }));

@@ -12,40 +12,29 @@
 using namespace zpp;
 using namespace zpp::test;
 
-namespace {
 using Dialogs = HostFixture;
-
-// Runs the message dialog through the modal seam, letting the test act on it while open.
-qint16 AskWith(const QString& mode, const std::function<int(frmMessage&)>& act) {
-    ui::SetModalHandler([&](QDialog& d) { return act(dynamic_cast<frmMessage&>(d)); });
-    return ShowMessageDialog(QStringLiteral("第一行\r\n第二行"), mode);
-}
-} // namespace
 
 TEST_F(Dialogs, MessageButtonsByModeAndTheAnswerOfEach) {
     const struct {
-        QString Mode, Yes, No; // No empty: the No button is hidden
+        QString Mode, Buttons; // a hidden No button shows as "-"
         char Press;            // 'Y', 'N' or the window's own close
         qint16 Answer;
     } cases[] = {
-        {"vbYes", "确定", "", 'Y', -1},
-        {"vbYesNo", "是(&Y)", "否(&N)", 'Y', -1},
-        {"vbYesNo", "是(&Y)", "否(&N)", 'N', 0},
-        {"other", "是(&Y)", "确定", 'X', 0}, // unknown modes keep the design; close answers No
+        {"vbYes", "确定/-", 'Y', -1},
+        {"vbYesNo", "是(&Y)/否(&N)", 'Y', -1},
+        {"vbYesNo", "是(&Y)/否(&N)", 'N', 0},
+        {"other", "是(&Y)/确定", 'X', 0}, // unknown modes keep the design; close answers No
     };
     for (const auto& c : cases) {
         frmMessage::SetAnswer(1);
         const frmMessage* shown = nullptr;
-        const qint16 answer = AskWith(c.Mode, [&](frmMessage& dlg) {
+        ui::SetModalHandler([&](QDialog& d) {
+            auto& dlg = dynamic_cast<frmMessage&>(d);
             shown = &dlg;
-            EXPECT_EQ(dlg.windowTitle(), "Marvane提示");
+            EXPECT_EQ(dlg.windowTitle() + "|" + dlg.txtMessage->toPlainText(), "Marvane提示|第一行\n第二行");
             EXPECT_EQ(frmMessage::Answer(), 0) << "no answer while open";
-            EXPECT_EQ(dlg.txtMessage->toPlainText(), "第一行\n第二行");
-            EXPECT_EQ(dlg.btnYes->text(), c.Yes);
-            if (c.No.isEmpty())
-                EXPECT_TRUE(dlg.btnNo->isHidden());
-            else
-                EXPECT_EQ(dlg.btnNo->text(), c.No);
+            EXPECT_EQ(dlg.btnYes->text() + "/" + (dlg.btnNo->isHidden() ? "-" : dlg.btnNo->text()),
+                      c.Buttons);
             if (c.Press == 'Y')
                 dlg.btnYes->click();
             else if (c.Press == 'N')
@@ -54,7 +43,8 @@ TEST_F(Dialogs, MessageButtonsByModeAndTheAnswerOfEach) {
                 dlg.reject();
             return dlg.result();
         });
-        EXPECT_EQ(answer, c.Answer) << c.Mode.toStdString() << " " << c.Press;
+        EXPECT_EQ(ShowMessageDialog(QStringLiteral("第一行\r\n第二行"), c.Mode), c.Answer)
+            << c.Mode.toStdString() << " " << c.Press;
         EXPECT_EQ(shown, &SharedMessageDialog()) << "every call uses the one dialog";
         EXPECT_EQ(frmMessage::Answer(), c.Answer);
     }
@@ -63,13 +53,12 @@ TEST_F(Dialogs, MessageButtonsByModeAndTheAnswerOfEach) {
 TEST_F(Dialogs, ResultListShowsTitleAndLinesAndCopiesTheSelection) {
     frmResultList window;
     window.SetTitle("提示信息|");
-    window.AddLine("关闭[采购建议号：P1 ]该记录成功|");
-    window.AddLine("关闭[采购建议号：P2 ]该记录不成功!E|");
-    window.AddLine("第三行|");
+    for (const char* line :
+         {"关闭[采购建议号：P1 ]该记录成功|", "关闭[采购建议号：P2 ]该记录不成功!E|", "第三行|"})
+        window.AddLine(line);
     EXPECT_EQ(window.Title(), "提示信息");
-    EXPECT_EQ(window.Lines().size(), 3);
-    EXPECT_EQ(window.Lines()[1], "关闭[采购建议号：P2 ]该记录不成功!E");
-
+    EXPECT_EQ(window.Lines(), QStringList({"关闭[采购建议号：P1 ]该记录成功",
+                                           "关闭[采购建议号：P2 ]该记录不成功!E", "第三行"}));
     window.lstResult->item(0)->setSelected(true);
     window.lstResult->item(2)->setSelected(true);
     const auto actions = window.lstResult->actions();

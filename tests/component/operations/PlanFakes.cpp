@@ -1,19 +1,17 @@
 #include "PlanFakes.h"
 
 #include "component/grid/PlanGrid.h"
+#include "component/operations/frmMessage.h"
+#include "component/operations/frmMrpResult.h"
+#include "component/operations/frmResultList.h"
+#include "platform/controls/LedgerGrid.h"
+
+#include <QPlainTextEdit>
 
 namespace zpp::test {
 
-PlanWorld& Plans() {
-    static PlanWorld world;
-    return world;
-}
-
-void PlanFixture::SetUp() {
-    HostFixture::SetUp();
-    Plans() = PlanWorld();
-    RegisterService<FakePlanInfo>(progid::PurchasePlanInfo);
-    RegisterService<FakePlanUpdate>(progid::PurchasePlanUpdate);
+void PlanColumnsFixture::SetUp() {
+    PlanFixture::SetUp();
     auto set = RecordList::Create();
     for (int c = 1; c <= col::Count; ++c) {
         auto def = KeyedRecord::Create();
@@ -24,9 +22,70 @@ void PlanFixture::SetUp() {
     State().PlanColumnSet = set;
 }
 
-void PlanFixture::TearDown() {
-    Plans() = PlanWorld();
-    HostFixture::TearDown();
+void GridOpsFixture::SetUp() {
+    PlanColumnsFixture::SetUp();
+    grid.SetMaxCols(col::Count);
+    grid.SetColCellType(col::CheckBox, controls::CellType::CheckBox);
+    ops.SetSpread(&grid);
+    ui::SetModalHandler([this](QDialog& dialog) {
+        if (auto* list = qobject_cast<frmResultList*>(&dialog)) {
+            ++resultLists;
+            title = list->Title();
+            lines = list->Lines();
+        } else if (auto* m = qobject_cast<frmMessage*>(&dialog)) {
+            m->Load();
+            messages << m->ButtonMode + u':' + m->txtMessage->toPlainText();
+        } else if (auto* r = qobject_cast<frmMrpResult*>(&dialog)) {
+            orderIds = r->OrderInterID;
+            orderRows = r->grdLedger->MaxRows() - 1;
+        } else {
+            ADD_FAILURE() << "unexpected dialog";
+        }
+        return int(QDialog::Accepted);
+    });
+}
+
+void GridOpsFixture::Fill(const QVector<Row>& rows) {
+    grid.SetMaxRows(rows.size());
+    for (int row = 1; row <= rows.size(); ++row) {
+        const Row& r = rows[row - 1];
+        const int entry = r.entry ? r.entry : row;
+        const QPair<int, QString> cells[] = {{col::InterID, QString::number(r.inter)},
+                                             {col::EntryID, QString::number(entry)},
+                                             {col::Key, QStringLiteral("%1_%2").arg(r.inter).arg(entry)},
+                                             {col::CheckBox, r.ticked ? "1" : "0"},
+                                             {col::BillNo, r.bill},
+                                             {col::ItemNumber, r.item},
+                                             {col::ItemID, r.item == "1.01.002" ? "101" : "100"},
+                                             {col::Qty, r.qty},
+                                             {col::PurchaseUnFinishQty, r.qty},
+                                             {col::PushQty, r.push},
+                                             {col::SupplyNumber, r.supplier},
+                                             {col::SupplyID, r.supplier.isEmpty() ? "0" : "7"},
+                                             {col::Price, r.price},
+                                             {col::Close, r.close},
+                                             {col::FinishDate, r.finish},
+                                             {col::IsMerge, "0"}};
+        for (const auto& [c, text] : cells)
+            grid.SetText(c, row, text);
+    }
+}
+
+void GridOpsFixture::Load(const RecordListPtr& rows) {
+    grid.SetMaxRows(rows->Count());
+    for (int row = 1; row <= rows->Count(); ++row)
+        for (int c = 1; c <= col::Count; ++c) {
+            const QString field = PlanFieldNames().at(c - 1);
+            if (c != col::CheckBox && rows->Item(row)->Exists(field))
+                grid.SetText(c, row, rows->Item(row)->Get(field).toString());
+        }
+}
+
+int GridOpsFixture::Calls(const QString& method) const {
+    int n = 0;
+    for (const UpdateCall& c : Plans().Calls)
+        n += c.Method == method;
+    return n;
 }
 
 RecordPtr MakeRow(const QHash<QString, QString>& values) {
@@ -56,24 +115,6 @@ RecordListPtr AsGridRows(const RecordListPtr& merged) {
         rows->Add(r);
     }
     return rows;
-}
-
-RecordPtr Result(const QVariant& row, const QVariant& succeed, const QString& error) {
-    auto r = KeyedRecord::Create();
-    if (row.isValid())
-        r->Set("Row", row);
-    if (succeed.isValid())
-        r->Set("Succeed", succeed);
-    if (!error.isNull())
-        r->Set("Error", error);
-    return r;
-}
-
-RecordListPtr ListOf(std::initializer_list<RecordPtr> records) {
-    auto list = RecordList::Create();
-    for (const auto& r : records)
-        list->Add(r);
-    return list;
 }
 
 } // namespace zpp::test
