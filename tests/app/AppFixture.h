@@ -2,17 +2,11 @@
 
 #include "app/Wiring.h"
 #include "component/ClsPurchasePlanMain.h"
-#include "component/filter/frmFirter.h"
 #include "component/grid/PlanGrid.h"
-#include "component/host/Access.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
 #include "component/host/LongWork.h"
-#include "component/host/ProgIds.h"
-#include "component/host/Props.h"
-#include "component/host/contracts/FrmResLoader.h"
 #include "component/list/frmPurchasePlan.h"
-#include "component/operations/frmMessage.h"
 #include "platform/controls/LedgerGrid.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/ini/IniFile.h"
@@ -23,19 +17,8 @@
 #include "support/RowTexts.h"
 #include "support/TestStores.h"
 
-#include <QTest>
-#include <QToolBar>
-
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
-#include <QDialog>
-#include <QDoubleSpinBox>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -44,65 +27,43 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
 #include <QUrl>
 
 namespace zpp::test {
 
-// The host program's wiring over a real store, as a user starts it.
+// The host program's wiring over a real demo store of each kind, as a user starts it.
 class AppTest : public ::testing::TestWithParam<StoreKind> {
 protected:
     std::shared_ptr<ui::ScriptedPrompter> prompts = std::make_shared<ui::ScriptedPrompter>();
     store::StorePtr db;
+    QString location;
+    QTemporaryDir config;
 
     void SetUp() override {
+        location = NewStoreLocation(GetParam());
+        ZPP_REQUIRE_STORE(location);
         ResetState();
         ui::SetPrompter(prompts);
-        // Dialogs are cancelled unless a test answers them.
-        ui::SetModalHandler([](QDialog& d) {
-            d.reject();
-            return int(QDialog::Rejected);
-        });
+        Answer([](QDialog&) {}); // dialogs are cancelled unless a test answers them
+        db = store::GenerateStore(location, 150);
+        ini::SetConfigDir(config.path());
     }
     void TearDown() override {
-        ui::SetPrompter(nullptr);
+        for (QWidget* w : OpenListWindows())
+            w->close();
+        QApplication::processEvents();
         ui::SetModalHandler(nullptr);
+        ui::SetPrompter(nullptr);
         HostObjectFactory::Instance().Clear();
         services::SharePropsService::ClearAll();
         ResetState();
     }
-    bool Start(const QString& user, const QString& lang = {}) {
-        const QString location = NewStoreLocation(GetParam());
-        if (location.isEmpty())
-            return false;
-        db = store::Store::Open(location);
-        auto session = std::make_shared<store::Session>(store::LogIn(db, user));
-        session->Language = lang;
-        app::Wire(session);
-        return true;
-    }
-    int LogCount() {
-        return db->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan001'").toInt();
-    }
-};
-
-// Start-up of the list against a real demo store, in both modes.
-class AppListTest : public AppTest {
-protected:
-    static QList<frmPurchasePlan*> Windows() { return OpenListWindows(); }
-    void TearDown() override {
-        for (QWidget* w : Windows())
-            w->close();
-        QApplication::processEvents();
-        ui::SetModalHandler(nullptr);
-        AppTest::TearDown();
-    }
-    bool StartDemo(const QString& lang = {}, const QString& user = QStringLiteral("admin")) {
-        const QString location = NewStoreLocation(GetParam());
-        if (location.isEmpty())
-            return false;
-        db = store::GenerateStore(location, 150);
-        // On PostgreSQL the program connects as the user's own role, logged in with its password,
-        // so the server holds it to its rights; db stays the test's own view as the superuser.
+    // On PostgreSQL the program connects as the user's own role, logged in with its password, so
+    // the server holds it to its rights; db stays the test's own view as the superuser.
+    void LogIn(const QString& user = QStringLiteral("admin"), const QString& lang = {}) {
+        ResetState();
         QUrl own(location);
         own.setUserName(user);
         own.setPassword(user);
@@ -111,74 +72,85 @@ protected:
                            : store::LogInAsConnected(store::Store::Open(own.toString()), user));
         session->Language = lang;
         app::Wire(session);
-        ini::SetConfigDir(config.path());
-        return true;
     }
-    // Shows the list in filter mode, confirming the filter dialog and accepting any other.
-    frmPurchasePlan* ShowFiltered() {
-        ui::SetModalHandler([](QDialog& d) {
+    // Logs in and shows the list in filter mode, confirming the filter dialog.
+    frmPurchasePlan* OpenList(const QString& user = QStringLiteral("admin"), const QString& lang = {}) {
+        LogIn(user, lang);
+        Answer([](QDialog& d) { d.findChild<QPushButton*>("cmdOK")->click(); });
+        ClsPurchasePlanMain().Show();
+        const auto windows = OpenListWindows();
+        return windows.size() == 1 ? windows[0] : nullptr;
+    }
+    // Every dialog is shown, handed to act, and ends with the result act left (cancelled if none).
+    static void Answer(std::function<void(QDialog&)> act) {
+        ui::SetModalHandler([act = std::move(act)](QDialog& d) {
             d.show();
-            if (auto* button = d.findChild<QPushButton*>("cmdOK"))
-                button->click();
-            else
-                d.accept();
+            act(d);
+            if (d.isVisible())
+                d.reject();
             return d.result();
         });
-        ClsPurchasePlanMain().Show();
-        const auto windows = Windows();
-        EXPECT_EQ(windows.size(), 1);
-        return windows.isEmpty() ? nullptr : windows[0];
     }
     // Through a push as a user goes: on past any high price, then in the result window the first
     // order opened and closed again; every other dialog is cancelled. look sees each dialog first.
-    static void FollowPush(std::function<void(QDialog&)> look) {
-        ui::SetModalHandler([look = std::move(look)](QDialog& d) {
+    static void FollowPush(std::function<void(QDialog&)> look = [](QDialog&) {}) {
+        Answer([look = std::move(look)](QDialog& d) {
             look(d);
-            d.show();
-            if (auto* go = d.findChild<QPushButton*>("cmdContinue")) {
-                go->click();
-            } else if (auto* ledger = d.findChild<controls::LedgerGrid*>("grdLedger")) {
-                Q_EMIT ledger->RowActivated(1);
-                d.reject();
-            } else {
-                d.reject();
-            }
-            return d.result();
-        });
-    }
-    // Pushes go on past the high-price window; any other dialog is cancelled.
-    static void ContinuePastHighPrices() {
-        ui::SetModalHandler([](QDialog& d) {
-            d.show();
             if (auto* go = d.findChild<QPushButton*>("cmdContinue"))
                 go->click();
-            else
-                d.reject();
-            return d.result();
+            else if (auto* ledger = d.findChild<controls::LedgerGrid*>("grdLedger"))
+                Q_EMIT ledger->RowActivated(1);
         });
     }
-    QTemporaryDir config;
+    // The export dialog writes plan.csv into dir, the print dialog prints plan.pdf there; other
+    // dialogs are handed to other, or cancelled.
+    static void WriteFiles(const QString& dir, std::function<int(QDialog&)> other = {}) {
+        ui::SetModalHandler([=](QDialog& d) {
+            if (auto* file = d.findChild<QLineEdit*>("txtFile")) {
+                d.findChild<QComboBox*>("cboFormat")->setCurrentIndex(1);
+                file->setText(dir + "/plan.csv");
+                return int(QDialog::Accepted);
+            }
+            if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
+                print->printer()->setOutputFormat(QPrinter::PdfFormat);
+                print->printer()->setOutputFileName(dir + "/plan.pdf");
+                return int(QDialog::Accepted);
+            }
+            return other ? other(d) : int(QDialog::Rejected);
+        });
+    }
+    // What the message and input boxes said so far, with their titles if asked.
+    QStringList Said(bool titles = false) const {
+        QStringList said;
+        for (const auto& p : prompts->Log)
+            said << (titles ? p.Title + ": " : QString()) + p.Text;
+        return said;
+    }
+    int Count(const QString& sql, const QVariantList& args = {}) { return db->Scalar(sql, args).toInt(); }
+    // A column of the entry a row's key ("plan_entry") names.
+    QString Entry(const QString& key, const char* column) {
+        const QString sql =
+            QString("SELECT %1 FROM plan_entries WHERE plan_id || '_' || entry_id = ?").arg(column);
+        return db->Scalar(sql, {key}).toString();
+    }
 };
 
-// Ticks rows a buyer may push: open, with a supplier, a quantity and a delivery date not before today.
-// The demo suppliers with a credit line under control (01.005, 01.008) are left out.
-inline QList<int> PushableRows(const controls::SpreadGrid& g, int wanted) {
+// Rows a buyer may push, ticked unless asked not to: open, with a supplier, a quantity and a
+// delivery date not before today. The demo suppliers with a credit line under control (01.005,
+// 01.008) are left out.
+inline QList<int> PushableRows(controls::SpreadGrid& g, int wanted, bool tick = true) {
     QList<int> rows;
-    const QDate today = QDate::currentDate();
     for (int r = 1; r <= g.MaxRows() && rows.size() < wanted; ++r) {
         const auto finish = QDate::fromString(g.Text(col::FinishDate, r), "yyyy-MM-dd");
         const QString supplier = g.Text(col::SupplyNumber, r);
         if (g.Text(col::Close, r).trimmed().isEmpty() && !supplier.isEmpty() && supplier != "01.005" &&
-            supplier != "01.008" && g.Text(col::PushQty, r).toDouble() > 0 && finish.isValid() &&
-            finish >= today)
+            supplier != "01.008" && g.Text(col::PushQty, r).toDouble() > 0 &&
+            finish >= QDate::currentDate()) {
             rows << r;
+            if (tick)
+                g.SetText(col::CheckBox, r, "1");
+        }
     }
-    return rows;
-}
-inline QList<int> TickPushableRows(controls::SpreadGrid& g, int wanted) {
-    const QList<int> rows = PushableRows(g, wanted);
-    for (int r : rows)
-        g.SetText(col::CheckBox, r, "1");
     return rows;
 }
 
@@ -188,26 +160,22 @@ struct Hands {
     frmPurchasePlan& list;
     controls::SpreadGrid& g = list.vsProc();
 
-    QModelIndex Index(int c, int r) const { return g.View()->model()->index(r - 1, c - 1); }
-    // The frozen columns are clicked and edited in the view laid over the main one.
-    QTableView* ViewOf(int c) const {
-        QTableView* frozen = g.FrozenView();
-        return frozen && frozen->isVisible() && !frozen->isColumnHidden(c - 1) ? frozen : g.View();
-    }
     QWidget* Editor() const {
         for (QTableView* v : {g.View(), g.FrozenView()})
             if (QWidget* editor = v ? v->indexWidget(v->currentIndex()) : nullptr)
                 return editor;
         return nullptr;
     }
-    QWidget* KeyTarget() const {
-        QWidget* editor = Editor();
-        return editor ? editor : g.View();
-    }
+    QWidget* KeyTarget() const { return Editor() ? Editor() : g.View(); }
+    // The frozen columns are clicked in the view laid over the main one.
     void Click(int c, int r, Qt::KeyboardModifiers modifiers = {}) const {
-        g.View()->scrollTo(Index(c, r));
-        QTableView* v = ViewOf(c);
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, modifiers, v->visualRect(Index(c, r)).center());
+        const QModelIndex at = g.View()->model()->index(r - 1, c - 1);
+        g.View()->scrollTo(at);
+        QTableView* v =
+            g.FrozenView() && g.FrozenView()->isVisible() && !g.FrozenView()->isColumnHidden(c - 1)
+                ? g.FrozenView()
+                : g.View();
+        QTest::mouseClick(v->viewport(), Qt::LeftButton, modifiers, v->visualRect(at).center());
         QCoreApplication::processEvents();
     }
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) const {
@@ -220,8 +188,9 @@ struct Hands {
         for (QChar ch : text)
             QTest::keyClick(KeyTarget(), ch.toLatin1());
     }
-    // Moves right along the row until the active column is c.
-    void RightTo(int c) const {
+    // Clicks the cell at column from in row r, then moves right with arrows until column c.
+    void RightTo(int r, int c, int from = col::ItemNumber) const {
+        Click(from, r);
         for (int i = 0; i < 40 && g.ActiveCol() != c; ++i)
             Key(Qt::Key_Right);
     }

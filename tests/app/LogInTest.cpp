@@ -29,32 +29,21 @@ QString As(const QString& url, const QString& user, const QString& password = {}
     return u.toString();
 }
 
-// A connection as any client with a user's credentials makes it (psql, a script), not the program.
-class Client {
-public:
-    Client(const QString& url, const QString& user, const QString& password) {
-        const QUrl u(url);
-        const QByteArray host = u.host().toUtf8(), port = QByteArray::number(u.port(5432)),
-                         db = u.path().mid(1).toUtf8(), name = user.toUtf8(), word = password.toUtf8();
-        const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
-        const char* values[] = {host, port, db, name, word, nullptr};
-        m_conn = PQconnectdbParams(keys, values, 0);
-    }
-    ~Client() { PQfinish(m_conn); }
-    bool Connected() const { return PQstatus(m_conn) == CONNECTION_OK; }
-    // The SQLSTATE the statement failed with; empty when it ran.
-    std::string Run(const char* sql) {
-        PGresult* r = PQexec(m_conn, sql);
-        const ExecStatusType status = PQresultStatus(r);
-        const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
-        std::string code = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? "" : state ? state : "?";
-        PQclear(r);
-        return code;
-    }
-
-private:
-    PGconn* m_conn;
-};
+// The SQLSTATE a statement fails with as any client with a user's credentials (password: the name, unless
+// given) runs it (psql, a script), not the program: empty when it ran, "connection" when the server let
+// nobody in.
+std::string AsClient(const QString& url, const QString& user, const char* sql, const QString& password = {}) {
+    PGconn* c = PQconnectdb(As(url, user, password.isEmpty() ? user : password).toUtf8().constData());
+    PGresult* r = PQstatus(c) == CONNECTION_OK ? PQexec(c, sql) : nullptr;
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : "connection";
+    const std::string code =
+        r && (PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK) ? ""
+        : state                                                                              ? state
+                                                                                             : "?";
+    PQclear(r);
+    PQfinish(c);
+    return code;
+}
 } // namespace
 
 // What the server itself refuses a user, whatever client they use; the program's own checks
@@ -63,55 +52,41 @@ TEST(DatabaseRoles, AClientWithAUsersPasswordGetsNoFurtherThanTheirRights) {
     const QString url = NewPostgresUrl();
     ZPP_REQUIRE_STORE(url);
     const store::StorePtr db = store::GenerateStore(url, 60);
-    const QString before = Rows(*db, "SELECT SUM(ordered_qty), COUNT(*) FROM plan_entries") +
-                           Rows(*db, "SELECT COUNT(*) FROM purchase_orders") +
-                           Rows(*db, "SELECT SUM(granted_mask) FROM user_rights");
-    EXPECT_FALSE(Client(url, "buyer", "wrong").Connected());
-
-    Client buyer(url, "buyer", "buyer");
-    ASSERT_TRUE(buyer.Connected());
-    EXPECT_EQ(buyer.Run("SELECT COUNT(*) FROM plan_entries"), "");
-    const struct {
-        const char* Sql;
-        const char* State;
-    } refused[] = {
-        // No price right: no price column can be read.
-        {"SELECT price FROM plan_entries", "42501"},
-        {"SELECT * FROM purchase_order_lines", "42501"},
-        {"SELECT price FROM supplier_prices", "42501"},
-        // Another user's settings.
-        {"INSERT INTO report_formats (user_id, report_id, format_key, value) VALUES (1, 0, 'k', 'v')",
-         "42501"},
-        // No delete right.
-        {"DELETE FROM purchase_plans", "42501"},
-        // Nobody but an administrator changes suppliers or rights.
-        {"UPDATE suppliers SET credit_line = 1", "42501"},
-        {"UPDATE user_rights SET granted_mask = 2147483647", "42501"},
-        // 01.007 is a supplier buyer may not use.
-        {"INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_at)"
-         " SELECT 'X1', '2026-01-01', id, 'x' FROM suppliers WHERE code = '01.007'",
-         "42501"},
-        // Ordered without an order line: refused at commit.
-        {"UPDATE plan_entries SET ordered_qty = qty, unordered_qty = 0 WHERE (plan_id, entry_id) IN"
-         " (SELECT plan_id, entry_id FROM plan_entries WHERE ordered_qty < qty AND close_mark = ''"
-         " AND supplier_id IN (SELECT id FROM suppliers WHERE code NOT IN ('01.007', '01.012', '01.019'))"
-         " LIMIT 1)",
-         "23514"},
-    };
-    for (const auto& c : refused)
-        EXPECT_EQ(buyer.Run(c.Sql), c.State) << c.Sql;
-    Client guest(url, "guest", "guest");
-    ASSERT_TRUE(guest.Connected());
-    EXPECT_EQ(guest.Run("SELECT COUNT(*) FROM plan_entries"), "42501");
-    EXPECT_EQ(Rows(*db, "SELECT SUM(ordered_qty), COUNT(*) FROM plan_entries") +
-                  Rows(*db, "SELECT COUNT(*) FROM purchase_orders") +
-                  Rows(*db, "SELECT SUM(granted_mask) FROM user_rights"),
-              before);
+    const char* state =
+        "SELECT (SELECT SUM(ordered_qty) FROM plan_entries), (SELECT COUNT(*) FROM plan_entries),"
+        " (SELECT COUNT(*) FROM purchase_orders), (SELECT SUM(granted_mask) FROM user_rights)";
+    const QString before = Rows(*db, state);
+    EXPECT_EQ(AsClient(url, "buyer", "SELECT 1", "wrong"), "connection");
+    EXPECT_EQ(AsClient(url, "buyer", "SELECT COUNT(*) FROM plan_entries"), "");
+    for (const char* sql :
+         {// No price right: no price column can be read.
+          "SELECT price FROM plan_entries", "SELECT * FROM purchase_order_lines",
+          "SELECT price FROM supplier_prices",
+          // Another user's settings.
+          "INSERT INTO report_formats (user_id, report_id, format_key, value) VALUES (1, 0, 'k', 'v')",
+          // No delete right.
+          "DELETE FROM purchase_plans",
+          // Nobody but an administrator changes suppliers or rights.
+          "UPDATE suppliers SET credit_line = 1", "UPDATE user_rights SET granted_mask = 2147483647",
+          // 01.007 is a supplier buyer may not use.
+          "INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_at)"
+          " SELECT 'X1', '2026-01-01', id, 'x' FROM suppliers WHERE code = '01.007'"})
+        EXPECT_EQ(AsClient(url, "buyer", sql), "42501") << sql;
+    // Ordered without an order line: refused at commit.
+    EXPECT_EQ(
+        AsClient(url, "buyer",
+                 "UPDATE plan_entries SET ordered_qty = qty, unordered_qty = 0 WHERE (plan_id, entry_id) IN"
+                 " (SELECT plan_id, entry_id FROM plan_entries WHERE ordered_qty < qty AND close_mark = ''"
+                 " AND supplier_id IN (SELECT id FROM suppliers WHERE code NOT IN ('01.007', '01.012', "
+                 "'01.019')) LIMIT 1)"),
+        "23514");
+    EXPECT_EQ(AsClient(url, "guest", "SELECT COUNT(*) FROM plan_entries"), "42501");
+    EXPECT_EQ(Rows(*db, state), before);
     // A user removed from the store keeps no privilege once the roles are synced again.
     db->Exec("DELETE FROM users WHERE name = 'guest'");
     store::SyncDatabaseRoles(*db);
-    EXPECT_EQ(guest.Run("SELECT COUNT(*) FROM units"), "42501");
-    EXPECT_EQ(buyer.Run("SELECT COUNT(*) FROM units"), "");
+    EXPECT_EQ(AsClient(url, "guest", "SELECT COUNT(*) FROM units"), "42501");
+    EXPECT_EQ(AsClient(url, "buyer", "SELECT COUNT(*) FROM units"), "");
 }
 
 // The program asks the password in its log-in window, asks again with the server's refusal after
@@ -159,58 +134,46 @@ TEST(DatabaseRoles, TheServerDoesThePriceWorkOfAUserWhoMayNotSeePrices) {
     auto buyer = std::make_shared<store::Session>(
         store::LogInAsConnected(store::Store::Open(As(url, "buyer", "buyer")), "buyer"));
     ASSERT_TRUE(services::StoreHidesPrices(*buyer));
-    // Two open entries of one item and an allowed supplier, and another allowed supplier.
-    QSqlQuery q =
-        db->Exec("SELECT e.plan_id, e.entry_id, e.item_id, e.supplier_id, e.row_version FROM plan_entries e"
-                 " JOIN suppliers s ON s.id = e.supplier_id WHERE e.close_mark = '' AND e.ordered_qty = 0"
-                 " AND s.code NOT IN ('01.005', '01.007', '01.008', '01.012', '01.019')"
-                 " ORDER BY e.plan_id, e.entry_id LIMIT 2");
-    QList<QVariantList> entries;
-    while (q.next())
-        entries << QVariantList{q.value(0), q.value(1), q.value(2), q.value(3), q.value(4)};
-    ASSERT_EQ(entries.size(), 2);
-    const QVariant other = db->Scalar("SELECT MIN(id) FROM suppliers WHERE id <> ? AND code NOT IN"
-                                      " ('01.005', '01.007', '01.008', '01.012', '01.019')",
-                                      {entries[0][3]});
-    db->Exec("UPDATE plan_entries SET price = 999 WHERE plan_id = ? AND entry_id = ?",
-             {entries[0][0], entries[0][1]});
-    const double listed =
-        services::SupplierListPrice(*db, other.toInt(), entries[0][2].toInt(), 0, QDate::currentDate());
-
+    // An open entry of an allowed supplier, and another allowed supplier.
+    QSqlQuery q = db->Exec(
+        "SELECT e.plan_id, e.entry_id, e.item_id, e.row_version, (SELECT MIN(o.id) FROM suppliers o WHERE"
+        " o.id <> e.supplier_id AND o.code NOT IN ('01.005', '01.007', '01.008', '01.012', '01.019'))"
+        " FROM plan_entries e JOIN suppliers s ON s.id = e.supplier_id WHERE e.close_mark = '' AND"
+        " e.ordered_qty = 0 AND s.code NOT IN ('01.005', '01.007', '01.008', '01.012', '01.019')"
+        " ORDER BY e.plan_id, e.entry_id");
+    ASSERT_TRUE(q.next());
+    const QVariant plan = q.value(0), entry = q.value(1), other = q.value(4);
+    db->Exec("UPDATE plan_entries SET price = 999 WHERE plan_id = ? AND entry_id = ?", {plan, entry});
+    QDate today = QDate::currentDate();
+    const double listed = services::SupplierListPrice(*db, other.toInt(), q.value(2).toInt(), 0, today);
     services::PurchasePlanUpdateService service(buyer);
-    RecordListPtr edits = RecordList::Create();
-    auto edit = KeyedRecord::Create();
-    edit->Set("FInterID", entries[0][0]);
-    edit->Set("FEntryID", entries[0][1]);
-    edit->Set("FSupplyID", other);
-    edit->Set("FVersion", entries[0][4]);
-    edit->Set("FEdited", 1);
-    edits->Add(edit);
+    auto list = [&](std::initializer_list<std::pair<QString, QVariant>> fields) {
+        auto record = KeyedRecord::Create();
+        record->Set("FInterID", plan);
+        record->Set("FEntryID", entry);
+        record->Set("FSupplyID", other);
+        for (const auto& [key, value] : fields)
+            record->Set(key, value);
+        RecordListPtr records = RecordList::Create();
+        records->Add(record);
+        return records;
+    };
+    RecordListPtr edits = list({{"FVersion", q.value(3)}, {"FEdited", 1}});
     service.UpdatePurchasePlanEntry({}, edits);
-    EXPECT_EQ(db->Scalar("SELECT price FROM plan_entries WHERE plan_id = ? AND entry_id = ?",
-                         {entries[0][0], entries[0][1]})
+    EXPECT_EQ(db->Scalar("SELECT price FROM plan_entries WHERE plan_id = ? AND entry_id = ?", {plan, entry})
                   .toDouble(),
               listed);
 
     // A refusing credit line below what is open already: the push is refused without the figures.
     db->Exec("UPDATE suppliers SET credit_line = 0.01, credit_control = '3' WHERE id = ?", {other});
-    RecordListPtr push = RecordList::Create();
-    auto line = KeyedRecord::Create();
-    for (auto [key, value] :
-         std::initializer_list<std::pair<const char*, QVariant>>{{"FInterID", entries[0][0]},
-                                                                 {"FEntryID", entries[0][1]},
-                                                                 {"FSupplyID", other},
-                                                                 {"FPushQty", 1},
-                                                                 {"FDiscountRate", 0},
-                                                                 {"FTaxRate", 13},
-                                                                 {"FFinishDate", ""},
-                                                                 {"FMemo", ""},
-                                                                 {"FBillNo", ""}})
-        line->Set(QString::fromLatin1(key), value);
-    line->Set(services::kHighPriceConfirmedField, 1);
-    push->Add(line);
+    RecordListPtr push = list({{"FPushQty", 1},
+                               {"FDiscountRate", 0},
+                               {"FTaxRate", 13},
+                               {"FFinishDate", ""},
+                               {"FMemo", ""},
+                               {"FBillNo", ""},
+                               {services::kHighPriceConfirmedField, 1}});
     QString ids, refusal;
-    QDate today = QDate::currentDate();
     try {
         service.PushBill({}, push, buyer->UserId, ids, today);
     } catch (const Error& e) {
@@ -227,6 +190,8 @@ TEST(DatabaseRoles, TheServerDoesThePriceWorkOfAUserWhoMayNotSeePrices) {
 TEST(DatabaseRoles, AStoreFromBeforeTheRulesIsUpgradedWithoutLosingData) {
     const QString url = NewPostgresUrl();
     ZPP_REQUIRE_STORE(url);
+    const char* kRows = "SELECT COUNT(*), SUM(qty), SUM(ordered_qty), SUM(price),"
+                        " (SELECT COUNT(*) FROM purchase_order_line_sources) FROM plan_entries";
     QString before;
     {
         const store::StorePtr db = store::GenerateStore(url, 80);
@@ -246,18 +211,14 @@ TEST(DatabaseRoles, AStoreFromBeforeTheRulesIsUpgradedWithoutLosingData) {
             db->Exec(sql);
         ASSERT_FALSE(
             db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'qty', 'SELECT')").toBool());
-        before = Rows(*db, "SELECT COUNT(*), SUM(qty), SUM(ordered_qty), SUM(price) FROM plan_entries") +
-                 Rows(*db, "SELECT COUNT(*) FROM purchase_order_line_sources");
+        before = Rows(*db, kRows);
     }
     const store::StorePtr db = store::Store::Open(url);
     EXPECT_EQ(db->SchemaVersion(), store::LatestSchemaVersion());
-    EXPECT_EQ(Rows(*db, "SELECT COUNT(*), SUM(qty), SUM(ordered_qty), SUM(price) FROM plan_entries") +
-                  Rows(*db, "SELECT COUNT(*) FROM purchase_order_line_sources"),
-              before);
+    EXPECT_EQ(Rows(*db, kRows), before);
     EXPECT_EQ(Rows(*db, "SELECT COUNT(*) FROM pg_policies WHERE tablename = 'plan_entries'"), "4");
     EXPECT_TRUE(db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'qty', 'SELECT')").toBool());
     EXPECT_FALSE(
         db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'price', 'SELECT')").toBool());
-    Client buyer(url, "buyer", "buyer");
-    EXPECT_EQ(buyer.Run("DELETE FROM purchase_plans"), "42501");
+    EXPECT_EQ(AsClient(url, "buyer", "DELETE FROM purchase_plans"), "42501");
 }

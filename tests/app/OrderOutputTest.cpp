@@ -1,6 +1,11 @@
 #include "AppFixture.h"
+#include "component/host/Access.h"
+#include "component/host/ProgIds.h"
+#include "component/host/contracts/FrmResLoader.h"
+#include "services/bills/BillModels.h"
 #include "support/Documents.h"
 
+#include <QCheckBox>
 #include <QDir>
 
 using namespace zpp;
@@ -10,132 +15,155 @@ namespace {
 
 void ClickTool(QDialog& window, const char* bar, const char* key) {
     auto* tools = window.findChild<QToolBar*>(QString::fromLatin1(bar));
-    ASSERT_NE(tools, nullptr) << bar;
-    auto* action = tools->findChild<QAction*>(QString::fromLatin1(key));
-    ASSERT_NE(action, nullptr) << key;
-    QTest::mouseClick(tools->widgetForAction(action), Qt::LeftButton);
+    QTest::mouseClick(tools->widgetForAction(tools->findChild<QAction*>(QString::fromLatin1(key))),
+                      Qt::LeftButton);
     QCoreApplication::processEvents();
 }
 
 } // namespace
 
-// A buyer, who holds no price right, logged in in English, puts out the orders of a push as their
-// suppliers read them: from the result window every new order as a PDF named by its number into
-// a chosen folder (the second time, with the files there, the program asks and keeps them), and
-// from an order's own window that order alone. No file holds a price or an amount, and each file
-// written is one export record.
-TEST_P(AppListTest, TheOrdersOfAPushGoOutAsPdfFilesWithoutPricesInTheLogInLanguage) {
-    const bool ok = StartDemo(QStringLiteral("en"), QStringLiteral("buyer"));
-    ZPP_REQUIRE_STORE(QString(ok ? "x" : ""));
+// A buyer, who holds no price right, logged in in English, reads English and sees no price anywhere (the
+// list's cells, the high-price question, the order window and its totals, the export, the printed pages) and
+// pushes at the entries' stored prices. The orders of the push go out as their suppliers read them: from the
+// result window every new order as a PDF named by its number into a chosen folder (the second time, with the
+// files there, the program asks and keeps them), and from an order's own window that order alone. No file
+// holds a price, and each file written is one export record.
+TEST_P(AppTest, ABuyerSeesNoPriceAnywhereAndSendsTheOrdersOfAPushAsPdfFiles) {
     db->Exec("DELETE FROM system_settings WHERE section = 'Company'");
     db->Exec("INSERT INTO system_settings (section, key, value) VALUES ('Company', 'Name', 'Hongyuan "
-             "Machinery Co.'),"
-             " ('Company', 'Address', '88 Xinghu Street, Suzhou')");
-    frmPurchasePlan* list = ShowFiltered();
+             "Machinery Co.'), ('Company', 'Address', '88 Xinghu Street, Suzhou')");
+    frmPurchasePlan* list = OpenList("buyer", "en");
     ASSERT_NE(list, nullptr);
     Hands h{*list};
+    EXPECT_TRUE(list->lblCpt(0)->text().startsWith("Start date:2")) << list->lblCpt(0)->text().toStdString();
+    QStringList priced;
+    for (int r = 1; r <= h.g.MaxRows(); ++r)
+        priced << h.g.Text(col::Price, r);
+    priced.removeAll("");
     // Three rows of three suppliers: three orders.
     QStringList suppliers;
-    for (int r : PushableRows(h.g, 200)) {
+    double pushed = 0;
+    for (int r : PushableRows(h.g, 200, false)) {
         const QString supplier = h.g.Text(col::SupplyNumber, r);
         if (suppliers.size() < 3 && !suppliers.contains(supplier)) {
             suppliers << supplier;
+            pushed += h.g.Text(col::PushQty, r).toDouble();
             h.Click(col::CheckBox, r);
         }
     }
     ASSERT_EQ(suppliers.size(), 3);
+    auto ordered = [&] { return db->Scalar("SELECT SUM(ordered_qty) FROM plan_entries").toDouble(); };
+    const double orderedBefore = ordered();
     const qint64 lastBefore = db->Scalar("SELECT COALESCE(MAX(id), 0) FROM purchase_orders").toLongLong();
-    auto exports = [&] {
-        return db
-            ->Scalar("SELECT COUNT(*) FROM operation_log WHERE object_code = ? AND operation_name LIKE ?",
-                     {QString::fromLatin1(logs::Export.Code), QStringLiteral("采购订单[%")})
-            .toInt();
-    };
 
     QTemporaryDir out;
     QStringList seen;
     QHash<QString, QDateTime> firstWrite;
     // Both message boxes that report are answered OK; the question about the files there is answered No.
-    prompts->QueueAnswer(ui::Ok);
-    prompts->QueueAnswer(ui::No);
-    prompts->QueueAnswer(ui::Ok);
-    ui::SetModalHandler([&](QDialog& d) {
+    for (int answer : {ui::Ok, ui::No, ui::Ok})
+        prompts->QueueAnswer(answer);
+    Answer([&](QDialog& d) {
         seen << d.objectName();
         if (d.objectName() == u"dlgOrderFolder") {
             static_cast<QFileDialog&>(d).setDirectory(out.path());
-            return int(QDialog::Accepted);
-        }
-        if (d.objectName() == u"dlgOrderPdf") {
+            d.accept();
+        } else if (d.objectName() == u"dlgOrderPdf") {
             static_cast<QFileDialog&>(d).selectFile(out.filePath("chosen.pdf"));
-            return int(QDialog::Accepted);
-        }
-        d.show();
-        if (auto* go = d.findChild<QPushButton*>("cmdContinue")) {
+            d.accept();
+        } else if (auto* go = d.findChild<QPushButton*>("cmdContinue")) {
+            if (d.findChild<QTableView*>()->model()->columnCount() != 4)
+                priced << "the high-price window";
             go->click();
-            return d.result();
-        }
-        if (d.objectName() == u"frmMrpResult") {
+        } else if (d.objectName() == u"frmMrpResult") {
             ClickTool(d, "barProc1", "ExportAllPdf");
             for (const QFileInfo& f : QDir(out.path()).entryInfoList(QDir::Files))
                 firstWrite.insert(f.fileName(), f.lastModified());
             ClickTool(d, "barProc1", "ExportAllPdf");
             ClickTool(d, "barProc1", "Modify");
         } else if (d.objectName() == u"frmPurchaseOrder") {
+            auto* view = d.findChild<QTableView*>("grdLines");
+            for (int c : {int(services::OrderLinesModel::Price), int(services::OrderLinesModel::Amount)})
+                if (!view->isColumnHidden(c))
+                    priced << "the order window's column " + QString::number(c);
+            if (d.findChild<QLabel*>("lblTotalWithTax")->isVisibleTo(&d))
+                priced << "the order window's totals";
             ClickTool(d, "barOrder", "ExportPdf");
         }
-        d.reject();
-        return d.result();
     });
     h.Tool("PushBill");
     seen.removeAll("frmPOHighPrice");
     EXPECT_EQ(seen, QStringList({"frmMrpResult", "dlgOrderFolder", "dlgOrderFolder", "frmPurchaseOrder",
                                  "dlgOrderPdf"}));
+    // Each entry once, at its stored price; one record, written with the orders of the one push made;
+    // the list is read again with nothing ticked.
+    EXPECT_NEAR(ordered() - orderedBefore, pushed, 1e-6);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan008'"), 1);
+    for (int r = 1; r <= h.g.MaxRows(); ++r)
+        ASSERT_NE(h.g.Text(col::CheckBox, r), "1") << r;
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM purchase_order_lines l JOIN purchase_order_line_sources s"
+                    " ON s.order_id = l.order_id AND s.line_no = l.line_no JOIN plan_entries e"
+                    " ON e.plan_id = s.plan_id AND e.entry_id = s.entry_id WHERE l.order_id > ? AND"
+                    " l.price <> e.price",
+                    {lastBefore}),
+              0);
 
-    QStringList names;
-    QHash<QString, QStringList> itemsOf;
-    QSqlQuery lines =
-        db->Exec("SELECT o.bill_no, i.code FROM purchase_orders o"
-                 " JOIN purchase_order_lines l ON l.order_id = o.id JOIN items i ON i.id = l.item_id"
-                 " WHERE o.id > ? ORDER BY o.id, l.line_no",
-                 {lastBefore});
-    while (lines.next()) {
-        const QString name = lines.value(0).toString() + ".pdf";
-        if (!names.contains(name))
-            names << name;
-        itemsOf[name] << lines.value(1).toString();
-    }
+    // Each new order once, by its number, and nothing else.
+    QStringList names = RowTexts(*db, QString("SELECT bill_no || '.pdf' FROM purchase_orders WHERE id > %1"
+                                              " ORDER BY bill_no")
+                                          .arg(lastBefore));
     ASSERT_EQ(names.size(), 3);
-    QStringList files = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
-    files.removeOne("chosen.pdf");
-    files.sort();
-    QStringList expected = names;
-    expected.sort();
-    EXPECT_EQ(files, expected) << "each order once, by its number, and nothing else";
-
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"chosen.pdf"} + names);
     for (const QString& name : names) {
         const QString text = PdfText(out.filePath(name));
-        for (const QString& part : QStringList{"Hongyuan Machinery Co.", "88 Xinghu Street, Suzhou",
-                                               "Purchase order", "Order No.: " + name.chopped(4), "Item code",
-                                               "Quantity", "Delivery date", "Page 1 of 1"})
-            EXPECT_TRUE(text.contains(part)) << name.toStdString() << ": " << part.toStdString() << "\n"
-                                             << text.toStdString();
-        for (const QString& code : itemsOf[name])
-            EXPECT_TRUE(text.contains(code)) << name.toStdString() << ": " << code.toStdString();
-        for (const char* priced :
-             {"Unit price incl. tax", "Discount amount", "Amount excl. tax", "Total", "Tax:"})
-            EXPECT_FALSE(text.contains(QString::fromLatin1(priced))) << name.toStdString() << ": " << priced;
-        EXPECT_FALSE(text.contains(QStringLiteral("物料"))) << "captions in the log-in language";
-    }
-    EXPECT_TRUE(PdfText(out.filePath("chosen.pdf")).contains("Order No.: " + names[0].chopped(4)));
-
-    // The second export asked about the files there, was told No, and left them as they were.
-    ASSERT_EQ(prompts->Log.size(), 3);
-    EXPECT_EQ(prompts->Log[1].Buttons(), ui::YesNoCancel);
-    for (const QString& name : names) {
-        EXPECT_TRUE(prompts->Log[1].Text.contains(name)) << prompts->Log[1].Text.toStdString();
-        EXPECT_TRUE(prompts->Log[2].Text.contains(name)) << "named as kept";
+        for (const QString& part :
+             QStringList{"Hongyuan Machinery Co.", "88 Xinghu Street, Suzhou", "Purchase order",
+                         "Order No.: " + name.chopped(4), "Item code", "Quantity", "Page 1 of 1"})
+            EXPECT_TRUE(text.contains(part)) << name.toStdString() << ": " << part.toStdString();
+        for (const char* part :
+             {"Unit price incl. tax", "Discount amount", "Amount excl. tax", "Total", "Tax:", "物料"})
+            EXPECT_FALSE(text.contains(QString::fromUtf8(part))) << name.toStdString() << ": " << part;
+        // The second export asked about the files there, was told No, and left them as they were.
+        EXPECT_TRUE(prompts->Log.value(1).Text.contains(name) && prompts->Log.value(2).Text.contains(name));
         EXPECT_EQ(QFileInfo(out.filePath(name)).lastModified(), firstWrite.value(name)) << name.toStdString();
     }
+    EXPECT_TRUE(PdfText(out.filePath("chosen.pdf")).contains("Order No.: " + names[0].chopped(4)));
+    ASSERT_EQ(prompts->Log.size(), 3);
+    EXPECT_EQ(prompts->Log[1].Buttons(), ui::YesNoCancel);
     EXPECT_TRUE(prompts->Log[0].Text.contains(QDir::toNativeSeparators(out.path())));
-    EXPECT_EQ(exports(), names.size() + 1);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM operation_log WHERE object_code = ? AND operation_name LIKE ?",
+                    {QString::fromLatin1(logs::Export.Code), QStringLiteral("采购订单[%")}),
+              names.size() + 1);
+
+    // What leaves the program from the list: the export and the printed pages.
+    WriteFiles(out.path());
+    h.Tool("Export");
+    QFile csv(out.filePath("plan.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    if (QString::fromUtf8(csv.readLine()).contains(GetLangString("含税单价")))
+        priced << "the export";
+    h.Tool("Print");
+    EXPECT_GT(QFileInfo(out.filePath("plan.pdf")).size(), 0);
+    if (!list->findChild<controls::LedgerGrid*>("LdgPreview")->ColHidden(col::Price))
+        priced << "the printed pages";
+    EXPECT_EQ(priced.join(", "), "");
+    EXPECT_EQ(list->findChild<controls::LedgerGrid*>("LdgPreview")->HeadCells()[2].Text,
+              "Purchase Plan List");
+
+    // The form service's captions (data stay as they are) and Qt's own texts follow the log-in
+    // language too.
+    QWidget form;
+    auto* box = new QCheckBox("已关闭不显示", &form);
+    box->setAccessibleName(box->text());
+    auto* data = new QLabel("01.002 华东五金", &form);
+    CreateObject<FrmResLoader>(QString::fromLatin1(progid::FrmResLoader))->SetFrmFont(&form, "en");
+    EXPECT_EQ(box->text() + "|" + box->accessibleName() + "|" + data->text(),
+              "Hide closed entries|Hide closed entries|01.002 华东五金");
+    QStringList months;
+    for (const char* lang : {"en", "zh"}) {
+        store::Session session;
+        session.Language = lang;
+        app::UseQtLanguage(session);
+        months << QLocale().monthName(12);
+    }
+    EXPECT_EQ(months, QStringList({"December", QLocale(QLocale::Chinese, QLocale::China).monthName(12)}));
 }
