@@ -132,7 +132,8 @@ TEST(RecordSet, FilterByKeyWithQuotesAndNulls) {
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
         ++n;
     EXPECT_EQ(n, 3);
-    EXPECT_THROW(rs.SetFilter("nonsense"), Error);
+    for (const char* malformed : {"nonsense", "FKey='", "FKey=BItem'", "FKey='BItem", "='x'"})
+        EXPECT_THROW(rs.SetFilter(malformed), Error) << malformed;
 
     // Find searches forward from the current row, with the value bare or quoted.
     RecordSet orders({"FInterID", "FBillNo"});

@@ -53,7 +53,7 @@ TEST(Values, DatesParseInTheAcceptedFormsOnly) {
     EXPECT_EQ(ParseDate(QVariant("20261206")), QDate(2026, 12, 6));
     EXPECT_EQ(ParseDate(QVariant("2026-12-06 10:00:00")), QDate(2026, 12, 6));
     EXPECT_EQ(ParseDate(QVariant(" 2024-02-29 ")), QDate(2024, 2, 29));
-    for (const char* no : {"2026-02-30", "06/12/2026", "", "2026-12-06x"})
+    for (const char* no : {"2026-02-30", "06/12/2026", "", "2026-12-06x", "202612061", "x2026120"})
         EXPECT_FALSE(IsDate(QVariant(no))) << no;
     EXPECT_EQ(ParseDisplayDate(u"0999-01-31"), QDate(999, 1, 31));
     for (const char16_t* no : {u"2026-1-06", u"2026/12/06", u"0000-01-01", u" 2026-12-06", u"２０２６-12-06"})

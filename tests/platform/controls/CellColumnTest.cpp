@@ -36,7 +36,25 @@ TEST(CellColumn, RewritesSharingAndCompactionKeepEveryTextAndFindSeesThem) {
                         << to;
                 }
     };
+    auto word = [&](int step) {
+        QString text(int(rng.bounded(12)), QChar(u'a' + rng.bounded(26)));
+        if (rng.bounded(10) == 0)
+            text = QStringLiteral("计划%1").arg(step);
+        else if (rng.bounded(10) == 0)
+            text = QStringLiteral("xBc");
+        return text;
+    };
+    // Written in row order and cut shorter in place: searched as one run of characters with
+    // garbage between the texts, and pieces that make a needle across two of them.
+    const QString pieces[] = {"z", "zb", "b", "c", "cz", "计划", "1", "x"};
     resize(300);
+    for (int row = 0; row < 300; ++row)
+        col.Set(row, ref[std::size_t(row)] = pieces[rng.bounded(8)]);
+    for (int n = 0; n < 100; ++n) {
+        const int row = int(rng.bounded(300));
+        col.Set(row, ref[std::size_t(row)] = ref[std::size_t(row)].left(int(rng.bounded(3))));
+    }
+    checkFinds(-2);
     for (int step = 0; step < 20000; ++step) {
         const int row = int(rng.bounded(col.Size()));
         if (rng.bounded(3) == 0) {
@@ -44,13 +62,7 @@ TEST(CellColumn, RewritesSharingAndCompactionKeepEveryTextAndFindSeesThem) {
             col.Share(from, row);
             ref[std::size_t(row)] = ref[std::size_t(from)];
         } else {
-            QString text(int(rng.bounded(12)), QChar(u'a' + rng.bounded(26)));
-            if (rng.bounded(10) == 0)
-                text = QStringLiteral("计划%1").arg(step);
-            else if (rng.bounded(10) == 0)
-                text = QStringLiteral("xBc");
-            col.Set(row, text);
-            ref[std::size_t(row)] = text;
+            col.Set(row, ref[std::size_t(row)] = word(step));
         }
         if (step % 5000 == 4999)
             resize(col.Size() + int(rng.bounded(100)) - 50);

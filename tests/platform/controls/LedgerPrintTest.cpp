@@ -1,6 +1,8 @@
+#include "platform/Golden.h"
 #include "platform/controls/LedgerGrid.h"
 #include "platform/controls/LedgerPreview.h"
 #include "platform/ui/Prompt.h"
+#include "support/Documents.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,16 +15,18 @@
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace zpp;
 using namespace zpp::controls;
+using test::RunTool;
 
 namespace {
 
@@ -32,21 +36,12 @@ struct Pdf {
     QStringList text; // one entry a page
 };
 
-QString Run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(120000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 Pdf ReadPdf(const QString& file) {
     Pdf pdf;
-    // Qt's PDF text map names a glyph shared by an ideograph and a radical after the radical
-    // (the lower code point): "页" reads back as U+2EDA although the page shows "页".
-    pdf.text = Run("pdftotext", {"-layout", file, "-"}).replace(QChar(0x2EDA), u'页').split(u'\f');
+    pdf.text = test::PdfText(file).split(u'\f');
     if (!pdf.text.isEmpty() && pdf.text.back().trimmed().isEmpty())
         pdf.text.removeLast();
-    for (const QString& line : Run("pdfinfo", {file}).split(u'\n')) {
+    for (const QString& line : RunTool("pdfinfo", {file}).split(u'\n')) {
         if (line.startsWith("Pages:"))
             pdf.pages = line.mid(6).trimmed().toInt();
         if (line.startsWith("Page size:"))
@@ -55,23 +50,80 @@ Pdf ReadPdf(const QString& file) {
     return pdf;
 }
 
-// The cells "R<row>C<col>" on a page, in reading order.
-QList<QPair<int, int>> Cells(const QString& page) {
-    static const QRegularExpression cell(QStringLiteral("\\bR(\\d+)C(\\d+)\\b"));
-    QList<QPair<int, int>> cells;
-    for (auto m = cell.globalMatch(page); m.hasNext();) {
-        const auto match = m.next();
-        cells.append({match.captured(1).toInt(), match.captured(2).toInt()});
+// "1-3,5" for {1, 2, 3, 5}.
+QString Ranges(const std::set<int>& values) {
+    QStringList out;
+    for (auto it = values.begin(); it != values.end();) {
+        const int first = *it;
+        int last = first;
+        while (++it != values.end() && *it == last + 1)
+            ++last;
+        out << (first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last));
     }
-    return cells;
+    return out.join(u',');
 }
 
-QList<int> RowsOf(const QString& page, int col = 1) {
-    QList<int> rows;
-    for (const auto& [r, c] : Cells(page))
-        if (c == col)
-            rows << r;
-    return rows;
+// One line a page: what it shows in reading order, each run of caption cells ("列<col>") and
+// of data cells ("R<row>C<col>", column 2 as "螺栓<row>") told as the columns and rows it holds.
+QString Describe(const Pdf& pdf) {
+    static const QRegularExpression token(QStringLiteral(
+        "采购计划表|订单号|Sum [ABC]|第\\d+页/共\\d+页|列(\\d+)|\\bR(\\d+)C(\\d+)\\b|螺栓(\\d+)"));
+    QString out;
+    for (int p = 0; p < pdf.text.size(); ++p) {
+        QStringList parts;
+        std::set<int> captions, rows, cols;
+        auto flush = [&] {
+            if (!captions.empty())
+                parts << "列" + Ranges(captions);
+            if (!rows.empty())
+                parts << "R" + Ranges(rows) + " C" + Ranges(cols);
+            captions.clear(), rows.clear(), cols.clear();
+        };
+        for (auto it = token.globalMatch(pdf.text[p]); it.hasNext();) {
+            const auto m = it.next();
+            if (!m.captured(1).isEmpty()) {
+                captions.insert(m.captured(1).toInt());
+            } else if (!m.captured(2).isEmpty() || !m.captured(4).isEmpty()) {
+                rows.insert(m.captured(m.captured(4).isEmpty() ? 2 : 4).toInt());
+                cols.insert(m.captured(4).isEmpty() ? m.captured(3).toInt() : 2);
+            } else {
+                flush();
+                parts << m.captured(0);
+            }
+        }
+        flush();
+        out += QStringLiteral("  %1: %2\n").arg(p + 1).arg(parts.join(u' '));
+    }
+    return out;
+}
+
+// What a ledger prints with: margins, page mode, options, note, and every head and foot cell
+// that is not as a new ledger has it.
+QString Told(LedgerGrid& g) {
+    QString out =
+        QStringLiteral("margins top %1 bottom %2 left %3 right %4, page mode %5, options 0x%6, note %7\n")
+            .arg(g.Margin(Top))
+            .arg(g.Margin(Bottom))
+            .arg(g.Margin(Left))
+            .arg(g.Margin(Right))
+            .arg(g.PageMode())
+            .arg(g.Options(), 0, 16)
+            .arg(g.NoteText());
+    const LedgerCell plain;
+    for (int i = 0; i < 20; ++i) {
+        const LedgerCell& c = i < 10 ? g.HeadCells()[i] : g.FootCells()[i - 10];
+        const QFont& f = c.Font;
+        if (c.Text != plain.Text || f != plain.Font || c.Fore != plain.Fore || c.Back != plain.Back)
+            out += QStringLiteral("%1 %2 \"%3\" %4 %5pt")
+                       .arg(i < 10 ? "head" : "foot")
+                       .arg(i % 10)
+                       .arg(c.Text, f.family())
+                       .arg(f.pointSizeF()) +
+                   (f.bold() ? " bold" : "") + (f.italic() ? " italic" : "") +
+                   (f.underline() ? " underlined" : "") +
+                   QStringLiteral(" %1 on %2\n").arg(c.Fore.name(), c.Back.name());
+    }
+    return out;
 }
 
 class LedgerPrint : public ::testing::Test {
@@ -87,16 +139,16 @@ protected:
         // The page these cases measure; a new ledger's own is landscape, fitted to the width.
         grid.SetPageMode(PagesAcross);
         grid.SetOrientation(QPageLayout::Portrait);
-        grid.ClearTexts();
         grid.SetMaxCols(cols);
         grid.SetMaxRows(rows + 1);
         for (int c = 1; c <= cols; ++c) {
-            if (!hiddenByCaptions)
-                grid.SetText(1, c, QStringLiteral("列%1").arg(c));
             grid.SetColWidth(c, width);
             grid.SetColHidden(c, false);
         }
+        grid.ClearTexts(); // the caption row is asked for again at the next print
         hidden = hiddenByCaptions;
+        for (int c = 1; c <= cols && !hidden; ++c)
+            grid.SetText(1, c, QStringLiteral("列%1").arg(c));
         if (!served) {
             served = true;
             QObject::connect(&grid, &LedgerGrid::RowTextRequested, &grid, [this](int row, QString* text) {
@@ -115,9 +167,8 @@ protected:
     }
 
     // Words printed below the page's printable area (pdftotext reads them all the same).
-    int WordsBelowTheArea() const {
-        const QString boxes =
-            ::Run("pdftotext", {"-bbox", dir.filePath(QStringLiteral("p%1.pdf").arg(printed)), "-"});
+    int WordsBelowTheArea(const QString& file) const {
+        const QString boxes = RunTool("pdftotext", {"-bbox", file, "-"});
         static const QRegularExpression page(QStringLiteral("<page width=\"[\\d.]+\" height=\"([\\d.]+)\""));
         static const QRegularExpression bottom(QStringLiteral("yMax=\"([\\d.]+)\""));
         const double height = page.match(boxes).captured(1).toDouble() - grid.Margin(Bottom) * 72 / 25.4;
@@ -127,13 +178,17 @@ protected:
         return off;
     }
 
-    Pdf Print(int* rendered = nullptr) {
+    // Prints the sheet and tells its pages under a heading naming the case.
+    Pdf Print(const QString& name) {
         const QString file = dir.filePath(QStringLiteral("p%1.pdf").arg(++printed));
         QPdfWriter writer(file);
-        const int pages = grid.Render(writer);
-        if (rendered)
-            *rendered = pages;
-        return ReadPdf(file);
+        const int rendered = grid.Render(writer);
+        const Pdf pdf = ReadPdf(file);
+        EXPECT_EQ(pdf.pages, rendered) << name.toStdString();
+        EXPECT_EQ(WordsBelowTheArea(file), 0) << name.toStdString();
+        described +=
+            QStringLiteral("%1: %2 pages, %3\n").arg(name).arg(pdf.pages).arg(pdf.pageSize) + Describe(pdf);
+        return pdf;
     }
 
     QTemporaryDir dir;
@@ -141,65 +196,33 @@ protected:
     bool served = false;
     int hidden = 0;
     int printed = 0;
+    QString described;
 };
+
+int RowsOn(const QString& page) {
+    static const QRegularExpression firstCell(QStringLiteral("\\bR\\d+C1\\b"));
+    return int(page.count(firstCell));
+}
 
 } // namespace
 
-TEST_F(LedgerPrint, PagesDownHoldEveryRowOnceUnderTitleCaptionsAndNumberedFooter) {
+// Every row once, in order; the header (title) and footer (numbered pages) on every page or
+// only the first and last; a title block above the table and a closing block (totals) below
+// the last row, whatever row a page breaks after; columns that do not fit carried to pages
+// across, the one the caption row hides left out; or the table fitted to the width.
+TEST_F(LedgerPrint, PagesMatchTheirGoldenDescriptions) {
     Sheet(300, 6);
-    int rendered = 0;
-    const Pdf pdf = Print(&rendered);
-    ASSERT_GT(rendered, 2);
-    ASSERT_EQ(pdf.pages, rendered);
-    ASSERT_EQ(pdf.text.size(), rendered);
-    EXPECT_TRUE(pdf.pageSize.contains("A4")) << pdf.pageSize.toStdString();
-    QList<int> rows;
-    for (int p = 0; p < rendered; ++p) {
-        const QString& page = pdf.text[p];
-        EXPECT_TRUE(page.contains("采购计划表")) << p;
-        EXPECT_TRUE(page.contains("列1") && page.contains("列6")) << "caption row on page " << p;
-        EXPECT_TRUE(page.contains(QStringLiteral("第%1页/共%2页").arg(p + 1).arg(rendered))) << p;
-        EXPECT_TRUE(page.contains("螺栓")) << p;
-        rows << RowsOf(page);
-    }
-    QList<int> expected;
-    for (int r = 1; r <= 300; ++r)
-        expected << r;
-    EXPECT_EQ(rows, expected);
-}
+    ASSERT_GT(Print("down").pages, 2);
 
-TEST_F(LedgerPrint, HeaderFirstAndFooterLastOnlyNeverLoseRowsAtPageBreaks) {
-    grid.SetOptions(grid.Options() & ~WholeHeadFooterPerPage);
-    Sheet(300, 4);
-    const Pdf probe = Print();
-    ASSERT_GT(probe.pages, 2);
-    const int first = int(RowsOf(probe.text[0]).size());
-    const int other = int(RowsOf(probe.text[1]).size());
-    EXPECT_GT(other, first) << "pages without the header hold more rows";
-    // Around full pages the footer may need a page of its own.
-    for (int rows : {1, first - 1, first, first + 1, first + other - 1, first + other, first + other + 1}) {
-        Sheet(rows, 4);
-        const Pdf pdf = Print();
-        QList<int> seen;
-        for (int p = 0; p < pdf.pages; ++p) {
-            const QString& page = pdf.text[p];
-            const bool last = p == pdf.pages - 1;
-            EXPECT_EQ(page.contains("采购计划表"), p == 0) << rows << " rows, page " << p;
-            EXPECT_EQ(page.contains(QStringLiteral("第%1页/共%2页").arg(p + 1).arg(pdf.pages)), last)
-                << rows << " rows, page " << p;
-            const QList<int> here = RowsOf(page);
-            EXPECT_TRUE(!here.isEmpty() || last) << "an empty page before the end, " << rows << " rows";
-            seen << here;
-        }
-        ASSERT_EQ(seen.size(), rows);
-        EXPECT_EQ(seen.front(), 1);
-        EXPECT_EQ(seen.back(), rows);
-    }
-}
+    const int options = grid.Options();
+    Sheet(120, 20, 12, 5);
+    grid.SetOptions(options & ~PhysicPages);
+    Print("across");
+    grid.SetOptions(options);
+    Print("across, physic pages");
+    grid.SetPageMode(FitToWidth);
+    Print("fit to width");
 
-// A document's title block prints once above the table and its closing block (totals) once
-// below the last row, the footer staying on every page, whatever row the page breaks after.
-TEST_F(LedgerPrint, TitleFirstAndClosingBelowTheLastRowNeverLoseRowsAtPageBreaks) {
     auto line = [](const char* left, const char* right) {
         LedgerLine l;
         l.Left.Text = QString::fromUtf8(left);
@@ -210,80 +233,23 @@ TEST_F(LedgerPrint, TitleFirstAndClosingBelowTheLastRowNeverLoseRowsAtPageBreaks
     grid.TitleLines()[0].Centre.Text = "订货单";
     grid.TitleLines()[0].Centre.Font.setPointSize(18);
     grid.ClosingLines() = {line("共计", "Sum A: 1"), line("", "Sum B: 2"), line("", "Sum C: 3")};
-    Sheet(300, 4);
-    grid.HeadCells()[2].Text.clear();
-    const Pdf probe = Print();
-    ASSERT_GT(probe.pages, 2);
-    const int first = int(RowsOf(probe.text[0]).size());
-    const int other = int(RowsOf(probe.text[1]).size());
-    EXPECT_GT(other, first) << "the title takes room on the first page only";
-    for (int rows : {1, first - 2, first - 1, first, first + other - 1, first + other, first + other + 1}) {
-        Sheet(rows, 4);
-        grid.HeadCells()[2].Text.clear();
-        const Pdf pdf = Print();
-        EXPECT_EQ(WordsBelowTheArea(), 0) << rows << " rows";
-        QList<int> seen;
-        for (int p = 0; p < pdf.pages; ++p) {
-            const QString& page = pdf.text[p];
-            const bool last = p == pdf.pages - 1;
-            EXPECT_EQ(page.contains("订单号"), p == 0) << rows << " rows, page " << p;
-            for (const char* total : {"Sum A", "Sum B", "Sum C"})
-                EXPECT_EQ(page.contains(QString::fromUtf8(total)), last) << total << ", " << rows << " rows";
-            EXPECT_TRUE(page.contains(QStringLiteral("第%1页/共%2页").arg(p + 1).arg(pdf.pages))) << p;
-            const QList<int> here = RowsOf(page);
-            EXPECT_TRUE(!here.isEmpty() || last) << "an empty page before the end, " << rows << " rows";
-            if (last && !here.isEmpty())
-                EXPECT_GT(page.indexOf("Sum A"), page.indexOf(QStringLiteral("R%1C1").arg(rows)))
-                    << rows << " rows";
-            seen << here;
+    // Around full pages the closing block or the footer may need a page of its own.
+    for (const bool everyPage : {true, false}) {
+        grid.SetOptions(everyPage ? options : options & ~WholeHeadFooterPerPage);
+        if (!everyPage)
+            grid.TitleLines().clear(), grid.ClosingLines().clear();
+        Sheet(300, 4);
+        const Pdf probe = Print(everyPage ? "title and closing" : "head first, foot last");
+        ASSERT_GT(probe.pages, 2);
+        const int first = RowsOn(probe.text[0]), other = RowsOn(probe.text[1]);
+        EXPECT_GT(other, first) << "the first page gives room to the title or header";
+        for (int rows : {1, first - 2, first - 1, first, first + 1, first + other - 1, first + other,
+                         first + other + 1}) {
+            Sheet(rows, 4);
+            Print(QStringLiteral("%1 rows").arg(rows));
         }
-        ASSERT_EQ(seen.size(), rows);
-        EXPECT_EQ(seen.back(), rows);
     }
-}
-
-TEST_F(LedgerPrint, PagesAcrossCarryTheRestOfTheColumnsAndFitToWidthNeedsNone) {
-    Sheet(120, 20, 12, 5);
-    grid.SetOptions(grid.Options() & ~PhysicPages);
-    const Pdf pdf = Print();
-    ASSERT_GT(pdf.pages, 2);
-    const QList<int> firstRows = RowsOf(pdf.text[0]);
-    int across = 1;
-    while (across < pdf.pages &&
-           RowsOf(pdf.text[across], Cells(pdf.text[across]).value(0).second) == firstRows)
-        ++across;
-    ASSERT_GE(across, 2);
-    ASSERT_EQ(pdf.pages % across, 0);
-    const int down = pdf.pages / across;
-    QList<int> columns;
-    for (int p = 0; p < across; ++p) {
-        QList<int> here;
-        for (const auto& [r, c] : Cells(pdf.text[p]))
-            if (r == firstRows.front())
-                here << c;
-        EXPECT_TRUE(pdf.text[p].contains("采购计划表")) << "across page " << p;
-        EXPECT_TRUE(pdf.text[p].contains(QStringLiteral("第1页/共%1页").arg(down))) << "shares its number";
-        columns << here;
-    }
-    EXPECT_EQ(columns, QList<int>({1, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}))
-        << "each shown column once, in order, the one the caption row hides left out from the first print";
-
-    grid.SetOptions(grid.Options() | PhysicPages);
-    const Pdf physic = Print();
-    EXPECT_TRUE(physic.text[1].contains(QStringLiteral("第2页/共%1页").arg(pdf.pages)));
-
-    grid.SetPageMode(FitToWidth);
-    const Pdf fit = Print();
-    EXPECT_LE(fit.pages, down) << "smaller rows, more of them a page";
-    QList<int> rows;
-    for (const QString& page : fit.text) {
-        const auto cells = Cells(page);
-        const int first = cells.value(0).first;
-        EXPECT_TRUE(cells.contains({first, 1}) && cells.contains({first, 20})) << "all columns on one page";
-        EXPECT_TRUE(page.contains("列20"));
-        rows << RowsOf(page);
-    }
-    EXPECT_EQ(rows.size(), 120);
+    test::ExpectGolden("pages.txt", described.toUtf8());
 }
 
 TEST_F(LedgerPrint, EveryOptionChangesThePreviewedPage) {
@@ -292,6 +258,7 @@ TEST_F(LedgerPrint, EveryOptionChangesThePreviewedPage) {
     grid.HeadCells()[3].Fore = Qt::red;
     struct Look {
         int ink = 0, colour = 0, left = 1 << 20, top = 1 << 20, bottom = 0, pages = 0;
+        int redBottom = 0, captionTop = 1 << 20; // the last red line; the caption row's first
     };
     auto look = [&](int options) {
         grid.SetOptions(options);
@@ -301,12 +268,17 @@ TEST_F(LedgerPrint, EveryOptionChangesThePreviewedPage) {
             EXPECT_NE(preview, nullptr);
             preview->SetZoom(1.0);
             l.pages = preview->PageCount();
+            EXPECT_EQ(d.findChild<QSpinBox*>("spnPage")->maximum(), l.pages) << "no page past the last";
             const QImage image = d.findChild<QWidget*>("pagePreview")->grab().toImage();
             for (int y = 20; y < image.height() - 20; ++y)
                 for (int x = 20; x < image.width() - 20; ++x) {
                     const QColor c = image.pixelColor(x, y);
                     if (c.hsvSaturation() > 60 && c.value() > 60)
                         ++l.colour;
+                    if (c.red() > 150 && c.green() < 100 && c.blue() < 100)
+                        l.redBottom = y;
+                    if (std::abs(c.red() - 221) + std::abs(c.green() - 230) + std::abs(c.blue() - 241) < 8)
+                        l.captionTop = std::min(l.captionTop, y);
                     if (qGray(c.rgb()) < 128) {
                         ++l.ink;
                         l.left = std::min(l.left, x);
@@ -324,6 +296,8 @@ TEST_F(LedgerPrint, EveryOptionChangesThePreviewedPage) {
     ASSERT_EQ(plain.pages, 1);
     ASSERT_GT(plain.ink, 0);
     EXPECT_GT(plain.colour, 0);
+    EXPECT_GT(plain.redBottom, 0);
+    EXPECT_LT(plain.redBottom, plain.captionTop) << "captions print black after a coloured header";
     EXPECT_EQ(look(base & ~ColorPrint).colour, 0);
     EXPECT_GT(look(base | GridExtend).bottom, plain.bottom + 100);
     EXPECT_GT(look(base | FooterAtPageBottom).bottom, plain.bottom + 100);
@@ -333,7 +307,6 @@ TEST_F(LedgerPrint, EveryOptionChangesThePreviewedPage) {
     for (int option : {NotPrtFrame, NotPrtHLine, NotPrtVLine})
         EXPECT_LT(look(base | option).ink, plain.ink - 50) << option;
 }
-
 TEST_F(LedgerPrint, PreviewPagesPrintAndSaveAsPdf) {
     Sheet(400, 4);
     auto prompts = std::make_shared<ui::ScriptedPrompter>();
@@ -421,39 +394,14 @@ TEST(LedgerSettings, IniAndHeadFootRecordAreReadAndBadValuesKeepDefaults) {
     f.close();
 
     LedgerGrid grid;
-    const double left = grid.Margin(Left), right = grid.Margin(Right);
-    const int options = grid.Options();
-    const QString record =
-        QStringLiteral("2Head=采购计划表л2HeadFontBoldd=-1л2HeadFontSize=15л2HeadFontName=Noto Sans "
-                       "CJK SCл2HeadForeColor=255л2HeadBackColor=16711680л3Head=a=bл"
-                       "3HeadFontSize=hugeл3HeadForeColor=xл4HeadFontItalic=-1л"
-                       "2Foot= 第&[页]页л2FootFontBold=-1л2FootFontUnderline=-1л0Foot=备注л"
-                       "NoteText=说明л");
-    grid.LoadSettings(ini, record);
-
-    EXPECT_EQ(grid.Margin(Top), 25.5);
-    EXPECT_EQ(grid.Margin(Bottom), 12);
-    EXPECT_EQ(grid.Margin(Left), left);
-    EXPECT_EQ(grid.Margin(Right), right);
-    EXPECT_EQ(grid.PageMode(), FitToWidth);
-    EXPECT_EQ(grid.Options(), (options | CenterHorz | SavingPaper) & ~(ColorPrint | PageNumbers));
+    grid.LoadSettings(
+        ini, QStringLiteral("2Head=采购计划表л2HeadFontBoldd=-1л2HeadFontSize=15л2HeadFontName=Noto "
+                            "Sans CJK SCл2HeadForeColor=255л2HeadBackColor=16711680л3Head=a=bл"
+                            "3HeadFontSize=hugeл3HeadForeColor=xл4HeadFontItalic=-1л2Foot= "
+                            "第&[页]页л2FootFontBold=-1л2FootFontUnderline=-1л0Foot=备注лNoteText=说明л"));
+    // Bad margins, sizes and colours keep the defaults; the other section is not read.
+    test::ExpectGolden("settings.txt", Told(grid).toUtf8());
     EXPECT_EQ(grid.PrinterSettings(), a3);
-
-    const LedgerCell& title = grid.HeadCells()[2];
-    EXPECT_EQ(title.Text, "采购计划表");
-    EXPECT_TRUE(title.Font.bold());
-    EXPECT_EQ(title.Font.pointSizeF(), 15);
-    EXPECT_EQ(title.Font.family(), "Noto Sans CJK SC");
-    EXPECT_EQ(title.Fore, QColor(255, 0, 0));
-    EXPECT_EQ(title.Back, QColor(0, 0, 255));
-    EXPECT_EQ(grid.HeadCells()[3].Text, "a=b");
-    EXPECT_EQ(grid.HeadCells()[3].Fore, QColor(Qt::black));
-    EXPECT_EQ(grid.HeadCells()[3].Font.pointSizeF(), LedgerCell().Font.pointSizeF());
-    EXPECT_TRUE(grid.HeadCells()[4].Font.italic());
-    EXPECT_EQ(grid.FootCells()[2].Text, " 第&[页]页");
-    EXPECT_TRUE(grid.FootCells()[2].Font.bold() && grid.FootCells()[2].Font.underline());
-    EXPECT_EQ(grid.FootCells()[0].Text, "备注");
-    EXPECT_EQ(grid.NoteText(), "说明");
 
     // Blocks this code did not write change nothing.
     for (const QByteArray& bad : {QByteArray("garbage"), QByteArray(), a3.left(a3.size() - 1)}) {
@@ -471,7 +419,6 @@ TEST(LedgerSettings, IniAndHeadFootRecordAreReadAndBadValuesKeepDefaults) {
 
 TEST(LedgerSetup, AcceptAppliesTheDialogAndRejectLeavesTheControlAlone) {
     LedgerGrid grid;
-    const int options = grid.Options();
     auto edit = [](QDialog& d) {
         d.findChild<QDoubleSpinBox*>("txtMarginLeft")->setValue(33);
         d.findChild<QCheckBox*>("chkGridExtend")->setChecked(true);
@@ -481,16 +428,20 @@ TEST(LedgerSetup, AcceptAppliesTheDialogAndRejectLeavesTheControlAlone) {
         cells->item(2, 1)->setCheckState(Qt::Checked);
         cells->item(12, 0)->setText("第&[页]页");
         EXPECT_FALSE(d.findChild<QPushButton*>("cmdOK")->accessibleName().isEmpty());
+        QStringList labels; // each margin box says which side it sets
+        for (const QLabel* label :
+             d.findChild<QDoubleSpinBox*>("txtMarginLeft")->parentWidget()->findChildren<QLabel*>())
+            labels << label->text();
+        EXPECT_EQ(labels, QStringList({"上", "下", "左", "右"}));
     };
     ui::SetModalHandler([&](QDialog& d) {
         edit(d);
         d.findChild<QPushButton*>("cmdCancel")->click();
         return d.result();
     });
+    const QString before = Told(grid);
     EXPECT_FALSE(grid.PrinterSetup());
-    EXPECT_EQ(grid.Margin(Left), 15);
-    EXPECT_EQ(grid.Options(), options);
-    EXPECT_TRUE(grid.HeadCells()[2].Text.isEmpty());
+    EXPECT_EQ(Told(grid), before);
 
     ui::SetModalHandler([&](QDialog& d) {
         edit(d);
@@ -499,9 +450,5 @@ TEST(LedgerSetup, AcceptAppliesTheDialogAndRejectLeavesTheControlAlone) {
     });
     EXPECT_TRUE(grid.PrinterSetup());
     ui::SetModalHandler({});
-    EXPECT_EQ(grid.Margin(Left), 33);
-    EXPECT_EQ(grid.Options(), (options | GridExtend) & ~ColorPrint);
-    EXPECT_EQ(grid.HeadCells()[2].Text, "采购计划表");
-    EXPECT_TRUE(grid.HeadCells()[2].Font.bold());
-    EXPECT_EQ(grid.FootCells()[2].Text, "第&[页]页");
+    test::ExpectGolden("setup.txt", Told(grid).toUtf8());
 }

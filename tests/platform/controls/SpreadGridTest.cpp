@@ -1,11 +1,11 @@
 #include "platform/controls/SpreadGrid.h"
+#include "platform/Golden.h"
 #include "platform/records/Error.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
-#include <QDateEdit>
 #include <QHeaderView>
-#include <QLineEdit>
+#include <QKeySequence>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
@@ -26,6 +26,64 @@ void PrintTo(const RowBlock& b, std::ostream* os) {
 } // namespace zpp::controls
 
 namespace {
+
+// A user's session on a grid: each step is logged with the signals it caused, then where the
+// active cell is, what it holds, which editor is open on it and (when asked) which view has the
+// focus. LeaveCell is refused while `refuse`, KeyDown handles `swallow`, EditStarting locks the
+// cell while `lockOnEdit`.
+struct Session {
+    explicit Session(SpreadGrid& g, bool focus = false) : grid(g), showFocus(focus) {
+        QObject::connect(&g, &SpreadGrid::LeaveCell, &g, [this](int c, int r, int nc, int nr, bool* cancel) {
+            log << QStringLiteral("  leave %1,%2 \"%3\" for %4,%5%6")
+                       .arg(c)
+                       .arg(r)
+                       .arg(grid.Text(c, r))
+                       .arg(nc)
+                       .arg(nr)
+                       .arg(refuse ? " refused" : "");
+            *cancel = refuse;
+        });
+        QObject::connect(&g, &SpreadGrid::Clicked, &g,
+                         [this](int c, int r) { log << QStringLiteral("  clicked %1,%2").arg(c).arg(r); });
+        QObject::connect(&g, &SpreadGrid::Changed, &g, [this](int c, int r) {
+            log << QStringLiteral("  changed %1,%2 to \"%3\"").arg(c).arg(r).arg(grid.Text(c, r));
+        });
+        QObject::connect(&g, &SpreadGrid::KeyDown, &g, [this](int key, Qt::KeyboardModifiers, bool* handled) {
+            log << "  key " + QKeySequence(key).toString();
+            *handled = key == swallow;
+        });
+        QObject::connect(&g, &SpreadGrid::EditStarting, &g, [this](int c, int r) {
+            log << QStringLiteral("  edit starting %1,%2%3")
+                       .arg(c)
+                       .arg(r)
+                       .arg(grid.OpenedByTyping() ? " by typing" : "");
+            if (lockOnEdit)
+                grid.SetCellLock(c, r, true);
+        });
+    }
+    void operator()(const QString& step, const std::function<void()>& act) {
+        log << step;
+        act();
+        QCoreApplication::processEvents();
+        const int c = grid.ActiveCol(), r = grid.ActiveRow();
+        QString state = QStringLiteral("  = %1,%2 \"%3\"").arg(c).arg(r).arg(grid.Text(c, r));
+        for (QTableView* view : {grid.View(), grid.FrozenView()})
+            if (QWidget* w = view ? view->indexWidget(view->model()->index(r - 1, c - 1)) : nullptr)
+                state +=
+                    QStringLiteral(" editor %1%2")
+                        .arg(w->metaObject()->className(), view == grid.View() ? "" : " in the frozen part");
+        if (showFocus)
+            state += grid.View()->hasFocus()         ? " focus main"
+                     : grid.FrozenView()->hasFocus() ? " focus frozen"
+                                                     : "";
+        log << state;
+    }
+    SpreadGrid& grid;
+    bool showFocus;
+    QStringList log;
+    bool refuse = false, lockOnEdit = false;
+    int swallow = 0;
+};
 
 enum Col { kText = 1, kNumber, kDate, kCheck };
 
@@ -77,31 +135,31 @@ protected:
                                     QAbstractItemModelTester::FailureReportingMode::Fatal};
 };
 
-TEST_F(GridTest, SetTextNormalisesEachCellType) {
-    auto stored = [&](int col, const char* text) {
-        grid.SetText(col, 1, text);
-        return grid.Text(col, 1);
-    };
+TEST_F(GridTest, SetTextNormalisesEachCellTypeOrFailsNamingTheCell) {
     EXPECT_EQ(grid.Text(kCheck, 1), "0") << "an untouched check box reads 0";
-    EXPECT_EQ(stored(kNumber, " 7 "), "7.00");
-    EXPECT_EQ(stored(kNumber, "-1.236"), "-1.24") << "the range bounds editing, not the program";
-    EXPECT_EQ(stored(kDate, "2026/1/2"), "2026-01-02");
-    EXPECT_EQ(stored(kDate, "20261206"), "2026-12-06");
-    EXPECT_EQ(stored(kDate, ""), "");
-    EXPECT_EQ(stored(kCheck, "True"), "1");
-    EXPECT_EQ(stored(kCheck, "2.5"), "1");
-    EXPECT_EQ(stored(kCheck, ""), "0");
-    EXPECT_EQ(stored(kText, "  钢板 12 "), "  钢板 12 ") << "text cells keep what they get";
-}
-
-TEST_F(GridTest, TextACellCannotHoldFailsNamingTheCell) {
-    grid.SetText(kNumber, 3, "5");
-    for (const char* bad : {"12abc", "1e999"})
-        EXPECT_NE(FailureOf(kNumber, 3, bad), "") << bad;
-    EXPECT_EQ(grid.Text(kNumber, 3), "5.00") << "a refused text leaves the cell alone";
-    EXPECT_NE(FailureOf(kDate, 3, "2026-02-30"), "");
-    EXPECT_NE(FailureOf(kCheck, 3, "yes"), "");
-
+    const struct {
+        int col;
+        const char* text;
+        const char* stored; // nullptr: refused, the cell keeping what it had
+    } cases[] = {{kNumber, " 7 ", "7.00"},
+                 {kNumber, "-1.236", "-1.24"}, // the range bounds editing only
+                 {kNumber, "12abc", nullptr},
+                 {kNumber, "1e999", nullptr},
+                 {kDate, "2026/1/2", "2026-01-02"},
+                 {kDate, "20261206", "2026-12-06"},
+                 {kDate, "", ""},
+                 {kDate, "2026-02-30", nullptr},
+                 {kCheck, "True", "1"},
+                 {kCheck, "2.5", "1"},
+                 {kCheck, "", "0"},
+                 {kCheck, "yes", nullptr},
+                 {kText, "  钢板 12 ", "  钢板 12 "}};
+    for (const auto& c : cases) {
+        grid.SetText(c.col, 3, c.col == kDate ? "2026-01-01" : "1");
+        const QString before = grid.Text(c.col, 3), failure = FailureOf(c.col, 3, c.text);
+        EXPECT_EQ(grid.Text(c.col, 3), c.stored ? QString(c.stored) : before) << c.col << " " << c.text;
+        EXPECT_EQ(failure.isEmpty(), c.stored != nullptr) << c.col << " " << c.text;
+    }
     const QString message = FailureOf(kDate, 3, "明天");
     EXPECT_TRUE(message.contains("3") && message.contains(QString::number(kDate)) && message.contains("明天"))
         << message.toStdString();
@@ -122,7 +180,8 @@ TEST_F(GridTest, SetValueStoresWhatSetTextOfTheValuesTextStores) {
     };
     grid.SetCellDecimals(kNumber, 5, 4);
     const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
-    QVariantList values = {-0.0, 2.5, 0.125, 123456789012LL, 1e301, 1e-310, inf, nan, " 12.5 ", "abc", true};
+    QVariantList values = {-0.0,  2.5, 0.125, 123456789012LL, 1e301, 1e-310, 1e-299,
+                           1e299, inf, nan,   " 12.5 ",       "abc", true};
     values << QDate(2026, 1, 2) << QVariant() << "2026-12-06";
     std::mt19937_64 rng(3);
     for (int i = 0; i < 2000; ++i)
@@ -212,7 +271,6 @@ TEST_F(GridTest, RowsChangeByTheirTextsNotByTicksAndCarryAHeaderMarkUntilMarkedU
     QHeaderView* rows = View()->verticalHeader();
     EXPECT_GE(rows->sizeHint().width(), rows->fontMetrics().horizontalAdvance(header(150)) + 4);
 }
-
 TEST_F(GridTest, RowAndColumnCountsChangeWithoutLosingData) {
     grid.SetText(kText, 10, "last");
     grid.SetText(kCheck, 10, "1");
@@ -234,132 +292,80 @@ TEST_F(GridTest, RowAndColumnCountsChangeWithoutLosingData) {
     grid.SetMaxCols(3);
     grid.SetMaxCols(6);
     EXPECT_EQ(grid.Text(6, 2), "") << "a dropped column comes back empty";
+
+    // While redraw is off the view keeps its old shape: what the grid no longer has reads empty.
+    grid.SetRedraw(false);
+    grid.SetMaxRows(5);
+    grid.SetMaxCols(2);
+    QAbstractItemModel* model = View()->model();
+    ASSERT_EQ(model->rowCount() * 10 + model->columnCount(), 106);
+    for (int r = 0; r < 10; ++r)
+        for (int c = 0; c < 6; ++c)
+            EXPECT_EQ(model->data(model->index(r, c)).isValid(), r < 5 && c < 2) << r << "," << c;
+    EXPECT_FALSE(model->headerData(2, Qt::Horizontal).isValid());
+    grid.SetRedraw(true);
+    EXPECT_EQ(model->rowCount() * 10 + model->columnCount(), 52);
 }
 
-TEST_F(GridTest, EditorsMatchTheCellTypeAndLockedCellsGetNone) {
-    QSignalSpy starting(&grid, &SpreadGrid::EditStarting);
-    QSignalSpy changed(&grid, &SpreadGrid::Changed);
-
-    auto* date = qobject_cast<QDateEdit*>(OpenEditor(kDate, 1));
-    ASSERT_TRUE(date);
-    EXPECT_EQ(starting.takeFirst(), (QVariantList{kDate, 1}));
-    date->setDate(QDate(2026, 5, 17));
-    Commit(date);
-    EXPECT_EQ(grid.Text(kDate, 1), "2026-05-17");
-    EXPECT_EQ(changed.takeFirst(), (QVariantList{kDate, 1}));
-
-    date = qobject_cast<QDateEdit*>(OpenEditor(kDate, 1));
-    Commit(date);
-    EXPECT_TRUE(changed.isEmpty()) << "committing an unchanged value changes nothing";
-
-    starting.clear();
-    grid.SetCellLock(kText, 2, true);
-    EXPECT_EQ(OpenEditor(kText, 2), nullptr);
-    EXPECT_EQ(starting.count(), 0) << "no EditStarting for locked cells";
-
-    // A handler may refuse the edit by locking the cell.
-    auto refuse = QObject::connect(&grid, &SpreadGrid::EditStarting, &grid,
-                                   [&](int c, int r) { grid.SetCellLock(c, r, true); });
-    EXPECT_EQ(OpenEditor(kText, 3), nullptr);
-    QObject::disconnect(refuse);
-}
-
-TEST_F(GridTest, NumberEditorRefusesWhatTheColumnCannotTake) {
-    QSignalSpy changed(&grid, &SpreadGrid::Changed);
-    grid.SetText(kNumber, 4, "50");
-    auto* edit = qobject_cast<QLineEdit*>(OpenEditor(kNumber, 4));
-    ASSERT_TRUE(edit);
-    for (const char* bad : {"150", "-1", "abc"}) {
-        edit->setText(bad);
-        Commit(edit);
-        EXPECT_EQ(View()->indexWidget(Index(kNumber, 4)), edit) << bad << ": the editor stays open";
-        EXPECT_EQ(grid.Text(kNumber, 4), "50.00");
-    }
-    EXPECT_TRUE(changed.isEmpty());
-    edit->setText("12.5");
-    Commit(edit);
-    EXPECT_EQ(grid.Text(kNumber, 4), "12.50");
-    EXPECT_EQ(changed.count(), 1);
-    EXPECT_EQ(changed.takeFirst(), (QVariantList{kNumber, 4}));
-}
-
-TEST_F(GridTest, CheckBoxesDrawAsBoxesAndToggleBySpaceAndClickUnlessLocked) {
-    QSignalSpy changed(&grid, &SpreadGrid::Changed);
-    grid.SetActiveCell(kCheck, 1);
-    QTest::keyClick(View(), Qt::Key_Space);
-    EXPECT_EQ(grid.Text(kCheck, 1), "1");
+// Editors by cell type, none on locked cells or check boxes; a number editor that stays open
+// on what its column cannot take; ticks by Space and click; LeaveCell refusing key and mouse
+// moves; KeyDown swallowing a key, but not seeing keys inside an editor.
+TEST_F(GridTest, UserSessionMatchesItsGoldenLog) {
+    Session s(grid);
+    auto editor = [&] { return View()->indexWidget(Index(grid.ActiveCol(), grid.ActiveRow())); };
+    s("open the date 3,1", [&] { OpenEditor(kDate, 1); });
+    s("pick 2026-05-17, Enter", [&] {
+        editor()->setProperty("date", QDate(2026, 5, 17));
+        Commit(editor());
+    });
+    s("open it again, Enter", [&] { Commit(OpenEditor(kDate, 1)); });
+    s("lock 1,2 and open it", [&] {
+        grid.SetCellLock(kText, 2, true);
+        OpenEditor(kText, 2);
+    });
+    s.lockOnEdit = true;
+    s("open 1,3 while EditStarting locks it", [&] { OpenEditor(kText, 3); });
+    s.lockOnEdit = false;
+    s("open the number 2,4 holding 50", [&] {
+        grid.SetText(kNumber, 4, "50");
+        OpenEditor(kNumber, 4);
+    });
+    for (const char* text : {"150", "-1", "abc", "12.5"})
+        s(QStringLiteral("type %1, Enter").arg(text), [&] {
+            editor()->setProperty("text", text);
+            Commit(editor());
+        });
+    s("go to 4,1, Space", [&] {
+        grid.SetActiveCell(kCheck, 1);
+        QTest::keyClick(View(), Qt::Key_Space);
+    });
     QAbstractItemModel* model = View()->model();
     EXPECT_EQ(model->data(Index(kCheck, 1), Qt::CheckStateRole).toInt(), Qt::Checked);
     EXPECT_EQ(model->data(Index(kCheck, 1), Qt::DisplayRole).toString(), "") << "drawn as a box, not a digit";
     EXPECT_NE(model->data(Index(kCheck, 1), Qt::AccessibleTextRole).toString(),
               model->data(Index(kCheck, 2), Qt::AccessibleTextRole).toString());
-    QTest::keyClick(View(), Qt::Key_Space);
-    EXPECT_EQ(grid.Text(kCheck, 1), "0");
-    EXPECT_EQ(changed.count(), 2);
-
-    Click(kCheck, 3);
-    EXPECT_EQ(grid.Text(kCheck, 3), "1");
-    EXPECT_EQ(grid.ActiveRow(), 3);
-    EXPECT_EQ(changed.count(), 3);
-
-    grid.SetCellLock(kCheck, 3, true);
-    Click(kCheck, 3);
-    QTest::keyClick(View(), Qt::Key_Space);
-    EXPECT_EQ(grid.Text(kCheck, 3), "1");
-    EXPECT_EQ(changed.count(), 3);
-    EXPECT_EQ(OpenEditor(kCheck, 4), nullptr) << "check boxes have no editor";
-}
-
-TEST_F(GridTest, LeaveCellCanKeepTheActiveCell) {
-    QList<QList<int>> asked;
-    bool refuse = true;
-    QObject::connect(&grid, &SpreadGrid::LeaveCell, &grid, [&](int c, int r, int nc, int nr, bool* cancel) {
-        asked.append({c, r, nc, nr});
-        *cancel = refuse;
+    s("Space", [&] { QTest::keyClick(View(), Qt::Key_Space); });
+    s("click 4,3", [&] { Click(kCheck, 3); });
+    s("lock 4,3, click it, Space", [&] {
+        grid.SetCellLock(kCheck, 3, true);
+        Click(kCheck, 3);
+        QTest::keyClick(View(), Qt::Key_Space);
     });
-    QSignalSpy clicked(&grid, &SpreadGrid::Clicked);
-    grid.SetActiveCell(kText, 1);
-    EXPECT_TRUE(asked.isEmpty()) << "moves by the program are not asked about";
-
-    QTest::keyClick(View(), Qt::Key_Down);
-    ASSERT_EQ(asked.size(), 1);
-    EXPECT_EQ(asked[0], (QList<int>{kText, 1, kText, 2}));
-    EXPECT_EQ(grid.ActiveRow(), 1);
-    Click(kNumber, 3);
-    EXPECT_EQ(grid.ActiveCol(), kText);
-    EXPECT_EQ(grid.ActiveRow(), 1);
-    EXPECT_TRUE(clicked.isEmpty()) << "a refused click is no click";
-    EXPECT_FALSE(View()->selectionModel()->isSelected(Index(kNumber, 3))) << "nor does it select";
-
-    refuse = false;
-    QTest::keyClick(View(), Qt::Key_Down);
-    EXPECT_EQ(grid.ActiveRow(), 2);
-    Click(kNumber, 3);
-    EXPECT_EQ(grid.ActiveCol(), kNumber);
-    EXPECT_EQ(grid.ActiveRow(), 3);
-    EXPECT_EQ(asked.size(), 4) << "each move is asked about once";
-    EXPECT_EQ(clicked.takeFirst(), (QVariantList{kNumber, 3}));
-}
-
-TEST_F(GridTest, KeyDownSeesKeysBeforeTheViewButNotInsideAnEditor) {
-    QList<int> keys;
-    QObject::connect(&grid, &SpreadGrid::KeyDown, &grid, [&](int key, Qt::KeyboardModifiers, bool* handled) {
-        keys.append(key);
-        *handled = key == Qt::Key_Down;
-    });
-    grid.SetActiveCell(kText, 1);
-    QTest::keyClick(View(), Qt::Key_F6);
-    EXPECT_EQ(keys, (QList<int>{Qt::Key_F6}));
-    QTest::keyClick(View(), Qt::Key_Down);
-    EXPECT_EQ(grid.ActiveRow(), 1) << "a handled key is swallowed";
-    QTest::keyClick(View(), Qt::Key_Right);
-    EXPECT_EQ(grid.ActiveCol(), kNumber) << "unhandled keys work as usual";
-
-    keys.clear();
-    QWidget* editor = OpenEditor(kText, 2);
-    ASSERT_TRUE(editor);
-    QTest::keyClick(editor, Qt::Key_F6);
-    EXPECT_TRUE(keys.isEmpty());
+    s("open 4,4", [&] { OpenEditor(kCheck, 4); });
+    s.refuse = true;
+    s("refusing moves: go to 1,1", [&] { grid.SetActiveCell(kText, 1); });
+    s("Down", [&] { QTest::keyClick(View(), Qt::Key_Down); });
+    s("click 2,3", [&] { Click(kNumber, 3); });
+    EXPECT_FALSE(View()->selectionModel()->isSelected(Index(kNumber, 3)))
+        << "a refused click selects nothing";
+    s.refuse = false;
+    s("allowing moves: Down", [&] { QTest::keyClick(View(), Qt::Key_Down); });
+    s("click 2,3", [&] { Click(kNumber, 3); });
+    s.swallow = Qt::Key_Down;
+    for (const Qt::Key key : {Qt::Key_F6, Qt::Key_Down, Qt::Key_Right})
+        s("swallowing Down: " + QKeySequence(key).toString(), [&] { QTest::keyClick(View(), key); });
+    s("open 1,5, F6 in the editor", [&] { QTest::keyClick(OpenEditor(kText, 5), Qt::Key_F6); });
+    test::ExpectGolden("grid-session.txt", s.log.join(u'\n').toUtf8() + '\n');
 }
 
 TEST_F(GridTest, SelectedRowBlocksMergeOverlappingAndAdjacentRanges) {
@@ -449,52 +455,6 @@ TEST_F(GridTest, FindMovesOnInReadingOrderWrapsHonoursCaseAndSkipsHiddenColumns)
     EXPECT_FALSE(grid.Find("", 1, 1, true, false));
 }
 
-// Columns searched as one run of characters must give what a cell-by-cell walk in reading
-// order gives, also after rewrites that leave old texts behind or cells out of row order.
-TEST(GridFind, AgreesWithACellByCellWalkAfterAnyEdits) {
-    SpreadGrid g;
-    g.SetMaxCols(3);
-    g.SetMaxRows(60);
-    std::mt19937 rng(7);
-    const QStringList words = {"ab", "AB", "xaby", "a", "b", "供应商甲", "甲", "", "ba"};
-    auto word = [&]() -> QString { return words[int(rng() % words.size())] + (rng() % 4 == 0 ? "ab" : ""); };
-    auto check = [&] {
-        for (const QString needle : {"ab", "Ab", "甲", "b", "供应商甲ab", "zz"})
-            for (bool forward : {true, false})
-                for (bool matchCase : {true, false})
-                    for (int r = 1; r <= 60; r += 7)
-                        for (int c = 1; c <= 3; ++c) {
-                            std::optional<std::pair<int, int>> expected;
-                            for (int step = 1; step <= 180 && !expected; ++step) {
-                                const int at =
-                                    (((r - 1) * 3 + c - 1 + (forward ? step : -step)) % 180 + 180) % 180;
-                                const int rr = at / 3 + 1, cc = at % 3 + 1;
-                                if (!g.ColHidden(cc) &&
-                                    g.Text(cc, rr).contains(needle, matchCase ? Qt::CaseSensitive
-                                                                              : Qt::CaseInsensitive))
-                                    expected = std::pair{cc, rr};
-                            }
-                            ASSERT_EQ(g.Find(needle, c, r, forward, matchCase), expected)
-                                << needle.toStdString() << " from " << c << "," << r
-                                << (forward ? " on" : " back");
-                        }
-    };
-    // Filled in row order, then cut shorter in place: texts in row order with garbage between.
-    for (int c = 1; c <= 3; ++c)
-        for (int r = 1; r <= 60; ++r)
-            g.SetText(c, r, word());
-    for (int n = 0; n < 60; ++n) {
-        const int c = 1 + int(rng() % 3), r = 1 + int(rng() % 60);
-        g.SetText(c, r, g.Text(c, r).left(int(rng() % 3)));
-    }
-    check();
-    // Rewritten in any order: texts out of row order.
-    for (int n = 0; n < 300; ++n)
-        g.SetText(1 + int(rng() % 3), 1 + int(rng() % 60), word());
-    g.SetColHidden(2, true);
-    check();
-}
-
 // Columns 1-3 frozen (1 hidden, 2 a tick box, 3 text), ten text columns after them, in a grid
 // too narrow for all: the frozen view must act exactly as the main one.
 class FrozenGrid : public ::testing::Test {
@@ -514,12 +474,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
         frozen = grid.FrozenView();
         ASSERT_TRUE(frozen && frozen->isVisible());
-        QObject::connect(&grid, &SpreadGrid::LeaveCell, &grid,
-                         [&](int c, int r, int nc, int nr, bool* cancel) {
-                             moves.append({c, r, nc, nr});
-                             leftText = grid.Text(c, r);
-                             *cancel = refuse;
-                         });
     }
     QModelIndex Index(int col, int row) { return grid.View()->model()->index(row - 1, col - 1); }
     void ClickIn(QTableView* view, int col, int row) {
@@ -527,77 +481,41 @@ protected:
     }
     // Where a main-view column starts, as the user sees it (the frozen part covers the left).
     int Left(int col) { return grid.View()->columnViewportPosition(col - 1); }
-    bool Active(int col, int row) { return grid.ActiveCol() == col && grid.ActiveRow() == row; }
 
     SpreadGrid grid;
     QTableView* frozen = nullptr;
-    QList<QList<int>> moves;
-    QString leftText;
-    bool refuse = false;
 };
 
-TEST_F(FrozenGrid, ClicksKeysEditsAndTicksInTheFrozenPartGoThroughTheOneLeaveCellPath) {
-    QSignalSpy clicked(&grid, &SpreadGrid::Clicked);
-    QSignalSpy changed(&grid, &SpreadGrid::Changed);
-    QList<int> keys;
-    QObject::connect(&grid, &SpreadGrid::KeyDown, &grid,
-                     [&](int key, Qt::KeyboardModifiers, bool*) { keys.append(key); });
-    grid.SetActiveCell(12, 1);
+// Clicks, keys, edits and ticks in the frozen part go through the one LeaveCell path as in
+// the main view; keys follow the cell to the view that shows it.
+TEST_F(FrozenGrid, SessionMatchesItsGoldenLog) {
+    Session s(grid, true);
+    s("go to 12,1", [&] { grid.SetActiveCell(12, 1); });
     ASSERT_GT(grid.View()->horizontalScrollBar()->value(), 0);
     EXPECT_GE(Left(12), frozen->width()) << "a far cell is not left under the frozen part";
-
-    ClickIn(frozen, 3, 2);
-    EXPECT_TRUE(Active(3, 2));
-    EXPECT_EQ(moves, (QList<QList<int>>{{12, 1, 3, 2}}));
-    EXPECT_EQ(clicked.takeFirst(), (QVariantList{3, 2}));
-
-    QTest::keyClick(frozen, Qt::Key_F6);
-    EXPECT_EQ(keys, (QList<int>{Qt::Key_F6})) << "one KeyDown, however the key travels";
-    QTest::keyClick(frozen, Qt::Key_Right);
-    EXPECT_TRUE(Active(4, 2)) << "across the boundary";
+    s("click 3,2 in the frozen part", [&] { ClickIn(frozen, 3, 2); });
+    s("F6 there", [&] { QTest::keyClick(frozen, Qt::Key_F6); });
+    s("Right there, across the boundary", [&] { QTest::keyClick(frozen, Qt::Key_Right); });
     EXPECT_GE(Left(4), frozen->width());
-    EXPECT_TRUE(grid.View()->hasFocus()) << "keys follow the cell to the view that shows it";
-    QTest::keyClick(grid.View(), Qt::Key_Left);
-    EXPECT_TRUE(frozen->hasFocus());
-    QTest::keyClick(frozen, Qt::Key_Left);
-    EXPECT_TRUE(Active(2, 2)) << "the hidden column 1 is skipped";
-    EXPECT_EQ(moves.size(), 4) << "each move asks once";
-    EXPECT_EQ(moves.back(), (QList<int>{3, 2, 2, 2}));
-
-    // A key typed while the main view has the focus edits the frozen cell where it is seen.
-    bool typed = false;
-    QObject::connect(&grid, &SpreadGrid::EditStarting, &grid, [&] { typed = grid.OpenedByTyping(); });
-    grid.SetActiveCell(3, 5);
-    QTest::keyClick(grid.View(), Qt::Key_Q);
-    QWidget* editor = frozen->indexWidget(Index(3, 5));
-    ASSERT_TRUE(editor);
-    EXPECT_TRUE(typed);
-    EXPECT_EQ(grid.View()->indexWidget(Index(3, 5)), nullptr);
-    moves.clear();
-    ClickIn(grid.View(), 5, 6);
-    EXPECT_EQ(leftText, "q") << "leaving by a click commits first";
-    EXPECT_TRUE(Active(5, 6));
-
-    grid.SetActiveCell(3, 7);
-    grid.View()->edit(Index(3, 7));
-    editor = frozen->indexWidget(Index(3, 7));
-    ASSERT_TRUE(editor);
-    QTest::keyClicks(editor, "w");
-    QTest::keyClick(editor, Qt::Key_Tab);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(leftText, "w") << "and so does Tab";
-    EXPECT_TRUE(Active(4, 7));
-    EXPECT_EQ(moves.size(), 2);
-
-    changed.clear();
-    ClickIn(frozen, 2, 8);
-    EXPECT_EQ(grid.Text(2, 8), "1");
-    EXPECT_EQ(changed.count(), 1);
-    EXPECT_FALSE(grid.RowChanged(8));
-    refuse = true;
-    ClickIn(frozen, 2, 9);
-    EXPECT_TRUE(Active(2, 8)) << "a refused click neither moves nor ticks";
+    s("Left in the main view", [&] { QTest::keyClick(grid.View(), Qt::Key_Left); });
+    s("Left in the frozen part, over hidden 1", [&] { QTest::keyClick(frozen, Qt::Key_Left); });
+    s("go to 3,5, type q in the main view", [&] {
+        grid.SetActiveCell(3, 5);
+        QTest::keyClick(grid.View(), Qt::Key_Q);
+    });
+    s("click 5,6 in the main view", [&] { ClickIn(grid.View(), 5, 6); });
+    s("go to 3,7, edit, type w, Tab", [&] {
+        grid.SetActiveCell(3, 7);
+        grid.View()->edit(Index(3, 7));
+        QTest::keyClicks(frozen->indexWidget(Index(3, 7)), "w");
+        QTest::keyClick(frozen->indexWidget(Index(3, 7)), Qt::Key_Tab);
+    });
+    s("tick 2,8 in the frozen part", [&] { ClickIn(frozen, 2, 8); });
+    EXPECT_FALSE(grid.RowChanged(8)) << "a tick is no edit";
+    s.refuse = true;
+    s("refusing moves: tick 2,9", [&] { ClickIn(frozen, 2, 9); });
     EXPECT_EQ(grid.Text(2, 9), "0");
+    test::ExpectGolden("frozen-session.txt", s.log.join(u'\n').toUtf8() + '\n');
 }
 
 TEST_F(FrozenGrid, FrozenPartFollowsRowsWidthsHiddenColumnsAndGivesWayWhenTooWide) {

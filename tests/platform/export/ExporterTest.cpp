@@ -1,4 +1,5 @@
 #include "platform/export/Exporter.h"
+#include "platform/Golden.h"
 #include "platform/ui/Prompt.h"
 #include "support/Documents.h"
 
@@ -8,10 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -22,46 +21,18 @@ using namespace zpp::exporting;
 
 namespace {
 
-QString Unzip(const QString& file, const QString& member) {
-    QProcess p;
-    p.start(QStringLiteral("unzip"), {QStringLiteral("-p"), file, member});
-    p.waitForFinished();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// RFC 4180 records, for reading an exported CSV back.
-QVector<QStringList> ParseCsv(const QString& text) {
-    QVector<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text[i];
-        if (quoted) {
-            if (ch == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
-                field += text[++i];
-            else if (ch == u'"')
-                quoted = false;
-            else
-                field += ch;
-        } else if (ch == u'"') {
-            quoted = true;
-        } else if (ch == u',') {
-            row << std::exchange(field, {});
-        } else if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            row << std::exchange(field, {});
-            rows << std::exchange(row, {});
-            ++i;
-        } else {
-            field += ch;
-        }
-    }
-    return rows;
+// The parts of a workbook that hold what was exported: the sheet, its styles and its name.
+QByteArray XlsxParts(const QString& file) {
+    QByteArray parts;
+    for (const char* member : {"xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/workbook.xml"})
+        parts += QByteArray("==== ") + member + "\n" + test::RunTool("unzip", {"-p", file, member}).toUtf8() +
+                 "\n";
+    return parts;
 }
 
 class ExportTest : public ::testing::Test {
@@ -90,6 +61,23 @@ protected:
         data = rows;
         exporter.SetRowCount(int(rows.size()));
     }
+    // Writes both formats and holds them to golden/<name>.csv and golden/<name>.xlsx.txt.
+    void ExpectBothFormats(const QString& name, const QString& title) {
+        for (const Format format : {Format::Csv, Format::Xlsx}) {
+            const QString file = At(name + (format == Format::Csv ? ".csv" : ".xlsx"));
+            QString error;
+            asked.clear();
+            ASSERT_TRUE(exporter.Write(file, format, title, &error)) << error.toStdString();
+            QVector<int> inOrder;
+            for (int r = 1; r <= data.size(); ++r)
+                inOrder << r;
+            EXPECT_EQ(asked, inOrder) << "each row asked once, in order, across the measured first rows";
+            if (format == Format::Csv)
+                test::ExpectGolden(name + ".csv", ReadAll(file));
+            else
+                test::ExpectGolden(name + ".xlsx.txt", XlsxParts(file));
+        }
+    }
     QStringList Entries() const {
         return QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
     }
@@ -110,166 +98,35 @@ QVector<QStringList> PlanRows(int count) {
     return rows;
 }
 
-TEST_F(ExportTest, XlsxHoldsAnnouncedColumnsTypedCellsAndAFrozenBoldCaption) {
-    QVector<QStringList> rows = PlanRows(150);
-    rows[0] = {QStringLiteral("钢板"), QStringLiteral("12.50"), QStringLiteral("第一行"),
-               QStringLiteral("多余")};
-    rows[1][1] = QString();
-    rows[2][1] = QStringLiteral("约 3 件");
-    rows[3][1] = QStringLiteral(" -3e2 ");
-    rows[4][2] = QString(200, u'长');
-    rows[5][2] = QStringLiteral("a<b>&\x01"
-                                "c");
-    Announce({{QStringLiteral("物料名称"), kTextType},
-              {QStringLiteral("数量"), kNumberType},
-              {QStringLiteral("备注"), kTextType}},
-             rows);
+// Texts, numbers, texts in number columns, what CSV must quote (commas, quotes, line breaks)
+// or guard as text (what a spreadsheet would run as a formula), XML escapes, a caption frozen
+// in bold, widths measured on the first rows within the announced bound and 60, a sheet name
+// a workbook accepts; a document's heading above the captions and its totals below the rows.
+TEST_F(ExportTest, BothFormatsMatchTheirGoldenFiles) {
+    QVector<QStringList> rows = {
+        {"钢板", "12.50", "第一行", "多余"},
+        {"a,b", "", "他说\"好\""},
+        {"第一行\r\n第二行", "约 3 件", "只有\n换行"},
+        {"  前后空格  ", " -3e2 ", "\""},
+        {"=HYPERLINK(\"http://x.test\",\"点击\")", "-1.5e2", QString(200, u'长')},
+        {"+1", "-x",
+         "a<b>&\x01"
+         "c"},
+        {"-x", "+3", "@a"},
+        {"\tx", "=1+1", "\r=1"},
+        {"a=b", "0", ""},
+    };
+    rows << PlanRows(150).mid(rows.size());
+    Announce({{"@物料名称", kTextType}, {"数量", kNumberType}, {"备注", kTextType}}, rows);
     exporter.SetColumnWidth(1, 255);
     exporter.SetColumnWidth(2, 4);
-    const QString title = QStringLiteral("采购计划[2026]:明细/汇总*?与其他很长很长很长很长很长很长的标题");
-    QString error;
-    ASSERT_TRUE(exporter.Write(At("out.xlsx"), Format::Xlsx, title, &error)) << error.toStdString();
+    ExpectBothFormats("plan", "采购计划[2026]:明细/汇总*?与其他很长很长很长很长很长很长的标题");
+    EXPECT_EQ(Entries(), QStringList({"plan.csv", "plan.xlsx"}));
 
-    QVector<int> inOrder;
-    for (int r = 1; r <= 150; ++r)
-        inOrder << r;
-    EXPECT_EQ(asked, inOrder) << "each row asked once, in order, across the measured first rows";
-    EXPECT_EQ(Entries(), QStringList{QStringLiteral("out.xlsx")});
-
-    const QString sheet = Unzip(At("out.xlsx"), QStringLiteral("xl/worksheets/sheet1.xml"));
-    auto cell = [&](const char* ref) {
-        return QRegularExpression(QStringLiteral("<c r=\"%1\"[^>]*>(.*?)</c>").arg(QLatin1String(ref)))
-            .match(sheet)
-            .captured(0);
-    };
-    EXPECT_TRUE(cell("A1").contains(QStringLiteral("t=\"inlineStr\"><is><t>物料名称</t>")));
-    EXPECT_TRUE(cell("A2").contains(QStringLiteral("<t>钢板</t>")));
-    EXPECT_TRUE(cell("B2").contains(QStringLiteral("<v>12.5</v>"))) << cell("B2").toStdString();
-    EXPECT_TRUE(cell("B3").isEmpty()) << "an empty number stays blank";
-    EXPECT_TRUE(cell("B4").contains(QStringLiteral("inlineStr"))) << "a text in a number column";
-    EXPECT_TRUE(cell("B5").contains(QStringLiteral("<v>-300</v>")));
-    EXPECT_TRUE(cell("C7").contains(QStringLiteral("<t>a&lt;b&gt;&amp; c</t>"))) << cell("C7").toStdString();
-    EXPECT_TRUE(cell("A151").contains(QStringLiteral("钢板螺栓150")));
-    EXPECT_FALSE(sheet.contains(QStringLiteral("<c r=\"D"))) << "only the announced columns";
-    EXPECT_TRUE(sheet.contains(QStringLiteral("ySplit=\"1\""))) << sheet.left(600).toStdString();
-    EXPECT_TRUE(sheet.contains(QStringLiteral("state=\"frozen\"")));
-
-    // The caption's style is bold; numbers keep their shown decimals.
-    const QString styles = Unzip(At("out.xlsx"), QStringLiteral("xl/styles.xml"));
-    const int captionXf =
-        QRegularExpression(QStringLiteral("<c r=\"A1\" s=\"(\\d+)\"")).match(sheet).captured(1).toInt();
-    const QString xfs = QRegularExpression(QStringLiteral("<cellXfs.*?</cellXfs>")).match(styles).captured(0);
-    const QStringList xfList = xfs.split(QStringLiteral("<xf "));
-    const int font = QRegularExpression(QStringLiteral("fontId=\"(\\d+)\""))
-                         .match(xfList.value(captionXf + 1))
-                         .captured(1)
-                         .toInt();
-    EXPECT_TRUE(styles.split(QStringLiteral("<font>")).value(font + 1).contains(QStringLiteral("<b/>")));
-    EXPECT_TRUE(styles.contains(QStringLiteral("formatCode=\"0.00\"")));
-
-    // Widths fit the first rows, within the announced bound and 60.
-    auto width = [&](int col) {
-        return QRegularExpression(QStringLiteral("<col min=\"%1\" max=\"%1\" width=\"([\\d.]+)\"").arg(col))
-            .match(sheet)
-            .captured(1)
-            .toDouble();
-    };
-    EXPECT_GE(width(1), 11);
-    EXPECT_LT(width(1), 20);
-    EXPECT_NEAR(width(3), 60, 1.5);
-    EXPECT_NEAR(width(2), 4, 1);
-
-    const QString workbook = Unzip(At("out.xlsx"), QStringLiteral("xl/workbook.xml"));
-    EXPECT_TRUE(
-        workbook.contains(QStringLiteral("name=\"%1\"")
-                              .arg(QStringLiteral("采购计划_2026__明细_汇总__与其他很长很长很长很长很长"))))
-        << workbook.toStdString();
-}
-
-// A document's heading stands above the frozen caption row as texts, its totals below the
-// rows typed by their columns; in CSV the heading is text too, guarded as every text is.
-TEST_F(ExportTest, HeadingRowsGoAboveTheCaptionsAndClosingRowsBelowTheDataInBothFormats) {
-    Announce(
-        {{QStringLiteral("物料名称"), kTextType}, {QStringLiteral("金额"), kNumberType}},
-        {{QStringLiteral("螺栓"), QStringLiteral("12.50")}, {QStringLiteral("螺母"), QStringLiteral("3")}});
-    exporter.SetHeadingRows(
-        {{QStringLiteral("采购订单")}, {QStringLiteral("订单号"), QStringLiteral("-PO1")}, {}});
-    exporter.SetClosingRows({{QStringLiteral("合计"), QStringLiteral("15.50")}});
-    QString error;
-    ASSERT_TRUE(exporter.Write(At("doc.xlsx"), Format::Xlsx, QStringLiteral("PO1"), &error))
-        << error.toStdString();
-    ASSERT_TRUE(exporter.Write(At("doc.csv"), Format::Csv, QStringLiteral("PO1"), &error))
-        << error.toStdString();
-
-    EXPECT_EQ(test::XlsxRows(At("doc.xlsx")), (QVector<QStringList>{{"采购订单"},
-                                                                    {"订单号", "-PO1"},
-                                                                    {},
-                                                                    {"物料名称", "金额"},
-                                                                    {"螺栓", "12.5"},
-                                                                    {"螺母", "3"},
-                                                                    {"合计", "15.5"}}));
-    EXPECT_TRUE(Unzip(At("doc.xlsx"), QStringLiteral("xl/worksheets/sheet1.xml")).contains("ySplit=\"4\""))
-        << "frozen below the captions";
-
-    const QByteArray csv = ReadAll(At("doc.csv"));
-    EXPECT_EQ(ParseCsv(QString::fromUtf8(csv.mid(3))),
-              (QVector<QStringList>{{QStringLiteral("采购订单")},
-                                    {QStringLiteral("订单号"), QStringLiteral("'-PO1")},
-                                    {QString()},
-                                    {QStringLiteral("物料名称"), QStringLiteral("金额")},
-                                    {QStringLiteral("螺栓"), QStringLiteral("12.50")},
-                                    {QStringLiteral("螺母"), QStringLiteral("3")},
-                                    {QStringLiteral("合计"), QStringLiteral("15.50")}}));
-}
-
-TEST_F(ExportTest, CsvRoundTripsQuotesCommasAndLineBreaksWithBomAndCrlf) {
-    const QVector<QStringList> rows = {
-        {QStringLiteral("a,b"), QStringLiteral("1.5"), QStringLiteral("他说\"好\"")},
-        {QStringLiteral("第一行\r\n第二行"), QString(), QStringLiteral("只有\n换行")},
-        {QStringLiteral("  前后空格  "), QStringLiteral("-2"), QStringLiteral("\"")},
-    };
-    Announce({{QStringLiteral("名称"), kTextType},
-              {QStringLiteral("数量"), kNumberType},
-              {QStringLiteral("备注"), kTextType}},
-             rows);
-    QString error;
-    ASSERT_TRUE(exporter.Write(At("out.csv"), Format::Csv, QStringLiteral("计划"), &error))
-        << error.toStdString();
-    const QByteArray bytes = ReadAll(At("out.csv"));
-    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
-    EXPECT_TRUE(bytes.mid(3).startsWith(QStringLiteral("名称,数量,备注\r\n").toUtf8()));
-    EXPECT_TRUE(bytes.contains("\"\"\"\"\r\n")) << "a lone quote is quoted and doubled";
-    QVector<QStringList> expected = {
-        {QStringLiteral("名称"), QStringLiteral("数量"), QStringLiteral("备注")}};
-    expected << rows;
-    EXPECT_EQ(ParseCsv(QString::fromUtf8(bytes.mid(3))), expected);
-}
-
-TEST_F(ExportTest, CsvTextCellsThatWouldRunAsFormulasAreWrittenAsTextNumbersStayNumbers) {
-    Announce({{QStringLiteral("@备注"), kTextType}, {QStringLiteral("数量"), kNumberType}},
-             {
-                 {QStringLiteral("=HYPERLINK(\"http://x.test\",\"点击\")"), QStringLiteral("-2")},
-                 {QStringLiteral("+1"), QStringLiteral("-1.5e2")},
-                 {QStringLiteral("-x"), QStringLiteral("-x")},
-                 {QStringLiteral("@a"), QStringLiteral("+3")},
-                 {QStringLiteral("\tx"), QString()},
-                 {QStringLiteral("\r=1"), QStringLiteral("=1+1")},
-                 {QStringLiteral("a=b"), QStringLiteral("0")},
-             });
-    QString error;
-    ASSERT_TRUE(exporter.Write(At("out.csv"), Format::Csv, QStringLiteral("计划"), &error))
-        << error.toStdString();
-    const QVector<QStringList> expected = {
-        {QStringLiteral("'@备注"), QStringLiteral("数量")},
-        {QStringLiteral("'=HYPERLINK(\"http://x.test\",\"点击\")"), QStringLiteral("-2")},
-        {QStringLiteral("'+1"), QStringLiteral("-1.5e2")},
-        {QStringLiteral("'-x"), QStringLiteral("'-x")},
-        {QStringLiteral("'@a"), QStringLiteral("+3")},
-        {QStringLiteral("'\tx"), QString()},
-        {QStringLiteral("'\r=1"), QStringLiteral("'=1+1")},
-        {QStringLiteral("a=b"), QStringLiteral("0")},
-    };
-    EXPECT_EQ(ParseCsv(QString::fromUtf8(ReadAll(At("out.csv")).mid(3))), expected);
+    Announce({{"物料名称", kTextType}, {"金额", kNumberType}}, {{"螺栓", "12.50"}, {"螺母", "3"}});
+    exporter.SetHeadingRows({{"采购订单"}, {"订单号", "-PO1"}, {}});
+    exporter.SetClosingRows({{"合计", "15.50"}});
+    ExpectBothFormats("document", "PO1");
 }
 
 TEST_F(ExportTest, CancelFailureOrAThrowingHandlerLeaveNoFileAndKeepTheTarget) {
