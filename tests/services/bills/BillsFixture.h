@@ -1,11 +1,6 @@
 #pragma once
 
-#include "platform/ui/Prompt.h"
-#include "services/store/Session.h"
-#include "support/TestStores.h"
-
-#include <QDialog>
-#include <functional>
+#include "services/ServiceFixture.h"
 
 namespace zpp::test {
 
@@ -17,36 +12,14 @@ namespace zpp::test {
 //     taken 20 from entry 1 and 10 from entry 2; line 2 item 01.002 qty 5, typed by hand.
 //   PO002 (id 2, closed): line 1 item 01.002 qty 4 from entry 3.
 //   Price list: supplier 1 item 1 unit 1 at 10 from 2024-01-01 (and 99 from 2999-01-01).
-// The app is wired over it (log-in admin) with prompts scripted.
-class BillsTest : public ::testing::TestWithParam<StoreKind> {
+class BillsTest : public WiredStoreTest {
 protected:
-    std::shared_ptr<ui::ScriptedPrompter> prompts = std::make_shared<ui::ScriptedPrompter>();
-    store::StorePtr db;
-    store::SessionPtr session;
-    QString location;
-
-    bool Open(const QString& language = {});
+    void Seed() override;
     // A log-in of another user of the store; on PostgreSQL connected as the user's own role, as
     // the program connects, so the server holds it to the user's privileges.
     store::SessionPtr SessionAs(const QString& user) const;
-    void TearDown() override;
-
-    // Runs act on every modal window while it is open; the window's result is returned.
-    void OnModal(std::function<void(QDialog&)> act);
-
-    struct Entry {
-        double Qty, Ordered, Unordered, Push;
-        qint64 Version;
-    };
-    Entry EntryAt(int entryId) const;
     double LineQty(int orderId, int lineNo) const;
-    double SourceQty(int orderId, int lineNo, int entryId) const;
+    double Ordered(int entryId) const;
 };
 
 } // namespace zpp::test
-
-#define ZPP_OPEN_OR_SKIP(...)                                                                                \
-    do {                                                                                                     \
-        const bool opened = Open(__VA_ARGS__);                                                               \
-        ZPP_REQUIRE_STORE(QString(opened ? "x" : ""));                                                       \
-    } while (0)

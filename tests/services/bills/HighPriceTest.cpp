@@ -55,17 +55,21 @@ TEST_P(HighPrice, LinesAboveTheListPricePlusToleranceAreFound) {
     ZPP_OPEN_OR_SKIP();
     const QDate today(2024, 6, 1);
     // List price 10, tolerance 10 %: 11 is allowed, 11.01 is not; item 2 has no list price, and
-    // unit 2 and supplier 2 have none either; the list price of 2999 is not valid yet.
-    const auto push = Push({Line("1", "11.00", 3), Line("1", "11.01", 5), Line("2", "500", 6),
-                            Line("1", "50", 7, "2"), Line("1", "50", 8, "1", "2")});
+    // unit 2 and supplier 2 have none either; the list price of 2999 is not valid yet. Item 2 from
+    // supplier 2 lists at 0.5: a price below 1 limits too.
+    db->Exec("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from) VALUES"
+             " (2, 2, 1, 0.5, '2024-01-01')");
+    const auto push =
+        Push({Line("1", "11.00", 3), Line("1", "11.01", 5), Line("2", "500", 6), Line("1", "50", 7, "2"),
+              Line("1", "50", 8, "1", "2"), Line("2", "0.6", 9, "1", "2")});
     const auto above = services::FindHighPriceLines(*db, push, today);
-    ASSERT_EQ(Positions(above), QVector<int>{2});
+    ASSERT_EQ(Positions(above), (QVector<int>{2, 6}));
     EXPECT_EQ(above[0].GridRow, 5);
     EXPECT_DOUBLE_EQ(above[0].ListPrice, 10);
     EXPECT_NEAR(above[0].Allowed, 11, 1e-9);
 
     db->Exec("UPDATE system_settings SET value = '0' WHERE section = 'PO' AND key = 'HighPriceTolerance'");
-    EXPECT_EQ(Positions(services::FindHighPriceLines(*db, push, today)), (QVector<int>{1, 2}));
+    EXPECT_EQ(Positions(services::FindHighPriceLines(*db, push, today)), (QVector<int>{1, 2, 6}));
     // A setting that is not a usable number means no tolerance.
     for (const char* bad : {"abc", "-5"}) {
         db->Exec("UPDATE system_settings SET value = ? WHERE section = 'PO' AND key = 'HighPriceTolerance'",
@@ -73,7 +77,7 @@ TEST_P(HighPrice, LinesAboveTheListPricePlusToleranceAreFound) {
         EXPECT_EQ(services::HighPriceTolerance(*db), 0) << bad;
     }
     db->Exec("UPDATE system_settings SET value = '12.5' WHERE section = 'PO' AND key = 'HighPriceTolerance'");
-    EXPECT_TRUE(services::FindHighPriceLines(*db, push, today).isEmpty());
+    EXPECT_EQ(Positions(services::FindHighPriceLines(*db, push, today)), QVector<int>{6});
     EXPECT_TRUE(services::FindHighPriceLines(*db, nullptr, today).isEmpty());
 }
 
@@ -86,13 +90,14 @@ TEST_P(HighPrice, TheWindowStopsAtTheChosenLinesGridRowOrGoesOn) {
     EXPECT_TRUE(bills->ShowPOHighPriceForm("", push, row));
     EXPECT_EQ(row, 1);
 
-    push = Push({Line("1", "12", 4), Line("2", "12", 6), Line("1", "20", 9)});
+    // A grid row past what the caller's row number holds stops at its last.
+    push = Push({Line("1", "12", 4), Line("2", "12", 6), Line("1", "20", 40000)});
     OnModal([](QDialog& d) {
         auto& w = dynamic_cast<services::frmPOHighPrice&>(d);
         auto* list = w.findChild<QTableView*>("grdLines");
         QAbstractItemModelTester tester(list->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         ASSERT_EQ(list->model()->rowCount(), 2);
-        EXPECT_EQ(list->model()->index(1, 0).data().toString(), "9");
+        EXPECT_EQ(list->model()->index(1, 0).data().toString(), "40000");
         EXPECT_EQ(list->model()->index(1, 4).data().toString(), "20.00");
         EXPECT_EQ(list->model()->index(1, 5).data().toString(), "11.00");
         EXPECT_TRUE(w.findChild<QLabel*>("lblPrompt")->text().contains("10%"));
@@ -100,7 +105,7 @@ TEST_P(HighPrice, TheWindowStopsAtTheChosenLinesGridRowOrGoesOn) {
         w.findChild<QPushButton*>("cmdCancel")->click();
     });
     EXPECT_FALSE(bills->ShowPOHighPriceForm("", push, row));
-    EXPECT_EQ(row, 9);
+    EXPECT_EQ(row, 32767);
 
     // Enter and Esc stop at the first line; a line without its grid row names its position.
     push = Push({Line("2", "1", 0), Line("1", "12", 0)});

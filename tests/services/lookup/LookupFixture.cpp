@@ -1,11 +1,8 @@
 #include "LookupFixture.h"
 
-#include "app/Wiring.h"
-#include "component/host/ComponentState.h"
 #include "services/lookup/BaseDataModel.h"
 #include "services/lookup/LookupViewService.h"
 #include "services/lookup/frmBaseDataLookup.h"
-#include "services/platform/PlatformServices.h"
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>
@@ -15,53 +12,29 @@
 
 namespace zpp::test {
 
-bool LookupTest::Open(const QString& language) {
-    ResetState();
-    ui::SetPrompter(prompts);
-    const QString location = NewStoreLocation(GetParam());
-    if (location.isEmpty())
-        return false;
-    db = store::Store::Open(location);
-    db->InTransaction([&] {
-        db->Exec("INSERT INTO units (id, name) VALUES (1, '个')");
-        const QStringList items[] = {{"01.001", "六角螺栓", "M8×30"}, {"01.002", "六角螺母", "M8"},
-                                     {"01.010", "平垫圈", "Φ8"},      {"02.001", "冷轧钢板", "1.0mm"},
-                                     {"A-100", "Widget", ""},         {"B-200", "Äpfelkiste", ""},
-                                     {"P50%折扣件", "50%折扣件", ""}, {"X_1", "下划线件", ""},
-                                     {"XA1", "普通件", ""},           {"Z!1", "注意!标签", ""}};
-        int id = 0;
-        for (const QStringList& item : items)
-            db->Exec("INSERT INTO items (id, code, name, model, unit_id) VALUES (?, ?, ?, ?, 1)",
-                     {++id, item[0], item[1], item[2]});
-        QSqlQuery bulk = db->Prepare("INSERT INTO items (id, code, name, unit_id) VALUES (?, ?, ?, 1)");
-        for (int i = 0; i < kBulkItems; ++i)
-            db->Run(bulk, {++id, QString("03.%1").arg(i, 4, 10, QChar('0')), QString("批量物料%1").arg(i)});
-        db->Exec("INSERT INTO suppliers (id, code, name, tax_rate) VALUES (1, '01.001', "
-                 "'上海宏达五金有限公司', 13),"
-                 " (2, '01.002', '苏州恒信电子科技有限公司', 9), (3, '02.001', '佛山顺达塑胶制品厂', 3)");
-    });
-    session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
-    session->Language = language;
-    app::Wire(session);
-    return true;
-}
-
-void LookupTest::TearDown() {
-    ui::SetPrompter(nullptr);
-    ui::SetModalHandler(nullptr);
-    HostObjectFactory::Instance().Clear();
-    services::SharePropsService::ClearAll();
-    ResetState();
+void LookupTest::Seed() {
+    db->Exec("INSERT INTO units (id, name) VALUES (1, '个')");
+    const QStringList items[] = {{"01.001", "六角螺栓", "M8×30"}, {"01.002", "六角螺母", "M8"},
+                                 {"01.010", "平垫圈", "Φ8"},      {"02.001", "冷轧钢板", "1.0mm"},
+                                 {"A-100", "Widget", ""},         {"B-200", "Äpfelkiste", ""},
+                                 {"P50%折扣件", "50%折扣件", ""}, {"X_1", "下划线件", ""},
+                                 {"XA1", "普通件", ""},           {"Z!1", "注意!标签", ""}};
+    int id = 0;
+    for (const QStringList& item : items)
+        db->Exec("INSERT INTO items (id, code, name, model, unit_id) VALUES (?, ?, ?, ?, 1)",
+                 {++id, item[0], item[1], item[2]});
+    QSqlQuery bulk = db->Prepare("INSERT INTO items (id, code, name, unit_id) VALUES (?, ?, ?, 1)");
+    for (int i = 0; i < kBulkItems; ++i)
+        db->Run(bulk, {++id, QString("03.%1").arg(i, 4, 10, QChar('0')), QString("批量物料%1").arg(i)});
+    db->Exec("INSERT INTO suppliers (id, code, name, tax_rate) VALUES (1, '01.001', "
+             "'上海宏达五金有限公司', 13),"
+             " (2, '01.002', '苏州恒信电子科技有限公司', 9), (3, '02.001', '佛山顺达塑胶制品厂', 3)");
 }
 
 std::shared_ptr<LookupResult>
 LookupTest::Lookup(qint32 type, const QString& search,
                    const std::function<void(services::frmBaseDataLookup&)>& act) {
-    ui::SetModalHandler([&](QDialog& d) {
-        d.show();
-        act(dynamic_cast<services::frmBaseDataLookup&>(d));
-        return d.result();
-    });
+    OnModal([&](QDialog& d) { act(dynamic_cast<services::frmBaseDataLookup&>(d)); });
     services::LookupViewService service(session);
     QString searchArg = search, extra;
     RecordPtr options = KeyedRecord::Create();

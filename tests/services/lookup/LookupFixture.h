@@ -1,11 +1,7 @@
 #pragma once
 
 #include "component/host/contracts/GLView.h"
-#include "platform/ui/Prompt.h"
-#include "services/store/Session.h"
-#include "support/TestStores.h"
-
-#include <functional>
+#include "services/ServiceFixture.h"
 
 namespace zpp::services {
 class BaseDataModel;
@@ -20,18 +16,10 @@ namespace zpp::test {
 //           and kBulkItems items 03.0000.. named 批量物料 (more than two pages)
 //   suppliers 01.001 上海宏达五金有限公司 (13 %), 01.002 苏州恒信电子科技有限公司 (9 %),
 //             02.001 佛山顺达塑胶制品厂 (3 %)
-// The app is wired over it (log-in admin) with prompts scripted.
-class LookupTest : public ::testing::TestWithParam<StoreKind> {
+class LookupTest : public WiredStoreTest {
 protected:
     static constexpr int kBulkItems = 250;
-    std::shared_ptr<ui::ScriptedPrompter> prompts = std::make_shared<ui::ScriptedPrompter>();
-    store::StorePtr db;
-    store::SessionPtr session;
-
-    // False (the test skips or fails) when the store kind is not available.
-    bool Open(const QString& language = {});
-    void TearDown() override;
-
+    void Seed() override;
     // Opens the lookup through the service; act runs while its window is open.
     std::shared_ptr<LookupResult> Lookup(qint32 type, const QString& search,
                                          const std::function<void(services::frmBaseDataLookup&)>& act);
@@ -47,9 +35,3 @@ QString CurrentCode(services::frmBaseDataLookup& window);
 void TypeText(services::frmBaseDataLookup& window, const QString& text);
 
 } // namespace zpp::test
-
-#define ZPP_OPEN_OR_SKIP(...)                                                                                \
-    do {                                                                                                     \
-        const bool opened = Open(__VA_ARGS__);                                                               \
-        ZPP_REQUIRE_STORE(QString(opened ? "x" : ""));                                                       \
-    } while (0)

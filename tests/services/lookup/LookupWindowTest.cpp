@@ -28,36 +28,47 @@ QTableView* List(frmBaseDataLookup& w) {
 QString Status(frmBaseDataLookup& w) {
     return w.findChild<QLabel*>("lblStatus")->text();
 }
-void Chosen(const std::shared_ptr<LookupResult>& result, qint32 id, const QString& code,
-            const QString& name) {
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(result->ReturnOK);
-    ASSERT_TRUE(result->ReturnObject);
-    EXPECT_EQ(result->ReturnObject->ID, id);
-    EXPECT_EQ(result->ReturnObject->Number, code);
-    EXPECT_EQ(result->ReturnObject->Name, name);
+// What a lookup chose, as "id|code|name".
+QString Chosen(const std::shared_ptr<LookupResult>& result) {
+    if (!result || !result->ReturnOK || !result->ReturnObject)
+        return result && !result->ReturnOK && !result->ReturnObject ? "(nothing)" : "(broken result)";
+    return QString("%1|%2|%3")
+        .arg(result->ReturnObject->ID)
+        .arg(result->ReturnObject->Number, result->ReturnObject->Name);
 }
-void NothingChosen(const std::shared_ptr<LookupResult>& result) {
-    ASSERT_TRUE(result);
-    EXPECT_FALSE(result->ReturnOK);
-    EXPECT_FALSE(result->ReturnObject);
+QStringList MissingAccessibleNames(QWidget& w) {
+    QStringList missing;
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                             qobject_cast<QAbstractItemView*>(c);
+        if (!control || !c->isVisibleTo(&w) || c->parentWidget()->inherits("QAbstractItemView"))
+            continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+        if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+            missing << QString("%1 %2").arg(c->metaObject()->className(), c->objectName());
+    }
+    return missing;
 }
 } // namespace
 
 using LookupWindow = LookupTest;
 
+// Screen readers and UI automation find every control of the window by name.
 TEST_P(LookupWindow, OpensWithTheSearchFilledInItsMatchesShownAndTheFocusInTheSearchBox) {
     ZPP_OPEN_OR_SKIP();
-    NothingChosen(Lookup(services::kBaseDataItem, "螺", [](frmBaseDataLookup& w) {
-        EXPECT_EQ(w.windowTitle(), "物料查询");
-        EXPECT_EQ(SearchBox(w)->text(), "螺");
-        EXPECT_EQ(w.focusWidget(), SearchBox(w));
-        EXPECT_EQ(ModelOf(w).rowCount(), 2);
-        EXPECT_EQ(CurrentCode(w), "01.001");
-        EXPECT_EQ(Status(w), "共 2 条");
-        EXPECT_TRUE(w.findChild<QPushButton*>("cmdOK")->isEnabled());
-        w.reject();
-    }));
+    EXPECT_EQ(Chosen(Lookup(services::kBaseDataItem, "螺",
+                            [](frmBaseDataLookup& w) {
+                                EXPECT_EQ(w.windowTitle(), "物料查询");
+                                EXPECT_EQ(SearchBox(w)->text(), "螺");
+                                EXPECT_EQ(w.focusWidget(), SearchBox(w));
+                                EXPECT_EQ(ModelOf(w).rowCount(), 2);
+                                EXPECT_EQ(CurrentCode(w), "01.001");
+                                EXPECT_EQ(Status(w), "共 2 条");
+                                EXPECT_TRUE(w.findChild<QPushButton*>("cmdOK")->isEnabled());
+                                EXPECT_EQ(MissingAccessibleNames(w), QStringList());
+                                w.reject();
+                            })),
+              "(nothing)");
     Lookup(services::kBaseDataItem, "批量", [](frmBaseDataLookup& w) {
         EXPECT_EQ(Status(w), "已显示 100 条，向下滚动显示更多");
         TypeText(w, "没有这个");
@@ -67,45 +78,69 @@ TEST_P(LookupWindow, OpensWithTheSearchFilledInItsMatchesShownAndTheFocusInTheSe
     });
 }
 
+// Arrows move the current row while the focus stays in the search box (and walk on past the first
+// page), Enter chooses, also right after typing before the list followed; a double-click chooses,
+// and typing in the list goes to the search box.
 TEST_P(LookupWindow, ArrowsMoveTheCurrentRowWhileTypingAndEnterChoosesIt) {
     ZPP_OPEN_OR_SKIP();
-    Chosen(Lookup(services::kBaseDataItem, "",
-                  [](frmBaseDataLookup& w) {
-                      TypeText(w, "六角");
-                      QTest::keyClick(SearchBox(w), Qt::Key_Down);
-                      QTest::keyClick(SearchBox(w), Qt::Key_Down); // stays on the last row
-                      EXPECT_EQ(CurrentCode(w), "01.002");
-                      QTest::keyClick(SearchBox(w), Qt::Key_Up);
-                      QTest::keyClick(SearchBox(w), Qt::Key_Down);
-                      EXPECT_EQ(SearchBox(w)->text(), "六角");
-                      EXPECT_TRUE(SearchBox(w)->hasFocus() || !QApplication::focusWidget());
-                      QTest::keyClick(SearchBox(w), Qt::Key_Return);
-                  }),
-           2, "01.002", "六角螺母");
-}
-
-TEST_P(LookupWindow, EnterRightAfterTypingChoosesFromTheNewText) {
-    ZPP_OPEN_OR_SKIP();
-    // The list still shows every item when Enter comes before the pause in typing ends.
-    Chosen(Lookup(services::kBaseDataItem, "",
-                  [](frmBaseDataLookup& w) {
-                      QTest::keyClicks(SearchBox(w), "xa");
-                      QTest::keyClick(SearchBox(w), Qt::Key_Enter);
-                  }),
-           9, "XA1", "普通件");
-}
-
-TEST_P(LookupWindow, ArrowsWalkOnPastTheFirstPage) {
-    ZPP_OPEN_OR_SKIP();
-    Chosen(Lookup(services::kBaseDataItem, "批量",
-                  [](frmBaseDataLookup& w) {
-                      for (int i = 0; i < services::kLookupPageSize; ++i)
-                          QTest::keyClick(SearchBox(w), Qt::Key_Down);
-                      EXPECT_EQ(ModelOf(w).rowCount(), 2 * services::kLookupPageSize);
-                      EXPECT_EQ(Status(w), "已显示 200 条，向下滚动显示更多");
-                      QTest::keyClick(SearchBox(w), Qt::Key_Return);
-                  }),
-           10 + 101, "03.0100", "批量物料100");
+    const auto keys = [](std::initializer_list<Qt::Key> keys) {
+        return [keys](frmBaseDataLookup& w) {
+            for (Qt::Key k : keys)
+                QTest::keyClick(SearchBox(w), k);
+        };
+    };
+    const struct {
+        qint32 Type;
+        const char* Search;
+        std::function<void(frmBaseDataLookup&)> Act;
+        const char* Chosen;
+    } cases[] = {
+        {services::kBaseDataItem, "",
+         [&](frmBaseDataLookup& w) {
+             TypeText(w, "六角");
+             keys({Qt::Key_Down, Qt::Key_Down})(w); // stays on the last row
+             EXPECT_EQ(CurrentCode(w), "01.002");
+             keys({Qt::Key_Up, Qt::Key_Down})(w);
+             EXPECT_EQ(SearchBox(w)->text(), "六角");
+             EXPECT_TRUE(SearchBox(w)->hasFocus() || !QApplication::focusWidget());
+             keys({Qt::Key_Return})(w);
+         },
+         "2|01.002|六角螺母"},
+        {services::kBaseDataItem, "",
+         [](frmBaseDataLookup& w) {
+             QTest::keyClicks(SearchBox(w), "xa");
+             QTest::keyClick(SearchBox(w), Qt::Key_Enter);
+         },
+         "9|XA1|普通件"},
+        {services::kBaseDataItem, "批量",
+         [](frmBaseDataLookup& w) {
+             for (int i = 0; i < services::kLookupPageSize; ++i)
+                 QTest::keyClick(SearchBox(w), Qt::Key_Down);
+             EXPECT_EQ(ModelOf(w).rowCount(), 2 * services::kLookupPageSize);
+             EXPECT_EQ(Status(w), "已显示 200 条，向下滚动显示更多");
+             QTest::keyClick(SearchBox(w), Qt::Key_Return);
+         },
+         "111|03.0100|批量物料100"},
+        {services::kBaseDataSupplier, "",
+         [](frmBaseDataLookup& w) {
+             // A real double-click starts with a click; QTest sends only the double-click event.
+             const QPoint at = List(w)->visualRect(ModelOf(w).index(1, 1)).center();
+             QTest::mouseClick(List(w)->viewport(), Qt::LeftButton, {}, at);
+             QTest::mouseDClick(List(w)->viewport(), Qt::LeftButton, {}, at);
+         },
+         "2|01.002|苏州恒信电子科技有限公司"},
+        {services::kBaseDataItem, "",
+         [](frmBaseDataLookup& w) {
+             List(w)->setFocus();
+             QTest::keyClicks(List(w), "wid");
+             EXPECT_EQ(SearchBox(w)->text(), "wid");
+             ASSERT_TRUE(QTest::qWaitFor([&] { return ModelOf(w).Search() == "wid"; }, 2000));
+             QTest::keyClick(List(w), Qt::Key_Return);
+         },
+         "5|A-100|Widget"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Chosen(Lookup(c.Type, c.Search, c.Act)), c.Chosen);
 }
 
 TEST_P(LookupWindow, EscCancelAndCloseChooseNothingAndEnterOnAnEmptyListWaits) {
@@ -117,58 +152,20 @@ TEST_P(LookupWindow, EscCancelAndCloseChooseNothingAndEnterOnAnEmptyListWaits) {
         [](frmBaseDataLookup& w) { w.close(); },
     };
     for (const auto& cancel : ways)
-        NothingChosen(Lookup(services::kBaseDataItem, "螺", [&](frmBaseDataLookup& w) {
-            cancel(w);
-            EXPECT_FALSE(w.isVisible());
-        }));
-    NothingChosen(Lookup(services::kBaseDataSupplier, "没有这个", [](frmBaseDataLookup& w) {
-        QTest::keyClick(SearchBox(w), Qt::Key_Return);
-        w.findChild<QPushButton*>("cmdOK")->click();
-        EXPECT_TRUE(w.isVisible());
-        w.reject();
-    }));
-}
-
-TEST_P(LookupWindow, DoubleClickChoosesAndTypingInTheListGoesToTheSearchBox) {
-    ZPP_OPEN_OR_SKIP();
-    Chosen(Lookup(services::kBaseDataSupplier, "",
-                  [](frmBaseDataLookup& w) {
-                      QTableView* list = List(w);
-                      const QModelIndex second = ModelOf(w).index(1, 1);
-                      // A real double-click starts with a click; QTest sends only the double-click event.
-                      const QPoint at = list->visualRect(second).center();
-                      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-                      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-                  }),
-           2, "01.002", "苏州恒信电子科技有限公司");
-    Chosen(Lookup(services::kBaseDataItem, "",
-                  [](frmBaseDataLookup& w) {
-                      List(w)->setFocus();
-                      QTest::keyClicks(List(w), "wid");
-                      EXPECT_EQ(SearchBox(w)->text(), "wid");
-                      ASSERT_TRUE(QTest::qWaitFor([&] { return ModelOf(w).Search() == "wid"; }, 2000));
-                      QTest::keyClick(List(w), Qt::Key_Return);
-                  }),
-           5, "A-100", "Widget");
-}
-
-// Screen readers and UI automation find every control of the window by name.
-TEST_P(LookupWindow, EveryControlHasAnAccessibleName) {
-    ZPP_OPEN_OR_SKIP();
-    Lookup(services::kBaseDataItem, "", [](frmBaseDataLookup& w) {
-        QStringList missing;
-        for (QWidget* c : w.findChildren<QWidget*>()) {
-            const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
-                                 qobject_cast<QAbstractItemView*>(c);
-            if (!control || !c->isVisibleTo(&w) || c->parentWidget()->inherits("QAbstractItemView"))
-                continue;
-            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
-            if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
-                missing << QString("%1 %2").arg(c->metaObject()->className(), c->objectName());
-        }
-        EXPECT_EQ(missing, QStringList());
-        w.reject();
-    });
+        EXPECT_EQ(Chosen(Lookup(services::kBaseDataItem, "螺",
+                                [&](frmBaseDataLookup& w) {
+                                    cancel(w);
+                                    EXPECT_FALSE(w.isVisible());
+                                })),
+                  "(nothing)");
+    EXPECT_EQ(Chosen(Lookup(services::kBaseDataSupplier, "没有这个",
+                            [](frmBaseDataLookup& w) {
+                                QTest::keyClick(SearchBox(w), Qt::Key_Return);
+                                w.findChild<QPushButton*>("cmdOK")->click();
+                                EXPECT_TRUE(w.isVisible());
+                                w.reject();
+                            })),
+              "(nothing)");
 }
 
 TEST_P(LookupWindow, EnglishLogInSeesEnglishTexts) {
@@ -196,8 +193,7 @@ TEST_P(LookupWindow, TheWiredServiceAnswersTheFilterDialogsLookup) {
         QTest::keyClick(SearchBox(w), Qt::Key_Return);
         return d.result();
     });
-    const auto chosen = LookupBaseData(kLookupItem, "螺母", "", 1);
-    Chosen(chosen, 2, "01.002", "六角螺母");
+    EXPECT_EQ(Chosen(LookupBaseData(kLookupItem, "螺母", "", 1)), "2|01.002|六角螺母");
 
     ui::SetModalHandler([](QDialog& d) {
         d.reject();

@@ -45,18 +45,6 @@ QString Value(services::ProfileService& p, QString scheme, const QString& key) {
 }
 } // namespace
 
-TEST_P(ProfileServiceTest, ReportFormatsArePerUserAndReplaced) {
-    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    services::ProfileService a(admin), b(buyer);
-    EXPECT_EQ(a.LoadRptFormat({}, 126, "sPlanRpt"), "");
-    QString first = "FItemModel=1|FMemo=1|", second = "FMemo=1|it''s|";
-    a.SaveRptFormat({}, 126, "sPlanRpt", first);
-    a.SaveRptFormat({}, 126, "sPlanRpt", second);
-    EXPECT_EQ(a.LoadRptFormat({}, 126, "sPlanRpt"), second);
-    EXPECT_EQ(a.LoadRptFormat({}, 127, "sPlanRpt"), "");
-    EXPECT_EQ(b.LoadRptFormat({}, 126, "sPlanRpt"), "");
-}
-
 TEST_P(ProfileServiceTest, SchemesRoundTripAndResavesReplaceTheirValues) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     services::ProfileService p(admin), other(buyer);
@@ -120,9 +108,11 @@ TEST_P(ProfileServiceTest, TheMarkedSchemeSavedLastHasStatusOne) {
     EXPECT_EQ(marked(), QStringList{"丁"});
 }
 
-TEST_P(ProfileServiceTest, IncompleteRecordsAreRefusedWithoutWriting) {
+// A scheme record without its name is refused, and the records before it are not written.
+// Report formats are each user's, and a save replaces the format.
+TEST_P(ProfileServiceTest, IncompleteSchemesAreRefusedAndReportFormatsArePerUser) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    services::ProfileService p(admin);
+    services::ProfileService p(admin), b(buyer);
     RecordListPtr list = Scheme("好", "", "0");
     auto bad = KeyedRecord::Create();
     bad->Set("RptID", 126);
@@ -132,6 +122,13 @@ TEST_P(ProfileServiceTest, IncompleteRecordsAreRefusedWithoutWriting) {
     bad->Set("Plan", "  ");
     EXPECT_THROW(p.SaveProfile({}, list), Error);
     EXPECT_TRUE(Plans(p).isEmpty());
+
+    QString first = "FItemModel=1|FMemo=1|", second = "FMemo=1|it''s|";
+    p.SaveRptFormat({}, 126, "sPlanRpt", first);
+    p.SaveRptFormat({}, 126, "sPlanRpt", second);
+    EXPECT_EQ(p.LoadRptFormat({}, 126, "sPlanRpt") + "#" + p.LoadRptFormat({}, 127, "sPlanRpt") + "#" +
+                  b.LoadRptFormat({}, 126, "sPlanRpt"),
+              second + "##");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, ProfileServiceTest,

@@ -1,6 +1,5 @@
 #include "component/host/LongWork.h"
 #include "services/bills/PurchaseOrderStore.h"
-#include "services/demo/DemoData.h"
 #include "services/planning/HighPrice.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PlanFixture.h"
@@ -9,8 +8,6 @@
 #include <QSqlRecord>
 #include <atomic>
 #include <functional>
-#include <mutex>
-#include <random>
 #include <thread>
 
 using namespace zpp;
@@ -62,16 +59,16 @@ RecordPtr PushLine(const QString& supplier, std::initializer_list<Member> member
     return r;
 }
 
-// The line with the entry version its list loaded.
-RecordPtr Versioned(RecordPtr line, const QString& version) {
-    line->Set("FVersion", version);
+// The line with a field set, such as the entry version its list loaded.
+RecordPtr With(RecordPtr line, const QString& field, const QVariant& value) {
+    line->Set(field, value);
     return line;
 }
 
-// Runs rounds of pushes on `threads` connections of their own (as admin), released together. A
-// round answers what went wrong, or nothing; the answer is every thread's, joined.
+// Runs rounds on `threads` connections of their own (as admin), released together. A round
+// answers what went wrong, or nothing; the answer is every thread's, joined.
 QString AtOnce(const QString& location, int threads, int rounds,
-               const std::function<QString(const store::SessionPtr&, int who, int round)>& push) {
+               const std::function<QString(const store::SessionPtr&, int who, int round)>& act) {
     std::atomic<int> ready = 0;
     std::vector<QStringList> failures(static_cast<std::size_t>(threads));
     auto run = [&](int who) {
@@ -82,7 +79,7 @@ QString AtOnce(const QString& location, int threads, int rounds,
             while (ready < threads)
                 std::this_thread::yield();
             for (int round = 0; round < rounds; ++round)
-                if (const QString failure = push(session, who, round); !failure.isEmpty())
+                if (const QString failure = act(session, who, round); !failure.isEmpty())
                     failures[std::size_t(who)] << failure;
         } catch (const std::exception& e) {
             failures[std::size_t(who)] << QString::fromUtf8(e.what());
@@ -128,9 +125,9 @@ struct Outcome {
     QString OrderIds, Error;
 };
 
-Outcome Push(services::PurchasePlanUpdateService& service, RecordListPtr list, qint16 user = 1,
-             QDate date = QDate(2024, 5, 20)) {
+Outcome Push(services::PurchasePlanUpdateService& service, RecordListPtr list, qint16 user = 1) {
     Outcome o;
+    QDate date(2024, 5, 20);
     try {
         o.Created = service.PushBill({}, list, user, o.OrderIds, date);
     } catch (const Error& e) {
@@ -213,27 +210,26 @@ TEST_P(PushTest, PushCreatesOrdersPerSupplierWhoseLinesAndSourcesAddUp) {
                         " WHERE order_id IN (" +
                             o.OrderIds + ") ORDER BY order_id, plan_id, entry_id"),
               "1|10|1|100.25,1|11|1|4,1|10|2|30");
-    EXPECT_EQ(
-        Rows(*db,
-             "SELECT plan_id, entry_id, ordered_qty, unordered_qty, push_qty, row_version"
-             " FROM plan_entries WHERE plan_id IN (10, 11) AND close_mark = '' ORDER BY plan_id, entry_id"),
-        "10|1|100.25|0|0|2,10|2|50|0|0|2,11|1|4|6|6|2");
+    const QString entries = "SELECT plan_id, entry_id, ordered_qty, unordered_qty, push_qty, row_version"
+                            " FROM plan_entries WHERE plan_id IN (10, 11) AND close_mark = ''"
+                            " ORDER BY plan_id, entry_id";
+    EXPECT_EQ(Rows(*db, entries), "10|1|100.25|0|0|2,10|2|50|0|0|2,11|1|4|6|6|2");
     EXPECT_EQ(Rows(*db, "SELECT last_no FROM bill_counters WHERE kind = 'POOrder'"), "2");
     EXPECT_EQ(BrokenEntries(*db), "");
 
     // The read side sees the same orders; the bill window finds one by "FInterID = id".
     services::MrpDataService mrp(admin);
-    QString both = o.OrderIds + ",99";
+    QString both = o.OrderIds + ",99", bad = first + ",x";
     EXPECT_EQ(Created(mrp.RefreshPOOrderBill({}, both)), Created(o.Created));
+    EXPECT_THROW(mrp.RefreshPOOrderBill({}, bad), Error);
     RecordSetPtr orders = mrp.getPOOrderBills({});
     ASSERT_EQ(orders->RecordCount(), 4);
     EXPECT_EQ(orders->Text("FBillNo") + orders->Text("FStatus"), "OLD11");
     ASSERT_TRUE(orders->Find("FInterID = " + second));
-    EXPECT_EQ(QStringList({orders->Text("FBillNo"), orders->Text("FDate"), orders->Text("FSupplyID"),
-                           orders->Text("FSupplyName"), orders->Text("FTranType"), orders->Text("FStatus")}),
-              QStringList({"POORD000002", "2024-05-20", "2", "苏州恒信电子科技有限公司", "71", "0"}));
-    QString bad = first + ",x";
-    EXPECT_THROW(mrp.RefreshPOOrderBill({}, bad), Error);
+    QStringList found;
+    for (const char* f : {"FBillNo", "FDate", "FSupplyID", "FSupplyName", "FTranType", "FStatus"})
+        found << orders->Text(f);
+    EXPECT_EQ(found.join(u'|'), "POORD000002|2024-05-20|2|苏州恒信电子科技有限公司|71|0");
 
     // The same list again: 10_1 has nothing left, so nothing more is ordered.
     const QString before = Snapshot(*db);
@@ -241,10 +237,13 @@ TEST_P(PushTest, PushCreatesOrdersPerSupplierWhoseLinesAndSourcesAddUp) {
               "采购建议号[CGJY000010]分录号 1：下推数量 100.25 超过未下达采购订单数量 0.00，"
               "可能已被其他用户下推，请刷新后重新下推");
     EXPECT_EQ(Snapshot(*db), before);
-    // What is left of 11_1 goes on the next number.
-    EXPECT_EQ(
-        Created(Push(service, PushList({PushLine("1", {{11, 1, "6"}})})).Created).value(0).section('|', 1, 1),
-        "POORD000003");
+    // What is left of 11_1 goes on the next number; 10_1, given nothing at its decimals, keeps
+    // its version.
+    EXPECT_EQ(Created(Push(service, PushList({PushLine("1", {{11, 1, "6"}, {10, 1, "0.001"}})})).Created)
+                  .value(0)
+                  .section('|', 1, 1),
+              "POORD000003");
+    EXPECT_EQ(Rows(*db, entries), "10|1|100.25|0|0|2,10|2|50|0|0|2,11|1|10|0|0|3");
     EXPECT_EQ(BrokenEntries(*db), "");
 }
 
@@ -256,7 +255,8 @@ TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
         "UPDATE plan_entries SET close_mark = '' WHERE plan_id = 10 AND entry_id = 3"); // open, no supplier
     services::PurchasePlanUpdateService service(buyer);
     const QString before = Snapshot(*db);
-    const QString e101 = "采购建议号[CGJY000010]分录号 1：";
+    const QString e101 = "采购建议号[CGJY000010]分录号 1：",
+                  changed = "该分录已被其他用户修改，请刷新后重新下推";
     const struct {
         RecordPtr Line;
         QString Error;
@@ -271,12 +271,19 @@ TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
         {PushLine("1", {{10, 1, "0"}}), e101 + "下推数量必须大于 0：0"},
         {PushLine("1", {{10, 1, "-2"}, {11, 1, "3"}}), e101 + "下推数量必须大于 0：-2"},
         {PushLine("1", {{10, 1, "1x"}}), e101 + "下推数量“1x”不是数字"},
+        {PushLine("1", {{10, 1, "0.001"}}), e101 + "下推数量必须大于 0：0.001"}, // nothing at 2 decimals
+        {With(PushLine("1", {{10, 1, "1"}}), "FDiscountRate", "100.5"),
+         e101 + "折扣率应在 0 到 100 之间：100.5"},
+        {With(PushLine("1", {{10, 1, "1"}}), "FInterID", "abc"),
+         "采购建议号[0]分录号 0：采购建议内码“abc”不是有效的编号"},
+        // A bad value is shown to its first 40 characters.
+        {PushLine("1", {{10, 1, QString(41, u'x')}}), e101 + "下推数量“" + QString(40, u'x') + "”不是数字"},
         {PushLine("1", {{10, 1, "1"}}, "-1"), e101 + "含税单价不能为负数：-1"},
         {PushLine("1", {{10, 1, "1"}}, "1", "2024-02-30"), e101 + "建议交货日期“2024-02-30”不是有效的日期"},
         {PushLine("1", {{10, 1, "1"}, {12, 1, "1"}}),
          "采购建议号[CGJY000009]分录号 1：该分录的供应商已被其他用户修改，请刷新后重新下推"},
         {PushLine("2", {{10, 2, "1"}}), "采购建议号[CGJY000010]分录号 2：没有使用供应商“01.0'2”的权限"},
-        {Versioned(PushLine("1", {{10, 1, "1"}}), "7"), e101 + "该分录已被其他用户修改，请刷新后重新下推"},
+        {With(PushLine("1", {{10, 1, "1"}}), "FVersion", "7"), e101 + changed},
     };
     for (const auto& c : cases) {
         // A good line first: it must not be ordered either.
@@ -284,9 +291,9 @@ TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
         EXPECT_EQ(Snapshot(*db), before) << c.Error.toStdString();
     }
     // The list's rows after a push whose reload never came: the same ticks push nothing twice.
-    const RecordListPtr stale = PushList({Versioned(PushLine("1", {{10, 1, "1"}}), "1")});
+    const RecordListPtr stale = PushList({With(PushLine("1", {{10, 1, "1"}}), "FVersion", "1")});
     EXPECT_EQ(Push(service, stale, 2).Error, "");
-    EXPECT_EQ(Push(service, stale, 2).Error, e101 + "该分录已被其他用户修改，请刷新后重新下推");
+    EXPECT_EQ(Push(service, stale, 2).Error, e101 + changed);
 }
 
 // A line above the price list's limit is ordered only when the user saw it and went on: the
@@ -297,7 +304,6 @@ TEST_P(PushTest, ALineAboveItsPriceLimitIsOrderedOnlyWhenConfirmed) {
     // Item 1 from supplier 1 in 千克: 10, so at most 11 with the 10% tolerance.
     db->Exec("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from) VALUES"
              " (1, 1, 2, 10, '2024-01-01')");
-    db->Exec("UPDATE plan_entries SET price = 12.5 WHERE plan_id = 10 AND entry_id = 1");
     db->Exec("UPDATE user_rights SET granted_mask = granted_mask & ~4 WHERE user_id = 2");
     services::PurchasePlanUpdateService asAdmin(admin),
         asBuyer(std::make_shared<store::Session>(store::LogIn(db, "buyer")));
@@ -311,8 +317,8 @@ TEST_P(PushTest, ALineAboveItsPriceLimitIsOrderedOnlyWhenConfirmed) {
     EXPECT_EQ(Snapshot(*db), before);
 
     EXPECT_EQ(Push(asAdmin, PushList({PushLine("1", {{10, 1, "1"}}, "11")})).Error, "");
-    RecordPtr confirmed = PushLine("1", {{10, 1, "1"}}, "12.5");
-    confirmed->Set(services::kHighPriceConfirmedField, 1);
+    const RecordPtr confirmed =
+        With(PushLine("1", {{10, 1, "1"}}, "12.5"), services::kHighPriceConfirmedField, 1);
     EXPECT_EQ(Push(asAdmin, PushList({confirmed})).Error, "");
     EXPECT_EQ(Rows(*db, "SELECT price FROM purchase_order_lines ORDER BY price"), "11,12.5");
 }
@@ -365,59 +371,6 @@ TEST_P(PushTest, PushBrokenAtAnyStatementLeavesTheStoreAsItWas) {
     EXPECT_EQ(Snapshot(*db), after);
 }
 
-// Pushes of overlapping entries on several connections at once: none orders more than an entry
-// holds, no bill number repeats, every refusal says why, and the sources add up.
-TEST_P(PushTest, RacingPushesNeverOrderTooMuch) {
-    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    SeedPlans(*db);
-    SeedOrderHistory(*db);
-    AddPlan(*db, 30, "CGJY000030", "2024-05-10");
-    for (int e = 1; e <= 6; ++e)
-        AddEntry(*db, 30, e, "2024-05-10", 1, 1, 100);
-    constexpr int kThreads = 4, kRounds = 20;
-    std::atomic<int> pushed = 0, ordered = 0, refused = 0;
-    std::vector<std::mt19937> rngs;
-    for (int i = 0; i < kThreads; ++i)
-        rngs.emplace_back(i);
-    EXPECT_EQ(AtOnce(db->Location(), kThreads, kRounds,
-                     [&](const store::SessionPtr& session, int who, int) -> QString {
-                         services::PurchasePlanUpdateService service(session);
-                         std::mt19937& rng = rngs[std::size_t(who)];
-                         const int a = 1 + rng() % 6, b = 1 + (a + rng() % 5) % 6;
-                         const int qa = 5 + rng() % 20, qb = 5 + rng() % 20;
-                         // Entries in either order, folded or on lines of their own.
-                         RecordListPtr list = rng() % 2
-                                                  ? PushList({PushLine("1", {{30, a, QString::number(qa)},
-                                                                             {30, b, QString::number(qb)}})})
-                                                  : PushList({PushLine("1", {{30, b, QString::number(qb)}}),
-                                                              PushLine("1", {{30, a, QString::number(qa)}})});
-                         const Outcome o = Push(service, list);
-                         if (o.Error.isEmpty()) {
-                             ++pushed;
-                             ordered += qa + qb;
-                         } else if (o.Error.startsWith("采购建议号[CGJY000030]分录号 ") &&
-                                    o.Error.contains("超过未下达")) {
-                             ++refused;
-                         } else {
-                             return o.Error;
-                         }
-                         return {};
-                     }),
-              "");
-    EXPECT_EQ(pushed.load() + refused.load(), kThreads * kRounds);
-    EXPECT_GT(pushed, 0);
-    EXPECT_GT(refused.load(), 0); // 600 to order against about 2,400 asked
-    EXPECT_EQ(BrokenEntries(*db), "");
-    EXPECT_DOUBLE_EQ(db->Scalar("SELECT SUM(ordered_qty) FROM plan_entries WHERE plan_id = 30").toDouble(),
-                     double(ordered.load()));
-    EXPECT_EQ(
-        db->Scalar("SELECT COUNT(DISTINCT bill_no) FROM purchase_orders WHERE bill_no LIKE 'POORD%'").toInt(),
-        pushed.load());
-    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders WHERE bill_no LIKE 'POORD%'").toInt(),
-              pushed.load());
-    EXPECT_EQ(db->Scalar("SELECT last_no FROM bill_counters WHERE kind = 'POOrder'").toInt(), pushed.load());
-}
-
 TEST_P(PushTest, CreditCheckAddsThePushToOpenOrders) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     SeedPlans(*db);
@@ -445,123 +398,77 @@ TEST_P(PushTest, CreditCheckAddsThePushToOpenOrders) {
               "供应商 01.0'2 苏州恒信电子科技有限公司：信用额度 5000.00，未结金额 5002.00");
 }
 
-// Pushes at once against one credit line that refuses ("3"): checked inside each push with the
-// supplier locked, they never order beyond the line together, whatever the list checked before.
-TEST_P(PushTest, RacingPushesNeverPassACreditLineTogether) {
+// Pushes against order-window saves, closes, reopens and deletes of the same plans at once:
+// whatever wins, no store failure (deadlock, lost connection) reaches a user, every entry's ordered
+// quantity is what its order lines took, and no order line takes from a plan that was deleted.
+// Each round every connection also pushes against supplier 2's credit line that refuses ("3"):
+// checked inside each push with the supplier locked, the pushes never pass it together.
+// (Racing pushes of overlapping entries are the load suite's, on processes of their own.)
+TEST_P(PushTest, PushesSavesClosesAndDeletesAtOnceKeepTheEntriesWhole) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     SeedPlans(*db); // supplier 2: credit line 5000, control "3"
+    SeedOrderHistory(*db);
     AddPlan(*db, 40, "CGJY000040", "2024-05-10");
-    for (int e = 1; e <= 4; ++e)
+    for (int e = 1; e <= 5; ++e)
         AddEntry(*db, 40, e, "2024-05-10", 3, 2, 1000);
-    std::atomic<int> pushed = 0;
+    for (int plan = 60; plan < 64; ++plan) {
+        AddPlan(*db, plan, QString("CGJY0000%1").arg(plan), "2024-05-10");
+        for (int e = 1; e <= 2; ++e)
+            AddEntry(*db, plan, e, "2024-05-10", 1, 1, 60);
+    }
+    // An order whose line the window saves takes from plan 60, which is never closed or deleted.
+    services::PurchasePlanUpdateService first(admin);
+    ASSERT_EQ(Push(first, PushList({PushLine("1", {{60, 1, "10"}, {60, 2, "10"}})})).Error, "");
+    const qint64 order = db->Scalar("SELECT MAX(id) FROM purchase_orders").toLongLong();
+    std::atomic<int> done = 0, credited = 0;
     EXPECT_EQ(
-        AtOnce(db->Location(), 4, 5,
-               [&](const store::SessionPtr& session, int who, int) -> QString {
+        AtOnce(db->Location(), 5, 8,
+               [&](const store::SessionPtr& session, int who, int round) -> QString {
                    services::PurchasePlanUpdateService service(session);
-                   // 10 at 100: a fifth of the line each time.
-                   const Outcome o = Push(service, PushList({PushLine("2", {{40, 1 + who, "10"}}, "100")}));
-                   if (o.Error.isEmpty())
-                       ++pushed;
-                   else if (!o.Error.contains("超过信用额度，不能下推"))
-                       return o.Error;
-                   return {};
+                   const int plan = 61 + (round + who) % 3, entry = 1 + round % 2;
+                   // 10 at 100: a fifth of the credit line each time.
+                   const QString credit =
+                       Push(service, PushList({PushLine("2", {{40, 1 + who, "10"}}, "100")})).Error;
+                   credited += credit.isEmpty() ? 1 : 0;
+                   if (!credit.isEmpty() && !credit.contains("超过信用额度，不能下推"))
+                       return credit;
+                   QString error;
+                   try {
+                       auto request = KeyedRecord::Create();
+                       request->Set("FInterID", QString::number(plan));
+                       request->Set("FEntryID", QString::number(entry));
+                       request->Set("FBillNo", QString("CGJY0000%1").arg(plan));
+                       RecordListPtr list = PushList({request});
+                       if (who < 2) {
+                           const int target = round % 2 ? plan : 60;
+                           error = Push(service, PushList({PushLine("1", {{target, 1 + who, "3"}})})).Error;
+                       } else if (who == 2) {
+                           const services::PurchaseOrderStore orders(session);
+                           const services::PurchaseOrder loaded = orders.Load(order);
+                           QVector<services::OrderLine> lines = loaded.Lines;
+                           lines[0].Qty += round % 2 ? -3 : 6;
+                           orders.Save(loaded, lines);
+                       } else if (who == 3) {
+                           (round % 2 ? service.UnClosePurchasePlan({}, list)
+                                      : service.ClosePurchasePlan({}, list));
+                       } else {
+                           service.DeletePurChasePlan({}, list);
+                       }
+                   } catch (const std::exception& e) {
+                       error = QString::fromUtf8(e.what());
+                   }
+                   done += error.isEmpty() ? 1 : 0;
+                   return error.contains("数据库") ? error : QString();
                }),
         "");
-    EXPECT_EQ(pushed.load(), 5);
+    EXPECT_GT(done.load(), 0);
+    EXPECT_EQ(credited.load(), 5);
     EXPECT_DOUBLE_EQ(
         db->Scalar("SELECT SUM(l.qty * l.price) FROM purchase_orders o JOIN purchase_order_lines l"
                    " ON l.order_id = o.id WHERE o.supplier_id = 2 AND o.closed = 0")
             .toDouble(),
         5000);
-}
-
-// Pushes and order-window saves at once over the same entries: whatever wins, no entry is ordered
-// beyond its quantity and every entry's ordered quantity is what its order lines took; a loser is
-// told why (too little left, or the line changed since it was loaded), never a deadlock.
-TEST_P(PushTest, PushesAndOrderWindowSavesAtOnceKeepTheEntriesWhole) {
-    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    SeedPlans(*db);
-    SeedOrderHistory(*db);
-    AddPlan(*db, 50, "CGJY000050", "2024-05-10");
-    for (int e = 1; e <= 2; ++e)
-        AddEntry(*db, 50, e, "2024-05-10", 1, 1, 60);
-    services::PurchasePlanUpdateService first(admin);
-    ASSERT_EQ(Push(first, PushList({PushLine("1", {{50, 1, "10"}, {50, 2, "10"}})})).Error, "");
-    const qint64 order = db->Scalar("SELECT MAX(id) FROM purchase_orders").toLongLong();
-    std::atomic<int> done = 0;
-    QStringList told;
-    std::mutex toldMutex;
-    EXPECT_EQ(AtOnce(db->Location(), 4, 8,
-                     [&](const store::SessionPtr& session, int who, int round) -> QString {
-                         QString error;
-                         if (who < 2) {
-                             services::PurchasePlanUpdateService service(session);
-                             error = Push(service, PushList({PushLine("1", {{50, 1 + who, "4"}})})).Error;
-                         } else {
-                             try {
-                                 const services::PurchaseOrderStore orders(session);
-                                 const services::PurchaseOrder loaded = orders.Load(order);
-                                 QVector<services::OrderLine> lines = loaded.Lines;
-                                 lines[0].Qty += round % 2 ? -3 : 6;
-                                 orders.Save(loaded, lines);
-                             } catch (const std::exception& e) {
-                                 error = QString::fromUtf8(e.what());
-                             }
-                         }
-                         if (error.isEmpty()) {
-                             ++done;
-                             return {};
-                         }
-                         const std::lock_guard lock(toldMutex);
-                         told << error;
-                         // A store failure (deadlock, lost connection) is no answer for the user.
-                         return error.contains("数据库") ? error : QString();
-                     }),
-              "");
-    EXPECT_GT(done.load(), 0) << told.join("\n").toStdString();
-    EXPECT_EQ(BrokenEntries(*db), "");
-}
-
-// Pushes against closes, reopens and deletes of the same plans at once: no store failure reaches
-// a user, every entry stays whole, and no order line takes from a plan that was deleted.
-TEST_P(PushTest, PushesClosesAndDeletesAtOnceNeverOrderWhatIsGone) {
-    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    SeedPlans(*db);
-    SeedOrderHistory(*db);
-    for (int plan = 60; plan < 64; ++plan) {
-        AddPlan(*db, plan, QString("CGJY0000%1").arg(plan), "2024-05-10");
-        for (int e = 1; e <= 2; ++e)
-            AddEntry(*db, plan, e, "2024-05-10", 1, 1, 50);
-    }
-    const auto request = [](int plan, int entry) {
-        auto r = KeyedRecord::Create();
-        r->Set("FInterID", QString::number(plan));
-        r->Set("FEntryID", QString::number(entry));
-        r->Set("FBillNo", QString("CGJY0000%1").arg(plan));
-        return PushList({r});
-    };
-    EXPECT_EQ(AtOnce(db->Location(), 4, 8,
-                     [&](const store::SessionPtr& session, int who, int round) -> QString {
-                         services::PurchasePlanUpdateService service(session);
-                         const int plan = 60 + (round + who) % 4, entry = 1 + round % 2;
-                         try {
-                             RecordListPtr list = request(plan, entry);
-                             if (who < 2)
-                                 return Push(service, PushList({PushLine("1", {{plan, entry, "3"}})}))
-                                                .Error.contains("数据库")
-                                            ? QStringLiteral("push failed by the store")
-                                            : QString();
-                             if (who == 2)
-                                 (round % 2 ? service.UnClosePurchasePlan({}, list)
-                                            : service.ClosePurchasePlan({}, list));
-                             else
-                                 service.DeletePurChasePlan({}, list);
-                         } catch (const std::exception& e) {
-                             return QString::fromUtf8(e.what());
-                         }
-                         return {};
-                     }),
-              "");
+    EXPECT_EQ(Rows(*db, "SELECT COUNT(*) - COUNT(DISTINCT bill_no) FROM purchase_orders"), "0");
     EXPECT_EQ(BrokenEntries(*db), "");
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_order_line_sources s LEFT JOIN plan_entries e"
                          " ON e.plan_id = s.plan_id AND e.entry_id = s.entry_id WHERE e.plan_id IS NULL")
@@ -569,33 +476,9 @@ TEST_P(PushTest, PushesClosesAndDeletesAtOnceNeverOrderWhatIsGone) {
               0);
 }
 
-// A demo store's fresh entries can be pushed at once, and the new order follows the demo's numbers.
-TEST_P(PushTest, PushOnADemoStoreContinuesItsOrders) {
-    const QString location = NewStoreLocation(GetParam());
-    ZPP_REQUIRE_STORE(location);
-    db = store::GenerateStore(location, 300);
-    auto session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
-    const QString today = QDate::currentDate().toString(Qt::ISODate);
-    QSqlQuery q = db->Exec("SELECT plan_id, entry_id, supplier_id, unordered_qty FROM plan_entries"
-                           " WHERE entry_date = ? AND supplier_id IS NOT NULL ORDER BY plan_id, entry_id",
-                           {today});
-    ASSERT_TRUE(q.next());
-    RecordListPtr list =
-        PushList({PushLine(q.value(2).toString(),
-                           {{q.value(0).toInt(), q.value(1).toInt(), q.value(3).toString()}}, "1", today)});
-    q.finish();
-    list->Item(1)->Set(services::kHighPriceConfirmedField, 1); // 1 may be above the demo price list
-    const int orders = db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt();
-    services::PurchasePlanUpdateService service(session);
-    const Outcome o = Push(service, list, 1, QDate::currentDate());
-    ASSERT_EQ(o.Error, "");
-    EXPECT_EQ(Created(o.Created).value(0).section('|', 1, 1),
-              QString("POORD%1").arg(orders + 1, 6, 10, QChar('0')));
-    EXPECT_EQ(BrokenEntries(*db), "");
-}
-
 // A push of more lines than a server statement carries (lines, sources and entries are written in
-// batches there) writes the same rows as SQLite, which writes them one at a time.
+// batches there, entries read a hundred at a time) writes the same rows as SQLite, which writes them
+// one at a time. Plan 1 starts with entry 1: a plan's first entry is read whatever its number.
 TEST(PushBothStores, ALargePushWritesTheSameRowsOnEitherStore) {
     const QString pg = NewPostgresUrl();
     ZPP_REQUIRE_STORE(pg);
@@ -606,7 +489,7 @@ TEST(PushBothStores, ALargePushWritesTheSameRowsOnEitherStore) {
         SeedPlans(*db);
         SeedOrderHistory(*db);
         db->InTransaction([&] {
-            for (int p = 100; p < 100 + kPlans; ++p) {
+            for (int p = 1; p <= kPlans; ++p) {
                 AddPlan(*db, p, QString("CGJY%1").arg(p, 6, 10, QChar('0')), "2024-05-10");
                 for (int e = 1; e <= kEntries; ++e)
                     AddEntry(*db, p, e, "2024-05-10", 1 + e % 2, 1, 10);
@@ -614,10 +497,10 @@ TEST(PushBothStores, ALargePushWritesTheSameRowsOnEitherStore) {
         });
         // Each entry on its own line, and every fifth one also merged with the next plan's.
         auto list = RecordList::Create();
-        for (int p = 100; p < 100 + kPlans; ++p)
+        for (int p = 1; p <= kPlans; ++p)
             for (int e = 1; e <= kEntries; ++e) {
                 list->Add(PushLine("1", {{p, e, QString::number(1 + e % 4)}}));
-                if (e % 5 == 0 && p + 1 < 100 + kPlans)
+                if (e % 5 == 0 && p < kPlans)
                     list->Add(PushLine("1", {{p, e, "2.5"}, {p + 1, e, "3"}}));
             }
         services::PurchasePlanUpdateService service(
