@@ -18,10 +18,10 @@ StoredScheme* FilterWorld::Find(const QString& name) {
     return nullptr;
 }
 
-void FakeProfile::Enter(const char* operation, const QString& props, qint32 reportId) {
+void FakeProfile::Enter(const char* operation, const QString& props, qint32 reportId, qint32 expected) {
     Filter().Calls << QString::fromLatin1(operation);
-    Filter().Props << props;
-    Filter().ReportIds << reportId;
+    EXPECT_EQ(props, World().PropsString) << operation;
+    EXPECT_EQ(reportId, expected) << operation;
     if (Filter().ProfileFails)
         throw Error(QStringLiteral("profile service down"));
 }
@@ -36,7 +36,6 @@ RecordSetPtr FakeProfile::GetPlanList(const QString& props, qint32& reportId) {
 
 RecordSetPtr FakeProfile::GetPlanValue(const QString& props, qint32& reportId, QString& scheme) {
     Enter("GetPlanValue", props, reportId);
-    Filter().ValueRequests << scheme;
     auto set = std::make_shared<RecordSet>(QStringList{"FKey", "FValue"});
     if (const StoredScheme* stored = Filter().Find(scheme))
         for (const auto& [key, value] : stored->Values)
@@ -45,9 +44,10 @@ RecordSetPtr FakeProfile::GetPlanValue(const QString& props, qint32& reportId, Q
 }
 
 void FakeProfile::SaveProfile(const QString& props, RecordListPtr& records) {
-    Enter("SaveProfile", props, 0);
+    Enter("SaveProfile", props, 126);
     Filter().Sent << records;
     for (const RecordPtr& record : *records) {
+        EXPECT_EQ(record->Get("RptID"), QVariant::fromValue<qint32>(126));
         const QString name = record->Text("Plan");
         StoredScheme* scheme = Filter().Find(name);
         if (!scheme) {

@@ -21,14 +21,9 @@ struct StoredScheme {
 struct FilterWorld {
     QVector<StoredScheme> Schemes;
     bool ProfileFails = false;
-    QStringList Calls; // operation names in call order, "Refresh" and "ItemLookUp" included
-    QVector<qint32> ReportIds;
-    QStringList ValueRequests;   // scheme names handed to GetPlanValue
-    QStringList Deleted;         // scheme names handed to DelPlan
-    QVector<RecordListPtr> Sent; // lists handed to SaveProfile
-    QStringList Props;
+    QStringList Calls;               // operation names in call order, "Refresh" and "ItemLookUp" included
+    QVector<RecordListPtr> Sent;     // lists handed to SaveProfile
     QHash<QString, QString> Formats; // saved formats by key
-    int FormatSaves = 0;
 
     std::shared_ptr<LookupResult> Lookup; // what ItemLookUp answers
     bool LookupFails = false;
@@ -43,19 +38,17 @@ FilterWorld& Filter();
 class FakeProfile : public Profile {
 public:
     QString LoadRptFormat(const QString& props, qint32 reportId, const QString& key) override {
-        Enter("LoadRptFormat", props, reportId);
+        Enter("LoadRptFormat", props, reportId, key.endsWith("_HeadFoot") ? 0 : 126);
         return Filter().Formats.value(key);
     }
     void SaveRptFormat(const QString& props, qint32 reportId, const QString& key, QString& text) override {
-        Enter("SaveRptFormat", props, reportId);
+        Enter("SaveRptFormat", props, reportId, key.endsWith("_HeadFoot") ? 0 : 126);
         Filter().Formats[key] = text;
-        ++Filter().FormatSaves;
     }
     RecordSetPtr GetPlanList(const QString& props, qint32& reportId) override;
     RecordSetPtr GetPlanValue(const QString& props, qint32& reportId, QString& scheme) override;
     void DelPlan(const QString& props, qint32& reportId, QString& scheme) override {
         Enter("DelPlan", props, reportId);
-        Filter().Deleted << scheme;
         Filter().Schemes.removeIf([&](const StoredScheme& s) { return s.Name == scheme; });
     }
     void UpdateNextChooseValue(const QString& props, qint32 reportId) override {
@@ -64,7 +57,8 @@ public:
     void SaveProfile(const QString& props, RecordListPtr& records) override;
 
 private:
-    void Enter(const char* operation, const QString& props, qint32 reportId);
+    // Every call names the user's properties and the plan list's report (the page set-up: none).
+    void Enter(const char* operation, const QString& props, qint32 reportId, qint32 expected = 126);
 };
 
 class FakeLookupView : public GLView {

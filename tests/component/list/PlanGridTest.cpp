@@ -97,39 +97,18 @@ TEST_F(PlanGrid, ColumnTableCaptionsFieldsWidthsTypesInOrder) {
                                def->Exists("CellType") ? def->Text("CellType") : "-1"}
                        .join(' ');
     }
-    EXPECT_EQ(columns, QStringList({"内码 FInterID - H -1",
-                                    "明细ID FEntryID - H -1",
-                                    "选择 CheckBox 0.02 - 10",
-                                    "日期 FVDate 0.06 - 0",
-                                    "关闭标识 FClose 0.03 - -1",
-                                    "物料代码 FItemNumber 0.06 - -1",
-                                    "物料名称 FItemName 0.08 - -1",
-                                    "规格型号 FItemModel 0.08 - -1",
-                                    "辅助属性 FAuxProp 0.04 - -1",
-                                    "供应商代码 FSupplyNumber 0.04 - -1",
-                                    "供应商名称 FSupplyName 0.08 - -1",
-                                    "基本单位 FUnitName 0.03 - -1",
-                                    "数量 FQty 0.05 - 13",
-                                    "已下达采购订单数量 FPurchaseFinishQty 0.05 - 13",
-                                    "未下达采购订单数量 FPurchaseUnFinishQty 0.05 - 13",
-                                    "下推数量 FPushQty 0.05 - 13",
-                                    "含税单价 FPrice 0.05 - 13",
-                                    "折扣率(%) FDiscountRate 0.05 - 13",
-                                    "税率(%) FTaxRate 0.05 - 13",
-                                    "建议交货日期 FFinishDate 0.075 - 0",
-                                    "采购建议号 FBillNo 0.08 - -1",
-                                    "源单单号 FSourceNo 0.12 - -1",
-                                    "备注 FMemo 0.12 - -1",
-                                    "FItemID FItemID - H 13",
-                                    "基本单位ID FUnitID - H -1",
-                                    "辅助属性id FAuxPropID - H -1",
-                                    "起始日期 FStartDate 0.1 H 0",
-                                    "供应商id FSupplyID - H -1",
-                                    "Key FKey - H -1",
-                                    "IsMerge FIsMerge - H -1",
-                                    "StartKey FStartKey - H -1",
-                                    "EndKey FEndKey - H -1",
-                                    "MergeSumQty FMergeSumQty - H -1",
-                                    "数量精度位数 FQtyDecimal - H -1",
-                                    "单价精度位数 FPriceDecimal - H -1"}));
+    EXPECT_EQ(
+        columns.join('|'),
+        "内码 FInterID - H -1|明细ID FEntryID - H -1|选择 CheckBox 0.02 - 10|日期 FVDate 0.06 - 0|"
+        "关闭标识 FClose 0.03 - -1|物料代码 FItemNumber 0.06 - -1|物料名称 FItemName 0.08 - -1|"
+        "规格型号 FItemModel 0.08 - -1|辅助属性 FAuxProp 0.04 - -1|供应商代码 FSupplyNumber 0.04 - -1|"
+        "供应商名称 FSupplyName 0.08 - -1|基本单位 FUnitName 0.03 - -1|数量 FQty 0.05 - 13|"
+        "已下达采购订单数量 FPurchaseFinishQty 0.05 - 13|未下达采购订单数量 FPurchaseUnFinishQty 0.05 - 13|"
+        "下推数量 FPushQty 0.05 - 13|含税单价 FPrice 0.05 - 13|折扣率(%) FDiscountRate 0.05 - 13|"
+        "税率(%) FTaxRate 0.05 - 13|建议交货日期 FFinishDate 0.075 - 0|采购建议号 FBillNo 0.08 - -1|"
+        "源单单号 FSourceNo 0.12 - -1|备注 FMemo 0.12 - -1|FItemID FItemID - H 13|"
+        "基本单位ID FUnitID - H -1|辅助属性id FAuxPropID - H -1|起始日期 FStartDate 0.1 H 0|"
+        "供应商id FSupplyID - H -1|Key FKey - H -1|IsMerge FIsMerge - H -1|"
+        "StartKey FStartKey - H -1|EndKey FEndKey - H -1|MergeSumQty FMergeSumQty - H -1|"
+        "数量精度位数 FQtyDecimal - H -1|单价精度位数 FPriceDecimal - H -1");
 }

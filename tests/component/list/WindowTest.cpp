@@ -3,7 +3,6 @@
 #include "component/filter/frmFirter.h"
 #include "component/host/Access.h"
 #include "component/list/frmPurchasePlan.h"
-#include "platform/records/Values.h"
 #include "support/ListWindows.h"
 
 #include <QAbstractButton>
@@ -12,7 +11,6 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -50,11 +48,11 @@ protected:
         QApplication::processEvents();
         ListFixture::TearDown();
     }
-    // Shows the list, pressing OK (or Cancel) in the filter dialog and accepting any other dialog.
-    frmPurchasePlan* Open(bool confirm = true) {
-        ui::SetModalHandler([confirm](QDialog& d) {
+    // Shows the list, pressing OK in the filter dialog and accepting any other dialog.
+    frmPurchasePlan* Open() {
+        ui::SetModalHandler([](QDialog& d) {
             d.show();
-            if (auto* button = d.findChild<QPushButton*>(confirm ? "cmdOK" : "cmdCancel"))
+            if (auto* button = d.findChild<QPushButton*>("cmdOK"))
                 button->click();
             else
                 d.accept();
@@ -70,12 +68,6 @@ protected:
         prompts->Clear();
         Plans().Calls.clear();
     }
-    QStringList Shown() const {
-        QStringList texts;
-        for (const auto& p : prompts->Log)
-            texts << p.Text;
-        return texts;
-    }
     controls::SpreadGrid& g() { return w->vsProc(); }
 };
 
@@ -86,58 +78,37 @@ bool Gone(const QPointer<frmPurchasePlan>& window) {
 
 } // namespace
 
-TEST_F(Window, FilterModeOpensTheListWithDateCaptionsAndEachShowOpensAnother) {
-    EXPECT_EQ(g().MaxRows(), 3);
-    const QString today = values::FormatDate(QDate::currentDate(), "yyyy/mm/dd");
-    EXPECT_EQ(w->lblCpt(0)->text() + " " + w->lblCpt(1)->text(), "起始日期:" + today + " 截止日期:" + today);
-    Open();
-    EXPECT_EQ(World().Log.size(), 1);
-    EXPECT_EQ(World().Log[0].Code, "CGPlan001");
-    EXPECT_EQ(OpenListWindows().size(), 2);
-    // A cancelled filter opens no window, but the query is logged.
-    Open(false);
-    EXPECT_EQ(OpenListWindows().size(), 2);
-    EXPECT_EQ(World().Log.size(), 2);
-    EXPECT_FALSE(State().FilterConditions->Get("OK").toBool());
-}
-
 TEST_F(Window, MergedViewToolStatesAndReloadEndsIt) {
-    w->ToolClick("Merge");
-    ASSERT_TRUE(State().IsMergedView);
-    auto enabled = [&] {
-        QString states;
+    QAction* merge = w->Tool("Band", "Merge");
+    auto* button = qobject_cast<QToolButton*>(w->findChild<QToolBar*>("Band")->widgetForAction(merge));
+    auto state = [&] {
+        QString s = QString::number(g().MaxRows()) + (State().IsMergedView ? "M" : "-") +
+                    (merge->isChecked() ? "C" : "-") + (button->isChecked() ? "B " : "- ");
         for (const auto& [bar, key] : {std::pair{"Band", "Delete"},
                                        {"Band", "ViewBillUp"},
                                        {"mnuEdit", "Delete"},
                                        {"mnuEdit", "Close"},
                                        {"mnuView", "ViewBillDown"},
-                                       {"Band", "PushBill"}})
-            states += w->Tool(bar, key)->isEnabled() ? '+' : '-';
-        return states;
+                                       {"Band", "PushBill"},
+                                       {"mnuEdit", "UnClose"}})
+            s += w->Tool(bar, key)->isEnabled() ? '+' : '-';
+        return s;
     };
-    EXPECT_TRUE(w->Tool("Band", "Merge")->isChecked());
-    EXPECT_EQ(enabled(), "--+--+");
-    EXPECT_LT(g().MaxRows(), 3);
+    w->ToolClick("Merge");
+    EXPECT_EQ(state(), "1MCB --+--+-");
     w->ToolClick("Merge"); // pressing again unfolds without asking
-    EXPECT_FALSE(State().IsMergedView);
-    EXPECT_EQ(g().MaxRows(), 3);
-    EXPECT_EQ(enabled(), "++++++");
+    EXPECT_EQ(state(), "3--- +++++++");
 
     // However the tool is worked (here a screen reader's toggle), its state and the list agree.
-    QAction* merge = w->Tool("Band", "Merge");
-    auto* button = qobject_cast<QToolButton*>(w->findChild<QToolBar*>("Band")->widgetForAction(merge));
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
     ASSERT_TRUE(accessible && accessible->actionInterface());
-    for (const bool on : {true, false}) {
+    for (const char* expected : {"1MCB --+--+-", "3--- +++++++"}) {
         accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        EXPECT_EQ(State().IsMergedView, on);
-        EXPECT_EQ(merge->isChecked(), on);
+        EXPECT_EQ(state(), expected);
     }
     w->ToolClick("Merge");
     w->ToolClick("iRefresh");
-    EXPECT_FALSE(State().IsMergedView);
-    EXPECT_TRUE(w->Tool("mnuEdit", "UnClose")->isEnabled());
-    EXPECT_EQ(g().MaxRows(), 3);
+    EXPECT_EQ(state(), "3--- +++++++");
 
     Plans().RptFails = true; // a failing reload shows the error and keeps the rows
     w->ToolClick("iRefresh");
@@ -150,21 +121,15 @@ TEST_F(Window, MergedViewToolStatesAndReloadEndsIt) {
     w->ToolClick("iRefresh");
     prompts->Clear();
     button->click();
-    ASSERT_EQ(prompts->Log.size(), 1);
-    EXPECT_FALSE(State().IsMergedView);
-    EXPECT_FALSE(merge->isChecked());
-    EXPECT_FALSE(button->isChecked());
-}
+    EXPECT_EQ(prompts->Log.size(), 1);
+    EXPECT_EQ(state(), "4--- +++++++");
 
-TEST_F(Window, AFailedFirstLoadLeavesTheWindowOpenWithTheReason) {
+    // A failed first load leaves the new window open with the reason; a refresh fills it later.
     Plans().RptFails = true;
-    frmPurchasePlan* failed = Open();
-    ASSERT_NE(failed, nullptr);
-    EXPECT_TRUE(failed->isVisible());
+    Forget();
+    ASSERT_NE(Open(), nullptr);
+    EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(Shown(), QStringList{"数据库连接已断开"});
-    Plans().RptFails = false; // once the store answers again, a refresh fills it
-    failed->ToolClick("iRefresh");
-    EXPECT_EQ(failed->vsProc().MaxRows(), 3);
 }
 
 TEST_F(Window, ClosingWithEditsAsksCancelKeepsNoDropsYesSaves) {
@@ -183,36 +148,18 @@ TEST_F(Window, ClosingWithEditsAsksCancelKeepsNoDropsYesSaves) {
     EXPECT_TRUE(closeWithEdits(ui::No));
     EXPECT_TRUE(Plans().Calls.isEmpty());
 
-    Open();
-    Forget();
-    EXPECT_TRUE(closeWithEdits(ui::Yes));
-    EXPECT_EQ(Plans().Calls.size(), 1);
-    EXPECT_EQ(Shown().value(1), "保存成功！");
-
-    Open();
-    Forget();
-    World().GrantedMask = rights::Query; // Yes without the save right: refusal, then closed
-    EXPECT_TRUE(closeWithEdits(ui::Yes));
-    EXPECT_EQ(Shown().value(1), "对不起，你没有相应的权限！");
-    EXPECT_TRUE(Plans().Calls.isEmpty());
+    for (const bool mayEdit : {true, false}) { // Yes without the save right: refusal, then closed
+        Open();
+        Forget();
+        World().GrantedMask = mayEdit ? 0x7fffffff : rights::Query;
+        EXPECT_TRUE(closeWithEdits(ui::Yes));
+        EXPECT_EQ(Shown().value(1), mayEdit ? "保存成功！" : "对不起，你没有相应的权限！");
+        EXPECT_EQ(Plans().Calls.size(), mayEdit ? 1 : 0);
+    }
 }
 
-TEST_F(Window, SaveSendsTheChangedEntriesAndOnlySuccessClearsTheChangeFlagAndMarks) {
-    g().SetText(col::CheckBox, 1, "1"); // a tick is no change
-    g().SetText(col::PushQty, 2, "45");
-    EXPECT_EQ(g().ChangedRowCount(), 1);
-    w->DataChanged = true;
-    w->ToolClick("Save");
-    ASSERT_EQ(Plans().Calls.size(), 1);
-    const RecordListPtr sent = Plans().Calls[0].List;
-    ASSERT_EQ(sent->Count(), 1);
-    EXPECT_DOUBLE_EQ(values::Val(sent->Item(1)->Get("FPushQty")), 45);
-    EXPECT_FALSE(w->DataChanged);
-    EXPECT_EQ(g().ChangedRowCount(), 0);
-    EXPECT_EQ(Shown(), QStringList{"保存成功！"});
-    EXPECT_TRUE(World().Log.isEmpty()) << "the service logs the change it made";
-
-    Forget();
+// Saves that work are driven over the real store by the app's tests; here, the ones that fail.
+TEST_F(Window, OnlyASaveThatWorkedClearsTheChangeFlagAndAnUnknownOutcomeReadsTheListAgain) {
     Plans().OnUpdate = [](const QString&, RecordListPtr&) -> RecordListPtr { throw Error("数据库已锁定"); };
     g().SetText(col::PushQty, 3, "5");
     w->DataChanged = true;

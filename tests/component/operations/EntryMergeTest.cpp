@@ -35,12 +35,11 @@ using MergeRules = PlanColumnsFixture;
 } // namespace
 
 TEST(RowKeys, CompareNumericallyAndTreatBlankAsUnordered) {
-    EXPECT_EQ(CompareRowKeys("12_3", "12_10"), 1);
-    EXPECT_EQ(CompareRowKeys("12_10", "12_3"), 2);
-    EXPECT_EQ(CompareRowKeys("4_9", "12_1"), 1);
-    EXPECT_EQ(CompareRowKeys(" 5_1 ", "5_1"), 0);
-    EXPECT_EQ(CompareRowKeys("", "5_1"), -1);
-    EXPECT_EQ(CompareRowKeys("5_1", "   "), -1);
+    const std::tuple<const char*, const char*, int> cases[] = {{"12_3", "12_10", 1}, {"12_10", "12_3", 2},
+                                                               {"4_9", "12_1", 1},   {" 5_1 ", "5_1", 0},
+                                                               {"", "5_1", -1},      {"5_1", "   ", -1}};
+    for (const auto& [a, b, order] : cases)
+        EXPECT_EQ(CompareRowKeys(a, b), order) << a << " " << b;
     EXPECT_THROW(CompareRowKeys("5", "5_1"), Error);
 }
 
@@ -170,28 +169,6 @@ TEST_F(MergeRules, EditedMergedQuantityIsPouredInFSotrOrderInWholeUnits) {
         << "below the item's precision: not an edit";
     // Too many units for a whole count: poured as amounts, the last member taking the rest.
     EXPECT_EQ(Pour("1000000", {{600000, 600000}, {300000, 300000}}, "10"), QVector<double>({600000, 400000}));
-}
-
-TEST_F(MergeRules, UnmergeGivesMembersTheirOwnFieldsAndTheMergedRowsEdits) {
-    auto rows =
-        ListOf({PlanRow(1, 2, 7, {{"FVDate", "2024-01-02"}, {"FPurchaseUnFinishQty", "9"}}),
-                PlanRow(1, 1, 3, {{"FVDate", "2024-01-01"}}), PlanRow(9, 1, 4, {{"FItemID", "900"}})});
-    MergeView(rows);
-    State().IsMergedView = true;
-    const RecordPtr plainShown = State().MergedRowVct->Item(2);
-    auto shown = ListOf({AsGridRows(State().MergedRowVct)->Item(1), plainShown});
-    shown->Item(1)->Set("FPrice", "4.4");
-    auto entries = UnMergeView(shown);
-
-    ASSERT_EQ(entries->Count(), 3);
-    EXPECT_EQ(State().EntryRowVct, entries);
-    EXPECT_EQ(Column(entries, "FKey"), QStringList({"1_1", "1_2", "9_1"}));
-    EXPECT_EQ(Column(entries, "FPushQty"), QStringList({"3", "7", "4"}));
-    EXPECT_EQ(Column(entries, "FVDate"), QStringList({"2024-01-01", "2024-01-02", ""}));
-    EXPECT_EQ(Column(entries, "FPrice"), QStringList({"4.4", "4.4", ""}));
-    EXPECT_EQ(Column(entries, "FIsMerge"), QStringList({"0", "0", ""}));
-    EXPECT_EQ(Column(entries, "FEndKey"), QStringList({"", "", "9_1"}));
-    EXPECT_EQ(entries->Item(3), plainShown) << "plain rows come back as they are";
 }
 
 TEST_F(MergeRules, SaveMarksOnlyEntriesChangedAtTheShownPrecisionAndAdoptsWhatWasSaved) {

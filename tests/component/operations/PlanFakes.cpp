@@ -2,9 +2,7 @@
 
 #include "component/grid/PlanGrid.h"
 #include "component/operations/frmMessage.h"
-#include "component/operations/frmMrpResult.h"
 #include "component/operations/frmResultList.h"
-#include "platform/controls/LedgerGrid.h"
 
 #include <QPlainTextEdit>
 
@@ -35,9 +33,6 @@ void GridOpsFixture::SetUp() {
         } else if (auto* m = qobject_cast<frmMessage*>(&dialog)) {
             m->Load();
             messages << m->ButtonMode + u':' + m->txtMessage->toPlainText();
-        } else if (auto* r = qobject_cast<frmMrpResult*>(&dialog)) {
-            orderIds = r->OrderInterID;
-            orderRows = r->grdLedger->MaxRows() - 1;
         } else {
             ADD_FAILURE() << "unexpected dialog";
         }

@@ -32,8 +32,6 @@ protected:
     int resultLists = 0; // result lists shown, with the last one's title and lines
     QString title;
     QStringList lines, messages; // messages: "mode:text" of each message dialog
-    QString orderIds;            // what the created-orders window was given
-    int orderRows = -1;
 };
 
 // A row record shaped like the grid's: every plan field, as text, over one shared key set.

@@ -92,6 +92,13 @@ class HostFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // The texts of the messages shown so far.
+    QStringList Shown() const {
+        QStringList texts;
+        for (const auto& p : prompts->Log)
+            texts << p.Text;
+        return texts;
+    }
     std::shared_ptr<ui::ScriptedPrompter> prompts;
 };
 

@@ -25,7 +25,6 @@ struct PlanWorld {
     QHash<QString, QString> SupplierNames;                           // code -> name
     QHash<QString, qint32> SupplierIds;                              // known codes carry a tax rate of 13
     QSet<QString> ForbiddenSuppliers;                                // codes IsSupplierright refuses
-    QStringList RightChecks;                                         // "code/user" per IsSupplierright call
     std::function<double(qint32 supplyId, qint32 itemId)> PlanPrice; // merged rows; none: 0
     QStringList PlanPriceAsks;                                       // "supplier/item/quantity"
     double SupplyPrice = 0;                                          // a supplier cell's price
@@ -35,9 +34,6 @@ struct PlanWorld {
     // Runs inside each update call: may fail, fill Succeed, replace the list, give results. None:
     // every request succeeds.
     std::function<RecordListPtr(const QString& method, RecordListPtr& list)> OnUpdate;
-    // Answers PushBill: the list, user ID and date it was given; may fill the order IDs.
-    std::function<RecordListPtr(RecordListPtr& list, qint16 user, QString& orderIds, const QDate& date)>
-        OnPush;
     // The push's credit check, created orders and new bill date.
     bool CreditOk = true;
     QString ControlType, CreditSuppliers;
@@ -76,10 +72,9 @@ public:
     RecordListPtr DeletePurChasePlan(const QString& p, RecordListPtr& l) override {
         return Run("DeletePurChasePlan", p, l);
     }
-    RecordListPtr PushBill(const QString& p, RecordListPtr& l, qint16 user, QString& ids,
-                           QDate& date) override {
+    RecordListPtr PushBill(const QString& p, RecordListPtr& l, qint16, QString&, QDate&) override {
         Plans().Calls.push_back({"PushBill", p, l});
-        return Plans().OnPush ? Plans().OnPush(l, user, ids, date) : nullptr;
+        return nullptr; // no orders: the orders a push makes are checked over the real store
     }
 
 private:
@@ -94,8 +89,7 @@ public:
     QString GetSupplierNameByNumber(const QString&, QString& code) override {
         return Plans().SupplierNames.value(code);
     }
-    bool IsSupplierright(const QString&, QString& code, const QString& user) override {
-        Plans().RightChecks << code + u'/' + user;
+    bool IsSupplierright(const QString&, QString& code, const QString&) override {
         return !Plans().ForbiddenSuppliers.contains(code);
     }
     bool CheckCreditDegrees(const QString&, RecordListPtr&, QString& type, QString& suppliers) override {
