@@ -1,5 +1,6 @@
 #include "InputFixture.h"
 
+#include "Reliability.h"
 #include "app/Wiring.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
@@ -17,39 +18,58 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSqlRecord>
-#include <iostream>
+#include <QRegularExpression>
+#include <QSqlQuery>
 
 namespace zpp::test {
 
 void InputTest::SetUp() {
     ResetState();
     ui::SetPrompter(prompts);
-    AnswerDialogs();
+    ui::SetModalHandler([this](QDialog& d) {
+        if (auto* file = d.findChild<QLineEdit*>(QStringLiteral("txtFile"))) {
+            d.findChild<QComboBox*>(QStringLiteral("cboFormat"))->setCurrentIndex(1);
+            file->setText(out.filePath(QStringLiteral("plan.csv")));
+            return int(QDialog::Accepted);
+        }
+        if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
+            print->printer()->setOutputFormat(QPrinter::PdfFormat);
+            print->printer()->setOutputFileName(out.filePath(QStringLiteral("plan.pdf")));
+            return int(QDialog::Accepted);
+        }
+        if (auto* go = d.findChild<QPushButton*>(QStringLiteral("cmdContinue"))) {
+            go->click();
+            return d.result();
+        }
+        if (d.objectName() == QStringLiteral("frmFirter")) {
+            d.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            return d.result();
+        }
+        return int(QDialog::Rejected);
+    });
+    const QString location = NewStoreLocation(GetParam());
+    ZPP_REQUIRE_STORE(location);
+    db = store::GenerateStore(location, 150);
+    db->Exec(QStringLiteral("CREATE TABLE canary (x INTEGER)"));
+    db->Exec(QStringLiteral("INSERT INTO canary (x) VALUES (42)"));
+    ini::SetConfigDir(config.path());
 }
 
-void InputTest::TearDown() {
+void InputTest::CloseWindows() {
     for (frmPurchasePlan* list : OpenListWindows()) {
         list->DataChanged = false; // closing must not save behind the test's back
         list->close();
     }
     QApplication::processEvents();
+}
+
+void InputTest::TearDown() {
+    CloseWindows();
     ui::SetPrompter(nullptr);
     ui::SetModalHandler(nullptr);
     HostObjectFactory::Instance().Clear();
     services::SharePropsService::ClearAll();
     ResetState();
-}
-
-bool InputTest::CreateStore() {
-    const QString location = NewStoreLocation(GetParam());
-    if (location.isEmpty())
-        return false;
-    db = store::GenerateStore(location, 150);
-    db->Exec(QStringLiteral("CREATE TABLE canary (x INTEGER)"));
-    db->Exec(QStringLiteral("INSERT INTO canary (x) VALUES (42)"));
-    ini::SetConfigDir(config.path());
-    return true;
 }
 
 void InputTest::LogIn(const QString& user) {
@@ -75,41 +95,8 @@ frmPurchasePlan* InputTest::OpenList() {
     return window;
 }
 
-void InputTest::AnswerDialogs() {
-    ui::SetModalHandler([this](QDialog& d) {
-        if (auto* file = d.findChild<QLineEdit*>(QStringLiteral("txtFile"))) {
-            d.findChild<QComboBox*>(QStringLiteral("cboFormat"))->setCurrentIndex(1);
-            file->setText(out.filePath(QStringLiteral("plan.csv")));
-            return int(QDialog::Accepted);
-        }
-        if (auto* print = qobject_cast<QPrintDialog*>(&d)) {
-            print->printer()->setOutputFormat(QPrinter::PdfFormat);
-            print->printer()->setOutputFileName(out.filePath(QStringLiteral("plan.pdf")));
-            return int(QDialog::Accepted);
-        }
-        if (auto* go = d.findChild<QPushButton*>(QStringLiteral("cmdContinue"))) {
-            go->click();
-            return d.result();
-        }
-        if (d.objectName() == QStringLiteral("frmFirter")) {
-            d.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-            return d.result();
-        }
-        return int(QDialog::Rejected);
-    });
-}
-
-bool InputTest::Soak() {
-    return qgetenv("ZPP_SOAK") == "1";
-}
-
-QString InputTest::StoreName() const {
-    return GetParam() == StoreKind::SQLite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL");
-}
-
-void InputTest::Figure(const char* testCase, const char* name, qint64 value) const {
-    std::cout << "FIGURE|" << StoreName().toStdString() << '|' << testCase << '|' << name << '|' << value
-              << std::endl;
+void InputTest::Figure(const char* testCase, const QString& name, qint64 value) const {
+    reliability::Figure(reliability::StoreName(*db), QString::fromUtf8(testCase), name, value);
 }
 
 bool InputTest::IsSqlError(const QString& text) {
@@ -120,29 +107,18 @@ bool InputTest::IsSqlError(const QString& text) {
            text.contains(QStringLiteral("SQLITE"), Qt::CaseInsensitive);
 }
 
-qint64 InputTest::CanaryRows() const {
-    return db->Scalar(QStringLiteral("SELECT COUNT(*) FROM canary WHERE x = 42")).toLongLong();
-}
-
-QStringList InputTest::Tables() const {
-    QStringList tables;
-    QSqlQuery q = db->Exec(
-        db->IsSQLite() ? QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"
-                                        " AND name NOT LIKE 'sqlite_%' ORDER BY name")
-                       : QStringLiteral("SELECT table_name FROM information_schema.tables"
-                                        " WHERE table_schema = current_schema() ORDER BY table_name"));
-    while (q.next())
-        tables << q.value(0).toString();
-    tables.removeAll(QStringLiteral("operation_log"));
-    return tables;
-}
-
 QString InputTest::Snapshot() const {
     QString all;
-    for (const QString& table : Tables()) {
-        QStringList rows = RowTexts(*db, QStringLiteral("SELECT * FROM ") + table);
+    QSqlQuery q = db->Exec(
+        db->IsSQLite()
+            ? QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"
+                             " AND name NOT LIKE 'sqlite_%' AND name <> 'operation_log' ORDER BY name")
+            : QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema ="
+                             " current_schema() AND table_name <> 'operation_log' ORDER BY table_name"));
+    while (q.next()) {
+        QStringList rows = RowTexts(*db, QStringLiteral("SELECT * FROM ") + q.value(0).toString());
         rows.sort();
-        all += table + u'\n' + rows.join(u'\n') + u'\n';
+        all += q.value(0).toString() + u'\n' + rows.join(u'\n') + u'\n';
     }
     return all;
 }

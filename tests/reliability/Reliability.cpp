@@ -3,27 +3,11 @@
 
 #include <QRegularExpression>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <cstdio>
 
 namespace zpp::reliability {
 
-namespace {
-
 using test::Rows;
-
-// The rows of a query that finds faults, each prefixed with what it finds.
-void Collect(QStringList& out, const store::Store& db, const QString& what, const QString& sql) {
-    QSqlQuery q = db.Exec(sql);
-    while (q.next()) {
-        QStringList cells;
-        for (int i = 0; i < q.record().count(); ++i)
-            cells << q.value(i).toString();
-        out << what + QStringLiteral(": ") + cells.join(u'|');
-    }
-}
-
-} // namespace
 
 bool Soak() {
     return qgetenv("ZPP_SOAK") == "1";
@@ -41,6 +25,26 @@ void Figure(const QString& store, const QString& caseName, const QString& name, 
     std::printf("FIGURE|%s|%s|%s|%s\n", qPrintable(store), qPrintable(caseName), qPrintable(name),
                 qPrintable(value.toString()));
     std::fflush(stdout);
+}
+
+store::SessionPtr AdminSession(const QString& location) {
+    return std::make_shared<store::Session>(
+        store::LogIn(store::Store::Open(location), QStringLiteral("admin")));
+}
+
+QString Failure(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+QString Push(services::PurchasePlanUpdateService& service, RecordListPtr list) {
+    QString ids;
+    QDate date(2024, 5, 20);
+    return Failure([&] { service.PushBill({}, list, 1, ids, date); });
 }
 
 void SeedMasterData(const store::Store& db) {
@@ -74,31 +78,30 @@ void SeedPlan(const store::Store& db, int plan, int entries, double qty, int sup
 RecordPtr PushLine(int supplier, const QVector<Take>& takes) {
     auto r = KeyedRecord::Create();
     double sum = 0;
-    for (const Take& t : takes)
+    auto members = RecordList::Create();
+    for (const Take& t : takes) {
         sum += t.Qty;
-    const Take& first = takes.front();
-    r->Set(QStringLiteral("FInterID"), QString::number(first.Plan));
-    r->Set(QStringLiteral("FEntryID"), QString::number(first.Entry));
-    r->Set(QStringLiteral("FSupplyID"), QString::number(supplier));
-    r->Set(QStringLiteral("FPushQty"), QString::number(sum));
-    r->Set(QStringLiteral("FPrice"), QStringLiteral("2.5"));
-    r->Set(QStringLiteral("FDiscountRate"), QStringLiteral("0"));
-    r->Set(QStringLiteral("FTaxRate"), QStringLiteral("13"));
-    r->Set(QStringLiteral("FFinishDate"), QStringLiteral("2024-06-01"));
-    r->Set(QStringLiteral("FMemo"), QStringLiteral(""));
-    r->Set(QStringLiteral("FBillNo"), QStringLiteral(""));
-    r->Set(QStringLiteral("FIsMerge"), takes.size() > 1 ? QStringLiteral("1") : QStringLiteral("0"));
-    if (takes.size() > 1) {
-        auto members = RecordList::Create();
-        for (const Take& t : takes) {
-            auto m = KeyedRecord::Create();
-            m->Set(QStringLiteral("FInterID"), QString::number(t.Plan));
-            m->Set(QStringLiteral("FEntryID"), QString::number(t.Entry));
-            m->Set(QStringLiteral("FPushQty"), QString::number(t.Qty));
-            members->Add(std::move(m));
-        }
-        r->SetObject(QStringLiteral("EntryDataVct"), members);
+        auto m = KeyedRecord::Create();
+        m->Set(QStringLiteral("FInterID"), QString::number(t.Plan));
+        m->Set(QStringLiteral("FEntryID"), QString::number(t.Entry));
+        m->Set(QStringLiteral("FPushQty"), QString::number(t.Qty));
+        members->Add(std::move(m));
     }
+    const QStringList keys =
+        QStringLiteral("FInterID FEntryID FSupplyID FPushQty FPrice FDiscountRate FTaxRate"
+                       " FFinishDate FMemo FBillNo FIsMerge")
+            .split(u' ');
+    const QStringList values = QStringLiteral("%1|%2|%3|%4|2.5|0|13|2024-06-01|||%5")
+                                   .arg(takes.front().Plan)
+                                   .arg(takes.front().Entry)
+                                   .arg(supplier)
+                                   .arg(sum)
+                                   .arg(takes.size() > 1 ? 1 : 0)
+                                   .split(u'|');
+    for (int i = 0; i < keys.size(); ++i)
+        r->Set(keys[i], values[i]);
+    if (takes.size() > 1)
+        r->SetObject(QStringLiteral("EntryDataVct"), members);
     return r;
 }
 
@@ -124,67 +127,57 @@ RecordListPtr CrashPush(int lines, const store::Store* seedInto) {
 }
 
 QString Snapshot(const store::Store& db) {
-    return Rows(db, QStringLiteral("SELECT * FROM plan_entries ORDER BY plan_id, entry_id")) + u'#' +
-           Rows(db, QStringLiteral("SELECT bill_no, bill_date, supplier_id, created_by FROM purchase_orders"
-                                   " ORDER BY bill_no")) +
-           u'#' +
-           Rows(db, QStringLiteral("SELECT o.bill_no, l.line_no, l.item_id, l.qty, l.price FROM"
-                                   " purchase_order_lines l JOIN purchase_orders o ON o.id = l.order_id"
-                                   " ORDER BY o.bill_no, l.line_no")) +
-           u'#' +
-           Rows(db,
-                QStringLiteral("SELECT o.bill_no, s.line_no, s.plan_id, s.entry_id, s.qty FROM"
-                               " purchase_order_line_sources s JOIN purchase_orders o ON o.id = s.order_id"
-                               " ORDER BY o.bill_no, s.line_no, s.plan_id, s.entry_id")) +
-           u'#' + Rows(db, QStringLiteral("SELECT kind, last_no FROM bill_counters ORDER BY kind"));
+    QStringList parts;
+    for (const char* sql :
+         {"SELECT * FROM plan_entries ORDER BY plan_id, entry_id",
+          "SELECT bill_no, bill_date, supplier_id, created_by FROM purchase_orders ORDER BY bill_no",
+          "SELECT o.bill_no, l.line_no, l.item_id, l.qty, l.price FROM purchase_order_lines l"
+          " JOIN purchase_orders o ON o.id = l.order_id ORDER BY o.bill_no, l.line_no",
+          "SELECT o.bill_no, s.line_no, s.plan_id, s.entry_id, s.qty FROM purchase_order_line_sources s"
+          " JOIN purchase_orders o ON o.id = s.order_id ORDER BY o.bill_no, s.line_no, s.plan_id, s.entry_id",
+          "SELECT kind, last_no FROM bill_counters ORDER BY kind"})
+        parts << Rows(db, QString::fromLatin1(sql));
+    return parts.join(u'#');
 }
 
 QStringList Inconsistencies(const store::Store& db) {
+    const std::pair<const char*, const char*> checks[] = {
+        {"over-ordered entry",
+         "SELECT plan_id, entry_id, qty, ordered_qty FROM plan_entries"
+         " WHERE ordered_qty > qty + 1e-9 OR ABS(unordered_qty - (qty - ordered_qty)) > 1e-9"},
+        {"entry whose sources do not add up",
+         "SELECT e.plan_id, e.entry_id, e.ordered_qty, COALESCE(s.total, 0) FROM plan_entries e"
+         " LEFT JOIN (SELECT plan_id, entry_id, SUM(qty) AS total FROM purchase_order_line_sources"
+         " GROUP BY plan_id, entry_id) s ON s.plan_id = e.plan_id AND s.entry_id = e.entry_id"
+         " WHERE ABS(e.ordered_qty - COALESCE(s.total, 0)) > 1e-6"},
+        {"line whose sources do not add up",
+         "SELECT l.order_id, l.line_no, l.qty, COALESCE(s.total, 0) FROM purchase_order_lines l"
+         " LEFT JOIN (SELECT order_id, line_no, SUM(qty) AS total FROM purchase_order_line_sources"
+         " GROUP BY order_id, line_no) s ON s.order_id = l.order_id AND s.line_no = l.line_no"
+         " WHERE ABS(l.qty - COALESCE(s.total, 0)) > 1e-6"},
+        {"order without lines", "SELECT o.bill_no FROM purchase_orders o WHERE NOT EXISTS"
+                                " (SELECT 1 FROM purchase_order_lines l WHERE l.order_id = o.id)"},
+        {"source without its line or entry",
+         "SELECT s.order_id, s.line_no, s.plan_id, s.entry_id FROM purchase_order_line_sources s"
+         " WHERE NOT EXISTS (SELECT 1 FROM purchase_order_lines l WHERE l.order_id = s.order_id AND "
+         "l.line_no ="
+         " s.line_no) OR NOT EXISTS (SELECT 1 FROM plan_entries e WHERE e.plan_id = s.plan_id AND e.entry_id "
+         "="
+         " s.entry_id)"},
+        {"bill counter behind its orders",
+         "SELECT c.last_no, COUNT(o.id) FROM bill_counters c LEFT JOIN purchase_orders o ON o.bill_no LIKE "
+         "'POORD%'"
+         " WHERE c.kind = 'POOrder' GROUP BY c.last_no HAVING COUNT(o.id) > c.last_no"},
+        {"repeated bill number",
+         "SELECT bill_no, COUNT(*) FROM purchase_orders GROUP BY bill_no HAVING COUNT(*) > 1"},
+        // SQLite's own checks; PostgreSQL enforces both itself.
+        {"integrity_check", db.IsSQLite() ? "PRAGMA integrity_check" : "SELECT 'ok'"},
+        {"foreign_key_check", db.IsSQLite() ? "PRAGMA foreign_key_check" : "SELECT 1 WHERE 1 = 0"}};
     QStringList out;
-    Collect(
-        out, db, QStringLiteral("over-ordered entry"),
-        QStringLiteral("SELECT plan_id, entry_id, qty, ordered_qty FROM plan_entries"
-                       " WHERE ordered_qty > qty + 1e-9 OR ABS(unordered_qty - (qty - ordered_qty)) > 1e-9"));
-    Collect(out, db, QStringLiteral("entry whose sources do not add up"),
-            QStringLiteral(
-                "SELECT e.plan_id, e.entry_id, e.ordered_qty, COALESCE(s.total, 0) FROM plan_entries e"
-                " LEFT JOIN (SELECT plan_id, entry_id, SUM(qty) AS total FROM purchase_order_line_sources"
-                " GROUP BY plan_id, entry_id) s ON s.plan_id = e.plan_id AND s.entry_id = e.entry_id"
-                " WHERE ABS(e.ordered_qty - COALESCE(s.total, 0)) > 1e-6"));
-    Collect(out, db, QStringLiteral("line whose sources do not add up"),
-            QStringLiteral(
-                "SELECT l.order_id, l.line_no, l.qty, COALESCE(s.total, 0) FROM purchase_order_lines l"
-                " LEFT JOIN (SELECT order_id, line_no, SUM(qty) AS total FROM purchase_order_line_sources"
-                " GROUP BY order_id, line_no) s ON s.order_id = l.order_id AND s.line_no = l.line_no"
-                " WHERE ABS(l.qty - COALESCE(s.total, 0)) > 1e-6"));
-    Collect(out, db, QStringLiteral("order without lines"),
-            QStringLiteral("SELECT o.bill_no FROM purchase_orders o WHERE NOT EXISTS"
-                           " (SELECT 1 FROM purchase_order_lines l WHERE l.order_id = o.id)"));
-    Collect(out, db, QStringLiteral("source without its line or entry"),
-            QStringLiteral(
-                "SELECT s.order_id, s.line_no, s.plan_id, s.entry_id FROM purchase_order_line_sources s"
-                " WHERE NOT EXISTS (SELECT 1 FROM purchase_order_lines l"
-                " WHERE l.order_id = s.order_id AND l.line_no = s.line_no)"
-                " OR NOT EXISTS (SELECT 1 FROM plan_entries e"
-                " WHERE e.plan_id = s.plan_id AND e.entry_id = s.entry_id)"));
-    Collect(out, db, QStringLiteral("bill counter behind its orders"),
-            QStringLiteral("SELECT c.last_no, COUNT(o.id) FROM bill_counters c"
-                           " LEFT JOIN purchase_orders o ON o.bill_no LIKE 'POORD%' WHERE c.kind = 'POOrder'"
-                           " GROUP BY c.last_no HAVING COUNT(o.id) > c.last_no"));
-    Collect(
-        out, db, QStringLiteral("repeated bill number"),
-        QStringLiteral("SELECT bill_no, COUNT(*) FROM purchase_orders GROUP BY bill_no HAVING COUNT(*) > 1"));
-    return out;
-}
-
-QStringList FileIntegrity(const store::Store& db) {
-    QStringList out;
-    if (!db.IsSQLite())
-        return out;
-    const QString check = Rows(db, QStringLiteral("PRAGMA integrity_check"));
-    if (check != QLatin1String("ok"))
-        out << QStringLiteral("integrity_check: ") + check;
-    Collect(out, db, QStringLiteral("foreign_key_check"), QStringLiteral("PRAGMA foreign_key_check"));
+    for (const auto& [what, sql] : checks)
+        for (const QString& row : test::RowTexts(db, QString::fromLatin1(sql)))
+            if (row != QLatin1String("ok"))
+                out << QString::fromLatin1(what) + QStringLiteral(": ") + row;
     return out;
 }
 

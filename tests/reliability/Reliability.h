@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/records/KeyedRecord.h"
+#include "services/planupdate/PurchasePlanUpdateService.h"
 #include "services/store/Store.h"
 
 #include <QStringList>
 #include <QVector>
+#include <functional>
 
 // What the reliability cases and their worker processes share: the data they push, how they
 // read a store back, and the one line format scripts/soak.sh collects figures in.
@@ -18,6 +20,13 @@ int Scaled(int bounded, int full);
 QString StoreName(const store::Store& db);
 // FIGURE|<store>|<case>|<figure name>|<value> on stdout.
 void Figure(const QString& store, const QString& caseName, const QString& name, const QVariant& value);
+
+// The admin's session on a connection of its own to the store at location.
+store::SessionPtr AdminSession(const QString& location);
+// What the call failed with; empty when it went through.
+QString Failure(const std::function<void()>& call);
+// The list pushed into orders dated 2024-05-20; empty when it went through, else why not.
+QString Push(services::PurchasePlanUpdateService& service, RecordListPtr list);
 
 // One unit, item 1 (two decimals), suppliers 1 to 4.
 void SeedMasterData(const store::Store& db);
@@ -42,10 +51,9 @@ QString Snapshot(const store::Store& db);
 
 // Rows that break what a push promises: ordered more than planned, sources that do not add up to
 // an entry's ordered quantity or to their line, orders without lines, lines without sources,
-// a bill counter behind its orders. Empty when the store holds together.
+// a bill counter behind its orders, and on SQLite what its own integrity and foreign-key checks
+// find. Empty when the store holds together.
 QStringList Inconsistencies(const store::Store& db);
-// SQLite's own integrity and foreign-key checks; nothing on PostgreSQL, which enforces both.
-QStringList FileIntegrity(const store::Store& db);
 
 // The reason of a push refused for its data ("采购建议号[..]分录号 n：reason", numbers as #);
 // empty for any other failure.

@@ -5,14 +5,13 @@
 //                                             SIGKILL before its Nth statement (N = -1: after the
 //                                             push returned; N = 0: never, printing the count)
 #include "Reliability.h"
-#include "component/host/Access.h"
-#include "services/planupdate/PurchasePlanUpdateService.h"
 
 #include <QCoreApplication>
 #include <QMap>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <numeric>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -22,46 +21,25 @@ using namespace zpp::reliability;
 
 namespace {
 
-store::SessionPtr LogIn(const QString& location) {
-    return std::make_shared<store::Session>(
-        store::LogIn(store::Store::Open(location), QStringLiteral("admin")));
-}
-
-QString Push(services::PurchasePlanUpdateService& service, RecordListPtr list, double* ordered = nullptr) {
-    QString ids;
-    QDate date(2024, 5, 20);
-    try {
-        service.PushBill({}, list, 1, ids, date);
-    } catch (const Error& e) {
-        return e.Description();
-    }
-    if (ordered)
-        for (const RecordPtr& r : *list)
-            *ordered += r->Get(QStringLiteral("FPushQty")).toDouble();
-    return {};
-}
-
 int Load(const QStringList& args) {
-    const QString location = args.value(0);
     const int seed = args.value(1).toInt(), pushes = args.value(2).toInt(), plan = args.value(3).toInt(),
               entries = args.value(4).toInt();
-    auto session = LogIn(location);
-    services::PurchasePlanUpdateService service(session);
+    services::PurchasePlanUpdateService service(AdminSession(args.value(0)));
     std::mt19937 rng(seed);
     std::printf("READY\n");
     std::fflush(stdout);
     std::string go;
     std::getline(std::cin, go);
+    std::vector<int> all(entries);
     for (int n = 0; n < pushes; ++n) {
         // A ticked set of 2 to 10 entries, 1 to 5 each; entries of one supplier sometimes folded.
-        std::vector<int> all(entries);
-        for (int e = 0; e < entries; ++e)
-            all[e] = e + 1;
+        std::iota(all.begin(), all.end(), 1);
         std::shuffle(all.begin(), all.end(), rng);
-        const int ticked = 2 + int(rng() % 9);
         QMap<int, QVector<QVector<Take>>> bySupplier;
-        for (int k = 0; k < ticked; ++k) {
+        double ordered = 0;
+        for (int k = 0, ticked = 2 + int(rng() % 9); k < ticked; ++k) {
             const Take t{plan, all[k], double(1 + rng() % 5)};
+            ordered += t.Qty;
             auto& lines = bySupplier[SupplierOf(t.Entry, 2)];
             if (!lines.isEmpty() && rng() % 2)
                 lines.back().push_back(t);
@@ -72,8 +50,7 @@ int Load(const QStringList& args) {
         for (auto it = bySupplier.cbegin(); it != bySupplier.cend(); ++it)
             for (const auto& takes : *it)
                 list->Add(PushLine(it.key(), takes));
-        double ordered = 0;
-        const QString error = Push(service, list, &ordered);
+        const QString error = Push(service, list);
         if (error.isEmpty())
             std::printf("PUSH|ok|%g\n", ordered);
         else if (const QString reason = RefusalReason(error); !reason.isEmpty())
@@ -86,10 +63,8 @@ int Load(const QStringList& args) {
 }
 
 int Crash(const QStringList& args) {
-    const QString location = args.value(0);
     const int lines = args.value(1).toInt(), killAt = args.value(2).toInt();
-    auto session = LogIn(location);
-    services::PurchasePlanUpdateService service(session);
+    services::PurchasePlanUpdateService service(AdminSession(args.value(0)));
     int statements = 0;
     service.SetPushStatementHook([&] {
         if (++statements == killAt)
@@ -110,13 +85,11 @@ int Crash(const QStringList& args) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    const QString mode = args.value(0);
-    args.removeFirst();
+    const QStringList args = app.arguments().mid(2);
     try {
-        if (mode == QLatin1String("load"))
+        if (app.arguments().value(1) == QLatin1String("load"))
             return Load(args);
-        if (mode == QLatin1String("crash"))
+        if (app.arguments().value(1) == QLatin1String("crash"))
             return Crash(args);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "worker: %s\n", e.what());
