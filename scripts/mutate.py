@@ -485,6 +485,7 @@ class Runner:
         self.excluded = {}
         self.running = []
         self.chosen = {}  # change id -> (programs to run, whether any test runs its line)
+        self.failed_cases = {}  # program -> its failing cases, for the change being run
         # A server the caller gave is used as it is; otherwise the script starts its own.
         self.external_pg = os.environ.get("ZPP_TEST_PG_URL") if args.pg != "none" else None
 
@@ -662,6 +663,8 @@ class Runner:
         if p in self.running:
             self.running.remove(p)
         why = ""
+        if status in ("fail", "timeout"):
+            self.failed_cases[p.name] = all_failures(p.log_path) or [status]
         if status == "fail":
             why = first_failure(p.log_path)
             if not why and p.returncode < 0:
@@ -741,7 +744,7 @@ class Runner:
                     if status:
                         active.remove(p)
                         results[p.name] = self.end_test(p, status)
-                        if status in ("fail", "timeout"):
+                        if status in ("fail", "timeout") and not self.args.matrix:
                             failed = True
                 if failed:
                     if not active and builder is None:
@@ -749,7 +752,7 @@ class Runner:
                     time.sleep(0.05)
                     continue
                 while ready and len(active) + (builder is not None) < self.args.jobs:
-                    active.append(self.start_test(ready.pop(0), tag, True))
+                    active.append(self.start_test(ready.pop(0), tag, not self.args.matrix))
                 if builder is None and to_build and len(active) < self.args.jobs:
                     target = to_build.pop(0)
                     before = self.exe_time(target)
@@ -806,6 +809,7 @@ class Runner:
             return {"status": "no-test", "tests": []}
         self.guard.write_text(json.dumps({"file": m["file"], "original_hex": original.hex()}), encoding="utf-8")
         t0 = time.monotonic()
+        self.failed_cases = {}
         try:
             path.write_bytes("\n".join(lines).encode("utf-8"))
             built, res, build_secs = self.run_changed(tests, f"m{m['id']:03d}")
@@ -818,6 +822,8 @@ class Runner:
         if killers:
             n, r = killers[0]
             out.update(status="killed", by=n, how=r[0], case=r[2])
+            if self.args.matrix:
+                out["cases"] = {n: self.failed_cases.get(n, []) for n, _ in killers}
         elif not built:
             out["status"] = "did-not-build"
         else:
@@ -964,6 +970,50 @@ def file_hash(rel):
     return _hashes[rel]
 
 
+def all_failures(path):
+    """Every failing case of a GoogleTest log; for a crash, the case that was running."""
+    failed, running = [], None
+    try:
+        for line in open(path, errors="replace"):
+            if line.startswith("[ RUN      ]"):
+                running = line[12:].strip()
+            elif line.startswith("[       OK ]"):
+                running = None
+            elif line.startswith("[  FAILED  ]") and " (" in line:
+                name = line[12:].strip().split(" (")[0].split(",")[0]
+                if name not in failed:
+                    failed.append(name)
+                running = None
+    except OSError:
+        pass
+    if running and running not in failed:
+        failed.append(running)
+    return failed
+
+
+def matrix_report(mutants, results, path):
+    """Which cases kill which changes: the cases that alone kill some change cannot go without
+    a replacement; a case that kills nothing of the sample is where cutting starts."""
+    kills = defaultdict(set)
+    for mid, r in results.items():
+        for program, cases in r.get("cases", {}).items():
+            for c in cases:
+                kills[f"{program}: {c}"].add(int(mid))
+    killers_of = defaultdict(set)
+    for case, ids in kills.items():
+        for i in ids:
+            killers_of[i].add(case)
+    sole = {case: sorted(i for i in ids if len(killers_of[i]) == 1) for case, ids in kills.items()}
+    out = ["# Kill matrix", "", f"{len(killers_of)} killed changes; {len(kills)} cases kill at least one.", "",
+           "| case | changes it kills | of them, alone |", "|---|---|---|"]
+    for case in sorted(kills, key=lambda c: (-len(sole[c]), -len(kills[c]), c)):
+        out.append(f"| {case} | {', '.join(f'#{i}' for i in sorted(kills[case]))} | "
+                   f"{', '.join(f'#{i}' for i in sole[case])} |")
+    path.write_text("\n".join(out) + "\n", encoding="utf-8")
+    (path.with_suffix(".json")).write_text(json.dumps({c: sorted(v) for c, v in sorted(kills.items())}, indent=1),
+                                          encoding="utf-8")
+
+
 def first_failure(path):
     try:
         for line in open(path, errors="replace"):
@@ -1094,6 +1144,9 @@ def main():
     ap.add_argument("--no-coverage", action="store_true",
                     help="run every program that links the changed file, whether it runs the line or not")
     ap.add_argument("--report", help="Markdown report (default BUILD_DIR/mutation-report.md)")
+    ap.add_argument("--matrix", action="store_true",
+                    help="run every chosen program to its end for each change and write which cases "
+                         "kill which changes (BUILD_DIR/kill-matrix.md and .json); slower")
     args = ap.parse_args()
 
     if args.candidates:
@@ -1227,6 +1280,9 @@ def main():
                     "stale": [m["id"] for m in stale],
                     "results": {str(k): v for k, v in sorted(results.items())}}, indent=1, ensure_ascii=False),
         encoding="utf-8")
+    if args.matrix:
+        matrix_report(mutants, results, runner.build / "kill-matrix.md")
+        print(f"kill matrix: {runner.build / 'kill-matrix.md'}")
     print()
     print(text)
     print()
