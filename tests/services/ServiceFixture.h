@@ -26,6 +26,9 @@ protected:
     void OnModal(std::function<void(QDialog&)> act);
 };
 
+// The visible buttons, line edits and item views of a window that have no accessible name.
+QStringList MissingAccessibleNames(QWidget& w);
+
 } // namespace zpp::test
 
 #define ZPP_OPEN_OR_SKIP(...)                                                                                \

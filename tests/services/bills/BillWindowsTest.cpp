@@ -100,19 +100,6 @@ QStringList Totals(QDialog& d) {
     return figures;
 }
 
-QStringList MissingAccessibleNames(QDialog& w) {
-    QStringList missing;
-    for (QWidget* c : w.findChildren<QWidget*>()) {
-        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
-                             qobject_cast<QAbstractItemView*>(c);
-        if (!control || !c->isVisibleTo(&w) || c->parentWidget()->inherits("QAbstractItemView"))
-            continue;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
-        if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
-            missing << QString("%1 %2").arg(c->metaObject()->className(), c->objectName());
-    }
-    return missing;
-}
 } // namespace
 
 using BillWindow = BillsTest;

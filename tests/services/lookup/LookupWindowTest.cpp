@@ -36,19 +36,6 @@ QString Chosen(const std::shared_ptr<LookupResult>& result) {
         .arg(result->ReturnObject->ID)
         .arg(result->ReturnObject->Number, result->ReturnObject->Name);
 }
-QStringList MissingAccessibleNames(QWidget& w) {
-    QStringList missing;
-    for (QWidget* c : w.findChildren<QWidget*>()) {
-        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
-                             qobject_cast<QAbstractItemView*>(c);
-        if (!control || !c->isVisibleTo(&w) || c->parentWidget()->inherits("QAbstractItemView"))
-            continue;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
-        if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
-            missing << QString("%1 %2").arg(c->metaObject()->className(), c->objectName());
-    }
-    return missing;
-}
 } // namespace
 
 using LookupWindow = LookupTest;
