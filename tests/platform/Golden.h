@@ -19,4 +19,10 @@ inline void ExpectGolden(const QString& name, const QByteArray& actual) {
     EXPECT_EQ(f.readAll().toStdString(), actual.toStdString()) << name.toStdString();
 }
 
+// The text with %1, %2, ... replaced by the arguments in turn.
+template <typename... A> QString Fmt(QString text, const A&... args) {
+    ((text = text.arg(args)), ...);
+    return text;
+}
+
 } // namespace zpp::test

@@ -19,7 +19,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSqlQuery>
 
 namespace zpp::test {
 
@@ -105,22 +104,6 @@ bool InputTest::IsSqlError(const QString& text) {
     return text.contains(QStringLiteral("（语句：")) || storeFailure.match(text).hasMatch() ||
            text.contains(QStringLiteral("QPSQL")) ||
            text.contains(QStringLiteral("SQLITE"), Qt::CaseInsensitive);
-}
-
-QString InputTest::Snapshot() const {
-    QString all;
-    QSqlQuery q = db->Exec(
-        db->IsSQLite()
-            ? QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"
-                             " AND name NOT LIKE 'sqlite_%' AND name <> 'operation_log' ORDER BY name")
-            : QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema ="
-                             " current_schema() AND table_name <> 'operation_log' ORDER BY table_name"));
-    while (q.next()) {
-        QStringList rows = RowTexts(*db, QStringLiteral("SELECT * FROM ") + q.value(0).toString());
-        rows.sort();
-        all += q.value(0).toString() + u'\n' + rows.join(u'\n') + u'\n';
-    }
-    return all;
 }
 
 } // namespace zpp::test

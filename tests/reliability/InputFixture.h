@@ -32,8 +32,6 @@ protected:
     void Figure(const char* testCase, const QString& name, qint64 value) const;
     // Texts that report a failure of the store itself (the driver's error), not a validation.
     static bool IsSqlError(const QString& text);
-    // Every row of every table but the operation log, in a fixed order.
-    QString Snapshot() const;
 };
 
 } // namespace zpp::test

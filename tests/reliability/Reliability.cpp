@@ -1,7 +1,6 @@
 #include "Reliability.h"
 #include "support/RowTexts.h"
 
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <cstdio>
 
@@ -159,15 +158,12 @@ QStringList Inconsistencies(const store::Store& db) {
                                 " (SELECT 1 FROM purchase_order_lines l WHERE l.order_id = o.id)"},
         {"source without its line or entry",
          "SELECT s.order_id, s.line_no, s.plan_id, s.entry_id FROM purchase_order_line_sources s"
-         " WHERE NOT EXISTS (SELECT 1 FROM purchase_order_lines l WHERE l.order_id = s.order_id AND "
-         "l.line_no ="
-         " s.line_no) OR NOT EXISTS (SELECT 1 FROM plan_entries e WHERE e.plan_id = s.plan_id AND e.entry_id "
-         "="
-         " s.entry_id)"},
+         " WHERE NOT EXISTS (SELECT 1 FROM purchase_order_lines l WHERE l.order_id = s.order_id AND"
+         " l.line_no = s.line_no) OR NOT EXISTS (SELECT 1 FROM plan_entries e WHERE e.plan_id ="
+         " s.plan_id AND e.entry_id = s.entry_id)"},
         {"bill counter behind its orders",
-         "SELECT c.last_no, COUNT(o.id) FROM bill_counters c LEFT JOIN purchase_orders o ON o.bill_no LIKE "
-         "'POORD%'"
-         " WHERE c.kind = 'POOrder' GROUP BY c.last_no HAVING COUNT(o.id) > c.last_no"},
+         "SELECT c.last_no, COUNT(o.id) FROM bill_counters c LEFT JOIN purchase_orders o ON o.bill_no LIKE"
+         " 'POORD%' WHERE c.kind = 'POOrder' GROUP BY c.last_no HAVING COUNT(o.id) > c.last_no"},
         {"repeated bill number",
          "SELECT bill_no, COUNT(*) FROM purchase_orders GROUP BY bill_no HAVING COUNT(*) > 1"},
         // SQLite's own checks; PostgreSQL enforces both itself.
@@ -179,16 +175,6 @@ QStringList Inconsistencies(const store::Store& db) {
             if (row != QLatin1String("ok"))
                 out << QString::fromLatin1(what) + QStringLiteral(": ") + row;
     return out;
-}
-
-QString RefusalReason(const QString& error) {
-    static const QRegularExpression refusal(QStringLiteral("^采购建议号\\[[^\\]]*\\]分录号 \\d+：(.*)$"));
-    const QRegularExpressionMatch m = refusal.match(error);
-    if (!m.hasMatch())
-        return {};
-    QString reason = m.captured(1);
-    reason.replace(QRegularExpression(QStringLiteral("\\d+(\\.\\d+)?")), QStringLiteral("#"));
-    return reason;
 }
 
 } // namespace zpp::reliability

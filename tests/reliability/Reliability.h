@@ -55,8 +55,4 @@ QString Snapshot(const store::Store& db);
 // find. Empty when the store holds together.
 QStringList Inconsistencies(const store::Store& db);
 
-// The reason of a push refused for its data ("采购建议号[..]分录号 n：reason", numbers as #);
-// empty for any other failure.
-QString RefusalReason(const QString& error);
-
 } // namespace zpp::reliability

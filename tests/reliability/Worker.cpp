@@ -50,11 +50,12 @@ int Load(const QStringList& args) {
         for (auto it = bySupplier.cbegin(); it != bySupplier.cend(); ++it)
             for (const auto& takes : *it)
                 list->Add(PushLine(it.key(), takes));
+        // Only the quantity left may refuse these pushes: every entry is open and has its supplier.
         const QString error = Push(service, list);
         if (error.isEmpty())
             std::printf("PUSH|ok|%g\n", ordered);
-        else if (const QString reason = RefusalReason(error); !reason.isEmpty())
-            std::printf("PUSH|refused|%s\n", qPrintable(reason));
+        else if (error.contains(QStringLiteral("超过未下达采购订单数量")))
+            std::printf("PUSH|refused\n");
         else
             std::printf("PUSH|error|%s\n", qPrintable(QString(error).replace(u'\n', u' ')));
         std::fflush(stdout);

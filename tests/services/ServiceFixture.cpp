@@ -12,7 +12,7 @@
 
 namespace zpp::test {
 
-bool WiredStoreTest::Open(const QString& language) {
+bool WiredStoreTest::Open() {
     ResetState();
     ui::SetPrompter(prompts);
     location = NewStoreLocation(GetParam());
@@ -21,7 +21,6 @@ bool WiredStoreTest::Open(const QString& language) {
     db = store::Store::Open(location);
     db->InTransaction([&] { Seed(); });
     session = std::make_shared<store::Session>(store::LogIn(db, "admin"));
-    session->Language = language;
     app::Wire(session);
     return true;
 }

@@ -19,7 +19,7 @@ protected:
     QString location;
 
     // False (the test skips or fails) when the store kind is not available.
-    bool Open(const QString& language = {});
+    bool Open();
     virtual void Seed() = 0;
     void TearDown() override;
     // Runs act on every modal window while it is open; the window's result is returned.
@@ -33,6 +33,6 @@ QStringList MissingAccessibleNames(QWidget& w);
 
 #define ZPP_OPEN_OR_SKIP(...)                                                                                \
     do {                                                                                                     \
-        const bool opened = Open(__VA_ARGS__);                                                               \
+        const bool opened = Open();                                                                          \
         ZPP_REQUIRE_STORE(QString(opened ? "x" : ""));                                                       \
     } while (0)

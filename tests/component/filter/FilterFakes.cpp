@@ -57,24 +57,7 @@ void FakeProfile::SaveProfile(const QString& props, RecordListPtr& records) {
         const QString key = record->Text("Key"), value = record->Text("Value");
         scheme->Values.removeIf([&](const auto& kv) { return kv.first == key; });
         scheme->Values.push_back({key, value});
-        // The scheme saved last with the mark is the marked one.
-        if (key == "chkNextChoose") {
-            if (value == "1")
-                for (StoredScheme& other : Filter().Schemes)
-                    other.Status = 0;
-            scheme->Status = value == "1" ? 1 : 0;
-        }
     }
-}
-
-std::shared_ptr<LookupResult> FakeLookupView::ItemLookUp(qint32& type, QString& search, QString&,
-                                                         RecordPtr&) {
-    Filter().Calls << QStringLiteral("ItemLookUp");
-    if (Filter().LookupFails)
-        throw Error(QStringLiteral("lookup window missing"));
-    Filter().LookupType = type;
-    Filter().LookupSearch = search;
-    return Filter().Lookup;
 }
 
 void FilterFixture::SetUp() {
@@ -83,8 +66,6 @@ void FilterFixture::SetUp() {
     ASSERT_TRUE(root.isValid());
     ini::SetPathRoot(root.path());
     RegisterService<FakeProfile>(progid::Profile);
-    RegisterService<FakeLookupView>(progid::GLView);
-    RegisterService<RecordingGLData>(progid::GLData);
 }
 
 void FilterFixture::TearDown() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "component/filter/frmFirter.h"
-#include "component/host/contracts/GLView.h"
 #include "component/host/contracts/Profile.h"
 #include "support/Fakes.h"
 
@@ -21,14 +20,9 @@ struct StoredScheme {
 struct FilterWorld {
     QVector<StoredScheme> Schemes;
     bool ProfileFails = false;
-    QStringList Calls;               // operation names in call order, "Refresh" and "ItemLookUp" included
+    QStringList Calls;               // operation names in call order
     QVector<RecordListPtr> Sent;     // lists handed to SaveProfile
     QHash<QString, QString> Formats; // saved formats by key
-
-    std::shared_ptr<LookupResult> Lookup; // what ItemLookUp answers
-    bool LookupFails = false;
-    qint32 LookupType = 0;
-    QString LookupSearch;
 
     StoredScheme* Find(const QString& name);
 };
@@ -61,17 +55,7 @@ private:
     void Enter(const char* operation, const QString& props, qint32 reportId, qint32 expected = 126);
 };
 
-class FakeLookupView : public GLView {
-public:
-    std::shared_ptr<LookupResult> ItemLookUp(qint32& type, QString& search, QString&, RecordPtr&) override;
-};
-
-class RecordingGLData : public FakeGLData {
-public:
-    void Refresh() override { Filter().Calls << QStringLiteral("Refresh"); }
-};
-
-// The host fakes plus the profile, lookup and font services, and a private root for the
+// The host fakes plus the profile and font services, and a private root for the
 // developer switch file.
 class FilterFixture : public HostFixture {
 protected:

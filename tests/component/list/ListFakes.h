@@ -21,14 +21,13 @@ struct GridHost : PlanGridHost {
     controls::SpreadGrid& vsProc() override { return grid; }
 };
 
-// The planning fakes plus the profile and lookup fakes, and a configuration directory of its own.
+// The planning fakes plus the profile fakes, and a configuration directory of its own.
 class ListFixture : public PlanFixture {
 protected:
     QTemporaryDir config;
     void SetUp() override {
         PlanFixture::SetUp();
         Filter() = FilterWorld();
-        RegisterService<FakeLookupView>(progid::GLView);
         RegisterService<FakeProfile>(progid::ProfileRead);
         RegisterService<FakeProfile>(progid::Profile);
         ini::SetConfigDir(config.path());

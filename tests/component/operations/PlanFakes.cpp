@@ -5,6 +5,7 @@
 #include "component/operations/frmResultList.h"
 
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 namespace zpp::test {
 
@@ -32,7 +33,8 @@ void GridOpsFixture::SetUp() {
             lines = list->Lines();
         } else if (auto* m = qobject_cast<frmMessage*>(&dialog)) {
             m->Load();
-            messages << m->ButtonMode + u':' + m->txtMessage->toPlainText();
+            messages << m->btnYes->text() + (m->btnNo->isHidden() ? QString() : "/" + m->btnNo->text()) +
+                            u':' + m->txtMessage->toPlainText();
         } else {
             ADD_FAILURE() << "unexpected dialog";
         }
@@ -64,16 +66,6 @@ void GridOpsFixture::Fill(const QVector<Row>& rows) {
         for (const auto& [c, text] : cells)
             grid.SetText(c, row, text);
     }
-}
-
-void GridOpsFixture::Load(const RecordListPtr& rows) {
-    grid.SetMaxRows(rows->Count());
-    for (int row = 1; row <= rows->Count(); ++row)
-        for (int c = 1; c <= col::Count; ++c) {
-            const QString field = PlanFieldNames().at(c - 1);
-            if (c != col::CheckBox && rows->Item(row)->Exists(field))
-                grid.SetText(c, row, rows->Item(row)->Get(field).toString());
-        }
 }
 
 int GridOpsFixture::Calls(const QString& method) const {

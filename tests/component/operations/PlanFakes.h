@@ -23,15 +23,13 @@ protected:
     };
     void SetUp() override;
     void Fill(const QVector<Row>& rows);
-    // Writes rows into the grid as the list controller loads them: each field's text.
-    void Load(const RecordListPtr& rows);
     int Calls(const QString& method) const;
 
     controls::SpreadGrid grid;
     clsPurchasePlan ops;
     int resultLists = 0; // result lists shown, with the last one's title and lines
     QString title;
-    QStringList lines, messages; // messages: "mode:text" of each message dialog
+    QStringList lines, messages; // messages: "buttons:text" of each message dialog
 };
 
 // A row record shaped like the grid's: every plan field, as text, over one shared key set.

@@ -1,7 +1,11 @@
 #include "PlanFakes.h"
 #include "component/grid/PlanGrid.h"
-#include "component/operations/MergeRows.h"
-#include "platform/records/Values.h"
+#include "component/operations/frmResultList.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
+#include <QTest>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -22,10 +26,9 @@ QStringList Sent() {
 }
 } // namespace
 
-TEST_F(PlanOperations, SaveSendsEveryRowOrTheMembersOfMergedRowsAndLeavesTheLogToTheService) {
+TEST_F(PlanOperations, SaveSendsEveryRowAndLeavesTheLogToTheService) {
     ASSERT_TRUE(ops.Save()) << "an empty grid is still sent";
     EXPECT_EQ(Plans().Calls[0].List->Count(), 0);
-    EXPECT_FALSE(clsPurchasePlan().Save()) << "no grid";
 
     Fill({{.qty = "30", .push = "30"},
           {.ticked = false, .qty = "50", .push = "50"},
@@ -46,38 +49,12 @@ TEST_F(PlanOperations, SaveSendsEveryRowOrTheMembersOfMergedRowsAndLeavesTheLogT
     EXPECT_FALSE(ops.Save());
     EXPECT_TRUE(World().Log.isEmpty());
     EXPECT_TRUE(prompts->Log.isEmpty());
-
-    // Merged: each member with its own quantity, or its share of one typed over the merged row.
-    Plans().OnUpdate = nullptr;
-    Load(MergeView(ReadGridRows(grid)));
-    State().IsMergedView = true;
-    ASSERT_EQ(grid.MaxRows(), 1);
-    auto pushed = [] {
-        QStringList q;
-        for (const auto& e : *Plans().Calls.back().List)
-            q << e->Text("FKey") + "=" + QString::number(values::Val(e->Get("FPushQty")));
-        return q.join(' ');
-    };
-    ASSERT_TRUE(ops.Save());
-    EXPECT_EQ(pushed(), "1_1=30 1_2=50 1_3=20");
-    grid.SetText(col::PushQty, 1, "60");
-    ASSERT_TRUE(ops.Save());
-    EXPECT_EQ(pushed(), "1_1=30 1_2=30 1_3=0");
 }
 
-TEST_F(PlanOperations, CloseUnCloseAndDeleteSendTheTickedRowsAndListEveryResultWithARow) {
+TEST_F(PlanOperations, CloseAndUnCloseSendTheTickedRowsAndListEveryResultWithARow) {
     Fill({{.ticked = false}});
-    for (const auto& [run, text] :
-         {std::pair<std::function<void()>, QString>{[&] { ops.ClosePurchasePlan(); },
-                                                    "请先选择需要关闭的数据！"},
-          {[&] { ops.UnClosePurchasePlan(); }, "请先选择需要反关闭的数据！"},
-          {[&] { EXPECT_FALSE(ops.DeletePurChasePlan()); }, "请先选择需要删除的数据！"}}) {
-        prompts->Clear();
-        run();
-        ASSERT_EQ(prompts->Log.size(), 1) << text.toStdString();
-        EXPECT_EQ(prompts->Log[0].Text + "|" + prompts->Log[0].Title, text + "|信息提示");
-        EXPECT_EQ(prompts->Log[0].IconOf(), ui::Information);
-    }
+    ops.UnClosePurchasePlan();
+    EXPECT_EQ(Shown(), QStringList{"请先选择需要反关闭的数据！"});
     EXPECT_TRUE(Plans().Calls.isEmpty());
 
     Fill({{.inter = 11, .bill = "P1", .item = "1.01"},
@@ -90,23 +67,27 @@ TEST_F(PlanOperations, CloseUnCloseAndDeleteSendTheTickedRowsAndListEveryResultW
     ops.ClosePurchasePlan();
     EXPECT_EQ(Plans().Calls.back().Method, "ClosePurchasePlan");
     EXPECT_EQ(Sent(), QStringList({"FInterID=11 FEntryID=1 Row=1", "FInterID=12 FEntryID=4 Row=3"}));
-    EXPECT_EQ(resultLists, 1);
     EXPECT_EQ(title, "提示信息");
     EXPECT_EQ(lines, QStringList({"关闭[采购建议号：P1,物料代码：1.01,数量：100 ]该记录不成功!E",
                                   "关闭[采购建议号：P2,物料代码：2.02,数量：7.5 ]该记录成功",
                                   "关闭[采购建议号：P2,物料代码：2.02,数量：7.5 ]该记录不成功!"}));
-
     Plans().OnUpdate = [](const QString&, RecordListPtr&) { return RecordListPtr(); };
     ops.UnClosePurchasePlan();
-    EXPECT_EQ(resultLists, 1) << "no results, no window";
-    Plans().OnUpdate = [](const QString&, RecordListPtr&) { return ListOf({Result(1, 1)}); };
-    ops.UnClosePurchasePlan();
     EXPECT_EQ(Plans().Calls.back().Method, "UnClosePurchasePlan");
-    EXPECT_EQ(lines, QStringList({"反关闭[采购建议号：P1,物料代码：1.01,数量：100 ]该记录成功"}));
-    Plans().OnUpdate = [](const QString&, RecordListPtr&) { return ListOf({Result(QVariant(), 1)}); };
-    ops.UnClosePurchasePlan();
-    EXPECT_EQ(resultLists, 3) << "results without rows still open the window";
-    EXPECT_TRUE(lines.isEmpty());
-    Plans().OnUpdate = [](const QString&, RecordListPtr&) -> RecordListPtr { throw Error("store locked"); };
-    EXPECT_THROW(ops.ClosePurchasePlan(), Error);
+    EXPECT_EQ(resultLists, 1) << "no results, no window";
+}
+
+// What people copy out of the result list: the selected lines, by the usual key.
+TEST_F(PlanOperations, TheResultListCopiesTheSelectedLines) {
+    frmResultList window;
+    for (const char* line : {"关闭[P1]该记录成功|", "关闭[P2]该记录不成功!E|", "第三行|"})
+        window.AddLine(line);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.lstResult->viewport(), Qt::LeftButton, {},
+                      window.lstResult->visualItemRect(window.lstResult->item(0)).center());
+    QTest::mouseClick(window.lstResult->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      window.lstResult->visualItemRect(window.lstResult->item(2)).center());
+    QTest::keyClick(window.lstResult, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "关闭[P1]该记录成功\n第三行");
 }

@@ -1,7 +1,6 @@
 #include "PlanFakes.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/contracts/Bills.h"
-#include "component/host/contracts/LinkedBills.h"
 #include "component/host/contracts/UserProfileInfo.h"
 #include "component/operations/frmMrpResult.h"
 #include "platform/controls/LedgerGrid.h"
@@ -15,13 +14,9 @@ namespace {
 
 // What the push's outside services saw and answer.
 struct PushWorld {
-    QString NewBillDateSetting = "1";
     bool PriceOk = true;
     qint16 PriceRow = 0; // the grid row the high-price form names when it stops
     QVector<qint16> PriceRowsGiven;
-    QVector<QPair<qint32, qint32>> Lookups; // direction, plan
-    qint32 LookupEntry = 0;
-    bool LookupFails = false;
     QString ShownOrder; // FInterID the bill window was opened on
     bool BillChanged = false;
 };
@@ -32,9 +27,7 @@ PushWorld& Push() {
 
 class FakeUserProfile : public UserProfileInfo {
 public:
-    QString GetUserProfile(const QString&, const QString&, const QString&) override {
-        return Push().NewBillDateSetting;
-    }
+    QString GetUserProfile(const QString&, const QString&, const QString&) override { return "1"; }
 };
 
 class FakeBills : public Bills {
@@ -52,16 +45,6 @@ public:
     bool billValueChanged() const override { return Push().BillChanged; }
 };
 
-class FakeBillLookUp : public BillLookUp {
-public:
-    void ConnectView(qint32& direction, qint32& interId) override {
-        if (Push().LookupFails)
-            throw Error("联查服务不可用");
-        Push().LookupEntry = ClassEntryID;
-        Push().Lookups.push_back({direction, interId});
-    }
-};
-
 class PushTest : public GridOpsFixture {
 protected:
     void SetUp() override {
@@ -69,8 +52,6 @@ protected:
         Push() = PushWorld();
         RegisterService<FakeUserProfile>(progid::UserProfileInfo);
         RegisterService<FakeBills>(progid::Bills);
-        RegisterService<FakeBillLookUp>(progid::BillLookUp);
-        RegisterService<OldDataSrv>(progid::OldDataSrv);
     }
 };
 
@@ -93,15 +74,10 @@ TEST_F(PushTest, EveryProblemOfEveryTickedRowIsListedAtOnceAndNothingIsSent) {
                                   "第3行建议交货日期不是有效日期 \r\n"
                                   "第3行下推数量不能小于或等于'0' \r\n"
                                   "第6行下推数量不能大于未下达采购订单数量 \r\n");
-    EXPECT_TRUE(messages[0].startsWith("vbYes:第1行物料已关闭")); // one-button mode
+    EXPECT_TRUE(messages[0].startsWith("确定:第1行物料已关闭,不能下推 \n第1行建议交货日期")); // one button
     EXPECT_EQ(Calls("PushBill"), 0);
     EXPECT_TRUE(Push().PriceRowsGiven.isEmpty());
     EXPECT_TRUE(World().Log.isEmpty()) << "a refused push leaves no record";
-    // "1" asks for today's date, "10" (holding a 0) for the profile's date; checked twice.
-    EXPECT_EQ(Plans().DateFlags, QVector<bool>({true, true}));
-    Push().NewBillDateSetting = "10";
-    ops.CheckPushRows();
-    EXPECT_EQ(Plans().DateFlags.last(), false);
 
     // Nothing open ticked is refused before any service.
     Fill({{.ticked = false}});
@@ -112,6 +88,7 @@ TEST_F(PushTest, EveryProblemOfEveryTickedRowIsListedAtOnceAndNothingIsSent) {
     EXPECT_EQ(Calls("PushBill"), 0);
 }
 
+// Only the component asks about a supplier over its credit line or refuses the push for it.
 TEST_F(PushTest, HighPricesAndCreditLinesStopOrLetThePushGoOn) {
     Fill({{}, {.item = "1.01.002"}});
     Push().PriceOk = false;
@@ -122,41 +99,20 @@ TEST_F(PushTest, HighPricesAndCreditLinesStopOrLetThePushGoOn) {
 
     Push().PriceOk = true;
     Plans().CreditOk = false;
-    Plans().CreditSuppliers = "供应商 01.001 华东五金：信用额度 1000.00，未结金额 1200.00";
-    const struct {
-        QString Type;
-        int Answer;
-        bool Sent;
-        QString Said;
-    } cases[] = {
+    Plans().CreditSuppliers = "供应商 01.001 华东五金";
+    const std::tuple<QString, int, bool, QString> cases[] = {
         {"2", ui::No, false, "以下供应商已超过信用额度，是否保存？\r\n"},
         {"2", ui::Yes, true, "以下供应商已超过信用额度，是否保存？\r\n"},
-        {"3", ui::Ok, false, "以下供应商已超出信用额度，不允许保存!\r\n"},
-        {"9", 0, true, ""},
-    };
-    for (const auto& c : cases) {
+        {"3", ui::Ok, false, "以下供应商已超出信用额度，不允许保存!\r\n"}};
+    for (const auto& [type, answer, sent, said] : cases) {
         Plans().Calls.clear();
         prompts->Clear();
-        Plans().ControlType = c.Type;
-        prompts->QueueAnswer(c.Answer);
-        EXPECT_EQ(ops.PushBill(), c.Sent) << c.Type.toStdString();
-        EXPECT_EQ(Calls("PushBill"), c.Sent ? 1 : 0) << c.Type.toStdString();
-        EXPECT_EQ(Shown(), c.Said.isEmpty() ? QStringList() : QStringList{c.Said + Plans().CreditSuppliers});
+        Plans().ControlType = type;
+        prompts->QueueAnswer(answer);
+        EXPECT_EQ(ops.PushBill(), sent) << type.toStdString();
+        EXPECT_EQ(Calls("PushBill"), sent ? 1 : 0) << type.toStdString();
+        EXPECT_EQ(Shown(), QStringList{said + Plans().CreditSuppliers});
     }
-}
-
-TEST_F(PushTest, LinkedBillsOfTheFirstTickedRow) {
-    Fill({{.ticked = false}, {.inter = 42}, {}});
-    ops.ViewBillUp(1);
-    EXPECT_EQ(Push().Lookups, (QVector<QPair<qint32, qint32>>{{1, 42}}));
-    EXPECT_EQ(Push().LookupEntry, 2);
-
-    grid.SetText(col::EntryID, 2, "");
-    ops.ViewBillUp(0);
-    grid.SetText(col::EntryID, 2, "5");
-    Push().LookupFails = true;
-    ops.ViewBillUp(1);
-    EXPECT_EQ(Shown(), QStringList({"请先选择需要上查的物料记录数据！", "数据操作错误:\r\n联查服务不可用"}));
 }
 
 TEST_F(PushTest, TheResultWindowOpensAnOrderAndReadsTheListAgainWhenItChanged) {
@@ -168,8 +124,6 @@ TEST_F(PushTest, TheResultWindowOpensAnOrderAndReadsTheListAgainWhenItChanged) {
         ListOf({Order("华东五金", "POORD000009", "77"), Order("华南电子", "POORD000010", "78")});
     window.Load();
     ASSERT_EQ(window.grdLedger->MaxRows() - 1, 2);
-    EXPECT_TRUE(window.grdLedger->isColumnHidden(3));
-    EXPECT_EQ(window.grdLedger->model()->headerData(1, Qt::Horizontal).toString(), "单据编号");
 
     Plans().Orders = std::make_shared<RecordSet>(QStringList{"FInterID", "FTranType", "FStatus"});
     for (int id : {76, 77, 78})

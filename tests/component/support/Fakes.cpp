@@ -19,11 +19,6 @@ void HostFixture::SetUp() {
     RegisterService<FakeGLData>(progid::GLData);
     RegisterService<FakeLoader>(progid::ResLoader);
     RegisterService<FakeFrmRes>(progid::FrmResLoader);
-    f.Register(progid::LangInfo, []() -> std::shared_ptr<ServiceObject> {
-        if (World().SystemLanguage.isEmpty())
-            throw Error("no language service");
-        return std::make_shared<FakeLangInfo>();
-    });
     prompts = std::make_shared<ui::ScriptedPrompter>();
     ui::SetPrompter(prompts);
     // A dialog no test answers is cancelled rather than left waiting for a user.

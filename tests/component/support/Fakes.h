@@ -4,7 +4,6 @@
 #include "component/host/ProgIds.h"
 #include "component/host/contracts/FrmResLoader.h"
 #include "component/host/contracts/GLData.h"
-#include "component/host/contracts/LangInfo.h"
 #include "component/host/contracts/ResLoader.h"
 #include "component/host/contracts/ShareProps.h"
 #include "platform/ui/Prompt.h"
@@ -28,10 +27,7 @@ struct FakeWorld {
     bool AccessFails = false;
     bool LogFails = false;
     QVector<LogLine> Log;
-    QVector<qint32> AccessAsked;
-    QString SystemLanguage;          // empty: no language service
     QHash<QString, QString> English; // the loader's English catalogue
-    QStringList Looked;              // texts handed to LoadString
     int FontsApplied = 0;
 };
 
@@ -49,7 +45,6 @@ public:
     bool AccessCheck(qint16 a, qint16 b, qint32 mask) override {
         if (World().AccessFails)
             throw Error("access service down");
-        World().AccessAsked.push_back(mask);
         return a == 1006 && b == 13 && (World().GrantedMask & mask) == mask;
     }
     void WriteLog(QString& code, qint32& type, QString& name) override {
@@ -60,11 +55,6 @@ public:
     void Refresh() override {}
 };
 
-class FakeLangInfo : public LangInfo {
-public:
-    QString CurrentLanguage() override { return World().SystemLanguage; }
-};
-
 class FakeLoader : public ResLoader {
 public:
     QString ResFileBaseName() const override { return m_base; }
@@ -72,7 +62,6 @@ public:
     QString LanguageID() const override { return m_lang; }
     void SetLanguageID(const QString& l) override { m_lang = l; }
     QString LoadString(const QString& text) override {
-        World().Looked << text;
         if (m_base != "DeZodirorazez" || m_lang != "en")
             return text;
         return World().English.value(text, text);

@@ -21,7 +21,6 @@ struct PlanWorld {
     RecordListPtr Rows = RecordList::Create(); // what the plan report gives
     bool RptFails = false;
     int RptCalls = 0;
-    QString DiscountDecimals = "2";
     QHash<QString, QString> SupplierNames;                           // code -> name
     QHash<QString, qint32> SupplierIds;                              // known codes carry a tax rate of 13
     QSet<QString> ForbiddenSuppliers;                                // codes IsSupplierright refuses
@@ -40,7 +39,6 @@ struct PlanWorld {
     int CreditCalls = 0;
     RecordSetPtr Orders;
     QStringList Refreshes;
-    QVector<bool> DateFlags;
 };
 PlanWorld& Plans();
 
@@ -83,9 +81,7 @@ private:
 
 class FakeMrp : public MrpDataServer {
 public:
-    QString GetSysInfo(const QString&, const QString&, const QString&) override {
-        return Plans().DiscountDecimals;
-    }
+    QString GetSysInfo(const QString&, const QString&, const QString&) override { return "2"; }
     QString GetSupplierNameByNumber(const QString&, QString& code) override {
         return Plans().SupplierNames.value(code);
     }
@@ -103,10 +99,7 @@ public:
         return Plans().Orders ? std::make_shared<RecordSet>(*Plans().Orders) : nullptr;
     }
     RecordListPtr RefreshPOOrderBill(const QString&, QString& ids) override;
-    QDate GetNewBillDate(bool& today) override {
-        Plans().DateFlags << today;
-        return {2026, 12, 10};
-    }
+    QDate GetNewBillDate(bool&) override { return {2026, 12, 10}; }
 };
 
 class FakePrices : public BillDataAccess {

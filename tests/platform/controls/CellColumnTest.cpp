@@ -18,8 +18,7 @@ TEST(CellColumn, RewritesSharingAndCompactionKeepEveryTextAndFindSeesThem) {
         ref.resize(rows);
     };
     auto checkFinds = [&](int step) {
-        const QString needles[] = {QStringLiteral("a"), QStringLiteral("Bc"), QStringLiteral("计划1"),
-                                   QStringLiteral("zz"), QStringLiteral("q")};
+        const QString needles[] = {"a", "Bc", "计划1", "zz", "q"};
         for (const QString& needle : needles)
             for (const bool forward : {true, false})
                 for (const auto cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {

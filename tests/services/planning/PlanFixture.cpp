@@ -16,11 +16,6 @@ bool PlanStoreTest::Open() {
     return true;
 }
 
-void AddItem(const store::Store& db, int id, const QString& code, const QString& name) {
-    db.Exec(QStringLiteral("INSERT INTO items (id, code, name, unit_id) VALUES (?, ?, ?, 1)"),
-            {id, code, name});
-}
-
 void AddPlan(const store::Store& db, int id, const QString& billNo, const QString& date) {
     db.Exec(QStringLiteral("INSERT INTO purchase_plans (id, bill_no, bill_date) VALUES (?, ?, ?)"),
             {id, billNo, date});
@@ -58,28 +53,6 @@ void SeedPlans(const store::Store& db) {
     AddEntry(db, 11, 2, QStringLiteral("2024-05-02"), 2, 1, 5, 5, QStringLiteral("Y"));
     AddEntry(db, 11, 1, QStringLiteral("2024-05-02"), 1, 1);
     AddEntry(db, 12, 1, QStringLiteral("2024-05-02"), 3, 2);
-}
-
-RecordPtr Conditions(const QString& bDate, const QString& eDate, const QString& bItem, const QString& eItem,
-                     const QString& bBill, const QString& eBill, int closed) {
-    auto r = KeyedRecord::Create();
-    r->Set(QStringLiteral("OK"), true);
-    r->Set(QStringLiteral("BDate"), bDate);
-    r->Set(QStringLiteral("EDate"), eDate);
-    r->Set(QStringLiteral("Closed"), qint16(closed));
-    r->Set(QStringLiteral("BItemClass"), QString());
-    r->Set(QStringLiteral("BItemNumber"), bItem);
-    r->Set(QStringLiteral("EItemNumber"), eItem);
-    r->Set(QStringLiteral("BBillNo"), bBill);
-    r->Set(QStringLiteral("EBillNo"), eBill);
-    return r;
-}
-
-QStringList RowKeys(const RecordListPtr& rows) {
-    QStringList keys;
-    for (const RecordPtr& r : *rows)
-        keys << r->Text(QStringLiteral("FKey"));
-    return keys;
 }
 
 } // namespace zpp::test

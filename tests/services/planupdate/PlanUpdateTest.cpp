@@ -1,18 +1,11 @@
-#include "component/host/PlanFields.h"
-#include "services/access/AccessService.h"
 #include "services/planning/PlanFixture.h"
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
-#include "services/profile/ProfileService.h"
 #include "support/OrderedElsewhere.h"
 
-#include <QSqlRecord>
 #include <atomic>
 #include <chrono>
-#include <functional>
-#include <optional>
 #include <thread>
-#include <tuple>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -56,19 +49,15 @@ QString Editable(const RecordPtr& r) {
     return f.join(u'|');
 }
 
-// The description of the Error f fails with; empty when it succeeds.
-QString Refusal(const std::function<void()>& f) {
+// The description of the Error the save fails with; empty when it succeeds.
+QString Failure(services::PurchasePlanUpdateService& service, std::initializer_list<RecordPtr> records) {
+    RecordListPtr list = List(records);
     try {
-        f();
+        service.UpdatePurchasePlanEntry({}, list);
     } catch (const Error& e) {
         return e.Description();
     }
     return {};
-}
-
-QString Failure(services::PurchasePlanUpdateService& service, std::initializer_list<RecordPtr> records) {
-    RecordListPtr list = List(records);
-    return Refusal([&] { service.UpdatePurchasePlanEntry({}, list); });
 }
 
 QStringList Outcomes(const RecordListPtr& results) {
@@ -96,8 +85,6 @@ TEST_P(PlanUpdateTest, FailingUpdateWritesNothingAndNamesPlanEntryAndField) {
         {"FTaxRate", "-0.5", plan + "税率应在 0 到 100 之间：-0.5"},
         {"FFinishDate", "2024-02-30", plan + "建议交货日期“2024-02-30”不是有效的日期"},
         {"FSupplyID", "77", plan + "供应商“77”不存在"},
-        {"FSupplyID", "1.5", plan + "供应商“1.5”不是有效的编号"},
-        {"FSupplyNumber", "nobody", plan + "供应商“nobody”不存在"},
         {"FEntryID", "9", "采购建议号[CGJY000010]分录号 9：该分录已不存在，可能已被删除"},
     };
     for (const auto& c : cases) {
@@ -110,9 +97,6 @@ TEST_P(PlanUpdateTest, FailingUpdateWritesNothingAndNamesPlanEntryAndField) {
             c.Error);
         EXPECT_EQ(Snapshot(*db), before) << c.Key.toStdString();
     }
-    // Without FBillNo the plan number comes from the store.
-    EXPECT_EQ(Failure(service, {Record({{"FInterID", "12"}, {"FEntryID", "1"}, {"FTaxRate", "x"}})}),
-              "采购建议号[CGJY000009]分录号 1：税率“x”不是数字");
 }
 
 TEST_P(PlanUpdateTest, UpdateRoundTripsThroughTheReadServiceAndStoresTextsLiterally) {
@@ -163,69 +147,18 @@ TEST_P(PlanUpdateTest, UpdateRoundTripsThroughTheReadServiceAndStoresTextsLitera
               "2,2,2");
     EXPECT_EQ(Rows(*db, "SELECT row_version FROM plan_entries WHERE plan_id <> 10"), "1,1,1");
     EXPECT_EQ(Editable(rows["10_3"]), "0 |8|7|0|13|2024-06-01|m'o");
-    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM plan_entries").toInt(), 6);
 }
 
-TEST_P(PlanUpdateTest, TextsAreStoredWholeAndTypedOnesWithinTheirFieldsLimits) {
+// A note too long for its field is refused rather than cut by the store.
+TEST_P(PlanUpdateTest, ATooLongNoteIsRefusedAndWritesNothing) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     SeedPlans(*db);
     services::PurchasePlanUpdateService service(buyer);
     const QString before = Snapshot(*db);
-    const QString tooLong(256, u'长');
-    const QString refused = "采购建议号[CGJY000010]分录号 1：备注不能超过 255 个字符（现有 256 个）";
-
-    // A note is refused by a save and by a push, which both write it.
     EXPECT_EQ(
-        Failure(
-            service,
-            {Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"FBillNo", "CGJY000010"}, {"FMemo", tooLong}})}),
-        refused);
-    RecordListPtr push = List({Record({{"FInterID", "10"},
-                                       {"FEntryID", "1"},
-                                       {"FBillNo", "CGJY000010"},
-                                       {"FSupplyID", "1"},
-                                       {"FPushQty", "1"},
-                                       {"FPrice", "2"},
-                                       {"FFinishDate", "2024-06-01"},
-                                       {"FMemo", tooLong}})});
-    QString orderIds;
-    QDate billDate(2024, 5, 20);
-    EXPECT_EQ(Refusal([&] { service.PushBill({}, push, 1, orderIds, billDate); }), refused);
+        Failure(service, {Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"FMemo", QString(256, u'长')}})}),
+        "采购建议号[CGJY000010]分录号 1：备注不能超过 255 个字符（现有 256 个）");
     EXPECT_EQ(Snapshot(*db), before);
-    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_orders").toInt(), 0);
-
-    // At the limit a note is kept; a NUL and a lone surrogate, which a store would cut or merge, are marked.
-    const QString damaged = QString(253, u'备') + QChar(0) + QChar(0xD800);
-    EXPECT_EQ(Failure(service, {Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"FMemo", damaged}})}), "");
-    EXPECT_EQ(db->Scalar("SELECT memo FROM plan_entries WHERE plan_id = 10 AND entry_id = 1").toString(),
-              QString(253, u'备') + QString(2, QChar::ReplacementCharacter));
-    // A longer note stored before stays, and the entry's other fields can still be edited.
-    db->Exec("UPDATE plan_entries SET memo = ? WHERE plan_id = 10 AND entry_id = 2", {tooLong});
-    EXPECT_EQ(Failure(service,
-                      {Record({{"FInterID", "10"}, {"FEntryID", "2"}, {"FMemo", tooLong}, {"FPrice", "3"}})}),
-              "");
-    EXPECT_EQ(db->Scalar("SELECT price FROM plan_entries WHERE plan_id = 10 AND entry_id = 2").toDouble(), 3);
-
-    // A scheme is refused whole for a name or condition too long.
-    services::ProfileService profile(buyer);
-    auto scheme = [&](const QString& name, const QString& value) {
-        RecordListPtr records =
-            List({Record({{"RptID", 126}, {"Plan", name}, {"Key", "BDate"}, {"Value", "2024-05-01"}}),
-                  Record({{"RptID", 126}, {"Plan", name}, {"Key", "BItem"}, {"Value", value}})});
-        return Refusal([&] { profile.SaveProfile({}, records); });
-    };
-    EXPECT_EQ(scheme(QString(81, u'名'), "1.01"), "方案名不能超过 80 个字符（现有 81 个）");
-    EXPECT_EQ(scheme("常用", QString(1001, u'1')), "方案条件不能超过 1000 个字符（现有 1001 个）");
-    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM filter_schemes").toInt(), 0);
-
-    // A log record is never refused: it is cut, and never inside a character.
-    services::AccessService log(buyer);
-    QString code = "CGPlan004", name = QString(999, u'n') + QStringLiteral("\U0001F600") + "tail";
-    qint32 type = 3;
-    log.WriteLog(code, type, name);
-    EXPECT_EQ(
-        db->Scalar("SELECT operation_name FROM operation_log WHERE object_code = 'CGPlan004'").toString(),
-        QString(999, u'n'));
 }
 
 TEST_P(PlanUpdateTest, CloseAndUnCloseReportEachRequest) {
@@ -267,12 +200,8 @@ TEST_P(PlanUpdateTest, DeleteRemovesPlansWithoutOrdersAndReportsTheOthers) {
 
     // The requests come back as the answers, in place.
     RecordListPtr three = List({request("12", 1), request("10", 4), request("20", 6)});
-    const RecordListPtr sent = three;
     EXPECT_EQ(Outcomes(service.DeletePurChasePlan({}, three)),
               QStringList({"1:1:", "4:0:分录号 2 已下达采购订单，不能删除", "6:1:"}));
-    EXPECT_EQ(three, sent);
-    EXPECT_EQ(three->Item(2)->Get("Succeed"), QVariant::fromValue<qint16>(0));
-
     RecordListPtr more = List({request("21", 2), request("99", 3), request("12", 5)});
     EXPECT_EQ(Outcomes(service.DeletePurChasePlan({}, more)),
               QStringList({"2:0:分录号 1 已下达采购订单，不能删除", "3:0:该采购建议已不存在，可能已被删除",
@@ -281,105 +210,26 @@ TEST_P(PlanUpdateTest, DeleteRemovesPlansWithoutOrdersAndReportsTheOthers) {
     EXPECT_EQ(Rows(*db, "SELECT id FROM purchase_plans ORDER BY id"), "10,11,21");
     EXPECT_EQ(Rows(*db, "SELECT plan_id, COUNT(*) FROM plan_entries GROUP BY plan_id ORDER BY plan_id"),
               "10|3,11|2,21|1");
-    // A record for each plan tried: a deleted one with its delete, one that stays as a failure.
-    EXPECT_EQ(
-        Rows(*db, "SELECT operation_type FROM operation_log WHERE object_code = 'CGPlan002' ORDER BY id"),
-        "3,4,3,4,4,4");
-}
-
-namespace {
-
-// One user's list of a plan, as loaded, and its saves: every row is sent, the edited ones marked.
-struct UserList {
-    store::SessionPtr Session;
-    QHash<QString, RecordPtr> Rows;
-
-    UserList(store::SessionPtr session, const QString& billNo)
-        : Session(std::move(session)), Rows(RowsOfPlan(Session, billNo)) {}
-
-    QString Save(std::initializer_list<std::tuple<QString, QString, QVariant>> edits) {
-        RecordListPtr list = RecordList::Create();
-        QStringList keys = Rows.keys();
-        keys.sort();
-        for (const QString& k : keys) {
-            Rows[k]->Set(kEntryEditedField, 0);
-            list->Add(Rows[k]);
-        }
-        for (const auto& [key, field, value] : edits) {
-            Rows[key]->Set(field, value);
-            Rows[key]->Set(kEntryEditedField, 1);
-        }
-        return Refusal(
-            [&] { services::PurchasePlanUpdateService(Session).UpdatePurchasePlanEntry({}, list); });
-    }
-};
-
-store::SessionPtr SecondConnection(const store::Store& db, const QString& user) {
-    return std::make_shared<store::Session>(store::LogIn(store::Store::Open(db.Location()), user));
-}
-
-const QString kChanged = "该分录已被其他用户修改（或关闭、下推），请刷新后重新修改";
-
-} // namespace
-
-TEST_P(PlanUpdateTest, SavesNeverOverwriteWhatAnotherUserChanged) {
-    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    SeedPlans(*db);
-    UserList mine(buyer, "CGJY000010"), theirs(SecondConnection(*db, "admin"), "CGJY000010");
-    const QString memos = "SELECT memo FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id";
-
-    // Disjoint edits both survive: the second save does not write back the first one's entry.
-    EXPECT_EQ(mine.Save({{"10_1", "FPrice", "20"}}), "");
-    EXPECT_EQ(theirs.Save({{"10_2", "FMemo", "theirs"}}), "");
-    EXPECT_EQ(Rows(*db, "SELECT price FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id"),
-              "20,12.5,12.5");
-    EXPECT_EQ(Rows(*db, memos), "m'o,theirs,m'o");
-
-    // The same entry edited by both: the second save is refused whole, naming plan and entry.
-    const QString before = Snapshot(*db);
-    EXPECT_EQ(theirs.Save({{"10_3", "FMemo", "also"}, {"10_1", "FMemo", "late"}}),
-              "采购建议号[CGJY000010]分录号 1：" + kChanged);
-    EXPECT_EQ(Snapshot(*db), before);
-    // The user's own saves go on: each save carries back the versions it wrote.
-    EXPECT_EQ(mine.Save({{"10_1", "FPrice", "21"}}), "");
-    EXPECT_EQ(theirs.Save({{"10_2", "FMemo", "theirs again"}}), "");
-
-    // Reopening (like closing) counts as a change; deleting leaves nothing to write to.
-    RecordListPtr reopen = List({Record({{"FInterID", "10"}, {"FEntryID", "3"}, {"Row", 1}})});
-    services::PurchasePlanUpdateService(theirs.Session).UnClosePurchasePlan({}, reopen);
-    EXPECT_EQ(mine.Save({{"10_3", "FPushQty", "1"}}), "采购建议号[CGJY000010]分录号 3：" + kChanged);
-    // The same change made by both is no conflict: nothing is lost.
-    EXPECT_EQ(mine.Save({{"10_2", "FMemo", "theirs again"}}), "");
-    db->Exec("DELETE FROM plan_entries WHERE plan_id = 10 AND entry_id = 2");
-    EXPECT_EQ(mine.Save({{"10_2", "FMemo", "gone"}}),
-              "采购建议号[CGJY000010]分录号 2：该分录已不存在，可能已被删除");
-    EXPECT_EQ(Rows(*db, memos), "m'o,m'o");
 }
 
 TEST_P(PlanUpdateTest, ForbiddenSupplierIsRefusedWhenChosen) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     SeedPlans(*db);
     db->Exec("INSERT INTO user_supplier_rights (user_id, supplier_code, may_use) VALUES (2, '01.001', 0)");
-    UserList buyerList(buyer, "CGJY000010");
-    EXPECT_EQ(buyerList.Save({{"10_2", "FSupplyNumber", "01.001"}, {"10_2", "FSupplyID", "1"}}),
-              "采购建议号[CGJY000010]分录号 2：没有使用供应商“01.001”的权限");
-    // An entry that already has that supplier is not theirs to edit, close or delete either.
-    EXPECT_EQ(buyerList.Save({{"10_1", "FMemo", "not mine"}}),
-              "采购建议号[CGJY000010]分录号 1：没有使用供应商“01.001”的权限");
     db->Exec("UPDATE user_rights SET granted_mask = granted_mask | 65536 | 256 WHERE user_id = 2");
     services::PurchasePlanUpdateService service(buyer);
+    const QString before = Snapshot(*db), refused = "没有使用供应商“01.001”的权限";
+    EXPECT_EQ(
+        Failure(service, {Record({{"FInterID", "10"}, {"FEntryID", "2"}, {"FSupplyNumber", "01.001"}})}),
+        "采购建议号[CGJY000010]分录号 2：" + refused);
+    // An entry that already has that supplier is not theirs to edit, close or delete either.
+    EXPECT_EQ(Failure(service, {Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"FMemo", "not mine"}})}),
+              "采购建议号[CGJY000010]分录号 1：" + refused);
     RecordListPtr close = List({Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"Row", 1}})});
-    EXPECT_EQ(Outcomes(service.ClosePurchasePlan({}, close)),
-              QStringList({"1:0:没有使用供应商“01.001”的权限"}));
+    EXPECT_EQ(Outcomes(service.ClosePurchasePlan({}, close)), QStringList({"1:0:" + refused}));
     RecordListPtr plan = List({Record({{"FInterID", "10"}, {"Row", 1}})});
-    EXPECT_EQ(Outcomes(service.DeletePurChasePlan({}, plan)),
-              QStringList({"1:0:没有使用供应商“01.001”的权限"}));
-    EXPECT_EQ(UserList(admin, "CGJY000010").Save({{"10_2", "FSupplyNumber", "01.001"}}), "");
-    EXPECT_EQ(Rows(*db, "SELECT supplier_id FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id"),
-              "1,1,NULL");
-    EXPECT_EQ(Rows(*db, "SELECT close_mark FROM plan_entries WHERE plan_id = 10 AND entry_id = 1 AND memo "
-                        "<> 'not mine'"),
-              "");
+    EXPECT_EQ(Outcomes(service.DeletePurChasePlan({}, plan)), QStringList({"1:0:" + refused}));
+    EXPECT_EQ(Snapshot(*db), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, PlanUpdateTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
@@ -393,8 +243,7 @@ TEST(PlanUpdateConcurrency, UpdateWaitsForAnotherWriterAndLosesNothing) {
 
     std::atomic<bool> calling = false, done = false;
     QString failure;
-    std::optional<store::Store::Transaction> tx;
-    tx.emplace(*db);
+    store::Store::Transaction tx(*db);
     db->Exec("UPDATE plan_entries SET memo = 'first' WHERE plan_id = 10 AND entry_id = 1");
     std::thread other([&] {
         calling = true;
@@ -412,7 +261,7 @@ TEST(PlanUpdateConcurrency, UpdateWaitsForAnotherWriterAndLosesNothing) {
         std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(done.load()) << "the second writer did not wait for the first";
-    tx->Commit();
+    tx.Commit();
     other.join();
     EXPECT_EQ(failure, "");
     EXPECT_EQ(Rows(*db, "SELECT memo FROM plan_entries WHERE plan_id = 10 ORDER BY entry_id"),

@@ -1,14 +1,7 @@
-#include "component/host/LongWork.h"
-#include "services/bills/PurchaseOrderStore.h"
 #include "services/planning/HighPrice.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PlanFixture.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
-
-#include <QSqlRecord>
-#include <atomic>
-#include <functional>
-#include <thread>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -65,37 +58,6 @@ RecordPtr With(RecordPtr line, const QString& field, const QVariant& value) {
     return line;
 }
 
-// Runs rounds on `threads` connections of their own (as admin), released together. A round
-// answers what went wrong, or nothing; the answer is every thread's, joined.
-QString AtOnce(const QString& location, int threads, int rounds,
-               const std::function<QString(const store::SessionPtr&, int who, int round)>& act) {
-    std::atomic<int> ready = 0;
-    std::vector<QStringList> failures(static_cast<std::size_t>(threads));
-    auto run = [&](int who) {
-        try {
-            auto session =
-                std::make_shared<store::Session>(store::LogIn(store::Store::Open(location), "admin"));
-            ++ready;
-            while (ready < threads)
-                std::this_thread::yield();
-            for (int round = 0; round < rounds; ++round)
-                if (const QString failure = act(session, who, round); !failure.isEmpty())
-                    failures[std::size_t(who)] << failure;
-        } catch (const std::exception& e) {
-            failures[std::size_t(who)] << QString::fromUtf8(e.what());
-        }
-    };
-    std::vector<std::thread> running;
-    for (int i = 0; i < threads; ++i)
-        running.emplace_back(run, i);
-    for (auto& t : running)
-        t.join();
-    QStringList all;
-    for (const QStringList& f : failures)
-        all += f;
-    return all.join(u'\n');
-}
-
 RecordListPtr PushList(std::initializer_list<RecordPtr> lines) {
     auto list = RecordList::Create();
     for (const RecordPtr& r : lines)
@@ -140,9 +102,7 @@ QStringList Created(const RecordListPtr& list) {
     QStringList out;
     if (list)
         for (const RecordPtr& r : *list)
-            out << QStringList{r->Text("FSupplyName"), r->Text("FBillNO"), r->Text("FDate"),
-                               r->Text("FInterID")}
-                       .join(u'|');
+            out << r->Text("FSupplyName") + "|" + r->Text("FBillNO") + "|" + r->Text("FDate");
     return out;
 }
 
@@ -180,24 +140,15 @@ TEST_P(PushTest, PushCreatesOrdersPerSupplierWhoseLinesAndSourcesAddUp) {
     SeedOrderHistory(*db);
     services::PurchasePlanUpdateService service(admin);
 
-    RecordListPtr nothing = RecordList::Create();
-    QString ids = "untouched";
-    QDate date(2024, 5, 20);
-    EXPECT_EQ(service.PushBill({}, nothing, 1, ids, date), nullptr);
-    EXPECT_EQ(ids, "untouched");
-
     // 10_1 and 11_1 fold into one line of supplier 1; 100.254 is all of 10_1 at its 2 decimals.
     RecordListPtr list = PushList(
         {PushLine("1", {{10, 1, "100.254"}, {11, 1, "4"}}), PushLine("2", {{10, 2, "30"}}, "0.5", "")});
     const Outcome o = Push(service, list);
     ASSERT_EQ(o.Error, "");
-    const QString first =
-        db->Scalar("SELECT id FROM purchase_orders WHERE bill_no = 'POORD000001'").toString();
-    const QString second =
-        db->Scalar("SELECT id FROM purchase_orders WHERE bill_no = 'POORD000002'").toString();
-    EXPECT_EQ(Created(o.Created), QStringList({"上海宏达五金有限公司|POORD000001|2024-05-20|" + first,
-                                               "苏州恒信电子科技有限公司|POORD000002|2024-05-20|" + second}));
-    EXPECT_EQ(o.OrderIds, first + "," + second);
+    EXPECT_EQ(Created(o.Created), QStringList({"上海宏达五金有限公司|POORD000001|2024-05-20",
+                                               "苏州恒信电子科技有限公司|POORD000002|2024-05-20"}));
+    EXPECT_EQ(o.OrderIds,
+              Rows(*db, "SELECT id FROM purchase_orders WHERE bill_no LIKE 'POORD%' ORDER BY id"));
     EXPECT_EQ(Rows(*db, "SELECT bill_no, bill_date, supplier_id, created_by, closed FROM purchase_orders"
                         " WHERE bill_no LIKE 'POORD%' ORDER BY id"),
               "POORD000001|2024-05-20|1|1|0,POORD000002|2024-05-20|2|1|0");
@@ -214,29 +165,12 @@ TEST_P(PushTest, PushCreatesOrdersPerSupplierWhoseLinesAndSourcesAddUp) {
                             " FROM plan_entries WHERE plan_id IN (10, 11) AND close_mark = ''"
                             " ORDER BY plan_id, entry_id";
     EXPECT_EQ(Rows(*db, entries), "10|1|100.25|0|0|2,10|2|50|0|0|2,11|1|4|6|6|2");
-    EXPECT_EQ(Rows(*db, "SELECT last_no FROM bill_counters WHERE kind = 'POOrder'"), "2");
     EXPECT_EQ(BrokenEntries(*db), "");
 
-    // The read side sees the same orders; the bill window finds one by "FInterID = id".
-    services::MrpDataService mrp(admin);
-    QString both = o.OrderIds + ",99", bad = first + ",x";
-    EXPECT_EQ(Created(mrp.RefreshPOOrderBill({}, both)), Created(o.Created));
-    EXPECT_THROW(mrp.RefreshPOOrderBill({}, bad), Error);
-    RecordSetPtr orders = mrp.getPOOrderBills({});
-    ASSERT_EQ(orders->RecordCount(), 4);
-    EXPECT_EQ(orders->Text("FBillNo") + orders->Text("FStatus"), "OLD11");
-    ASSERT_TRUE(orders->Find("FInterID = " + second));
-    QStringList found;
-    for (const char* f : {"FBillNo", "FDate", "FSupplyID", "FSupplyName", "FTranType", "FStatus"})
-        found << orders->Text(f);
-    EXPECT_EQ(found.join(u'|'), "POORD000002|2024-05-20|2|苏州恒信电子科技有限公司|71|0");
+    // The read side sees the same orders, and skips an id that is no order.
+    QString both = o.OrderIds + ",99";
+    EXPECT_EQ(Created(services::MrpDataService(admin).RefreshPOOrderBill({}, both)), Created(o.Created));
 
-    // The same list again: 10_1 has nothing left, so nothing more is ordered.
-    const QString before = Snapshot(*db);
-    EXPECT_EQ(Push(service, list).Error,
-              "采购建议号[CGJY000010]分录号 1：下推数量 100.25 超过未下达采购订单数量 0.00，"
-              "可能已被其他用户下推，请刷新后重新下推");
-    EXPECT_EQ(Snapshot(*db), before);
     // What is left of 11_1 goes on the next number; 10_1, given nothing at its decimals, keeps
     // its version.
     EXPECT_EQ(Created(Push(service, PushList({PushLine("1", {{11, 1, "6"}, {10, 1, "0.001"}})})).Created)
@@ -270,16 +204,13 @@ TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
          e101 + "下推数量 100.26 超过未下达采购订单数量 100.25，可能已被其他用户下推，请刷新后重新下推"},
         {PushLine("1", {{10, 1, "0"}}), e101 + "下推数量必须大于 0：0"},
         {PushLine("1", {{10, 1, "-2"}, {11, 1, "3"}}), e101 + "下推数量必须大于 0：-2"},
-        {PushLine("1", {{10, 1, "1x"}}), e101 + "下推数量“1x”不是数字"},
         {PushLine("1", {{10, 1, "0.001"}}), e101 + "下推数量必须大于 0：0.001"}, // nothing at 2 decimals
-        {With(PushLine("1", {{10, 1, "1"}}), "FDiscountRate", "100.5"),
-         e101 + "折扣率应在 0 到 100 之间：100.5"},
         {With(PushLine("1", {{10, 1, "1"}}), "FInterID", "abc"),
          "采购建议号[0]分录号 0：采购建议内码“abc”不是有效的编号"},
+        {With(PushLine("1", {{10, 1, "1"}}), "FDiscountRate", "100.5"),
+         e101 + "折扣率应在 0 到 100 之间：100.5"},
         // A bad value is shown to its first 40 characters.
         {PushLine("1", {{10, 1, QString(41, u'x')}}), e101 + "下推数量“" + QString(40, u'x') + "”不是数字"},
-        {PushLine("1", {{10, 1, "1"}}, "-1"), e101 + "含税单价不能为负数：-1"},
-        {PushLine("1", {{10, 1, "1"}}, "1", "2024-02-30"), e101 + "建议交货日期“2024-02-30”不是有效的日期"},
         {PushLine("1", {{10, 1, "1"}, {12, 1, "1"}}),
          "采购建议号[CGJY000009]分录号 1：该分录的供应商已被其他用户修改，请刷新后重新下推"},
         {PushLine("2", {{10, 2, "1"}}), "采购建议号[CGJY000010]分录号 2：没有使用供应商“01.0'2”的权限"},
@@ -304,176 +235,16 @@ TEST_P(PushTest, ALineAboveItsPriceLimitIsOrderedOnlyWhenConfirmed) {
     // Item 1 from supplier 1 in 千克: 10, so at most 11 with the 10% tolerance.
     db->Exec("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from) VALUES"
              " (1, 1, 2, 10, '2024-01-01')");
-    db->Exec("UPDATE user_rights SET granted_mask = granted_mask & ~4 WHERE user_id = 2");
-    services::PurchasePlanUpdateService asAdmin(admin),
-        asBuyer(std::make_shared<store::Session>(store::LogIn(db, "buyer")));
+    services::PurchasePlanUpdateService service(admin);
     const QString before = Snapshot(*db);
-    const QString e101 = "采购建议号[CGJY000010]分录号 1：";
-    EXPECT_EQ(Push(asAdmin, PushList({PushLine("1", {{10, 1, "1"}}, "12.5")})).Error,
-              e101 + "单价 12.5000 高于供应商价格表的限价 11.0000，下推前未经确认；请重新下推");
-    // Without the price right the stored 12.5 is judged, and not named.
-    EXPECT_EQ(Push(asBuyer, PushList({PushLine("1", {{10, 1, "1"}}, "")}), 2).Error,
-              e101 + "单价高于供应商价格表的限价，下推前未经确认；请重新下推");
+    EXPECT_EQ(Push(service, PushList({PushLine("1", {{10, 1, "1"}}, "12.5")})).Error,
+              "采购建议号[CGJY000010]分录号 1：单价 12.5000 高于供应商价格表的限价 "
+              "11.0000，下推前未经确认；请重新下推");
     EXPECT_EQ(Snapshot(*db), before);
-
-    EXPECT_EQ(Push(asAdmin, PushList({PushLine("1", {{10, 1, "1"}}, "11")})).Error, "");
     const RecordPtr confirmed =
         With(PushLine("1", {{10, 1, "1"}}, "12.5"), services::kHighPriceConfirmedField, 1);
-    EXPECT_EQ(Push(asAdmin, PushList({confirmed})).Error, "");
+    EXPECT_EQ(Push(service, PushList({PushLine("1", {{10, 1, "1"}}, "11"), confirmed})).Error, "");
     EXPECT_EQ(Rows(*db, "SELECT price FROM purchase_order_lines ORDER BY price"), "11,12.5");
-}
-
-// A push broken before any one of its statements leaves the store as it was, counter included.
-TEST_P(PushTest, PushBrokenAtAnyStatementLeavesTheStoreAsItWas) {
-    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    SeedPlans(*db);
-    SeedOrderHistory(*db);
-    auto list = [] {
-        return PushList({PushLine("1", {{10, 1, "3"}, {11, 1, "4"}}), PushLine("2", {{10, 2, "5"}}),
-                         PushLine("2", {{12, 1, "6"}})});
-    };
-    int statements = 0;
-    const QString before = Snapshot(*db);
-    {
-        services::PurchasePlanUpdateService counting(admin);
-        counting.SetPushStatementHook([&] { ++statements; });
-        ASSERT_EQ(Push(counting, list()).Error, "");
-    }
-    const QString after = Snapshot(*db);
-    ASSERT_GT(statements, 10);
-    // A second store seeded alike is broken at each statement in turn.
-    db = store::Store::Open(NewStoreLocation(GetParam()));
-    admin = std::make_shared<store::Session>(store::LogIn(db, "admin"));
-    SeedPlans(*db);
-    SeedOrderHistory(*db);
-    ASSERT_EQ(Snapshot(*db), before);
-    for (int n = 1; n <= statements; ++n) {
-        services::PurchasePlanUpdateService breaking(admin);
-        int seen = 0;
-        breaking.SetPushStatementHook([&] {
-            if (++seen == n)
-                throw Error(QString("broken before statement %1").arg(n));
-        });
-        EXPECT_EQ(Push(breaking, list()).Error, QString("broken before statement %1").arg(n));
-        ASSERT_EQ(Snapshot(*db), before) << "statement " << n;
-    }
-    // Stopped by the user at the tenth look, as the progress window's 取消 does.
-    {
-        int looks = 0;
-        longwork::Scope poll([&] { return ++looks < 10; });
-        services::PurchasePlanUpdateService stopped(admin);
-        EXPECT_EQ(Push(stopped, list()).Error, "下推已取消，没有生成任何订单");
-        ASSERT_EQ(Snapshot(*db), before);
-    }
-    services::PurchasePlanUpdateService whole(admin);
-    EXPECT_EQ(Push(whole, list()).Error, "");
-    // The same numbers and lines: no broken push left a trace such as a used bill number.
-    EXPECT_EQ(Snapshot(*db), after);
-}
-
-TEST_P(PushTest, CreditCheckAddsThePushToOpenOrders) {
-    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    SeedPlans(*db);
-    // Supplier 2: line 5000, forbid. 3: line 1000, warn. 4: a line without control.
-    db->Exec("INSERT INTO suppliers (id, code, name, credit_line, credit_control) VALUES"
-             " (3, '01.003', '三号', 1000, '2'), (4, '01.004', '四号', 10, '')");
-    db->Exec("INSERT INTO purchase_orders (id, bill_no, bill_date, supplier_id, created_at, closed) VALUES"
-             " (1, 'A', '2024-05-01', 2, 'x', 0), (2, 'B', '2024-05-01', 2, 'x', 1)");
-    db->Exec("INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty, price) VALUES"
-             " (1, 1, 1, 2, 10, 300), (1, 2, 1, 2, 2, 500), (2, 1, 1, 2, 100, 50)");
-    services::MrpDataService mrp(admin);
-    auto check = [&](std::initializer_list<std::tuple<QString, QString, QString>> lines) -> QString {
-        auto list = RecordList::Create();
-        for (const auto& [supplier, qty, price] : lines)
-            list->Add(PushLine(supplier, {{10, 1, qty}}, price));
-        QString control = "?", suppliers = "?";
-        const bool ok = mrp.CheckCreditDegrees({}, list, control, suppliers);
-        return QString(ok ? "1|" : "0|") + control + "|" + suppliers;
-    };
-    // Open 4000 (the closed order does not count) plus 1000 reaches the line exactly.
-    EXPECT_EQ(check({{"2", "5", "200"}, {"1", "1000", "1000"}, {"4", "1", "11"}}), "1|?|?");
-    EXPECT_EQ(check({{"3", "11", "100"}}), "0|2|供应商 01.003 三号：信用额度 1000.00，未结金额 1100.00");
-    EXPECT_EQ(check({{"3", "11", "100"}, {"2", "2", "200"}, {"2", "3.01", "200"}}),
-              "0|3|供应商 01.003 三号：信用额度 1000.00，未结金额 1100.00\r\n"
-              "供应商 01.0'2 苏州恒信电子科技有限公司：信用额度 5000.00，未结金额 5002.00");
-}
-
-// Pushes against order-window saves, closes, reopens and deletes of the same plans at once:
-// whatever wins, no store failure (deadlock, lost connection) reaches a user, every entry's ordered
-// quantity is what its order lines took, and no order line takes from a plan that was deleted.
-// Each round every connection also pushes against supplier 2's credit line that refuses ("3"):
-// checked inside each push with the supplier locked, the pushes never pass it together.
-// (Racing pushes of overlapping entries are the load suite's, on processes of their own.)
-TEST_P(PushTest, PushesSavesClosesAndDeletesAtOnceKeepTheEntriesWhole) {
-    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
-    SeedPlans(*db); // supplier 2: credit line 5000, control "3"
-    SeedOrderHistory(*db);
-    AddPlan(*db, 40, "CGJY000040", "2024-05-10");
-    for (int e = 1; e <= 5; ++e)
-        AddEntry(*db, 40, e, "2024-05-10", 3, 2, 1000);
-    for (int plan = 60; plan < 64; ++plan) {
-        AddPlan(*db, plan, QString("CGJY0000%1").arg(plan), "2024-05-10");
-        for (int e = 1; e <= 2; ++e)
-            AddEntry(*db, plan, e, "2024-05-10", 1, 1, 60);
-    }
-    // An order whose line the window saves takes from plan 60, which is never closed or deleted.
-    services::PurchasePlanUpdateService first(admin);
-    ASSERT_EQ(Push(first, PushList({PushLine("1", {{60, 1, "10"}, {60, 2, "10"}})})).Error, "");
-    const qint64 order = db->Scalar("SELECT MAX(id) FROM purchase_orders").toLongLong();
-    std::atomic<int> done = 0, credited = 0;
-    EXPECT_EQ(
-        AtOnce(db->Location(), 5, 8,
-               [&](const store::SessionPtr& session, int who, int round) -> QString {
-                   services::PurchasePlanUpdateService service(session);
-                   const int plan = 61 + (round + who) % 3, entry = 1 + round % 2;
-                   // 10 at 100: a fifth of the credit line each time.
-                   const QString credit =
-                       Push(service, PushList({PushLine("2", {{40, 1 + who, "10"}}, "100")})).Error;
-                   credited += credit.isEmpty() ? 1 : 0;
-                   if (!credit.isEmpty() && !credit.contains("超过信用额度，不能下推"))
-                       return credit;
-                   QString error;
-                   try {
-                       auto request = KeyedRecord::Create();
-                       request->Set("FInterID", QString::number(plan));
-                       request->Set("FEntryID", QString::number(entry));
-                       request->Set("FBillNo", QString("CGJY0000%1").arg(plan));
-                       RecordListPtr list = PushList({request});
-                       if (who < 2) {
-                           const int target = round % 2 ? plan : 60;
-                           error = Push(service, PushList({PushLine("1", {{target, 1 + who, "3"}})})).Error;
-                       } else if (who == 2) {
-                           const services::PurchaseOrderStore orders(session);
-                           const services::PurchaseOrder loaded = orders.Load(order);
-                           QVector<services::OrderLine> lines = loaded.Lines;
-                           lines[0].Qty += round % 2 ? -3 : 6;
-                           orders.Save(loaded, lines);
-                       } else if (who == 3) {
-                           (round % 2 ? service.UnClosePurchasePlan({}, list)
-                                      : service.ClosePurchasePlan({}, list));
-                       } else {
-                           service.DeletePurChasePlan({}, list);
-                       }
-                   } catch (const std::exception& e) {
-                       error = QString::fromUtf8(e.what());
-                   }
-                   done += error.isEmpty() ? 1 : 0;
-                   return error.contains("数据库") ? error : QString();
-               }),
-        "");
-    EXPECT_GT(done.load(), 0);
-    EXPECT_EQ(credited.load(), 5);
-    EXPECT_DOUBLE_EQ(
-        db->Scalar("SELECT SUM(l.qty * l.price) FROM purchase_orders o JOIN purchase_order_lines l"
-                   " ON l.order_id = o.id WHERE o.supplier_id = 2 AND o.closed = 0")
-            .toDouble(),
-        5000);
-    EXPECT_EQ(Rows(*db, "SELECT COUNT(*) - COUNT(DISTINCT bill_no) FROM purchase_orders"), "0");
-    EXPECT_EQ(BrokenEntries(*db), "");
-    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_order_line_sources s LEFT JOIN plan_entries e"
-                         " ON e.plan_id = s.plan_id AND e.entry_id = s.entry_id WHERE e.plan_id IS NULL")
-                  .toInt(),
-              0);
 }
 
 // A push of more lines than a server statement carries (lines, sources and entries are written in
@@ -507,12 +278,6 @@ TEST(PushBothStores, ALargePushWritesTheSameRowsOnEitherStore) {
             std::make_shared<store::Session>(store::LogIn(db, "admin")));
         ASSERT_EQ(Push(service, list).Error, "");
         EXPECT_EQ(BrokenEntries(*db), "");
-        EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM purchase_order_lines l JOIN purchase_orders o"
-                             " ON o.id = l.order_id WHERE o.bill_no NOT LIKE 'OLD%'")
-                      .toInt(),
-                  list->Count());
-        EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM plan_entries WHERE row_version = 2").toInt(),
-                  kPlans * kEntries);
         snapshots << Snapshot(*db);
     }
     EXPECT_EQ(snapshots[0], snapshots[1]);
