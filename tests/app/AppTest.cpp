@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "services/access/frmUsers.h"
+#include "support/AccessibleNames.h"
 #include "support/OrderedElsewhere.h"
 #include <QAccessible>
 #include <QDoubleSpinBox>
@@ -22,6 +23,55 @@ TEST_P(AppTest, TheWiredListShowsTodaysOpenEntries) {
     for (int r = 1; r <= g.MaxRows(); ++r)
         ticks += g.Text(col::CheckBox, r);
     EXPECT_EQ(ticks, QString(expected, '1'));
+    EXPECT_EQ(MissingAccessibleNames(*list), QStringList());
+}
+
+// 批量填充 (F6) copies a typed note down to the open rows below it and 保存 stores them; 关闭 (menu)
+// closes a ticked entry, and 反关闭 in the plan's own list opens it again.
+TEST_P(AppTest, FillDownCloseAndUnCloseReachTheStore) {
+    frmPurchasePlan* list = OpenList();
+    ASSERT_TRUE(list);
+    Hands h{*list};
+    const QList<int> open = PushableRows(h.g, 2, false);
+    ASSERT_EQ(open.size(), 2);
+    const int from = open[1];
+    auto key = [](controls::SpreadGrid& g, int r) -> QString {
+        return g.Text(col::InterID, r) + "_" + g.Text(col::EntryID, r);
+    };
+    QStringList filled, stored;
+    for (int r = from; r <= h.g.MaxRows(); ++r)
+        if (h.g.Text(col::Close, r).trimmed().isEmpty() &&
+            h.g.Text(col::PurchaseUnFinishQty, r).toDouble() > 0)
+            filled << key(h.g, r);
+    ASSERT_EQ(filled.value(0), key(h.g, from));
+    h.RightTo(from, col::Memo);
+    h.Type("fill");
+    h.Key(Qt::Key_Up);
+    h.Key(Qt::Key_Down);
+    h.Key(Qt::Key_F6);
+    h.Tool("Save");
+    for (const QString& k : filled)
+        stored << Entry(k, "memo");
+    EXPECT_EQ(stored, QStringList(filled.size(), "fill"));
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM plan_entries WHERE memo = 'fill'"), filled.size());
+
+    const QString closed = key(h.g, from);
+    QString bill = h.g.Text(col::BillNo, from);
+    Answer([](QDialog&) {}); // the result list is looked at and closed
+    h.Click(col::CheckBox, from);
+    list->Tool("mnuEdit", "Close")->trigger();
+    EXPECT_NE(Entry(closed, "close_mark"), "");
+    list->close();
+    ClsPurchasePlanMain().Show(bill);
+    ASSERT_EQ(OpenListWindows().size(), 1);
+    Hands plan{*OpenListWindows()[0]};
+    int row = 1;
+    while (row < plan.g.MaxRows() && key(plan.g, row) != closed)
+        ++row;
+    ASSERT_EQ(key(plan.g, row), closed);
+    plan.Click(col::CheckBox, row);
+    plan.list.Tool("mnuEdit", "UnClose")->trigger();
+    EXPECT_EQ(Entry(closed, "close_mark"), "");
 }
 
 // Started on one plan's bill number, the list shows that plan's entries. Each command a user lacks

@@ -5,6 +5,7 @@
 #include "services/planning/PriceService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "services/store/DatabaseRoles.h"
+#include "services/store/Migrations.h"
 
 using namespace zpp;
 using namespace zpp::test;
@@ -119,4 +120,42 @@ TEST(DatabaseRoles, TheServerHoldsAnyClientToTheUsersRightsAndDoesThePriceWork) 
     db->Exec("DELETE FROM users WHERE name = 'guest'");
     store::SyncDatabaseRoles(*db);
     EXPECT_EQ(AsClient(url, "guest", "SELECT COUNT(*) FROM units"), "42501");
+}
+
+// A store made before the server held the rules (schema 6) gets them, with the roles' privileges,
+// from the first open by an administrator, and keeps every row.
+TEST(DatabaseRoles, AStoreFromBeforeTheRulesIsUpgradedWithoutLosingData) {
+    const QString url = NewPostgresUrl();
+    ZPP_REQUIRE_STORE(url);
+    const char* kRows = "SELECT COUNT(*), SUM(qty), SUM(ordered_qty), SUM(price),"
+                        " (SELECT COUNT(*) FROM purchase_order_line_sources) FROM plan_entries";
+    QString before;
+    {
+        const store::StorePtr db = store::GenerateStore(url, 80);
+        // Back to schema 6: no policies, no functions or triggers of ours, no privileges.
+        for (const char* sql :
+             {"DO $$ DECLARE p record; BEGIN FOR p IN SELECT policyname, tablename FROM pg_policies"
+              " WHERE schemaname = 'public' LOOP EXECUTE format('DROP POLICY %I ON %I',"
+              " p.policyname, p.tablename); END LOOP; END $$",
+              "DO $$ DECLARE f record; BEGIN FOR f IN SELECT p.oid::regprocedure AS sig FROM pg_proc p"
+              " JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = 'public'"
+              " AND p.proname LIKE 'zpp%' LOOP EXECUTE 'DROP FUNCTION ' || f.sig || ' CASCADE'; END LOOP; "
+              "END $$",
+              "ALTER TABLE plan_entries DISABLE ROW LEVEL SECURITY",
+              "REVOKE ALL ON ALL TABLES IN SCHEMA public FROM buyer",
+              "DELETE FROM system_settings WHERE section = 'Company'",
+              "DELETE FROM schema_version WHERE version > 6"})
+            db->Exec(sql);
+        ASSERT_FALSE(
+            db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'qty', 'SELECT')").toBool());
+        before = Rows(*db, kRows);
+    }
+    const store::StorePtr db = store::Store::Open(url);
+    EXPECT_EQ(db->SchemaVersion(), store::LatestSchemaVersion());
+    EXPECT_EQ(Rows(*db, kRows), before);
+    EXPECT_EQ(Rows(*db, "SELECT COUNT(*) FROM pg_policies WHERE tablename = 'plan_entries'"), "4");
+    EXPECT_TRUE(db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'qty', 'SELECT')").toBool());
+    EXPECT_FALSE(
+        db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'price', 'SELECT')").toBool());
+    EXPECT_EQ(AsClient(url, "buyer", "DELETE FROM purchase_plans"), "42501");
 }

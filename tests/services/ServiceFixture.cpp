@@ -5,11 +5,6 @@
 #include "component/host/HostObjectFactory.h"
 #include "services/platform/PlatformServices.h"
 
-#include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QAccessible>
-#include <QLineEdit>
-
 namespace zpp::test {
 
 bool WiredStoreTest::Open() {
@@ -39,20 +34,6 @@ void WiredStoreTest::OnModal(std::function<void(QDialog&)> act) {
         act(d);
         return d.result();
     });
-}
-
-QStringList MissingAccessibleNames(QWidget& w) {
-    QStringList missing;
-    for (QWidget* c : w.findChildren<QWidget*>()) {
-        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
-                             qobject_cast<QAbstractItemView*>(c);
-        if (!control || !c->isVisibleTo(&w) || c->parentWidget()->inherits("QAbstractItemView"))
-            continue;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
-        if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
-            missing << QString("%1 %2").arg(c->metaObject()->className(), c->objectName());
-    }
-    return missing;
 }
 
 } // namespace zpp::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/AccessibleNames.h"
+
 #include "platform/ui/Prompt.h"
 #include "services/store/Session.h"
 #include "support/TestStores.h"
@@ -25,9 +27,6 @@ protected:
     // Runs act on every modal window while it is open; the window's result is returned.
     void OnModal(std::function<void(QDialog&)> act);
 };
-
-// The visible buttons, line edits and item views of a window that have no accessible name.
-QStringList MissingAccessibleNames(QWidget& w);
 
 } // namespace zpp::test
 

@@ -225,6 +225,12 @@ TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
     const RecordListPtr stale = PushList({With(PushLine("1", {{10, 1, "1"}}), "FVersion", "1")});
     EXPECT_EQ(Push(service, stale, 2).Error, "");
     EXPECT_EQ(Push(service, stale, 2).Error, e101 + changed);
+    // A supplier whose credit control refuses takes no push beyond its line.
+    db->Exec("UPDATE suppliers SET credit_line = 0.01, credit_control = '3' WHERE id = 1");
+    const QString limited = Snapshot(*db);
+    const QString refusal = Push(service, PushList({PushLine("1", {{11, 1, "1"}})}), 2).Error;
+    EXPECT_TRUE(refusal.endsWith("超过信用额度，不能下推")) << refusal.toStdString();
+    EXPECT_EQ(Snapshot(*db), limited);
 }
 
 // A line above the price list's limit is ordered only when the user saw it and went on: the
