@@ -3,6 +3,7 @@
 #include "support/AccessibleNames.h"
 #include "support/OrderedElsewhere.h"
 #include <QAccessible>
+#include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QInputDialog>
 #include <QTimer>
@@ -11,6 +12,7 @@ using namespace zpp;
 using namespace zpp::test;
 
 // Started in filter mode, the wired component lists today's open entries; 全选 ticks every row.
+// Every control has an accessible name.
 TEST_P(AppTest, TheWiredListShowsTodaysOpenEntries) {
     frmPurchasePlan* list = OpenList();
     ASSERT_TRUE(list);
@@ -24,6 +26,26 @@ TEST_P(AppTest, TheWiredListShowsTodaysOpenEntries) {
         ticks += g.Text(col::CheckBox, r);
     EXPECT_EQ(ticks, QString(expected, '1'));
     EXPECT_EQ(MissingAccessibleNames(*list), QStringList());
+
+    // 过滤 on another day lists that day's open entries; 刷新 reads the store again, without the
+    // entry another user closed meanwhile.
+    const QString day = QDate::currentDate().addDays(-1).toString("yyyy-MM-dd");
+    db->Exec("UPDATE plan_entries SET entry_date = ? WHERE plan_id = (SELECT MIN(plan_id) FROM plan_entries)",
+             {day});
+    Answer([&](QDialog& d) {
+        for (const char* name : {"dtpBDate", "dtpEDate"})
+            d.findChild<QDateEdit*>(name)->setDate(QDate::fromString(day, "yyyy-MM-dd"));
+        d.findChild<QPushButton*>("cmdOK")->click();
+    });
+    Hands{*list}.Tool("iFilter");
+    const int more =
+        Count("SELECT COUNT(*) FROM plan_entries WHERE entry_date = ? AND close_mark = ''", {day});
+    ASSERT_GT(more, 1);
+    EXPECT_EQ(g.MaxRows(), more);
+    db->Exec("UPDATE plan_entries SET close_mark = 'Y' WHERE plan_id || '_' || entry_id = ?",
+             {g.Text(col::Key, 1)});
+    Hands{*list}.Tool("iRefresh");
+    EXPECT_EQ(g.MaxRows(), more - 1);
 }
 
 // 批量填充 (F6) copies a typed note down to the open rows below it and 保存 stores them; 关闭 (menu)

@@ -2,6 +2,7 @@
 #include "AppFixture.h"
 
 #include <QListWidget>
+#include <QTableView>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -21,6 +22,7 @@ const QString kEntries = "SELECT plan_id, entry_id, supplier_id, push_qty, price
 TEST_P(AppTest, EditsReachTheStoreHoweverTheyEnd) {
     // Prices typed by hand, away from the price list a supplier check would fetch.
     db->Exec("UPDATE plan_entries SET price = price + 1.25");
+    db->Exec("INSERT INTO user_supplier_rights (user_id, supplier_code, may_use) VALUES (1, '01.007', 0)");
     frmPurchasePlan* list = OpenList();
     ASSERT_TRUE(list);
     Hands h{*list};
@@ -41,11 +43,28 @@ TEST_P(AppTest, EditsReachTheStoreHoweverTheyEnd) {
     while (row <= g.MaxRows() && g.Text(col::SupplyNumber, row).isEmpty())
         ++row;
     ASSERT_LE(row + 2, g.MaxRows());
+    // The supplier lookup a click opens does not offer a supplier the user may not use (01.007).
+    QStringList offered;
+    Answer([&](QDialog& d) {
+        auto* search = d.findChild<QLineEdit*>("txtSearch");
+        search->selectAll();
+        QTest::keyClick(search, Qt::Key_Backspace);
+        QTest::qWait(600);
+        QAbstractItemModel* model = d.findChild<QTableView*>("grdList")->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            offered << model->index(r, 0).data().toString();
+    });
+    h.Click(col::SupplyNumber, row);
+    Answer([](QDialog&) {});
+    list->activateWindow(); // back from the lookup, as the window manager does
+    ASSERT_TRUE(QTest::qWaitForWindowActive(list));
+    EXPECT_TRUE(offered.size() > 5 && offered.contains("01.008") && !offered.contains("01.007"))
+        << offered.join(',').toStdString();
     // Another supplier typed and left with Down, or with the tool bar's Save, is checked, named
     // and priced; the save stores both.
     QSqlQuery other = db->Exec("SELECT s.code, s.id, p.price FROM supplier_prices p"
                                " JOIN suppliers s ON s.id = p.supplier_id WHERE p.item_id = ? AND s.code <> ?"
-                               " AND p.valid_from <= ? ORDER BY p.valid_from DESC",
+                               " AND s.code <> '01.007' AND p.valid_from <= ? ORDER BY p.valid_from DESC",
                                {g.Text(col::ItemID, row).toInt(), g.Text(col::SupplyNumber, row),
                                 QDate::currentDate().toString("yyyy-MM-dd")});
     ASSERT_TRUE(other.next());
