@@ -70,11 +70,4 @@ RecordPtr Result(const QVariant& row, const QVariant& succeed, const QString& er
     return r;
 }
 
-RecordListPtr ListOf(std::initializer_list<RecordPtr> records) {
-    auto list = RecordList::Create();
-    for (const auto& r : records)
-        list->Add(r);
-    return list;
-}
-
 } // namespace zpp::test

@@ -5,6 +5,7 @@
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/host/contracts/PurchasePlanUpdate.h"
 #include "support/Fakes.h"
+#include "support/RecordLists.h"
 
 #include <QSet>
 #include <functional>
@@ -116,6 +117,5 @@ protected:
 // An order the push created, as the created-orders window lists it.
 RecordPtr Order(const QString& supplier, const QString& billNo, const QString& id);
 RecordPtr Result(const QVariant& row, const QVariant& succeed, const QString& error = QString());
-RecordListPtr ListOf(std::initializer_list<RecordPtr> records);
 
 } // namespace zpp::test

@@ -5,6 +5,7 @@
 #include "services/bills/BillModels.h"
 #include "services/bills/frmPOHighPrice.h"
 #include "services/planning/HighPrice.h"
+#include "support/RecordLists.h"
 
 #include <QAbstractItemModelTester>
 #include <QLabel>
@@ -29,13 +30,6 @@ RecordPtr Line(const char* item, const char* price, int gridRow, const char* uni
     return r;
 }
 
-RecordListPtr Push(std::initializer_list<RecordPtr> lines) {
-    auto list = RecordList::Create();
-    for (const RecordPtr& r : lines)
-        list->Add(r);
-    return list;
-}
-
 QVector<int> Positions(const QVector<services::HighPriceLine>& lines) {
     QVector<int> p;
     for (const auto& l : lines)
@@ -55,8 +49,8 @@ TEST_P(HighPrice, LinesAboveTheListPricePlusToleranceAreFound) {
     db->Exec("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from) VALUES"
              " (2, 2, 1, 0.5, '2024-01-01')");
     const auto push =
-        Push({Line("1", "11.00", 3), Line("1", "11.01", 5), Line("2", "500", 6), Line("1", "50", 7, "2"),
-              Line("1", "50", 8, "1", "2"), Line("2", "0.6", 9, "1", "2")});
+        ListOf({Line("1", "11.00", 3), Line("1", "11.01", 5), Line("2", "500", 6), Line("1", "50", 7, "2"),
+                Line("1", "50", 8, "1", "2"), Line("2", "0.6", 9, "1", "2")});
     const auto above = services::FindHighPriceLines(*db, push, today);
     ASSERT_EQ(Positions(above), (QVector<int>{2, 6}));
     EXPECT_EQ(above[0].GridRow, 5);
@@ -71,14 +65,14 @@ TEST_P(HighPrice, LinesAboveTheListPricePlusToleranceAreFound) {
 TEST_P(HighPrice, TheWindowStopsAtTheChosenLinesGridRowOrGoesOn) {
     ZPP_OPEN_OR_SKIP();
     auto bills = CreateObject<Bills>(progid::Bills);
-    RecordListPtr push = Push({Line("1", "10", 2)});
+    RecordListPtr push = ListOf({Line("1", "10", 2)});
     qint16 row = 1;
     OnModal([](QDialog&) { ADD_FAILURE() << "no line is above its limit: no window"; });
     EXPECT_TRUE(bills->ShowPOHighPriceForm("", push, row));
     EXPECT_EQ(row, 1);
 
     // A grid row past what the caller's row number holds stops at its last.
-    push = Push({Line("1", "12", 4), Line("2", "12", 6), Line("1", "20", 40000)});
+    push = ListOf({Line("1", "12", 4), Line("2", "12", 6), Line("1", "20", 40000)});
     OnModal([](QDialog& d) {
         auto& w = dynamic_cast<services::frmPOHighPrice&>(d);
         auto* list = w.findChild<QTableView*>("grdLines");
@@ -95,7 +89,7 @@ TEST_P(HighPrice, TheWindowStopsAtTheChosenLinesGridRowOrGoesOn) {
     EXPECT_EQ(row, 32767);
 
     // Enter and Esc stop at the first line; a line without its grid row names its position.
-    push = Push({Line("2", "1", 0), Line("1", "12", 0)});
+    push = ListOf({Line("2", "1", 0), Line("1", "12", 0)});
     for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
         OnModal([key](QDialog& d) { QTest::keyClick(d.findChild<QTableView*>("grdLines"), Qt::Key(key)); });
         row = 1;

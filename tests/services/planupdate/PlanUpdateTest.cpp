@@ -2,6 +2,7 @@
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "support/OrderedElsewhere.h"
+#include "support/RecordLists.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,13 +20,6 @@ RecordPtr Record(std::initializer_list<std::pair<QString, QVariant>> fields) {
     for (const auto& [key, value] : fields)
         r->Set(key, value);
     return r;
-}
-
-RecordListPtr List(std::initializer_list<RecordPtr> records) {
-    auto list = RecordList::Create();
-    for (const auto& r : records)
-        list->Add(r);
-    return list;
 }
 
 QString Snapshot(const store::Store& db) {
@@ -51,7 +45,7 @@ QString Editable(const RecordPtr& r) {
 
 // The description of the Error the save fails with; empty when it succeeds.
 QString Failure(services::PurchasePlanUpdateService& service, std::initializer_list<RecordPtr> records) {
-    RecordListPtr list = List(records);
+    RecordListPtr list = ListOf(records);
     try {
         service.UpdatePurchasePlanEntry({}, list);
     } catch (const Error& e) {
@@ -116,7 +110,7 @@ TEST_P(PlanUpdateTest, UpdateRoundTripsThroughTheReadServiceAndStoresTextsLitera
     EXPECT_EQ(Snapshot(*db), before);
 
     const QString injection = "O''Brien's'); DELETE FROM plan_entries; --";
-    RecordListPtr edits = List({
+    RecordListPtr edits = ListOf({
         Record({{"FInterID", "10"},
                 {"FEntryID", "1"},
                 {"FSupplyID", ""},
@@ -168,8 +162,8 @@ TEST_P(PlanUpdateTest, CloseAndUnCloseReportEachRequest) {
     auto request = [](const QString& plan, const QString& entry, int row) {
         return Record({{"FInterID", plan}, {"FEntryID", entry}, {"Row", qint32(row)}});
     };
-    RecordListPtr close = List({request("10", "1", 1), request("10", "3", 2), request("10", "9", 3),
-                                request("abc", "1", 4), request("12", "1", 5)});
+    RecordListPtr close = ListOf({request("10", "1", 1), request("10", "3", 2), request("10", "9", 3),
+                                  request("abc", "1", 4), request("12", "1", 5)});
     EXPECT_EQ(Outcomes(service.ClosePurchasePlan({}, close)),
               QStringList({"1:1:", "2:0:该分录已经关闭", "3:0:该分录已不存在，可能已被删除",
                            "4:0:采购建议内码或分录号无效：abc_1", "5:1:"}));
@@ -177,7 +171,7 @@ TEST_P(PlanUpdateTest, CloseAndUnCloseReportEachRequest) {
     EXPECT_EQ(Rows(*db, marks), "Y,,Y,,Y,Y"); // 10_1 10_2 10_3 11_1 11_2 12_1
     EXPECT_EQ(RowsOfPlan(admin, "CGJY000010")["10_1"]->Text("FClose"), services::kClosedMark);
 
-    RecordListPtr reopen = List({request("10", "1", 7), request("10", "2", 8), request("10", "3", 9)});
+    RecordListPtr reopen = ListOf({request("10", "1", 7), request("10", "2", 8), request("10", "3", 9)});
     EXPECT_EQ(Outcomes(service.UnClosePurchasePlan({}, reopen)),
               QStringList({"7:1:", "8:0:该分录未关闭", "9:1:"}));
     EXPECT_EQ(Rows(*db, marks), ",,,,Y,Y");
@@ -199,10 +193,10 @@ TEST_P(PlanUpdateTest, DeleteRemovesPlansWithoutOrdersAndReportsTheOthers) {
     };
 
     // The requests come back as the answers, in place.
-    RecordListPtr three = List({request("12", 1), request("10", 4), request("20", 6)});
+    RecordListPtr three = ListOf({request("12", 1), request("10", 4), request("20", 6)});
     EXPECT_EQ(Outcomes(service.DeletePurChasePlan({}, three)),
               QStringList({"1:1:", "4:0:分录号 2 已下达采购订单，不能删除", "6:1:"}));
-    RecordListPtr more = List({request("21", 2), request("99", 3), request("12", 5)});
+    RecordListPtr more = ListOf({request("21", 2), request("99", 3), request("12", 5)});
     EXPECT_EQ(Outcomes(service.DeletePurChasePlan({}, more)),
               QStringList({"2:0:分录号 1 已下达采购订单，不能删除", "3:0:该采购建议已不存在，可能已被删除",
                            "5:0:该采购建议已不存在，可能已被删除"}));
@@ -225,9 +219,9 @@ TEST_P(PlanUpdateTest, ForbiddenSupplierIsRefusedWhenChosen) {
     // An entry that already has that supplier is not theirs to edit, close or delete either.
     EXPECT_EQ(Failure(service, {Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"FMemo", "not mine"}})}),
               "采购建议号[CGJY000010]分录号 1：" + refused);
-    RecordListPtr close = List({Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"Row", 1}})});
+    RecordListPtr close = ListOf({Record({{"FInterID", "10"}, {"FEntryID", "1"}, {"Row", 1}})});
     EXPECT_EQ(Outcomes(service.ClosePurchasePlan({}, close)), QStringList({"1:0:" + refused}));
-    RecordListPtr plan = List({Record({{"FInterID", "10"}, {"Row", 1}})});
+    RecordListPtr plan = ListOf({Record({{"FInterID", "10"}, {"Row", 1}})});
     EXPECT_EQ(Outcomes(service.DeletePurChasePlan({}, plan)), QStringList({"1:0:" + refused}));
     EXPECT_EQ(Snapshot(*db), before);
 }
@@ -250,7 +244,8 @@ TEST(PlanUpdateConcurrency, UpdateWaitsForAnotherWriterAndLosesNothing) {
         try {
             auto session =
                 std::make_shared<store::Session>(store::Session{store::Store::Open(path), 1, "admin", {}});
-            RecordListPtr list = List({Record({{"FInterID", "10"}, {"FEntryID", "2"}, {"FMemo", "second"}})});
+            RecordListPtr list =
+                ListOf({Record({{"FInterID", "10"}, {"FEntryID", "2"}, {"FMemo", "second"}})});
             services::PurchasePlanUpdateService(session).UpdatePurchasePlanEntry({}, list);
         } catch (const std::exception& e) {
             failure = QString::fromUtf8(e.what());

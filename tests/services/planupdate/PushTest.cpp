@@ -2,6 +2,7 @@
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PlanFixture.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
+#include "support/RecordLists.h"
 
 using namespace zpp;
 using namespace zpp::test;
@@ -56,13 +57,6 @@ RecordPtr PushLine(const QString& supplier, std::initializer_list<Member> member
 RecordPtr With(RecordPtr line, const QString& field, const QVariant& value) {
     line->Set(field, value);
     return line;
-}
-
-RecordListPtr PushList(std::initializer_list<RecordPtr> lines) {
-    auto list = RecordList::Create();
-    for (const RecordPtr& r : lines)
-        list->Add(r);
-    return list;
 }
 
 // Everything a push may write, orders by number: a PostgreSQL sequence does not roll back.
@@ -141,7 +135,7 @@ TEST_P(PushTest, PushCreatesOrdersPerSupplierWhoseLinesAndSourcesAddUp) {
     services::PurchasePlanUpdateService service(admin);
 
     // 10_1 and 11_1 fold into one line of supplier 1; 100.254 is all of 10_1 at its 2 decimals.
-    RecordListPtr list = PushList(
+    RecordListPtr list = ListOf(
         {PushLine("1", {{10, 1, "100.254"}, {11, 1, "4"}}), PushLine("2", {{10, 2, "30"}}, "0.5", "")});
     const Outcome o = Push(service, list);
     ASSERT_EQ(o.Error, "");
@@ -173,7 +167,7 @@ TEST_P(PushTest, PushCreatesOrdersPerSupplierWhoseLinesAndSourcesAddUp) {
 
     // What is left of 11_1 goes on the next number; 10_1, given nothing at its decimals, keeps
     // its version.
-    EXPECT_EQ(Created(Push(service, PushList({PushLine("1", {{11, 1, "6"}, {10, 1, "0.001"}})})).Created)
+    EXPECT_EQ(Created(Push(service, ListOf({PushLine("1", {{11, 1, "6"}, {10, 1, "0.001"}})})).Created)
                   .value(0)
                   .section('|', 1, 1),
               "POORD000003");
@@ -218,17 +212,17 @@ TEST_P(PushTest, RefusedPushNamesPlanAndEntryAndWritesNothing) {
     };
     for (const auto& c : cases) {
         // A good line first: it must not be ordered either.
-        EXPECT_EQ(Push(service, PushList({PushLine("1", {{11, 1, "1"}}), c.Line}), 2).Error, c.Error);
+        EXPECT_EQ(Push(service, ListOf({PushLine("1", {{11, 1, "1"}}), c.Line}), 2).Error, c.Error);
         EXPECT_EQ(Snapshot(*db), before) << c.Error.toStdString();
     }
     // The list's rows after a push whose reload never came: the same ticks push nothing twice.
-    const RecordListPtr stale = PushList({With(PushLine("1", {{10, 1, "1"}}), "FVersion", "1")});
+    const RecordListPtr stale = ListOf({With(PushLine("1", {{10, 1, "1"}}), "FVersion", "1")});
     EXPECT_EQ(Push(service, stale, 2).Error, "");
     EXPECT_EQ(Push(service, stale, 2).Error, e101 + changed);
     // A supplier whose credit control refuses takes no push beyond its line.
     db->Exec("UPDATE suppliers SET credit_line = 0.01, credit_control = '3' WHERE id = 1");
     const QString limited = Snapshot(*db);
-    const QString refusal = Push(service, PushList({PushLine("1", {{11, 1, "1"}})}), 2).Error;
+    const QString refusal = Push(service, ListOf({PushLine("1", {{11, 1, "1"}})}), 2).Error;
     EXPECT_TRUE(refusal.endsWith("超过信用额度，不能下推")) << refusal.toStdString();
     EXPECT_EQ(Snapshot(*db), limited);
 }
@@ -243,13 +237,13 @@ TEST_P(PushTest, ALineAboveItsPriceLimitIsOrderedOnlyWhenConfirmed) {
              " (1, 1, 2, 10, '2024-01-01')");
     services::PurchasePlanUpdateService service(admin);
     const QString before = Snapshot(*db);
-    EXPECT_EQ(Push(service, PushList({PushLine("1", {{10, 1, "1"}}, "12.5")})).Error,
+    EXPECT_EQ(Push(service, ListOf({PushLine("1", {{10, 1, "1"}}, "12.5")})).Error,
               "采购建议号[CGJY000010]分录号 1：单价 12.5000 高于供应商价格表的限价 "
               "11.0000，下推前未经确认；请重新下推");
     EXPECT_EQ(Snapshot(*db), before);
     const RecordPtr confirmed =
         With(PushLine("1", {{10, 1, "1"}}, "12.5"), services::kHighPriceConfirmedField, 1);
-    EXPECT_EQ(Push(service, PushList({PushLine("1", {{10, 1, "1"}}, "11"), confirmed})).Error, "");
+    EXPECT_EQ(Push(service, ListOf({PushLine("1", {{10, 1, "1"}}, "11"), confirmed})).Error, "");
     EXPECT_EQ(Rows(*db, "SELECT price FROM purchase_order_lines ORDER BY price"), "11,12.5");
 }
 
