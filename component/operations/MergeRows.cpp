@@ -208,22 +208,10 @@ qint16 CompareKeys(const QString& a, const QString& b,
     return *plainA == *plainB ? 0 : *plainA < *plainB ? 1 : 2;
 }
 
-// The values an order line takes from its rows besides item and supplier: rows that differ in
-// any of them are never one line, so no entry is ordered at another entry's price or date.
-QString LineValues(const QVariant& price, const QVariant& discount, const QVariant& tax, const QVariant& date,
-                   const QVariant& memo) {
-    const auto number = [](const QVariant& v) { return QString::number(Num(v), 'g', 15); };
-    const auto d = values::ParseDate(date);
-    return number(price) % u'\x1f' % number(discount) % u'\x1f' % number(tax) % u'\x1f' %
-           (d ? d->toString(Qt::ISODate) : date.toString().trimmed()) % u'\x1f' % memo.toString();
-}
-
 class Merger {
 public:
-    // pushing: building push lines, where a row with nothing to push adds nothing to a group;
-    // byLineValues: rows of one group also share price, rates, delivery date and note, which
-    // the group then keeps as they are.
-    Merger(bool pushing, bool byLineValues = false) : m_pushing(pushing), m_byLineValues(byLineValues) {}
+    // pushing: a row with nothing to push adds nothing to a group.
+    explicit Merger(bool pushing) : m_pushing(pushing) {}
 
     RecordListPtr Run(const RecordListPtr& rows) {
         auto result = RecordList::Create();
@@ -241,20 +229,10 @@ public:
 
         for (const auto& rp : *rows) {
             KeyedRecord& r = *rp;
-            // A push line is made of entries that order something; one with nothing poured into
-            // it may differ from the rest and must not make a line of its own.
-            if (m_byLineValues && Num(m_row.Get(r, RPushQty)) <= 0)
-                continue;
             RecordListPtr ownList = AttachEntryList(r);
             const TextOf close(m_row.Get(r, RClose)), item(m_row.Get(r, RItemID)),
                 aux(m_row.Get(r, RAuxPropID)), supply(m_row.Get(r, RSupplyID));
-            const QString lineValues =
-                m_byLineValues
-                    ? LineValues(m_row.Get(r, RPrice), m_row.Get(r, RDiscountRate), m_row.Get(r, RTaxRate),
-                                 m_row.Get(r, RFinishDate), m_row.Get(r, RMemo))
-                    : QString();
-            const size_t hash =
-                qHashMulti(seed, close.View(), item.View(), aux.View(), supply.View(), lineValues);
+            const size_t hash = qHashMulti(seed, close.View(), item.View(), aux.View(), supply.View());
             size_t at = hash & mask;
             for (; table[at] != 0; at = (at + 1) & mask) {
                 Group& g = m_groups[table[at] - 1];
@@ -265,7 +243,7 @@ public:
                 if (TextOf(m_row.Get(m, RClose)).View() == close.View() &&
                     TextOf(m_row.Get(m, RItemID)).View() == item.View() &&
                     TextOf(m_row.Get(m, RAuxPropID)).View() == aux.View() &&
-                    TextOf(m_row.Get(m, RSupplyID)).View() == supply.View() && g.lineValues == lineValues)
+                    TextOf(m_row.Get(m, RSupplyID)).View() == supply.View())
                     break;
             }
             if (table[at] != 0) {
@@ -275,7 +253,7 @@ public:
                 continue;
             }
             result->Add(rp);
-            m_groups.push_back({&r, std::move(ownList), hash, std::nullopt, false, lineValues});
+            m_groups.push_back({&r, std::move(ownList), hash, std::nullopt, false});
             table[at] = int(m_groups.size());
             const QVariant& ownKey = OrEmptyText(m_row.Get(r, RKey));
             m_row.Set(r, RStartKey, ownKey);
@@ -320,18 +298,15 @@ private:
         size_t hash;
         std::optional<QDate> date; // the merged row's delivery date, once read
         bool dateRead;
-        QString lineValues;
     };
 
     void Join(Group& g, KeyedRecord& r) {
         KeyedRecord& m = *g.merged;
         for (int f : {RQty, RFinishQty, RUnFinishQty, RPushQty})
             m_row.Set(m, f, Num(m_row.Get(m, f)) + Num(m_row.Get(r, f)));
-        if (!m_byLineValues) {
-            m_row.Set(m, RPrice, 0.0);
-            if (!m_pushing)
-                m_row.Set(m, RMemo, QString());
-        }
+        m_row.Set(m, RPrice, 0.0);
+        if (!m_pushing)
+            m_row.Set(m, RMemo, QString());
 
         const TextOf rBill(m_row.Get(r, RBillNo));
         if (const TextOf mBill(m_row.Get(m, RBillNo)); !(*mBill).contains(*rBill)) {
@@ -343,7 +318,7 @@ private:
                             QStringLiteral(",")));
 
         const QVariant& dr = m_row.Get(r, RFinishDate);
-        if (const auto rDate = m_byLineValues ? std::nullopt : ParseDateOf(dr)) {
+        if (const auto rDate = ParseDateOf(dr)) {
             const TextOf mDate(m_row.Get(m, RFinishDate));
             const QStringView dm = mDate.View().trimmed();
             if (!g.dateRead) {
@@ -414,7 +389,6 @@ private:
     }
 
     bool m_pushing;
-    bool m_byLineValues;
     FieldRefs<RowFieldCount> m_row{
         fld::Close,       fld::ItemID,       fld::AuxPropID, fld::SupplyID, fld::Qty,     fld::FinishQty,
         fld::UnFinishQty, fld::PushQty,      fld::Price,     fld::Memo,     fld::BillNo,  fld::SourceNo,
@@ -439,10 +413,6 @@ RecordListPtr MergePlanRows(const RecordListPtr& rows) {
 
 RecordListPtr GroupPlanRows(const RecordListPtr& rows) {
     return Merger(State().IsPushing).Run(rows);
-}
-
-RecordListPtr PushLines(const RecordListPtr& rows) {
-    return Merger(true, true).Run(rows);
 }
 
 void AddMemberEntry(const RecordListPtr& merged, int position, const KeyedRecord& row) {

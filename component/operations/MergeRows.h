@@ -16,11 +16,6 @@ RecordListPtr MergePlanRows(const RecordListPtr& rows);
 // the planning service.
 RecordListPtr GroupPlanRows(const RecordListPtr& rows);
 
-// The push lines of the rows to order: rows of one item, auxiliary property, supplier, close
-// mark, price, discount and tax rates, delivery date and note become one line with the members'
-// quantities summed; rows with nothing to push add nothing to a line. No price is asked for.
-RecordListPtr PushLines(const RecordListPtr& rows);
-
 // Adds the member entry of a joining row to the merged row at a 1-based position, keeping
 // the members in ascending FSotr order (equal values in arrival order).
 void AddMemberEntry(const RecordListPtr& merged, int position, const KeyedRecord& row);

@@ -1,5 +1,7 @@
 #include "clsPurchasePlan.h"
 
+#include "PushRows.h"
+
 #include "EntryData.h"
 #include "MergeRows.h"
 #include "RowFields.h"
@@ -20,6 +22,7 @@
 #include "frmResultList.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/records/Error.h"
+#include "platform/records/StorableText.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
 
@@ -289,6 +292,41 @@ RecordListPtr clsPurchasePlan::CollectOpenTickedRows() {
     return rows;
 }
 
+int clsPurchasePlan::AddOpenTickedRows(PushRows& rows) {
+    controls::SpreadGrid& grid = Grid();
+    static constexpr int colOf[PushRows::FieldCount] = {col::InterID,
+                                                        col::EntryID,
+                                                        col::ItemID,
+                                                        col::UnitID,
+                                                        col::AuxPropID,
+                                                        col::SupplyID,
+                                                        0,
+                                                        col::PushQty,
+                                                        col::Price,
+                                                        col::DiscountRate,
+                                                        col::TaxRate,
+                                                        col::FinishDate,
+                                                        col::Memo,
+                                                        col::BillNo,
+                                                        col::ItemNumber,
+                                                        col::ItemName,
+                                                        col::SupplyNumber,
+                                                        col::SupplyName};
+    int added = 0;
+    for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
+        StopIfAsked(row);
+        if (!Ticked(row) || !grid.Text(col::Close, row).trimmed().isEmpty())
+            continue;
+        // Only the free-text cells can hold what no store can; the others are checked on entry.
+        rows.Add(row, [&](PushRows::Field f) {
+            const QString text = grid.Text(colOf[f], row);
+            return f == PushRows::Memo || f == PushRows::SupplyNumber ? StorableText(text) : text;
+        });
+        ++added;
+    }
+    return added;
+}
+
 bool clsPurchasePlan::PushBill() {
     // The log record is the push's own, written with its orders.
     QDate newBillDate = NewBillDate();
@@ -320,7 +358,7 @@ bool clsPurchasePlan::CheckPushRows() {
         ~PushingOff() { State().IsPushing = false; }
     } off;
     QString problems;
-    RecordListPtr candidates;
+    int tickedOpen = 0;
     {
         // Over a big list the checks take a while: a window after a second, whose 取消 stops the
         // push before anything is asked or sent.
@@ -352,12 +390,20 @@ bool clsPurchasePlan::CheckPushRows() {
                 problems += line(row, "行供应商代码不能为空 ");
         }
         if (problems.isEmpty()) {
-            candidates = CollectOpenTickedRows();
             // A merged row orders each of its entries at the entry's own values; rows that differ
             // in price, rates, date or note become separate lines.
+            auto rows = std::make_shared<PushRows>();
             state.IsPushing = true;
-            if (candidates->Count() > 0)
-                m_pushVct = PushLines(state.IsMergedView ? BuildEntryData(candidates) : candidates);
+            if (state.IsMergedView) {
+                const RecordListPtr candidates = CollectOpenTickedRows();
+                tickedOpen = candidates->Count();
+                if (tickedOpen > 0)
+                    rows->AddRecords(*BuildEntryData(candidates));
+            } else {
+                tickedOpen = AddOpenTickedRows(*rows);
+            }
+            if (tickedOpen > 0)
+                m_pushVct = PushLines(std::move(rows));
         }
     }
     m_pushProblems = problems;
@@ -365,7 +411,7 @@ bool clsPurchasePlan::CheckPushRows() {
         ShowMessageDialog(problems, QStringLiteral("vbYes"));
         return false;
     }
-    if (candidates->Count() == 0) {
+    if (tickedOpen == 0) {
         ShowInformation(QStringLiteral("请勾选需要下推的数据！"));
         return false;
     }

@@ -12,6 +12,8 @@ class SpreadGrid;
 
 namespace zpp {
 
+class PushRows;
+
 // The plan operations of one list window: save, close, reopen and delete. Each works on
 // the grid handed in through SetSpread and sends its request list to the planning update
 // service, which may replace the list it is given.
@@ -78,6 +80,8 @@ private:
     bool Ticked(int row) const;
     static QDate NewBillDate();
     RecordListPtr CollectOpenTickedRows();
+    // Adds the ticked open rows of the plain view to a push; returns how many.
+    int AddOpenTickedRows(PushRows& rows);
     QString Cell(int col, int row) const;
     controls::SpreadGrid& Grid() const;
 

@@ -116,15 +116,24 @@ const RecordPtr& RecordList::Item(int position) const {
     if (position < 1 || position > Count())
         throw Error(QStringLiteral("列表位置 %1 超出范围（1 到 %2）").arg(position).arg(Count()));
     RecordPtr& slot = m_items[position - 1];
-    if (!slot && position <= m_sourceRows) {
-        const auto& keys = m_source->Keys();
-        QVector<QVariant> values;
-        values.reserve(keys->Count());
-        for (int f = 0; f < keys->Count(); ++f)
-            values.push_back(m_source->Value(position - 1, f));
-        slot = std::make_shared<KeyedRecord>(keys, std::move(values));
-    }
+    if (!slot && position <= m_sourceRows)
+        slot = SourceRecord(position - 1);
     return slot;
+}
+
+RecordPtr RecordList::Peek(int position) const {
+    if (position < 1 || position > Count())
+        throw Error(QStringLiteral("列表位置 %1 超出范围（1 到 %2）").arg(position).arg(Count()));
+    return InSource(position - 1) ? SourceRecord(position - 1) : m_items[position - 1];
+}
+
+RecordPtr RecordList::SourceRecord(int index) const {
+    const auto& keys = m_source->Keys();
+    QVector<QVariant> values;
+    values.reserve(keys->Count());
+    for (int f = 0; f < keys->Count(); ++f)
+        values.push_back(m_source->Value(index, f));
+    return std::make_shared<KeyedRecord>(keys, std::move(values));
 }
 
 const KeySet& RecordList::KeysAt(int position) const {

@@ -103,6 +103,10 @@ public:
     int Count() const { return static_cast<int>(m_items.size()); }
     // Position 1 to Count; anything else fails with an Error.
     const RecordPtr& Item(int position) const;
+    // The row at a position for reading. A source row not yet made a record is built for this
+    // call alone and kept nowhere, so a pass over a big source list holds one row at a time;
+    // changes made to it are lost.
+    RecordPtr Peek(int position) const;
     // The keys of the row at a position and one of its values by key position (invalid when
     // the row lacks it), without turning a source row into a record.
     const KeySet& KeysAt(int position) const;
@@ -168,6 +172,7 @@ public:
 private:
     bool InSource(int index) const { return index < m_sourceRows && !std::as_const(m_items)[index]; }
     QVariant RecordValueAt(int position, int field) const;
+    RecordPtr SourceRecord(int index) const;
     // Turns every remaining source row into a record, before positions shift.
     void Detach();
 

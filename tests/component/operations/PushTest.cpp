@@ -140,3 +140,36 @@ TEST_F(PushTest, TheResultWindowOpensAnOrderAndReadsTheListAgainWhenItChanged) {
     EXPECT_EQ(Plans().Refreshes, QStringList({"77,78"}));
     EXPECT_EQ(window.grdLedger->MaxRows() - 1, 1);
 }
+
+// Rows of one item and supplier become one order line only when price, date and note agree too;
+// the line sums their quantities and lists them as members in plan and entry order. A cell that is
+// no number reaches the service as typed, on a line of its own, for the service to refuse.
+TEST_F(PushTest, RowsFoldIntoALineOnlyWhenEveryOrderedValueAgrees) {
+    Fill({{.inter = 2, .entry = 3, .bill = "PL2", .push = "10"},
+          {.inter = 1, .entry = 1, .push = "5"},
+          {.inter = 1, .entry = 2, .push = "7", .price = "3"},
+          {.inter = 3, .entry = 1, .bill = "PL3", .push = "4", .finish = "2026-12-21"},
+          {.inter = 4, .entry = 1, .bill = "PL4", .push = "2", .price = "2.5元"},
+          {.inter = 5, .entry = 1, .bill = "PL5", .push = "1", .price = "2.50", .finish = "2026-12-20"}});
+    ASSERT_TRUE(ops.PushBill());
+    ASSERT_EQ(Calls("PushBill"), 1);
+    const RecordListPtr lines = Plans().Calls.back().List;
+    ASSERT_EQ(lines->Count(), 4);
+    auto text = [&](int line, const char* key) { return lines->Peek(line)->Text(key); };
+    EXPECT_EQ(text(1, "FIsMerge") + "|" + text(1, "FPushQty") + "|" + text(1, "FBillNo") + "|" +
+                  text(1, "Row"),
+              "1|16|PL2,PL1,PL5|1");
+    const RecordListPtr members = lines->Peek(1)->Object("EntryDataVct");
+    ASSERT_EQ(members->Count(), 3);
+    QStringList order;
+    for (int m = 1; m <= members->Count(); ++m)
+        order << members->Peek(m)->Text("FInterID") + "_" + members->Peek(m)->Text("FEntryID") + ":" +
+                     members->Peek(m)->Text("FPushQty") + "@" + members->Peek(m)->Text("Row");
+    EXPECT_EQ(order.join(' '), "1_1:5@2 2_3:10@1 5_1:1@6");
+    for (int line : {2, 3, 4})
+        EXPECT_EQ(text(line, "FIsMerge"), "0") << line;
+    EXPECT_EQ(text(2, "FPrice") + "|" + text(3, "FFinishDate") + "|" + text(4, "FPrice"),
+              "3|2026-12-21|2.5元");
+    EXPECT_EQ(text(4, "FSupplyNumber") + "|" + text(4, "FItemNumber") + "|" + text(4, "FSupplyID"),
+              "01.001|1.01.001|7");
+}
