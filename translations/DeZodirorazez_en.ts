@@ -1100,6 +1100,10 @@
         <translation>: the supplier code must not be empty</translation>
     </message>
     <message>
+        <source>……另有 %1 个问题未列出</source>
+        <translation>… and %1 more problems, not listed</translation>
+    </message>
+    <message>
         <source>请勾选需要下推的数据！</source>
         <translation>Please tick the rows to push!</translation>
     </message>

@@ -26,6 +26,8 @@
 #include <bit>
 #include <optional>
 #include <span>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace zpp {
@@ -130,19 +132,19 @@ void ClsPurchasePlanUI::LoadGrid() {
             QVector<int> Field;
             int QtyDec = -1, PriceDec = -1;
         };
-        QHash<const KeySet*, Slots> slotsByKeys;
+        // Node-based, so a row's pointer to its slots survives later insertions.
+        std::unordered_map<const KeySet*, Slots> slotsByKeys;
         const RecordList& rows = *FieldDataVct;
         auto slotsOf = [&](int r) -> const Slots& {
             const KeySet& keys = rows.KeysAt(r); // read in place: compact rows stay compact
-            auto it = slotsByKeys.constFind(&keys);
-            if (it != slotsByKeys.constEnd())
-                return *it;
+            if (auto it = slotsByKeys.find(&keys); it != slotsByKeys.end())
+                return it->second;
             Slots s;
             for (const Column& c : columns)
                 s.Field << keys.IndexOf(c.Field);
             s.QtyDec = keys.IndexOf(QStringLiteral("FQtyDecimal"));
             s.PriceDec = keys.IndexOf(QStringLiteral("FPriceDecimal"));
-            return *slotsByKeys.insert(&keys, s);
+            return slotsByKeys.emplace(&keys, std::move(s)).first->second;
         };
         const QVariant defaultDecimals(QStringLiteral("4"));
         auto decimalsAt = [&](int r, int s) {
@@ -213,79 +215,131 @@ void ClsPurchasePlanUI::LoadGrid() {
         // cells are written one after another, which a large list fills twice as fast as
         // jumping between 35 columns at every row.
         constexpr int kBlock = 512;
-        QVector<const Slots*> rowSlots(kBlock);
-        QVector<int> qtyDec(kBlock), priceDec(kBlock);
+        // Each row's fields and decimals, read first: the columns are then filled from two threads.
+        std::vector<const Slots*> rowSlots(std::size_t(rowCount) + 1);
+        std::vector<qint8> qtyDec(std::size_t(rowCount) + 1), priceDec(std::size_t(rowCount) + 1);
+        for (int r = 1; r <= rowCount; ++r) {
+            const Slots& s = slotsOf(r);
+            rowSlots[std::size_t(r)] = &s;
+            qtyDec[std::size_t(r)] = qint8(std::clamp(decimalsAt(r, s.QtyDec), 0, 10));
+            priceDec[std::size_t(r)] = qint8(std::clamp(decimalsAt(r, s.PriceDec), 0, 10));
+        }
         QVector<QString> goodDates(columns.size());
-        std::vector<int> shareFrom(kBlock, 0); // per row of the block: the row to share a text with
-        SlowWork progress(GetLangString(QStringLiteral("正在装入采购计划…")), rowCount, 500, false);
-        for (int first = 1; first <= rowCount; first += kBlock) {
-            const int last = std::min(rowCount, first + kBlock - 1);
-            for (int r = first; r <= last; ++r) {
-                const Slots& s = slotsOf(r);
-                rowSlots[r - first] = &s;
-                qtyDec[r - first] = decimalsAt(r, s.QtyDec);
-                priceDec[r - first] = decimalsAt(r, s.PriceDec);
-            }
-            auto fill = [&](int i, int r) {
-                const Column& c = columns[i];
-                int decimals = -1;
-                if (c.Kind == Column::Qty)
-                    grid.SetCellDecimals(c.Col, r, decimals = qtyDec[r - first]);
-                else if (c.Kind == Column::Price)
-                    grid.SetCellDecimals(c.Col, r, decimals = priceDec[r - first]);
-                const int field = rowSlots[r - first]->Field[i];
-                Seen& known = seen[std::size_t(i)];
-                const int id = rows.SharedIdAt(r, field);
-                if (id >= 0 && id < idLimit) {
-                    if (std::size_t(id) < known.RowOfId.size() && known.RowOfId[std::size_t(id)] > 0) {
-                        shareFrom[std::size_t(r - first)] = known.RowOfId[std::size_t(id)];
-                        return;
-                    }
-                    const QVariant v = rows.ValueAt(r, field);
-                    if (v.isValid())
-                        put(c, r, v, goodDates[i]);
-                    if (known.RowOfId.size() <= std::size_t(id))
-                        known.RowOfId.resize(std::size_t(id) + 1, 0);
-                    known.RowOfId[std::size_t(id)] = r;
+        // shareFrom: per row of the block, the row to share a text with.
+        auto fill = [&](int i, int r, int first, std::vector<int>& shareFrom) {
+            const Column& c = columns[i];
+            int decimals = -1;
+            if (c.Kind == Column::Qty)
+                grid.SetCellDecimals(c.Col, r, decimals = qtyDec[std::size_t(r)]);
+            else if (c.Kind == Column::Price)
+                grid.SetCellDecimals(c.Col, r, decimals = priceDec[std::size_t(r)]);
+            const int field = rowSlots[std::size_t(r)]->Field[i];
+            Seen& known = seen[std::size_t(i)];
+            const int id = rows.SharedIdAt(r, field);
+            if (id >= 0 && id < idLimit) {
+                if (std::size_t(id) < known.RowOfId.size() && known.RowOfId[std::size_t(id)] > 0) {
+                    shareFrom[std::size_t(r - first)] = known.RowOfId[std::size_t(id)];
                     return;
                 }
                 const QVariant v = rows.ValueAt(r, field);
-                if (!v.isValid())
+                if (v.isValid())
+                    put(c, r, v, goodDates[i]);
+                if (known.RowOfId.size() <= std::size_t(id))
+                    known.RowOfId.resize(std::size_t(id) + 1, 0);
+                known.RowOfId[std::size_t(id)] = r;
+                return;
+            }
+            const QVariant v = rows.ValueAt(r, field);
+            if (!v.isValid())
+                return;
+            const auto key = known.NumbersOff ? std::nullopt : numberKey(v, decimals);
+            if (!key)
+                return put(c, r, v, goodDates[i]);
+            if (known.RowOfNumber.empty())
+                known.RowOfNumber.resize(kNumberSlots);
+            const quint64 mixed =
+                (key->Bits ^ (quint64(key->Type) << 40) ^ quint64(key->Decimals + 1)) * 0x9E3779B97F4A7C15ull;
+            NumberSlot& slot = known.RowOfNumber[std::size_t(mixed >> 54)];
+            ++known.Lookups;
+            if (slot.Row > 0 && slot.Key == *key) {
+                ++known.Hits;
+                shareFrom[std::size_t(r - first)] = slot.Row;
+                return;
+            }
+            put(c, r, v, goodDates[i]);
+            slot = {*key, r};
+            // Numbers of a row's own (quantities) would only cost a probe each.
+            if (known.Lookups == 2048 && known.Hits < known.Lookups / 4) {
+                known.NumbersOff = true;
+                decltype(known.RowOfNumber)().swap(known.RowOfNumber);
+            }
+        };
+        // Texts met before are shared after the column's pass over the block, which has stored
+        // every first occurrence by then.
+        const auto shareBlock = [&](int col, int first, int last, std::vector<int>& shareFrom) {
+            grid.ShareTexts(col, first,
+                            std::span<const int>(shareFrom.data(), std::size_t(last - first + 1)));
+            std::fill(shareFrom.begin(), shareFrom.end(), 0);
+        };
+        SlowWork progress(GetLangString(QStringLiteral("正在装入采购计划…")), rowCount, 500, false);
+
+        // Two threads fill alternate columns of every block: while the grid fills, its columns
+        // are independent of each other (BeginFill). A cell that fails stops both at the end of
+        // their block; from the first block that failed, the fill goes on here as it always did.
+        std::atomic<int> failedFirst{rowCount + 1};
+        const auto fillColumns = [&](int parity, bool reportProgress) {
+            std::vector<int> shareFrom(kBlock, 0);
+            for (int first = 1; first <= rowCount; first += kBlock) {
+                if (first >= failedFirst.load(std::memory_order_relaxed))
                     return;
-                const auto key = known.NumbersOff ? std::nullopt : numberKey(v, decimals);
-                if (!key)
-                    return put(c, r, v, goodDates[i]);
-                if (known.RowOfNumber.empty())
-                    known.RowOfNumber.resize(kNumberSlots);
-                const quint64 mixed = (key->Bits ^ (quint64(key->Type) << 40) ^ quint64(key->Decimals + 1)) *
-                                      0x9E3779B97F4A7C15ull;
-                NumberSlot& slot = known.RowOfNumber[std::size_t(mixed >> 54)];
-                ++known.Lookups;
-                if (slot.Row > 0 && slot.Key == *key) {
-                    ++known.Hits;
-                    shareFrom[std::size_t(r - first)] = slot.Row;
+                const int last = std::min(rowCount, first + kBlock - 1);
+                try {
+                    for (int i = parity; i < columns.size(); i += 2) {
+                        for (int r = first; r <= last; ++r)
+                            fill(i, r, first, shareFrom);
+                        shareBlock(columns[i].Col, first, last, shareFrom);
+                    }
+                } catch (...) {
+                    int failed = failedFirst.load();
+                    while (first < failed && !failedFirst.compare_exchange_weak(failed, first)) {
+                    }
                     return;
                 }
-                put(c, r, v, goodDates[i]);
-                slot = {*key, r};
-                // Numbers of a row's own (quantities) would only cost a probe each.
-                if (known.Lookups == 2048 && known.Hits < known.Lookups / 4) {
-                    known.NumbersOff = true;
-                    decltype(known.RowOfNumber)().swap(known.RowOfNumber);
-                }
-            };
-            // Texts met before are shared after the column's pass over the block, which has
-            // stored every first occurrence by then.
-            const auto shareBlock = [&](int col) {
-                grid.ShareTexts(col, first,
-                                std::span<const int>(shareFrom.data(), std::size_t(last - first + 1)));
-                std::fill(shareFrom.begin(), shareFrom.end(), 0);
-            };
+                if (reportProgress)
+                    progress.Step(last);
+            }
+        };
+        grid.BeginFill();
+        {
+            struct EndFill {
+                controls::SpreadGrid& g;
+                ~EndFill() { g.EndFill(); }
+            } endFill{grid};
+            // A small list is not worth a thread.
+            if (rowCount > 4 * kBlock && std::thread::hardware_concurrency() > 1) {
+                std::thread other(fillColumns, 1, false);
+                fillColumns(0, true);
+                other.join();
+            } else {
+                fillColumns(0, false);
+                fillColumns(1, true);
+            }
+        }
+        std::vector<int> shareFrom(kBlock, 0);
+        for (int first = failedFirst.load(); first <= rowCount; first += kBlock) {
+            const int last = std::min(rowCount, first + kBlock - 1);
             try {
+                if (first == failedFirst.load()) {
+                    // Rows the other thread may have filled beyond the failed block are emptied.
+                    for (int r = last + 1; r <= rowCount; ++r)
+                        for (const Column& c : columns)
+                            grid.SetText(c.Col, r, QString());
+                    throw std::runtime_error("again row by row");
+                }
                 for (int i = 0; i < columns.size(); ++i) {
                     for (int r = first; r <= last; ++r)
-                        fill(i, r);
-                    shareBlock(columns[i].Col);
+                        fill(i, r, first, shareFrom);
+                    shareBlock(columns[i].Col, first, last, shareFrom);
                 }
             } catch (...) {
                 // Again row by row, so the rows before the failing cell's row stay loaded whole
@@ -299,7 +353,7 @@ void ClsPurchasePlanUI::LoadGrid() {
                 std::fill(shareFrom.begin(), shareFrom.end(), 0);
                 for (int r = first; r <= last; ++r)
                     for (int i = 0; i < columns.size(); ++i) {
-                        fill(i, r);
+                        fill(i, r, first, shareFrom);
                         if (const int from = std::exchange(shareFrom[std::size_t(r - first)], 0))
                             grid.ShareTexts(columns[i].Col, r, std::span<const int>(&from, 1));
                     }

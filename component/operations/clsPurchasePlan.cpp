@@ -349,7 +349,13 @@ bool clsPurchasePlan::CheckPushRows() {
     const QDate newBillDate = NewBillDate();
     controls::SpreadGrid& grid = Grid();
     const QString crlf = QStringLiteral("\r\n");
+    // A list of a million refused rows would be unreadable and hundreds of megabytes: the first
+    // kShownProblems are listed and the rest counted.
+    constexpr int kShownProblems = 200;
+    int problemCount = 0;
     const auto line = [&](int row, const char* problem) -> QString {
+        if (++problemCount > kShownProblems)
+            return {};
         return GetLangString(QStringLiteral("第")) + QString::number(row) +
                GetLangString(QString::fromUtf8(problem)) + crlf;
     };
@@ -406,6 +412,9 @@ bool clsPurchasePlan::CheckPushRows() {
                 m_pushVct = PushLines(std::move(rows));
         }
     }
+    if (problemCount > kShownProblems)
+        problems +=
+            GetLangString(QStringLiteral("……另有 %1 个问题未列出")).arg(problemCount - kShownProblems) + crlf;
     m_pushProblems = problems;
     if (!problems.isEmpty()) {
         ShowMessageDialog(problems, QStringLiteral("vbYes"));

@@ -110,8 +110,9 @@ int GridModel::Decimals(int c, int r) const {
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     const int c = index.column();
     const int r = index.row();
-    // While redraw is off the view may still hold a shape larger than the data.
-    if (!index.isValid() || c >= Cols() || r >= m_rows)
+    // While redraw is off the view may still hold a shape larger than the data; while a fill
+    // runs, another thread may be writing the cells.
+    if (!index.isValid() || c >= Cols() || r >= m_rows || m_filling)
         return {};
     const GridColumn& col = m_cols[c];
     const bool check = col.type == CellType::CheckBox;
@@ -217,6 +218,8 @@ void GridModel::Store(int c, int r, QStringView text, bool content) {
     if (cells.Get(r) == text)
         return;
     cells.Set(r, text);
+    if (m_filling)
+        return;
     // A tick selects a row; it does not change what the row holds.
     if (content && m_cols[c].type != CellType::CheckBox)
         MarkRowChanged(r);
@@ -236,6 +239,8 @@ void GridModel::Share(int c, int first, std::span<const int> fromRows) {
         if (cells.IsEmpty(to) ? cells.IsEmpty(from) : cells.Get(to) == cells.Get(from))
             continue;
         cells.Share(from, to);
+        if (m_filling)
+            continue;
         if (content)
             MarkRowChanged(to);
         if (touchedFirst < 0)
@@ -246,6 +251,14 @@ void GridModel::Share(int c, int first, std::span<const int> fromRows) {
         return;
     if (m_redraw && c < m_shownCols && touchedLast < m_shownRows)
         Q_EMIT dataChanged(index(touchedFirst, c), index(touchedLast, c));
+    else
+        m_dirty = true;
+}
+
+void GridModel::EndFill() {
+    m_filling = false;
+    if (m_redraw && m_shownRows > 0 && m_shownCols > 0)
+        Q_EMIT dataChanged(index(0, 0), index(m_shownRows - 1, m_shownCols - 1));
     else
         m_dirty = true;
 }

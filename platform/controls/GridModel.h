@@ -79,6 +79,11 @@ public:
     void Share(int c, int first, std::span<const int> fromRows);
     // Re-rounds the number cells of a column (or one cell) after their decimals changed.
     void Reformat(int c, int r);
+    // While a fill runs, stores and shares set no change marks (a fill's rows are new, and
+    // marked as such) and tell the view nothing, so that different columns can be filled from
+    // different threads at once; EndFill tells the view once.
+    void BeginFill() { m_filling = true; }
+    void EndFill();
 
     // A column's header or its settings changed: the view repaints it when redraw allows.
     void HeaderChanged(int c);
@@ -108,6 +113,7 @@ private:
     int m_shownCols = 0;
     bool m_lockAll = false;
     bool m_redraw = true;
+    bool m_filling = false;
     bool m_dirty = false;
 };
 

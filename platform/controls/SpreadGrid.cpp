@@ -505,6 +505,14 @@ void SpreadGrid::ShareTexts(int col, int firstRow, std::span<const int> fromRows
     d->model->Share(col - 1, firstRow - 1, fromRows);
 }
 
+void SpreadGrid::BeginFill() {
+    d->model->BeginFill();
+}
+
+void SpreadGrid::EndFill() {
+    d->model->EndFill();
+}
+
 void SpreadGrid::MarkRowsUnchanged() {
     d->model->MarkRowsUnchanged();
 }

@@ -43,6 +43,11 @@ public:
     // same column, as SetText would, without a copy of its characters: a fill of many rows whose
     // texts recur converts and stores each text once.
     void ShareTexts(int col, int firstRow, std::span<const int> fromRows);
+    // Between these, cell writes set no change marks and tell the view nothing, so that a fill
+    // may write different columns from two threads at once (one thread per column, nothing else
+    // touching the grid meanwhile).
+    void BeginFill();
+    void EndFill();
     // Change tracking for saves: a row counts as changed once any of its texts other than a
     // check box changes after the mark. Rows added after the mark count as changed.
     // Changed rows carry a mark in the row header until the next MarkRowsUnchanged.

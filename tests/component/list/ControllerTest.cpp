@@ -50,6 +50,27 @@ TEST_F(Controller, RefreshShowsTheServiceRowsKeepsThemWhenItFailsAndSelectAllSki
     EXPECT_EQ(Column(col::CheckBox), "0 1 0");
 }
 
+// A fill writes alternate columns apart (from two threads on a big list), so the other half may be
+// ahead of a bad cell. A value a cell cannot take stops the fill with a message: every row before
+// its row is loaded whole, and no row after it is.
+TEST_F(Controller, AFillThatMeetsABadValueKeepsTheRowsBeforeItWholeAndNoneAfter) {
+    constexpr int rows = 2000, bad = 700;
+    Plans().Rows = RecordList::Create();
+    for (int i = 1; i <= rows; ++i)
+        Plans().Rows->Add(MakeRow(1, i, QString("1.01.%1").arg(i % 7), i));
+    Plans().Rows->Item(bad)->Set("FPurchaseFinishQty", "abc");
+    QString none;
+    ui->Refresh(none);
+    ASSERT_EQ(g().MaxRows(), rows);
+    EXPECT_EQ(Shown().size(), 1);
+    EXPECT_EQ(Cells(1, {col::ItemNumber, col::Qty}) + " " + Cells(bad - 1, {col::ItemNumber, col::Qty}),
+              "1.01.1|1.00 1.01.6|699.00");
+    // The bad row keeps the cells before the bad one, as a row-by-row fill leaves it.
+    EXPECT_EQ(Cells(bad, {col::InterID, col::ItemNumber, col::Qty, col::FinishDate}), "1|1.01.0|700.00|");
+    for (int r : {bad + 1, 1100, rows})
+        EXPECT_EQ(Cells(r, {col::InterID, col::ItemNumber, col::Qty, col::FinishDate}), "|||") << r;
+}
+
 // Fill-down writes only open entries with something left to order, asks before it reaches past
 // the rows in view (a window-less grid shows one), and checks a supplier once as a typed one is.
 TEST_F(Controller, FillDownSkipsClosedAndOrderedRowsAsksFirstAndChecksTheSupplier) {
