@@ -79,6 +79,12 @@ TEST_F(PushTest, EveryProblemOfEveryTickedRowIsListedAtOnceAndNothingIsSent) {
     EXPECT_TRUE(Push().PriceRowsGiven.isEmpty());
     EXPECT_TRUE(World().Log.isEmpty()) << "a refused push leaves no record";
 
+    // A list of many refused rows names the first 200 problems and counts the rest.
+    Fill(QVector<Row>(150, Row{.supplier = "", .finish = ""}));
+    EXPECT_FALSE(ops.PushBill());
+    EXPECT_EQ(ops.PushProblems().count("\r\n"), 201);
+    EXPECT_TRUE(ops.PushProblems().endsWith("第100行供应商代码不能为空 \r\n……另有 100 个问题未列出\r\n"));
+
     // Nothing open ticked is refused before any service.
     Fill({{.ticked = false}});
     prompts->Clear();
