@@ -275,13 +275,29 @@ void Run(qlonglong entries, bool withOutputs = true) {
 }
 
 // A push after select-all over a listed million entries, on a copy of the refresh bench's store
-// (the push orders every open entry): its time and its peak resident memory above the listed state.
-void PushOfMillion(qlonglong entries) {
-    const QString source = QDir::temp().filePath(QStringLiteral("zpp_bench_refresh_%1.db").arg(entries));
+// (the push orders every open entry), or on a PostgreSQL store made for the run: its time and its
+// peak resident memory above the listed state.
+void PushOfMillion(qlonglong entries, const QString& server) {
     const QString path = QDir::temp().filePath(QStringLiteral("zpp_bench_push_%1.db").arg(entries));
-    for (const char* suffix : {"", "-wal", "-shm"})
-        QFile::remove(path + QLatin1String(suffix));
-    {
+    const QString pgName = QStringLiteral("zpp_bench_push_%1").arg(QCoreApplication::applicationPid());
+    struct Remove {
+        QString path, server, pgName;
+        ~Remove() {
+            for (const char* suffix : {"", "-wal", "-shm"})
+                QFile::remove(path + QLatin1String(suffix));
+            if (!server.isEmpty())
+                try {
+                    store::PostgresDatabase(server, pgName, true);
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "%s\n", e.what());
+                }
+        }
+    } remove{path, server, pgName};
+    store::StorePtr db;
+    if (server.isEmpty()) {
+        const QString source = QDir::temp().filePath(QStringLiteral("zpp_bench_refresh_%1.db").arg(entries));
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
         store::StorePtr original;
         if (QFileInfo::exists(source)) {
             original = store::Store::Open(source);
@@ -291,24 +307,26 @@ void PushOfMillion(qlonglong entries) {
         }
         original->Exec(
             QStringLiteral("VACUUM INTO '%1'").arg(QString(path).replace(u'\'', QStringLiteral("''"))));
+        original.reset();
+        db = store::Store::Open(path);
+    } else {
+        const double ms =
+            Ms([&] { db = store::GenerateStore(store::PostgresDatabase(server, pgName), entries); });
+        std::printf("built a PostgreSQL store of %lld entries in %.1f s\n", entries, ms / 1000);
     }
-    struct Remove {
-        QString path;
-        ~Remove() {
-            for (const char* suffix : {"", "-wal", "-shm"})
-                QFile::remove(path + QLatin1String(suffix));
-        }
-    } remove{path};
-    store::StorePtr db = store::Store::Open(path);
     // Every open entry made one that may be pushed: the demo's delivery dates lie in the past (they
     // move a century on, keeping their spread), entries with nothing left to order are closed, and no
     // supplier has a credit line, so the list of open entries pushes whole.
+    const QString later = db->IsSQLite()
+                              ? QStringLiteral("date(COALESCE(finish_date, entry_date), '+100 years')")
+                              : QStringLiteral("to_char(CAST(COALESCE(finish_date, entry_date) AS DATE)"
+                                               " + INTERVAL '100 years', 'YYYY-MM-DD')");
     db->InTransaction([&] {
         db->Exec(QStringLiteral("UPDATE plan_entries SET close_mark = 'Y' WHERE unordered_qty <= 0"));
-        db->Exec(QStringLiteral(
-            "UPDATE plan_entries SET finish_date = date(COALESCE(finish_date, entry_date), '+100 years'),"
-            " push_qty = unordered_qty, supplier_id = COALESCE(supplier_id, (SELECT MIN(id) FROM suppliers))"
-            " WHERE close_mark = ''"));
+        db->Exec(QStringLiteral("UPDATE plan_entries SET finish_date = ") + later +
+                 QStringLiteral(", push_qty = unordered_qty,"
+                                " supplier_id = COALESCE(supplier_id, (SELECT MIN(id) FROM suppliers))"
+                                " WHERE close_mark = ''"));
         db->Exec(QStringLiteral("UPDATE suppliers SET credit_line = NULL"));
     });
     ResetState();
@@ -323,8 +341,8 @@ void PushOfMillion(qlonglong entries) {
     const double listMs = Ms([&] { ui->Refresh(noBill); });
     ui->SelectAll();
     const long listed = bench::ProcStatusKb("VmRSS:");
-    std::printf("push after select-all: %d rows listed and ticked in %.1f s, %.0f MB resident\n",
-                grid->MaxRows(), listMs / 1000, listed / 1024.0);
+    std::printf("%s: push after select-all: %d rows listed and ticked in %.1f s, %.0f MB resident\n",
+                db->IsSQLite() ? "SQLite" : "PostgreSQL", grid->MaxRows(), listMs / 1000, listed / 1024.0);
 
     // Every question is answered yes; the high-price window goes on, the result window is closed.
     auto prompter = std::make_shared<ui::ScriptedPrompter>();
@@ -362,6 +380,7 @@ void PushOfMillion(qlonglong entries) {
     grid.reset();
     HostObjectFactory::Instance().Clear();
     ResetState();
+    db.reset();
 }
 
 // The same refresh over a PostgreSQL store made for the run (and dropped after it), beside a bare
@@ -430,8 +449,19 @@ int main(int argc, char** argv) {
         // "--huge" adds a list of a million entries (its store takes about a minute to build once);
         // "--refresh-only" leaves out its preview, export and print.
         // "--pg [URL] [N]": the refresh over PostgreSQL instead (URL default $ZPP_TEST_PG_URL).
-        // "--push [N]": a push after select-all of N entries (default a million) instead.
+        // "--push [--pg [URL]] [N]": a push after select-all of N entries (default a million) instead.
         const QStringList args = app.arguments();
+        if (args.contains(QStringLiteral("--push"))) {
+            const QString count = args.last();
+            QString server;
+            if (const qsizetype pg = args.indexOf(QStringLiteral("--pg")); pg > 0) {
+                server = args.value(pg + 1);
+                if (!server.startsWith(QStringLiteral("postgresql:")))
+                    server = QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
+            }
+            PushOfMillion(count.toLongLong() > 0 ? count.toLongLong() : 1000000, server);
+            return 0;
+        }
         if (const qsizetype pg = args.indexOf(QStringLiteral("--pg")); pg > 0) {
             QString server = args.value(pg + 1);
             if (!server.startsWith(QStringLiteral("postgresql:")))
@@ -442,11 +472,6 @@ int main(int argc, char** argv) {
             }
             const QString count = args.last();
             RunPg(server, count.toLongLong() > 0 ? count.toLongLong() : 100000);
-            return 0;
-        }
-        if (args.contains(QStringLiteral("--push"))) {
-            const QString count = args.last();
-            PushOfMillion(count.toLongLong() > 0 ? count.toLongLong() : 1000000);
             return 0;
         }
         const bool huge = args.contains(QStringLiteral("--huge"));
