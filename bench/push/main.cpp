@@ -3,6 +3,10 @@
 // prepared statements one row each, and multi-row statements. SQLite always; PostgreSQL when a server URL is
 // given as the argument or in $ZPP_TEST_PG_URL (a database of its own is created there and dropped
 // afterwards).
+// With --lines N instead: one push of N lines handed over as a grid does, rows made on demand and
+// never records until asked, with its time and the peak resident memory it adds.
+#include "bench/support/Memory.h"
+#include "platform/records/Values.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 
 #include "services/store/PgAdmin.h"
@@ -20,7 +24,11 @@ namespace {
 
 constexpr int kLines = 5000, kPerPlan = 500, kItems = 50, kSuppliers = 10;
 
-void Seed(const store::Store& db) {
+QString PlanBillNo(int plan) {
+    return QStringLiteral("CGJY%1").arg(plan, 6, 10, QChar(u'0'));
+}
+
+void Seed(const store::Store& db, int lines = kLines) {
     db.InTransaction([&] {
         db.Exec(QStringLiteral("INSERT INTO units (id, name) VALUES (1, '个')"));
         for (int s = 1; s <= kSuppliers; ++s)
@@ -35,13 +43,13 @@ void Seed(const store::Store& db) {
         QSqlQuery entry = db.Prepare(QStringLiteral(
             "INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id, supplier_id, qty, ordered_qty,"
             " unordered_qty, push_qty, price) VALUES (?, ?, '2024-05-01', ?, ?, 100, 0, 100, 100, 2.5)"));
-        for (int n = 0; n < kLines; ++n) {
+        for (int n = 0; n < lines; ++n) {
             const int plan = n / kPerPlan + 1, e = n % kPerPlan + 1;
             if (e == 1)
                 db.Exec(
                     QStringLiteral(
                         "INSERT INTO purchase_plans (id, bill_no, bill_date) VALUES (?, ?, '2024-05-01')"),
-                    {plan, QStringLiteral("CGJY%1").arg(plan, 6, 10, QChar(u'0'))});
+                    {plan, PlanBillNo(plan)});
             db.Run(entry, {plan, e, n % kItems + 1, n % kSuppliers + 1});
         }
     });
@@ -213,20 +221,150 @@ void Run(const char* name, const QString& location) {
                     name, kBatch, bestBatched, best / bestBatched);
 }
 
+// Push lines as the list hands a ticked grid over: each value made when read, typed as the grid
+// keeps it (ids and numbers as numbers, dates as display text), and no line a record until asked.
+class GridLines : public RowSource {
+public:
+    explicit GridLines(int lines) : m_lines(lines) {
+        auto keys = std::make_shared<KeySet>();
+        for (const char* key : {"FInterID",  "FEntryID",      "FItemID",       "FUnitID",     "FAuxPropID",
+                                "FSupplyID", "FSupplyNumber", "FSupplyName",   "FItemNumber", "FItemName",
+                                "FPushQty",  "FPrice",        "FDiscountRate", "FTaxRate",    "FFinishDate",
+                                "FMemo",     "FBillNo",       "FIsMerge",      "Row",         "EntryDataVct"})
+            keys->Append(QString::fromLatin1(key));
+        m_keys = std::move(keys);
+        for (int s = 1; s <= kSuppliers; ++s) {
+            m_supplierCodes << QStringLiteral("01.%1").arg(s, 3, 10, QChar(u'0'));
+            m_supplierNames << QStringLiteral("供应商%1").arg(s);
+        }
+        for (int i = 1; i <= kItems; ++i) {
+            m_itemCodes << QStringLiteral("1.01.%1").arg(i, 3, 10, QChar(u'0'));
+            m_itemNames << QStringLiteral("物料%1").arg(i);
+        }
+        for (int plan = 1; plan <= (lines - 1) / kPerPlan + 1; ++plan)
+            m_billNos << PlanBillNo(plan);
+    }
+    int Rows() const override { return m_lines; }
+    const std::shared_ptr<const KeySet>& Keys() const override { return m_keys; }
+    QVariant Value(int n, int field) const override {
+        switch (field) {
+        case 0:
+            return n / kPerPlan + 1;
+        case 1:
+            return n % kPerPlan + 1;
+        case 2:
+            return n % kItems + 1;
+        case 3:
+            return 1;
+        case 4:
+            return 0;
+        case 5:
+            return n % kSuppliers + 1;
+        case 6:
+            return m_supplierCodes[n % kSuppliers];
+        case 7:
+            return m_supplierNames[n % kSuppliers];
+        case 8:
+            return m_itemCodes[n % kItems];
+        case 9:
+            return m_itemNames[n % kItems];
+        case 10:
+            return 40.0;
+        case 11:
+            return 2.5;
+        case 12:
+            return 0.0;
+        case 13:
+            return 13.0;
+        case 14:
+            return values::DisplayDate(QDate(2024, 6, 1).addDays(n % 30));
+        case 15:
+            return QString();
+        case 16:
+            return m_billNos[n / kPerPlan];
+        case 17:
+            return 0;
+        case 18:
+            return n + 1;
+        default:
+            return {}; // no members: no line is merged
+        }
+    }
+
+private:
+    int m_lines;
+    std::shared_ptr<const KeySet> m_keys;
+    QStringList m_supplierCodes, m_supplierNames, m_itemCodes, m_itemNames, m_billNos;
+};
+
+// Forgets the peak resident figure, so the next VmHWM is the peak of what runs after.
+void ResetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+void RunLines(const char* name, const QString& location, int lines) {
+    store::StorePtr db = store::Store::Open(location);
+    QElapsedTimer seeding;
+    seeding.start();
+    Seed(*db, lines);
+    std::printf("%s: %d entries seeded in %.1f s\n", name, lines, double(seeding.nsecsElapsed()) / 1e9);
+    auto session = std::make_shared<store::Session>(store::LogIn(db, QStringLiteral("admin")));
+    RecordListPtr list = RecordList::Over(std::make_shared<GridLines>(lines));
+    QString ids;
+    QDate date(2024, 5, 20);
+    services::PurchasePlanUpdateService service(session);
+    const long before = bench::ProcStatusKb("VmRSS:");
+    ResetPeak();
+    QElapsedTimer t;
+    t.start();
+    RecordListPtr created = service.PushBill(QString(), list, 1, ids, date);
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    const double peakMb = (bench::ProcStatusKb("VmHWM:") - before) / 1024.0;
+    if (!created || created->Count() != kSuppliers ||
+        db->Scalar(QStringLiteral("SELECT COUNT(*) FROM purchase_order_line_sources")).toInt() != lines ||
+        db->Scalar(QStringLiteral("SELECT SUM(ordered_qty) FROM plan_entries")).toDouble() != 40.0 * lines)
+        throw Error(QStringLiteral("the push did not write what it should"));
+    std::printf("%s: push of %d lines %.1f s (%.0f lines/s); peak resident %.0f MB above the state before it"
+                " (%.0f bytes a line; target 300 MB)\n",
+                name, lines, seconds, lines / seconds, peakMb, peakMb * 1024 * 1024 / lines);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     try {
+        QStringList args = app.arguments().mid(1);
+        int lines = 0;
+        if (const qsizetype at = args.indexOf(QStringLiteral("--lines")); at >= 0) {
+            lines = args.value(at + 1).toInt();
+            if (lines < kSuppliers) {
+                std::fprintf(stderr, "--lines takes a number of at least %d\n", kSuppliers);
+                return 2;
+            }
+            args.remove(at, 2);
+        }
         const QString path = QDir::temp().filePath(QStringLiteral("zpp_bench_push.db"));
-        for (const char* suffix : {"", "-wal", "-shm"})
-            QFile::remove(path + QLatin1String(suffix));
-        Run("SQLite", path);
+        auto clean = [&] {
+            for (const char* suffix : {"", "-wal", "-shm"})
+                QFile::remove(path + QLatin1String(suffix));
+        };
+        clean();
+        if (lines > 0)
+            RunLines("SQLite", path, lines);
+        else
+            Run("SQLite", path);
+        clean();
         const QString server =
-            argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
+            !args.isEmpty() ? args.first() : QString::fromLocal8Bit(qgetenv("ZPP_TEST_PG_URL"));
         if (!server.isEmpty()) {
             const QString name = QStringLiteral("zpp_bench_push_%1").arg(QCoreApplication::applicationPid());
-            Run("PostgreSQL", store::PostgresDatabase(server, name));
+            if (lines > 0)
+                RunLines("PostgreSQL", store::PostgresDatabase(server, name), lines);
+            else
+                Run("PostgreSQL", store::PostgresDatabase(server, name));
             store::PostgresDatabase(server, name, true);
         } else {
             std::printf("PostgreSQL: skipped (give a server URL as the argument or in ZPP_TEST_PG_URL)\n");

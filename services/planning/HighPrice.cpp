@@ -80,50 +80,77 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
     if (!pushList)
         return above;
     const double tolerance = HighPriceTolerance(db);
-    auto idOf = [](const RecordPtr& r, const char* key) {
-        return qint32(values::Val(r->Get(QString::fromLatin1(key), 0)));
+    auto idOf = [](const KeyedRecord& r, const char* key) {
+        return qint32(values::Val(r.Get(QString::fromLatin1(key), 0)));
     };
+    auto keyOf = [&](const KeyedRecord& r) {
+        return PriceKey{idOf(r, "FSupplyID"), idOf(r, "FItemID"), idOf(r, "FUnitID")};
+    };
+    // Lines are read a row at a time and the list left as it was: a list over a row source would
+    // otherwise keep every line as a record.
+    const int count = pushList->Count();
     std::map<PriceKey, std::optional<PriceLimit>> limits;
     if (!hiddenPrices) {
         std::set<PriceKey> keys;
-        for (int i = 1; i <= pushList->Count(); ++i)
-            if (const RecordPtr& r = pushList->Item(i))
-                keys.insert({idOf(r, "FSupplyID"), idOf(r, "FItemID"), idOf(r, "FUnitID")});
+        for (int i = 1; i <= count; ++i)
+            if (const RecordPtr r = pushList->Peek(i))
+                keys.insert(keyOf(*r));
         limits = HighPriceLimits(db, keys, day, tolerance);
     }
-    for (int i = 1; i <= pushList->Count(); ++i) {
-        const RecordPtr& r = pushList->Item(i);
-        if (!r)
-            continue;
-        auto id = [&](const char* key) { return idOf(r, key); };
-        std::optional<PriceLimit> limit;
-        double price = 0;
-        if (hiddenPrices) {
-            if (!EntryPriceAboveLimit(db, id("FInterID"), id("FEntryID"), id("FSupplyID"), id("FItemID"),
-                                      id("FUnitID"), day, tolerance))
-                continue;
-            limit = PriceLimit{};
-        } else {
-            limit = limits[{id("FSupplyID"), id("FItemID"), id("FUnitID")}];
-            if (!limit)
-                continue;
-            price =
-                storedPrices ? StoredEntryPrice(db, *r) : values::Val(r->Get(QStringLiteral("FPrice"), 0));
-            if (!AboveLimit(price, limit->Allowed))
-                continue;
+    auto limitOf = [&](const KeyedRecord& r) {
+        const auto it = limits.find(keyOf(r));
+        return it == limits.end() ? std::nullopt : it->second;
+    };
+    // A block of lines at a time, so that the stored prices of a block's lines are asked at once.
+    constexpr int kBlock = 300;
+    std::vector<RecordPtr> block;
+    std::vector<EntryKey> entries;
+    for (int first = 1; first <= count; first += kBlock) {
+        const int last = std::min(count, first + kBlock - 1);
+        block.clear();
+        entries.clear();
+        for (int i = first; i <= last; ++i) {
+            RecordPtr r = pushList->Peek(i);
+            if (r && storedPrices && !hiddenPrices && limitOf(*r))
+                entries.push_back(PushLineEntry(*r));
+            block.push_back(std::move(r));
         }
-        HighPriceLine line;
-        line.Position = i;
-        const int gridRow = int(values::Val(r->Get(QStringLiteral("Row"), 0)));
-        line.GridRow = gridRow > 0 ? gridRow : i;
-        line.ItemNumber = r->Text(QStringLiteral("FItemNumber"));
-        line.ItemName = r->Text(QStringLiteral("FItemName"));
-        line.SupplyNumber = r->Text(QStringLiteral("FSupplyNumber"));
-        line.SupplyName = r->Text(QStringLiteral("FSupplyName"));
-        line.Price = price;
-        line.Allowed = limit->Allowed;
-        line.ListPrice = limit->ListPrice;
-        above << line;
+        const std::vector<double> storedPrice = StoredEntryPrices(db, entries);
+        size_t nextStored = 0;
+        for (int i = first; i <= last; ++i) {
+            const KeyedRecord* r = block[size_t(i - first)].get();
+            if (!r)
+                continue;
+            std::optional<PriceLimit> limit;
+            double price = 0;
+            if (hiddenPrices) {
+                if (!EntryPriceAboveLimit(db, idOf(*r, "FInterID"), idOf(*r, "FEntryID"),
+                                          idOf(*r, "FSupplyID"), idOf(*r, "FItemID"), idOf(*r, "FUnitID"),
+                                          day, tolerance))
+                    continue;
+                limit = PriceLimit{};
+            } else {
+                limit = limitOf(*r);
+                if (!limit)
+                    continue;
+                price = storedPrices ? storedPrice[nextStored++]
+                                     : values::Val(r->Get(QStringLiteral("FPrice"), 0));
+                if (!AboveLimit(price, limit->Allowed))
+                    continue;
+            }
+            HighPriceLine line;
+            line.Position = i;
+            const int gridRow = int(values::Val(r->Get(QStringLiteral("Row"), 0)));
+            line.GridRow = gridRow > 0 ? gridRow : i;
+            line.ItemNumber = r->Text(QStringLiteral("FItemNumber"));
+            line.ItemName = r->Text(QStringLiteral("FItemName"));
+            line.SupplyNumber = r->Text(QStringLiteral("FSupplyNumber"));
+            line.SupplyName = r->Text(QStringLiteral("FSupplyName"));
+            line.Price = price;
+            line.Allowed = limit->Allowed;
+            line.ListPrice = limit->ListPrice;
+            above << line;
+        }
     }
     return above;
 }

@@ -8,6 +8,7 @@
 #include "platform/records/Values.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 #include <cmath>
 
@@ -97,33 +98,57 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
         return true;
     // What this push adds per supplier, in the order the suppliers first appear.
     QVector<qint32> order;
+    QSet<qint32> seen;
     QHash<qint32, double> pushed;
     // A user without the price right sent no prices; their lines are ordered at the stored ones.
     const bool storedPrices = !Holds(*m_session, rights::Price);
     const bool hidden = StoreHidesPrices(*m_session);
     const store::Store& db = *m_session->Db;
     // With the prices hidden, the entries each supplier's lines take, for the server to price.
-    QHash<qint32, QStringList> plans, entries, qtys;
-    for (const RecordPtr& r : *pushList) {
+    struct Taken {
+        qint32 Plan, Entry;
+        double Qty;
+    };
+    QHash<qint32, std::vector<Taken>> taken;
+    // Lines at stored prices wait for their prices a block at a time, asked at once; what they add
+    // is added in list order all the same.
+    constexpr size_t kBlock = 300;
+    std::vector<std::pair<qint32, double>> waiting; // supplier, quantity
+    std::vector<EntryKey> entries;
+    auto addWaiting = [&] {
+        const std::vector<double> prices = StoredEntryPrices(db, entries);
+        for (size_t k = 0; k < waiting.size(); ++k)
+            pushed[waiting[k].first] += waiting[k].second * prices[k];
+        waiting.clear();
+        entries.clear();
+    };
+    // Read a row at a time, leaving the list as it was: a list over a row source would otherwise
+    // keep every line as a record.
+    for (int i = 1; i <= pushList->Count(); ++i) {
+        const RecordPtr r = pushList->Peek(i);
         if (!r)
             continue;
         const qint32 supplier = values::ToInt32(values::Val(r->Get(QStringLiteral("FSupplyID"), 0)));
         if (supplier <= 0)
             continue;
-        if (!order.contains(supplier))
+        if (!seen.contains(supplier)) {
+            seen.insert(supplier);
             order << supplier;
+        }
         const double qty = values::Val(r->Get(QStringLiteral("FPushQty"), 0));
         if (hidden) {
-            plans[supplier] << QString::number(
-                values::ToInt32(values::Val(r->Get(QStringLiteral("FInterID"), 0))));
-            entries[supplier] << QString::number(
-                values::ToInt32(values::Val(r->Get(QStringLiteral("FEntryID"), 0))));
-            qtys[supplier] << QString::number(qty, 'g', 17);
-            continue;
+            const EntryKey entry = PushLineEntry(*r);
+            taken[supplier].push_back({entry.first, entry.second, qty});
+        } else if (storedPrices) {
+            entries.push_back(PushLineEntry(*r));
+            waiting.emplace_back(supplier, qty);
+            if (waiting.size() == kBlock)
+                addWaiting();
+        } else {
+            pushed[supplier] += qty * values::Val(r->Get(QStringLiteral("FPrice"), 0));
         }
-        pushed[supplier] += qty * (storedPrices ? StoredEntryPrice(db, *r)
-                                                : values::Val(r->Get(QStringLiteral("FPrice"), 0)));
     }
+    addWaiting();
     QSqlQuery line = db.Prepare(QStringLiteral("SELECT code, name, credit_line, credit_control FROM suppliers"
                                                " WHERE id = ? AND credit_line IS NOT NULL"
                                                " AND credit_control IN ('2', '3')"));
@@ -142,12 +167,24 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
         const QString control = line.value(3).toString();
         line.finish();
         if (hidden) {
-            auto array = [](const QStringList& items) { return QString(u'{' + items.join(u',') + u'}'); };
-            if (!db.Scalar(
-                       QStringLiteral(
-                           "SELECT zpp_credit_exceeded(?, CAST(? AS INTEGER[]), CAST(? AS INTEGER[]),"
-                           " CAST(? AS DOUBLE PRECISION[]))"),
-                       {supplier, array(plans[supplier]), array(entries[supplier]), array(qtys[supplier])})
+            QString plans(u'{'), entries(u'{'), qtys(u'{');
+            for (const Taken& t : std::as_const(taken[supplier])) {
+                if (plans.size() > 1) {
+                    plans += u',';
+                    entries += u',';
+                    qtys += u',';
+                }
+                plans += QString::number(t.Plan);
+                entries += QString::number(t.Entry);
+                qtys += QString::number(t.Qty, 'g', 17);
+            }
+            plans += u'}';
+            entries += u'}';
+            qtys += u'}';
+            if (!db.Scalar(QStringLiteral(
+                               "SELECT zpp_credit_exceeded(?, CAST(? AS INTEGER[]), CAST(? AS INTEGER[]),"
+                               " CAST(? AS DOUBLE PRECISION[]))"),
+                           {supplier, plans, entries, qtys})
                      .toBool())
                 continue;
             over << GetLangString(QStringLiteral("供应商 %1 %2：超过信用额度")).arg(code, name);

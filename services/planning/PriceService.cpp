@@ -5,6 +5,9 @@
 
 #include "platform/records/Values.h"
 
+#include <QHash>
+#include <QSqlQuery>
+#include <algorithm>
 #include <cmath>
 
 namespace zpp::services {
@@ -21,12 +24,38 @@ double SupplierListPrice(const store::Store& db, qint32 supplierId, qint32 itemI
     return db.Scalar(sql + QStringLiteral(" ORDER BY valid_from DESC LIMIT 1"), binds).toDouble();
 }
 
-double StoredEntryPrice(const store::Store& db, const KeyedRecord& line) {
-    return db
-        .Scalar(QStringLiteral("SELECT price FROM plan_entries WHERE plan_id = ? AND entry_id = ?"),
-                {values::ToInt32(values::Val(line.Get(QStringLiteral("FInterID"), 0))),
-                 values::ToInt32(values::Val(line.Get(QStringLiteral("FEntryID"), 0)))})
-        .toDouble();
+EntryKey PushLineEntry(const KeyedRecord& line) {
+    return {values::ToInt32(values::Val(line.Get(QStringLiteral("FInterID"), 0))),
+            values::ToInt32(values::Val(line.Get(QStringLiteral("FEntryID"), 0)))};
+}
+
+std::vector<double> StoredEntryPrices(const store::Store& db, const std::vector<EntryKey>& entries) {
+    constexpr size_t kPerStatement = 300;
+    std::vector<double> prices(entries.size(), 0.0);
+    QHash<int, QSqlQuery> prepared; // by entries: a full statement and the rest
+    for (size_t first = 0; first < entries.size(); first += kPerStatement) {
+        const int n = int(std::min(kPerStatement, entries.size() - first));
+        auto q = prepared.find(n);
+        if (q == prepared.end()) {
+            QStringList rows;
+            for (int k = 0; k < n; ++k)
+                rows << QStringLiteral("(CAST(? AS INTEGER), CAST(? AS INTEGER), CAST(? AS INTEGER))");
+            q = prepared.insert(
+                n,
+                db.Prepare(QStringLiteral("WITH k(i, p, e) AS (VALUES ") + rows.join(QStringLiteral(", ")) +
+                           QStringLiteral(") SELECT k.i, (SELECT price FROM plan_entries"
+                                          " WHERE plan_id = k.p AND entry_id = k.e) FROM k")));
+        }
+        QVariantList binds;
+        binds.reserve(3 * n);
+        for (int k = 0; k < n; ++k)
+            binds << k << entries[first + size_t(k)].first << entries[first + size_t(k)].second;
+        db.Run(*q, binds);
+        while (q->next())
+            prices[first + size_t(q->value(0).toInt())] = q->value(1).toDouble();
+        q->finish();
+    }
+    return prices;
 }
 
 std::optional<double> LastPurchasePrice(const store::Store& db, qint32 supplierId, qint32 itemId) {

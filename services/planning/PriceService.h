@@ -5,6 +5,8 @@
 
 #include <QDate>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace zpp::services {
 
@@ -12,9 +14,14 @@ namespace zpp::services {
 // from" not after that day, in the given unit (any unit when unitId is 0); 0 when there is none.
 double SupplierListPrice(const store::Store& db, qint32 supplierId, qint32 itemId, qint32 unitId,
                          const QDate& day);
-// The price a push line's entry (its "FInterID" and "FEntryID") holds in the store: what a line
-// from a user without the price right, who was sent no price, is ordered at.
-double StoredEntryPrice(const store::Store& db, const KeyedRecord& line);
+// A push line's entry: its "FInterID" and "FEntryID" as numbers, rounded to whole ones; fails with
+// an Error for one beyond 32 bits.
+using EntryKey = std::pair<qint32, qint32>;
+EntryKey PushLineEntry(const KeyedRecord& line);
+// The prices the entries hold in the store, in their order (0 for one that is gone): what lines from
+// a user without the price right, who was sent no prices, are ordered at. Asked a few hundred to a
+// statement, as such a user may push a whole plan.
+std::vector<double> StoredEntryPrices(const store::Store& db, const std::vector<EntryKey>& entries);
 // The price of the newest purchase order line of that supplier and item, or nothing.
 std::optional<double> LastPurchasePrice(const store::Store& db, qint32 supplierId, qint32 itemId);
 

@@ -12,12 +12,12 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QMap>
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <limits>
+#include <numeric>
 
 namespace zpp::services {
 
@@ -34,39 +34,46 @@ double Round(double v, int decimals) {
     return std::round(v * f) / f;
 }
 
-// What one push line asks of one plan entry.
+// What one push line asks of one plan entry. A push of a whole plan holds one per entry, so it
+// keeps numbers only: texts are kept once in a table of the pusher's.
 struct Take {
     qint32 Plan, Entry;
-    double Qty;
-    QString BillNo; // the plan number as the list showed it, for messages
-    int Line;
-    QVariant GridRow; // the list's row of the entry, for messages
-    QVariant Version; // the entry's version as the list loaded it, when the list says
+    qint32 Line;
+    qint32 GridRow;  // the list's row of the entry, for messages; 0 when the list names none
+    quint32 BillNo;  // the plan number as the list showed it, for messages
+    bool HasVersion; // the list names the entry's version as it loaded it (in the pusher's versions)
+    // Settled by Write, on an entry's first take: the entry gives some of it up, and its new
+    // ordered quantity.
+    bool Changes;
+    double ReadQty; // as the list asks
+    double Qty;     // as ordered, at the item's decimals (Write)
+    double Ordered;
 };
+static_assert(sizeof(Take) <= 48);
 
+// A push line, which becomes one order line.
 struct Line {
-    const KeyedRecord* Record = nullptr;
-    qint32 Supplier = 0;
-    double Price = 0, Discount = 0, Tax = 0;
-    QVariant FinishDate;
-    QString Memo;
-    std::optional<qint32> Item;
-    // Known once the entries are read.
-    qint32 ItemId = 0;
-    QVariant AuxProp;
-    qint32 UnitId = 0;
-    double Qty = 0;
-    int Order = -1, LineNo = 0;
+    quint32 Position : 31; // in the push list, for messages
+    quint32 Confirmed : 1; // the user was shown its price above the limit and chose to go on
+    quint32 Order : 31;    // the order of the line's supplier
+    quint32 HasFinishDate : 1;
+    quint32 Item : 31; // the item the list names; 0 when it names none
+    quint32 AuxPropNull : 1;
+    quint32 Memo;
+    qint32 FinishDay; // Julian day
+    // From the line's first entry, as Write reads it.
+    qint32 ItemId, UnitId, AuxProp;
+    double Price, Discount, Tax;
+    double Qty; // Write
 };
+static_assert(sizeof(Line) <= 64);
 
 // A plan entry as the store holds it under the push's lock.
 struct Stored {
-    QVariant Supplier, AuxProp;
-    QString CloseMark, BillNo;
-    double Qty, Ordered;
-    qint32 Item, Unit;
-    int Decimals;
-    double Price;
+    qint32 Entry;
+    qint32 Supplier, AuxProp, Item, Unit, Decimals;
+    bool SupplierNull, AuxPropNull, Closed;
+    double Qty, Ordered, Price;
     qint64 Version;
 };
 
@@ -75,6 +82,27 @@ struct Order {
     QString SupplierName, BillNo;
     qint64 Id = 0;
     int Lines = 0;
+};
+
+// Text kept once however many times it comes, by number from 0.
+class TextTable {
+public:
+    quint32 Add(const QString& text) {
+        if (!m_texts.isEmpty() && m_texts.constLast() == text) // runs: a plan's lines, empty memos
+            return quint32(m_texts.size() - 1);
+        const auto it = m_index.constFind(text);
+        if (it != m_index.constEnd())
+            return *it;
+        m_texts << text;
+        return m_index.insert(text, quint32(m_texts.size() - 1)).value();
+    }
+    const QString& At(quint32 i) const { return m_texts[qsizetype(i)]; }
+    // The index is needed only while texts come in.
+    void Settle() { m_index = {}; }
+
+private:
+    QStringList m_texts;
+    QHash<QString, quint32> m_index;
 };
 
 class Pusher {
@@ -88,74 +116,39 @@ public:
         : m_db(db), m_userId(userId), m_billDate(billDate), m_hook(hook), m_storedPrices(storedPrices),
           m_hidden(hidden) {}
 
-    // Reads the push records; a value that cannot be ordered refuses the push before the store is touched.
+    // Reads the push lines; a value that cannot be ordered refuses the push before the store is
+    // touched. The list is read a row at a time and left as it was: a list over a row source
+    // would otherwise keep every row as a record.
     void Read(const RecordList& pushList) {
-        for (const RecordPtr& r : pushList) {
+        m_list = &pushList;
+        const int count = pushList.Count();
+        m_lines.reserve(count);
+        m_takes.reserve(count);
+        for (int p = 1; p <= count; ++p) {
             StopIfAsked();
-            if (r)
-                ReadLine(*r);
+            if (const RecordPtr r = pushList.Peek(p))
+                ReadLine(*r, p);
         }
-        m_readTakes = m_takes;
-        m_readLines = m_lines;
-        m_readOrders = m_orders;
+        m_billNos.Settle();
+        m_memos.Settle();
+        m_orderOf = {};
+        SortTakes();
     }
 
-    bool Empty() const { return m_takes.isEmpty(); }
+    bool Empty() const { return m_takes.empty(); }
 
     // Locks and checks every entry, then writes orders, lines, sources and the entries' quantities.
     RecordListPtr Write(QString& orderIds) {
-        // Every run starts from the lines as read: the store may undo a run (a deadlock) and run
-        // it again, and what the undone run settled here came from rows it no longer holds.
-        m_takes = m_readTakes;
-        m_lines = m_readLines;
-        m_orders = m_readOrders;
-        m_stored.clear();
-        m_reads.clear();
-        // One lock order for every writer of entries: plan, then entry.
-        std::stable_sort(m_takes.begin(), m_takes.end(), [](const Take& a, const Take& b) {
-            return std::tie(a.Plan, a.Entry) < std::tie(b.Plan, b.Entry);
-        });
-        ReadEntries();
-        // Entries first: what each gives up is settled before anything is written.
-        struct Change {
-            qint32 Plan, Entry;
-            double Ordered;
-        };
-        QVector<Change> changes;
-        for (int i = 0; i < m_takes.size();) {
-            int end = i + 1;
-            while (end < m_takes.size() && m_takes[end].Plan == m_takes[i].Plan &&
-                   m_takes[end].Entry == m_takes[i].Entry)
-                ++end;
-            const Stored s = Entry(m_takes[i]);
-            double total = 0;
-            for (int k = i; k < end; ++k) {
-                Take& t = m_takes[k];
-                Check(t, s);
-                t.Qty = Round(t.Qty, s.Decimals);
-                total += t.Qty;
-            }
-            const double left = s.Qty - s.Ordered;
-            if (Round(total, s.Decimals) > Round(left, s.Decimals))
-                Fail(m_takes[i], s.BillNo,
-                     Tr("下推数量 %1 超过未下达采购订单数量 %2，可能已被其他用户下推，请刷新后重新下推")
-                         .arg(QtyText(total, s.Decimals), QtyText(left, s.Decimals)));
-            if (Round(total, s.Decimals) == Round(left, s.Decimals) && total != left) {
-                // Equal at the item's decimals: the entry is ordered in full, not a rounding off it.
-                m_takes[end - 1].Qty += left - total;
-                total = left;
-            }
-            for (int k = i; k < end; ++k)
-                m_lines[m_takes[k].Line].Qty += m_takes[k].Qty;
-            // An entry that gives nothing keeps its version, so nobody's save of it is refused for nothing.
-            if (total > 0)
-                changes.push_back({m_takes[i].Plan, m_takes[i].Entry, std::min(s.Qty, s.Ordered + total)});
-            i = end;
-        }
-        for (const Take& t : m_takes)
+        Restart();
+        SettleEntries();
+        for (int i = 0; i < TakeCount(); ++i) {
+            const Take& t = m_takes[TakeAt(i)];
+            // The quantity as the list shows the line, read from it again: lines keep no texts.
             if (m_lines[t.Line].Qty <= 0)
-                Fail(t, t.BillNo,
-                     Tr("下推数量必须大于 0：%1").arg(Shown(m_lines[t.Line].Record->Get(kPushQty, {}))));
+                Fail(t, BillNo(t),
+                     Tr("下推数量必须大于 0：%1")
+                         .arg(Shown(m_list->Peek(int(m_lines[t.Line].Position))->Get(kPushQty, {}))));
+        }
         CheckSuppliers();
         CheckHighPrices();
         if (!m_hidden)
@@ -176,66 +169,9 @@ public:
             o.Id = insert.value(0).toLongLong();
             insert.finish();
         }
-        QVariantList lines;
-        for (Line& l : m_lines) {
-            Order& o = m_orders[l.Order];
-            l.LineNo = ++o.Lines;
-            lines << o.Id << l.LineNo << l.ItemId << l.AuxProp << l.UnitId << l.Qty;
-            if (!m_hidden)
-                lines << l.Price;
-            lines << l.Discount << l.Tax << l.FinishDate << l.Memo;
-        }
-        // Lines of hidden prices are priced by the server once their sources are in.
-        const QString price = m_hidden ? QString() : QStringLiteral(" price,");
-        WriteRows(lines, m_hidden ? 10 : 11, [&](int rows) -> QString {
-            return QStringLiteral("INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id,"
-                                  " unit_id, qty,") +
-                   price + QStringLiteral(" discount_rate, tax_rate, finish_date, memo) VALUES ") +
-                   Repeated(m_hidden ? QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                                     : QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                            rows);
-        });
-        // One source row per line and entry, even when a list names an entry twice.
-        QMap<std::tuple<int, qint32, qint32>, double> sources;
-        for (const Take& t : m_takes)
-            if (t.Qty > 0)
-                sources[{t.Line, t.Plan, t.Entry}] += t.Qty;
-        QVariantList sourceRows;
-        for (auto it = sources.constBegin(); it != sources.constEnd(); ++it) {
-            const Line& l = m_lines[std::get<0>(it.key())];
-            sourceRows << m_orders[l.Order].Id << l.LineNo << std::get<1>(it.key()) << std::get<2>(it.key())
-                       << *it;
-        }
-        WriteRows(sourceRows, 5, [](int rows) -> QString {
-            return QStringLiteral(
-                       "INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id,"
-                       " qty) VALUES ") +
-                   Repeated(QStringLiteral("(?, ?, ?, ?, ?)"), rows);
-        });
-        QVariantList updates;
-        if (m_db.IsSQLite()) {
-            for (const Change& c : changes)
-                updates << c.Ordered << c.Ordered << c.Ordered << c.Plan << c.Entry;
-            WriteRows(updates, 5, [](int) -> QString {
-                return QStringLiteral(
-                    "UPDATE plan_entries SET ordered_qty = ?, unordered_qty = qty - ?, push_qty = qty - ?,"
-                    " row_version = row_version + 1 WHERE plan_id = ? AND entry_id = ?");
-            });
-        } else {
-            // The entries are locked already (ReadEntries), so one statement may update them in any order.
-            for (const Change& c : changes)
-                updates << c.Plan << c.Entry << c.Ordered;
-            WriteRows(updates, 3, [](int rows) -> QString {
-                return QStringLiteral("UPDATE plan_entries SET ordered_qty = v.column3,"
-                                      " unordered_qty = qty - v.column3, push_qty = qty - v.column3,"
-                                      " row_version = row_version + 1 FROM (VALUES ") +
-                       Repeated(QStringLiteral("(CAST(? AS INTEGER), CAST(? AS INTEGER),"
-                                               " CAST(? AS DOUBLE PRECISION))"),
-                                rows) +
-                       QStringLiteral(") AS v WHERE plan_entries.plan_id = v.column1"
-                                      " AND plan_entries.entry_id = v.column2");
-            });
-        }
+        WriteLines();
+        WriteSources();
+        WriteEntries();
 
         if (m_hidden) {
             for (const Order& o : m_orders) {
@@ -244,11 +180,8 @@ public:
                 const int differing =
                     m_db.Scalar(QStringLiteral("SELECT zpp_price_order_lines(?)"), {o.Id}).toInt();
                 if (differing > 0) {
-                    const int order = int(&o - m_orders.data());
-                    const auto t = std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) {
-                        return m_lines[t.Line].Order == order && m_lines[t.Line].LineNo == differing;
-                    });
-                    Fail(*t, t->BillNo, Tr("合并为一行的分录单价不同，不能合并下推，请分开下推"));
+                    const Take& t = FirstTakeOfLine(int(&o - m_orders.data()), differing);
+                    Fail(t, BillNo(t), Tr("合并为一行的分录单价不同，不能合并下推，请分开下推"));
                 }
             }
             CheckCredit();
@@ -274,80 +207,91 @@ public:
     }
 
 private:
-    void ReadLine(const KeyedRecord& r) {
-        Line line;
-        line.Record = &r;
-        const int index = int(m_lines.size());
-        const int firstTake = int(m_takes.size());
+    void ReadLine(const KeyedRecord& r, int position) {
+        Line line{};
+        line.Position = quint32(position);
+        const qint32 index = qint32(m_lines.size());
+        const size_t firstTake = m_takes.size();
         const RecordListPtr members = values::Val(r.Get(kIsMerge, 0)) == 1 ? r.Object(kMembers) : nullptr;
         if (members && members->Count() > 0) {
-            for (const RecordPtr& m : *members)
-                if (m)
-                    ReadTake(*m, index, true);
+            for (int m = 1; m <= members->Count(); ++m)
+                if (const RecordPtr member = members->Peek(m))
+                    ReadTake(*member, index, true);
             if (m_takes.size() == firstTake) // every member had nothing to push
-                ReadTake(*members->Item(1), index, false);
+                ReadTake(*members->Peek(1), index, false);
         } else {
             ReadTake(r, index, false);
         }
-        const Take& first = m_takes[firstTake];
+        const Take first = m_takes[firstTake];
 
         const QVariant supplier = r.Get(QStringLiteral("FSupplyID"), QVariant());
         const auto supplierId = Id(supplier);
         if (!supplierId)
-            Fail(first, first.BillNo, Tr("该分录没有供应商，不能下推"));
-        line.Supplier = *supplierId;
+            Fail(first, BillNo(first), Tr("该分录没有供应商，不能下推"));
         if (r.Exists(QStringLiteral("FItemID")))
-            line.Item = Id(r.Get(QStringLiteral("FItemID")));
+            line.Item = quint32(Id(r.Get(QStringLiteral("FItemID"))).value_or(0));
         line.Price = m_storedPrices ? kFromStore : Amount(r, first, "FPrice", "含税单价", false);
         line.Discount = Amount(r, first, "FDiscountRate", "折扣率", true);
         line.Tax = Amount(r, first, "FTaxRate", "税率", true);
         const QVariant date = r.Get(QStringLiteral("FFinishDate"), QVariant());
-        if (date.toString().trimmed().isEmpty() && date.typeId() != QMetaType::QDate)
-            line.FinishDate = QVariant(QMetaType::fromType<QString>());
-        else if (const auto d = values::ParseDate(date))
-            line.FinishDate = values::DisplayDate(*d);
-        else
-            Fail(first, first.BillNo, Tr("%1“%2”不是有效的日期").arg(Tr("建议交货日期"), Shown(date)));
-        line.Memo = store::StoredText(r.Text(QStringLiteral("FMemo")));
-        if (const QString fault = store::LengthFault(line.Memo, store::limits::Memo); !fault.isEmpty())
-            Fail(first, first.BillNo, fault);
+        if (date.toString().trimmed().isEmpty() && date.typeId() != QMetaType::QDate) {
+            line.HasFinishDate = 0;
+        } else {
+            const auto d = values::ParseDate(date);
+            // A day past what a line keeps (millions of years off) is no delivery date either.
+            const qint64 day = d ? d->toJulianDay() : 0;
+            if (!d || day < std::numeric_limits<qint32>::min() || day > std::numeric_limits<qint32>::max())
+                Fail(first, BillNo(first), Tr("%1“%2”不是有效的日期").arg(Tr("建议交货日期"), Shown(date)));
+            line.HasFinishDate = 1;
+            line.FinishDay = qint32(day);
+        }
+        const QString memo = store::StoredText(r.Text(QStringLiteral("FMemo")));
+        if (const QString fault = store::LengthFault(memo, store::limits::Memo); !fault.isEmpty())
+            Fail(first, BillNo(first), fault);
+        line.Memo = m_memos.Add(memo);
+        line.Confirmed = values::Val(r.Get(kHighPriceConfirmedField, 0)) == 1;
 
-        auto order = std::find_if(m_orders.begin(), m_orders.end(),
-                                  [&](const Order& o) { return o.Supplier == line.Supplier; });
-        if (order == m_orders.end())
-            order = m_orders.insert(m_orders.end(), Order{line.Supplier, {}, {}});
-        line.Order = int(order - m_orders.begin());
-        m_lines.push_back(std::move(line));
+        auto order = m_orderOf.constFind(*supplierId);
+        if (order == m_orderOf.constEnd()) {
+            order = m_orderOf.insert(*supplierId, qint32(m_orders.size()));
+            m_orders.push_back(Order{*supplierId, {}, {}});
+        }
+        line.Order = quint32(*order);
+        m_lines.push_back(line);
     }
 
     // A member with nothing to push is left out of a merged line; anything else must push more than 0.
-    void ReadTake(const KeyedRecord& r, int line, bool mayBeEmpty) {
-        Take t{0,
-               0,
-               0,
-               r.Text(kBillNo).trimmed(),
-               line,
-               r.Get(kGridRow, QVariant()),
-               r.Get(kEntryVersionField, QVariant())};
+    void ReadTake(const KeyedRecord& r, qint32 line, bool mayBeEmpty) {
+        Take t{};
+        t.Line = line;
+        t.BillNo = m_billNos.Add(r.Text(kBillNo).trimmed());
+        t.GridRow = Id(r.Get(kGridRow, QVariant())).value_or(0);
+        const QVariant version = r.Get(kEntryVersionField, QVariant());
+        t.HasVersion = version.isValid() && !version.isNull();
         const QVariant plan = r.Get(kInterID, QVariant()), entry = r.Get(kEntryID, QVariant());
         const auto planId = Id(plan);
         if (!planId)
-            Fail(t, t.BillNo, Tr("%1“%2”不是有效的编号").arg(Tr("采购建议内码"), Shown(plan)));
+            Fail(t, BillNo(t), Tr("%1“%2”不是有效的编号").arg(Tr("采购建议内码"), Shown(plan)));
         t.Plan = *planId;
         const auto entryId = Id(entry);
         if (!entryId)
-            Fail(t, t.BillNo, Tr("%1“%2”不是有效的编号").arg(Tr("分录号"), Shown(entry)));
+            Fail(t, BillNo(t), Tr("%1“%2”不是有效的编号").arg(Tr("分录号"), Shown(entry)));
         t.Entry = *entryId;
         const QVariant qty = r.Get(kPushQty, QVariant());
         const auto n = Number(qty);
         if (!n)
-            Fail(t, t.BillNo, Tr("%1“%2”不是数字").arg(Tr("下推数量"), Shown(qty)));
+            Fail(t, BillNo(t), Tr("%1“%2”不是数字").arg(Tr("下推数量"), Shown(qty)));
         if (*n == 0 && mayBeEmpty)
             return;
         if (*n <= 0)
-            Fail(t, t.BillNo, Tr("下推数量必须大于 0：%1").arg(Shown(qty)));
-        t.Qty = *n;
-        m_takes.push_back(std::move(t));
+            Fail(t, BillNo(t), Tr("下推数量必须大于 0：%1").arg(Shown(qty)));
+        t.ReadQty = t.Qty = *n;
+        m_takes.push_back(t);
+        // Few lists name versions: the others keep none.
+        if (t.HasVersion) {
+            m_versions.resize(m_takes.size());
+            m_versions.back() = values::Val(version);
+        }
     }
 
     double Amount(const KeyedRecord& r, const Take& first, const char* key, const char* caption, bool rate) {
@@ -361,31 +305,127 @@ private:
         else if (*n < 0)
             fault = "%1不能为负数：%2";
         if (fault)
-            Fail(first, first.BillNo, Tr(fault).arg(Tr(caption), Shown(v)));
+            Fail(first, BillNo(first), Tr(fault).arg(Tr(caption), Shown(v)));
         return *n;
     }
 
-    // Locks and reads the entries of the takes, sorted, a plan's entries a chunk at a time: one
-    // statement per entry would cost a round trip each on a server.
-    void ReadEntries() {
+    // One lock order for every writer of entries: plan, then entry; a list naming an entry twice
+    // keeps its order. Lists mostly come in that order already and need no second one.
+    void SortTakes() {
+        auto before = [this](qint32 a, qint32 b) {
+            const Take &x = m_takes[size_t(a)], &y = m_takes[size_t(b)];
+            return std::tie(x.Plan, x.Entry, a) < std::tie(y.Plan, y.Entry, b);
+        };
+        m_order.clear();
+        if (std::is_sorted(m_takes.begin(), m_takes.end(), [](const Take& a, const Take& b) {
+                return std::tie(a.Plan, a.Entry) < std::tie(b.Plan, b.Entry);
+            }))
+            return;
+        m_order.resize(m_takes.size());
+        std::iota(m_order.begin(), m_order.end(), 0);
+        std::sort(m_order.begin(), m_order.end(), before);
+    }
+    int TakeCount() const { return int(m_takes.size()); }
+    // The take at a place in lock order.
+    size_t TakeAt(int i) const { return m_order.empty() ? size_t(i) : size_t(m_order[size_t(i)]); }
+
+    // Every run starts from the lines as read: the store may undo a run (a deadlock) and run it
+    // again, and what the undone run settled here came from rows it no longer holds.
+    void Restart() {
+        for (Take& t : m_takes) {
+            t.Qty = t.ReadQty;
+            t.Changes = false;
+        }
+        for (Line& l : m_lines) {
+            l.Qty = 0;
+            l.ItemId = 0;
+            if (m_storedPrices)
+                l.Price = kFromStore;
+        }
+        for (Order& o : m_orders)
+            o = Order{o.Supplier, {}, {}};
+        m_reads.clear();
+    }
+
+    // Locks and reads the entries of the takes in lock order, a plan's entries a chunk at a time
+    // (one statement per entry would cost a round trip each on a server), and settles what each
+    // chunk's entries give up before the next is read, so only a chunk is held at a time.
+    void SettleEntries() {
         constexpr int kChunk = 100;
-        int i = 0;
-        while (i < m_takes.size()) {
-            const qint32 plan = m_takes[i].Plan;
+        std::vector<Stored> stored;
+        stored.reserve(kChunk);
+        const int n = TakeCount();
+        for (int i = 0; i < n;) {
+            const qint32 plan = m_takes[TakeAt(i)].Plan;
             QVariantList binds{plan};
-            for (; i < m_takes.size() && m_takes[i].Plan == plan && binds.size() <= kChunk; ++i)
-                if (binds.size() == 1 || binds.back().toInt() != m_takes[i].Entry)
-                    binds << m_takes[i].Entry;
+            int end = i;
+            while (end < n && m_takes[TakeAt(end)].Plan == plan && binds.size() <= kChunk) {
+                const qint32 entry = m_takes[TakeAt(end)].Entry;
+                binds << entry;
+                while (end < n && m_takes[TakeAt(end)].Plan == plan && m_takes[TakeAt(end)].Entry == entry)
+                    ++end;
+            }
             QSqlQuery& read = ReadStatement(int(binds.size()) - 1);
             Run(read, binds);
-            while (read.next())
-                m_stored.emplace(std::pair{plan, read.value(0).toInt()},
-                                 Stored{read.value(1), read.value(2), read.value(3).toString(),
-                                        read.value(4).toString(), read.value(5).toDouble(),
-                                        read.value(6).toDouble(), read.value(7).toInt(),
-                                        read.value(8).toInt(), read.value(9).toInt(),
-                                        read.value(10).toDouble(), read.value(11).toLongLong()});
+            stored.clear();
+            QString billNo; // the plan's, on every row
+            while (read.next()) {
+                billNo = read.value(4).toString();
+                const QVariant supplier = read.value(1), auxProp = read.value(2);
+                stored.push_back(
+                    Stored{read.value(0).toInt(), supplier.toInt(), auxProp.toInt(), read.value(7).toInt(),
+                           read.value(8).toInt(), read.value(9).toInt(), supplier.isNull(), auxProp.isNull(),
+                           !read.value(3).toString().trimmed().isEmpty(), read.value(5).toDouble(),
+                           read.value(6).toDouble(), read.value(10).toDouble(), read.value(11).toLongLong()});
+            }
             read.finish();
+            for (int k = i; k < end;) {
+                const Take& t = m_takes[TakeAt(k)];
+                int groupEnd = k + 1;
+                while (groupEnd < end && m_takes[TakeAt(groupEnd)].Entry == t.Entry)
+                    ++groupEnd;
+                const auto s =
+                    std::lower_bound(stored.begin(), stored.end(), t.Entry,
+                                     [](const Stored& s, qint32 entry) { return s.Entry < entry; });
+                if (s == stored.end() || s->Entry != t.Entry)
+                    Fail(t, BillNo(t), Tr("该分录已不存在，可能已被删除"));
+                SettleEntry(k, groupEnd, *s, billNo);
+                k = groupEnd;
+            }
+            i = end;
+        }
+    }
+
+    // The takes [first, end) in lock order, all of one entry: checked against it, and what the
+    // entry gives up settled before anything is written.
+    void SettleEntry(int first, int end, const Stored& s, const QString& billNo) {
+        double total = 0;
+        for (int k = first; k < end; ++k) {
+            const size_t at = TakeAt(k);
+            Take& t = m_takes[at];
+            Check(t, at, s, billNo);
+            t.Qty = Round(t.Qty, s.Decimals);
+            total += t.Qty;
+        }
+        Take& head = m_takes[TakeAt(first)];
+        const double left = s.Qty - s.Ordered;
+        if (Round(total, s.Decimals) > Round(left, s.Decimals))
+            Fail(head, billNo,
+                 Tr("下推数量 %1 超过未下达采购订单数量 %2，可能已被其他用户下推，请刷新后重新下推")
+                     .arg(QtyText(total, s.Decimals), QtyText(left, s.Decimals)));
+        if (Round(total, s.Decimals) == Round(left, s.Decimals) && total != left) {
+            // Equal at the item's decimals: the entry is ordered in full, not a rounding off it.
+            m_takes[TakeAt(end - 1)].Qty += left - total;
+            total = left;
+        }
+        for (int k = first; k < end; ++k) {
+            const Take& t = m_takes[TakeAt(k)];
+            m_lines[size_t(t.Line)].Qty += t.Qty;
+        }
+        // An entry that gives nothing keeps its version, so nobody's save of it is refused for nothing.
+        if (total > 0) {
+            head.Changes = true;
+            head.Ordered = std::min(s.Qty, s.Ordered + total);
         }
     }
 
@@ -412,21 +452,151 @@ private:
         return *it;
     }
 
-    // Runs the statement that statement(n) gives for n rows over rows of perRow values each. On a
-    // server every statement costs a round trip, far more than the rows it carries, so rows go
-    // kServerRowsPerStatement at a time; SQLite has no round trips and writes a row a statement.
-    template <class Statement> void WriteRows(const QVariantList& values, int perRow, Statement&& statement) {
-        constexpr int kServerRowsPerStatement = 500;
-        const int batch = m_db.IsSQLite() ? 1 : kServerRowsPerStatement;
-        const int rows = int(values.size()) / perRow;
-        QHash<int, QSqlQuery> prepared; // by rows per statement: a full batch and the rest
-        for (int first = 0; first < rows; first += batch) {
-            const int n = std::min(batch, rows - first);
-            auto it = prepared.find(n);
-            if (it == prepared.end())
-                it = prepared.insert(n, m_db.Prepare(statement(n)));
-            Run(*it, values.mid(qsizetype(first) * perRow, qsizetype(n) * perRow));
+    // Rows written as they are made, perRow values each. On a server every statement costs a round
+    // trip, far more than the rows it carries, so rows go kServerRowsPerStatement at a time; SQLite
+    // has no round trips and writes a row a statement. statement(n) gives the statement of n rows.
+    template <class Statement> class Rows {
+    public:
+        Rows(const Pusher& pusher, Statement statement)
+            : m_pusher(pusher), m_statement(std::move(statement)),
+              m_batch(pusher.m_db.IsSQLite() ? 1 : kServerRowsPerStatement) {}
+        template <class... Values> void Add(const Values&... values) {
+            (m_binds.append(QVariant(values)), ...);
+            if (++m_rows == m_batch)
+                Flush();
         }
+        void Finish() {
+            if (m_rows > 0)
+                Flush();
+        }
+
+    private:
+        static constexpr int kServerRowsPerStatement = 500;
+        void Flush() {
+            auto it = m_prepared.find(m_rows);
+            if (it == m_prepared.end()) // a full batch and the rest
+                it = m_prepared.insert(m_rows, m_pusher.m_db.Prepare(m_statement(m_rows)));
+            m_pusher.Run(*it, m_binds);
+            m_binds.clear();
+            m_rows = 0;
+        }
+        const Pusher& m_pusher;
+        Statement m_statement;
+        const int m_batch;
+        QVariantList m_binds;
+        int m_rows = 0;
+        QHash<int, QSqlQuery> m_prepared;
+    };
+    template <class Statement> Rows<Statement> RowsOf(Statement statement) const {
+        return Rows<Statement>(*this, std::move(statement));
+    }
+
+    void WriteLines() {
+        // Lines of hidden prices are priced by the server once their sources are in.
+        const QString price = m_hidden ? QString() : QStringLiteral(" price,");
+        auto rows = RowsOf([&](int rows) -> QString {
+            return QStringLiteral("INSERT INTO purchase_order_lines (order_id, line_no, item_id, aux_prop_id,"
+                                  " unit_id, qty,") +
+                   price + QStringLiteral(" discount_rate, tax_rate, finish_date, memo) VALUES ") +
+                   Repeated(m_hidden ? QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                     : QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                            rows);
+        });
+        const QVariant noAuxProp(QMetaType::fromType<int>()), noDate(QMetaType::fromType<QString>());
+        for (const Line& l : m_lines) {
+            Order& o = m_orders[l.Order];
+            const int lineNo = ++o.Lines;
+            const QVariant auxProp = l.AuxPropNull ? noAuxProp : QVariant(l.AuxProp);
+            const QVariant date =
+                l.HasFinishDate ? QVariant(values::DisplayDate(QDate::fromJulianDay(l.FinishDay))) : noDate;
+            if (m_hidden)
+                rows.Add(o.Id, lineNo, l.ItemId, auxProp, l.UnitId, l.Qty, l.Discount, l.Tax, date,
+                         m_memos.At(l.Memo));
+            else
+                rows.Add(o.Id, lineNo, l.ItemId, auxProp, l.UnitId, l.Qty, l.Price, l.Discount, l.Tax, date,
+                         m_memos.At(l.Memo));
+        }
+        rows.Finish();
+    }
+
+    // One source row per line and entry, even when a list names an entry twice, by line, plan and entry.
+    void WriteSources() {
+        auto rows = RowsOf([](int rows) -> QString {
+            return QStringLiteral(
+                       "INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id,"
+                       " qty) VALUES ") +
+                   Repeated(QStringLiteral("(?, ?, ?, ?, ?)"), rows);
+        });
+        std::vector<int> lineNos(m_orders.size(), 0);
+        std::vector<size_t> merged; // a merged line's takes, in lock order
+        size_t k = 0;               // a line's takes follow each other as read
+        for (size_t line = 0; line < m_lines.size(); ++line) {
+            const Line& l = m_lines[line];
+            const qint64 orderId = m_orders[l.Order].Id;
+            const int lineNo = ++lineNos[l.Order];
+            size_t end = k + 1;
+            while (end < m_takes.size() && size_t(m_takes[end].Line) == line)
+                ++end;
+            if (end == k + 1) {
+                if (const Take& t = m_takes[k]; t.Qty > 0)
+                    rows.Add(orderId, lineNo, t.Plan, t.Entry, t.Qty);
+                k = end;
+                continue;
+            }
+            merged.resize(end - k);
+            std::iota(merged.begin(), merged.end(), k);
+            std::stable_sort(merged.begin(), merged.end(), [this](size_t a, size_t b) {
+                return std::tie(m_takes[a].Plan, m_takes[a].Entry) <
+                       std::tie(m_takes[b].Plan, m_takes[b].Entry);
+            });
+            for (size_t i = 0; i < merged.size();) {
+                const Take& t = m_takes[merged[i]];
+                double qty = 0;
+                bool any = false;
+                for (; i < merged.size() && m_takes[merged[i]].Plan == t.Plan &&
+                       m_takes[merged[i]].Entry == t.Entry;
+                     ++i)
+                    if (m_takes[merged[i]].Qty > 0) {
+                        qty += m_takes[merged[i]].Qty;
+                        any = true;
+                    }
+                if (any)
+                    rows.Add(orderId, lineNo, t.Plan, t.Entry, qty);
+            }
+            k = end;
+        }
+        rows.Finish();
+    }
+
+    // The ordered quantities of the entries that give some up, in lock order.
+    void WriteEntries() {
+        if (m_db.IsSQLite()) {
+            auto rows = RowsOf([](int) -> QString {
+                return QStringLiteral(
+                    "UPDATE plan_entries SET ordered_qty = ?, unordered_qty = qty - ?, push_qty = qty - ?,"
+                    " row_version = row_version + 1 WHERE plan_id = ? AND entry_id = ?");
+            });
+            for (int i = 0; i < TakeCount(); ++i)
+                if (const Take& t = m_takes[TakeAt(i)]; t.Changes)
+                    rows.Add(t.Ordered, t.Ordered, t.Ordered, t.Plan, t.Entry);
+            rows.Finish();
+            return;
+        }
+        // The entries are locked already (SettleEntries), so one statement may update them in any order.
+        auto rows = RowsOf([](int rows) -> QString {
+            return QStringLiteral("UPDATE plan_entries SET ordered_qty = v.column3,"
+                                  " unordered_qty = qty - v.column3, push_qty = qty - v.column3,"
+                                  " row_version = row_version + 1 FROM (VALUES ") +
+                   Repeated(QStringLiteral("(CAST(? AS INTEGER), CAST(? AS INTEGER),"
+                                           " CAST(? AS DOUBLE PRECISION))"),
+                            rows) +
+                   QStringLiteral(") AS v WHERE plan_entries.plan_id = v.column1"
+                                  " AND plan_entries.entry_id = v.column2");
+        });
+        for (int i = 0; i < TakeCount(); ++i)
+            if (const Take& t = m_takes[TakeAt(i)]; t.Changes)
+                rows.Add(t.Plan, t.Entry, t.Ordered);
+        rows.Finish();
     }
 
     static QString Repeated(const QString& row, int rows) {
@@ -440,40 +610,53 @@ private:
         return out;
     }
 
-    const Stored& Entry(const Take& t) const {
-        const auto it = m_stored.find({t.Plan, t.Entry});
-        if (it == m_stored.end())
-            Fail(t, t.BillNo, Tr("该分录已不存在，可能已被删除"));
-        return it->second;
-    }
-
-    // The entry against the line that takes from it. The first entry read fixes the line's item.
-    void Check(const Take& t, const Stored& s) {
-        Line& l = m_lines[t.Line];
+    // The entry against the take of a line. The first entry read fixes the line's item.
+    void Check(const Take& t, size_t at, const Stored& s, const QString& billNo) {
+        Line& l = m_lines[size_t(t.Line)];
         // Another user's save (or push, or close) since the list was read: what the list shows is
         // not what would be ordered.
-        if (t.Version.isValid() && !t.Version.isNull() && values::Val(t.Version) != double(s.Version))
-            Fail(t, s.BillNo, Tr("该分录已被其他用户修改，请刷新后重新下推"));
+        if (t.HasVersion && m_versions[at] != double(s.Version))
+            Fail(t, billNo, Tr("该分录已被其他用户修改，请刷新后重新下推"));
         if (m_storedPrices && !m_hidden) {
             if (l.Price == kFromStore)
                 l.Price = s.Price;
             else if (std::abs(l.Price - s.Price) > 1e-9 * std::max(1.0, std::abs(s.Price)))
-                Fail(t, s.BillNo, Tr("合并为一行的分录单价不同，不能合并下推，请分开下推"));
+                Fail(t, billNo, Tr("合并为一行的分录单价不同，不能合并下推，请分开下推"));
         }
-        if (!s.CloseMark.trimmed().isEmpty())
-            Fail(t, s.BillNo, Tr("该分录已关闭，不能下推"));
-        if (s.Supplier.isNull())
-            Fail(t, s.BillNo, Tr("该分录没有供应商，不能下推"));
-        if (s.Supplier.toInt() != l.Supplier)
-            Fail(t, s.BillNo, Tr("该分录的供应商已被其他用户修改，请刷新后重新下推"));
+        if (s.Closed)
+            Fail(t, billNo, Tr("该分录已关闭，不能下推"));
+        if (s.SupplierNull)
+            Fail(t, billNo, Tr("该分录没有供应商，不能下推"));
+        if (s.Supplier != m_orders[l.Order].Supplier)
+            Fail(t, billNo, Tr("该分录的供应商已被其他用户修改，请刷新后重新下推"));
         if (l.ItemId == 0) {
             l.ItemId = s.Item;
-            l.AuxProp = s.AuxProp.isNull() ? QVariant(QMetaType::fromType<int>()) : s.AuxProp;
+            l.AuxPropNull = s.AuxPropNull;
+            l.AuxProp = s.AuxPropNull ? 0 : s.AuxProp;
             l.UnitId = s.Unit;
         }
-        if (s.Item != l.ItemId || (l.Item && *l.Item != s.Item) || s.AuxProp.isNull() != l.AuxProp.isNull() ||
-            (!s.AuxProp.isNull() && s.AuxProp.toInt() != l.AuxProp.toInt()))
-            Fail(t, s.BillNo, Tr("该分录的物料与下推行不一致"));
+        if (s.Item != l.ItemId || (l.Item && qint32(l.Item) != s.Item) ||
+            s.AuxPropNull != bool(l.AuxPropNull) || (!s.AuxPropNull && s.AuxProp != l.AuxProp))
+            Fail(t, billNo, Tr("该分录的物料与下推行不一致"));
+    }
+
+    // The first take in lock order of the order's line of that number, or of the order.
+    const Take& FirstTakeOfLine(int order, int lineNo) const {
+        size_t line = 0;
+        for (int n = 0; line < m_lines.size(); ++line)
+            if (int(m_lines[line].Order) == order && ++n == lineNo)
+                break;
+        for (int i = 0; i < TakeCount(); ++i)
+            if (const Take& t = m_takes[TakeAt(i)]; size_t(t.Line) == line)
+                return t;
+        return FirstTakeOfOrder(order);
+    }
+    // The first take in lock order of a line of the order. Every order has one.
+    const Take& FirstTakeOfOrder(int order) const {
+        for (int i = 0; i < TakeCount(); ++i)
+            if (const Take& t = m_takes[TakeAt(i)]; int(m_lines[size_t(t.Line)].Order) == order)
+                return t;
+        return m_takes.front();
     }
 
     // The user must be allowed every supplier ordered from; a supplier without a rights row is allowed.
@@ -484,10 +667,8 @@ private:
             const SupplierAccess a = SupplierFor(m_db, m_userId, o.Supplier);
             o.SupplierName = a.Name;
             if (!a.MayUse) {
-                const auto t = std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) {
-                    return m_lines[t.Line].Supplier == o.Supplier;
-                });
-                Fail(*t, t->BillNo, SupplierRefusal(a.Code));
+                const Take& t = FirstTakeOfOrder(int(&o - m_orders.data()));
+                Fail(t, BillNo(t), SupplierRefusal(a.Code));
             }
         }
     }
@@ -496,38 +677,39 @@ private:
     // on: the price list or the tolerance may have changed since the user was asked.
     void CheckHighPrices() {
         const double tolerance = HighPriceTolerance(m_db);
-        auto confirmed = [](const Line& l) {
-            return values::Val(l.Record->Get(kHighPriceConfirmedField, 0)) == 1;
-        };
-        // Each line's first take, found once: a push of a whole plan has as many lines as takes.
-        std::vector<const Take*> firstTake(m_lines.size(), nullptr);
-        for (const Take& t : m_takes)
-            if (!firstTake[t.Line])
-                firstTake[t.Line] = &t;
         std::map<PriceKey, std::optional<PriceLimit>> limits;
         if (!m_hidden) {
             std::set<PriceKey> keys;
             for (const Line& l : m_lines)
-                if (!confirmed(l))
-                    keys.insert({l.Supplier, l.ItemId, l.UnitId});
+                if (!l.Confirmed)
+                    keys.insert({m_orders[l.Order].Supplier, l.ItemId, l.UnitId});
             limits = HighPriceLimits(m_db, keys, m_billDate, tolerance);
         }
-        for (const Line& l : m_lines) {
-            if (confirmed(l))
+        // Each line's first take, found once: a push of a whole plan has as many lines as takes.
+        std::vector<qint32> firstTake(m_lines.size(), -1);
+        for (int i = 0; i < TakeCount(); ++i) {
+            const size_t at = TakeAt(i);
+            if (qint32& first = firstTake[size_t(m_takes[at].Line)]; first < 0)
+                first = qint32(at);
+        }
+        for (size_t line = 0; line < m_lines.size(); ++line) {
+            const Line& l = m_lines[line];
+            if (l.Confirmed)
                 continue;
-            const Take* t = firstTake[&l - m_lines.data()];
+            const qint32 supplier = m_orders[l.Order].Supplier;
+            const Take& t = m_takes[size_t(firstTake[line])];
             if (m_hidden) {
                 // The line's entries hold one price (checked when it is priced); the first one's is judged.
-                if (EntryPriceAboveLimit(m_db, t->Plan, t->Entry, l.Supplier, l.ItemId, l.UnitId, m_billDate,
+                if (EntryPriceAboveLimit(m_db, t.Plan, t.Entry, supplier, l.ItemId, l.UnitId, m_billDate,
                                          tolerance))
-                    Fail(*t, t->BillNo, Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推"));
+                    Fail(t, BillNo(t), Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推"));
                 continue;
             }
-            const auto it = limits.find({l.Supplier, l.ItemId, l.UnitId});
+            const auto it = limits.find({supplier, l.ItemId, l.UnitId});
             if (it == limits.end() || !it->second || !AboveLimit(l.Price, it->second->Allowed))
                 continue;
             // Without the price right the user learns that the price is too high, not what it is.
-            Fail(*t, t->BillNo,
+            Fail(t, BillNo(t),
                  m_storedPrices ? Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推")
                                 : Tr("单价 %1 高于供应商价格表的限价 %2，下推前未经确认；请重新下推")
                                       .arg(QString::number(l.Price, 'f', 4),
@@ -539,25 +721,23 @@ private:
     // here, inside the push, with the supplier's row locked: two pushes at once cannot both pass
     // one line, as they could when the list checks it beforehand.
     void CheckCredit() {
-        // Suppliers in one order for every push, so two pushes never wait for each other's locks crosswise.
-        std::vector<const Order*> bySupplier;
-        for (const Order& o : m_orders)
-            bySupplier.push_back(&o);
-        std::sort(bySupplier.begin(), bySupplier.end(),
-                  [](const Order* a, const Order* b) { return a->Supplier < b->Supplier; });
-        for (const Order* order : bySupplier) {
-            const Order& o = *order;
-            double adding = 0;
+        std::vector<double> adding(m_orders.size(), 0.0);
+        if (!m_hidden)
             for (const Line& l : m_lines)
-                if (l.Supplier == o.Supplier)
-                    adding += l.Qty * l.Price;
-            const auto over = RefusingCreditOverrun(m_db, o.Supplier, m_hidden ? 0 : adding, m_hidden);
+                adding[l.Order] += l.Qty * l.Price;
+        // Suppliers in one order for every push, so two pushes never wait for each other's locks crosswise.
+        std::vector<int> bySupplier(m_orders.size());
+        std::iota(bySupplier.begin(), bySupplier.end(), 0);
+        std::sort(bySupplier.begin(), bySupplier.end(),
+                  [&](int a, int b) { return m_orders[size_t(a)].Supplier < m_orders[size_t(b)].Supplier; });
+        for (int order : bySupplier) {
+            const Order& o = m_orders[size_t(order)];
+            const auto over =
+                RefusingCreditOverrun(m_db, o.Supplier, m_hidden ? 0 : adding[size_t(order)], m_hidden);
             if (!over)
                 continue;
-            const auto t = std::find_if(m_takes.begin(), m_takes.end(), [&](const Take& t) {
-                return m_lines[t.Line].Supplier == o.Supplier;
-            });
-            Fail(*t, t->BillNo,
+            const Take& t = FirstTakeOfOrder(order);
+            Fail(t, BillNo(t),
                  Tr("供应商 %1 %2%3，超过信用额度，不能下推").arg(over->Code, over->Name, over->Figures()));
         }
     }
@@ -565,6 +745,8 @@ private:
     static QString QtyText(double v, int decimals) {
         return QString::number(Round(v, decimals), 'f', decimals);
     }
+
+    const QString& BillNo(const Take& t) const { return m_billNos.At(t.BillNo); }
 
     [[noreturn]] void Fail(const Take& t, const QString& shownBillNo, const QString& reason) const {
         QString billNo = shownBillNo;
@@ -600,10 +782,15 @@ private:
     QDate m_billDate;
     const std::function<void()>& m_hook;
     bool m_storedPrices, m_hidden;
-    QVector<Take> m_takes, m_readTakes;
-    std::vector<Line> m_lines, m_readLines;
-    std::vector<Order> m_orders, m_readOrders;
-    std::map<std::pair<qint32, qint32>, Stored> m_stored;
+    const RecordList* m_list = nullptr;
+    // As read: lines in list order, each line's takes after the last line's.
+    std::vector<Take> m_takes;
+    std::vector<Line> m_lines;
+    std::vector<Order> m_orders;
+    std::vector<qint32> m_order;    // the takes in lock order; none when they came so
+    std::vector<double> m_versions; // by take, as far as the last take naming one
+    TextTable m_billNos, m_memos;
+    QHash<qint32, qint32> m_orderOf; // by supplier, while reading
     QHash<int, QSqlQuery> m_reads;
 };
 

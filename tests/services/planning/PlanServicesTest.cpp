@@ -1,10 +1,14 @@
 #include "PlanFixture.h"
+#include "component/host/Access.h"
 #include "platform/records/Values.h"
+#include "services/access/Rights.h"
 #include "services/demo/DemoData.h"
+#include "services/planning/HighPrice.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PriceService.h"
 #include "services/planning/PurchasePlanInfoService.h"
 #include "services/profile/ProfileService.h"
+#include "support/RecordLists.h"
 
 #include <limits>
 
@@ -98,6 +102,55 @@ TEST_P(PlanServicesTest, StoreKeepsEntryQuantitiesConsistentAndFinite) {
     EXPECT_THROW(AddPlan(*db, 13, "CGJY000010", "2024-05-01"), Error); // plan numbers are unique
     EXPECT_THROW(db->Exec("UPDATE plan_entries SET entry_date = '2024-5-1' WHERE plan_id = 10"), Error);
     EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM plan_entries").toInt(), 6);
+}
+
+// The checks before a push read a list over a row source a row at a time and leave every row there
+// (a whole plan ticked must not become records); without the price right, lines are judged at the
+// prices their entries hold, asked a few hundred to a statement.
+TEST_P(PlanServicesTest, PushChecksReadRowsInPlaceAndJudgeStoredPricesWithoutThePriceRight) {
+    ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
+    SeedPlans(*db);
+    // 700 entries of item 1 from supplier 2 (credit line 5000, forbid) at 12.5; since the list was
+    // read, entry 650 was raised to 40. The price list allows 12.5 + 10 %.
+    db->InTransaction([&] {
+        AddPlan(*db, 1, "CGJY000001", "2024-05-10");
+        for (int e = 1; e <= 700; ++e)
+            AddEntry(*db, 1, e, "2024-05-10", 1, 2);
+    });
+    db->Exec("UPDATE plan_entries SET price = 40 WHERE plan_id = 1 AND entry_id = 650");
+    db->Exec("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from) VALUES"
+             " (2, 1, 2, 12.5, '2024-01-01')");
+    RecordListPtr list = RecordList::Create();
+    for (int e = 1; e <= 700; ++e) {
+        auto r = KeyedRecord::Create();
+        for (const auto& [key, value] : {std::pair<const char*, QVariant>{"FInterID", 1},
+                                         {"FEntryID", e},
+                                         {"FSupplyID", "2"},
+                                         {"FItemID", 1},
+                                         {"FUnitID", 2},
+                                         {"FPushQty", "1"},
+                                         {"FPrice", "12.5"}})
+            r->Set(key, value);
+        list->Add(r);
+    }
+    list = SourceListOf(list);
+    auto judged = [&](const store::SessionPtr& session) {
+        const bool prices = services::Holds(*session, rights::Price);
+        QStringList out;
+        for (const auto& l : services::FindHighPriceLines(*db, list, QDate(2024, 6, 1), !prices))
+            out << QString("%1 at %2 over %3").arg(l.Position).arg(l.Price).arg(l.Allowed);
+        QString control, suppliers;
+        out << QString::number(
+                   services::MrpDataService(session).CheckCreditDegrees({}, list, control, suppliers))
+            << control << suppliers;
+        return out.join(" / ");
+    };
+    EXPECT_EQ(judged(admin),
+              "0 / 3 / 供应商 01.0'2 苏州恒信电子科技有限公司：信用额度 5000.00，未结金额 8750.00");
+    db->Exec("UPDATE user_rights SET granted_mask = granted_mask & ~4 WHERE user_id = ?", {buyer->UserId});
+    EXPECT_EQ(judged(buyer), "650 at 40 over 13.75 / 0 / 3 / 供应商 01.0'2 "
+                             "苏州恒信电子科技有限公司：信用额度 5000.00，未结金额 8777.50");
+    EXPECT_TRUE(RowsStayInSource(*list));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, PlanServicesTest,
