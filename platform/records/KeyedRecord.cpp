@@ -11,17 +11,26 @@ QString DescribeException(const std::exception& e) {
 }
 
 int KeySet::IndexOf(const QString& key) const {
-    // Most lookups use the exact spelling; try it before folding.
-    for (int i = 0, n = Count(); i < n && i < 4; ++i)
-        if (m_keys[i] == key)
-            return i;
+    // Most lookups use a spelling the set was built with: found without folding a copy of the key.
+    if (const auto it = m_exact.constFind(key); it != m_exact.cend())
+        return *it;
     return m_index.value(Fold(key), -1);
 }
 
 int KeySet::Append(const QString& key) {
     const int i = Count();
     m_keys.push_back(key);
-    m_index.insert(Fold(key), i);
+    const QString folded = Fold(key);
+    const bool again = m_index.contains(folded);
+    m_index.insert(folded, i);
+    if (again) {
+        // Another spelling of a key already here now names the new place: every spelling must.
+        m_exact.clear();
+        for (const QString& k : m_keys)
+            m_exact.insert(k, m_index.value(Fold(k)));
+    } else {
+        m_exact.insert(key, i);
+    }
     return i;
 }
 

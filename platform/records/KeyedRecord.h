@@ -28,7 +28,8 @@ public:
 
 private:
     QVector<QString> m_keys;
-    QHash<QString, int> m_index;
+    QHash<QString, int> m_index; // by folded key
+    QHash<QString, int> m_exact; // by each spelling appended
 };
 
 // A map from text key to value. Keys compare without regard to letter case and keep
