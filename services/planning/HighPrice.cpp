@@ -62,12 +62,32 @@ HighPriceLimits(const store::Store& db, const std::set<PriceKey>& keys, const QD
     return limits;
 }
 
-bool EntryPriceAboveLimit(const store::Store& db, qint32 planId, qint32 entryId, qint32 supplierId,
-                          qint32 itemId, qint32 unitId, const QDate& day, double tolerance) {
-    return db
-        .Scalar(QStringLiteral("SELECT zpp_entry_price_above_limit(?, ?, ?, ?, ?, ?, ?)"),
-                {planId, entryId, supplierId, itemId, unitId, values::DisplayDate(day), tolerance})
-        .toBool();
+std::vector<int> LinesAboveLimit(const store::Store& db, const std::vector<HiddenPriceLine>& lines,
+                                 const QDate& day, double tolerance) {
+    constexpr size_t kPerCall = 1000;
+    std::vector<int> above;
+    for (size_t first = 0; first < lines.size(); first += kPerCall) {
+        const size_t last = std::min(lines.size(), first + kPerCall);
+        QString arrays[5];
+        for (size_t i = first; i < last; ++i) {
+            const HiddenPriceLine& l = lines[i];
+            const qint32 values[5] = {l.Plan, l.Entry, l.Supplier, l.Item, l.Unit};
+            for (int a = 0; a < 5; ++a)
+                arrays[a] += (i == first ? u'{' : u',') + QString::number(values[a]);
+        }
+        QVariantList binds;
+        for (QString& a : arrays)
+            binds << QString(a + u'}');
+        binds << values::DisplayDate(day) << tolerance;
+        QSqlQuery q =
+            db.Exec(QStringLiteral("SELECT * FROM zpp_entries_above_limit(CAST(? AS INTEGER[]),"
+                                   " CAST(? AS INTEGER[]), CAST(? AS INTEGER[]), CAST(? AS INTEGER[]),"
+                                   " CAST(? AS INTEGER[]), ?, ?)"),
+                    binds);
+        while (q.next())
+            above.push_back(int(first) + q.value(0).toInt() - 1);
+    }
+    return above;
 }
 
 bool AboveLimit(double price, double allowed) {
@@ -105,18 +125,32 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
     constexpr int kBlock = 300;
     std::vector<RecordPtr> block;
     std::vector<EntryKey> entries;
+    std::vector<HiddenPriceLine> hidden;
+    std::vector<int> hiddenPosition; // of each hidden line in the list
     for (int first = 1; first <= count; first += kBlock) {
         const int last = std::min(count, first + kBlock - 1);
         block.clear();
         entries.clear();
+        hidden.clear();
+        hiddenPosition.clear();
         for (int i = first; i <= last; ++i) {
             RecordPtr r = pushList->Peek(i);
             if (r && storedPrices && !hiddenPrices && limitOf(*r))
                 entries.push_back(PushLineEntry(*r));
+            if (r && hiddenPrices) {
+                hidden.push_back({idOf(*r, "FInterID"), idOf(*r, "FEntryID"), idOf(*r, "FSupplyID"),
+                                  idOf(*r, "FItemID"), idOf(*r, "FUnitID")});
+                hiddenPosition.push_back(i);
+            }
             block.push_back(std::move(r));
         }
         const std::vector<double> storedPrice = StoredEntryPrices(db, entries);
         size_t nextStored = 0;
+        // The lines the server found above their limits, by position.
+        std::set<int> hiddenAbove;
+        if (hiddenPrices)
+            for (int k : LinesAboveLimit(db, hidden, day, tolerance))
+                hiddenAbove.insert(hiddenPosition[size_t(k)]);
         for (int i = first; i <= last; ++i) {
             const KeyedRecord* r = block[size_t(i - first)].get();
             if (!r)
@@ -124,9 +158,7 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
             std::optional<PriceLimit> limit;
             double price = 0;
             if (hiddenPrices) {
-                if (!EntryPriceAboveLimit(db, idOf(*r, "FInterID"), idOf(*r, "FEntryID"),
-                                          idOf(*r, "FSupplyID"), idOf(*r, "FItemID"), idOf(*r, "FUnitID"),
-                                          day, tolerance))
+                if (!hiddenAbove.count(i))
                     continue;
                 limit = PriceLimit{};
             } else {

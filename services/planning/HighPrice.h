@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <tuple>
+#include <vector>
 
 namespace zpp::services {
 
@@ -45,10 +46,16 @@ using PriceKey = std::tuple<qint32, qint32, qint32>; // supplier, item, unit (0:
 std::map<PriceKey, std::optional<PriceLimit>>
 HighPriceLimits(const store::Store& db, const std::set<PriceKey>& keys, const QDate& day, double tolerance);
 
-// For a user the store hides prices from: whether the entry's stored price is above the limit on
-// that day, as the server judges it (it tells no price).
-bool EntryPriceAboveLimit(const store::Store& db, qint32 planId, qint32 entryId, qint32 supplierId,
-                          qint32 itemId, qint32 unitId, const QDate& day, double tolerance);
+// A line of a user the store hides prices from, as the server is asked about it: its entry and the
+// price key it is judged by.
+struct HiddenPriceLine {
+    qint32 Plan, Entry, Supplier, Item, Unit;
+};
+// For a user the store hides prices from: the lines (their indexes, ascending) whose entry's stored
+// price is above the limit on that day, as the server judges it (it tells no price). A thousand
+// lines are asked in one call.
+std::vector<int> LinesAboveLimit(const store::Store& db, const std::vector<HiddenPriceLine>& lines,
+                                 const QDate& day, double tolerance);
 
 // Whether price is above allowed. Grid prices are rounded texts: a price equal to the limit in
 // its shown decimals is not above it.

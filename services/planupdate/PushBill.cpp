@@ -692,19 +692,31 @@ private:
             if (qint32& first = firstTake[size_t(m_takes[at].Line)]; first < 0)
                 first = qint32(at);
         }
+        if (m_hidden) {
+            // The line's entries hold one price (checked when it is priced); the first one's is judged.
+            std::vector<HiddenPriceLine> asked;
+            std::vector<size_t> lineOf;
+            for (size_t line = 0; line < m_lines.size(); ++line) {
+                const Line& l = m_lines[line];
+                if (l.Confirmed)
+                    continue;
+                const Take& t = m_takes[size_t(firstTake[line])];
+                asked.push_back({t.Plan, t.Entry, m_orders[l.Order].Supplier, l.ItemId, l.UnitId});
+                lineOf.push_back(line);
+            }
+            const std::vector<int> above = LinesAboveLimit(m_db, asked, m_billDate, tolerance);
+            if (!above.empty()) {
+                const Take& t = m_takes[size_t(firstTake[lineOf[size_t(above.front())]])];
+                Fail(t, BillNo(t), Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推"));
+            }
+            return;
+        }
         for (size_t line = 0; line < m_lines.size(); ++line) {
             const Line& l = m_lines[line];
             if (l.Confirmed)
                 continue;
             const qint32 supplier = m_orders[l.Order].Supplier;
             const Take& t = m_takes[size_t(firstTake[line])];
-            if (m_hidden) {
-                // The line's entries hold one price (checked when it is priced); the first one's is judged.
-                if (EntryPriceAboveLimit(m_db, t.Plan, t.Entry, supplier, l.ItemId, l.UnitId, m_billDate,
-                                         tolerance))
-                    Fail(t, BillNo(t), Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推"));
-                continue;
-            }
             const auto it = limits.find({supplier, l.ItemId, l.UnitId});
             if (it == limits.end() || !it->second || !AboveLimit(l.Price, it->second->Allowed))
                 continue;

@@ -246,6 +246,18 @@ QStringList PostgresRules() {
     return s;
 }
 
+// The price work's functions run as the owner and refuse a caller without the rights of a mask
+// (%1); a supplier's list price of an item (%1, %2) in a unit (%3, 0 any) on a day (%4).
+const QString kPgFunction = QStringLiteral("{{pg}}CREATE FUNCTION %1 LANGUAGE plpgsql SECURITY DEFINER"
+                                           " SET search_path = public AS $f$ %2 $f$");
+const QString kPgRefuse = QStringLiteral(" IF NOT zpp_holds(%1) THEN RAISE EXCEPTION 'permission denied' "
+                                         "USING ERRCODE = 'insufficient_privilege';"
+                                         " END IF;");
+const QString kListPrice =
+    QStringLiteral("(SELECT sp.price FROM supplier_prices sp WHERE sp.supplier_id = %1 AND sp.item_id = %2"
+                   " AND (%3 = 0 OR sp.unit_id = %3) AND sp.valid_from <= %4"
+                   " ORDER BY sp.valid_from DESC LIMIT 1)");
+
 QStringList PostgresPriceWork() {
     QStringList s;
     // Whether the logged-in role holds every bit of mask in the purchase plan module. These
@@ -254,15 +266,9 @@ QStringList PostgresPriceWork() {
                         " AS $f$ SELECT EXISTS (SELECT 1 FROM user_rights r JOIN users u ON u.id = r.user_id"
                         " WHERE u.name = session_user AND r.subsystem = 1006 AND r.module = 13"
                         " AND (r.granted_mask & p_mask) = p_mask) $f$");
-    const QString head = QStringLiteral("{{pg}}CREATE FUNCTION %1 LANGUAGE plpgsql SECURITY DEFINER"
-                                        " SET search_path = public AS $f$ %2 $f$");
-    const QString refuse = QStringLiteral(" IF NOT zpp_holds(%1) THEN RAISE EXCEPTION 'permission denied' "
-                                          "USING ERRCODE = 'insufficient_privilege';"
-                                          " END IF;");
-    const QString listPrice = QStringLiteral(
-        "(SELECT sp.price FROM supplier_prices sp WHERE sp.supplier_id = %1 AND sp.item_id = %2"
-        " AND (%3 = 0 OR sp.unit_id = %3) AND sp.valid_from <= %4"
-        " ORDER BY sp.valid_from DESC LIMIT 1)");
+    const QString& head = kPgFunction;
+    const QString& refuse = kPgRefuse;
+    const QString& listPrice = kListPrice;
     // The save: an entry whose supplier changed is priced from that supplier's list (0 without one).
     s << head.arg(QStringLiteral("zpp_price_entry_from_list(p_plan integer, p_entry integer, p_day text)"
                                  " RETURNS void"),
@@ -456,6 +462,27 @@ QVector<Migration> Build() {
     // A push numbers its orders last, so the number counter is held for the end of a push only; the
     // roles that push may now set an order's number (DatabaseRoles.h), granted on the upgrade.
     all.push_back({11, QStringLiteral("purchase-order numbers given at the end of a push"), {}});
+    // The high-price check of lines whose prices the user may not read, many lines to a call: the
+    // positions (from 1) of the lines whose entry's stored price is above the supplier's list
+    // price plus the tolerance (no list price, no limit).
+    all.push_back(
+        {12,
+         QStringLiteral("the high-price check of many lines at once on PostgreSQL"),
+         {kPgFunction.arg(
+             QStringLiteral("zpp_entries_above_limit(p_plans integer[], p_entries integer[],"
+                            " p_suppliers integer[], p_items integer[], p_units integer[], p_day text,"
+                            " p_tolerance double precision) RETURNS SETOF integer"),
+             QStringLiteral("BEGIN") + kPgRefuse.arg(1048576) +
+                 QStringLiteral(
+                     " RETURN QUERY SELECT q.n::integer FROM (SELECT u.n, u.plan_id, u.entry_id, ") +
+                 kListPrice.arg(QStringLiteral("u.supplier_id"), QStringLiteral("u.item_id"),
+                                QStringLiteral("u.unit_id"), QStringLiteral("p_day")) +
+                 QStringLiteral(
+                     " AS listed FROM unnest(p_plans, p_entries, p_suppliers, p_items, p_units)"
+                     "  WITH ORDINALITY AS u(plan_id, entry_id, supplier_id, item_id, unit_id, n)) q"
+                     " JOIN plan_entries e ON e.plan_id = q.plan_id AND e.entry_id = q.entry_id"
+                     " WHERE q.listed > 0 AND e.price > q.listed * (1 + p_tolerance / 100) * (1 + 1e-9)"
+                     " ORDER BY q.n; END;"))}});
     return all;
 }
 } // namespace

@@ -62,6 +62,7 @@ TEST(DatabaseRoles, TheServerHoldsAnyClientToTheUsersRightsAndDoesThePriceWork) 
     db->Exec("UPDATE plan_entries SET price = 999 WHERE plan_id = ? AND entry_id = ?", {plan, entry});
     QDate today = QDate::currentDate();
     services::PurchasePlanUpdateService service(buyer);
+    QString ids;
     auto list = [&](std::initializer_list<std::pair<QString, QVariant>> fields) {
         auto record = KeyedRecord::Create();
         record->Set("FInterID", plan);
@@ -79,10 +80,39 @@ TEST(DatabaseRoles, TheServerHoldsAnyClientToTheUsersRightsAndDoesThePriceWork) 
                   .toDouble(),
               services::SupplierListPrice(*db, other.toInt(), q.value(2).toInt(), 0, today));
 
+    // The high-price check without prices: the server names the lines whose stored price is above
+    // the list price (many lines to a call), and a push of such a line unconfirmed is refused.
+    db->Exec("UPDATE plan_entries SET price = 999 WHERE plan_id = ? AND entry_id = ?", {plan, entry});
+    db->Exec("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from)"
+             " SELECT ?, id, unit_id, 10, '2000-01-01' FROM items WHERE id = ?",
+             {other, q.value(2)});
+    RecordListPtr twoLines = list({{"FPushQty", 1}, {"FItemID", q.value(2)}});
+    QSqlQuery another =
+        db->Exec("SELECT plan_id, entry_id FROM plan_entries WHERE close_mark = '' AND price < 100"
+                 " AND NOT (plan_id = ? AND entry_id = ?) ORDER BY 1, 2",
+                 {plan, entry});
+    ASSERT_TRUE(another.next());
+    twoLines->Add(twoLines->Item(1)->Clone());
+    twoLines->Item(1)->Set("FInterID", another.value(0));
+    twoLines->Item(1)->Set("FEntryID", another.value(1));
+    QStringList above;
+    for (const auto& l : services::FindHighPriceLines(*buyer->Db, twoLines, today, true, true))
+        above << QString::number(l.Position);
+    EXPECT_EQ(above.join(','), "2");
+    QString highPrice;
+    try {
+        RecordListPtr unconfirmed = list({{"FPushQty", 1}, {"FItemID", q.value(2)}});
+        service.PushBill({}, unconfirmed, buyer->UserId, ids, today);
+    } catch (const Error& e) {
+        highPrice = e.Description();
+    }
+    EXPECT_TRUE(highPrice.endsWith("单价高于供应商价格表的限价，下推前未经确认；请重新下推"))
+        << highPrice.toStdString();
+
     // A refusing credit line below what is open already: the push is refused without the figures.
     db->Exec("UPDATE suppliers SET credit_line = 0.01, credit_control = '3' WHERE id = ?", {other});
     RecordListPtr push = list({{"FPushQty", 1}, {"FTaxRate", 13}, {services::kHighPriceConfirmedField, 1}});
-    QString ids, refusal;
+    QString refusal;
     try {
         service.PushBill({}, push, buyer->UserId, ids, today);
     } catch (const Error& e) {
