@@ -5,11 +5,36 @@
 
 #include <QStringBuilder>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace zpp {
 
 namespace {
+
+// The record keys of the fields, in field order: what a record list read in names them, and the
+// first keys of a push line.
+const std::array<QString, PushRows::FieldCount>& FieldNames() {
+    static const std::array<QString, PushRows::FieldCount> names = {fld::InterID,
+                                                                    fld::EntryID,
+                                                                    fld::ItemID,
+                                                                    QStringLiteral("FUnitID"),
+                                                                    fld::AuxPropID,
+                                                                    fld::SupplyID,
+                                                                    fld::Row,
+                                                                    fld::PushQty,
+                                                                    fld::Price,
+                                                                    fld::DiscountRate,
+                                                                    fld::TaxRate,
+                                                                    fld::FinishDate,
+                                                                    fld::Memo,
+                                                                    fld::BillNo,
+                                                                    QStringLiteral("FItemNumber"),
+                                                                    QStringLiteral("FItemName"),
+                                                                    fld::SupplyNumber,
+                                                                    QStringLiteral("FSupplyName")};
+    return names;
+}
 
 // Numbers beyond this keep their text: a double no longer holds all of the grid's decimals there,
 // and the push refuses them as typed.
@@ -56,28 +81,10 @@ double PushRows::Number(int field, const QString& text) {
 }
 
 void PushRows::AddRecords(const RecordList& rows) {
-    static const QString names[FieldCount] = {fld::InterID,
-                                              fld::EntryID,
-                                              fld::ItemID,
-                                              QStringLiteral("FUnitID"),
-                                              fld::AuxPropID,
-                                              fld::SupplyID,
-                                              fld::Row,
-                                              fld::PushQty,
-                                              fld::Price,
-                                              fld::DiscountRate,
-                                              fld::TaxRate,
-                                              fld::FinishDate,
-                                              fld::Memo,
-                                              fld::BillNo,
-                                              QStringLiteral("FItemNumber"),
-                                              QStringLiteral("FItemName"),
-                                              fld::SupplyNumber,
-                                              QStringLiteral("FSupplyName")};
     for (int p = 1; p <= rows.Count(); ++p) {
         const KeySet& keys = rows.KeysAt(p);
         const auto text = [&](Field f) {
-            const QVariant v = rows.ValueAt(p, keys.IndexOf(names[f]));
+            const QVariant v = rows.ValueAt(p, keys.IndexOf(FieldNames()[f]));
             return v.isValid() ? v.toString() : QString();
         };
         Add(values::ToInt32(values::Val(text(GridRow))), text);
@@ -205,27 +212,9 @@ private:
     static const std::shared_ptr<const KeySet>& LineKeys() {
         static const std::shared_ptr<const KeySet> keys = [] {
             auto k = std::make_shared<KeySet>();
-            for (const QString& n : {fld::InterID,
-                                     fld::EntryID,
-                                     fld::ItemID,
-                                     QStringLiteral("FUnitID"),
-                                     fld::AuxPropID,
-                                     fld::SupplyID,
-                                     fld::Row,
-                                     fld::PushQty,
-                                     fld::Price,
-                                     fld::DiscountRate,
-                                     fld::TaxRate,
-                                     fld::FinishDate,
-                                     fld::Memo,
-                                     fld::BillNo,
-                                     QStringLiteral("FItemNumber"),
-                                     QStringLiteral("FItemName"),
-                                     fld::SupplyNumber,
-                                     QStringLiteral("FSupplyName"),
-                                     fld::IsMerge,
-                                     fld::EntryDataVct,
-                                     QStringLiteral("FHighPriceConfirmed")})
+            for (const QString& n : FieldNames())
+                k->Append(n);
+            for (const QString& n : {fld::IsMerge, fld::EntryDataVct, QStringLiteral("FHighPriceConfirmed")})
                 k->Append(n);
             return k;
         }();

@@ -1,9 +1,8 @@
 #include "clsPurchasePlan.h"
 
-#include "PushRows.h"
-
 #include "EntryData.h"
 #include "MergeRows.h"
+#include "PushRows.h"
 #include "RowFields.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/Access.h"
