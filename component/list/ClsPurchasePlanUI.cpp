@@ -328,23 +328,28 @@ void ClsPurchasePlanUI::LoadGrid() {
         std::vector<int> shareFrom(kBlock, 0);
         for (int first = failedFirst.load(); first <= rowCount; first += kBlock) {
             const int last = std::min(rowCount, first + kBlock - 1);
-            try {
-                if (first == failedFirst.load()) {
-                    // Rows the other thread may have filled beyond the failed block are emptied.
-                    for (int r = last + 1; r <= rowCount; ++r)
-                        for (const Column& c : columns)
-                            grid.SetText(c.Col, r, QString());
-                    throw std::runtime_error("again row by row");
+            // The block that failed on the threads goes again row by row; rows the other thread
+            // may have filled beyond it are emptied first.
+            bool again = first == failedFirst.load();
+            if (again) {
+                for (int r = last + 1; r <= rowCount; ++r)
+                    for (const Column& c : columns)
+                        grid.SetText(c.Col, r, QString());
+            } else {
+                try {
+                    for (int i = 0; i < columns.size(); ++i) {
+                        for (int r = first; r <= last; ++r)
+                            fill(i, r, first, shareFrom);
+                        shareBlock(columns[i].Col, first, last, shareFrom);
+                    }
+                } catch (...) {
+                    again = true;
                 }
-                for (int i = 0; i < columns.size(); ++i) {
-                    for (int r = first; r <= last; ++r)
-                        fill(i, r, first, shareFrom);
-                    shareBlock(columns[i].Col, first, last, shareFrom);
-                }
-            } catch (...) {
-                // Again row by row, so the rows before the failing cell's row stay loaded whole
-                // and none after it is, as a row-by-row fill would have left them. Texts are no
-                // longer shared with rows of this block, which are emptied first.
+            }
+            if (again) {
+                // Row by row, so the rows before the failing cell's row stay loaded whole and none
+                // after it is, as a row-by-row fill would have left them. Texts are no longer
+                // shared with rows of this block, which are emptied first.
                 for (Seen& known : seen)
                     known = Seen{};
                 for (int r = first; r <= last; ++r)

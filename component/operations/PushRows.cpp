@@ -42,18 +42,6 @@ constexpr double kLargestKept = 1e12;
 
 } // namespace
 
-std::int32_t PushRows::Texts::Intern(const QString& text) {
-    // Neighbouring rows mostly share plan number, date and note.
-    if (m_last >= 0 && m_texts[m_last] == text)
-        return m_last;
-    auto it = m_index.constFind(text);
-    if (it == m_index.cend()) {
-        it = m_index.insert(text, std::int32_t(m_texts.size()));
-        m_texts.append(text);
-    }
-    return m_last = *it;
-}
-
 std::int32_t PushRows::Id(int field, const QString& text) {
     const QStringView t = QStringView(text).trimmed();
     if (t.isEmpty())
@@ -133,7 +121,7 @@ double PushRows::Num(int row, Field field) const {
 }
 
 qint64 PushRows::DateKey(int row) const {
-    const std::int32_t i = m_rows[row].finishDate;
+    const quint32 i = m_rows[row].finishDate;
     auto it = m_dayOf.constFind(i);
     if (it == m_dayOf.cend()) {
         const auto d = values::ParseDate(QVariant(m_dates.At(i)));
@@ -290,7 +278,8 @@ private:
     // What makes rows one line. A row holding a text where a number belongs is a line of its own:
     // the push refuses it anyway, and should name that row.
     struct LineKey {
-        std::int32_t item, aux, supplier, memo;
+        std::int32_t item, aux, supplier;
+        quint32 memo;
         double price, discount, tax;
         qint64 date;
         int own;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/records/KeyedRecord.h"
+#include "platform/records/TextTable.h"
 
 #include <QHash>
 #include <QString>
@@ -48,9 +49,9 @@ public:
         r.id[GridRow] = gridRow;
         for (int f = PushQty; f <= TaxRate; ++f)
             r.num[f - PushQty] = Number(f, text(Field(f)));
-        r.finishDate = m_dates.Intern(text(FinishDate));
-        r.memo = m_memos.Intern(text(Memo));
-        r.billNo = m_billNos.Intern(text(BillNo));
+        r.finishDate = m_dates.Add(text(FinishDate));
+        r.memo = m_memos.Add(text(Memo));
+        r.billNo = m_billNos.Add(text(BillNo));
         m_rows.push_back(r);
         if (!m_items.contains(r.id[ItemID]))
             m_items.insert(r.id[ItemID], {text(ItemNumber), text(ItemName)});
@@ -69,7 +70,7 @@ public:
     // The row's delivery date as a day number, or a value below zero naming its text when that
     // is no date.
     qint64 DateKey(int row) const;
-    int MemoIndex(int row) const { return m_rows[row].memo; }
+    quint32 MemoIndex(int row) const { return m_rows[row].memo; }
     std::int32_t IdOf(int row, Field field) const { return m_rows[row].id[field]; }
     // True when no id or number of the row kept a text.
     bool Plain(int row) const;
@@ -79,21 +80,10 @@ private:
 
     struct Row {
         std::int32_t id[GridRow + 1];
-        std::int32_t finishDate, memo, billNo;
+        quint32 finishDate, memo, billNo;
         double num[TaxRate - PushQty + 1];
     };
 
-    // Texts kept once, each named by its index.
-    class Texts {
-    public:
-        std::int32_t Intern(const QString& text);
-        const QString& At(std::int32_t i) const { return m_texts[i]; }
-
-    private:
-        QVector<QString> m_texts;
-        QHash<QString, std::int32_t> m_index;
-        std::int32_t m_last = -1;
-    };
     struct Names {
         QString number, name;
     };
@@ -104,12 +94,12 @@ private:
     static quint64 KeptKey(int row, int field) { return quint64(row) << 8 | quint64(field); }
 
     std::vector<Row> m_rows;
-    Texts m_dates, m_memos, m_billNos;
+    TextTable m_dates, m_memos, m_billNos;
     // Names follow from the id: the first row of each item or supplier gives them.
     QHash<std::int32_t, Names> m_items, m_suppliers;
     // Cells that did not read as numbers, by row and field.
     QHash<quint64, QString> m_kept;
-    mutable QHash<std::int32_t, qint64> m_dayOf;
+    mutable QHash<quint32, qint64> m_dayOf;
 };
 
 // The push lines of the rows to order: rows of one item, auxiliary property, supplier, price,

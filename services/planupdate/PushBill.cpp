@@ -4,6 +4,7 @@
 #include "component/host/Access.h"
 #include "component/host/LongWork.h"
 #include "component/host/PlanFields.h"
+#include "platform/records/TextTable.h"
 #include "platform/records/Values.h"
 #include "services/access/Rights.h"
 #include "services/planning/HighPrice.h"
@@ -82,27 +83,6 @@ struct Order {
     QString SupplierName, BillNo;
     qint64 Id = 0;
     int Lines = 0;
-};
-
-// Text kept once however many times it comes, by number from 0.
-class TextTable {
-public:
-    quint32 Add(const QString& text) {
-        if (!m_texts.isEmpty() && m_texts.constLast() == text) // runs: a plan's lines, empty memos
-            return quint32(m_texts.size() - 1);
-        const auto it = m_index.constFind(text);
-        if (it != m_index.constEnd())
-            return *it;
-        m_texts << text;
-        return m_index.insert(text, quint32(m_texts.size() - 1)).value();
-    }
-    const QString& At(quint32 i) const { return m_texts[qsizetype(i)]; }
-    // The index is needed only while texts come in.
-    void Settle() { m_index = {}; }
-
-private:
-    QStringList m_texts;
-    QHash<QString, quint32> m_index;
 };
 
 class Pusher {
