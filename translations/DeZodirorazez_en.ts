@@ -812,6 +812,10 @@
         <translation>Supplier %1 %2: credit line %3, open amount %4; over the credit line, not saved</translation>
     </message>
     <message>
+        <source>第 %1 行的供应商已修改，尚未保存：请先保存，再下推</source>
+        <translation>The supplier of row %1 was changed and not saved yet: save first, then push</translation>
+    </message>
+    <message>
         <source>单价高于供应商价格表的限价，下推前未经确认；请重新下推</source>
         <translation>The unit price is above the supplier's price list limit and was not confirmed before the push; push again</translation>
     </message>

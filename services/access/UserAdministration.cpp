@@ -7,7 +7,6 @@
 
 #include <QSqlQuery>
 #include <algorithm>
-#include <libpq-fe.h>
 
 namespace zpp::services {
 
@@ -200,15 +199,7 @@ void UserAdministration::SetPassword(const QString& name, const QString& passwor
     UserId(name);
     if (password.isEmpty())
         throw Error(ui::Tr("密码不能为空"));
-    char* hashed = PQencryptPasswordConn(db.PgConnection(), password.toUtf8().constData(),
-                                         name.toUtf8().constData(), nullptr);
-    if (!hashed)
-        throw Error(ui::Tr("无法为用户“%1”生成密码：%2")
-                        .arg(name, QString::fromUtf8(PQerrorMessage(db.PgConnection()))));
-    const QString secret = QString::fromLatin1(hashed);
-    PQfreemem(hashed);
-    db.Exec(QStringLiteral("ALTER ROLE ") + store::QuotedIdentifier(name) + QStringLiteral(" PASSWORD ") +
-            store::QuotedLiteral(secret));
+    store::SetLoginPassword(db, name, password);
 }
 
 } // namespace zpp::services

@@ -169,7 +169,7 @@ public:
         struct ForeignKey {
             QString Table, Name, Definition;
         };
-        std::vector<ForeignKey> keys;
+        std::vector<ForeignKey> keys, checks;
         if (!m_db.IsSQLite()) {
             QSqlQuery q = m_db.Exec(QStringLiteral(
                 "SELECT c.conrelid::regclass::text, quote_ident(c.conname), pg_get_constraintdef(c.oid)"
@@ -177,17 +177,30 @@ public:
                 " WHERE c.contype = 'f' AND n.nspname = 'public' ORDER BY 1, 2"));
             while (q.next())
                 keys.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});
+            // Likewise the commit-time checks of the ordered quantities, a check a row: the whole
+            // fill is checked in one pass after.
+            QSqlQuery t = m_db.Exec(QStringLiteral(
+                "SELECT t.tgrelid::regclass::text, quote_ident(t.tgname) FROM pg_trigger t"
+                " JOIN pg_class c ON c.oid = t.tgrelid JOIN pg_namespace n ON n.oid = c.relnamespace"
+                " WHERE n.nspname = 'public' AND NOT t.tgisinternal AND t.tgconstraint <> 0 ORDER BY 1, 2"));
+            while (t.next())
+                checks.push_back({t.value(0).toString(), t.value(1).toString(), {}});
             m_db.InTransaction([&] {
                 for (const ForeignKey& k : keys)
                     m_db.Exec(QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %2").arg(k.Table, k.Name));
+                for (const ForeignKey& c : checks)
+                    m_db.Exec(QStringLiteral("ALTER TABLE %1 DISABLE TRIGGER %2").arg(c.Table, c.Name));
             });
         }
         Plans();
-        if (!keys.empty())
+        if (!keys.empty() || !checks.empty())
             m_db.InTransaction([&] {
                 for (const ForeignKey& k : keys)
                     m_db.Exec(QStringLiteral("ALTER TABLE %1 ADD CONSTRAINT %2 %3")
                                   .arg(k.Table, k.Name, k.Definition));
+                for (const ForeignKey& c : checks)
+                    m_db.Exec(QStringLiteral("ALTER TABLE %1 ENABLE TRIGGER %2").arg(c.Table, c.Name));
+                m_db.Exec(QStringLiteral("SELECT zpp_check_all_orders()"));
             });
     }
 

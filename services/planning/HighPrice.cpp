@@ -1,6 +1,7 @@
 #include "HighPrice.h"
 
 #include "PriceService.h"
+#include "component/host/Lang.h"
 #include "platform/records/Values.h"
 
 #include <QSqlQuery>
@@ -63,31 +64,39 @@ HighPriceLimits(const store::Store& db, const std::set<PriceKey>& keys, const QD
 }
 
 std::vector<int> LinesAboveLimit(const store::Store& db, const std::vector<HiddenPriceLine>& lines,
-                                 const QDate& day, double tolerance) {
+                                 std::vector<int>* unsaved) {
     constexpr size_t kPerCall = 1000;
-    std::vector<int> above;
+    const QString above = QStringLiteral("SELECT 0, n FROM zpp_entries_above_limit(CAST(? AS INTEGER[]),"
+                                         " CAST(? AS INTEGER[])) AS n");
+    // Asked in the same round trip: the supplier of each line's entry as stored.
+    const QString moved =
+        QStringLiteral(" UNION ALL SELECT 1, u.n FROM unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[]),"
+                       " CAST(? AS INTEGER[])) WITH ORDINALITY AS u(plan_id, entry_id, supplier_id, n)"
+                       " JOIN plan_entries e ON e.plan_id = u.plan_id AND e.entry_id = u.entry_id"
+                       " WHERE e.supplier_id IS DISTINCT FROM u.supplier_id");
+    std::vector<int> found;
     for (size_t first = 0; first < lines.size(); first += kPerCall) {
         const size_t last = std::min(lines.size(), first + kPerCall);
-        QString arrays[5];
+        QString arrays[3];
         for (size_t i = first; i < last; ++i) {
             const HiddenPriceLine& l = lines[i];
-            const qint32 values[5] = {l.Plan, l.Entry, l.Supplier, l.Item, l.Unit};
-            for (int a = 0; a < 5; ++a)
+            const qint32 values[3] = {l.Plan, l.Entry, l.Supplier};
+            for (int a = 0; a < 3; ++a)
                 arrays[a] += (i == first ? u'{' : u',') + QString::number(values[a]);
         }
-        QVariantList binds;
         for (QString& a : arrays)
-            binds << QString(a + u'}');
-        binds << values::DisplayDate(day) << tolerance;
-        QSqlQuery q =
-            db.Exec(QStringLiteral("SELECT * FROM zpp_entries_above_limit(CAST(? AS INTEGER[]),"
-                                   " CAST(? AS INTEGER[]), CAST(? AS INTEGER[]), CAST(? AS INTEGER[]),"
-                                   " CAST(? AS INTEGER[]), ?, ?)"),
-                    binds);
+            a += u'}';
+        QVariantList binds{arrays[0], arrays[1]};
+        if (unsaved)
+            binds << arrays[0] << arrays[1] << arrays[2];
+        QSqlQuery q = db.Exec(unsaved ? above + moved : above, binds);
         while (q.next())
-            above.push_back(int(first) + q.value(0).toInt() - 1);
+            (q.value(0).toInt() == 0 ? found : *unsaved).push_back(int(first) + q.value(1).toInt() - 1);
     }
-    return above;
+    std::sort(found.begin(), found.end());
+    if (unsaved)
+        std::sort(unsaved->begin(), unsaved->end());
+    return found;
 }
 
 bool AboveLimit(double price, double allowed) {
@@ -99,7 +108,6 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
     QVector<HighPriceLine> above;
     if (!pushList)
         return above;
-    const double tolerance = HighPriceTolerance(db);
     auto idOf = [](const KeyedRecord& r, const char* key) {
         return qint32(values::Val(r.Get(QString::fromLatin1(key), 0)));
     };
@@ -115,7 +123,7 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
         for (int i = 1; i <= count; ++i)
             if (const RecordPtr r = pushList->Peek(i))
                 keys.insert(keyOf(*r));
-        limits = HighPriceLimits(db, keys, day, tolerance);
+        limits = HighPriceLimits(db, keys, day, HighPriceTolerance(db));
     }
     auto limitOf = [&](const KeyedRecord& r) {
         const auto it = limits.find(keyOf(r));
@@ -138,8 +146,7 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
             if (r && storedPrices && !hiddenPrices && limitOf(*r))
                 entries.push_back(PushLineEntry(*r));
             if (r && hiddenPrices) {
-                hidden.push_back({idOf(*r, "FInterID"), idOf(*r, "FEntryID"), idOf(*r, "FSupplyID"),
-                                  idOf(*r, "FItemID"), idOf(*r, "FUnitID")});
+                hidden.push_back({idOf(*r, "FInterID"), idOf(*r, "FEntryID"), idOf(*r, "FSupplyID")});
                 hiddenPosition.push_back(i);
             }
             block.push_back(std::move(r));
@@ -148,9 +155,18 @@ QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordLi
         size_t nextStored = 0;
         // The lines the server found above their limits, by position.
         std::set<int> hiddenAbove;
-        if (hiddenPrices)
-            for (int k : LinesAboveLimit(db, hidden, day, tolerance))
+        if (hiddenPrices) {
+            std::vector<int> unsaved;
+            for (int k : LinesAboveLimit(db, hidden, &unsaved))
                 hiddenAbove.insert(hiddenPosition[size_t(k)]);
+            if (!unsaved.empty()) {
+                const KeyedRecord& r = *block[size_t(hiddenPosition[size_t(unsaved.front())] - first)];
+                const int gridRow = int(values::Val(r.Get(QStringLiteral("Row"), 0)));
+                throw Error(
+                    GetLangString(QStringLiteral("第 %1 行的供应商已修改，尚未保存：请先保存，再下推"))
+                        .arg(gridRow > 0 ? gridRow : hiddenPosition[size_t(unsaved.front())]));
+            }
+        }
         for (int i = first; i <= last; ++i) {
             const KeyedRecord* r = block[size_t(i - first)].get();
             if (!r)

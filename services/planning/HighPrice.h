@@ -46,16 +46,18 @@ using PriceKey = std::tuple<qint32, qint32, qint32>; // supplier, item, unit (0:
 std::map<PriceKey, std::optional<PriceLimit>>
 HighPriceLimits(const store::Store& db, const std::set<PriceKey>& keys, const QDate& day, double tolerance);
 
-// A line of a user the store hides prices from, as the server is asked about it: its entry and the
-// price key it is judged by.
+// A line of a user the store hides prices from, as the server is asked about it: its entry, and
+// the supplier the line names.
 struct HiddenPriceLine {
-    qint32 Plan, Entry, Supplier, Item, Unit;
+    qint32 Plan, Entry, Supplier;
 };
 // For a user the store hides prices from: the lines (their indexes, ascending) whose entry's stored
-// price is above the limit on that day, as the server judges it (it tells no price). A thousand
-// lines are asked in one call.
+// price is above the limit its push is held to, as the server judges it from the stored entry alone
+// (its supplier, its item's unit, today's price list and the stored tolerance) and tells no price.
+// A thousand lines are asked in one call. unsaved, when given, gets the lines whose supplier is
+// not their entry's stored one: a changed supplier not saved yet, which the push will not take.
 std::vector<int> LinesAboveLimit(const store::Store& db, const std::vector<HiddenPriceLine>& lines,
-                                 const QDate& day, double tolerance);
+                                 std::vector<int>* unsaved = nullptr);
 
 // Whether price is above allowed. Grid prices are rounded texts: a price equal to the limit in
 // its shown decimals is not above it.
@@ -66,7 +68,9 @@ bool AboveLimit(double price, double allowed);
 // storedPrices: the lines carry no price (the user has no price right) and are judged at the
 // price their first entry holds, the price the push orders them at.
 // hiddenPrices: the store keeps those prices from the user too (StoreHidesPrices): the server
-// judges each line, and the lines found carry no figures.
+// judges each line on today's list, whatever the day, and the lines found carry no figures. A line
+// whose supplier was changed and not saved is refused, asking for a save first: the push orders at
+// the stored supplier's price and would refuse it.
 QVector<HighPriceLine> FindHighPriceLines(const store::Store& db, const RecordListPtr& pushList,
                                           const QDate& day, bool storedPrices = false,
                                           bool hiddenPrices = false);

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cmath>
 
 namespace zpp::services {
@@ -75,7 +76,7 @@ std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const
     CreditOverrun over{line.value(0).toString(), line.value(1).toString(), line.value(2).toDouble(), 0};
     if (hiddenPrices) {
         // What is being added is written already: the server sums the open orders.
-        if (!db.Scalar(QStringLiteral("SELECT zpp_credit_exceeded(?, '{}', '{}', '{}')"), {supplierId})
+        if (!db.Scalar(QStringLiteral("SELECT zpp_credit_exceeded(CAST(? AS INTEGER))"), {supplierId})
                  .toBool())
             return std::nullopt;
         over.Amount = std::nan("");
@@ -92,6 +93,58 @@ std::optional<CreditOverrun> RefusingCreditOverrun(const store::Store& db, const
     return over;
 }
 
+namespace {
+// An entry a push line takes, and how much the list pushes of it.
+struct TakenEntry {
+    EntryKey Entry;
+    double Qty;
+};
+
+// The plan and entry IDs as two array texts, for the server.
+std::pair<QString, QString> EntryArrays(const std::vector<TakenEntry>& entries) {
+    QString plans(u'{'), ids(u'{');
+    for (const TakenEntry& t : entries) {
+        if (plans.size() > 1) {
+            plans += u',';
+            ids += u',';
+        }
+        plans += QString::number(t.Entry.first);
+        ids += QString::number(t.Entry.second);
+    }
+    return {plans + u'}', ids + u'}'};
+}
+
+// Whether every entry is an open one of the supplier and the list pushes of each (an entry named
+// twice: the sum) at least what is saved to push of it, never more than is left: a push of the
+// saved quantities already over the line, this push is over it too.
+bool PushesWhatIsSavedOrMore(const store::Store& db, qint32 supplier, std::vector<TakenEntry>& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const TakenEntry& a, const TakenEntry& b) { return a.Entry < b.Entry; });
+    std::vector<TakenEntry> pushed;
+    for (const TakenEntry& t : entries) {
+        if (!pushed.empty() && pushed.back().Entry == t.Entry)
+            pushed.back().Qty += t.Qty;
+        else
+            pushed.push_back(t);
+    }
+    const auto [plans, ids] = EntryArrays(pushed);
+    QSqlQuery q = db.Exec(
+        QStringLiteral("SELECT e.plan_id, e.entry_id, greatest(0, least(e.push_qty, e.unordered_qty))"
+                       " FROM unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[])) AS u(plan_id, entry_id)"
+                       " JOIN plan_entries e ON e.plan_id = u.plan_id AND e.entry_id = u.entry_id"
+                       " WHERE e.supplier_id = ? AND btrim(e.close_mark) = '' ORDER BY 1, 2"),
+        {plans, ids, supplier});
+    size_t k = 0;
+    for (; q.next(); ++k) {
+        const double saved = q.value(2).toDouble();
+        if (k == pushed.size() || pushed[k].Entry != EntryKey{q.value(0).toInt(), q.value(1).toInt()} ||
+            pushed[k].Qty < saved - 1e-9 * std::max(1.0, saved))
+            return false;
+    }
+    return k == pushed.size();
+}
+} // namespace
+
 bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList, QString& controlType,
                                         QString& suppliers) {
     if (!pushList)
@@ -104,12 +157,8 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
     const bool storedPrices = !Holds(*m_session, rights::Price);
     const bool hidden = StoreHidesPrices(*m_session);
     const store::Store& db = *m_session->Db;
-    // With the prices hidden, the entries each supplier's lines take, for the server to price.
-    struct Taken {
-        qint32 Plan, Entry;
-        double Qty;
-    };
-    QHash<qint32, std::vector<Taken>> taken;
+    // With the prices hidden, the entries each supplier's lines take and how much of each.
+    QHash<qint32, std::vector<TakenEntry>> taken;
     // Lines at stored prices wait for their prices a block at a time, asked at once; what they add
     // is added in list order all the same.
     constexpr size_t kBlock = 300;
@@ -137,8 +186,18 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
         }
         const double qty = values::Val(r->Get(QStringLiteral("FPushQty"), 0));
         if (hidden) {
-            const EntryKey entry = PushLineEntry(*r);
-            taken[supplier].push_back({entry.first, entry.second, qty});
+            std::vector<TakenEntry>& of = taken[supplier];
+            const RecordListPtr members = values::Val(r->Get(QStringLiteral("FIsMerge"), 0)) == 1
+                                              ? r->Object(QStringLiteral("EntryDataVct"))
+                                              : nullptr;
+            if (members && members->Count() > 0) {
+                for (int m = 1; m <= members->Count(); ++m)
+                    if (const RecordPtr member = members->Peek(m))
+                        of.push_back({PushLineEntry(*member),
+                                      values::Val(member->Get(QStringLiteral("FPushQty"), 0))});
+            } else {
+                of.push_back({PushLineEntry(*r), qty});
+            }
         } else if (storedPrices) {
             entries.push_back(PushLineEntry(*r));
             waiting.emplace_back(supplier, qty);
@@ -167,25 +226,18 @@ bool MrpDataService::CheckCreditDegrees(const QString&, RecordListPtr& pushList,
         const QString control = line.value(3).toString();
         line.finish();
         if (hidden) {
-            QString plans(u'{'), entries(u'{'), qtys(u'{');
-            for (const Taken& t : std::as_const(taken[supplier])) {
-                if (plans.size() > 1) {
-                    plans += u',';
-                    entries += u',';
-                    qtys += u',';
-                }
-                plans += QString::number(t.Plan);
-                entries += QString::number(t.Entry);
-                qtys += QString::number(t.Qty, 'g', 17);
-            }
-            plans += u'}';
-            entries += u'}';
-            qtys += u'}';
-            if (!db.Scalar(QStringLiteral(
-                               "SELECT zpp_credit_exceeded(?, CAST(? AS INTEGER[]), CAST(? AS INTEGER[]),"
-                               " CAST(? AS DOUBLE PRECISION[]))"),
-                           {supplier, plans, entries, qtys})
+            // The server sums what is saved to push of these entries, not what the list says.
+            std::vector<TakenEntry>& entries = taken[supplier];
+            const auto [plans, ids] = EntryArrays(entries);
+            if (!db.Scalar(
+                       QStringLiteral("SELECT zpp_credit_exceeded(CAST(? AS INTEGER), CAST(? AS INTEGER[]),"
+                                      " CAST(? AS INTEGER[]))"),
+                       {supplier, plans, ids})
                      .toBool())
+                continue;
+            // Refused in the list only when this push is sure to be over too; otherwise the push
+            // decides, as it checks what it writes.
+            if (control == u"3" && !PushesWhatIsSavedOrMore(db, supplier, entries))
                 continue;
             over << GetLangString(QStringLiteral("供应商 %1 %2：超过信用额度")).arg(code, name);
             if (control > strictest)

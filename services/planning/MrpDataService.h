@@ -11,7 +11,8 @@ namespace zpp::services {
 // credit line (to the cent). Read with the supplier's row locked on PostgreSQL, so the writer that
 // asks holds the line until it commits; SQLite's write transaction already keeps others out.
 // hiddenPrices: the store hides prices from the user (StoreHidesPrices); the server then judges
-// the open orders itself and Amount stays unknown (NaN), since it would tell the prices.
+// the open orders itself, this transaction's lines held to what their entries gave, and Amount
+// stays unknown (NaN), since it would tell the prices.
 struct CreditOverrun {
     QString Code, Name;
     double Line = 0, Amount = 0;
@@ -36,6 +37,9 @@ public:
     // orders (line quantity times price) plus this push (FPushQty times FPrice) against the line.
     // False when one is over: the strictest control of those over, and one line per supplier
     // over ("供应商 code name：信用额度 x，未结金额 y", joined by CR LF). True leaves both untouched.
+    // When the store hides prices from the user the server judges the saved push quantities of the
+    // lines' entries instead, and names no figures: a warning is then an estimate, and a refusing
+    // supplier is refused here only when the list pushes at least those (else the push decides).
     bool CheckCreditDegrees(const QString& props, RecordListPtr& pushList, QString& controlType,
                             QString& suppliers) override;
     // Every purchase order by ID: FInterID, FBillNo, FDate, FSupplyID, FSupplyName, FTranType (71),

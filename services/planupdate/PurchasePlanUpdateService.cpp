@@ -141,17 +141,12 @@ public:
             wanted[cMemo] = store::StoredText(r.Text(KeyOf(cMemo)));
             present |= 1 << cMemo;
         }
-        // On PostgreSQL the server prices it: the price is not even readable for this user.
-        bool priceFromList = false;
-        if (!m_mayPrice && (present & (1 << cSupplier)) && !wanted[cSupplier].isNull() &&
+        // A changed supplier brings its list price. On PostgreSQL the server's trigger prices it in
+        // the update itself: the price is not even readable for this user.
+        if (!m_mayPrice && m_db.IsSQLite() && (present & (1 << cSupplier)) && !wanted[cSupplier].isNull() &&
             !SameStored(cSupplier, wanted[cSupplier], stored[cSupplier])) {
-            if (m_db.IsSQLite()) {
-                wanted[cPrice] =
-                    SupplierListPrice(m_db, wanted[cSupplier].toInt(), itemId, 0, QDate::currentDate());
-                present |= 1 << cPrice;
-            } else {
-                priceFromList = true;
-            }
+            wanted[cPrice] = SupplierListPrice(m_db, wanted[cSupplier].toInt(), itemId, 0, QDate::currentDate());
+            present |= 1 << cPrice;
         }
         int mask = 0;
         for (int c = 0; c < kColumns; ++c)
@@ -182,9 +177,6 @@ public:
         binds << *plan << *entry;
         QSqlQuery& q = Statement(mask);
         m_db.Run(q, binds);
-        if (priceFromList)
-            m_db.Exec(QStringLiteral("SELECT zpp_price_entry_from_list(?, ?, ?)"),
-                      {*plan, *entry, values::DisplayDate(QDate::currentDate())});
         r.Set(kEntryVersionField, version + 1);
     }
 

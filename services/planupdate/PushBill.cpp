@@ -656,14 +656,13 @@ private:
     // A line above its price-list limit is ordered only when the user was shown it and chose to go
     // on: the price list or the tolerance may have changed since the user was asked.
     void CheckHighPrices() {
-        const double tolerance = HighPriceTolerance(m_db);
         std::map<PriceKey, std::optional<PriceLimit>> limits;
         if (!m_hidden) {
             std::set<PriceKey> keys;
             for (const Line& l : m_lines)
                 if (!l.Confirmed)
                     keys.insert({m_orders[l.Order].Supplier, l.ItemId, l.UnitId});
-            limits = HighPriceLimits(m_db, keys, m_billDate, tolerance);
+            limits = HighPriceLimits(m_db, keys, m_billDate, HighPriceTolerance(m_db));
         }
         // Each line's first take, found once: a push of a whole plan has as many lines as takes.
         std::vector<qint32> firstTake(m_lines.size(), -1);
@@ -673,7 +672,8 @@ private:
                 first = qint32(at);
         }
         if (m_hidden) {
-            // The line's entries hold one price (checked when it is priced); the first one's is judged.
+            // The line's entries hold one price (checked when it is priced); the first one's is
+            // judged, on today's list: the server takes no day from its caller.
             std::vector<HiddenPriceLine> asked;
             std::vector<size_t> lineOf;
             for (size_t line = 0; line < m_lines.size(); ++line) {
@@ -681,10 +681,10 @@ private:
                 if (l.Confirmed)
                     continue;
                 const Take& t = m_takes[size_t(firstTake[line])];
-                asked.push_back({t.Plan, t.Entry, m_orders[l.Order].Supplier, l.ItemId, l.UnitId});
+                asked.push_back({t.Plan, t.Entry, m_orders[l.Order].Supplier});
                 lineOf.push_back(line);
             }
-            const std::vector<int> above = LinesAboveLimit(m_db, asked, m_billDate, tolerance);
+            const std::vector<int> above = LinesAboveLimit(m_db, asked);
             if (!above.empty()) {
                 const Take& t = m_takes[size_t(firstTake[lineOf[size_t(above.front())]])];
                 Fail(t, BillNo(t), Tr("单价高于供应商价格表的限价，下推前未经确认；请重新下推"));

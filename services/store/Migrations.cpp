@@ -1,5 +1,7 @@
 #include "Migrations.h"
 
+#include "PgRules.h"
+
 namespace zpp::store {
 
 namespace {
@@ -246,17 +248,9 @@ QStringList PostgresRules() {
     return s;
 }
 
-// The price work's functions run as the owner and refuse a caller without the rights of a mask
-// (%1); a supplier's list price of an item (%1, %2) in a unit (%3, 0 any) on a day (%4).
-const QString kPgFunction = QStringLiteral("{{pg}}CREATE FUNCTION %1 LANGUAGE plpgsql SECURITY DEFINER"
-                                           " SET search_path = public AS $f$ %2 $f$");
-const QString kPgRefuse = QStringLiteral(" IF NOT zpp_holds(%1) THEN RAISE EXCEPTION 'permission denied' "
-                                         "USING ERRCODE = 'insufficient_privilege';"
-                                         " END IF;");
-const QString kListPrice =
-    QStringLiteral("(SELECT sp.price FROM supplier_prices sp WHERE sp.supplier_id = %1 AND sp.item_id = %2"
-                   " AND (%3 = 0 OR sp.unit_id = %3) AND sp.valid_from <= %4"
-                   " ORDER BY sp.valid_from DESC LIMIT 1)");
+const QString& kPgFunction = pg::kDefiner;
+const QString& kPgRefuse = pg::kRefuse;
+const QString& kListPrice = pg::kListPrice;
 
 QStringList PostgresPriceWork() {
     QStringList s;
@@ -455,7 +449,7 @@ QVector<Migration> Build() {
          QStringLiteral("the import right for administrators only; the company's name and address"),
          {
              QStringLiteral("UPDATE user_rights SET granted_mask = granted_mask & ~8 WHERE subsystem = 1006"
-                            " AND module = 13 AND (granted_mask & 5309461) <> 5309461"),
+                            " AND module = 13 AND (granted_mask & 5341461) <> 5341461"),
              QStringLiteral("INSERT INTO system_settings (section, key, value) VALUES"
                             " ('Company', 'Name', ''), ('Company', 'Address', '')"),
          }});
@@ -483,6 +477,14 @@ QVector<Migration> Build() {
                      " JOIN plan_entries e ON e.plan_id = q.plan_id AND e.entry_id = q.entry_id"
                      " WHERE q.listed > 0 AND e.price > q.listed * (1 + p_tolerance / 100) * (1 + 1e-9)"
                      " ORDER BY q.n; END;"))}});
+    // The database's rules hold against a client of its own: fixed search paths, the ordered-quantity
+    // rule on every write, the writer's name from the session, supplier rights that follow the supplier.
+    all.push_back({13, QStringLiteral("the database's rules hold against any client on PostgreSQL"),
+                   pg::PostgresHardening()});
+    // A role without the price right asks the server only about stored rows, never a figure of its own.
+    all.push_back({14, QStringLiteral("price questions on PostgreSQL about stored rows only"), pg::PostgresPriceQuestions()});
+    // Administrators hold no CREATEROLE: roles of the store, checked by the server, make users' roles.
+    all.push_back({15, QStringLiteral("user administration on PostgreSQL without CREATEROLE for administrators"), PostgresRoleAdministration()});
     return all;
 }
 } // namespace

@@ -17,7 +17,7 @@ struct Migration {
 const QVector<Migration>& Migrations();
 // The last schema that changed what PostgreSQL's roles are granted: a store older than it has
 // its roles and privileges made anew when it is upgraded.
-inline constexpr int kRolesSchemaVersion = 11;
+inline constexpr int kRolesSchemaVersion = 15;
 int LatestSchemaVersion();
 
 } // namespace zpp::store

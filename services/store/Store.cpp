@@ -483,6 +483,12 @@ void Store::Migrate() {
     // store gets them from whoever fills its users (the demo generator, the user administration).
     if (!IsSQLite() && current > 0 && current < kRolesSchemaVersion)
         SyncDatabaseRoles(*this);
+    else if (!IsSQLite() &&
+             (current < latest ||
+              Scalar(QStringLiteral("SELECT pg_catalog.has_database_privilege('public',"
+                                    " pg_catalog.current_database(), 'CONNECT')"))
+                  .toBool()))
+        SealDatabase(*this);
 }
 
 void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql) const {

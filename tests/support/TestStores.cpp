@@ -22,6 +22,27 @@ QString NewPostgresUrl() {
     return store::PostgresDatabase(admin, name);
 }
 
+void BackToSchema6(const store::Store& db) {
+    for (const char* sql :
+         {"DO $$ DECLARE p record; BEGIN FOR p IN SELECT policyname, tablename FROM pg_policies"
+          " WHERE schemaname = 'public' LOOP EXECUTE format('DROP POLICY %I ON %I',"
+          " p.policyname, p.tablename); END LOOP; END $$",
+          "DO $$ DECLARE f record; BEGIN FOR f IN SELECT p.oid::regprocedure AS sig FROM pg_proc p"
+          " JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = 'public'"
+          " AND p.proname LIKE 'zpp%' LOOP EXECUTE 'DROP FUNCTION ' || f.sig || ' CASCADE'; END LOOP; END $$",
+          "ALTER TABLE plan_entries DISABLE ROW LEVEL SECURITY",
+          "ALTER TABLE user_supplier_rights DROP CONSTRAINT IF EXISTS user_supplier_rights_supplier",
+          "DO $$ DECLARE base text := left(current_database(), 57); BEGIN"
+          " EXECUTE format('DROP OWNED BY %I, %I', base || '_roles', base || '_users');"
+          " EXECUTE format('DROP ROLE %I, %I', base || '_roles', base || '_users');"
+          " EXECUTE format('ALTER DATABASE %I OWNER TO CURRENT_USER', current_database());"
+          " EXECUTE format('GRANT ALL ON DATABASE %I TO PUBLIC', current_database()); END $$",
+          "GRANT CREATE ON SCHEMA public TO PUBLIC", "ALTER ROLE admin CREATEROLE",
+          "REVOKE ALL ON ALL TABLES IN SCHEMA public FROM buyer",
+          "DELETE FROM system_settings WHERE section = 'Company'", "DELETE FROM schema_version WHERE version > 6"})
+        db.Exec(QString::fromUtf8(sql));
+}
+
 std::string StoreKindName(const ::testing::TestParamInfo<StoreKind>& info) {
     return info.param == StoreKind::SQLite ? "SQLite" : "PostgreSQL";
 }

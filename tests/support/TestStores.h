@@ -15,6 +15,11 @@ QString NewSQLitePath();
 // empty when no server is configured. Under CI a missing server is a failure, not a skip.
 QString NewPostgresUrl();
 
+// Takes a PostgreSQL store made by this program back to schema 6, before the database held any
+// rule of its own: no policies, functions, triggers or roles of the store, the server's defaults
+// for everyone on the database, CREATEROLE for admin as before. Its rows stay as they are.
+void BackToSchema6(const store::Store& db);
+
 enum class StoreKind { SQLite, PostgreSQL };
 std::string StoreKindName(const ::testing::TestParamInfo<StoreKind>& info);
 

@@ -1,5 +1,7 @@
 #include "PlanFixture.h"
 
+#include <tuple>
+
 namespace zpp::test {
 
 bool PlanStoreTest::Open() {
@@ -34,6 +36,12 @@ void AddEntry(const store::Store& db, int plan, int entry, const QString& date, 
 }
 
 void SeedPlans(const store::Store& db) {
+    // One transaction: PostgreSQL checks at commit that what the entries have ordered is what
+    // their order lines took, and the orders are written after the entries.
+    db.InTransaction([&] { SeedPlansInTransaction(db); });
+}
+
+void SeedPlansInTransaction(const store::Store& db) {
     db.Exec(QStringLiteral("INSERT INTO units (id, name) VALUES (1, '个'), (2, '千克')"));
     db.Exec(QStringLiteral("INSERT INTO aux_props (id, name) VALUES (1, '红色')"));
     db.Exec(QStringLiteral(
@@ -53,6 +61,19 @@ void SeedPlans(const store::Store& db) {
     AddEntry(db, 11, 2, QStringLiteral("2024-05-02"), 2, 1, 5, 5, QStringLiteral("Y"));
     AddEntry(db, 11, 1, QStringLiteral("2024-05-02"), 1, 1);
     AddEntry(db, 12, 1, QStringLiteral("2024-05-02"), 3, 2);
+    // The orders behind what 10_2 (20) and 11_2 (5) have ordered already, delivered.
+    db.Exec("INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_at, closed) VALUES"
+            " ('OLD1', '2024-05-02', 2, 'x', 1), ('OLD2', '2024-05-03', 1, 'x', 1)");
+    for (auto [bill, plan, entry, item, qty] :
+         {std::tuple{"OLD1", 10, 2, 3, 20}, std::tuple{"OLD2", 11, 2, 2, 5}}) {
+        const QVariant order = db.Scalar("SELECT id FROM purchase_orders WHERE bill_no = ?", {QString(bill)});
+        db.Exec("INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty) VALUES (?, 1, "
+                "?, 1, ?)",
+                {order, item, qty});
+        db.Exec("INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
+                " VALUES (?, 1, ?, ?, ?)",
+                {order, plan, entry, qty});
+    }
 }
 
 } // namespace zpp::test

@@ -23,6 +23,7 @@ protected:
 // Entries in list order: 10_1, 10_2 (partly ordered) on 05-01; 12_1, 11_1, 11_2 (closed) on 05-02;
 // 10_3 (closed, no supplier) on 05-03.
 void SeedPlans(const store::Store& db);
+void SeedPlansInTransaction(const store::Store& db);
 void AddPlan(const store::Store& db, int id, const QString& billNo, const QString& date);
 void AddEntry(const store::Store& db, int plan, int entry, const QString& date, int item, int supplier,
               double qty = 10, double ordered = 0, const QString& close = {});

@@ -37,10 +37,10 @@ TEST_P(PlanServicesTest, BillDatesSupplierIdsAndCurrentPrices) {
     EXPECT_DOUBLE_EQ(info.GetPurchasePlanPrice({}, 1, 1, 10), 11.5);
     EXPECT_DOUBLE_EQ(info.GetPurchasePlanPrice({}, 2, 1, 10), 0);
     db->Exec("INSERT INTO purchase_orders (id, bill_no, bill_date, supplier_id, created_at) VALUES"
-             " (1, 'PO1', '2024-02-01', 1, 'x'), (2, 'PO2', '2024-01-01', 1, 'x'), (3, 'PO3', '2024-03-01', "
+             " (101, 'PO1', '2024-02-01', 1, 'x'), (102, 'PO2', '2024-01-01', 1, 'x'), (103, 'PO3', '2024-03-01', "
              "2, 'x')");
     db->Exec("INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty, price) VALUES"
-             " (1, 1, 1, 2, 5, 10.75), (2, 1, 1, 2, 5, 10.25), (3, 1, 1, 2, 5, 5.0)");
+             " (101, 1, 1, 2, 5, 10.75), (102, 1, 1, 2, 5, 10.25), (103, 1, 1, 2, 5, 5.0)");
     services::PriceService prices(buyer);
     QStringList answers;
     for (const auto& [item, unit, useLast] : {std::tuple{"1", 2, 1}, {"1", 2, 0}, {"1", 1, 0}}) {

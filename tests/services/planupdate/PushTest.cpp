@@ -110,28 +110,11 @@ QString BrokenEntries(const store::Store& db) {
                     " OR e.unordered_qty <> e.qty - e.ordered_qty");
 }
 
-// The orders behind what the seeded plans have ordered already (10_2: 20, 11_2: 5), delivered.
-void SeedOrderHistory(const store::Store& db) {
-    db.Exec("INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_at, closed) VALUES"
-            " ('OLD1', '2024-05-02', 2, 'x', 1), ('OLD2', '2024-05-03', 1, 'x', 1)");
-    for (auto [bill, plan, entry, item, qty] :
-         {std::tuple{"OLD1", 10, 2, 3, 20}, std::tuple{"OLD2", 11, 2, 2, 5}}) {
-        const QVariant order = db.Scalar("SELECT id FROM purchase_orders WHERE bill_no = ?", {QString(bill)});
-        db.Exec("INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty) VALUES (?, 1, "
-                "?, 1, ?)",
-                {order, item, qty});
-        db.Exec("INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
-                " VALUES (?, 1, ?, ?, ?)",
-                {order, plan, entry, qty});
-    }
-}
-
 } // namespace
 
 TEST_P(PushTest, PushCreatesOrdersPerSupplierWhoseLinesAndSourcesAddUp) {
     ZPP_REQUIRE_STORE(QString(Open() ? "x" : ""));
     SeedPlans(*db);
-    SeedOrderHistory(*db);
     services::PurchasePlanUpdateService service(admin);
 
     // 10_1 and 11_1 fold into one line of supplier 1; 100.254 is all of 10_1 at its 2 decimals.
@@ -244,7 +227,9 @@ TEST_P(PushTest, ALineAboveItsPriceLimitIsOrderedOnlyWhenConfirmed) {
     const RecordPtr confirmed =
         With(PushLine("1", {{10, 1, "1"}}, "12.5"), services::kHighPriceConfirmedField, 1);
     EXPECT_EQ(Push(service, ListOf({PushLine("1", {{10, 1, "1"}}, "11"), confirmed})).Error, "");
-    EXPECT_EQ(Rows(*db, "SELECT price FROM purchase_order_lines ORDER BY price"), "11,12.5");
+    EXPECT_EQ(Rows(*db, "SELECT price FROM purchase_order_lines WHERE order_id IN (SELECT id FROM purchase_orders"
+                        " WHERE bill_no NOT LIKE 'OLD%') ORDER BY price"),
+              "11,12.5");
 }
 
 // A push of more lines than a server statement carries (lines, sources and entries are written in
@@ -259,8 +244,7 @@ TEST(PushBothStores, ALargePushWritesTheSameRowsOnEitherStore) {
     for (const QString& location : {NewSQLitePath(), pg}) {
         auto db = store::Store::Open(location);
         SeedPlans(*db);
-        SeedOrderHistory(*db);
-        db->InTransaction([&] {
+            db->InTransaction([&] {
             for (int p = 1; p <= kPlans; ++p) {
                 AddPlan(*db, p, QString("CGJY%1").arg(p, 6, 10, QChar('0')), "2024-05-10");
                 for (int e = 1; e <= kEntries; ++e)

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Pieces of the PostgreSQL-only statements of the schema (Migrations.cpp), shared by the files
+// that hold the database's own rules.
+namespace zpp::store::pg {
+
+// Every function of ours runs with this path: the server's catalog first, then the store's schema,
+// and the caller's temporary schema last, so no table a caller makes can stand in for ours.
+inline const QString kSearchPath = QStringLiteral("pg_catalog, public, pg_temp");
+
+// A function that runs as the store's owner: %1 its name, arguments and result; %2 its body.
+inline const QString kDefiner = QStringLiteral("{{pg}}CREATE FUNCTION %1 LANGUAGE plpgsql SECURITY DEFINER"
+                                               " SET search_path = pg_catalog, public, pg_temp AS $f$ %2 $f$");
+// Refuses a caller without every right of the mask %1.
+inline const QString kRefuse = QStringLiteral(" IF NOT zpp_holds(%1) THEN RAISE EXCEPTION 'permission denied'"
+                                              " USING ERRCODE = 'insufficient_privilege'; END IF;");
+// A supplier's list price of an item (%1, %2) in a unit (%3, 0 any) on a day (%4).
+inline const QString kListPrice =
+    QStringLiteral("(SELECT sp.price FROM supplier_prices sp WHERE sp.supplier_id = %1 AND sp.item_id = %2"
+                   " AND (%3 = 0 OR sp.unit_id = %3) AND sp.valid_from <= %4"
+                   " ORDER BY sp.valid_from DESC LIMIT 1)");
+
+} // namespace zpp::store::pg
+
+namespace zpp::store::pg {
+// Search paths, the ordered-quantity rule for every write, who wrote a row, re-pricing on a
+// supplier change, supplier rights that follow the supplier (schema 13).
+QStringList PostgresHardening();
+} // namespace zpp::store::pg
+
+namespace zpp::store {
+// User administration without CREATEROLE for administrators: functions owned by the store's
+// roles role create users' login roles and set their passwords (schema 15).
+QStringList PostgresRoleAdministration();
+} // namespace zpp::store
+
+namespace zpp::store::pg {
+// The price questions a push asks for a role without the price right, answered from stored rows
+// only; the questions of old, which took figures from the caller, are dropped (schema 14).
+QStringList PostgresPriceQuestions();
+} // namespace zpp::store::pg
