@@ -812,6 +812,10 @@
         <translation>Supplier %1 %2: credit line %3, open amount %4; over the credit line, not saved</translation>
     </message>
     <message>
+        <source>数据库 %1 仍允许任何角色连接和建临时表：请由服务器的超级用户（或数据库的所有者）以 --sync-roles 打开一次本账套</source>
+        <translation>Database %1 still lets any role connect and make temporary tables: have the server's superuser (or the database's owner) open this store once with --sync-roles</translation>
+    </message>
+    <message>
         <source>第 %1 行的供应商已修改，尚未保存：请先保存，再下推</source>
         <translation>The supplier of row %1 was changed and not saved yet: save first, then push</translation>
     </message>

@@ -145,7 +145,8 @@ public:
         // the update itself: the price is not even readable for this user.
         if (!m_mayPrice && m_db.IsSQLite() && (present & (1 << cSupplier)) && !wanted[cSupplier].isNull() &&
             !SameStored(cSupplier, wanted[cSupplier], stored[cSupplier])) {
-            wanted[cPrice] = SupplierListPrice(m_db, wanted[cSupplier].toInt(), itemId, 0, QDate::currentDate());
+            wanted[cPrice] =
+                SupplierListPrice(m_db, wanted[cSupplier].toInt(), itemId, 0, QDate::currentDate());
             present |= 1 << cPrice;
         }
         int mask = 0;

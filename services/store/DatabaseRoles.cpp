@@ -114,12 +114,15 @@ QString OwnerRole(const Store& db) {
     return QString::fromUtf8(name) + QStringLiteral("_owner");
 }
 
+namespace {
 // A superuser or a role with CREATEROLE: one that may make any user's role the store's.
 bool ManagesRoles(const Store& db) {
     return db
-        .Scalar(QStringLiteral("SELECT rolsuper OR rolcreaterole FROM pg_catalog.pg_roles WHERE rolname = current_user"))
+        .Scalar(QStringLiteral(
+            "SELECT rolsuper OR rolcreaterole FROM pg_catalog.pg_roles WHERE rolname = current_user"))
         .toBool();
 }
+} // namespace
 
 QString StoreRole(const Store& db, const QString& suffix) {
     return OwnerRole(db).chopped(6) + suffix;
@@ -173,7 +176,8 @@ void SealDatabase(const Store& db) {
         db.Exec(QStringLiteral("REVOKE ALL ON DATABASE ") + database + QStringLiteral(" FROM PUBLIC"));
         db.Exec(QStringLiteral("REVOKE CREATE ON SCHEMA public FROM PUBLIC"));
         for (const QString& role : {OwnerRole(db), users})
-            if (db.Scalar(QStringLiteral("SELECT 1 FROM pg_catalog.pg_roles WHERE rolname = ?"), {role}).isValid())
+            if (db.Scalar(QStringLiteral("SELECT 1 FROM pg_catalog.pg_roles WHERE rolname = ?"), {role})
+                    .isValid())
                 db.Exec(QStringLiteral("GRANT CONNECT ON DATABASE ") + database + QStringLiteral(" TO ") +
                         QuotedIdentifier(role));
     } else if (db.Scalar(QStringLiteral("SELECT pg_catalog.has_database_privilege('public',"
@@ -245,11 +249,11 @@ void SyncDatabaseRolesInTransaction(const Store& db) {
         db.Exec(QStringLiteral("REVOKE ALL ON ALL FUNCTIONS IN SCHEMA public FROM ") + role);
     }
     // A role that is no longer a user of the store is not let in either.
-    QSqlQuery marked = db.Exec(
-        QStringLiteral("SELECT m.rolname FROM pg_auth_members a JOIN pg_roles g ON g.oid = a.roleid"
-                       " JOIN pg_roles m ON m.oid = a.member WHERE g.rolname = ?"
-                       " AND NOT EXISTS (SELECT 1 FROM users u WHERE u.name = m.rolname)"),
-        {StoreRole(db, QStringLiteral("_users"))});
+    QSqlQuery marked =
+        db.Exec(QStringLiteral("SELECT m.rolname FROM pg_auth_members a JOIN pg_roles g ON g.oid = a.roleid"
+                               " JOIN pg_roles m ON m.oid = a.member WHERE g.rolname = ?"
+                               " AND NOT EXISTS (SELECT 1 FROM users u WHERE u.name = m.rolname)"),
+                {StoreRole(db, QStringLiteral("_users"))});
     QStringList gone;
     while (marked.next())
         gone << marked.value(0).toString();
@@ -284,11 +288,11 @@ void SyncDatabaseRolesInTransaction(const Store& db) {
             const qint32 needed = e.Right == rights::Query ? kPlanRights : e.Right;
             if (needed != 0 && (mask & needed) == 0)
                 continue;
-            QSqlQuery signatures = db.Exec(
-                QStringLiteral("SELECT p.oid::regprocedure::text FROM pg_proc p JOIN pg_namespace n"
-                               " ON n.oid = p.pronamespace WHERE n.nspname = 'public'"
-                               " AND p.proname = ANY (string_to_array(?, ', '))"),
-                {QLatin1String(e.Functions)});
+            QSqlQuery signatures =
+                db.Exec(QStringLiteral("SELECT p.oid::regprocedure::text FROM pg_proc p JOIN pg_namespace n"
+                                       " ON n.oid = p.pronamespace WHERE n.nspname = 'public'"
+                                       " AND p.proname = ANY (string_to_array(?, ', '))"),
+                        {QLatin1String(e.Functions)});
             QStringList functions;
             while (signatures.next())
                 functions << signatures.value(0).toString();

@@ -482,9 +482,12 @@ QVector<Migration> Build() {
     all.push_back({13, QStringLiteral("the database's rules hold against any client on PostgreSQL"),
                    pg::PostgresHardening()});
     // A role without the price right asks the server only about stored rows, never a figure of its own.
-    all.push_back({14, QStringLiteral("price questions on PostgreSQL about stored rows only"), pg::PostgresPriceQuestions()});
+    all.push_back({14, QStringLiteral("price questions on PostgreSQL about stored rows only"),
+                   pg::PostgresPriceQuestions()});
     // Administrators hold no CREATEROLE: roles of the store, checked by the server, make users' roles.
-    all.push_back({15, QStringLiteral("user administration on PostgreSQL without CREATEROLE for administrators"), PostgresRoleAdministration()});
+    all.push_back({15,
+                   QStringLiteral("user administration on PostgreSQL without CREATEROLE for administrators"),
+                   PostgresRoleAdministration()});
     return all;
 }
 } // namespace

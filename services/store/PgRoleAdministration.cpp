@@ -71,53 +71,55 @@ QStringList PostgresRoleAdministration() {
     QStringList s;
     // The roles and the roles role's schema. Only a superuser or a role with CREATEROLE can make
     // them: an administrator of an older store who holds it upgrades it once, and loses it below.
-    s << head + QStringLiteral(
-                    " IF NOT super AND NOT (EXISTS (SELECT 1 FROM pg_roles WHERE rolname = me AND rolcreaterole)"
-                    "  AND pg_has_role(me, (SELECT datdba FROM pg_database WHERE datname = current_database()),"
-                    "  'MEMBER')) THEN"
-                    "  RAISE EXCEPTION 'this upgrade makes the role % that manages the store''s users and lets"
-                    " them connect: a superuser, or the database''s owner holding CREATEROLE, must open the store"
-                    " first', roles"
-                    "   USING ERRCODE = 'insufficient_privilege';"
-                    " END IF;"
-                    " IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = owner) THEN"
-                    "  EXECUTE 'CREATE ROLE ' || quote_ident(owner) || ' NOLOGIN'; END IF;"
-                    " IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = roles) THEN"
-                    "  EXECUTE 'CREATE ROLE ' || quote_ident(roles) || ' NOLOGIN CREATEROLE'; END IF;"
-                    " IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = marker) THEN"
-                    "  EXECUTE 'CREATE ROLE ' || quote_ident(marker) || ' NOLOGIN'; END IF;"
-                    // Whoever could act as the roles role could change its functions.
-                    " IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
-                    "  WHERE g.rolname = roles) THEN"
-                    "  RAISE EXCEPTION 'role % has members: it must have none', roles"
-                    "   USING ERRCODE = 'insufficient_privilege';"
-                    " END IF;"
-                    " EXECUTE 'ALTER ROLE ' || quote_ident(roles) || ' NOLOGIN CREATEROLE PASSWORD NULL';"
-                    " EXECUTE 'ALTER ROLE ' || quote_ident(marker) || ' NOLOGIN PASSWORD NULL';"
-                    // The store's roles connect as its members.
-                    " EXECUTE 'GRANT CONNECT ON DATABASE ' || quote_ident(current_database()) || ' TO '"
-                    "  || quote_ident(marker) || ', ' || quote_ident(owner);"
-                    // It reads the rights tables before the sync hands them to the owner, and as a
-                    // member of the owner keeps what the sync takes from roles that are no users.
-                    " EXECUTE 'GRANT ' || quote_ident(owner) || ' TO ' || quote_ident(roles);"
-                    " EXECUTE 'GRANT SELECT ON public.users, public.user_rights TO ' || quote_ident(roles);"
-                    // The users of an older store whose roles it synced are its own.
-                    " FOR r IN SELECT u.name FROM public.users u JOIN pg_roles p ON p.rolname = u.name"
-                    "  WHERE NOT p.rolsuper AND u.name NOT IN (owner, roles, marker)"
-                    "  AND has_table_privilege(p.oid, 'public.users', 'SELECT') LOOP"
-                    "  EXECUTE 'GRANT ' || quote_ident(marker) || ' TO ' || quote_ident(r);"
-                    " END LOOP;"
-                    // Making and handing over the roles role's functions takes acting as it: the
-                    // runner does until the end of this upgrade.
-                    " IF NOT super THEN"
-                    "  EXECUTE 'GRANT ' || quote_ident(roles) || ' TO ' || quote_ident(me); END IF;"
-                    " IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = 'zpprole') THEN"
-                    "  EXECUTE 'CREATE SCHEMA zpprole AUTHORIZATION ' || quote_ident(roles);"
-                    " ELSIF (SELECT pg_get_userbyid(nspowner) FROM pg_namespace"
-                    "  WHERE nspname = 'zpprole') <> roles THEN"
-                    "  RAISE EXCEPTION 'schema zpprole belongs to another role: drop it first'"
-                    "   USING ERRCODE = 'insufficient_privilege';"
-                    " END IF; END $m$");
+    s << head +
+             QStringLiteral(
+                 " IF NOT super AND NOT (EXISTS (SELECT 1 FROM pg_roles WHERE rolname = me AND rolcreaterole)"
+                 "  AND pg_has_role(me, (SELECT datdba FROM pg_database WHERE datname = current_database()),"
+                 "  'MEMBER')) THEN"
+                 "  RAISE EXCEPTION 'this upgrade makes the role % that manages the store''s users and lets"
+                 " them connect: a superuser, or the database''s owner holding CREATEROLE, must open the "
+                 "store"
+                 " first', roles"
+                 "   USING ERRCODE = 'insufficient_privilege';"
+                 " END IF;"
+                 " IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = owner) THEN"
+                 "  EXECUTE 'CREATE ROLE ' || quote_ident(owner) || ' NOLOGIN'; END IF;"
+                 " IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = roles) THEN"
+                 "  EXECUTE 'CREATE ROLE ' || quote_ident(roles) || ' NOLOGIN CREATEROLE'; END IF;"
+                 " IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = marker) THEN"
+                 "  EXECUTE 'CREATE ROLE ' || quote_ident(marker) || ' NOLOGIN'; END IF;"
+                 // Whoever could act as the roles role could change its functions.
+                 " IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
+                 "  WHERE g.rolname = roles) THEN"
+                 "  RAISE EXCEPTION 'role % has members: it must have none', roles"
+                 "   USING ERRCODE = 'insufficient_privilege';"
+                 " END IF;"
+                 " EXECUTE 'ALTER ROLE ' || quote_ident(roles) || ' NOLOGIN CREATEROLE PASSWORD NULL';"
+                 " EXECUTE 'ALTER ROLE ' || quote_ident(marker) || ' NOLOGIN PASSWORD NULL';"
+                 // The store's roles connect as its members.
+                 " EXECUTE 'GRANT CONNECT ON DATABASE ' || quote_ident(current_database()) || ' TO '"
+                 "  || quote_ident(marker) || ', ' || quote_ident(owner);"
+                 // It reads the rights tables before the sync hands them to the owner, and as a
+                 // member of the owner keeps what the sync takes from roles that are no users.
+                 " EXECUTE 'GRANT ' || quote_ident(owner) || ' TO ' || quote_ident(roles);"
+                 " EXECUTE 'GRANT SELECT ON public.users, public.user_rights TO ' || quote_ident(roles);"
+                 // The users of an older store whose roles it synced are its own.
+                 " FOR r IN SELECT u.name FROM public.users u JOIN pg_roles p ON p.rolname = u.name"
+                 "  WHERE NOT p.rolsuper AND u.name NOT IN (owner, roles, marker)"
+                 "  AND has_table_privilege(p.oid, 'public.users', 'SELECT') LOOP"
+                 "  EXECUTE 'GRANT ' || quote_ident(marker) || ' TO ' || quote_ident(r);"
+                 " END LOOP;"
+                 // Making and handing over the roles role's functions takes acting as it: the
+                 // runner does until the end of this upgrade.
+                 " IF NOT super THEN"
+                 "  EXECUTE 'GRANT ' || quote_ident(roles) || ' TO ' || quote_ident(me); END IF;"
+                 " IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = 'zpprole') THEN"
+                 "  EXECUTE 'CREATE SCHEMA zpprole AUTHORIZATION ' || quote_ident(roles);"
+                 " ELSIF (SELECT pg_get_userbyid(nspowner) FROM pg_namespace"
+                 "  WHERE nspname = 'zpprole') <> roles THEN"
+                 "  RAISE EXCEPTION 'schema zpprole belongs to another role: drop it first'"
+                 "   USING ERRCODE = 'insufficient_privilege';"
+                 " END IF; END $m$");
     // A user's login role, without a password or with a verifier, unless a role of that name
     // exists (true when made). The store marks what it made as its own.
     s << kRoleFunction.arg(
@@ -164,14 +166,15 @@ QStringList PostgresRoleAdministration() {
     s << kRoleFunction.arg(
         QStringLiteral("forget_login(p_name text) RETURNS void"),
         QStringLiteral("BEGIN") + kNames + kCheck +
-            QStringLiteral(" IF EXISTS (SELECT 1 FROM ONLY public.users WHERE name = p_name) THEN"
-                           "  RAISE EXCEPTION '% is still a user of this store', quote_ident(p_name)"
-                           "   USING ERRCODE = 'insufficient_privilege';"
-                           " END IF;"
-                           " IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
-                           "  JOIN pg_roles r ON r.oid = m.member WHERE g.rolname = marker AND r.rolname = p_name) THEN"
-                           "  EXECUTE 'REVOKE ' || quote_ident(marker) || ' FROM ' || quote_ident(p_name);"
-                           " END IF; END"));
+            QStringLiteral(
+                " IF EXISTS (SELECT 1 FROM ONLY public.users WHERE name = p_name) THEN"
+                "  RAISE EXCEPTION '% is still a user of this store', quote_ident(p_name)"
+                "   USING ERRCODE = 'insufficient_privilege';"
+                " END IF;"
+                " IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
+                "  JOIN pg_roles r ON r.oid = m.member WHERE g.rolname = marker AND r.rolname = p_name) THEN"
+                "  EXECUTE 'REVOKE ' || quote_ident(marker) || ' FROM ' || quote_ident(p_name);"
+                " END IF; END"));
     // The functions to the roles role, callable by administrators (the owner's members) only;
     // CREATEROLE taken from every administrator, the runner's own last.
     s << head +

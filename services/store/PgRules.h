@@ -12,8 +12,9 @@ namespace zpp::store::pg {
 inline const QString kSearchPath = QStringLiteral("pg_catalog, public, pg_temp");
 
 // A function that runs as the store's owner: %1 its name, arguments and result; %2 its body.
-inline const QString kDefiner = QStringLiteral("{{pg}}CREATE FUNCTION %1 LANGUAGE plpgsql SECURITY DEFINER"
-                                               " SET search_path = pg_catalog, public, pg_temp AS $f$ %2 $f$");
+inline const QString kDefiner =
+    QStringLiteral("{{pg}}CREATE FUNCTION %1 LANGUAGE plpgsql SECURITY DEFINER"
+                   " SET search_path = pg_catalog, public, pg_temp AS $f$ %2 $f$");
 // Refuses a caller without every right of the mask %1.
 inline const QString kRefuse = QStringLiteral(" IF NOT zpp_holds(%1) THEN RAISE EXCEPTION 'permission denied'"
                                               " USING ERRCODE = 'insufficient_privilege'; END IF;");

@@ -484,10 +484,9 @@ void Store::Migrate() {
     if (!IsSQLite() && current > 0 && current < kRolesSchemaVersion)
         SyncDatabaseRoles(*this);
     else if (!IsSQLite() &&
-             (current < latest ||
-              Scalar(QStringLiteral("SELECT pg_catalog.has_database_privilege('public',"
-                                    " pg_catalog.current_database(), 'CONNECT')"))
-                  .toBool()))
+             (current < latest || Scalar(QStringLiteral("SELECT pg_catalog.has_database_privilege('public',"
+                                                        " pg_catalog.current_database(), 'CONNECT')"))
+                                      .toBool()))
         SealDatabase(*this);
 }
 

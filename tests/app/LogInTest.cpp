@@ -228,8 +228,9 @@ TEST(DatabaseRoles, AStoreFromBeforeTheRulesIsUpgradedWithoutLosingData) {
     const store::StorePtr db = store::Store::Open(url);
     EXPECT_EQ(db->SchemaVersion(), store::LatestSchemaVersion());
     EXPECT_EQ(Rows(*db, kRows), before);
-    EXPECT_EQ(Rows(*db, "SELECT string_agg(u.name || '=' || (r.granted_mask & 8), ' ' ORDER BY u.id) FROM users u"
-                        " JOIN user_rights r ON r.user_id = u.id"),
+    EXPECT_EQ(Rows(*db,
+                   "SELECT string_agg(u.name || '=' || (r.granted_mask & 8), ' ' ORDER BY u.id) FROM users u"
+                   " JOIN user_rights r ON r.user_id = u.id"),
               "admin=8 buyer=0 u10=0 u11=0 u12=0 u13=0 u14=0 u15=0 u16=0 u17=0 u18=8");
     EXPECT_EQ(Rows(*db, "SELECT COUNT(*) FROM pg_policies WHERE tablename = 'plan_entries'"), "4");
     EXPECT_TRUE(db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'qty', 'SELECT')").toBool());

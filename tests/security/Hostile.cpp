@@ -53,7 +53,8 @@ void LoginRole(const store::Store& db, const QString& name) {
 }
 } // namespace
 
-ClientResult RunAs(const QString& url, const QString& role, const std::string& sql, const std::string& probe) {
+ClientResult RunAs(const QString& url, const QString& role, const std::string& sql,
+                   const std::string& probe) {
     QUrl u(url);
     u.setUserName(role);
     u.setPassword(role);
@@ -96,7 +97,8 @@ void HostileClient::SetUpTestSuite() {
     if (url.isEmpty())
         return;
     db = store::GenerateStore(url, 300);
-    db->Exec("INSERT INTO user_profiles (user_id, section, key, value) VALUES (1, 'Secret', 'Key', 'admin only')");
+    db->Exec(
+        "INSERT INTO user_profiles (user_id, section, key, value) VALUES (1, 'Secret', 'Key', 'admin only')");
     if (qgetenv("ZPP_SECURITY_STORE") == "upgraded") {
         // Made before the database held any rule of its own, then opened by the server's
         // superuser, which upgrades it.
@@ -127,8 +129,8 @@ QString HostileClient::Superuser(const QString& sql) const {
 QString HostileClient::Fingerprint() const {
     QStringList parts{Superuser(QString::fromLatin1(kFingerprint))};
     QStringList tables;
-    QSqlQuery q = db->Exec(
-        QStringLiteral("SELECT quote_ident(tablename) FROM pg_tables WHERE schemaname = 'public' ORDER BY 1"));
+    QSqlQuery q = db->Exec(QStringLiteral(
+        "SELECT quote_ident(tablename) FROM pg_tables WHERE schemaname = 'public' ORDER BY 1"));
     while (q.next())
         tables << q.value(0).toString();
     for (const QString& table : tables)

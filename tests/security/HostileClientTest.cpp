@@ -5,13 +5,16 @@
 using namespace zpp::test;
 
 namespace {
-// Rows buyer may write (named by schema: some attempts make tables of the same names) (suppliers other than 01.007, 01.012 and 01.019) and rows it may not.
-const std::string kAllowed = "(SELECT id FROM public.suppliers WHERE code NOT IN ('01.007', '01.012', '01.019'))";
-const std::string kOpenEntry = "(SELECT plan_id, entry_id FROM public.plan_entries WHERE supplier_id IN " + kAllowed +
-                               " AND ordered_qty < qty AND close_mark = '' ORDER BY 1, 2 LIMIT 1)";
-const std::string kOrderLine = "(SELECT l.order_id, l.line_no FROM public.purchase_order_lines l JOIN public.purchase_orders o"
-                               " ON o.id = l.order_id WHERE o.supplier_id IN " + kAllowed +
-                               " ORDER BY 1, 2 LIMIT 1)";
+// Rows buyer may write (named by schema: some attempts make tables of the same names) (suppliers other than
+// 01.007, 01.012 and 01.019) and rows it may not.
+const std::string kAllowed =
+    "(SELECT id FROM public.suppliers WHERE code NOT IN ('01.007', '01.012', '01.019'))";
+const std::string kOpenEntry = "(SELECT plan_id, entry_id FROM public.plan_entries WHERE supplier_id IN " +
+                               kAllowed + " AND ordered_qty < qty AND close_mark = '' ORDER BY 1, 2 LIMIT 1)";
+const std::string kOrderLine =
+    "(SELECT l.order_id, l.line_no FROM public.purchase_order_lines l JOIN public.purchase_orders o"
+    " ON o.id = l.order_id WHERE o.supplier_id IN " +
+    kAllowed + " ORDER BY 1, 2 LIMIT 1)";
 const std::string kEvil = "CREATE FUNCTION pg_temp.evil() RETURNS boolean LANGUAGE plpgsql AS $$ BEGIN"
                           " EXECUTE 'ALTER TABLE public.purchase_orders DISABLE ROW LEVEL SECURITY';"
                           " EXECUTE 'GRANT SELECT ON public.supplier_prices TO PUBLIC'; RETURN true; END $$;";
@@ -21,36 +24,57 @@ const std::string kEvil = "CREATE FUNCTION pg_temp.evil() RETURNS boolean LANGUA
 // store's inside our functions, triggers and policies, even for a role lent a temporary schema.
 TEST_F(HostileClient, NoRoleRunsCodeAsTheOwnerThroughItsTemporarySchema) {
     const Attempt attempts[] = {
-        {"buyer", "a view named plan_entries that runs its own function in the commit-time check",
-         kEvil + " CREATE VIEW pg_temp.plan_entries AS SELECT plan_id, entry_id, qty, ordered_qty"
-                 " FROM public.plan_entries WHERE pg_temp.evil(); GRANT SELECT ON pg_temp.plan_entries TO PUBLIC;"
-                 " UPDATE public.plan_entries SET ordered_qty = ordered_qty WHERE (plan_id, entry_id) = " +
+        {"buyer",
+         "a view named plan_entries that runs its own function in the commit-time check",
+         kEvil +
+             " CREATE VIEW pg_temp.plan_entries AS SELECT plan_id, entry_id, qty, ordered_qty"
+             " FROM public.plan_entries WHERE pg_temp.evil(); GRANT SELECT ON pg_temp.plan_entries TO PUBLIC;"
+             " UPDATE public.plan_entries SET ordered_qty = ordered_qty WHERE (plan_id, entry_id) = " +
              kOpenEntry,
-         "", {}, "", true},
-        {"buyer", "sources of its own, through a search path that puts its temporary schema first",
+         "",
+         {},
+         "",
+         true},
+        {"buyer",
+         "sources of its own, through a search path that puts its temporary schema first",
          "SET search_path = pg_temp, public; " + kEvil +
              " CREATE TABLE purchase_order_line_sources (plan_id integer, entry_id integer, qty float8);"
              " GRANT SELECT ON purchase_order_line_sources TO PUBLIC;"
              " INSERT INTO purchase_order_line_sources SELECT plan_id, entry_id, qty FROM public.plan_entries"
-             " WHERE (plan_id, entry_id) = " + kOpenEntry + ";"
-             " UPDATE public.plan_entries SET ordered_qty = qty, unordered_qty = 0 WHERE (plan_id, entry_id) = " +
+             " WHERE (plan_id, entry_id) = " +
+             kOpenEntry +
+             ";"
+             " UPDATE public.plan_entries SET ordered_qty = qty, unordered_qty = 0 WHERE (plan_id, entry_id) "
+             "= " +
              kOpenEntry,
-         "23514", {}, "", true},
-        {"buyer", "an empty user_supplier_rights of its own lifts the supplier policy",
+         "23514",
+         {},
+         "",
+         true},
+        {"buyer",
+         "an empty user_supplier_rights of its own lifts the supplier policy",
          "CREATE TEMP TABLE user_supplier_rights (user_id integer, supplier_code text, may_use integer);"
          " GRANT SELECT ON user_supplier_rights TO PUBLIC;"
-         " UPDATE plan_entries SET memo = 'shadowed' WHERE supplier_id = (SELECT id FROM suppliers WHERE code = "
+         " UPDATE plan_entries SET memo = 'shadowed' WHERE supplier_id = (SELECT id FROM suppliers WHERE "
+         "code = "
          "'01.007')",
-         "", {}, "", true},
+         "",
+         {},
+         "",
+         true},
         {"buyer", "a users table of its own that names it admin reads admin's settings",
-         "CREATE TEMP TABLE users (id integer, name text); INSERT INTO users VALUES (1, 'buyer');",
-         "", "SELECT count(*) FROM user_profiles WHERE user_id = 1", "0", true},
-        {"buyer", "a plan_entries of its own hides an entry ordered without order lines",
+         "CREATE TEMP TABLE users (id integer, name text); INSERT INTO users VALUES (1, 'buyer');", "",
+         "SELECT count(*) FROM user_profiles WHERE user_id = 1", "0", true},
+        {"buyer",
+         "a plan_entries of its own hides an entry ordered without order lines",
          "CREATE TEMP TABLE plan_entries (plan_id integer, entry_id integer, qty float8, ordered_qty float8);"
          " GRANT SELECT ON plan_entries TO PUBLIC;"
          " UPDATE public.plan_entries SET ordered_qty = qty, unordered_qty = 0 WHERE (plan_id, entry_id) = " +
              kOpenEntry,
-         "23514", {}, "", true},
+         "23514",
+         {},
+         "",
+         true},
     };
     for (const Attempt& a : attempts)
         Try(a);
@@ -66,7 +90,8 @@ TEST_F(HostileClient, TheDatabaseLetsInItsOwnRolesForTheirOwnCommandsOnly) {
         {"outsider", "a role of the server that is no user of the store", "SELECT 1", "connection"},
         {"guest", "a temporary table", "CREATE TEMP TABLE t (i integer)", "42501"},
         {"buyer", "a table in the store's schema", "CREATE TABLE public.t (i integer)", "42501"},
-        {"buyer", "a view over the prices", "CREATE VIEW public.v AS SELECT price FROM plan_entries", "42501"},
+        {"buyer", "a view over the prices", "CREATE VIEW public.v AS SELECT price FROM plan_entries",
+         "42501"},
         {"buyer", "acting as the owner", "SET ROLE " + owner, "42501"},
         {"buyer", "switching triggers off", "SET session_replication_role = replica", "42501"},
         {"buyer", "row-level security off", "ALTER TABLE plan_entries DISABLE ROW LEVEL SECURITY", "42501"},
@@ -74,8 +99,8 @@ TEST_F(HostileClient, TheDatabaseLetsInItsOwnRolesForTheirOwnCommandsOnly) {
          "42501"},
         {"buyer", "a check called directly", "SELECT zpp_check_entry(1, 1)", "42501"},
         {"buyer", "prices copied out", "COPY (SELECT price FROM plan_entries) TO STDOUT", "42501"},
-        {"buyer", "prices returned by an update", "UPDATE plan_entries SET memo = memo WHERE false RETURNING price",
-         "42501"},
+        {"buyer", "prices returned by an update",
+         "UPDATE plan_entries SET memo = memo WHERE false RETURNING price", "42501"},
         {"buyer", "the re-pricing function of old, for any entry and day",
          "SELECT zpp_price_entry_from_list(1, 1, '1999-01-01')", "42883"},
     };
@@ -84,7 +109,8 @@ TEST_F(HostileClient, TheDatabaseLetsInItsOwnRolesForTheirOwnCommandsOnly) {
     // Every function of ours that runs as the owner, called by a role without any right.
     QSqlQuery functions = db->Exec(
         "SELECT p.proname || '(' || COALESCE((SELECT string_agg('NULL::' || format_type(t, NULL), ', ')"
-        " FROM unnest(p.proargtypes) t), '') || ')' FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace"
+        " FROM unnest(p.proargtypes) t), '') || ')' FROM pg_proc p JOIN pg_namespace n ON n.oid = "
+        "p.pronamespace"
         " WHERE n.nspname = 'public' AND p.prosecdef AND p.prorettype <> 'trigger'::regtype ORDER BY 1");
     QStringList calls;
     while (functions.next())
@@ -99,19 +125,25 @@ TEST_F(HostileClient, TheDatabaseLetsInItsOwnRolesForTheirOwnCommandsOnly) {
 TEST_F(HostileClient, OrderedQuantitiesHoldForEveryWayOfWriting) {
     const Attempt attempts[] = {
         {"buyer", "an entry marked ordered without order lines",
-         "UPDATE plan_entries SET ordered_qty = qty, unordered_qty = 0 WHERE (plan_id, entry_id) = " + kOpenEntry,
+         "UPDATE plan_entries SET ordered_qty = qty, unordered_qty = 0 WHERE (plan_id, entry_id) = " +
+             kOpenEntry,
          "23514"},
         {"buyer", "the same with the checks made at once",
          "BEGIN; SET CONSTRAINTS ALL IMMEDIATE; UPDATE plan_entries SET ordered_qty = qty, unordered_qty = 0"
-         " WHERE (plan_id, entry_id) = " + kOpenEntry + "; COMMIT",
+         " WHERE (plan_id, entry_id) = " +
+             kOpenEntry + "; COMMIT",
          "23514"},
         {"buyer", "an order line raised above what its sources took",
-         "UPDATE purchase_order_lines SET qty = qty + 100000 WHERE (order_id, line_no) = " + kOrderLine, "23514"},
+         "UPDATE purchase_order_lines SET qty = qty + 100000 WHERE (order_id, line_no) = " + kOrderLine,
+         "23514"},
         {"buyer", "a source added to a line that stays as it was, its entry ordered to match",
          "INSERT INTO purchase_order_line_sources (order_id, line_no, plan_id, entry_id, qty)"
-         " SELECT l.order_id, l.line_no, e.plan_id, e.entry_id, 1 FROM " + kOrderLine + " l, " + kOpenEntry +
-             " e; UPDATE plan_entries SET ordered_qty = ordered_qty + 1, unordered_qty = qty - ordered_qty - 1"
-             " WHERE (plan_id, entry_id) = " + kOpenEntry,
+         " SELECT l.order_id, l.line_no, e.plan_id, e.entry_id, 1 FROM " +
+             kOrderLine + " l, " + kOpenEntry +
+             " e; UPDATE plan_entries SET ordered_qty = ordered_qty + 1, unordered_qty = qty - ordered_qty - "
+             "1"
+             " WHERE (plan_id, entry_id) = " +
+             kOpenEntry,
          "23514"},
         {"importer", "an imported entry that claims to be ordered in full",
          "INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id, qty, ordered_qty, unordered_qty)"
@@ -130,12 +162,19 @@ TEST_F(HostileClient, WhoWroteARowIsTheSessionsRole) {
          "", "SELECT created_by FROM purchase_plans WHERE id = 99999", "50"});
     Try({"buyer", "an order created by admin",
          "BEGIN; INSERT INTO purchase_orders (bill_no, bill_date, supplier_id, created_by, created_at)"
-         " SELECT 'EVIL1', '2026-01-01', MIN(id), 1, 'x' FROM " + kAllowed + " a",
+         " SELECT 'EVIL1', '2026-01-01', MIN(id), 1, 'x' FROM " +
+             kAllowed + " a",
          "", "SELECT created_by FROM purchase_orders WHERE bill_no = 'EVIL1'", "2"});
-    Try({"buyer", "a log record in admin's name",
-         "INSERT INTO operation_log (user_id, user_name, logged_at, object_code, operation_type, operation_name)"
+    Try({"buyer",
+         "a log record in admin's name",
+         "INSERT INTO operation_log (user_id, user_name, logged_at, object_code, operation_type, "
+         "operation_name)"
          " VALUES (1, 'admin', '2026-01-01T00:00:00', 'FORGED', 3, 'x')",
-         "", {}, "", false, true});
+         "",
+         {},
+         "",
+         false,
+         true});
     EXPECT_EQ(Superuser("SELECT user_name || ':' || user_id FROM operation_log WHERE object_code = 'FORGED'"),
               "buyer:2");
 }
@@ -145,7 +184,8 @@ TEST_F(HostileClient, WhoWroteARowIsTheSessionsRole) {
 TEST_F(HostileClient, SupplierRightsFollowTheSupplier) {
     Try({"importer", "a denied supplier renamed",
          "UPDATE suppliers SET code = '01.007.' WHERE code = '01.007'", "42501"});
-    Try({"importer", "a supplier's ID changed", "UPDATE suppliers SET id = 99999 WHERE code = '01.003'", "42501"});
+    Try({"importer", "a supplier's ID changed", "UPDATE suppliers SET id = 99999 WHERE code = '01.003'",
+         "42501"});
     Try({"admin", "an administrator renames it (and rolls back)",
          "BEGIN; UPDATE suppliers SET code = '01.007.' WHERE code = '01.007'", "",
          "SELECT string_agg(u.name, ',') FROM user_supplier_rights r JOIN users u ON u.id = r.user_id"

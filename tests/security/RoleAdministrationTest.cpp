@@ -245,13 +245,12 @@ TEST(RoleAdministration, AnOlderStoresAdministratorUpgradesItOnceAndKeepsNoCreat
         {rights::Subsystem, rights::Module});
     store::SyncDatabaseRoles(*db);
     // Back to the schema before: no functions, no roles role, no marks.
-    for (const QString& sql :
-         {QStringLiteral("DROP SCHEMA zpprole CASCADE"),
-          QStringLiteral("REVOKE ALL ON users, user_rights FROM %1_roles").arg(base),
-          QStringLiteral("DROP ROLE %1_roles").arg(base),
-          QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %1_users").arg(base),
-          QStringLiteral("DROP ROLE %1_users").arg(base),
-          QStringLiteral("DELETE FROM schema_version WHERE version = 15")})
+    for (const QString& sql : {QStringLiteral("DROP SCHEMA zpprole CASCADE"),
+                               QStringLiteral("REVOKE ALL ON users, user_rights FROM %1_roles").arg(base),
+                               QStringLiteral("DROP ROLE %1_roles").arg(base),
+                               QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %1_users").arg(base),
+                               QStringLiteral("DROP ROLE %1_users").arg(base),
+                               QStringLiteral("DELETE FROM schema_version WHERE version = 15")})
         db->Exec(sql);
     const int before = db->SchemaVersion();
     const struct {
@@ -264,7 +263,8 @@ TEST(RoleAdministration, AnOlderStoresAdministratorUpgradesItOnceAndKeepsNoCreat
         // db, opened before, runs as the superuser without upgrading the store.
         const store::Store& super = *db;
         super.Exec(QStringLiteral("ALTER ROLE %1 %2").arg(chief, c.Attribute));
-        super.Exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2").arg(base, c.OwnsDatabase ? chief : server));
+        super.Exec(
+            QStringLiteral("ALTER DATABASE %1 OWNER TO %2").arg(base, c.OwnsDatabase ? chief : server));
         if (!c.Upgrades) {
             EXPECT_THROW(store::Store::Open(As(url, chief, chief)), Error);
             EXPECT_EQ(super.SchemaVersion(), before);

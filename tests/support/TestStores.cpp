@@ -39,7 +39,8 @@ void BackToSchema6(const store::Store& db) {
           " EXECUTE format('GRANT ALL ON DATABASE %I TO PUBLIC', current_database()); END $$",
           "GRANT CREATE ON SCHEMA public TO PUBLIC", "ALTER ROLE admin CREATEROLE",
           "REVOKE ALL ON ALL TABLES IN SCHEMA public FROM buyer",
-          "DELETE FROM system_settings WHERE section = 'Company'", "DELETE FROM schema_version WHERE version > 6"})
+          "DELETE FROM system_settings WHERE section = 'Company'",
+          "DELETE FROM schema_version WHERE version > 6"})
         db.Exec(QString::fromUtf8(sql));
 }
 

@@ -36,9 +36,10 @@ TEST_P(PlanServicesTest, BillDatesSupplierIdsAndCurrentPrices) {
         db->Exec(sql, {price, values::DisplayDate(QDate::currentDate().addDays(day))});
     EXPECT_DOUBLE_EQ(info.GetPurchasePlanPrice({}, 1, 1, 10), 11.5);
     EXPECT_DOUBLE_EQ(info.GetPurchasePlanPrice({}, 2, 1, 10), 0);
-    db->Exec("INSERT INTO purchase_orders (id, bill_no, bill_date, supplier_id, created_at) VALUES"
-             " (101, 'PO1', '2024-02-01', 1, 'x'), (102, 'PO2', '2024-01-01', 1, 'x'), (103, 'PO3', '2024-03-01', "
-             "2, 'x')");
+    db->Exec(
+        "INSERT INTO purchase_orders (id, bill_no, bill_date, supplier_id, created_at) VALUES"
+        " (101, 'PO1', '2024-02-01', 1, 'x'), (102, 'PO2', '2024-01-01', 1, 'x'), (103, 'PO3', '2024-03-01', "
+        "2, 'x')");
     db->Exec("INSERT INTO purchase_order_lines (order_id, line_no, item_id, unit_id, qty, price) VALUES"
              " (101, 1, 1, 2, 5, 10.75), (102, 1, 1, 2, 5, 10.25), (103, 1, 1, 2, 5, 5.0)");
     services::PriceService prices(buyer);

@@ -227,8 +227,9 @@ TEST_P(PushTest, ALineAboveItsPriceLimitIsOrderedOnlyWhenConfirmed) {
     const RecordPtr confirmed =
         With(PushLine("1", {{10, 1, "1"}}, "12.5"), services::kHighPriceConfirmedField, 1);
     EXPECT_EQ(Push(service, ListOf({PushLine("1", {{10, 1, "1"}}, "11"), confirmed})).Error, "");
-    EXPECT_EQ(Rows(*db, "SELECT price FROM purchase_order_lines WHERE order_id IN (SELECT id FROM purchase_orders"
-                        " WHERE bill_no NOT LIKE 'OLD%') ORDER BY price"),
+    EXPECT_EQ(Rows(*db,
+                   "SELECT price FROM purchase_order_lines WHERE order_id IN (SELECT id FROM purchase_orders"
+                   " WHERE bill_no NOT LIKE 'OLD%') ORDER BY price"),
               "11,12.5");
 }
 
@@ -244,7 +245,7 @@ TEST(PushBothStores, ALargePushWritesTheSameRowsOnEitherStore) {
     for (const QString& location : {NewSQLitePath(), pg}) {
         auto db = store::Store::Open(location);
         SeedPlans(*db);
-            db->InTransaction([&] {
+        db->InTransaction([&] {
             for (int p = 1; p <= kPlans; ++p) {
                 AddPlan(*db, p, QString("CGJY%1").arg(p, 6, 10, QChar('0')), "2024-05-10");
                 for (int e = 1; e <= kEntries; ++e)
