@@ -388,22 +388,22 @@ void ClsPurchasePlanUI::SetAllTicks(const QString& value) {
     Spread->SetRedraw(true);
 }
 
-void ClsPurchasePlanUI::FillCol() {
+bool ClsPurchasePlanUI::FillCol() {
     if (!Spread)
-        return;
+        return false;
     controls::SpreadGrid& grid = *Spread;
     const int active = grid.ActiveCol(), row = grid.ActiveRow();
     if (row < 1 || row > grid.MaxRows())
-        return;
+        return false;
     const bool supplier = active == col::SupplyNumber;
     static const int fillable[] = {col::SupplyNumber, col::PushQty,    col::Price, col::DiscountRate,
                                    col::TaxRate,      col::FinishDate, col::Memo};
     if (std::find(std::begin(fillable), std::end(fillable), active) == std::end(fillable))
-        return;
+        return false;
     const QString text = grid.Text(active, row);
     if (text.isEmpty()) {
         ui::MsgBox(kNoData, ui::OkOnly | ui::Information, kInfo);
-        return;
+        return false;
     }
     // Closed and fully ordered entries take nothing: there is nothing left to buy on them.
     QVector<int> rows;
@@ -412,35 +412,52 @@ void ClsPurchasePlanUI::FillCol() {
             values::Val(grid.Text(col::PurchaseUnFinishQty, r)) > 0)
             rows << r;
     if (rows.isEmpty())
-        return;
+        return false;
     // A fill reaching past what the user can see is confirmed first.
     if (rows.size() > grid.PageRows() &&
         ui::MsgBox(
             GetLangString(QStringLiteral("将把“%1”填充到 %2 行，是否继续？")).arg(text).arg(rows.size()),
             ui::YesNo | ui::Question, GetLangString(kInfo)) != ui::Yes)
-        return;
+        return false;
     if (supplier) {
         // One check of the code for every row: a supplier the user may not use fills nothing.
         const SupplierCheck check = CheckSupplierCode(text);
         if (check.Name.isEmpty()) {
             ui::MsgBox(GetLangString(QStringLiteral("没有代码为“%1”的供应商。")).arg(text),
                        ui::OkOnly | ui::Information, GetLangString(kInfo));
-            return;
+            return false;
         }
         if (!check.MayUse) {
             ui::MsgBox(GetLangString(QStringLiteral("没有供应商的权限，请与系统管理员联系!")),
                        ui::OkOnly | ui::Information, GetLangString(kInfo));
-            return;
+            return false;
         }
         // Each row is priced as a typed supplier would be: only where the supplier changes.
-        for (int r : rows)
+        bool changed = false;
+        for (int r : rows) {
+            const auto cells = [&] {
+                QStringList texts;
+                for (int c : {col::SupplyNumber, col::SupplyName, col::SupplyID, col::TaxRate, col::Price})
+                    texts << grid.Text(c, r);
+                return texts;
+            };
+            const QStringList before = cells();
             ApplySupplier(r, text, check, values::ToInt32(values::Val(grid.Text(col::SupplyID, r))));
-        return;
+            changed = changed || cells() != before;
+        }
+        return changed;
     }
+    // A row that holds the value already is left alone: a fill that changes nothing is no edit.
+    bool changed = false;
     grid.SetRedraw(false);
-    for (int r : rows)
+    for (int r : rows) {
+        if (grid.Text(active, r) == text)
+            continue;
         grid.SetText(active, r, text);
+        changed = true;
+    }
     grid.SetRedraw(true);
+    return changed;
 }
 
 namespace {

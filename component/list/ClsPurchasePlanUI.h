@@ -46,7 +46,8 @@ public:
     bool RefreshCancelled() const { return m_cancelled; }
     void SelectAll();
     void UnSelectAll();
-    void FillCol();
+    // Fills the active cell's value down the open rows below; true when a cell changed.
+    bool FillCol();
     // Folds the rows into merged rows; false when refused or declined.
     bool Merge();
     void UnMerge();

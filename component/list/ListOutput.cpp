@@ -100,6 +100,8 @@ void ClsPurchasePlanUI::FileExport() {
         // print's own and are saved with its settings, so an export leaves them alone.
 
         oExport = std::make_unique<exporting::Exporter>();
+        // A file that cannot be written is the list's failed export, with the reason below.
+        oExport->SetFailureText(GetLangString(QStringLiteral("引出组件调用不成功")), GetLangString(kInfo));
         struct Release {
             std::unique_ptr<exporting::Exporter>& e;
             ~Release() { e.reset(); }

@@ -532,8 +532,9 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     } else if (key == u"ViewBillUp" || key == u"ViewBillDown") {
         m_ops->ViewBillUp(key == u"ViewBillUp" ? 0 : 1);
     } else if (key == u"FillCol") {
-        DataChanged = true; // as F6: the filled rows are unsaved edits
-        m_ui->FillCol();
+        // The menu's fill marks the list changed only when it changed a cell (F6 always does).
+        if (m_ui->FillCol())
+            DataChanged = true;
     } else if (key == u"iHideCol") {
         m_ui->ShowHideCol();
     } else if (key == u"iFind") {

@@ -200,8 +200,10 @@ void Exporter::RunExport(const QString& title, bool& result) {
     if (written) {
         result = true;
         m_written = dialog.Path();
-    } else if (!m_cancelled)
-        ui::MsgBox(error, ui::OkOnly | ui::Information, ui::Tr("引出"));
+    } else if (!m_cancelled) {
+        ui::MsgBox(m_failureHeading.isEmpty() ? error : m_failureHeading + u'\n' + error,
+                   ui::OkOnly | ui::Information, m_failureTitle.isEmpty() ? ui::Tr("引出") : m_failureTitle);
+    }
 }
 
 } // namespace zpp::exporting

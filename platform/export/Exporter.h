@@ -54,6 +54,12 @@ public:
     // window that can cancel, and says what went wrong (MsgBox) when it cannot be written.
     // result: true when the file was written; false when the user cancelled or it failed.
     void RunExport(const QString& title, bool& result);
+    // How RunExport reports a file it could not write: a heading line above the reason, and the
+    // message box's title (default: the reason alone, titled 引出).
+    void SetFailureText(QString heading, QString title) {
+        m_failureHeading = std::move(heading);
+        m_failureTitle = std::move(title);
+    }
     // The file RunExport wrote last; empty when it wrote none.
     const QString& WrittenPath() const { return m_written; }
 
@@ -87,6 +93,7 @@ private:
     int m_rows = 0;
     bool m_cancelled = false;
     QString m_written;
+    QString m_failureHeading, m_failureTitle;
     // Set by RunExport while its progress window is up; called every few hundred rows.
     std::function<void(int rowIndex)> m_progress;
 };

@@ -76,6 +76,10 @@ TEST_P(AppTest, FillDownCloseAndUnCloseReachTheStore) {
         stored << Entry(k, "memo");
     EXPECT_EQ(stored, QStringList(filled.size(), "fill"));
     EXPECT_EQ(Count("SELECT COUNT(*) FROM plan_entries WHERE memo = 'fill'"), filled.size());
+    // The menu's 批量填充 of a note the rows hold already changes nothing, and marks nothing.
+    h.Click(col::Memo, from);
+    list->Tool("mnuView", "FillCol")->trigger();
+    EXPECT_FALSE(list->DataChanged);
 
     const QString closed = key(h.g, from);
     QString bill = h.g.Text(col::BillNo, from);
@@ -229,6 +233,15 @@ TEST_P(AppTest, ExportPrintPreviewAndPageSetup) {
               "采购计划表引出（PDF：" + QDir::toNativeSeparators(pdf) + "）");
     EXPECT_EQ(Said(), QStringList({"文件“" + out.filePath("plan.csv") + "”已存在。要替换它吗？",
                                    "对不起，你没有相应的权限！"}));
+
+    // A file that cannot be written is the list's failed export, with the reason; nothing logged.
+    WriteFiles(out.filePath("无此目录"));
+    prompts->Clear();
+    h.Tool("Export");
+    ASSERT_EQ(prompts->Log.size(), 1);
+    EXPECT_TRUE(prompts->Log[0].Text.startsWith("引出组件调用不成功\n无法写入文件")) << Said().join('|').toStdString();
+    EXPECT_EQ(prompts->Log[0].Title, "信息提示");
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan004'"), 3);
 }
 
 // 文件 → 用户与权限: the administrator adds a user, sets its password (PostgreSQL), ticks rights with
