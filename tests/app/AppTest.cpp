@@ -239,7 +239,8 @@ TEST_P(AppTest, ExportPrintPreviewAndPageSetup) {
     prompts->Clear();
     h.Tool("Export");
     ASSERT_EQ(prompts->Log.size(), 1);
-    EXPECT_TRUE(prompts->Log[0].Text.startsWith("引出组件调用不成功\n无法写入文件")) << Said().join('|').toStdString();
+    EXPECT_TRUE(prompts->Log[0].Text.startsWith("引出组件调用不成功\n无法写入文件"))
+        << Said().join('|').toStdString();
     EXPECT_EQ(prompts->Log[0].Title, "信息提示");
     EXPECT_EQ(Count("SELECT COUNT(*) FROM operation_log WHERE object_code = 'CGPlan004'"), 3);
 }
