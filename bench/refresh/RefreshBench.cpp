@@ -358,6 +358,7 @@ void PushOfMillion(qlonglong entries, const QString& server) {
     ResetPeak();
     clsPurchasePlan ops;
     ops.SetSpread(grid.get());
+    ops.SetLoadedRows([&] { return ui->Loaded(); }); // as the list does: every entry goes with its version
     bool sent = false;
     const double pushMs = Ms([&] { sent = ops.PushBill(); });
     const double peak = PeakAboveMb(listed);

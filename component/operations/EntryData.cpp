@@ -282,6 +282,37 @@ void MarkEntryEdits(const RecordListPtr& entries, const RecordListPtr& loadedRow
     }
 }
 
+void LoadedVersions::Resolve(int position) const {
+    const KeySet& keys = m_rows->KeysAt(position);
+    if (&keys == m_keys)
+        return;
+    m_keys = &keys;
+    m_keySlot = keys.IndexOf(fld::Key);
+    m_versionSlot = keys.IndexOf(kEntryVersionField);
+}
+
+std::optional<qint64> LoadedVersions::At(int position) const {
+    Resolve(position);
+    const QVariant v = m_rows->ValueAt(position, m_versionSlot);
+    bool ok = false;
+    const qint64 version = v.isNull() ? 0 : v.toLongLong(&ok);
+    return ok ? std::optional(version) : std::nullopt;
+}
+
+std::optional<qint64> LoadedVersions::Of(const QString& key, int position) const {
+    if (!m_rows || key.isEmpty())
+        return std::nullopt;
+    if (position >= 1 && position <= m_rows->Count()) {
+        Resolve(position);
+        if (m_rows->ValueAt(position, m_keySlot).toString() == key)
+            return At(position);
+    }
+    if (!m_byKey)
+        m_byKey = ByKey(m_rows);
+    const int p = m_byKey->value(key);
+    return p > 0 ? At(p) : std::nullopt;
+}
+
 void AcceptSavedEntries(const RecordListPtr& entries, const RecordListPtr& loadedRows) {
     if (!entries || !loadedRows)
         return;

@@ -2,6 +2,7 @@
 
 #include "platform/records/KeyedRecord.h"
 
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <optional>
@@ -43,5 +44,26 @@ void MarkEntryEdits(const RecordListPtr& entries, const RecordListPtr& loadedRow
 // After a successful save: the loaded rows of the changed entries take the saved values and the
 // versions the store left in the entry records, so the next save compares against them.
 void AcceptSavedEntries(const RecordListPtr& entries, const RecordListPtr& loadedRows);
+
+// The version of each entry as the list holds it: as loaded, moved on by the list's own saves
+// (AcceptSavedEntries). A push sends it, so that the store refuses an entry changed elsewhere
+// since instead of ordering what the list shows of it.
+class LoadedVersions {
+public:
+    explicit LoadedVersions(RecordListPtr loadedRows) : m_rows(std::move(loadedRows)) {}
+    // The version of the entry of a row key, nothing when the list holds none. position: where
+    // the row may be among the loaded rows (a list not folded since its load keeps their order),
+    // so a push of a whole list looks up no key; elsewhere the key is looked up.
+    std::optional<qint64> Of(const QString& key, int position = 0) const;
+
+private:
+    std::optional<qint64> At(int position) const;
+    void Resolve(int position) const;
+
+    RecordListPtr m_rows;
+    mutable const KeySet* m_keys = nullptr; // the key set m_keySlot and m_versionSlot belong to
+    mutable int m_keySlot = -1, m_versionSlot = -1;
+    mutable std::optional<QHash<QString, int>> m_byKey; // made at the first miss
+};
 
 } // namespace zpp

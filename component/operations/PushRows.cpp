@@ -1,6 +1,7 @@
 #include "PushRows.h"
 
 #include "RowFields.h"
+#include "component/host/PlanFields.h"
 #include "platform/records/Values.h"
 
 #include <QStringBuilder>
@@ -75,7 +76,10 @@ void PushRows::AddRecords(const RecordList& rows) {
             const QVariant v = rows.ValueAt(p, keys.IndexOf(FieldNames()[f]));
             return v.isValid() ? v.toString() : QString();
         };
-        Add(values::ToInt32(values::Val(text(GridRow))), text);
+        const QVariant v = rows.ValueAt(p, keys.IndexOf(kEntryVersionField));
+        bool known = false;
+        const qint64 version = v.isNull() ? 0 : v.toLongLong(&known);
+        Add(values::ToInt32(values::Val(text(GridRow))), known ? std::optional(version) : std::nullopt, text);
     }
 }
 
@@ -168,6 +172,7 @@ public:
         KIsMerge,
         KMembers,
         KHighPriceConfirmed,
+        KVersion,
         KeyCount
     };
     static_assert(int(KSupplyName) == int(PushRows::SupplyName));
@@ -191,6 +196,8 @@ public:
             return merged ? QVariant::fromValue(Members(line)) : QVariant();
         case KHighPriceConfirmed:
             return {};
+        case KVersion: // a merged line's members carry theirs
+            return merged ? QVariant() : VersionOf(*m_rows, first);
         default:
             return m_rows->Value(first, PushRows::Field(field));
         }
@@ -202,7 +209,8 @@ private:
             auto k = std::make_shared<KeySet>();
             for (const QString& n : FieldNames())
                 k->Append(n);
-            for (const QString& n : {fld::IsMerge, fld::EntryDataVct, QStringLiteral("FHighPriceConfirmed")})
+            for (const QString& n :
+                 {fld::IsMerge, fld::EntryDataVct, QStringLiteral("FHighPriceConfirmed"), kEntryVersionField})
                 k->Append(n);
             return k;
         }();
@@ -220,7 +228,7 @@ private:
                 auto k = std::make_shared<KeySet>();
                 for (const QString& n :
                      {fld::InterID, fld::EntryID, fld::PushQty, fld::Price, fld::DiscountRate, fld::TaxRate,
-                      fld::FinishDate, fld::Memo, fld::BillNo, fld::Row, fld::Sotr})
+                      fld::FinishDate, fld::Memo, fld::BillNo, fld::Row, fld::Sotr, kEntryVersionField})
                     k->Append(n);
                 return k;
             }();
@@ -234,13 +242,18 @@ private:
             const int row = m_members[member];
             if (field < int(std::size(of)))
                 return m_rows->Value(row, of[field]);
-            return Sotr(*m_rows, row);
+            return field == int(std::size(of)) ? QVariant(Sotr(*m_rows, row)) : VersionOf(*m_rows, row);
         }
 
     private:
         std::shared_ptr<const PushRows> m_rows;
         std::vector<int> m_members;
     };
+
+    static QVariant VersionOf(const PushRows& rows, int row) {
+        const auto v = rows.Version(row);
+        return v ? QVariant(*v) : QVariant();
+    }
 
     static double Sotr(const PushRows& rows, int row) {
         return values::Val(rows.Value(row, PushRows::InterID)) * 1000 +

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVector>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace zpp {
@@ -17,6 +18,9 @@ namespace zpp {
 //
 // A cell that does not read as a number where one is expected keeps its text, so the push
 // service refuses it with the same message as before.
+//
+// Each row carries the version its entry had as the list holds it, for the push to refuse an
+// entry changed elsewhere since.
 class PushRows {
 public:
     enum Field {
@@ -42,8 +46,9 @@ public:
     };
 
     // Adds a row; text(field) gives its cell text for every field but GridRow.
-    template <class Text> void Add(int gridRow, Text&& text) {
+    template <class Text> void Add(int gridRow, std::optional<qint64> version, Text&& text) {
         Row r;
+        r.version = version.value_or(kNoVersion);
         for (int f = InterID; f <= SupplyID; ++f)
             r.id[f] = Id(f, text(Field(f)));
         r.id[GridRow] = gridRow;
@@ -58,7 +63,8 @@ public:
         if (!m_suppliers.contains(r.id[SupplyID]))
             m_suppliers.insert(r.id[SupplyID], {text(SupplyNumber), text(SupplyName)});
     }
-    // Adds the rows of a record list (the entries of a merged view's rows).
+    // Adds the rows of a record list (the entries of a merged view's rows), with the versions
+    // they carry (FVersion).
     void AddRecords(const RecordList& rows);
 
     int Count() const { return int(m_rows.size()); }
@@ -71,17 +77,23 @@ public:
     // is no date.
     qint64 DateKey(int row) const;
     quint32 MemoIndex(int row) const { return m_rows[row].memo; }
+    std::optional<qint64> Version(int row) const {
+        const qint64 v = m_rows[row].version;
+        return v == kNoVersion ? std::nullopt : std::optional(v);
+    }
     std::int32_t IdOf(int row, Field field) const { return m_rows[row].id[field]; }
     // True when no id or number of the row kept a text.
     bool Plain(int row) const;
 
 private:
     static constexpr std::int32_t kBlankId = INT32_MIN, kTextId = INT32_MIN + 1;
+    static constexpr qint64 kNoVersion = INT64_MIN;
 
     struct Row {
         std::int32_t id[GridRow + 1];
         quint32 finishDate, memo, billNo;
         double num[TaxRate - PushQty + 1];
+        qint64 version;
     };
 
     struct Names {

@@ -9,6 +9,7 @@
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
 #include "component/host/LongWork.h"
+#include "component/host/PlanFields.h"
 #include "component/host/ProgIds.h"
 #include "component/host/Props.h"
 #include "component/host/contracts/Bills.h"
@@ -291,7 +292,7 @@ RecordListPtr clsPurchasePlan::CollectOpenTickedRows() {
     return rows;
 }
 
-int clsPurchasePlan::AddOpenTickedRows(PushRows& rows) {
+int clsPurchasePlan::AddOpenTickedRows(PushRows& rows, const LoadedVersions& versions) {
     controls::SpreadGrid& grid = Grid();
     static constexpr int colOf[PushRows::FieldCount] = {col::InterID,
                                                         col::EntryID,
@@ -317,7 +318,7 @@ int clsPurchasePlan::AddOpenTickedRows(PushRows& rows) {
         if (!Ticked(row) || !grid.Text(col::Close, row).trimmed().isEmpty())
             continue;
         // Only the free-text cells can hold what no store can; the others are checked on entry.
-        rows.Add(row, [&](PushRows::Field f) {
+        rows.Add(row, versions.Of(grid.Text(col::Key, row), row), [&](PushRows::Field f) {
             const QString text = grid.Text(colOf[f], row);
             return f == PushRows::Memo || f == PushRows::SupplyNumber ? StorableText(text) : text;
         });
@@ -396,16 +397,24 @@ bool clsPurchasePlan::CheckPushRows() {
         }
         if (problems.isEmpty()) {
             // A merged row orders each of its entries at the entry's own values; rows that differ
-            // in price, rates, date or note become separate lines.
+            // in price, rates, date or note become separate lines. Each entry goes with the
+            // version the list holds of it: one changed elsewhere since is refused by the push
+            // rather than ordered as this list shows it.
             auto rows = std::make_shared<PushRows>();
+            const LoadedVersions versions(LoadedRows ? LoadedRows() : nullptr);
             state.IsPushing = true;
             if (state.IsMergedView) {
                 const RecordListPtr candidates = CollectOpenTickedRows();
                 tickedOpen = candidates->Count();
-                if (tickedOpen > 0)
-                    rows->AddRecords(*BuildEntryData(candidates));
+                if (tickedOpen > 0) {
+                    const RecordListPtr entries = BuildEntryData(candidates);
+                    for (const RecordPtr& e : *entries)
+                        if (const auto version = versions.Of(e->Text(fld::Key)))
+                            e->Set(kEntryVersionField, *version);
+                    rows->AddRecords(*entries);
+                }
             } else {
-                tickedOpen = AddOpenTickedRows(*rows);
+                tickedOpen = AddOpenTickedRows(*rows, versions);
             }
             if (tickedOpen > 0)
                 m_pushVct = PushLines(std::move(rows));

@@ -12,6 +12,7 @@ class SpreadGrid;
 
 namespace zpp {
 
+class LoadedVersions;
 class PushRows;
 
 // The plan operations of one list window: save, close, reopen and delete. Each works on
@@ -22,7 +23,8 @@ public:
     // The plan grid; set by the list controller before any operation.
     void SetSpread(controls::SpreadGrid* grid) { Spread = grid; }
     // The rows as the list last loaded them: a save sends, with each entry, the version it was
-    // loaded at and whether this list changed it, so another user's changes are never overwritten.
+    // loaded at and whether this list changed it, so another user's changes are never overwritten;
+    // a push sends the versions too, so it never orders an entry as it was before such a change.
     void SetLoadedRows(std::function<RecordListPtr()> loaded) { LoadedRows = std::move(loaded); }
 
     // Sends every grid row, as entry records, to the planning service. True when the service
@@ -81,7 +83,7 @@ private:
     static QDate NewBillDate();
     RecordListPtr CollectOpenTickedRows();
     // Adds the ticked open rows of the plain view to a push; returns how many.
-    int AddOpenTickedRows(PushRows& rows);
+    int AddOpenTickedRows(PushRows& rows, const LoadedVersions& versions);
     QString Cell(int col, int row) const;
     controls::SpreadGrid& Grid() const;
 

@@ -2,7 +2,9 @@
 #include "AppFixture.h"
 
 #include <QListWidget>
+#include <QSet>
 #include <QTableView>
+#include <algorithm>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -231,4 +233,120 @@ TEST_P(AppTest, DeleteInTheMergedViewDeletesEveryPlanItNames) {
                   1);
     }
     EXPECT_EQ(results, expected);
+}
+
+// A push sends each entry with the version the list holds of it. An entry another program changed
+// since the list read it (price, note or delivery date, its version moved) refuses the whole push,
+// naming the row, plan and entry, and nothing is written; in the merged view a change to any one
+// entry of a merged row does, and after a fold and unfold the rows still find their versions. A
+// list's own save moves its versions on, so the save and a push after it go through, and after a
+// push the list holds the versions the push left.
+TEST_P(AppTest, APushRefusesEntriesChangedElsewhereSinceTheListReadThem) {
+    enum View { Plain, Merged, Unfolded };
+    const QString later = QDate::currentDate().addDays(45).toString("yyyy-MM-dd");
+    const struct {
+        const char* name;
+        View view;
+        QString change; // what the other program sets; none: the list's own save, then the push
+    } cases[] = {
+        {"plain, price", Plain, "price = 1.432"},
+        {"plain, note", Plain, "memo = 'changed elsewhere'"},
+        {"plain, date", Plain, "finish_date = '" + later + "'"},
+        {"merged, price of a later entry", Merged, "price = 1.432"},
+        {"merged, note of a later entry", Merged, "memo = 'changed elsewhere'"},
+        {"folded and unfolded, price", Unfolded, "price = 1.432"},
+        {"plain, unchanged", Plain, {}},
+        {"merged, unchanged", Merged, {}},
+    };
+    const QString refusal = "第%1行（采购建议号[%2]分录号 %3）：该分录已被其他用户修改，请刷新后重新下推";
+    // Every write of a push adds an order, a line or a version.
+    const QString written = "SELECT (SELECT COUNT(*) FROM purchase_orders), (SELECT COUNT(*) FROM"
+                            " purchase_order_lines), (SELECT SUM(row_version) FROM plan_entries)";
+    QSet<QString> used; // entries of earlier cases
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (QWidget* w : OpenListWindows())
+            w->close();
+        QApplication::processEvents();
+        frmPurchasePlan* list = OpenList();
+        ASSERT_TRUE(list);
+        Hands h{*list};
+        controls::SpreadGrid& g = h.g;
+        if (c.view != Plain)
+            h.Tool("Merge");
+        if (c.view == Unfolded)
+            h.Tool("Merge");
+        ASSERT_EQ(State().IsMergedView, c.view == Merged);
+
+        // The row to push and the entry of it that changes: in the merged view an entry after the
+        // first that has something to push, so each entry must carry its own version.
+        int row = 0;
+        QString key;
+        for (int r : PushableRows(g, g.MaxRows(), false)) {
+            const QStringList keys = g.Text(col::Key, r).split(',');
+            QStringList pushing;
+            for (const QString& k : keys)
+                if (Entry(k, "push_qty").toDouble() > 0)
+                    pushing << k;
+            const bool fresh =
+                std::none_of(keys.begin(), keys.end(), [&](const QString& k) { return used.contains(k); });
+            if (fresh && (c.view == Merged ? pushing.size() >= 2 : keys.size() == 1)) {
+                row = r;
+                key = pushing.value(c.view == Merged ? 1 : 0);
+                for (const QString& k : keys)
+                    used.insert(k);
+                break;
+            }
+        }
+        ASSERT_GT(row, 0) << "the demo data must hold a row to push";
+        const QString plan = key.section('_', 0, 0), entry = key.section('_', 1);
+
+        if (c.change.isEmpty()) {
+            h.Click(col::Memo, row);
+            h.Type("own save");
+            h.Key(Qt::Key_Return);
+            prompts->Clear();
+            h.Tool("Save");
+            ASSERT_EQ(Said(), QStringList{"保存成功！"});
+            ASSERT_EQ(Entry(key, "memo"), "own save");
+        } else {
+            // Another program on a connection of its own, writing as the program's save does.
+            const store::StorePtr other = store::Store::Open(location);
+            other->Exec("UPDATE plan_entries SET " + c.change +
+                            ", row_version = row_version + 1 WHERE plan_id = ? AND entry_id = ?",
+                        {plan.toInt(), entry.toInt()});
+        }
+
+        const QString before = Rows(*db, written);
+        const int orders = Count("SELECT COUNT(*) FROM purchase_orders");
+        h.Click(col::CheckBox, row);
+        ASSERT_EQ(g.Text(col::CheckBox, row), "1");
+        FollowPush();
+        prompts->Clear();
+        h.Tool("PushBill");
+        if (!c.change.isEmpty()) {
+            const QString billNo =
+                db->Scalar("SELECT bill_no FROM purchase_plans WHERE id = ?", {plan.toInt()}).toString();
+            EXPECT_EQ(Said(), QStringList{refusal.arg(row).arg(billNo, entry)});
+            EXPECT_EQ(Rows(*db, written), before);
+            continue;
+        }
+        EXPECT_EQ(Said(), QStringList{});
+        EXPECT_GT(Count("SELECT COUNT(*) FROM purchase_orders"), orders);
+        EXPECT_EQ(Count("SELECT COUNT(*) FROM purchase_order_line_sources WHERE plan_id = ? AND entry_id = ?",
+                        {plan.toInt(), entry.toInt()}),
+                  1);
+        // The list read its rows again: a save of the pushed entry goes through.
+        int again = 1;
+        while (again < g.MaxRows() && g.Text(col::Key, again) != key)
+            ++again;
+        ASSERT_EQ(g.Text(col::Key, again), key);
+        h.Click(col::Memo, again);
+        h.Type("after push");
+        h.Key(Qt::Key_Return);
+        prompts->Clear();
+        h.Tool("Save");
+        EXPECT_EQ(Said(), QStringList{"保存成功！"});
+        EXPECT_EQ(Entry(key, "memo"), "after push");
+    }
 }
