@@ -85,6 +85,8 @@ BaseDataModel::BaseDataModel(store::StorePtr db, qint32 type, QObject* parent, q
 BaseDataModel::~BaseDataModel() = default;
 
 QVector<BaseDataModel::Row> BaseDataModel::ReadPage(const QString& pattern, const QString* afterCode) {
+    // The rows come in as they are read: a server that stops sending them is watched as in a statement.
+    const store::Store::Call call(*m_db);
     const bool after = afterCode != nullptr, filtered = !pattern.isEmpty();
     std::optional<QSqlQuery>& query = m_queries[(after ? 2 : 0) + (filtered ? 1 : 0)];
     if (!query)

@@ -102,6 +102,7 @@ void RowWriter::FlushInserts() {
 void RowWriter::FlushCopy() {
     if (m_copyText.isEmpty())
         return;
+    const Store::Call call(m_db);
     PGconn* conn = m_db.PgConnection();
     auto fail = [&](PGresult* result) {
         const QString message = QString::fromUtf8(conn ? PQerrorMessage(conn) : "no connection").trimmed();

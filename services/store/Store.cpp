@@ -19,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <libpq-fe.h>
+#include <limits>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -30,13 +31,14 @@
 namespace zpp::store {
 
 // Cuts a PostgreSQL connection whose server has stopped answering. Qt's driver waits for an
-// answer without a limit of its own, on statements of ours and on its own (it deallocates a
-// prepared statement when the query is destroyed), so the watch is on the connection rather
-// than on our calls: a command in progress with no data moving either way for longer than the
-// limit means the server, or the network to it, has stalled. The cut (a shutdown of the socket)
-// ends the driver's wait with a lost connection; the next command opens it anew. It works on a
-// duplicate of the socket, so the descriptor it shuts down is never one that libpq closed and
-// the system gave out again; the connection is reported before it is closed.
+// answer without a limit of its own, so a call of the store's into it (Store::Call) that has
+// waited past the limit with no data moving either way on the connection means the server, or
+// the network to it, has stalled. The watch is on the store's own calls, not on libpq's state:
+// a forward-only query leaves libpq busy until the query is gone, idle or not, and libpq is not
+// to be read from a second thread. The cut (a shutdown of the socket, which touches no libpq
+// state) ends the driver's wait with a lost connection; the next command opens it anew. It works
+// on a duplicate of the socket, so the descriptor it shuts down is never one that libpq closed
+// and the system gave out again; the connection is reported before it is closed.
 class Store::Watchdog {
 public:
     Watchdog() : m_thread([this] { Loop(); }) {}
@@ -49,18 +51,21 @@ public:
         m_thread.join();
         Watch(nullptr);
     }
-    // The connection to watch; nullptr before it is closed.
+    // The connection to watch; nullptr before it is closed. From the store's thread.
     void Watch(PGconn* conn) {
+        const int socket = conn ? PQsocket(conn) : -1;
         const std::lock_guard lock(m_mutex);
         if (m_socket >= 0)
             ::close(m_socket);
-        m_conn = conn;
-        m_socket = conn && PQsocket(conn) >= 0 ? ::dup(PQsocket(conn)) : -1;
+        m_socket = socket >= 0 ? ::dup(socket) : -1;
         m_cut = false;
     }
     void SetLimit(int ms) { m_limitMs = ms; }
     // While paused (a long read the user can cancel) nothing is cut.
     void Pause(bool paused) { m_paused += paused ? 1 : -1; }
+    // The store's thread went into the driver, or came back.
+    void Enter() { m_callSince = NowMs(); }
+    void Leave() { m_callSince = kNoCall; }
     // True once after the watchdog cut the connection.
     bool TakeCut() {
         const std::lock_guard lock(m_mutex);
@@ -68,15 +73,22 @@ public:
     }
 
 private:
+    static constexpr qint64 kNoCall = std::numeric_limits<qint64>::min();
+    static qint64 NowMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
     void Loop() {
         std::unique_lock lock(m_mutex);
         while (!m_stop) {
             m_wake.wait_for(lock, std::chrono::milliseconds(250));
             if (m_stop || m_socket < 0 || m_paused > 0)
                 continue;
-            // The status only reads the connection's state; the program's thread may be
-            // waiting in it meanwhile, but it is not closed while watched.
-            if (PQtransactionStatus(m_conn) != PQTRANS_ACTIVE)
+            const qint64 since = m_callSince.load();
+            const quint32 limit = quint32(m_limitMs.load());
+            if (since == kNoCall || NowMs() - since < qint64(limit))
                 continue;
             tcp_info info{};
             socklen_t size = sizeof info;
@@ -84,7 +96,6 @@ private:
             if (::getsockopt(m_socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
                 continue;
             // Milliseconds since data last went out and came in.
-            const quint32 limit = quint32(m_limitMs.load());
             if (info.tcpi_last_data_sent >= limit && info.tcpi_last_data_recv >= limit) {
                 ::shutdown(m_socket, SHUT_RDWR);
                 ::close(m_socket);
@@ -97,11 +108,21 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::atomic<int> m_limitMs{65000}, m_paused{0};
+    std::atomic<qint64> m_callSince{kNoCall};
     bool m_cut = false, m_stop = false;
-    PGconn* m_conn = nullptr;
     int m_socket = -1;
     std::thread m_thread;
 };
+
+Store::Call::Call(const Store& store) : m_store(store) {
+    if (m_store.m_watchdog && m_store.m_callDepth++ == 0)
+        m_store.m_watchdog->Enter();
+}
+
+Store::Call::~Call() {
+    if (m_store.m_watchdog && --m_store.m_callDepth == 0)
+        m_store.m_watchdog->Leave();
+}
 
 namespace {
 QString NewConnectionName() {
@@ -240,7 +261,10 @@ void Store::OpenPostgreSQL(const QString& location) {
     db.setDatabaseName(dbName);
     db.setUserName(url.userName());
     db.setPassword(url.password());
-    db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    // Keepalives end any wait on a peer or network that is gone, rows read outside the
+    // watchdog's calls included, in about 25 s.
+    db.setConnectOptions(QStringLiteral(
+        "connect_timeout=5;keepalives=1;keepalives_idle=10;keepalives_interval=5;keepalives_count=3"));
     CheckLogIn(host, port, dbName, url.userName(), url.password());
     m_watchdog = std::make_unique<Watchdog>();
     m_watchdog->SetLimit(AnswerLimitMs());
@@ -379,6 +403,7 @@ bool Store::CutForNoAnswer() const {
 }
 
 bool Store::Alive() const {
+    const Call call(*this);
     QSqlDatabase db = Db();
     QSqlQuery probe(db);
     return db.isOpen() && probe.exec(QStringLiteral("SELECT 1"));
@@ -542,6 +567,7 @@ void Store::Fail(const QString& what, const QSqlQuery& query, const QString& sql
 }
 
 QSqlQuery Store::Prepare(const QString& sql) const {
+    const Call call(*this);
     QSqlQuery q(Db());
     q.setForwardOnly(true);
     if (q.prepare(sql))
@@ -556,6 +582,7 @@ QSqlQuery Store::Prepare(const QString& sql) const {
 }
 
 void Store::Run(QSqlQuery& query, const QVariantList& binds) const {
+    const Call call(*this);
     for (int i = 0; i < binds.size(); ++i)
         query.bindValue(i, binds[i]);
     if (query.exec())
@@ -581,6 +608,7 @@ void Store::Run(QSqlQuery& query, const QVariantList& binds) const {
 }
 
 QSqlQuery Store::Exec(const QString& sql, const QVariantList& binds) const {
+    const Call call(*this);
     if (binds.isEmpty()) {
         QSqlQuery q(Db());
         q.setForwardOnly(true);
@@ -600,6 +628,8 @@ QSqlQuery Store::Exec(const QString& sql, const QVariantList& binds) const {
 }
 
 QVariant Store::Scalar(const QString& sql, const QVariantList& binds) const {
+    // Until the query is gone: the driver reads the rest of its answer then.
+    const Call call(*this);
     QSqlQuery q = Exec(sql, binds);
     return q.next() ? q.value(0) : QVariant();
 }
@@ -611,6 +641,7 @@ Store::Transaction::Transaction(const Store& store) : m_store(store) {
 
 Store::Transaction::~Transaction() {
     if (m_open) {
+        const Call call(m_store);
         QSqlQuery q(m_store.Db());
         q.exec(QStringLiteral("ROLLBACK"));
         --m_store.m_transactionDepth;

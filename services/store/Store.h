@@ -155,6 +155,20 @@ public:
     // connection: the statement limit and a little more, so a server that keeps its own limit
     // answers first. The driver itself would wait as long as a stalled server or network lasts.
     int AnswerLimitMs() const;
+    // A call into the driver that waits for the server (a statement, rows read from a query):
+    // only such a wait is cut when no answer comes. A query kept open between calls, read or not,
+    // is not waiting. The store marks its own calls; code that reads rows of a query it keeps
+    // (a lookup's page) marks the reading. Calls nest; used from the store's thread only.
+    class Call {
+    public:
+        explicit Call(const Store& store);
+        ~Call();
+        Call(const Call&) = delete;
+        Call& operator=(const Call&) = delete;
+
+    private:
+        const Store& m_store;
+    };
 
     // Dialect words for statements that differ between the stores.
     QString AutoId() const;
@@ -193,6 +207,7 @@ private:
     int m_lockSeconds = 10, m_statementSeconds = 60;
     std::function<void()> m_beforeCommit;
     std::unique_ptr<Watchdog> m_watchdog;
+    mutable int m_callDepth = 0;
     // Set when the last statement failed because the watchdog cut the connection under it.
     mutable bool m_noAnswer = false;
 };

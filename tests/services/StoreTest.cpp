@@ -5,11 +5,15 @@
 #include "services/store/PgAdmin.h"
 #include "services/store/RowWriter.h"
 #include "services/store/Session.h"
+#include "support/PgRelay.h"
 #include "support/TestStores.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlQuery>
+#include <QThread>
+#include <QUrl>
 
 using namespace zpp;
 using namespace zpp::store;
@@ -167,4 +171,67 @@ TEST(PostgresStore, SyncedRolesHoldExactlyTheirRights) {
     EXPECT_EQ(Rows(*db, held), "false|true");
     db->Exec("INSERT INTO users (id, name) VALUES (10, 'a$b')");
     EXPECT_THROW(SyncDatabaseRoles(*db), Error);
+}
+
+// Only a call that waits on the server is cut when no answer comes: a read left open between
+// calls (the lookup keeps its page's statement so) outlives the limit on the same connection,
+// while a statement, or rows read under a Call, that the server stops answering end with the
+// connection cut, and the store opens it anew.
+TEST(PostgresStore, OnlyACallWaitingPastTheAnswerLimitIsCut) {
+    const QString direct = NewPostgresUrl();
+    ZPP_REQUIRE_STORE(direct);
+    const QUrl url(direct);
+    PgRelay relay(url.host(), quint16(url.port(5432)));
+    auto db = Store::Open(relay.Through(direct));
+    db->Exec(
+        "UPDATE system_settings SET value = '1' WHERE section = 'Store' AND key = 'StatementTimeoutSeconds'");
+    db->ApplyTimeLimits();
+    ASSERT_EQ(db->AnswerLimitMs(), 2000);
+    const auto count = [](QSqlQuery& q) {
+        int n = 0;
+        while (q.next())
+            ++n;
+        return n;
+    };
+    const auto failure = [&](const char* sql) {
+        try {
+            db->Scalar(sql);
+        } catch (const StoreError& e) {
+            return e.ErrorKind();
+        }
+        return StoreError::Kind::Statement; // answered: not what these cases expect
+    };
+
+    QSqlQuery open = db->Prepare("SELECT g FROM generate_series(1, 5) g");
+    db->Run(open, {});
+    ASSERT_TRUE(open.next() && open.next());
+    QThread::msleep(db->AnswerLimitMs() + 1000);
+    EXPECT_EQ(db->Scalar("SELECT 7").toInt(), 7);
+    db->Run(open, {});
+    EXPECT_EQ(count(open), 5);
+    EXPECT_EQ(db->Reconnects(), 0);
+
+    relay.Stall(true);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(failure("SELECT 8"), StoreError::Kind::NoAnswer);
+    EXPECT_LT(clock.elapsed(), 10000);
+    relay.Stall(false);
+    EXPECT_EQ(db->Scalar("SELECT 9").toInt(), 9);
+    EXPECT_EQ(db->Reconnects(), 1);
+
+    // The server stops in the middle of the rows: the reading ends short instead of waiting on.
+    relay.StallAfterServerBytes(2000);
+    QSqlQuery many = db->Exec("SELECT g FROM generate_series(1, 100000) g");
+    clock.restart();
+    {
+        const Store::Call reading(*db);
+        EXPECT_LT(count(many), 100000);
+    }
+    EXPECT_LT(clock.elapsed(), 10000);
+    relay.Stall(false);
+    // The next statement says the server did not answer, without waiting again; then it answers.
+    EXPECT_EQ(failure("SELECT 10"), StoreError::Kind::NoAnswer);
+    EXPECT_EQ(db->Scalar("SELECT 11").toInt(), 11);
+    EXPECT_EQ(db->Reconnects(), 2);
 }

@@ -257,5 +257,27 @@ TEST_P(LookupWindow, TheWiredServiceAnswersTheFilterDialogsLookup) {
         << prompts->Log[0].Text.toStdString();
 }
 
+// A window left open past the statement limit still searches, on the same connection: the
+// statement it keeps for its pages stays open between searches, and that is not a server that
+// does not answer.
+TEST_P(LookupWindow, AWindowLeftOpenPastTheStatementLimitStillSearches) {
+    ZPP_OPEN_OR_SKIP();
+    if (db->IsSQLite())
+        GTEST_SKIP() << "only a server's connection is watched";
+    db->Exec(
+        "UPDATE system_settings SET value = '1' WHERE section = 'Store' AND key = 'StatementTimeoutSeconds'");
+    db->ApplyTimeLimits();
+    EXPECT_EQ(Chosen(Lookup(services::kBaseDataItem, "批量",
+                            [&](frmBaseDataLookup& w) {
+                                QTest::qWait(db->AnswerLimitMs() + 1000);
+                                TypeText(w, "螺");
+                                EXPECT_EQ(Status(w), "共 2 条");
+                                QTest::keyClick(SearchBox(w), Qt::Key_Return);
+                            })),
+              "1|01.001|六角螺栓");
+    EXPECT_EQ(prompts->Log.size(), 0u);
+    EXPECT_EQ(db->Reconnects(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, LookupWindow, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
                          StoreKindName);
