@@ -4,6 +4,7 @@
 
 #include "DatabaseRoles.h"
 #include "Migrations.h"
+#include "SQLiteLocks.h"
 
 #include <QAtomicInt>
 #include <QDateTime>
@@ -214,6 +215,8 @@ Store::~Store() {
 void Store::OpenSQLite(const QString& path) {
     m_kind = Kind::SQLite;
     m_display = path;
+    // Before any connection of the process locks a file, and before the check below opens this one.
+    UseDescriptorLocks();
     const QFileInfo info(path);
     if (info.exists()) {
         if (info.isDir())

@@ -11,9 +11,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QThread>
 #include <QUrl>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace zpp;
 using namespace zpp::store;
@@ -137,6 +140,55 @@ TEST(SQLiteStore, RunsInWalModeWithForeignKeys) {
     EXPECT_EQ(db->Scalar("PRAGMA journal_mode").toString().toLower(), "wal");
     EXPECT_EQ(db->Scalar("PRAGMA foreign_keys").toInt(), 1);
     EXPECT_THROW(db->Exec("INSERT INTO user_rights VALUES (999, 1006, 13, 1)"), Error);
+}
+
+// Runs SQL in another program on the store file, the way a second user or a tool would.
+QString OtherProgram(const QString& path, const QString& sql) {
+    QProcess p;
+    p.start("sqlite3", {"-batch", "-cmd", ".timeout 5000", path, sql});
+    if (!p.waitForFinished(20000) || p.exitStatus() != QProcess::NormalExit)
+        return "sqlite3 did not run: " + p.errorString();
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
+}
+
+// A file dialog on the store's folder opens and closes the store's files to find their type. That
+// must leave the store's locks in place: otherwise another program takes the WAL for its own and
+// removes it on close, and what this process saves afterwards is seen by nobody else.
+TEST(SQLiteStore, OpeningItsFilesElsewhereInTheProgramKeepsItsLocks) {
+    const QString path = NewSQLitePath();
+    auto db = Store::Open(path);
+    db->Exec("CREATE TABLE probe (n INTEGER)");
+    db->Exec("INSERT INTO probe VALUES (1)");
+    for (const QString& file : QStringList{path, path + "-wal", path + "-shm"}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+        f.read(64);
+        f.close();
+        const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    EXPECT_EQ(OtherProgram(path, "INSERT INTO probe VALUES (2); PRAGMA wal_checkpoint(TRUNCATE);"), "0|0|0");
+    db->InTransaction([&] { db->Exec("INSERT INTO probe VALUES (3)"); });
+    EXPECT_EQ(OtherProgram(path, "SELECT group_concat(n) FROM (SELECT n FROM probe ORDER BY n);"), "1,2,3");
+    EXPECT_EQ(OtherProgram(path, "PRAGMA integrity_check;"), "ok");
+    EXPECT_EQ(db->Scalar("SELECT COUNT(*) FROM probe").toInt(), 3);
+}
+
+// Each connection locks through its own descriptor: the first of two closing while the other stays
+// must neither block the other's writes nor leave the file locked once both are closed.
+TEST(SQLiteStore, TwoConnectionsOfTheProgramShareTheFile) {
+    const QString path = NewSQLitePath();
+    auto first = Store::Open(path);
+    auto second = Store::Open(path);
+    first->Exec("CREATE TABLE probe (n INTEGER)");
+    first.reset();
+    second->InTransaction([&] { second->Exec("INSERT INTO probe VALUES (1)"); });
+    EXPECT_EQ(OtherProgram(path, "INSERT INTO probe VALUES (2); SELECT COUNT(*) FROM probe;"), "2");
+    EXPECT_EQ(second->Scalar("SELECT COUNT(*) FROM probe").toInt(), 2);
+    second.reset();
+    // Leaving WAL needs the file to itself.
+    EXPECT_EQ(OtherProgram(path, "PRAGMA journal_mode=DELETE; PRAGMA integrity_check;"), "delete\nok");
 }
 
 TEST(PostgresStore, DatabaseNamesAreOneIdentifierWhateverTheyHold) {
