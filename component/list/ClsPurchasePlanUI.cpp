@@ -23,9 +23,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <atomic>
 #include <bit>
 #include <optional>
 #include <span>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -287,10 +289,19 @@ void ClsPurchasePlanUI::LoadGrid() {
         // are independent of each other (BeginFill). A cell that fails stops both at the end of
         // their block; from the first block that failed, the fill goes on here as it always did.
         std::atomic<int> failedFirst{rowCount + 1};
+        const auto failedAt = [&](int first) {
+            int failed = failedFirst.load();
+            while (first < failed && !failedFirst.compare_exchange_weak(failed, first)) {
+            }
+        };
+        // Set when this thread leaves by an exception, so the other one stops at its next block.
+        std::atomic<bool> abandoned{false};
+        // The last row each half of the columns is filled up to.
+        std::atomic<int> filledTo[2] = {0, 0};
         const auto fillColumns = [&](int parity, bool reportProgress) {
             std::vector<int> shareFrom(kBlock, 0);
             for (int first = 1; first <= rowCount; first += kBlock) {
-                if (first >= failedFirst.load(std::memory_order_relaxed))
+                if (first >= failedFirst.load(std::memory_order_relaxed) || abandoned.load())
                     return;
                 const int last = std::min(rowCount, first + kBlock - 1);
                 try {
@@ -300,30 +311,60 @@ void ClsPurchasePlanUI::LoadGrid() {
                         shareBlock(columns[i].Col, first, last, shareFrom);
                     }
                 } catch (...) {
-                    int failed = failedFirst.load();
-                    while (first < failed && !failedFirst.compare_exchange_weak(failed, first)) {
-                    }
+                    failedAt(first);
                     return;
                 }
+                filledTo[parity].store(last);
                 if (reportProgress)
                     progress.Step(last);
             }
         };
         grid.BeginFill();
-        {
+        try {
             struct EndFill {
                 controls::SpreadGrid& g;
                 ~EndFill() { g.EndFill(); }
             } endFill{grid};
-            // A small list is not worth a thread.
+            std::thread other;
+            // A small list is not worth a thread; without one to spare, the fill runs here.
             if (rowCount > 4 * kBlock && std::thread::hardware_concurrency() > 1) {
-                std::thread other(fillColumns, 1, false);
+                try {
+                    other = std::thread([&] {
+                        try {
+                            fillColumns(1, false);
+                        } catch (...) {
+                            failedAt(1); // nothing of it is trusted: all goes again row by row
+                        }
+                    });
+                } catch (const std::system_error&) {
+                }
+            }
+            // Joined before the fill ends on every way out: the thread writes the grid and reads
+            // this frame.
+            struct Join {
+                std::thread& t;
+                std::atomic<bool>& stop;
+                ~Join() {
+                    if (t.joinable()) {
+                        stop = true;
+                        t.join();
+                    }
+                }
+            } join{other, abandoned};
+            if (other.joinable()) {
                 fillColumns(0, true);
                 other.join();
             } else {
                 fillColumns(0, false);
                 fillColumns(1, true);
             }
+        } catch (...) {
+            // The progress window's events threw: the rows both halves reached stay, as a
+            // row-by-row fill would leave them, and none after.
+            for (int r = std::min(filledTo[0].load(), filledTo[1].load()) + 1; r <= rowCount; ++r)
+                for (const Column& c : columns)
+                    grid.SetText(c.Col, r, QString());
+            throw;
         }
         std::vector<int> shareFrom(kBlock, 0);
         for (int first = failedFirst.load(); first <= rowCount; first += kBlock) {
@@ -464,6 +505,22 @@ namespace {
 constexpr int kMergeAskAbove = 2000, kMergeMostRows = 5000;
 const QString kTooManyToMerge =
     QStringLiteral("汇总中物料记录太多,已超出汇总范围,请去掉一些物料数据后再试！");
+
+QVector<int> MarkedRows(const controls::SpreadGrid& grid) {
+    QVector<int> rows;
+    if (grid.ChangedRowCount() > 0)
+        for (int r = 1, last = grid.MaxRows(); r <= last; ++r)
+            if (grid.RowChanged(r))
+                rows << r;
+    return rows;
+}
+
+// A refill marks every row; only the rows holding edits keep a mark.
+void Remark(controls::SpreadGrid& grid, const QVector<int>& marked) {
+    grid.MarkRowsUnchanged();
+    for (int r : marked)
+        grid.MarkRowChanged(r);
+}
 } // namespace
 
 void ClsPurchasePlanUI::CheckMergeLimits(const RecordListPtr& rows, bool& ok, bool& ask, QString& message) {
@@ -509,16 +566,20 @@ bool ClsPurchasePlanUI::Merge() {
         if (ui::MsgBox(message, ui::YesNo | ui::Information, kInfo) == ui::No)
             return false;
     }
-    FieldDataVct = MergeView(rows);
+    QVector<int> marked = MarkedRows(*Spread);
+    FieldDataVct = MergeView(rows, &marked);
     LoadGrid();
+    Remark(*Spread, marked);
     return true;
 }
 
 void ClsPurchasePlanUI::UnMerge() {
     if (!Spread)
         return;
-    FieldDataVct = UnMergeView(ReadGridRows(*Spread));
+    QVector<int> marked = MarkedRows(*Spread);
+    FieldDataVct = UnMergeView(ReadGridRows(*Spread), &marked);
     LoadGrid();
+    Remark(*Spread, marked);
 }
 
 void ClsPurchasePlanUI::ShowFilter() {

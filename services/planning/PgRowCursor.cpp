@@ -235,12 +235,20 @@ void PgRowCursor::Abandon() noexcept {
         }
         if (NowNs() >= nextCancel && !sending->exchange(true)) {
             if (PGcancel* cancel = PQgetCancel(m_conn)) {
-                std::thread([cancel, sending] {
-                    char error[256];
-                    PQcancel(cancel, error, int(sizeof error));
+                // The thread touches only its own copy of the cancel and the shared flag, so it
+                // may outlive this cursor and its connection.
+                try {
+                    std::thread([cancel, sending] {
+                        char error[256];
+                        PQcancel(cancel, error, int(sizeof error));
+                        PQfreeCancel(cancel);
+                        *sending = false;
+                    }).detach();
+                } catch (...) {
+                    // No thread to be had: tried again later; the wait stays bounded by giveUp.
                     PQfreeCancel(cancel);
                     *sending = false;
-                }).detach();
+                }
             } else {
                 *sending = false;
             }

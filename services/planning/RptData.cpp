@@ -19,6 +19,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -493,33 +494,52 @@ RecordListPtr ReadSQLite(sqlite3* db, const QString& sql, const QVariantList& bi
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false, stopped = false;
-    std::thread worker([&] {
-        try {
-            rows->Read(cur);
-        } catch (...) {
-            readFailure = std::current_exception();
-        }
-        const std::lock_guard lock(mutex);
-        done = true;
-        finished.notify_one();
-    });
-    for (;;) {
-        {
-            std::unique_lock lock(mutex);
-            if (finished.wait_for(lock, std::chrono::milliseconds(10), [&] { return done; }))
-                break;
-        }
-        if (stopped || pollFailure)
-            continue;
-        try {
-            stopped = !longwork::KeepGoing();
-        } catch (...) {
-            pollFailure = std::current_exception();
-        }
-        if (stopped || pollFailure)
-            sqlite3_interrupt(own);
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            try {
+                rows->Read(cur);
+            } catch (...) {
+                readFailure = std::current_exception();
+            }
+            const std::lock_guard lock(mutex);
+            done = true;
+            finished.notify_one();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: read here, uncancelled, as a store without a file is.
+        return BuildRows(cur, withPrices);
     }
-    worker.join();
+    {
+        // The worker reads through cur and own: it is stopped and joined on every way out.
+        struct Join {
+            std::thread& t;
+            sqlite3* db;
+            ~Join() {
+                if (t.joinable()) {
+                    sqlite3_interrupt(db);
+                    t.join();
+                }
+            }
+        } join{worker, own};
+        for (;;) {
+            {
+                std::unique_lock lock(mutex);
+                if (finished.wait_for(lock, std::chrono::milliseconds(10), [&] { return done; }))
+                    break;
+            }
+            if (stopped || pollFailure)
+                continue;
+            try {
+                stopped = !longwork::KeepGoing();
+            } catch (...) {
+                pollFailure = std::current_exception();
+            }
+            if (stopped || pollFailure)
+                sqlite3_interrupt(own);
+        }
+        worker.join();
+    }
     if (pollFailure)
         std::rethrow_exception(pollFailure);
     if (stopped)

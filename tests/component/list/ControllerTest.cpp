@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <thread>
 
 using namespace zpp;
 using namespace zpp::test;
@@ -50,25 +51,91 @@ TEST_F(Controller, RefreshShowsTheServiceRowsKeepsThemWhenItFailsAndSelectAllSki
     EXPECT_EQ(Column(col::CheckBox), "0 1 0");
 }
 
+// Rows whose cells differ from row to row in columns of both halves (the grid's odd and even
+// columns are filled apart on a big list).
+RecordListPtr VariedRows(int from, int to) {
+    auto rows = RecordList::Create();
+    for (int i = from; i <= to; ++i) {
+        RecordPtr r = MakeRow(1, i, QString("1.01.%1").arg(i % 7), i);
+        r->Set("FPrice", 10 + i % 13 * 0.25);
+        r->Set("FFinishDate", QDate(2026, 1, 1).addDays(i % 300));
+        r->Set("FMemo", QString::number(i % 97));
+        r->Set("FSupplyNumber", QString("S%1").arg(i % 5));
+        rows->Add(r);
+    }
+    return rows;
+}
+
+// Above 2,048 rows alternate columns are filled on two threads: every cell reads as it does when
+// the same rows come in parts small enough to be filled on one.
+TEST_F(Controller, ABigListFilledOnTwoThreadsShowsEveryCellAsOneThreadDoes) {
+    if (std::thread::hardware_concurrency() < 2)
+        GTEST_SKIP() << "one core: the list is filled on one thread";
+    constexpr int rows = 2600, part = 1300;
+    QString none;
+    auto texts = [&] {
+        QStringList all;
+        for (int r = 1; r <= g().MaxRows(); ++r)
+            for (int c = 1; c <= col::Count; ++c)
+                all << g().Text(c, r);
+        return all;
+    };
+    Plans().Rows = VariedRows(1, part);
+    ui->Refresh(none);
+    QStringList expected = texts();
+    Plans().Rows = VariedRows(part + 1, rows);
+    ui->Refresh(none);
+    expected += texts();
+
+    Plans().Rows = VariedRows(1, rows);
+    ui->Refresh(none);
+    ASSERT_EQ(g().MaxRows(), rows);
+    EXPECT_TRUE(Shown().isEmpty());
+    const QStringList got = texts();
+    ASSERT_EQ(got.size(), expected.size());
+    int wrong = 0;
+    for (qsizetype i = 0; i < got.size() && wrong < 5; ++i)
+        if (got[i] != expected[i]) {
+            ++wrong;
+            ADD_FAILURE() << "row " << i / col::Count + 1 << " col " << i % col::Count + 1 << ": "
+                          << got[i].toStdString() << " instead of " << expected[i].toStdString();
+        }
+    EXPECT_EQ(Cells(rows, {col::ItemNumber, col::Qty, col::Memo}), "1.01.3|2600.00|78");
+}
+
 // A fill writes alternate columns apart (from two threads on a big list), so the other half may be
 // ahead of a bad cell. A value a cell cannot take stops the fill with a message: every row before
 // its row is loaded whole, and no row after it is.
 TEST_F(Controller, AFillThatMeetsABadValueKeepsTheRowsBeforeItWholeAndNoneAfter) {
-    constexpr int rows = 2000, bad = 700;
-    Plans().Rows = RecordList::Create();
-    for (int i = 1; i <= rows; ++i)
-        Plans().Rows->Add(MakeRow(1, i, QString("1.01.%1").arg(i % 7), i));
-    Plans().Rows->Item(bad)->Set("FPurchaseFinishQty", "abc");
-    QString none;
-    ui->Refresh(none);
-    ASSERT_EQ(g().MaxRows(), rows);
-    EXPECT_EQ(Shown().size(), 1);
-    EXPECT_EQ(Cells(1, {col::ItemNumber, col::Qty}) + " " + Cells(bad - 1, {col::ItemNumber, col::Qty}),
-              "1.01.1|1.00 1.01.6|699.00");
-    // The bad row keeps the cells before the bad one, as a row-by-row fill leaves it.
-    EXPECT_EQ(Cells(bad, {col::InterID, col::ItemNumber, col::Qty, col::FinishDate}), "1|1.01.0|700.00|");
-    for (int r : {bad + 1, 1100, rows})
-        EXPECT_EQ(Cells(r, {col::InterID, col::ItemNumber, col::Qty, col::FinishDate}), "|||") << r;
+    const struct {
+        int Rows, Bad;
+        const char* Field;
+        QString BadRow; // InterID, item, quantity, finished quantity, finish date
+    } cases[] = {
+        {2000, 700, "FPurchaseFinishQty", "1|1.01.0|700.00||"},   // one thread
+        {3000, 1700, "FQty", "1|1.01.6|||"},                      // the first thread's columns
+        {3000, 1700, "FPurchaseFinishQty", "1|1.01.6|1700.00||"}, // the second thread's
+        {3000, 2900, "FPurchaseFinishQty", "1|1.01.2|2900.00||"}, // in the last block
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString("%1 rows, %2 bad at %3").arg(c.Rows).arg(c.Field).arg(c.Bad).toStdString());
+        prompts->Clear();
+        Plans().Rows = RecordList::Create();
+        for (int i = 1; i <= c.Rows; ++i)
+            Plans().Rows->Add(MakeRow(1, i, QString("1.01.%1").arg(i % 7), i));
+        Plans().Rows->Item(c.Bad)->Set(c.Field, "abc");
+        QString none;
+        ui->Refresh(none);
+        ASSERT_EQ(g().MaxRows(), c.Rows);
+        EXPECT_EQ(Shown().size(), 1);
+        const auto whole = {col::InterID, col::ItemNumber, col::Qty, col::PurchaseFinishQty, col::FinishDate};
+        for (int r = 1; r < c.Bad; ++r)
+            ASSERT_EQ(Cells(r, whole), QString("1|1.01.%1|%2.00|0.00|2026-12-20").arg(r % 7).arg(r)) << r;
+        // The bad row keeps the cells before the bad one, as a row-by-row fill leaves it.
+        EXPECT_EQ(Cells(c.Bad, whole), c.BadRow);
+        for (int r = c.Bad + 1; r <= c.Rows; ++r)
+            ASSERT_EQ(Cells(r, whole), "||||") << r;
+    }
 }
 
 // Fill-down writes only open entries with something left to order, asks before it reaches past
