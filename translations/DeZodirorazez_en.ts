@@ -1100,6 +1100,18 @@
         <translation>: the delivery date is not a valid date</translation>
     </message>
     <message>
+        <source>建议交货日期不能为空</source>
+        <translation>the delivery date must not be empty</translation>
+    </message>
+    <message>
+        <source>建议交货日期不能小于单据日期</source>
+        <translation>the delivery date must not be before the bill date</translation>
+    </message>
+    <message>
+        <source>建议交货日期不是有效日期</source>
+        <translation>the delivery date is not a valid date</translation>
+    </message>
+    <message>
         <source>行下推数量不能小于或等于'0'</source>
         <translation>: the quantity to push must be greater than '0'</translation>
     </message>

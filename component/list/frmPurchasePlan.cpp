@@ -462,8 +462,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
             state.IsMergedView = false;
             UpdateToolStates();
         }
-        // Folding refills the grid; with nothing edited since the load there is nothing to save,
-        // so no row is marked. After edits every row stays marked: the save then reads them all.
+        // Folding refills the grid and marks again only the entries that hold edits (Merge,
+        // UnMerge); with nothing edited since the load there is nothing to save, so none is.
         if (!DataChanged)
             m_grid->MarkRowsUnchanged();
     } else if (key == u"Export" || key == u"iExport") {

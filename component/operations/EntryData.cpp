@@ -138,11 +138,14 @@ bool QuantityUnits::Same(double a, double b) const {
     return std::fabs(a - b) <= 1e-9 * std::max({1.0, std::fabs(a), std::fabs(b)});
 }
 
-RecordListPtr BuildEntryData(const RecordListPtr& rows) {
+RecordListPtr BuildEntryData(const RecordListPtr& rows, QVector<EntryOrigin>* origins) {
     auto result = RecordList::Create();
+    if (origins)
+        origins->clear();
     if (!rows)
         return result;
     result->Reserve(rows->Count());
+    int position = 0;
 
     const ComponentState& state = State();
     // The first merged record for each key, as the scan of MergedRowVct would find it.
@@ -167,8 +170,11 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
     detail::FieldSlots<5> ownF{fld::Price, fld::DiscountRate, fld::TaxRate, fld::FinishDate, fld::Memo};
     enum { OPrice, ODiscountRate, OTaxRate, OFinishDate, OMemo };
     for (const auto& r : *rows) {
+        ++position;
         if (values::Val(rowF.Value(*r, RIsMerge)) != 1) {
             result->Add(r);
+            if (origins)
+                origins->append({position, false});
             continue;
         }
         const QString key = rowF.Text(*r, RKey);
@@ -236,6 +242,8 @@ RecordListPtr BuildEntryData(const RecordListPtr& rows) {
             d->Set(fld::EndKey, QString());
             d->Set(fld::MergeSumQty, 0);
             result->Add(d);
+            if (origins)
+                origins->append({position, edited || changed != 0});
         }
     }
     return result;

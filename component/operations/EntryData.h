@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 #include <optional>
 
 namespace zpp {
@@ -19,7 +20,12 @@ qint16 CompareRowKeys(const QString& a, const QString& b);
 // clones of itself carrying each member's own fields, and an edited merged push quantity is
 // poured into the members in FSotr order. Reads IsMergedView and MergedRowVct, changes
 // neither. A merged row missing from MergedRowVct fails with an Error.
-RecordListPtr BuildEntryData(const RecordListPtr& rows);
+// origins, when given, gets one item per entry returned.
+struct EntryOrigin {
+    int Row;     // the 1-based position of the row it came from
+    bool Edited; // that row is a merged row edited since it was built
+};
+RecordListPtr BuildEntryData(const RecordListPtr& rows, QVector<EntryOrigin>* origins = nullptr);
 
 // Quantities counted in whole units of an item's decimals (blank decimals: 4), so sums and
 // shares of decimal texts carry none of the binary noise of doubles.

@@ -9,9 +9,11 @@
 #include "platform/records/Values.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -37,6 +39,7 @@ enum MemberField {
     MFinishDate,
     MMemo,
     MRow,
+    MMarked,
     MSotr,
     MemberFieldCount
 };
@@ -48,7 +51,7 @@ const std::shared_ptr<const KeySet>& MemberKeys() {
         for (const QString& n :
              {fld::InterID, fld::EntryID, fld::Vdate, fld::PushQty, fld::Qty, fld::FinishQty,
               fld::UnFinishQty, fld::Price, fld::Key, fld::BillNo, fld::SourceNo, fld::DiscountRate,
-              fld::TaxRate, fld::FinishDate, fld::Memo, fld::Row, fld::Sotr})
+              fld::TaxRate, fld::FinishDate, fld::Memo, fld::Row, fld::Marked, fld::Sotr})
             k->Append(n);
         return k;
     }();
@@ -80,6 +83,7 @@ enum RowField {
     REntryID,
     RVdate,
     RRow,
+    RMarked,
     RowFieldCount
 };
 
@@ -266,8 +270,8 @@ public:
     // Inserts the joining row's member entry before the first member with a greater FSotr.
     void AddMember(RecordList& members, const KeyedRecord& r) {
         static const int rowFieldOf[MemberFieldCount - 1] = {
-            RInterID, REntryID, RVdate,    RPushQty,      RQty,     RFinishQty,  RUnFinishQty, RPrice,
-            RKey,     RBillNo,  RSourceNo, RDiscountRate, RTaxRate, RFinishDate, RMemo,        RRow};
+            RInterID, REntryID,  RVdate,        RPushQty, RQty,        RFinishQty, RUnFinishQty, RPrice, RKey,
+            RBillNo,  RSourceNo, RDiscountRate, RTaxRate, RFinishDate, RMemo,      RRow,         RMarked};
         QVector<QVariant> values;
         values.reserve(MemberFieldCount);
         for (int f : rowFieldOf)
@@ -390,14 +394,15 @@ private:
 
     bool m_pushing;
     FieldRefs<RowFieldCount> m_row{
-        fld::Close,       fld::ItemID,       fld::AuxPropID, fld::SupplyID, fld::Qty,     fld::FinishQty,
-        fld::UnFinishQty, fld::PushQty,      fld::Price,     fld::Memo,     fld::BillNo,  fld::SourceNo,
-        fld::FinishDate,  fld::DiscountRate, fld::TaxRate,   fld::Key,      fld::IsMerge, fld::StartKey,
-        fld::EndKey,      fld::MergeSumQty,  fld::InterID,   fld::EntryID,  fld::Vdate,   fld::Row};
+        fld::Close,     fld::ItemID,      fld::AuxPropID,  fld::SupplyID,     fld::Qty,
+        fld::FinishQty, fld::UnFinishQty, fld::PushQty,    fld::Price,        fld::Memo,
+        fld::BillNo,    fld::SourceNo,    fld::FinishDate, fld::DiscountRate, fld::TaxRate,
+        fld::Key,       fld::IsMerge,     fld::StartKey,   fld::EndKey,       fld::MergeSumQty,
+        fld::InterID,   fld::EntryID,     fld::Vdate,      fld::Row,          fld::Marked};
     FieldRefs<MemberFieldCount> m_member{
         fld::InterID,     fld::EntryID,    fld::Vdate, fld::PushQty, fld::Qty,      fld::FinishQty,
         fld::UnFinishQty, fld::Price,      fld::Key,   fld::BillNo,  fld::SourceNo, fld::DiscountRate,
-        fld::TaxRate,     fld::FinishDate, fld::Memo,  fld::Row,     fld::Sotr};
+        fld::TaxRate,     fld::FinishDate, fld::Memo,  fld::Row,     fld::Marked,   fld::Sotr};
     std::shared_ptr<const KeySet> m_plainKeys, m_extendedKeys;
     int m_listSlot = -1;
     std::vector<Group> m_groups;
@@ -480,18 +485,114 @@ QString MergeList(const QString& a, const QString& b, const QString& separator) 
     return out;
 }
 
-RecordListPtr MergeView(const RecordListPtr& gridRows) {
+namespace {
+
+// Each row with its place in the list and whether it carries unsaved edits, so an unmerge can
+// give the entries back in that order with their marks. Rows sharing a key set share the
+// extended one.
+void AddPlaces(RecordList& rows, const QVector<int>& marked) {
+    std::vector<bool> isMarked(rows.Count() + 1, false);
+    for (int r : marked)
+        if (r >= 1 && r <= rows.Count())
+            isMarked[r] = true;
+    std::shared_ptr<const KeySet> plain, extended;
+    for (int p = 1; p <= rows.Count(); ++p) {
+        KeyedRecord& r = *rows.Item(p);
+        if (r.SharedKeys() != plain) {
+            plain = r.SharedKeys();
+            auto keys = std::make_shared<KeySet>(*plain);
+            for (const QString& f : {fld::Row, fld::Marked})
+                if (keys->IndexOf(f) < 0)
+                    keys->Append(f);
+            extended = std::move(keys);
+        }
+        QVector<QVariant> values;
+        values.reserve(extended->Count());
+        for (int i = 0; i < plain->Count(); ++i)
+            values.append(r.ValueOrInvalid(i));
+        values.resize(extended->Count());
+        values[extended->IndexOf(fld::Row)] = p;
+        values[extended->IndexOf(fld::Marked)] = isMarked[p] ? 1 : 0;
+        r = KeyedRecord(extended, std::move(values));
+    }
+}
+
+} // namespace
+
+RecordListPtr MergeView(const RecordListPtr& gridRows, QVector<int>* marked) {
     RecordListPtr entries = gridRows ? gridRows->Clone() : RecordList::Create();
+    AddPlaces(*entries, marked ? *marked : QVector<int>());
     RecordListPtr merged = MergePlanRows(entries);
     State().EntryRowVct = entries;
     State().MergedRowVct = merged;
+    if (marked) {
+        // A merged row carries a mark when any of its entries did, so a save reads it.
+        marked->clear();
+        for (int p = 1; p <= merged->Count(); ++p)
+            if (const RecordListPtr members = merged->Item(p)->Object(fld::EntryDataVct))
+                for (const auto& e : *members)
+                    if (values::Val(e->Get(fld::Marked, 0)) == 1) {
+                        *marked << p;
+                        break;
+                    }
+    }
     return merged;
 }
 
-RecordListPtr UnMergeView(const RecordListPtr& gridRows) {
-    RecordListPtr entries = BuildEntryData(gridRows);
-    State().EntryRowVct = entries;
-    return entries;
+RecordListPtr UnMergeView(const RecordListPtr& gridRows, QVector<int>* marked) {
+    QVector<EntryOrigin> origins;
+    RecordListPtr entries = BuildEntryData(gridRows, &origins);
+    // Each entry's place and mark from before the merge.
+    struct Before {
+        int Place;
+        bool Marked;
+    };
+    QHash<QString, Before> before;
+    if (const RecordListPtr& merged = State().MergedRowVct)
+        for (const auto& m : *merged)
+            if (const RecordListPtr members = m ? m->Object(fld::EntryDataVct) : nullptr)
+                for (const auto& e : *members) {
+                    bool ok = false;
+                    const int place = e->Get(fld::Row, QVariant()).toInt(&ok);
+                    if (ok)
+                        before.insert(e->Text(fld::Key), {place, values::Val(e->Get(fld::Marked, 0)) == 1});
+                }
+    QSet<int> markedNow;
+    if (marked)
+        markedNow = QSet<int>(marked->begin(), marked->end());
+
+    struct Placed {
+        int Place;
+        int Index;
+        bool Marked;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(entries->Count());
+    for (int i = 0; i < entries->Count(); ++i) {
+        const auto it = before.constFind(entries->Item(i + 1)->Text(fld::Key));
+        const EntryOrigin& from = origins[i];
+        // A merged row's own mark may only stand for a member marked before the merge: its
+        // entries are marked when it was edited since, or when they were marked before.
+        const bool ownRow = values::Val(gridRows->Item(from.Row)->Get(fld::IsMerge, 0)) != 1;
+        const bool isMarked = from.Edited || (it != before.constEnd() && it->Marked) ||
+                              (ownRow && markedNow.contains(from.Row));
+        // An entry the merge did not see goes after those it did, in the order built.
+        placed.push_back(
+            {it != before.constEnd() ? it->Place : std::numeric_limits<int>::max(), i, isMarked});
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const Placed& a, const Placed& b) { return a.Place < b.Place; });
+    auto ordered = RecordList::Create();
+    ordered->Reserve(entries->Count());
+    if (marked)
+        marked->clear();
+    for (const Placed& p : placed) {
+        ordered->Add(entries->Item(p.Index + 1));
+        if (marked && p.Marked)
+            *marked << ordered->Count();
+    }
+    State().EntryRowVct = ordered;
+    return ordered;
 }
 
 } // namespace zpp

@@ -3,6 +3,7 @@
 #include "platform/records/KeyedRecord.h"
 
 #include <QString>
+#include <QVector>
 
 namespace zpp {
 
@@ -28,8 +29,12 @@ void FetchMergedPrices(const RecordListPtr& merged);
 QString MergeList(const QString& a, const QString& b, const QString& separator);
 
 // The list controller's merge and unmerge of the shown rows: keep the unmerged rows and
-// the merged rows in the process-wide state and return the rows to show.
-RecordListPtr MergeView(const RecordListPtr& gridRows);
-RecordListPtr UnMergeView(const RecordListPtr& gridRows);
+// the merged rows in the process-wide state and return the rows to show. marked: the 1-based
+// rows with unsaved edits, given for the rows shown and turned into those of the rows returned.
+// A merged row is marked when one of its entries was; an unmerge gives the entries back in the
+// order they had before the merge, marked when they were before it or their merged row was
+// edited since.
+RecordListPtr MergeView(const RecordListPtr& gridRows, QVector<int>* marked = nullptr);
+RecordListPtr UnMergeView(const RecordListPtr& gridRows, QVector<int>* marked = nullptr);
 
 } // namespace zpp

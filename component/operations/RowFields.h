@@ -41,6 +41,7 @@ inline const QString PriceDecimal = QStringLiteral("FPriceDecimal");
 inline const QString EntryDataVct = QStringLiteral("EntryDataVct");
 inline const QString Sotr = QStringLiteral("FSotr");
 inline const QString Row = QStringLiteral("Row");
+inline const QString Marked = QStringLiteral("Marked");
 inline const QString Succeed = QStringLiteral("Succeed");
 inline const QString Error = QStringLiteral("Error");
 } // namespace fld

@@ -363,6 +363,14 @@ bool clsPurchasePlan::CheckPushRows() {
     struct PushingOff {
         ~PushingOff() { State().IsPushing = false; }
     } off;
+    // The delivery date problem of a cell's text, if any.
+    const auto dateProblem = [&](const QString& finish) -> const char* {
+        if (finish.isEmpty())
+            return "建议交货日期不能为空";
+        if (const std::optional<QDate> date = values::ParseDate(finish))
+            return *date < newBillDate ? "建议交货日期不能小于单据日期" : nullptr;
+        return "建议交货日期不是有效日期";
+    };
     QString problems;
     int tickedOpen = 0;
     {
@@ -370,22 +378,48 @@ bool clsPurchasePlan::CheckPushRows() {
         // push before anything is asked or sent.
         SlowWork progress(GetLangString(QStringLiteral("正在检查下推的数据…")), 0, 1000, true);
         longwork::Scope poll([&progress] { return progress.Step(); });
+        // A merged row shows the earliest date of its entries, but each entry is ordered at the
+        // date it will carry: those are checked instead, each named by its plan and entry.
+        QHash<int, QStringList> memberDates;
+        if (state.IsMergedView) {
+            QVector<qint32> mergedRows;
+            const RecordListPtr rows = ReadGridRows(grid, [&](int row) {
+                StopIfAsked(row);
+                if (!Ticked(row) || values::Val(grid.Text(col::IsMerge, row)) != 1)
+                    return false;
+                mergedRows << row;
+                return true;
+            });
+            for (int i = 0; i < mergedRows.size(); ++i)
+                rows->Item(i + 1)->Set(fld::Row, mergedRows[i]);
+            const RecordListPtr entries = BuildEntryData(rows);
+            for (const RecordPtr& e : *entries) {
+                // An entry with nothing to push is not ordered.
+                if (values::Val(e->Get(fld::PushQty, 0)) <= 0)
+                    continue;
+                if (const char* why = dateProblem(e->Text(fld::FinishDate))) {
+                    const int row = values::ToInt32(e->Get(fld::Row));
+                    memberDates[row] << GetLangString(QStringLiteral("第%1行（采购建议号[%2]分录号 %3）：%4"))
+                                            .arg(QString::number(row), e->Text(fld::BillNo),
+                                                 e->Text(fld::EntryID),
+                                                 GetLangString(QString::fromUtf8(why)));
+                }
+            }
+        }
         for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
             StopIfAsked(row);
             if (!Ticked(row))
                 continue;
-            const QString finish = grid.Text(col::FinishDate, row);
             const QString pushQty = grid.Text(col::PushQty, row);
             const bool open = grid.Text(col::Close, row).trimmed().isEmpty();
             if (!open)
                 problems += line(row, "行物料已关闭,不能下推 ");
-            if (finish.isEmpty()) {
-                problems += line(row, "行建议交货日期不能为空 ");
-            } else if (const std::optional<QDate> date = values::ParseDate(finish)) {
-                if (*date < newBillDate)
-                    problems += line(row, "行建议交货日期不能小于单据日期 ");
-            } else {
-                problems += line(row, "行建议交货日期不是有效日期 ");
+            if (state.IsMergedView && values::Val(grid.Text(col::IsMerge, row)) == 1) {
+                for (const QString& member : memberDates.value(row))
+                    if (++problemCount <= kShownProblems)
+                        problems += member + crlf;
+            } else if (const char* why = dateProblem(grid.Text(col::FinishDate, row))) {
+                problems += line(row, QByteArray(QByteArray("行") + why + ' ').constData());
             }
             // A quantity that is not a number cannot be pushed either.
             if (open && (pushQty.isEmpty() || !values::IsNumber(pushQty) || values::Val(pushQty) <= 0))

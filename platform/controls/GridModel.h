@@ -59,6 +59,7 @@ public:
     int Rows() const { return m_rows; }
     // Rows whose texts changed (check boxes aside) since the last mark; rows added since count.
     void MarkRowsUnchanged();
+    void MarkRowChanged(int r);
     bool RowChanged(int r) const { return m_changedRows[std::size_t(r)]; }
     int ChangedRows() const { return m_changedCount; }
     int Cols() const { return static_cast<int>(m_cols.size()); }
@@ -100,7 +101,6 @@ public:
 
 private:
     void Touch(int c, int r);
-    void MarkRowChanged(int r);
     void Publish();
 
     std::vector<GridColumn> m_cols;

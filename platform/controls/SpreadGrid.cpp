@@ -517,6 +517,11 @@ void SpreadGrid::MarkRowsUnchanged() {
     d->model->MarkRowsUnchanged();
 }
 
+void SpreadGrid::MarkRowChanged(int row) {
+    if (row >= 1 && row <= MaxRows())
+        d->model->MarkRowChanged(row - 1);
+}
+
 bool SpreadGrid::RowChanged(int row) const {
     return row >= 1 && row <= MaxRows() && d->model->RowChanged(row - 1);
 }

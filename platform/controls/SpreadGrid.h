@@ -52,6 +52,8 @@ public:
     // check box changes after the mark. Rows added after the mark count as changed.
     // Changed rows carry a mark in the row header until the next MarkRowsUnchanged.
     void MarkRowsUnchanged();
+    // Marks a row as if its texts had changed: a refill that keeps the edits keeps their marks.
+    void MarkRowChanged(int row);
     bool RowChanged(int row) const;
     // How many rows RowChanged counts, kept as rows change (no walk over the rows).
     int ChangedRowCount() const;

@@ -2,6 +2,7 @@
 #include "AppFixture.h"
 
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QSet>
 #include <QTableView>
 #include <algorithm>
@@ -349,4 +350,122 @@ TEST_P(AppTest, APushRefusesEntriesChangedElsewhereSinceTheListReadThem) {
         EXPECT_EQ(Said(), QStringList{"保存成功！"});
         EXPECT_EQ(Entry(key, "memo"), "after push");
     }
+}
+
+// A merged row orders each of its entries at the entry's own delivery date: one entry without a
+// date refuses the push, naming the row, plan and entry, and nothing is written.
+TEST_P(AppTest, APushOfAMergedRowRefusesAnEntryWithoutADeliveryDate) {
+    QString blank; // an entry after the first, with something to push, of a row a buyer may push
+    {
+        frmPurchasePlan* list = OpenList();
+        ASSERT_TRUE(list);
+        Hands h{*list};
+        h.Tool("Merge");
+        for (int r : PushableRows(h.g, h.g.MaxRows(), false)) {
+            const QStringList keys = h.g.Text(col::Key, r).split(',');
+            if (keys.size() >= 2 && Entry(keys[1], "push_qty").toDouble() > 0) {
+                blank = keys[1];
+                break;
+            }
+        }
+        list->close();
+        QApplication::processEvents();
+    }
+    ASSERT_FALSE(blank.isEmpty()) << "the demo data must hold entries that fold";
+    db->Exec("UPDATE plan_entries SET finish_date = NULL WHERE plan_id || '_' || entry_id = ?", {blank});
+
+    frmPurchasePlan* list = OpenList();
+    ASSERT_TRUE(list);
+    Hands h{*list};
+    h.Tool("Merge");
+    int row = 1;
+    while (row < h.g.MaxRows() && !h.g.Text(col::Key, row).split(',').contains(blank))
+        ++row;
+    ASSERT_TRUE(h.g.Text(col::Key, row).split(',').contains(blank));
+    // The merged row shows the earliest date of its other entries, which a push takes.
+    ASSERT_GE(h.g.Text(col::FinishDate, row), QDate::currentDate().toString("yyyy-MM-dd"));
+    h.Click(col::CheckBox, row);
+    const QString written = "SELECT (SELECT COUNT(*) FROM purchase_orders), (SELECT COUNT(*) FROM"
+                            " purchase_order_lines)";
+    const QString before = Rows(*db, written);
+    QString shown;
+    FollowPush([&](QDialog& d) {
+        if (auto* text = d.findChild<QPlainTextEdit*>("txtMessage"))
+            shown += text->toPlainText();
+    });
+    h.Tool("PushBill");
+    const QString billNo =
+        db->Scalar("SELECT bill_no FROM purchase_plans WHERE id = ?", {blank.section('_', 0, 0).toInt()})
+            .toString();
+    EXPECT_EQ(shown.trimmed(), QString("第%1行（采购建议号[%2]分录号 %3）：建议交货日期不能为空")
+                                   .arg(row)
+                                   .arg(billNo, blank.section('_', 1)));
+    EXPECT_EQ(Rows(*db, written), before);
+}
+
+// A fold and unfold gives the rows back in their order, with the marks of what was edited: a row
+// edited before the fold keeps its mark, the entries of a merged row edited while folded gain
+// one, and no other row is marked.
+TEST_P(AppTest, AnUnfoldKeepsTheRowOrderAndMarksOnlyWhatWasEdited) {
+    frmPurchasePlan* list = OpenList();
+    ASSERT_TRUE(list);
+    Hands h{*list};
+    controls::SpreadGrid& g = h.g;
+    auto* status = list->findChild<QLabel*>("lblStatus");
+    auto keys = [&] {
+        QStringList k;
+        for (int r = 1; r <= g.MaxRows(); ++r)
+            k << g.Text(col::Key, r);
+        return k;
+    };
+    auto marked = [&] {
+        QStringList k;
+        for (int r = 1; r <= g.MaxRows(); ++r)
+            if (g.RowChanged(r))
+                k << g.Text(col::Key, r);
+        return k;
+    };
+    const QStringList order = keys();
+
+    h.Tool("Merge");
+    ASSERT_LT(g.MaxRows(), order.size()) << "the demo data must hold entries that fold";
+    h.Tool("Merge");
+    EXPECT_EQ(keys(), order);
+    EXPECT_EQ(marked(), QStringList{});
+
+    // An edit before the fold.
+    h.Click(col::Memo, 3);
+    h.Type("before the fold");
+    h.Key(Qt::Key_Return);
+    const QString edited = g.Text(col::Key, 3);
+    h.Tool("Merge");
+    h.Tool("Merge");
+    EXPECT_EQ(keys(), order);
+    EXPECT_EQ(marked(), QStringList{edited});
+    EXPECT_EQ(status->text(), QString("共 %1 行，1 行有未保存的修改").arg(g.MaxRows()));
+
+    // An edit of a merged row while folded.
+    h.Tool("Merge");
+    int merged = 1;
+    while (merged < g.MaxRows() &&
+           (!g.Text(col::Key, merged).contains(',') || g.Text(col::Key, merged).split(',').contains(edited)))
+        ++merged;
+    const QStringList members = g.Text(col::Key, merged).split(',');
+    ASSERT_GE(members.size(), 2);
+    h.Click(col::Memo, merged);
+    h.Type("while folded");
+    h.Key(Qt::Key_Return);
+    h.Tool("Merge");
+    EXPECT_EQ(keys(), order);
+    QStringList expected = members;
+    expected << edited;
+    QStringList got = marked();
+    std::sort(expected.begin(), expected.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected);
+    // A save then stores the edits.
+    h.Tool("Save");
+    EXPECT_EQ(Entry(edited, "memo"), "before the fold");
+    for (const QString& k : members)
+        EXPECT_EQ(Entry(k, "memo"), "while folded") << k.toStdString();
 }

@@ -70,7 +70,7 @@ TEST_F(MergeRules, JoinedRowSumsKeysAndOrdersMembersByFSotr) {
         fields << m->Text(k);
     EXPECT_EQ(fields.join('|'), "30|30|1|5_2,5_1|5_1|5_2||P5|S1|2024-05-03|12.5");
     EXPECT_EQ(Column(m->Object("EntryDataVct"), "FSotr"), QStringList({"5001", "5002"}));
-    EXPECT_EQ(m->Object("EntryDataVct")->Item(1)->Keys().size(), 17);
+    EXPECT_EQ(m->Object("EntryDataVct")->Item(1)->Keys().size(), 18);
     EXPECT_EQ(b->Object("EntryDataVct")->Count(), 0);
     // Groups of one: not asked for a price, own marks kept.
     EXPECT_EQ(merged->Item(2)->Text("FPrice"), "4.5");
