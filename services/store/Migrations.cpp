@@ -248,10 +248,6 @@ QStringList PostgresRules() {
     return s;
 }
 
-const QString& kPgFunction = pg::kDefiner;
-const QString& kPgRefuse = pg::kRefuse;
-const QString& kListPrice = pg::kListPrice;
-
 QStringList PostgresPriceWork() {
     QStringList s;
     // Whether the logged-in role holds every bit of mask in the purchase plan module. These
@@ -260,9 +256,9 @@ QStringList PostgresPriceWork() {
                         " AS $f$ SELECT EXISTS (SELECT 1 FROM user_rights r JOIN users u ON u.id = r.user_id"
                         " WHERE u.name = session_user AND r.subsystem = 1006 AND r.module = 13"
                         " AND (r.granted_mask & p_mask) = p_mask) $f$");
-    const QString& head = kPgFunction;
-    const QString& refuse = kPgRefuse;
-    const QString& listPrice = kListPrice;
+    const QString& head = pg::kDefiner;
+    const QString& refuse = pg::kRefuse;
+    const QString& listPrice = pg::kListPrice;
     // The save: an entry whose supplier changed is priced from that supplier's list (0 without one).
     s << head.arg(QStringLiteral("zpp_price_entry_from_list(p_plan integer, p_entry integer, p_day text)"
                                  " RETURNS void"),
@@ -462,15 +458,15 @@ QVector<Migration> Build() {
     all.push_back(
         {12,
          QStringLiteral("the high-price check of many lines at once on PostgreSQL"),
-         {kPgFunction.arg(
+         {pg::kDefiner.arg(
              QStringLiteral("zpp_entries_above_limit(p_plans integer[], p_entries integer[],"
                             " p_suppliers integer[], p_items integer[], p_units integer[], p_day text,"
                             " p_tolerance double precision) RETURNS SETOF integer"),
-             QStringLiteral("BEGIN") + kPgRefuse.arg(1048576) +
+             QStringLiteral("BEGIN") + pg::kRefuse.arg(1048576) +
                  QStringLiteral(
                      " RETURN QUERY SELECT q.n::integer FROM (SELECT u.n, u.plan_id, u.entry_id, ") +
-                 kListPrice.arg(QStringLiteral("u.supplier_id"), QStringLiteral("u.item_id"),
-                                QStringLiteral("u.unit_id"), QStringLiteral("p_day")) +
+                 pg::kListPrice.arg(QStringLiteral("u.supplier_id"), QStringLiteral("u.item_id"),
+                                    QStringLiteral("u.unit_id"), QStringLiteral("p_day")) +
                  QStringLiteral(
                      " AS listed FROM unnest(p_plans, p_entries, p_suppliers, p_items, p_units)"
                      "  WITH ORDINALITY AS u(plan_id, entry_id, supplier_id, item_id, unit_id, n)) q"
