@@ -2045,5 +2045,37 @@ Do you want to replace them? Choose No to export only the other purchase orders.
         <source>PostgreSQL 服务器 %1 上没有数据库 %2：请先创建它（例如 createdb %2），程序会在其中建立采购计划的数据表</source>
         <translation>The PostgreSQL server %1 has no database %2: create it first (for example createdb %2) and the program sets up the purchase plan's tables in it</translation>
     </message>
+    <message>
+        <source>各分录的值不同，下单时各按自己的值：</source>
+        <translation>The entries differ here; each is ordered at its own: </translation>
+    </message>
+    <message>
+        <source>（空）</source>
+        <translation>(blank)</translation>
+    </message>
+    <message>
+        <source>以下汇总行的分录各按自己的值分别下单，与汇总行显示的不同：</source>
+        <translation>The entries of these merged rows are each ordered at their own values, not at the one the row shows:</translation>
+    </message>
+    <message>
+        <source>是否继续下推？</source>
+        <translation>Push anyway?</translation>
+    </message>
+    <message>
+        <source>采购建议号[%1]分录号 %2</source>
+        <translation>plan [%1] entry %2</translation>
+    </message>
+    <message>
+        <source>第%1行（%2）：%3</source>
+        <translation>Row %1 (%2): %3</translation>
+    </message>
+    <message>
+        <source>……另有 %1 行未列出</source>
+        <translation>… %1 more rows not listed</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
 </context>
 </TS>

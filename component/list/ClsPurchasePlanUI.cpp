@@ -13,6 +13,7 @@
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/operations/MergeRows.h"
+#include "component/operations/RowFields.h"
 #include "platform/controls/SpreadGrid.h"
 #include "platform/export/Exporter.h"
 #include "platform/ini/IniFile.h"
@@ -521,6 +522,34 @@ void Remark(controls::SpreadGrid& grid, const QVector<int>& marked) {
     for (int r : marked)
         grid.MarkRowChanged(r);
 }
+
+// A merged row shows one price, rate, date and note while each entry is ordered at its own:
+// where the entries differ the cell says so and lists their values.
+void NoteSeveralValues(controls::SpreadGrid& grid, const RecordList& merged) {
+    static constexpr int columnOf[] = {col::Price, col::DiscountRate, col::TaxRate, col::FinishDate, col::Memo};
+    constexpr int kListed = 10;
+    const QString head = GetLangString(QStringLiteral("各分录的值不同，下单时各按自己的值：")),
+                  blank = GetLangString(QStringLiteral("（空）"));
+    for (int r = 1; r <= merged.Count() && r <= grid.MaxRows(); ++r) {
+        const RecordPtr& m = merged.Item(r);
+        const RecordListPtr members = m ? m->Object(fld::EntryDataVct) : nullptr;
+        if (!members || members->Count() < 2)
+            continue;
+        for (int f = 0; f < OwnValueFields().size(); ++f) {
+            QStringList values = DifferingValues(*members, OwnValueFields()[f], kListed + 1);
+            if (values.isEmpty())
+                continue;
+            for (QString& v : values)
+                if (v.trimmed().isEmpty())
+                    v = blank;
+            if (values.size() > kListed) {
+                values.resize(kListed);
+                values << QStringLiteral("……");
+            }
+            grid.SetCellNote(columnOf[f], r, head + values.join(GetLangString(QStringLiteral("、"))));
+        }
+    }
+}
 } // namespace
 
 void ClsPurchasePlanUI::CheckMergeLimits(const RecordListPtr& rows, bool& ok, bool& ask, QString& message) {
@@ -570,6 +599,7 @@ bool ClsPurchasePlanUI::Merge() {
     FieldDataVct = MergeView(rows, &marked);
     LoadGrid();
     Remark(*Spread, marked);
+    NoteSeveralValues(*Spread, *FieldDataVct);
     return true;
 }
 

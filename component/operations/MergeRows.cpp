@@ -264,6 +264,12 @@ public:
             m_row.Set(r, REndKey, ownKey);
             AddMember(*m_groups.back().members, r);
         }
+        // A note the entries share is shown on their merged row: it is what each is ordered with.
+        // Differing notes leave the cell empty, and the list marks it as holding several.
+        if (!m_pushing)
+            for (const Group& g : m_groups)
+                if (g.members->Count() > 1 && DifferingValues(*g.members, fld::Memo, 1).isEmpty())
+                    m_row.Set(*g.merged, RMemo, OrEmptyText(g.members->Item(1)->Get(fld::Memo, QString())));
         return result;
     }
 
@@ -442,6 +448,13 @@ void FetchMergedPrices(const RecordListPtr& merged) {
     for (const auto& m : *merged) {
         if (values::Val(row.Value(*m, FIsMerge)) != 1)
             continue;
+        // Entries that agree on a price are ordered at it, so the row shows it; the price list
+        // is asked only for a row whose entries differ, which the list marks as such.
+        const RecordListPtr members = m->Object(fld::EntryDataVct);
+        if (members && members->Count() > 0 && DifferingValues(*members, fld::Price, 1).isEmpty()) {
+            row.Set(*m, FPrice, values::Val(member.Value(*members->Item(1), 0)));
+            continue;
+        }
         if (!info) {
             info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
             props = GetPropsString();
@@ -451,7 +464,7 @@ void FetchMergedPrices(const RecordListPtr& merged) {
             props, values::ToInt32(values::Val(row.Text(*m, FSupplyID))),
             values::ToInt32(values::Val(row.Text(*m, FItemID))), values::Val(row.Value(*m, FPushQty)));
         if (price == 0) {
-            if (const RecordListPtr members = m->Object(fld::EntryDataVct)) {
+            if (members) {
                 for (const auto& e : *members) {
                     const double p = values::Val(member.Value(*e, 0));
                     if (p != 0) {
@@ -463,6 +476,41 @@ void FetchMergedPrices(const RecordListPtr& merged) {
         }
         row.Set(*m, FPrice, price);
     }
+}
+
+const QStringList& OwnValueFields() {
+    static const QStringList fields{fld::Price, fld::DiscountRate, fld::TaxRate, fld::FinishDate, fld::Memo};
+    return fields;
+}
+
+QStringList DifferingValues(const RecordList& entries, const QString& field, int limit) {
+    enum { Number, Date, Text } kind = field == fld::FinishDate ? Date : field == fld::Memo ? Text : Number;
+    const auto same = [kind](const QVariant& a, const QVariant& b) {
+        if (kind == Number)
+            return values::Val(a) == values::Val(b);
+        if (kind == Date) {
+            const auto da = values::ParseDate(a), db = values::ParseDate(b);
+            if (da || db)
+                return da == db;
+            return a.toString().trimmed() == b.toString().trimmed();
+        }
+        return a.toString() == b.toString();
+    };
+    limit = std::max(limit, 1);
+    QVector<QVariant> seen;
+    for (const auto& e : entries) {
+        const QVariant v = e->Get(field, QString());
+        if (std::none_of(seen.cbegin(), seen.cend(), [&](const QVariant& s) { return same(s, v); }))
+            seen << v;
+        if (seen.size() > limit)
+            break;
+    }
+    if (seen.size() < 2)
+        return {};
+    QStringList out;
+    for (qsizetype i = 0; i < std::min<qsizetype>(seen.size(), limit); ++i)
+        out << seen[i].toString();
+    return out;
 }
 
 QString MergeList(const QString& a, const QString& b, const QString& separator) {

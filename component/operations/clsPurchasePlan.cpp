@@ -327,6 +327,44 @@ int clsPurchasePlan::AddOpenTickedRows(PushRows& rows, const LoadedVersions& ver
     return added;
 }
 
+QString clsPurchasePlan::DescribeOwnValues(const RecordList& entries) {
+    static constexpr int columnOf[] = {col::Price, col::DiscountRate, col::TaxRate, col::FinishDate, col::Memo};
+    constexpr int kShownRows = 50, kNamedEntries = 10;
+    const controls::SpreadGrid& grid = Grid();
+    const QString crlf = QStringLiteral("\r\n");
+    QString text;
+    int described = 0;
+    // Entries arrive grouped by their row; only those with something to push are ordered.
+    for (int at = 1; at <= entries.Count();) {
+        const int row = values::ToInt32(entries.Item(at)->Get(fld::Row, 0));
+        RecordList ordered;
+        for (; at <= entries.Count() && values::ToInt32(entries.Item(at)->Get(fld::Row, 0)) == row; ++at)
+            if (values::Val(entries.Item(at)->Get(fld::PushQty, 0)) > 0)
+                ordered.Add(entries.Item(at));
+        QStringList fields;
+        for (int f = 0; f < OwnValueFields().size(); ++f)
+            if (!DifferingValues(ordered, OwnValueFields()[f], 1).isEmpty())
+                fields << grid.HeaderText(columnOf[f]).trimmed();
+        if (fields.isEmpty())
+            continue;
+        if (++described > kShownRows)
+            continue;
+        QStringList named;
+        for (int i = 1; i <= ordered.Count() && i <= kNamedEntries; ++i)
+            named << GetLangString(QStringLiteral("采购建议号[%1]分录号 %2"))
+                         .arg(ordered.Item(i)->Text(fld::BillNo), ordered.Item(i)->Text(fld::EntryID));
+        if (ordered.Count() > kNamedEntries)
+            named << QStringLiteral("……");
+        const QString comma = GetLangString(QStringLiteral("、"));
+        text += GetLangString(QStringLiteral("第%1行（%2）：%3"))
+                    .arg(QString::number(row), fields.join(comma), named.join(comma)) +
+                crlf;
+    }
+    if (described > kShownRows)
+        text += GetLangString(QStringLiteral("……另有 %1 行未列出")).arg(described - kShownRows) + crlf;
+    return text;
+}
+
 bool clsPurchasePlan::PushBill() {
     // The log record is the push's own, written with its orders.
     QDate newBillDate = NewBillDate();
@@ -372,6 +410,8 @@ bool clsPurchasePlan::CheckPushRows() {
         return "建议交货日期不是有效日期";
     };
     QString problems;
+    // Merged rows whose entries will be ordered at values of their own, not the one shown.
+    QString ownValues;
     int tickedOpen = 0;
     {
         // Over a big list the checks take a while: a window after a second, whose 取消 stops the
@@ -446,6 +486,7 @@ bool clsPurchasePlan::CheckPushRows() {
                         if (const auto version = versions.Of(e->Text(fld::Key)))
                             e->Set(kEntryVersionField, *version);
                     rows->AddRecords(*entries);
+                    ownValues = DescribeOwnValues(*entries);
                 }
             } else {
                 tickedOpen = AddOpenTickedRows(*rows, versions);
@@ -466,6 +507,11 @@ bool clsPurchasePlan::CheckPushRows() {
         ShowInformation(QStringLiteral("请勾选需要下推的数据！"));
         return false;
     }
+    if (!ownValues.isEmpty() &&
+        ShowMessageDialog(GetLangString(QStringLiteral("以下汇总行的分录各按自己的值分别下单，与汇总行显示的不同：")) +
+                              crlf + ownValues + GetLangString(QStringLiteral("是否继续下推？")),
+                          QStringLiteral("vbYesNo")) != -1)
+        return false;
 
     const QString props = GetPropsString();
     auto bills = CreateObject<Bills>(QString::fromLatin1(progid::Bills));

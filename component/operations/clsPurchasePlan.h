@@ -82,6 +82,9 @@ private:
     bool Ticked(int row) const;
     static QDate NewBillDate();
     RecordListPtr CollectOpenTickedRows();
+    // One line per row whose entries to push differ in price, rates, date or note, naming the
+    // columns and the entries; empty when every merged row orders what it shows.
+    QString DescribeOwnValues(const RecordList& entries);
     // Adds the ticked open rows of the plain view to a push; returns how many.
     int AddOpenTickedRows(PushRows& rows, const LoadedVersions& versions);
     QString Cell(int col, int row) const;

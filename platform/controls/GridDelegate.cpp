@@ -174,6 +174,20 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         timing::RowsPainting();
     if (!IsCheckBox(index)) {
         QStyledItemDelegate::paint(painter, option, index);
+        if (index.data(kNoteRole).toBool()) {
+            // A spreadsheet's comment mark: a small triangle in the top right corner.
+            const QRect r = option.rect;
+            const int side = std::max(5, r.height() / 3);
+            const QPoint corner = option.direction == Qt::RightToLeft ? r.topLeft() : r.topRight();
+            const int towards = option.direction == Qt::RightToLeft ? side : -side;
+            const QPoint points[] = {corner, corner + QPoint(towards, 0), corner + QPoint(0, side)};
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(QColor(0xd9, 0x4a, 0x1e));
+            painter->drawPolygon(points, 3);
+            painter->restore();
+        }
         return;
     }
     QStyleOptionViewItem opt = option;

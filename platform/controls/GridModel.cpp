@@ -150,6 +150,13 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         }
         return int(h | Qt::AlignVCenter);
     }
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: {
+        const QString note = Note(c, r);
+        return note.isEmpty() ? QVariant() : QVariant(note);
+    }
+    case kNoteRole:
+        return m_notes.isEmpty() ? false : !Note(c, r).isEmpty();
     default:
         return {};
     }
@@ -332,10 +339,26 @@ void GridModel::SetLockAll(bool locked) {
     m_lockAll = locked;
 }
 
+void GridModel::SetNote(int c, int r, const QString& note) {
+    if (note.isEmpty())
+        m_notes.remove(NoteKey(c, r));
+    else
+        m_notes.insert(NoteKey(c, r), {Text(c, r), note});
+    if (m_redraw && !m_filling && r < m_shownRows && c < m_shownCols)
+        Q_EMIT dataChanged(index(r, c), index(r, c), {Qt::ToolTipRole, kNoteRole});
+}
+
+QString GridModel::Note(int c, int r) const {
+    const auto it = m_notes.constFind(NoteKey(c, r));
+    return it != m_notes.constEnd() && it->Text == Text(c, r) ? it->Note : QString();
+}
+
 void GridModel::SetRows(int rows) {
     rows = std::max(rows, 0);
     if (rows == m_rows)
         return;
+    if (rows < m_rows)
+        m_notes.removeIf([rows](const auto& it) { return int(quint32(it.key())) >= rows; });
     const bool live = m_redraw && m_shownRows == m_rows && m_shownCols == Cols();
     if (live && rows < m_rows)
         beginRemoveRows({}, rows, m_rows - 1);
@@ -373,6 +396,8 @@ void GridModel::SetCols(int cols) {
         return;
     const bool live = m_redraw && m_shownRows == m_rows && m_shownCols == Cols();
     const int old = Cols();
+    if (cols < old)
+        m_notes.removeIf([cols](const auto& it) { return int(it.key() >> 32) >= cols; });
     if (live && cols < old)
         beginRemoveColumns({}, cols, old - 1);
     m_cols.resize(cols);

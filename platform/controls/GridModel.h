@@ -4,6 +4,7 @@
 #include "SpreadGrid.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <array>
 #include <functional>
 #include <limits>
@@ -39,6 +40,8 @@ std::optional<QString> NormaliseCell(CellType type, int decimals, const QString&
 QStringView NumberCell(double value, int decimals, CellChars& out);
 // Follows the number in the row header of a row with unsaved edits.
 inline constexpr char16_t kChangedRowMark = u'*';
+// The model role that says a cell holds a note to show (a mark in its corner, the note as its tip).
+inline constexpr int kNoteRole = Qt::UserRole + 1;
 // Whether a number cell's editor may commit the text (empty clears the cell).
 bool NumberInRange(const GridColumn& col, const QString& text);
 
@@ -90,6 +93,11 @@ public:
     void HeaderChanged(int c);
     void ColumnChanged(int c);
 
+    // A note on a cell that holds while the cell keeps the text it had when noted: any change
+    // of the text makes it stale, so it never describes a value the cell no longer holds.
+    void SetNote(int c, int r, const QString& note);
+    QString Note(int c, int r) const;
+
     bool LockAll() const { return m_lockAll; }
     void SetLockAll(bool locked);
     bool Redraw() const { return m_redraw; }
@@ -103,7 +111,14 @@ private:
     void Touch(int c, int r);
     void Publish();
 
+    struct CellNote {
+        QString Text; // the cell's text when noted
+        QString Note;
+    };
+    static quint64 NoteKey(int c, int r) { return (quint64(quint32(c)) << 32) | quint32(r); }
+
     std::vector<GridColumn> m_cols;
+    QHash<quint64, CellNote> m_notes; // few cells carry one
     int m_rows = 0;
     std::vector<bool> m_changedRows;
     // Kept with the marks, so a status line can ask for it without a walk over every row.

@@ -707,6 +707,15 @@ void SpreadGrid::SetCellLock(int col, int row, bool locked) {
     locks[row - 1] = locked ? 1 : 0;
 }
 
+void SpreadGrid::SetCellNote(int col, int row, const QString& note) {
+    if (d->HasCell(col, row))
+        d->model->SetNote(col - 1, row - 1, note);
+}
+
+QString SpreadGrid::CellNote(int col, int row) const {
+    return d->HasCell(col, row) ? d->model->Note(col - 1, row - 1) : QString();
+}
+
 bool SpreadGrid::CellLocked(int col, int row) const {
     return d->HasCell(col, row) ? d->model->Locked(col - 1, row - 1) : ColLocked(col);
 }

@@ -93,6 +93,11 @@ public:
     void SetCellDecimals(int col, int row, int decimals);
     int CellDecimals(int col, int row) const;
 
+    // A note shown as the cell's tip, with a mark in its corner, while the cell keeps the text
+    // it has now; an empty note removes it.
+    void SetCellNote(int col, int row, const QString& note);
+    QString CellNote(int col, int row) const;
+
     QString Text(int col, int row) const;
     // Writes a cell as the user would see it. Numbers are rounded to the cell's decimals,
     // dates normalised, check boxes become "1"/"0". Empty text clears the cell. Text that

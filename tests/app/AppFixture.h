@@ -109,13 +109,16 @@ protected:
             return d.result();
         });
     }
-    // Through a push as a user goes: on past any high price, then in the result window the first
-    // order opened and closed again; every other dialog is cancelled. look sees each dialog first.
+    // Through a push as a user goes: on past any high price and the message dialog (是 to its
+    // question), then in the result window the first order opened and closed again; every other
+    // dialog is cancelled. look sees each dialog first.
     static void FollowPush(std::function<void(QDialog&)> look = [](QDialog&) {}) {
         Answer([look = std::move(look)](QDialog& d) {
             look(d);
             if (auto* go = d.findChild<QPushButton*>("cmdContinue"))
                 go->click();
+            else if (auto* yes = d.findChild<QPushButton*>("btnYes"))
+                yes->click();
             else if (auto* ledger = d.findChild<controls::LedgerGrid*>("grdLedger"))
                 Q_EMIT ledger->RowActivated(1);
         });

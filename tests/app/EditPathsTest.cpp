@@ -3,6 +3,7 @@
 
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTableView>
 #include <algorithm>
@@ -185,12 +186,27 @@ TEST_P(AppTest, AMergedRowPassesOnlyItsEditsToItsEntriesInSavesAndPushes) {
     int again = 1;
     while (again < g.MaxRows() && g.Text(col::Key, again) != mergedKey)
         ++again;
+    // The cells whose entries differ say so, and the push asks first, naming them.
+    EXPECT_TRUE(g.CellNote(col::Price, again).startsWith("各分录的值不同，下单时各按自己的值："));
+    EXPECT_TRUE(g.CellNote(col::DiscountRate, again).contains("、"));
+    EXPECT_EQ(g.CellNote(col::Memo, again), "") << "the note the entries now share is shown";
+    EXPECT_EQ(g.Text(col::Memo, again), "merged note");
     h.Click(col::CheckBox, again);
-    FollowPush();
+    QString asked;
+    FollowPush([&](QDialog& d) {
+        if (auto* text = d.findChild<QPlainTextEdit*>("txtMessage"))
+            asked += text->toPlainText();
+    });
     const QVariant lastOrder = db->Scalar("SELECT MAX(id) FROM purchase_orders");
     prompts->Clear();
     h.Tool("PushBill");
     EXPECT_TRUE(prompts->Log.isEmpty()) << prompts->Log.value(0).Text.toStdString();
+    const QStringList lines = asked.split(QRegularExpression("[\r\n]+"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << asked.toStdString();
+    // Dates differ in the demo data as well; the edited note is shared now.
+    EXPECT_TRUE(lines[1].startsWith(QString("第%1行（含税单价、折扣率(%)、建议交货日期）：采购建议号[").arg(again)))
+        << lines[1].toStdString();
+    EXPECT_EQ(lines[2], "是否继续下推？");
     // The merged row's entries must differ in discount for the comparison to mean anything.
     EXPECT_EQ(Rows(*db, QString("SELECT CASE WHEN COUNT(DISTINCT e.discount_rate) > 1 THEN 'differ' END,"
                                 " SUM(CASE WHEN abs(l.price - e.price) > 0.00001 OR l.discount_rate <>"

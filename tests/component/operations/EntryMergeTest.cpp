@@ -54,28 +54,56 @@ TEST(MergeListText, AppendsOnlyItemsNotAlreadyListed) {
 }
 
 TEST_F(MergeRules, JoinedRowSumsKeysAndOrdersMembersByFSotr) {
-    Plans().PlanPrice = [](qint32 supply, qint32 item) { return supply == 7 && item == 100 ? 12.5 : 0.0; };
-    auto a = PlanRow(5, 2, 10, {{"FMemo", "note"}, {"FSourceNo", "S1"}, {"FFinishDate", "2024-05-10"}});
-    auto b = PlanRow(5, 1, 20, {{"FSourceNo", "S1"}, {"FFinishDate", "2024-05-03"}});
+    Plans().PlanPrice = [](qint32 supply, qint32 item) { return supply == 9 && item == 100 ? 12.5 : 0.0; };
+    auto a = PlanRow(5, 2, 10,
+                     {{"FMemo", "note"}, {"FSourceNo", "S1"}, {"FFinishDate", "2024-05-10"}, {"FPrice", "3"}});
+    auto b = PlanRow(5, 1, 20, {{"FSourceNo", "S1"}, {"FFinishDate", "2024-05-03"}, {"FPrice", "3.00"}});
     auto other = PlanRow(6, 1, 1, {{"FSupplyID", "8"}, {"FPrice", "4.5"}});
     auto closed = PlanRow(6, 2, 1, {{"FClose", "Y"}});
-    auto merged = MergePlanRows(ListOf({a, other, b, closed}));
+    // Entries that differ in price but share a note.
+    auto d = PlanRow(7, 1, 5, {{"FSupplyID", "9"}, {"FPrice", "1"}, {"FMemo", "same"}});
+    auto e = PlanRow(7, 2, 5, {{"FSupplyID", "9"}, {"FPrice", "2"}, {"FMemo", "same"}});
+    auto merged = MergePlanRows(ListOf({a, other, b, closed, d, e}));
 
-    ASSERT_EQ(merged->Count(), 3);
+    ASSERT_EQ(merged->Count(), 4);
     const auto& m = merged->Item(1);
     EXPECT_EQ(m, a) << "the group's first record becomes the merged row";
     QStringList fields;
     for (const char* k : {"FPushQty", "FMergeSumQty", "FIsMerge", "FKey", "FStartKey", "FEndKey", "FMemo",
                           "FBillNo", "FSourceNo", "FFinishDate", "FPrice"})
         fields << m->Text(k);
-    EXPECT_EQ(fields.join('|'), "30|30|1|5_2,5_1|5_1|5_2||P5|S1|2024-05-03|12.5");
+    EXPECT_EQ(fields.join('|'), "30|30|1|5_2,5_1|5_1|5_2||P5|S1|2024-05-03|3")
+        << "differing notes leave it empty; the price both entries are ordered at is shown";
     EXPECT_EQ(Column(m->Object("EntryDataVct"), "FSotr"), QStringList({"5001", "5002"}));
     EXPECT_EQ(m->Object("EntryDataVct")->Item(1)->Keys().size(), 18);
     EXPECT_EQ(b->Object("EntryDataVct")->Count(), 0);
     // Groups of one: not asked for a price, own marks kept.
     EXPECT_EQ(merged->Item(2)->Text("FPrice"), "4.5");
     EXPECT_EQ(merged->Item(2)->Text("FIsMerge"), "");
-    EXPECT_EQ(Plans().PlanPriceAsks, QStringList{"7/100/30"});
+    // Only a row whose entries differ in price asks the price list.
+    EXPECT_EQ(merged->Item(4)->Text("FPrice") + "|" + merged->Item(4)->Text("FMemo"), "12.5|same");
+    EXPECT_EQ(Plans().PlanPriceAsks, QStringList{"9/100/10"});
+    EXPECT_EQ(DifferingValues(*merged->Item(4)->Object("EntryDataVct"), "FPrice"), QStringList({"1", "2"}));
+}
+
+TEST(DifferingEntryValues, CompareAsTheFieldsKindAndListEachValueOnce) {
+    auto entries = [](const char* field, QStringList values) {
+        auto list = RecordList::Create();
+        for (const QString& v : values)
+            list->Add(MakeRow({{field, v}}));
+        return list;
+    };
+    EXPECT_EQ(DifferingValues(*entries("FPrice", {"4.5", "4.50", " 4.5"}), "FPrice"), QStringList());
+    EXPECT_EQ(DifferingValues(*entries("FPrice", {"", "0"}), "FPrice"), QStringList()) << "blank is no price";
+    EXPECT_EQ(DifferingValues(*entries("FTaxRate", {"13", "9", "13", "6"}), "FTaxRate"),
+              QStringList({"13", "9", "6"}));
+    EXPECT_EQ(DifferingValues(*entries("FTaxRate", {"13", "9", "6"}), "FTaxRate", 2), QStringList({"13", "9"}));
+    EXPECT_EQ(DifferingValues(*entries("FFinishDate", {"2024-05-03", "2024/5/3"}), "FFinishDate"), QStringList());
+    EXPECT_EQ(DifferingValues(*entries("FFinishDate", {"2024-05-03", ""}), "FFinishDate"),
+              QStringList({"2024-05-03", ""}));
+    EXPECT_EQ(DifferingValues(*entries("FMemo", {"a", "a "}), "FMemo"), QStringList({"a", "a "}))
+        << "a note is stored as typed";
+    EXPECT_EQ(DifferingValues(*entries("FMemo", {"only"}), "FMemo"), QStringList());
 }
 
 TEST_F(MergeRules, NumbersDatesAndUntrimmedKeysMergeAsTheirText) {

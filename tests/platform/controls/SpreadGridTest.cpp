@@ -197,6 +197,32 @@ TEST_F(GridTest, CellDecimalsOverrideTheColumnAndReRound) {
     EXPECT_EQ(grid.ChangedRowCount(), 0) << "other decimals are not another value";
 }
 
+// A note describes the value the cell held when noted: a user's edit makes it stale, and rows
+// dropped from the grid take their notes with them.
+TEST_F(GridTest, CellNotesShowAsTipAndCornerMarkWhileTheCellKeepsItsText) {
+    grid.SetText(kNumber, 2, "4");
+    grid.SetCellNote(kNumber, 2, "several");
+    EXPECT_EQ(Index(kNumber, 2).data(Qt::ToolTipRole).toString(), "several");
+    EXPECT_EQ(Index(kText, 2).data(Qt::ToolTipRole), QVariant());
+    const QRect cell = View()->visualRect(Index(kNumber, 2));
+    const QColor corner = View()->viewport()->grab().toImage().pixelColor(cell.topRight() + QPoint(-1, 1));
+    EXPECT_GT(corner.red(), 2 * corner.blue()) << "the mark is drawn in the corner";
+
+    QWidget* editor = OpenEditor(kNumber, 2);
+    ASSERT_TRUE(editor);
+    QTest::keyClicks(editor, "5");
+    Commit(editor);
+    EXPECT_EQ(grid.Text(kNumber, 2), "5.00");
+    EXPECT_EQ(grid.CellNote(kNumber, 2), "");
+    grid.SetText(kNumber, 2, "4");
+    EXPECT_EQ(grid.CellNote(kNumber, 2), "several") << "the noted value again";
+
+    grid.SetMaxRows(1);
+    grid.SetMaxRows(10);
+    grid.SetText(kNumber, 2, "4");
+    EXPECT_EQ(grid.CellNote(kNumber, 2), "");
+}
+
 TEST_F(GridTest, RowsChangeByTheirTextsNotByTicksAndCarryAHeaderMarkUntilMarkedUnchanged) {
     QAbstractItemModel* model = View()->model();
     auto state = [&] {
