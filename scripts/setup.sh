@@ -23,12 +23,22 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
 
-# ZPP_PRESET=asan builds with the address and undefined-behaviour sanitizers into build-asan/.
+# ZPP_PRESET=asan builds with the address and undefined-behaviour sanitizers into build-asan/;
+# ZPP_PRESET=tsan with the thread sanitizer into build-tsan/, by default only the test programs
+# labelled threads (target thread_tests), which is what its run needs.
 if [ -n "${ZPP_PRESET:-}" ]; then
   BUILD_DIR=${ZPP_BUILD_DIR:-build-$ZPP_PRESET}
   [ -f "$BUILD_DIR/build.ninja" ] || cmake --preset "$ZPP_PRESET" -B "$BUILD_DIR"
+  [ "$ZPP_PRESET" = tsan ] && : "${ZPP_TARGETS:=thread_tests}"
 else
   BUILD_DIR=${ZPP_BUILD_DIR:-build}
   [ -f "$BUILD_DIR/build.ninja" ] || cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$BUILD_DIR" -j "${ZPP_JOBS:-2}"
+# ZPP_TARGETS: space-separated targets to build instead of everything.
+targets=()
+for t in ${ZPP_TARGETS:-}; do targets+=(--target "$t"); done
+# Builds in other trees of this checkout take the same lock: two builds at once on a small machine
+# only make both slower.
+lock=()
+command -v flock >/dev/null && lock=(flock "${ZPP_BUILD_LOCK:-/tmp/zpp-build.lock}")
+"${lock[@]}" cmake --build "$BUILD_DIR" -j "${ZPP_JOBS:-2}" "${targets[@]}"

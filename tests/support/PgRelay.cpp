@@ -1,12 +1,17 @@
 #include "PgRelay.h"
 
+#include <QEventLoop>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
+#include <QTimer>
 #include <QUrl>
-#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace zpp::test {
@@ -120,26 +125,61 @@ private:
 
 } // namespace
 
+// The relay runs an event loop on a std::thread, and every call from the test's thread goes
+// through a queue under a std::mutex that the relay's thread polls: the thread sanitizer sees
+// each hand-over, where Qt's queued calls and QThread::wait synchronise inside Qt, out of its
+// sight.
 struct PgRelay::Impl {
-    QThread thread;
-    Relay* relay = nullptr;
+    using Call = std::function<void(Relay&, QEventLoop&)>;
+
+    // Runs call on the relay's thread and returns once it has run.
+    void Run(Call call) {
+        std::unique_lock lock(mutex);
+        calls.push_back(std::move(call));
+        const quint64 ticket = ++queued;
+        done.wait(lock, [&] { return ran >= ticket; });
+    }
+
+    // On the relay's thread.
+    void RunQueued(Relay& relay, QEventLoop& loop) {
+        std::unique_lock lock(mutex);
+        while (!calls.empty()) {
+            const Call call = std::move(calls.front());
+            calls.pop_front();
+            lock.unlock();
+            call(relay, loop);
+            lock.lock();
+            ++ran;
+            done.notify_all();
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable done;
+    std::deque<Call> calls;
+    quint64 queued = 0, ran = 0;
     quint16 port = 0;
+    std::thread thread;
 };
 
 PgRelay::PgRelay(const QString& host, quint16 port) : d(std::make_unique<Impl>()) {
-    d->relay = new Relay(host, port);
-    d->relay->moveToThread(&d->thread);
-    QObject::connect(&d->thread, &QThread::finished, d->relay, &QObject::deleteLater);
-    d->thread.start();
-    QMetaObject::invokeMethod(
-        d->relay, [this] { d->port = d->relay->Listen(); }, Qt::BlockingQueuedConnection);
+    d->thread = std::thread([impl = d.get(), host, port] {
+        Relay relay(host, port);
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] { impl->RunQueued(relay, loop); });
+        poll.start(2);
+        loop.exec();
+    });
+    d->Run([this](Relay& relay, QEventLoop&) { d->port = relay.Listen(); });
 }
 
 PgRelay::~PgRelay() {
-    QMetaObject::invokeMethod(
-        d->relay, [this] { d->relay->DropAll(); }, Qt::BlockingQueuedConnection);
-    d->thread.quit();
-    d->thread.wait();
+    d->Run([](Relay& relay, QEventLoop& loop) {
+        relay.DropAll();
+        loop.quit();
+    });
+    d->thread.join();
 }
 
 quint16 PgRelay::Port() const {
@@ -154,23 +194,19 @@ QString PgRelay::Through(const QString& url) const {
 }
 
 void PgRelay::DropAll() {
-    QMetaObject::invokeMethod(
-        d->relay, [this] { d->relay->DropAll(); }, Qt::BlockingQueuedConnection);
+    d->Run([](Relay& relay, QEventLoop&) { relay.DropAll(); });
 }
 
 void PgRelay::Stall(bool stalled) {
-    QMetaObject::invokeMethod(
-        d->relay, [this, stalled] { d->relay->Stall(stalled); }, Qt::BlockingQueuedConnection);
+    d->Run([stalled](Relay& relay, QEventLoop&) { relay.Stall(stalled); });
 }
 
 void PgRelay::StallAfterServerBytes(qint64 bytes) {
-    QMetaObject::invokeMethod(
-        d->relay, [this, bytes] { d->relay->StallAfter(bytes); }, Qt::BlockingQueuedConnection);
+    d->Run([bytes](Relay& relay, QEventLoop&) { relay.StallAfter(bytes); });
 }
 
 void PgRelay::CutAfterServerBytes(qint64 bytes) {
-    QMetaObject::invokeMethod(
-        d->relay, [this, bytes] { d->relay->CutAfter(bytes); }, Qt::BlockingQueuedConnection);
+    d->Run([bytes](Relay& relay, QEventLoop&) { relay.CutAfter(bytes); });
 }
 
 } // namespace zpp::test
