@@ -5,6 +5,7 @@
 #include "platform/ini/IniFile.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Timing.h"
+#include "services/access/CompanySettings.h"
 #include "services/access/UserAdministration.h"
 #include "services/dataimport/DataImport.h"
 #include "services/demo/DemoData.h"
@@ -43,17 +44,13 @@ int RunDataCommand(const store::SessionPtr& session, const QString& kindKey, con
             return 0;
         }
         const services::ImportResult r = import.Run(kind.Kind, file, options);
+        // Notices do not stop a script, but are said where its problems would be.
         QTextStream err(stderr);
         for (const services::ImportProblem& p : r.Problems)
             err << services::ProblemText(p) << Qt::endl;
-        QTextStream out(stdout);
-        if (!r.Problems.isEmpty())
-            out << ui::Tr("%1 行，%2 个问题，未写入任何数据").arg(r.Rows).arg(r.Problems.size()) << Qt::endl;
-        else if (!r.Written)
-            out << ui::Tr("%1 行，没有问题（试运行，未写入）").arg(r.Rows) << Qt::endl;
-        else
-            out << ui::Tr("%1 行已导入：新增 %2，更新 %3").arg(r.Rows).arg(r.Added).arg(r.Updated)
-                << Qt::endl;
+        for (const services::ImportProblem& n : r.Notices)
+            err << ui::Tr("注意：%1").arg(services::ProblemText(n)) << Qt::endl;
+        QTextStream(stdout) << services::ResultText(r) << Qt::endl;
         return r.Problems.isEmpty() ? 0 : 1;
     } catch (const std::exception& e) {
         return Fail(DescribeException(e), false);
@@ -67,10 +64,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         static const QByteArrayList headless{
-            "--sync-roles",    "--users",          "--add-user",     "--grant",          "--revoke",
-            "--deny-supplier", "--allow-supplier", "--set-password", "--help",           "-h",
-            "--import",        "--template",       "--company-name", "--company-address"};
-        if ((arg.startsWith("--generate") || headless.contains(arg.split('=').first())) &&
+            "--sync-roles",    "--users",          "--add-user",     "--grant",        "--revoke",
+            "--deny-supplier", "--allow-supplier", "--set-password", "--help",         "-h",
+            "--import",        "--template",       "--user-name",    "--disable-user", "--enable-user",
+            "--delete-user"};
+        if ((arg.startsWith("--generate") || arg.startsWith("--company-") ||
+             headless.contains(arg.split('=').first())) &&
             qgetenv("QT_QPA_PLATFORM").isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -140,12 +139,25 @@ int main(int argc, char** argv) {
     const QCommandLineOption passwordOpt(
         "set-password", "PostgreSQL: set a user's password, read from the first line of standard input.",
         "NAME");
-    const QCommandLineOption companyOpt("company-name", "Set the company name that heads purchase orders.",
-                                        "TEXT");
-    const QCommandLineOption addressOpt("company-address",
-                                        "Set the company address that heads purchase orders.", "TEXT");
-    const QList<QCommandLineOption> adminOpts{usersOpt, addUserOpt,  grantOpt,   revokeOpt, denyOpt,
-                                              allowOpt, passwordOpt, companyOpt, addressOpt};
+    const QCommandLineOption fullNameOpt("user-name", "Set a user's full name (empty: none).",
+                                         "NAME=FULL NAME");
+    const QCommandLineOption disableOpt("disable-user", "Disable a user: no log-in, rights kept.", "NAME");
+    const QCommandLineOption enableOpt("enable-user", "Enable a disabled user again.", "NAME");
+    const QCommandLineOption deleteOpt(
+        "delete-user", "Delete a user: no log-in, no rights; what the user wrote keeps the name.", "NAME");
+    const QList<QCommandLineOption> adminOpts{usersOpt,   addUserOpt, grantOpt,    revokeOpt,
+                                              denyOpt,    allowOpt,   passwordOpt, fullNameOpt,
+                                              disableOpt, enableOpt,  deleteOpt};
+    // The company that heads the purchase orders, one option a setting.
+    QList<std::pair<QString, QCommandLineOption>> companyOpts;
+    for (const services::CompanyField& f : services::CompanyFields())
+        companyOpts.push_back(
+            {QLatin1String(f.Key),
+             QCommandLineOption(
+                 QLatin1String(f.Option),
+                 QStringLiteral("Set the company's %1 shown on its purchase orders (an administrator).")
+                     .arg(QString::fromLatin1(f.Words)),
+                 "TEXT")});
     // A company's own data in, through the same service as 文件 → 导入.
     const QCommandLineOption importOpt(
         "import",
@@ -164,6 +176,8 @@ int main(int argc, char** argv) {
                                  QStringLiteral("[FILE]"));
     parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, syncRolesOpt, rootOpt, configOpt});
     parser.addOptions(adminOpts);
+    for (const auto& [key, option] : companyOpts)
+        parser.addOption(option);
     parser.addOptions({importOpt, dryRunOpt, updateOpt, templateOpt});
     if (!parser.parse(QApplication::arguments()))
         return Fail(parser.errorText(), false);
@@ -208,10 +222,14 @@ int main(int argc, char** argv) {
     bool adminCommand = false;
     for (const QCommandLineOption& o : adminOpts)
         adminCommand = adminCommand || parser.isSet(o);
+    QHash<QString, QString> company;
+    for (const auto& [key, option] : companyOpts)
+        if (parser.isSet(option))
+            company.insert(key, parser.value(option));
     const bool dataCommand = parser.isSet(importOpt) || parser.isSet(templateOpt);
     if (dataCommand && parser.positionalArguments().size() != 1)
         return Fail(QStringLiteral("--import and --template take KIND and one FILE"), false);
-    const bool headless = adminCommand || dataCommand || parser.isSet(syncRolesOpt);
+    const bool headless = adminCommand || !company.isEmpty() || dataCommand || parser.isSet(syncRolesOpt);
     auto session = std::make_shared<store::Session>();
     try {
         const QString user = parser.isSet(userOpt) ? parser.value(userOpt) : QString();
@@ -227,6 +245,23 @@ int main(int argc, char** argv) {
         return Fail(e.Description(), !headless);
     }
     timing::Mark("store-open");
+    if (!company.isEmpty()) {
+        try {
+            services::CompanySettings settings(session);
+            settings.Write(company);
+            // What was stored, as the purchase orders will show it.
+            const QHash<QString, QString> stored = settings.Values();
+            QTextStream out(stdout);
+            out << ui::Tr("公司设置已保存：") << Qt::endl;
+            for (const services::CompanyField& f : services::CompanyFields())
+                if (company.contains(QLatin1String(f.Key)))
+                    out << ui::Tr(f.Caption) << '\t' << stored.value(QLatin1String(f.Key)) << Qt::endl;
+        } catch (const Error& e) {
+            return Fail(e.Description(), false);
+        }
+        if (!adminCommand)
+            return 0;
+    }
     if (adminCommand) {
         try {
             services::UserAdministration admin(session);
@@ -256,14 +291,21 @@ int main(int argc, char** argv) {
             }
             if (parser.isSet(passwordOpt))
                 admin.SetPassword(parser.value(passwordOpt), QTextStream(stdin).readLine());
-            if (parser.isSet(companyOpt))
-                admin.SetCompany(QStringLiteral("Name"), parser.value(companyOpt));
-            if (parser.isSet(addressOpt))
-                admin.SetCompany(QStringLiteral("Address"), parser.value(addressOpt));
+            if (parser.isSet(fullNameOpt)) {
+                const auto [name, fullName] = pair(fullNameOpt);
+                admin.SetFullName(name, fullName);
+            }
+            if (parser.isSet(disableOpt))
+                admin.SetDisabled(parser.value(disableOpt), true);
+            if (parser.isSet(enableOpt))
+                admin.SetDisabled(parser.value(enableOpt), false);
+            if (parser.isSet(deleteOpt))
+                admin.DeleteUser(parser.value(deleteOpt));
             QTextStream out(stdout);
             for (const services::UserEntry& u : admin.Users())
                 out << u.Id << '\t' << u.Name << '\t' << u.FullName << '\t' << services::RightsText(u.Mask)
-                    << '\t' << u.ForbiddenSuppliers.join(u',') << Qt::endl;
+                    << '\t' << u.ForbiddenSuppliers.join(u',') << '\t' << (u.Disabled ? "disabled" : "active")
+                    << Qt::endl;
         } catch (const Error& e) {
             return Fail(e.Description(), false);
         }

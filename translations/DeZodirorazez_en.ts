@@ -169,7 +169,7 @@
     </message>
     <message>
         <source>采购建议号:</source>
-        <translation>Plan bill no.:</translation>
+        <translation>Suggestion no.:</translation>
     </message>
     <message>
         <source>已关闭不显示</source>
@@ -1934,6 +1934,8 @@
     <message>
         <source>导入(&amp;I)</source>
         <translation>&amp;Import</translation>
+    </message>
+    <message>
         <source>采购订单</source>
         <translation>Purchase order</translation>
     </message>
@@ -2076,6 +2078,304 @@ Do you want to replace them? Choose No to export only the other purchase orders.
     <message>
         <source>、</source>
         <translation>, </translation>
+    </message>
+    <message>
+        <source>打印备注</source>
+        <translation>Print line notes</translation>
+    </message>
+    <message>
+        <source>币别</source>
+        <translation>Currency</translation>
+    </message>
+    <message>
+        <source>付款条件</source>
+        <translation>Payment terms</translation>
+    </message>
+    <message>
+        <source>交货地址</source>
+        <translation>Delivery address</translation>
+    </message>
+    <message>
+        <source>第 &amp;[页] 页 / 共 &amp;[总页] 页</source>
+        <translation>Page &amp;[页] of &amp;[总页]</translation>
+    </message>
+    <message>
+        <source>规格型号|采购订单</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>数量|采购订单</source>
+        <translation>Qty</translation>
+    </message>
+    <message>
+        <source>含税单价|采购订单</source>
+        <translation>Price incl. tax</translation>
+    </message>
+    <message>
+        <source>折扣率(%)|采购订单</source>
+        <translation>Disc. %</translation>
+    </message>
+    <message>
+        <source>折扣额|采购订单</source>
+        <translation>Discount</translation>
+    </message>
+    <message>
+        <source>税率(%)|采购订单</source>
+        <translation>Tax %</translation>
+    </message>
+    <message>
+        <source>不含税金额|采购订单</source>
+        <translation>Net amount</translation>
+    </message>
+    <message>
+        <source>价税合计|采购订单</source>
+        <translation>Gross amount</translation>
+    </message>
+    <message>
+        <source>交货日期|采购订单</source>
+        <translation>Delivery</translation>
+    </message>
+    <message>
+        <source>无法生成PDF</source>
+        <translation>The PDF could not be made</translation>
+    </message>
+    <message>
+        <source>公司设置(&amp;O)...</source>
+        <translation>C&amp;ompany settings...</translation>
+    </message>
+    <message>
+        <source>公司设置</source>
+        <translation>Company settings</translation>
+    </message>
+    <message>
+        <source>公司名称</source>
+        <translation>Company name</translation>
+    </message>
+    <message>
+        <source>公司地址</source>
+        <translation>Company address</translation>
+    </message>
+    <message>
+        <source>只有拥有全部权限的管理员才能修改公司设置</source>
+        <translation>Only an administrator holding every right changes the company settings</translation>
+    </message>
+    <message>
+        <source>没有名为“%1”的公司设置</source>
+        <translation>There is no company setting &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>公司设置已修改，是否保存？</source>
+        <translation>The company settings have changed. Save them?</translation>
+    </message>
+    <message>
+        <source>公司设置已保存：</source>
+        <translation>Company settings saved:</translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>停用</source>
+        <translation>Disabled</translation>
+    </message>
+    <message>
+        <source>停用(&amp;D)</source>
+        <translation>&amp;Disable</translation>
+    </message>
+    <message>
+        <source>启用(&amp;E)</source>
+        <translation>&amp;Enable</translation>
+    </message>
+    <message>
+        <source>删除用户(&amp;R)...</source>
+        <translation>&amp;Remove user...</translation>
+    </message>
+    <message>
+        <source>用户“%1”已启用</source>
+        <translation>User &quot;%1&quot; is enabled</translation>
+    </message>
+    <message>
+        <source>用户“%1”已停用：不能再登录，其权限保留到再次启用</source>
+        <translation>User &quot;%1&quot; is disabled: no more log-ins; the rights are kept for when the user is enabled again</translation>
+    </message>
+    <message>
+        <source>删除用户“%1”？删除后该用户不能登录，也不再列出；其单据和日志仍保留。</source>
+        <translation>Delete user &quot;%1&quot;? The user can no longer log in and is no longer listed; the bills and log records the user wrote are kept.</translation>
+    </message>
+    <message>
+        <source>用户“%1”已删除</source>
+        <translation>User &quot;%1&quot; is deleted</translation>
+    </message>
+    <message>
+        <source>用户名“%1”属于一个已删除的用户，其单据和日志仍以此名记录；请另取一个用户名</source>
+        <translation>The user name &quot;%1&quot; belongs to a deleted user whose bills and log records still carry it; choose another user name</translation>
+    </message>
+    <message>
+        <source>不能停用或删除自己（%1）：请由另一位管理员来做</source>
+        <translation>You cannot disable or delete yourself (%1): another administrator must do it</translation>
+    </message>
+    <message>
+        <source>至少要保留一位拥有全部权限的管理员：本次修改未保存</source>
+        <translation>At least one administrator holding every right must remain: nothing of this change was saved</translation>
+    </message>
+    <message>
+        <source>用户“%1”已停用，不能登录；请与系统管理员联系</source>
+        <translation>User &quot;%1&quot; is disabled and cannot log in; please contact your system administrator</translation>
+    </message>
+    <message>
+        <source>用户“%1”已删除，不能登录</source>
+        <translation>User &quot;%1&quot; is deleted and cannot log in</translation>
+    </message>
+    <message>
+        <source>PostgreSQL 服务器不允许用户 %1 登录：该用户已停用或已删除；请与系统管理员联系</source>
+        <translation>The PostgreSQL server does not let user %1 log in: the user is disabled or deleted; please contact your system administrator</translation>
+    </message>
+    <message>
+        <source>没有单位“%1”</source>
+        <translation>There is no unit &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>没有供应商“%1”</source>
+        <translation>There is no supplier &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>没有物料“%1”</source>
+        <translation>There is no item &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>没有可导入的数据：文件只有列标题</source>
+        <translation>Nothing to import: the file has captions only</translation>
+    </message>
+    <message>
+        <source>日期 %1 早于 %2</source>
+        <translation>The date %1 is before %2</translation>
+    </message>
+    <message>
+        <source>必须大于 0</source>
+        <translation>Must be above 0</translation>
+    </message>
+    <message>
+        <source>“%1”是新增的，文件中须有此列</source>
+        <translation>&quot;%1&quot; is new, so the file must have this column</translation>
+    </message>
+    <message>
+        <source>物料“%1”已有采购计划分录，不能把单位从“%2”改为“%3”</source>
+        <translation>Item &quot;%1&quot; has plan entries: its unit cannot change from &quot;%2&quot; to &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <source>按物料的数量精度（%1 位小数）为 0</source>
+        <translation>Is 0 at the item's quantity decimals (%1)</translation>
+    </message>
+    <message>
+        <source>不是已知的列标题，该列不会导入；是否应为“%1”？</source>
+        <translation>Not a known caption, so its column is not imported; did you mean &quot;%1&quot;?</translation>
+    </message>
+    <message>
+        <source>文件中有不认识的列标题，这些列不会导入：
+%1
+
+是否仍然导入？</source>
+        <translation>The file has captions the import does not know; their columns will not be imported:
+%1
+
+Import anyway?</translation>
+    </message>
+    <message>
+        <source>注意：%1</source>
+        <translation>Note: %1</translation>
+    </message>
+    <message>
+        <source>1 行</source>
+        <translation>1 row</translation>
+    </message>
+    <message>
+        <source>%1 行</source>
+        <translation>%1 rows</translation>
+    </message>
+    <message>
+        <source>1 个问题</source>
+        <translation>1 problem</translation>
+    </message>
+    <message>
+        <source>%1 个问题</source>
+        <translation>%1 problems</translation>
+    </message>
+    <message>
+        <source>1 个提醒</source>
+        <translation>1 notice</translation>
+    </message>
+    <message>
+        <source>%1 个提醒</source>
+        <translation>%1 notices</translation>
+    </message>
+    <message>
+        <source>%1，%2，未写入任何数据</source>
+        <translation>%1, %2; nothing was written</translation>
+    </message>
+    <message>
+        <source>%1，没有问题（试运行，未写入）</source>
+        <translation>%1, no problems (dry run, nothing written)</translation>
+    </message>
+    <message>
+        <source>%1已导入：新增 %2，更新 %3</source>
+        <translation>%1 imported: %2 added, %3 updated</translation>
+    </message>
+    <message>
+        <source>；%1</source>
+        <translation>; %1</translation>
+    </message>
+    <message>
+        <source>。请在文件中改正后再导入。</source>
+        <translation>. Correct the file and import it again.</translation>
+    </message>
+    <message>
+        <source>。可以导入。</source>
+        <translation>. Ready to import.</translation>
+    </message>
+    <message>
+        <source>。</source>
+        <translation>.</translation>
+    </message>
+    <message>
+        <source>从此行开始的引号到文件末尾都没有结束</source>
+        <translation>The quote opened in this row is still open at the end of the file</translation>
+    </message>
+    <message>
+        <source>引号不成对：以引号开始的字段要以引号结束，字段中的引号要写成两个</source>
+        <translation>Unpaired quote: a field that begins with a quote must end with one, and a quote inside a field is written twice</translation>
+    </message>
+    <message>
+        <source>文字太长：一个单元格最多 %1 个字符</source>
+        <translation>Text too long: a cell holds at most %1 characters</translation>
+    </message>
+    <message>
+        <source>此行太长：一行最多 %1 个字符</source>
+        <translation>Row too long: a row holds at most %1 characters</translation>
+    </message>
+    <message>
+        <source>此行有 %1 个字段，而标题只有 %2 个：多出的字段不属于任何列（含有“%3”的值要放在引号中）</source>
+        <translation>This row has %1 fields but the captions only %2: the extra fields belong to no column (put a value holding &quot;%3&quot; in quotes)</translation>
+    </message>
+    <message>
+        <source>文件 %1 有以下问题，未写入任何数据：</source>
+        <translation>The file %1 has these problems; nothing was written:</translation>
+    </message>
+    <message>
+        <source>“%1”不明确：分号分隔的文件中小数点要写成逗号（如 1,5），一千写作 1000 或 1.000,00</source>
+        <translation>&quot;%1&quot; is ambiguous: in a file separated by semicolons decimals take a comma (1,5), and one thousand is written 1000 or 1.000,00</translation>
+    </message>
+    <message>
+        <source>工作簿 %1 中的 %2 解压后有 %3 MB，超过了 %4 MB 的上限，不能导入</source>
+        <translation>In the workbook %1, %2 unpacks to %3 MB, beyond the limit of %4 MB; it cannot be imported</translation>
+    </message>
+    <message>
+        <source>工作簿 %1 已损坏：其中的 %2 无法解压或校验和不符</source>
+        <translation>The workbook %1 is damaged: its part %2 does not unpack or fails its checksum</translation>
+    </message>
+    <message>
+        <source>模板的文件名要以 .xlsx、.csv 或 .txt 结尾：%1</source>
+        <translation>A template's file name must end in .xlsx, .csv or .txt: %1</translation>
     </message>
 </context>
 </TS>

@@ -119,7 +119,7 @@ void Run(const char* name, const QString& location, const QString& csv, const QS
     store::StorePtr db = store::Store::Open(location);
     Seed(*db);
     auto session = std::make_shared<store::Session>(store::LogIn(db, QStringLiteral("admin")));
-    double bestCsv = 1e18, bestXlsx = 1e18, bestBare = 1e18, bestDry = 1e18;
+    double bestCsv = 1e18, bestXlsx = 1e18, bestBare = 1e18, bestDry = 1e18, bestDryXlsx = 1e18;
     for (int round = 0; round < 2; ++round) {
         for (const QString& file : {csv, xlsx}) {
             Reset(*db);
@@ -133,18 +133,23 @@ void Run(const char* name, const QString& location, const QString& csv, const QS
                 throw Error(QStringLiteral("the import did not write what it should"));
             (file == csv ? bestCsv : bestXlsx) = std::min(file == csv ? bestCsv : bestXlsx, ms);
         }
-        Reset(*db);
-        QElapsedTimer t;
-        t.start();
-        services::DataImport(session).Run(services::ImportKind::Plans, csv, {true, false});
-        bestDry = std::min(bestDry, double(t.nsecsElapsed()) / 1e6);
+        // Dry runs read and check every row and write nothing: the reading's own share.
+        for (const QString& file : {csv, xlsx}) {
+            Reset(*db);
+            QElapsedTimer t;
+            t.start();
+            services::DataImport(session).Run(services::ImportKind::Plans, file, {true, false});
+            double& best = file == csv ? bestDry : bestDryXlsx;
+            best = std::min(best, double(t.nsecsElapsed()) / 1e6);
+        }
         Reset(*db);
         bestBare = std::min(bestBare, Bare(*db));
     }
     std::printf(
-        "%s: import of %d plan entries: CSV %.0f ms, XLSX %.0f ms, dry run (CSV) %.0f ms; bare insert of"
-        " the same rows %.0f ms; ratio CSV %.2f, XLSX %.2f (target 2.0)\n",
-        name, kEntries, bestCsv, bestXlsx, bestDry, bestBare, bestCsv / bestBare, bestXlsx / bestBare);
+        "%s: import of %d plan entries: CSV %.0f ms, XLSX %.0f ms, dry run CSV %.0f ms, XLSX %.0f ms;"
+        " bare insert of the same rows %.0f ms; ratio CSV %.2f, XLSX %.2f (target 2.0)\n",
+        name, kEntries, bestCsv, bestXlsx, bestDry, bestDryXlsx, bestBare, bestCsv / bestBare,
+        bestXlsx / bestBare);
 }
 
 } // namespace

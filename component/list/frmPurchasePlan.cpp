@@ -263,6 +263,7 @@ void frmPurchasePlan::BuildBar() {
     m_menus[kFile]->addSeparator();
     AddTool(kFile, QStringLiteral("iImport"), Lang("导入(&I)..."));
     AddTool(kFile, QStringLiteral("iUsers"), Lang("用户与权限(&U)..."));
+    AddTool(kFile, QStringLiteral("iCompany"), Lang("公司设置(&O)..."));
     m_menus[kFile]->addSeparator();
     AddTool(kFile, QStringLiteral("iExit"), Lang("退出(&X)"));
 
@@ -546,6 +547,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
             CreateObject<DataImporter>(QString::fromLatin1(progid::DataImporter))->ShowImport(this);
     } else if (key == u"iUsers") {
         CreateObject<UserAdmin>(QString::fromLatin1(progid::UserAdmin))->ShowUsers(this);
+    } else if (key == u"iCompany") {
+        CreateObject<UserAdmin>(QString::fromLatin1(progid::UserAdmin))->ShowCompany(this);
     } else if (key == u"iExit") {
         close();
     }

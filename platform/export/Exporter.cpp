@@ -66,6 +66,11 @@ void Exporter::SetColumnWidth(int col, int width) {
         c->Width = width;
 }
 
+void Exporter::SetColumnLeastWidth(int col, int width) {
+    if (Column* c = ColumnAt(col))
+        c->LeastWidth = width;
+}
+
 void Exporter::SetColumnDataType(int col, int type) {
     if (Column* c = ColumnAt(col))
         c->Type = type;
@@ -134,7 +139,9 @@ bool Exporter::Write(const QString& path, Format format, const QString& title, Q
             // Captions are bold, hence the extra tenth.
             const double fit = std::max(detail::DisplayWidth(columns[c].Caption) * 1.1, double(content)) + 2;
             const int bound = m_columns[c].Width;
-            columns[c].Width = std::min(fit, bound > 0 ? std::min(kMaxWidth, double(bound)) : kMaxWidth);
+            columns[c].Width =
+                std::max(std::min(fit, bound > 0 ? std::min(kMaxWidth, double(bound)) : kMaxWidth),
+                         std::min(kMaxWidth, double(m_columns[c].LeastWidth)));
         }
     }
 

@@ -42,6 +42,9 @@ public:
     // Widest the column may be, in characters (XLSX); within it the caption and the first rows
     // decide. 0, or anything above 60, leaves the cap at 60.
     void SetColumnWidth(int col, int width);
+    // Narrowest the column may be, in characters (XLSX): room for what is to be typed into an
+    // empty sheet (a template's dates), which neither the caption nor any row shows.
+    void SetColumnLeastWidth(int col, int width);
     void SetColumnDataType(int col, int type);
     void SetRowCount(int rows);
     // A document's heading (who, what, when): rows of texts above the caption row, from the
@@ -82,7 +85,7 @@ Q_SIGNALS:
 private:
     struct Column {
         QString Caption;
-        int Width = 0;
+        int Width = 0, LeastWidth = 0;
         int Type = kTextType;
     };
     Column* ColumnAt(int col);

@@ -15,9 +15,10 @@ bool Holds(const store::Session& session, qint32 mask) {
 }
 
 bool Holds(const store::Session& session, qint16 subsystem, qint16 module, qint32 mask) {
+    // A user disabled or deleted meanwhile holds nothing from that moment, though still logged in.
     const QVariant granted = session.Db->Scalar(
-        QStringLiteral(
-            "SELECT granted_mask FROM user_rights WHERE user_id = ? AND subsystem = ? AND module = ?"),
+        QStringLiteral("SELECT r.granted_mask FROM user_rights r JOIN users u ON u.id = r.user_id"
+                       " WHERE r.user_id = ? AND r.subsystem = ? AND r.module = ? AND u.status = 'active'"),
         {session.UserId, subsystem, module});
     if (!granted.isValid() || mask == 0)
         return false;

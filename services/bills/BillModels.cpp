@@ -76,9 +76,9 @@ QString OrderLinesModel::Text(const OrderLine& line, int column) const {
     case Price:
         return values::FormatNumber(line.Price, line.PriceDecimals);
     case DiscountRate:
-        return values::FormatNumber(line.DiscountRate, 2);
+        return values::FormatNumber(line.DiscountRate, kRateDecimals);
     case TaxRate:
-        return values::FormatNumber(line.TaxRate, 2);
+        return values::FormatNumber(line.TaxRate, kRateDecimals);
     case Amount:
         return values::FormatNumber(LineAmounts(line).WithTax, 2);
     case FinishDate:

@@ -64,7 +64,7 @@ void OrderPrintService::LogExport(const QString& billNo, const QString& file) co
 
 void OrderPrintService::PrintOrder(qint64 orderId) {
     Require(*m_session, rights::Print);
-    const OrderDocument doc = BuildOrderDocument(m_session, orderId);
+    const OrderDocument doc = BuildOrderDocument(m_session, orderId, SavedOrderOptions(*m_session));
     OrderLedger print(doc);
     if (print.Ledger.PrintToPrinter())
         WriteLogRecord(*m_session, QString::fromUtf8(logs::Print.Code), logs::Print.Type,
@@ -73,7 +73,7 @@ void OrderPrintService::PrintOrder(qint64 orderId) {
 
 void OrderPrintService::PreviewOrder(qint64 orderId) {
     Require(*m_session, rights::Print);
-    const OrderDocument doc = BuildOrderDocument(m_session, orderId);
+    const OrderDocument doc = BuildOrderDocument(m_session, orderId, SavedOrderOptions(*m_session));
     OrderLedger preview(doc);
     // A PDF saved from the preview leaves the program as an export does. The preview's action
     // runs in its own event loop, so nothing may escape from here.
@@ -88,13 +88,18 @@ void OrderPrintService::PreviewOrder(qint64 orderId) {
             }
             return false;
         },
-        [this, &doc](const QString& file) { LogExport(doc.BillNo, file); });
+        [this, &doc, &preview](const QString& file) {
+            // The ledger writes the file as Qt does; its text layer is put right as the
+            // exported PDF's is.
+            MendLedgerPdfFile(file, preview.Ledger);
+            LogExport(doc.BillNo, file);
+        });
     preview.Ledger.PrintOut(7);
 }
 
 bool OrderPrintService::ExportOrder(qint64 orderId, FileKind kind) {
     Require(*m_session, rights::Export);
-    const OrderDocument doc = BuildOrderDocument(m_session, orderId);
+    const OrderDocument doc = BuildOrderDocument(m_session, orderId, SavedOrderOptions(*m_session));
     if (kind == FileKind::Workbook) {
         // The export component's own dialog: file name, format, and a question before replacing.
         exporting::Exporter exporter;
@@ -144,9 +149,10 @@ void OrderPrintService::ExportOrdersPdf(const QVector<qint64>& orderIds) {
         throw Error(ui::Tr("文件夹“%1”不存在。").arg(Native(folder)));
 
     // Every order is read before any file is written: one that cannot be read stops them all.
+    const OrderDocumentOptions options = SavedOrderOptions(*m_session);
     QVector<OrderDocument> docs;
     for (qint64 id : orderIds)
-        docs << BuildOrderDocument(m_session, id);
+        docs << BuildOrderDocument(m_session, id, options);
     QStringList existing;
     for (const OrderDocument& doc : docs)
         if (QFileInfo::exists(QDir(folder).filePath(doc.FileBaseName() + QStringLiteral(".pdf"))))

@@ -39,12 +39,21 @@ double RoundCents(double value) {
 }
 } // namespace
 
+double ShownValue(double value, int decimals) {
+    return values::FormatNumber(value, decimals).toDouble();
+}
+
 OrderAmounts LineAmounts(const OrderLine& line) {
+    // From the figures as the order shows them, so a supplier can redo every sum from the paper.
+    const double qty = ShownValue(line.Qty, line.QtyDecimals),
+                 price = ShownValue(line.Price, line.PriceDecimals);
+    const double discountRate = ShownValue(line.DiscountRate, kRateDecimals),
+                 taxRate = ShownValue(line.TaxRate, kRateDecimals);
     OrderAmounts a;
-    a.WithTax = RoundCents(line.Qty * line.Price * (1 - line.DiscountRate / 100));
-    a.WithoutTax = RoundCents(a.WithTax / (1 + line.TaxRate / 100));
+    a.WithTax = RoundCents(qty * price * (1 - discountRate / 100));
+    a.WithoutTax = RoundCents(a.WithTax / (1 + taxRate / 100));
     a.Tax = RoundCents(a.WithTax - a.WithoutTax);
-    a.Discount = RoundCents(line.Qty * line.Price - a.WithTax);
+    a.Discount = RoundCents(qty * price - a.WithTax);
     return a;
 }
 
@@ -79,7 +88,9 @@ std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate) 
 PurchaseOrder PurchaseOrderStore::Load(qint64 orderId) const {
     Require(*m_session, rights::Query);
     QSqlQuery head = m_db->Exec(
-        QStringLiteral("SELECT o.bill_no, o.bill_date, s.code, s.name, u.name, o.closed, o.supplier_id"
+        // The buyer by full name, by log-in when none was given.
+        QStringLiteral("SELECT o.bill_no, o.bill_date, s.code, s.name,"
+                       " COALESCE(NULLIF(TRIM(u.full_name), ''), u.name), o.closed, o.supplier_id"
                        " FROM purchase_orders o JOIN suppliers s ON s.id = o.supplier_id"
                        " LEFT JOIN users u ON u.id = o.created_by WHERE o.id = ?"),
         {orderId});

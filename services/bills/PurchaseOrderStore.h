@@ -45,7 +45,12 @@ struct PurchaseOrder {
 struct OrderAmounts {
     double WithTax = 0, WithoutTax = 0, Tax = 0, Discount = 0;
 };
+// Rates (discount, tax) are shown with two decimals.
+constexpr int kRateDecimals = 2;
+// A value as the order shows it: rounded to its decimals as the text is.
+double ShownValue(double value, int decimals);
 // qty × price less the discount; without tax = amount / (1 + tax rate), each rounded to the cent.
+// Quantity, price and rates are taken as shown (at their decimals), not as stored.
 OrderAmounts LineAmounts(const OrderLine& line);
 // The sums of the lines' rounded figures, so the totals add up to what the lines show.
 OrderAmounts OrderTotals(const QVector<OrderLine>& lines);

@@ -2,6 +2,7 @@
 
 #include "BillModels.h"
 #include "BillUi.h"
+#include "OrderDocument.h"
 #include "OrderPrintService.h"
 #include "component/host/Lang.h"
 #include "platform/records/Error.h"
@@ -9,6 +10,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QApplication>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -53,6 +55,28 @@ frmPurchaseOrder::frmPurchaseOrder(store::SessionPtr session, qint64 orderId, QW
         action->setObjectName(key);
         connect(action, &QAction::triggered, this, [this, key] { ToolClick(key); });
     }
+    // A line's note is written for the buyer's own people; it reaches the supplier only when
+    // asked for, and the choice is the user's for every order after.
+    m_tools->addSeparator();
+    m_printNotes = new QCheckBox(GetLangString(QStringLiteral("打印备注")), m_tools);
+    m_printNotes->setObjectName(QStringLiteral("chkPrintNotes"));
+    try {
+        m_printNotes->setChecked(SavedOrderOptions(*m_session).LineNotes);
+    } catch (const std::exception&) {
+        // Unread, it stays off: notes are not sent unless chosen.
+    }
+    m_tools->addWidget(m_printNotes);
+    connect(m_printNotes, &QCheckBox::toggled, this, [this](bool on) {
+        try {
+            OrderDocumentOptions options = SavedOrderOptions(*m_session);
+            options.LineNotes = on;
+            SaveOrderOptions(*m_session, options);
+        } catch (const std::exception& e) {
+            const QSignalBlocker quiet(m_printNotes);
+            m_printNotes->setChecked(!on);
+            Inform(DescribeException(e));
+        }
+    });
 
     auto* header = new QGridLayout;
     auto field = [&](const char* caption, const char* name, int row, int column, int span = 1) {
@@ -169,6 +193,7 @@ void frmPurchaseOrder::ShowOrder() {
 }
 
 void frmPurchaseOrder::ShowTotals() {
+    // The lines' amounts as shown, summed: the totals a supplier can add up from the lines.
     const OrderAmounts t = OrderTotals(m_model->Lines());
     m_totalWithTax->setText(values::FormatNumber(t.WithTax, 2));
     m_totalWithoutTax->setText(values::FormatNumber(t.WithoutTax, 2));

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QToolBar;
 class QLineEdit;
@@ -18,7 +19,9 @@ class OrderLinesModel;
 // order's totals under them; quantity, price and delivery date are edited in the list (type,
 // F2 or double-click) and written by Save (Ctrl+S). A closed order opens read-only. Esc or
 // closing with unsaved edits asks first. The tool bar ("barOrder") prints, previews and exports
-// the order as a document for its supplier: "Print", "PrintView", "ExportPdf", "Export" (Excel).
+// the order as a document for its supplier: "Print", "PrintView", "ExportPdf", "Export" (Excel);
+// its check box "chkPrintNotes" (打印备注, off until the user turns it on, kept per user) puts
+// the lines' notes on those documents.
 class frmPurchaseOrder : public QDialog {
     Q_OBJECT
 public:
@@ -48,6 +51,7 @@ private:
     QLineEdit *m_billNo, *m_date, *m_supplier, *m_buyer, *m_status;
     QLabel *m_note, *m_totalWithTax, *m_totalWithoutTax, *m_totalTax;
     QPushButton* m_save;
+    QCheckBox* m_printNotes;
     QToolBar* m_tools;
     bool m_saved = false;
 };

@@ -18,7 +18,9 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 namespace zpp::services {
@@ -28,11 +30,11 @@ using F = FieldType;
 
 // Field orders are what a new user fills in a template, so they follow the order people think in.
 const QVector<ImportKindInfo> kKinds = {
-    {ImportKind::Units, "units", "计量单位", {{"单位", F::Text, true}}},
+    {ImportKind::Units, "units", "计量单位", {{"单位", F::Text, true, true}}},
     {ImportKind::Items,
      "items",
      "物料",
-     {{"物料代码", F::Text, true},
+     {{"物料代码", F::Text, true, true},
       {"物料名称", F::Text, true},
       {"规格型号", F::Text, false},
       {"单位", F::Text, true},
@@ -41,7 +43,7 @@ const QVector<ImportKindInfo> kKinds = {
     {ImportKind::Suppliers,
      "suppliers",
      "供应商",
-     {{"供应商代码", F::Text, true},
+     {{"供应商代码", F::Text, true, true},
       {"供应商名称", F::Text, true},
       {"税率(%)", F::Number, false},
       {"信用额度", F::Number, false},
@@ -49,15 +51,15 @@ const QVector<ImportKindInfo> kKinds = {
     {ImportKind::Prices,
      "prices",
      "供应商价格表",
-     {{"供应商代码", F::Text, true},
-      {"物料代码", F::Text, true},
+     {{"供应商代码", F::Text, true, true},
+      {"物料代码", F::Text, true, true},
       {"单位", F::Text, false},
       {"含税单价", F::Number, true},
-      {"生效日期", F::Date, true}}},
+      {"生效日期", F::Date, true, true}}},
     {ImportKind::SupplierRights,
      "supplier-rights",
      "用户的供应商权限",
-     {{"用户名", F::Text, true}, {"供应商代码", F::Text, true}, {"允许使用", F::Flag, true}}},
+     {{"用户名", F::Text, true, true}, {"供应商代码", F::Text, true, true}, {"允许使用", F::Flag, true}}},
     {ImportKind::Plans,
      "plans",
      "采购计划",
@@ -79,6 +81,9 @@ const QVector<ImportKindInfo> kKinds = {
 // Codes, names and numbers of what is imported; longer texts would not show whole anywhere.
 constexpr qsizetype kCodeChars = 80;
 constexpr qsizetype kNameChars = 255;
+// No date of a plan or a price list is older: an earlier one is a slip, most often a spreadsheet's
+// day number 1 (1899-12-31) or an unfilled year.
+const QString kEarliestDate = QStringLiteral("2000-01-01");
 
 QString Tr(const char* text) {
     return ui::Tr(text);
@@ -96,6 +101,50 @@ QString EnglishCaption(const char* caption) {
     return english->LoadString(QString::fromUtf8(caption));
 }
 
+// Only the letters and digits of a caption: "税率%" and 税率(%) are alike.
+QString LetterKey(const QString& caption) {
+    QString key;
+    for (const QChar c : CaptionKey(caption))
+        if (c.isLetterOrNumber())
+            key += c;
+    return key;
+}
+
+// Edits that turn a into b (insertions, deletions, replacements).
+qsizetype EditDistance(const QString& a, const QString& b) {
+    QVector<qsizetype> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        qsizetype diagonal = row[0];
+        row[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// Whether an unknown caption looks like a known one: the same letters and digits, or a slip of a
+// character (two in a long English caption). Two-character captions differ too much at one.
+bool LooksLike(const QString& caption, const QString& known) {
+    const QString letters = LetterKey(known);
+    if (!letters.isEmpty() && LetterKey(caption) == letters)
+        return true;
+    const QString k = CaptionKey(known);
+    const qsizetype slips = k.size() >= 8 ? 2 : k.size() >= 3 ? 1 : 0;
+    return slips > 0 && std::abs(CaptionKey(caption).size() - k.size()) <= slips &&
+           EditDistance(CaptionKey(caption), k) <= slips;
+}
+
+// A number as the list keeps it at these decimals: the grid rounds what is typed to the item's
+// decimals (halves away from zero), and the import stores what the list would.
+double AtDecimals(double value, int decimals) {
+    return values::Val(values::FormatNumber(value, decimals));
+}
+
 // A row's values by field, as read and parsed: texts trimmed, numbers as doubles, dates as
 // "yyyy-MM-dd", flags as bools; an empty cell is a null value.
 using Values = QVector<QVariant>;
@@ -107,7 +156,24 @@ public:
     Importer(const store::Session& session, const ImportKindInfo& kind, const ImportOptions& options,
              bool write, const ImportProgress& progress)
         : m_session(session), m_db(*session.Db), m_kind(kind), m_options(options), m_write(write),
-          m_progress(progress), m_prices(Holds(session, rights::Price)) {}
+          m_progress(progress), m_prices(Holds(session, rights::Price)),
+          // Where the store keeps prices from the user, its own trigger prices the entries.
+          m_writesPrices(!StoreHidesPrices(session)),
+          m_updating(options.UpdateExisting && kind.Kind != ImportKind::Plans) {
+        for (const ImportField& f : m_kind.Fields)
+            m_captionKeys.push_back(
+                {CaptionKey(QString::fromUtf8(f.Caption)), CaptionKey(EnglishCaption(f.Caption))});
+    }
+
+    // The notices of the file's captions alone, read before anything is written.
+    ImportNotices CaptionNotices(const QString& path) {
+        auto reader = OpenTable(path);
+        QStringList cells;
+        qint64 rowNo = 0;
+        if (reader->Next(cells, rowNo))
+            ReadCaptions(cells, rowNo);
+        return m_result.Notices;
+    }
 
     ImportResult Run(const QString& path) {
         auto reader = OpenTable(path);
@@ -121,7 +187,15 @@ public:
             return m_result;
         Load();
         Values values(m_kind.Fields.size());
+        // What the reader finds wrong with a row (a quote left open, more fields than captions)
+        // is listed with the import's own problems of that row.
+        const auto takeReadProblems = [&] {
+            for (const TableProblem& p : reader->TakeProblems())
+                Problem(p.Row, p.Column, p.Text);
+        };
+        takeReadProblems();
         while (reader->Next(cells, rowNo)) {
+            takeReadProblems();
             ++m_result.Rows;
             if ((m_result.Rows & 255) == 0 &&
                 ((m_progress && !m_progress(reader->Progress())) || !longwork::KeepGoing()))
@@ -132,6 +206,10 @@ public:
             Parse(cells, values);
             Row(values);
         }
+        takeReadProblems();
+        // A file of captions alone is no import: nothing to write, nothing to log.
+        if (m_result.Rows == 0)
+            Problem(1, {}, Tr("没有可导入的数据：文件只有列标题"));
         if (m_write)
             Finish();
         return m_result;
@@ -153,21 +231,41 @@ private:
 
     bool ReadCaptions(const QStringList& cells, qint64 rowNo) {
         m_columnOf = QVector<int>(m_kind.Fields.size(), -1);
+        QVector<int> unknown;
         for (int c = 0; c < cells.size(); ++c) {
-            const QString caption = cells[c].trimmed();
+            const QString key = CaptionKey(cells[c]);
+            if (key.isEmpty())
+                continue;
+            bool known = false;
             for (int f = 0; f < m_kind.Fields.size(); ++f) {
-                const char* builtIn = m_kind.Fields[f].Caption;
-                if (caption.compare(QString::fromUtf8(builtIn), Qt::CaseInsensitive) != 0 &&
-                    caption.compare(EnglishCaption(builtIn), Qt::CaseInsensitive) != 0)
+                if (key != m_captionKeys[f].first && key != m_captionKeys[f].second)
                     continue;
+                known = true;
                 if (m_columnOf[f] >= 0)
                     Problem(rowNo, Caption(f), Tr("该列出现了两次"));
                 m_columnOf[f] = c;
             }
+            if (!known)
+                unknown << c;
+        }
+        // Other columns are ignored (an exported list carries many), but one that looks like a
+        // column the file lacks was most likely meant as it: its values would be lost unseen.
+        for (const int c : unknown) {
+            const QString caption = cells[c].trimmed();
+            for (int f = 0; f < m_kind.Fields.size(); ++f) {
+                const char* builtIn = m_kind.Fields[f].Caption;
+                if (m_columnOf[f] >= 0 || (!LooksLike(caption, QString::fromUtf8(builtIn)) &&
+                                           !LooksLike(caption, EnglishCaption(builtIn))))
+                    continue;
+                m_result.Notices.push_back(
+                    {rowNo, caption, Tr("不是已知的列标题，该列不会导入；是否应为“%1”？").arg(Caption(f))});
+                break;
+            }
         }
         bool complete = true;
         for (int f = 0; f < m_kind.Fields.size(); ++f) {
-            if (m_kind.Fields[f].Required && m_columnOf[f] < 0) {
+            const ImportField& field = m_kind.Fields[f];
+            if (field.Required && (!m_updating || field.Key) && m_columnOf[f] < 0) {
                 Problem(rowNo, Caption(f), Tr("缺少此列"));
                 complete = false;
             }
@@ -185,7 +283,8 @@ private:
             values[f] = QVariant();
             const ImportField& field = m_kind.Fields[f];
             if (text.isEmpty()) {
-                if (field.Required) {
+                // An update may leave a column out; a row that adds a record is checked for it.
+                if (field.Required && c >= 0) {
                     Problem(f, Tr("不能为空"));
                     m_bad[f] = true;
                 }
@@ -216,17 +315,23 @@ private:
             }
             case F::Date: {
                 // Most dates come as the export writes them, which is their stored form already.
+                QString iso;
                 if (values::ParseDisplayDate(text)) {
-                    values[f] = text;
-                    break;
+                    iso = text;
+                } else {
+                    const QString serial = SerialDateText(text);
+                    const auto date = values::ParseDate(serial.isEmpty() ? text : serial);
+                    if (date)
+                        iso = date->toString(Qt::ISODate);
                 }
-                const QString serial = SerialDateText(text);
-                const auto date = values::ParseDate(serial.isEmpty() ? text : serial);
-                if (!date) {
+                if (iso.isEmpty()) {
                     Problem(f, Tr("“%1”不是日期").arg(text));
                     ok = false;
+                } else if (iso < kEarliestDate) {
+                    Problem(f, Tr("日期 %1 早于 %2").arg(iso, kEarliestDate));
+                    ok = false;
                 } else {
-                    values[f] = date->toString(Qt::ISODate);
+                    values[f] = iso;
                 }
                 break;
             }
@@ -264,6 +369,23 @@ private:
             Problem(f, Tr("应在 %1 到 %2 之间").arg(lo).arg(QString::number(hi, 'f', 0)));
         return false;
     }
+    bool Positive(const Values& v, int f) {
+        if (v[f].isNull() || v[f].toDouble() > 0)
+            return true;
+        Problem(f, Tr("必须大于 0"));
+        return false;
+    }
+    // A row that adds a record needs every required column, which an update's file may leave out.
+    bool MayAdd(const QString& shown) {
+        bool ok = true;
+        for (int f = 0; f < m_kind.Fields.size(); ++f) {
+            if (m_kind.Fields[f].Required && m_columnOf[f] < 0) {
+                Problem(f, Tr("“%1”是新增的，文件中须有此列").arg(shown));
+                ok = false;
+            }
+        }
+        return ok;
+    }
     // A key seen twice in the file.
     bool FirstTime(QSet<QString>& seen, const QString& key, int f, const QString& shown) {
         if (!seen.contains(key)) {
@@ -298,6 +420,8 @@ private:
             sets << QLatin1String(a.Column) + QStringLiteral(" = ?");
             values << a.Value;
         }
+        if (sets.isEmpty())
+            return; // a file of codes alone changes nothing
         m_db.Exec(
             QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(QLatin1String(table), sets.join(u','), where),
             values + binds);
@@ -328,6 +452,7 @@ private:
             break;
         case ImportKind::Items:
             m_items = Ids(QStringLiteral("SELECT code, id FROM items"));
+            m_itemUnits = Ids(QStringLiteral("SELECT code, unit_id FROM items"));
             m_nextId = NextId("items");
             break;
         case ImportKind::Suppliers:
@@ -338,6 +463,7 @@ private:
             m_suppliers = Ids(QStringLiteral("SELECT code, id FROM suppliers"));
             m_items = Ids(QStringLiteral("SELECT code, id FROM items"));
             m_itemUnits = Ids(QStringLiteral("SELECT code, unit_id FROM items"));
+            m_priceDecimals = Ids(QStringLiteral("SELECT code, price_decimals FROM items"));
             break;
         case ImportKind::SupplierRights:
             m_suppliers = Ids(QStringLiteral("SELECT code, id FROM suppliers"));
@@ -346,6 +472,8 @@ private:
         case ImportKind::Plans: {
             m_items = Ids(QStringLiteral("SELECT code, id FROM items"));
             m_itemUnits = Ids(QStringLiteral("SELECT code, unit_id FROM items"));
+            m_qtyDecimals = Ids(QStringLiteral("SELECT code, qty_decimals FROM items"));
+            m_priceDecimals = Ids(QStringLiteral("SELECT code, price_decimals FROM items"));
             m_suppliers = Ids(QStringLiteral("SELECT code, id FROM suppliers"));
             m_auxProps = Ids(QStringLiteral("SELECT name, id FROM aux_props"));
             m_nextAuxProp = NextId("aux_props");
@@ -411,10 +539,15 @@ private:
         const QString code = v[0].toString();
         bool ok = Fits(v, 0, kCodeChars) & Fits(v, 1, kNameChars) & Fits(v, 2, kNameChars) &
                   InRange(v, 4, 0, 10) & InRange(v, 5, 0, 10);
-        const auto unit = Known(m_units, v, 3, "没有单位“%1”");
-        ok = ok && unit && FirstTime(m_seen, code, 0, code);
+        std::optional<int> unit;
+        if (m_columnOf[3] >= 0) {
+            unit = Known(m_units, v, 3, "没有单位“%1”");
+            ok = ok && unit;
+        }
+        ok = ok && FirstTime(m_seen, code, 0, code);
         const bool exists = ok && m_items.contains(code);
-        if (!ok || !MayChange(exists, 0, code) || !m_write)
+        if (!ok || !MayChange(exists, 0, code) || (!exists && !MayAdd(code)) ||
+            (exists && unit && !UnitMayChange(code, *unit)) || !m_write)
             return;
         const int qtyDecimals = v[4].isNull() ? 4 : v[4].toInt();
         const int priceDecimals = v[5].isNull() ? 4 : v[5].toInt();
@@ -423,7 +556,7 @@ private:
             Update("items",
                    {{1, "name", v[1]},
                     {2, "model", model},
-                    {3, "unit_id", *unit},
+                    {3, "unit_id", unit ? QVariant(*unit) : QVariant()},
                     {4, "qty_decimals", qtyDecimals},
                     {5, "price_decimals", priceDecimals}},
                    QStringLiteral("code = ?"), {code});
@@ -435,6 +568,21 @@ private:
             {m_nextId, code, v[1].toString(), model, *unit, qtyDecimals, priceDecimals});
         m_items.insert(code, m_nextId++);
         ++m_result.Added;
+    }
+
+    // An entry has no unit of its own: its quantity is in its item's unit. A new unit for an item
+    // with entries would silently change what they ask to buy, so it is refused; the entries are
+    // left as they are. An item without entries may take any unit.
+    bool UnitMayChange(const QString& code, int unit) {
+        const int was = m_itemUnits.value(code);
+        if (unit == was ||
+            !m_db.Scalar(QStringLiteral("SELECT 1 FROM plan_entries WHERE item_id = ? LIMIT 1"),
+                         {m_items.value(code)})
+                 .isValid())
+            return true;
+        Problem(3, Tr("物料“%1”已有采购计划分录，不能把单位从“%2”改为“%3”")
+                       .arg(code, m_units.key(was), m_units.key(unit)));
+        return false;
     }
 
     void Supplier(const Values& v) {
@@ -451,7 +599,7 @@ private:
         }
         ok = ok && FirstTime(m_seen, code, 0, code);
         const bool exists = ok && m_suppliers.contains(code);
-        if (!ok || !MayChange(exists, 0, code) || !m_write)
+        if (!ok || !MayChange(exists, 0, code) || (!exists && !MayAdd(code)) || !m_write)
             return;
         control = controls.value(control.toLower());
         const QVariant tax = v[2].isNull() ? QVariant(13.0) : v[2];
@@ -490,11 +638,14 @@ private:
                                                        " AND item_id = ? AND valid_from = ?"),
                                         {*supplier, *item, v[4]})
                                 .isValid();
-        if (!MayChange(exists, 4, v[0].toString() + u' ' + v[1].toString() + u' ' + v[4].toString()) ||
-            !m_write)
+        const QString shown = v[0].toString() + u' ' + v[1].toString() + u' ' + v[4].toString();
+        if (!MayChange(exists, 4, shown) || (!exists && !MayAdd(shown)) || !m_write)
             return;
+        const QVariant price =
+            v[3].isNull() ? v[3]
+                          : QVariant(AtDecimals(v[3].toDouble(), m_priceDecimals.value(v[1].toString())));
         if (exists) {
-            Update("supplier_prices", {{2, "unit_id", *unit}, {3, "price", v[3]}},
+            Update("supplier_prices", {{2, "unit_id", *unit}, {3, "price", price}},
                    QStringLiteral("supplier_id = ? AND item_id = ? AND valid_from = ?"),
                    {*supplier, *item, v[4]});
             return;
@@ -502,7 +653,7 @@ private:
         m_db.Exec(
             QStringLiteral("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from)"
                            " VALUES (?, ?, ?, ?, ?)"),
-            {*supplier, *item, *unit, v[3], v[4]});
+            {*supplier, *item, *unit, price, v[4]});
         ++m_result.Added;
     }
 
@@ -517,7 +668,8 @@ private:
                                                        " AND supplier_code = ?"),
                                         {*user, v[1]})
                                 .isValid();
-        if (!MayChange(exists, 1, v[0].toString() + u' ' + v[1].toString()) || !m_write)
+        const QString shown = v[0].toString() + u' ' + v[1].toString();
+        if (!MayChange(exists, 1, shown) || (!exists && !MayAdd(shown)) || !m_write || m_columnOf[2] < 0)
             return;
         const int mayUse = v[2].toBool() ? 1 : 0;
         if (exists) {
@@ -556,7 +708,7 @@ private:
         };
         const QString billNo = v[BillNo].toString();
         bool ok = Fits(v, BillNo, kCodeChars) & Fits(v, AuxProp, kNameChars) & Fits(v, SourceNo, kNameChars) &
-                  InRange(v, Qty, 0, kLargestAmount) & InRange(v, EntryPrice, 0, kLargestAmount) &
+                  Positive(v, Qty) & InRange(v, EntryPrice, 0, kLargestAmount) &
                   InRange(v, Discount, 0, 100) & InRange(v, Tax, 0, 100);
         if (const QString fault = store::LengthFault(v[Memo].toString(), store::limits::Memo);
             !fault.isEmpty()) {
@@ -568,6 +720,19 @@ private:
             ok = false;
         }
         const auto item = Known(m_items, v, ItemCode, "没有物料“%1”");
+        // Stored as the list would show them: at the item's decimals.
+        double qty = v[Qty].toDouble();
+        QVariant price = v[EntryPrice];
+        if (item) {
+            const int decimals = m_qtyDecimals.value(v[ItemCode].toString());
+            qty = AtDecimals(qty, decimals);
+            if (qty <= 0 && v[Qty].toDouble() > 0) {
+                Problem(Qty, Tr("按物料的数量精度（%1 位小数）为 0").arg(decimals));
+                ok = false;
+            }
+            if (!price.isNull())
+                price = AtDecimals(price.toDouble(), m_priceDecimals.value(v[ItemCode].toString()));
+        }
         std::optional<int> supplier;
         if (!v[SupplierCode].isNull()) {
             supplier = Known(m_suppliers, v, SupplierCode, "没有供应商“%1”");
@@ -612,12 +777,12 @@ private:
             }
             auxProp = *it;
         }
-        const double qty = v[Qty].toDouble();
         QVariant tax = v[Tax];
         if (tax.isNull())
             tax = supplier ? m_supplierTax.value(v[SupplierCode].toString()) : 0.0;
-        QVariant price = v[EntryPrice];
-        if (price.isNull() && m_prices && supplier)
+        // An empty price is the supplier's list price of the plan's date, for every user: one
+        // who may not see prices gets it too, without learning it.
+        if (price.isNull() && m_writesPrices && supplier)
             price = SupplierListPrice(m_db, *supplier, *item, m_itemUnits.value(v[ItemCode].toString()),
                                       QDate::fromString(v[Date].toString(), Qt::ISODate));
         QVariantList row{plan->Id,
@@ -637,8 +802,9 @@ private:
                          v[Memo].isNull() ? QStringLiteral("") : v[Memo].toString(),
                          v[SourceNo].isNull() ? QStringLiteral("") : v[SourceNo].toString(),
                          QStringLiteral("")};
-        // A role without the price right may not write the column at all; its entries start at 0.
-        if (m_prices)
+        // A role without the price right may not write the column at all; the store's trigger
+        // gives its entries their list prices.
+        if (m_writesPrices)
             row << (price.isNull() ? 0.0 : price);
         AddEntry(row);
         ++m_result.Added;
@@ -651,7 +817,7 @@ private:
                                 "supplier_id",   "qty",       "ordered_qty", "unordered_qty", "push_qty",
                                 "discount_rate", "tax_rate",  "finish_date", "start_date",    "memo",
                                 "source_no",     "close_mark"};
-            if (m_prices)
+            if (m_writesPrices)
                 columns << QStringLiteral("price");
             m_entries.emplace(m_db, QStringLiteral("plan_entries"), columns);
         }
@@ -671,13 +837,15 @@ private:
     ImportOptions m_options;
     bool m_write;
     ImportProgress m_progress;
-    const bool m_prices;
+    const bool m_prices, m_writesPrices, m_updating;
     ImportResult m_result;
+    QVector<std::pair<QString, QString>> m_captionKeys; // Chinese and English, as compared
     QVector<int> m_columnOf;
     QVector<bool> m_bad; // the cells of this row that could not be read
     qint64 m_row = 0;
     int m_nextId = 1, m_nextAuxProp = 1;
     QHash<QString, int> m_units, m_items, m_itemUnits, m_suppliers, m_users, m_auxProps;
+    QHash<QString, int> m_qtyDecimals, m_priceDecimals; // by item code
     QHash<QString, double> m_supplierTax;
     QSet<QString> m_seen, m_refusedSuppliers, m_storedPlans;
     QHash<QString, PlanState> m_plans;
@@ -724,6 +892,12 @@ ImportResult DataImport::Run(ImportKind kind, const QString& path, const ImportO
     const ImportKindInfo& info = InfoOf(kind);
     if (options.DryRun)
         return Importer(session, info, options, false, progress).Run(path);
+    // Asked before the transaction begins, so nobody waits on the store while the user reads.
+    if (options.GoOnDespite) {
+        const ImportNotices notices = Importer(session, info, options, false, {}).CaptionNotices(path);
+        if (!notices.isEmpty() && !options.GoOnDespite(notices))
+            throw Cancelled(ui::Tr("导入已取消，没有写入任何数据"));
+    }
     try {
         return session.Db->InTransaction([&] {
             ImportResult result = Importer(session, info, options, true, progress).Run(path);
@@ -744,6 +918,12 @@ ImportResult DataImport::Run(ImportKind kind, const QString& path, const ImportO
 }
 
 void DataImport::WriteTemplate(ImportKind kind, const QString& path) const {
+    // The import tells a file's format by its name's ending, so a template is written in the
+    // format its name says (".txt" is CSV, as the import reads it), and a name the import would
+    // refuse is refused before anything is written.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != u"xlsx" && suffix != u"csv" && suffix != u"txt")
+        throw Error(ui::Tr("模板的文件名要以 .xlsx、.csv 或 .txt 结尾：%1").arg(QFileInfo(path).fileName()));
     const ImportKindInfo& info = InfoOf(kind);
     exporting::Exporter exporter;
     exporter.SetColumnCount(int(info.Fields.size()));
@@ -753,11 +933,36 @@ void DataImport::WriteTemplate(ImportKind kind, const QString& path) const {
                                    info.Fields[f].Type == F::Number || info.Fields[f].Type == F::Integer
                                        ? exporting::kNumberType
                                        : exporting::kTextType);
+        if (info.Fields[f].Type == F::Date)
+            exporter.SetColumnLeastWidth(f + 1, int(QStringLiteral("2026-12-31").size()) + 2);
     }
     exporter.SetRowCount(0);
     QString error;
-    if (!exporter.Write(path, exporting::Exporter::FormatOf(path), ui::Tr(info.Title), &error))
+    const exporting::Format format = suffix == u"xlsx" ? exporting::Format::Xlsx : exporting::Format::Csv;
+    if (!exporter.Write(path, format, ui::Tr(info.Title), &error))
         throw Error(ui::Tr("无法写入模板 %1：%2").arg(path, error));
+}
+
+namespace {
+// "1 行" and "3 行" ("1 row", "3 rows").
+QString Counted(qint64 n, const char* one, const char* many) {
+    return n == 1 ? ui::Tr(one) : ui::Tr(many).arg(n);
+}
+} // namespace
+
+QString ResultText(const ImportResult& result) {
+    const QString rows = Counted(result.Rows, "1 行", "%1 行");
+    QString text;
+    if (!result.Problems.isEmpty())
+        text = ui::Tr("%1，%2，未写入任何数据")
+                   .arg(rows, Counted(result.Problems.size(), "1 个问题", "%1 个问题"));
+    else if (!result.Written)
+        text = ui::Tr("%1，没有问题（试运行，未写入）").arg(rows);
+    else
+        text = ui::Tr("%1已导入：新增 %2，更新 %3").arg(rows).arg(result.Added).arg(result.Updated);
+    if (!result.Notices.isEmpty())
+        text += ui::Tr("；%1").arg(Counted(result.Notices.size(), "1 个提醒", "%1 个提醒"));
+    return text;
 }
 
 QString ProblemText(const ImportProblem& problem) {

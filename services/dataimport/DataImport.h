@@ -20,6 +20,9 @@ struct ImportField {
     const char* Caption;
     FieldType Type;
     bool Required;
+    // Names the record a row changes: an update needs it, every other column it may leave out
+    // (a row that adds a record needs every required column all the same).
+    bool Key = false;
 };
 
 struct ImportKindInfo {
@@ -40,17 +43,24 @@ struct ImportProblem {
     QString Text;
 };
 
+// Things a user should know that do not stop an import: a caption the import does not know
+// but that looks like one it does ("税率%" beside 税率(%)); its column is not read.
+using ImportNotices = QVector<ImportProblem>;
+
 struct ImportOptions {
     bool DryRun = false;
     // Rows whose code exists already change that record (name, tax rate, price...); otherwise each
     // is a problem. A plan number that exists is always a problem: a plan is never merged.
     bool UpdateExisting = false;
+    // Asked before anything is written when the captions gave notices; false cancels the import.
+    std::function<bool(const ImportNotices&)> GoOnDespite = {};
 };
 
 struct ImportResult {
     qint64 Rows = 0; // data rows read
     qint64 Added = 0, Updated = 0;
     QVector<ImportProblem> Problems;
+    ImportNotices Notices;
     bool Written = false;
 };
 
@@ -78,5 +88,7 @@ private:
 
 // A problem as one line of the command line's report: "第 3 行，数量：不是数字".
 QString ProblemText(const ImportProblem& problem);
+// What a run did, in one sentence of the log-in language: "3 行，1 个问题，未写入任何数据".
+QString ResultText(const ImportResult& result);
 
 } // namespace zpp::services

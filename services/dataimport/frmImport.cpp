@@ -156,44 +156,73 @@ void frmImport::Start(bool dryRun) {
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    ImportOptions options{dryRun, m_update->isChecked()};
+    bool declined = false;
+    if (!dryRun)
+        // A column that looks like a known one but is not read is asked about before the import
+        // writes anything; the dry run lists it with the problems.
+        options.GoOnDespite = [this, &declined](const ImportNotices& notices) {
+            ImportResult shown;
+            shown.Notices = notices;
+            ShowRows(shown);
+            QStringList lines;
+            for (const ImportProblem& n : notices)
+                lines << ProblemText(n);
+            QApplication::restoreOverrideCursor();
+            const int answer =
+                ui::MsgBox(ui::Tr("文件中有不认识的列标题，这些列不会导入：\n%1\n\n是否仍然导入？")
+                               .arg(lines.join(u'\n')),
+                           ui::YesNo | ui::Question | ui::DefaultButton2, windowTitle());
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            declined = answer != ui::Yes;
+            return !declined;
+        };
     try {
-        const ImportResult result =
-            m_import.Run(Kind(), path, {dryRun, m_update->isChecked()}, [&progress](double done) {
-                progress.setValue(int(done * 1000));
-                QApplication::processEvents();
-                return !progress.wasCanceled();
-            });
+        const ImportResult result = m_import.Run(Kind(), path, options, [&progress](double done) {
+            progress.setValue(int(done * 1000));
+            QApplication::processEvents();
+            return !progress.wasCanceled();
+        });
         QApplication::restoreOverrideCursor();
         progress.reset();
         Show(result, dryRun);
     } catch (const std::exception& e) {
         QApplication::restoreOverrideCursor();
         progress.reset();
-        m_problems->setRowCount(0);
         m_summary->setText(DescribeException(e));
+        // The user who said no has the captions in the list and needs no second message.
+        if (declined)
+            return;
+        m_problems->setRowCount(0);
         Inform(DescribeException(e), ui::Exclamation);
     }
 }
 
-void frmImport::Show(const ImportResult& result, bool dryRun) {
-    m_problems->setRowCount(int(result.Problems.size()));
-    for (int i = 0; i < result.Problems.size(); ++i) {
-        const ImportProblem& p = result.Problems[i];
-        m_problems->setItem(i, 0, new QTableWidgetItem(QString::number(p.Row)));
-        m_problems->setItem(i, 1, new QTableWidgetItem(p.Column));
-        m_problems->setItem(i, 2, new QTableWidgetItem(p.Text));
-    }
+void frmImport::ShowRows(const ImportResult& result) {
+    m_problems->setRowCount(int(result.Problems.size() + result.Notices.size()));
+    int r = 0;
+    auto add = [&](const ImportProblem& p, const QString& text) {
+        m_problems->setItem(r, 0, new QTableWidgetItem(QString::number(p.Row)));
+        m_problems->setItem(r, 1, new QTableWidgetItem(p.Column));
+        m_problems->setItem(r, 2, new QTableWidgetItem(text));
+        ++r;
+    };
+    for (const ImportProblem& p : result.Problems)
+        add(p, p.Text);
+    for (const ImportProblem& n : result.Notices)
+        add(n, ui::Tr("注意：%1").arg(n.Text));
     m_problems->resizeColumnsToContents();
-    QString text;
+}
+
+void frmImport::Show(const ImportResult& result, bool dryRun) {
+    ShowRows(result);
+    QString text = ResultText(result);
     if (!result.Problems.isEmpty())
-        text = ui::Tr("%1 行，%2 个问题，未写入任何数据：请在文件中改正后再导入。")
-                   .arg(result.Rows)
-                   .arg(result.Problems.size());
+        text += ui::Tr("。请在文件中改正后再导入。");
     else if (dryRun)
-        text = ui::Tr("%1 行，没有问题，可以导入。").arg(result.Rows);
+        text += ui::Tr("。可以导入。");
     else
-        text =
-            ui::Tr("%1 行已导入：新增 %2，更新 %3。").arg(result.Rows).arg(result.Added).arg(result.Updated);
+        text += ui::Tr("。");
     m_summary->setText(text);
     if (result.Written)
         Inform(text);

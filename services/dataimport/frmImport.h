@@ -29,6 +29,8 @@ private:
     void SaveTemplate();
     void Start(bool dryRun);
     void Show(const ImportResult& result, bool dryRun);
+    // The problems, then the notices, as rows of the list.
+    void ShowRows(const ImportResult& result);
 
     DataImport m_import;
     QComboBox* m_kind;

@@ -228,12 +228,18 @@ void SyncDatabaseRolesInTransaction(const Store& db) {
         db.Exec(change);
 
     QSqlQuery users = db.Exec(
-        QStringLiteral("SELECT u.name, COALESCE(r.granted_mask, 0) FROM users u LEFT JOIN user_rights r"
-                       " ON r.user_id = u.id AND r.subsystem = ? AND r.module = ? ORDER BY u.id"),
+        QStringLiteral("SELECT u.name, COALESCE(r.granted_mask, 0), u.status = 'active' FROM users u"
+                       " LEFT JOIN user_rights r ON r.user_id = u.id AND r.subsystem = ? AND r.module = ?"
+                       " ORDER BY u.id"),
         {rights::Subsystem, rights::Module});
-    QVector<std::pair<QString, qint64>> roles;
+    struct Role {
+        QString Name;
+        qint64 Mask;
+        bool Active;
+    };
+    QVector<Role> roles;
     while (users.next())
-        roles.push_back({users.value(0).toString(), users.value(1).toLongLong()});
+        roles.push_back({users.value(0).toString(), users.value(1).toLongLong(), users.value(2).toBool()});
     // A role that is no longer a user of the store (removed from users) keeps nothing here.
     QSqlQuery former = db.Exec(
         QStringLiteral("SELECT DISTINCT quote_ident(grantee) FROM information_schema.role_table_grants"
@@ -273,8 +279,18 @@ void SyncDatabaseRolesInTransaction(const Store& db) {
     // A role that existed already (made for another store) is let in when a role that may manage
     // every role syncs: the server's superuser adopting it for the store.
     const bool adopting = ManagesRoles(db);
-    for (const auto& [name, mask] : roles) {
+    for (const auto& [name, mask, active] : roles) {
         const QString role = RoleName(name);
+        // A disabled or deleted user's role keeps nothing here and is locked out.
+        if (!active) {
+            if (db.Scalar(QStringLiteral("SELECT 1 FROM pg_roles WHERE rolname = ?"), {name}).isValid()) {
+                db.Exec(QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM ") + role);
+                db.Exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA public FROM ") + role);
+                db.Exec(QStringLiteral("REVOKE ALL ON ALL FUNCTIONS IN SCHEMA public FROM ") + role);
+            }
+            db.Exec(QStringLiteral("SELECT zpprole.follow_state(?)"), {name});
+            continue;
+        }
         db.Exec(QStringLiteral("SELECT zpprole.create_login(?, NULL)"), {name});
         if (adopting)
             db.Exec(QStringLiteral("GRANT ") + QuotedIdentifier(StoreRole(db, QStringLiteral("_users"))) +

@@ -484,6 +484,17 @@ QVector<Migration> Build() {
     all.push_back({15,
                    QStringLiteral("user administration on PostgreSQL without CREATEROLE for administrators"),
                    PostgresRoleAdministration()});
+    // An entry imported without a price takes its supplier's list price on the store's side, so a
+    // user who may not see prices gets it stored without learning it.
+    all.push_back({16, QStringLiteral("list prices of entries imported by users without the price right"),
+                   pg::PostgresImportPrices()});
+    // A user is disabled (cannot log in, keeps its rights) or deleted (no rights, not listed) rather
+    // than removed: plans, orders and log records keep naming it by its ID.
+    all.push_back(
+        {17, QStringLiteral("users disabled or deleted, their roles locked out on PostgreSQL"),
+         QStringList{QStringLiteral("ALTER TABLE users ADD COLUMN status TEXT NOT NULL DEFAULT 'active'"
+                                    " CHECK (status IN ('active', 'disabled', 'deleted'))")} +
+             PostgresUserStates()});
     return all;
 }
 } // namespace

@@ -15,9 +15,10 @@ struct Migration {
 };
 
 const QVector<Migration>& Migrations();
-// The last schema that changed what PostgreSQL's roles are granted: a store older than it has
-// its roles and privileges made anew when it is upgraded.
-inline constexpr int kRolesSchemaVersion = 15;
+// The last schema that changed what PostgreSQL's roles are granted, or made a function that must
+// run as the store's owner: a store older than it has its roles, privileges and owners made anew
+// when it is upgraded.
+inline constexpr int kRolesSchemaVersion = 16;
 int LatestSchemaVersion();
 
 } // namespace zpp::store

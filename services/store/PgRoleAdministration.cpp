@@ -60,7 +60,94 @@ const QString kNameCheck = QStringLiteral(
     "  RAISE EXCEPTION 'a password is set only as a SCRAM-SHA-256 verifier'"
     "   USING ERRCODE = 'invalid_parameter_value';"
     " END IF;");
+// A user's role follows the user's state (users.status): an active user's role may log in; a
+// disabled one's may not; a deleted one's may not, is no longer the store's, and is no longer an
+// administrator. Only a role the store made or adopted, that can do no more than a user or an
+// administrator of the store, is changed; a role that is not the store's cannot connect to it
+// anyway, so locking it out is left alone. The caller must be an active administrator, so nobody
+// locks themself out this way and one administrator always remains.
+QString FollowStateFunction() {
+    return kRoleFunction.arg(
+        QStringLiteral("follow_state(p_name text) RETURNS void"),
+        QStringLiteral("target oid; state text; marked boolean; BEGIN") + kNames + kCheck +
+            QStringLiteral(
+                // Read as plain text: a column of another type could run its owner's cast here.
+                " IF NOT EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = 'public.users'::regclass"
+                "  AND attname = 'status' AND atttypid = 'text'::regtype AND NOT attisdropped) THEN"
+                "  RAISE EXCEPTION 'users is not the table this store made'"
+                "   USING ERRCODE = 'insufficient_privilege';"
+                " END IF;"
+                " IF NOT trusted AND NOT EXISTS (SELECT 1 FROM ONLY public.users"
+                "  WHERE name = session_user AND status = 'active') THEN"
+                "  RAISE EXCEPTION 'only an active administrator of the store manages its users'"
+                "   USING ERRCODE = 'insufficient_privilege';"
+                " END IF;"
+                " SELECT u.status INTO state FROM ONLY public.users u WHERE u.name = p_name;"
+                " IF NOT FOUND THEN"
+                "  RAISE EXCEPTION '% is not a user of this store', quote_ident(p_name)"
+                "   USING ERRCODE = 'insufficient_privilege';"
+                " END IF;"
+                " SELECT oid INTO target FROM pg_roles WHERE rolname = p_name;"
+                " IF target IS NULL THEN RETURN; END IF;"
+                " marked := EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
+                "  WHERE m.member = target AND g.rolname = marker);"
+                " IF NOT marked AND state IS DISTINCT FROM 'active' THEN RETURN; END IF;"
+                " IF NOT trusted AND (NOT marked OR p_name IN (owner, roles, marker)"
+                "  OR EXISTS (SELECT 1 FROM pg_roles g WHERE pg_has_role(target, g.oid, 'MEMBER')"
+                "   AND (g.rolsuper OR g.rolcreaterole OR g.rolcreatedb OR g.rolreplication OR g.rolbypassrls"
+                "   OR g.oid < 16384::oid))) THEN"
+                "  RAISE EXCEPTION 'the role % is not one this store may change', quote_ident(p_name)"
+                "   USING ERRCODE = 'insufficient_privilege';"
+                " END IF;"
+                " IF state = 'active' THEN"
+                "  EXECUTE 'ALTER ROLE ' || quote_ident(p_name) || ' LOGIN'; RETURN;"
+                " END IF;"
+                " EXECUTE 'ALTER ROLE ' || quote_ident(p_name) || ' NOLOGIN';"
+                " IF state = 'deleted' THEN"
+                "  IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
+                "   WHERE m.member = target AND g.rolname = owner) THEN"
+                "   EXECUTE 'REVOKE ' || quote_ident(owner) || ' FROM ' || quote_ident(p_name);"
+                "  END IF;"
+                "  EXECUTE 'REVOKE ' || quote_ident(marker) || ' FROM ' || quote_ident(p_name);"
+                " END IF; END"));
+}
 } // namespace
+
+QStringList PostgresUserStates() {
+    // A store upgraded from before schema 15 got the function with the others. On a later one only
+    // the server's superuser, or the database's owner holding CREATEROLE, may act as the roles role
+    // to make it: an administrator's CREATEROLE went with schema 15.
+    QString create = FollowStateFunction();
+    create.remove(0, 6); // {{pg}}
+    return {
+        QStringLiteral(
+            "{{pg}}DO $m$ DECLARE base text := current_database(); owner text; roles text; marker text;"
+            " super boolean; me text := current_user; BEGIN") +
+        kNames +
+        QStringLiteral(
+            " IF EXISTS (SELECT 1 FROM pg_proc WHERE pronamespace = 'zpprole'::regnamespace"
+            "  AND proname = 'follow_state') THEN RETURN; END IF;"
+            " SELECT rolsuper INTO super FROM pg_roles WHERE rolname = me;"
+            " IF NOT super AND NOT (EXISTS (SELECT 1 FROM pg_roles WHERE rolname = me AND rolcreaterole)"
+            "  AND pg_has_role(me, (SELECT datdba FROM pg_database WHERE datname = current_database()),"
+            "  'MEMBER')) THEN"
+            "  RAISE EXCEPTION 'this upgrade adds a function of the role % that manages the store''s users:"
+            " a superuser, or the database''s owner holding CREATEROLE, must open the store first', roles"
+            "   USING ERRCODE = 'insufficient_privilege';"
+            " END IF;"
+            " IF NOT super THEN"
+            "  EXECUTE 'GRANT ' || quote_ident(roles) || ' TO ' || quote_ident(me); END IF;"
+            " EXECUTE $c$") +
+        create +
+        QStringLiteral("$c$;"
+                       " EXECUTE 'REVOKE ALL ON FUNCTION zpprole.follow_state(text) FROM PUBLIC';"
+                       " EXECUTE 'GRANT EXECUTE ON FUNCTION zpprole.follow_state(text) TO '"
+                       "  || quote_ident(owner);"
+                       " EXECUTE 'ALTER FUNCTION zpprole.follow_state(text) OWNER TO ' || quote_ident(roles);"
+                       " IF NOT super THEN"
+                       "  EXECUTE 'REVOKE ' || quote_ident(roles) || ' FROM ' || quote_ident(me); END IF;"
+                       " END $m$")};
+}
 
 QStringList PostgresRoleAdministration() {
     const QString head =
@@ -175,18 +262,22 @@ QStringList PostgresRoleAdministration() {
                 "  JOIN pg_roles r ON r.oid = m.member WHERE g.rolname = marker AND r.rolname = p_name) THEN"
                 "  EXECUTE 'REVOKE ' || quote_ident(marker) || ' FROM ' || quote_ident(p_name);"
                 " END IF; END"));
+    s << FollowStateFunction();
     // The functions to the roles role, callable by administrators (the owner's members) only;
     // CREATEROLE taken from every administrator, the runner's own last.
     s << head +
              QStringLiteral(
                  " EXECUTE 'REVOKE ALL ON FUNCTION zpprole.create_login(text, text),"
-                 "  zpprole.set_password(text, text), zpprole.forget_login(text) FROM PUBLIC';"
+                 "  zpprole.set_password(text, text), zpprole.forget_login(text), zpprole.follow_state(text)"
+                 "  FROM PUBLIC';"
                  " EXECUTE 'GRANT USAGE ON SCHEMA zpprole TO ' || quote_ident(owner);"
                  " EXECUTE 'GRANT EXECUTE ON FUNCTION zpprole.create_login(text, text),"
-                 "  zpprole.set_password(text, text), zpprole.forget_login(text) TO ' || quote_ident(owner);"
+                 "  zpprole.set_password(text, text), zpprole.forget_login(text), zpprole.follow_state(text)"
+                 "  TO ' || quote_ident(owner);"
                  " EXECUTE 'ALTER FUNCTION zpprole.create_login(text, text) OWNER TO ' || quote_ident(roles);"
                  " EXECUTE 'ALTER FUNCTION zpprole.set_password(text, text) OWNER TO ' || quote_ident(roles);"
                  " EXECUTE 'ALTER FUNCTION zpprole.forget_login(text) OWNER TO ' || quote_ident(roles);"
+                 " EXECUTE 'ALTER FUNCTION zpprole.follow_state(text) OWNER TO ' || quote_ident(roles);"
                  " IF NOT super THEN"
                  "  EXECUTE 'REVOKE ' || quote_ident(roles) || ' FROM ' || quote_ident(me); END IF;"
                  " FOR r IN SELECT p.rolname FROM pg_roles p WHERE p.rolcreaterole AND NOT p.rolsuper"

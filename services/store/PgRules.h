@@ -36,10 +36,17 @@ namespace zpp::store {
 // User administration without CREATEROLE for administrators: functions owned by the store's
 // roles role create users' login roles and set their passwords (schema 15).
 QStringList PostgresRoleAdministration();
+// A user's role follows the user's state: disabled or deleted users' roles lose LOGIN (schema 17).
+QStringList PostgresUserStates();
 } // namespace zpp::store
 
 namespace zpp::store::pg {
 // The price questions a push asks for a role without the price right, answered from stored rows
 // only; the questions of old, which took figures from the caller, are dropped (schema 14).
 QStringList PostgresPriceQuestions();
+} // namespace zpp::store::pg
+
+namespace zpp::store::pg {
+// Entries imported by a role without the price right take their list prices in the store (schema 16).
+QStringList PostgresImportPrices();
 } // namespace zpp::store::pg

@@ -3,6 +3,7 @@
 #include "services/dataimport/frmImport.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace zpp::test {
 
@@ -76,6 +77,104 @@ TEST(ImportCommandLine, ProblemsGoToStandardErrorAndNothingIsWritten) {
     EXPECT_EQ(err.trimmed(), "第 4 行，单位：“个”在文件中出现了两次");
     EXPECT_EQ(run({"units", units.fileName()}), 1);
     EXPECT_EQ(store::Store::Open(store)->Scalar("SELECT COUNT(*) FROM units").toInt(), 0);
+}
+
+// In English the import window, its problems and its summary speak English. A caption that looks
+// like a known one is asked about before the import writes anything, and No writes nothing.
+TEST_P(AppTest, TheImportWindowSpeaksTheLogInLanguageAndAsksAboutLookalikeCaptions) {
+    frmPurchasePlan* list = OpenList("admin", "en");
+    ASSERT_TRUE(list);
+    QTemporaryDir out;
+    auto write = [&](const char* name, const QByteArray& text) {
+        QFile f(out.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+        return f.fileName();
+    };
+    const QString prices =
+        write("prices.csv", "Supplier code,Item code,Unit,Unit price incl. tax,Valid from\n"
+                            "S05,M-9999,公斤,1,2026-01-01\n");
+    const QString suppliers = write("suppliers.csv", "供应商代码,供应商名称,税率%\nS77,新厂,6\n");
+    QString button, summary;
+    QStringList problems, afterNo;
+    prompts->QueueAnswer(ui::No);
+    Answer([&](QDialog& d) {
+        auto* window = qobject_cast<services::frmImport*>(&d);
+        if (!window)
+            return;
+        button = d.findChild<QPushButton*>("cmdImport")->text();
+        auto* kind = d.findChild<QComboBox*>("cboKind");
+        auto* file = d.findChild<QLineEdit*>("txtFile");
+        kind->setCurrentIndex(kind->findData("prices"));
+        file->setText(prices);
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdCheck"), Qt::LeftButton);
+        problems = window->ProblemRows();
+        summary = d.findChild<QLabel*>("lblSummary")->text();
+        kind->setCurrentIndex(kind->findData("suppliers"));
+        file->setText(suppliers);
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdImport"), Qt::LeftButton);
+        afterNo = window->ProblemRows();
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
+    });
+    list->Tool("mnuFile", "iImport")->trigger();
+    EXPECT_EQ(button, "&Import");
+    EXPECT_EQ(problems,
+              (QStringList{"2|Supplier code|There is no supplier \"S05\"",
+                           "2|Item code|There is no item \"M-9999\"", "2|Unit|There is no unit \"公斤\""}));
+    EXPECT_EQ(summary, "1 row, 3 problems; nothing was written. Correct the file and import it again.");
+    ASSERT_EQ(Said().size(), 1) << Said().join('\n').toStdString();
+    EXPECT_EQ(Said()[0],
+              "The file has captions the import does not know; their columns will not be imported:\n"
+              "Row 1, 税率%: Not a known caption, so its column is not imported; did you mean \"Tax rate "
+              "(%)\"?\n\nImport anyway?");
+    EXPECT_EQ(afterNo,
+              QStringList{"1|税率%|Note: Not a known caption, so its column is not imported; did you mean "
+                          "\"Tax rate (%)\"?"});
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM suppliers WHERE code = 'S77'"), 0);
+}
+
+// The command line counts rows and problems as the log-in language does, names a lookalike caption
+// on standard error without stopping the import, and its template leaves a date room.
+TEST(ImportCommandLine, SpeaksTheLogInLanguageNamesLookalikesAndLeavesRoomForDates) {
+    QTemporaryDir dir;
+    const QString store = dir.filePath("new.db");
+    auto write = [&](const char* name, const QByteArray& text) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+        return f.fileName();
+    };
+    QString out, err;
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(ZPP_APP_PATH), QStringList{"--store", store, "--lang", "en"} + args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        err = QString::fromUtf8(p.readAllStandardError()).trimmed();
+        return p.exitCode();
+    };
+    EXPECT_EQ(run({"--import", "units", write("u.csv", "Unit\n个\n箱\n个\n"), "--dry-run"}), 1);
+    EXPECT_EQ(out, "3 rows, 1 problem; nothing was written");
+    EXPECT_EQ(
+        run({"--import", "suppliers", write("s.csv", "Supplier code,Supplier name,Tax rate %\nS01,One,6\n")}),
+        0);
+    EXPECT_EQ(out, "1 row imported: 1 added, 0 updated; 1 notice");
+    EXPECT_EQ(err,
+              "Note: Row 1, Tax rate %: Not a known caption, so its column is not imported; did you mean "
+              "\"Tax rate (%)\"?");
+    EXPECT_EQ(run({"--import", "units", write("h.csv", "Unit\n")}), 1);
+    EXPECT_EQ(out, "0 rows, 1 problem; nothing was written");
+    EXPECT_EQ(err, "Row 1: Nothing to import: the file has captions only");
+
+    const QString templ = dir.filePath("plans.xlsx");
+    ASSERT_EQ(run({"--template", "plans", templ}), 0);
+    QProcess unzip;
+    unzip.start("unzip", {"-p", templ, "xl/worksheets/sheet1.xml"});
+    ASSERT_TRUE(unzip.waitForFinished(10000));
+    const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
+    // 日期 is the second column; a date is ten characters.
+    const QRegularExpressionMatch date =
+        QRegularExpression(R"re(<col min="2" max="2" width="([0-9.]+)")re").match(sheet);
+    ASSERT_TRUE(date.hasMatch()) << sheet.toStdString();
+    EXPECT_GE(date.captured(1).toDouble(), 10.5);
 }
 
 } // namespace zpp::test

@@ -1,6 +1,7 @@
 #include "app/LogIn.h"
 #include "AppFixture.h"
 #include "services/access/Rights.h"
+#include "services/access/UserAdministration.h"
 #include "services/planning/HighPrice.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PriceService.h"
@@ -238,3 +239,56 @@ TEST(DatabaseRoles, AStoreFromBeforeTheRulesIsUpgradedWithoutLosingData) {
         db->Scalar("SELECT has_column_privilege('buyer', 'plan_entries', 'price', 'SELECT')").toBool());
     EXPECT_EQ(AsClient(url, "buyer", "DELETE FROM purchase_plans"), "42501");
 }
+
+// A user an administrator disabled or deleted is refused at log-in with a message that says so, on
+// both stores; on PostgreSQL the server refuses the role already (no password asked for nothing),
+// and the program refuses a user the table disables even while the role may still log in.
+class LockedOutLogIn : public ::testing::TestWithParam<StoreKind> {};
+
+TEST_P(LockedOutLogIn, ADisabledOrDeletedUserIsToldSoAtLogIn) {
+    const QString location = NewStoreLocation(GetParam());
+    ZPP_REQUIRE_STORE(location);
+    const store::StorePtr db = store::GenerateStore(location, 5);
+    const bool pg = !db->IsSQLite();
+    // A user of this store alone: roles belong to the server, which other tests share.
+    const QString clerk = (pg ? store::OwnerRole(*db).chopped(6) : QStringLiteral("s")) + "_clerk";
+    const QString at = pg ? As(location, clerk, clerk) : location;
+    services::UserAdministration admin(std::make_shared<store::Session>(
+        pg ? store::LogInAsConnected(store::Store::Open(As(location, "admin", "admin")), "admin")
+           : store::LogIn(db, "admin")));
+    admin.AddUser(clerk, {});
+    if (pg)
+        admin.SetPassword(clerk, clerk);
+    int asked = 0;
+    ui::SetModalHandler([&](QDialog&) {
+        ++asked;
+        return int(QDialog::Rejected);
+    });
+    auto refusal = [&]() -> QString {
+        try {
+            app::OpenAndLogIn(at, clerk);
+        } catch (const Error& e) {
+            return e.Description();
+        }
+        return "(logged in)";
+    };
+    EXPECT_EQ(refusal(), "(logged in)");
+    const QString byServer =
+        "PostgreSQL 服务器不允许用户 " + clerk + " 登录：该用户已停用或已删除；请与系统管理员联系";
+    const QString disabled = "用户“" + clerk + "”已停用，不能登录；请与系统管理员联系";
+    admin.SetDisabled(clerk, true);
+    EXPECT_EQ(refusal(), pg ? byServer : disabled);
+    admin.SetDisabled(clerk, false);
+    EXPECT_EQ(refusal(), "(logged in)");
+    // Disabled in the table by other means (psql, before the roles are synced): the program says no.
+    db->Exec("UPDATE users SET status = 'disabled' WHERE name = ?", {clerk});
+    EXPECT_EQ(refusal(), disabled);
+    db->Exec("UPDATE users SET status = 'active' WHERE name = ?", {clerk});
+    admin.DeleteUser(clerk);
+    EXPECT_EQ(refusal(), pg ? byServer : "用户“" + clerk + "”已删除，不能登录");
+    EXPECT_EQ(asked, 0);
+    ui::SetModalHandler(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, LockedOutLogIn, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
+                         StoreKindName);

@@ -192,3 +192,81 @@ TEST_F(HostileClient, SupplierRightsFollowTheSupplier) {
          " WHERE r.supplier_code = '01.007.' AND r.may_use = 0",
          "buyer"});
 }
+
+// An importer without the price right gets the list price of an entry it imports without one,
+// written by the server into a column it can neither write, read, return nor compare; the function
+// that writes it is no one's to call, and refuses a role that was handed INSERT without the import
+// right.
+TEST_F(HostileClient, ImportedEntriesTakeTheirListPriceWithoutTellingTheImporter) {
+    const std::string item = Superuser("SELECT MIN(id) FROM items").toStdString();
+    const std::string supplier = Superuser("SELECT id FROM suppliers WHERE code = '01.003'").toStdString();
+    db->Exec("INSERT INTO supplier_prices (supplier_id, item_id, unit_id, price, valid_from)"
+             " SELECT ?, id, unit_id, 123.45, '2001-02-03' FROM items WHERE id = ?"
+             " ON CONFLICT (supplier_id, item_id, valid_from) DO UPDATE SET price = 123.45",
+             {QString::fromStdString(supplier), QString::fromStdString(item)});
+    const std::string plan =
+        "INSERT INTO purchase_plans (id, bill_no, bill_date) VALUES (99998, 'IMPORTED', '2001-02-03');";
+    const std::string entry =
+        " INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id, supplier_id,"
+        " qty, unordered_qty) VALUES (99998, 1, '2001-02-03', " +
+        item + ", " + supplier + ", 1, 1)";
+    const Attempt attempts[] = {
+        {"importer", "an imported entry's price of its own choosing",
+         plan +
+             " INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id, supplier_id, qty,"
+             " unordered_qty, price) VALUES (99998, 1, '2001-02-03', " +
+             item + ", " + supplier + ", 1, 1, 0.01)",
+         "42501"},
+        {"importer", "the price an entry took, read back", "BEGIN; " + plan + entry, "42501",
+         "SELECT price FROM plan_entries WHERE plan_id = 99998"},
+        {"importer", "the price returned by the insert", plan + entry + " RETURNING price", "42501"},
+        {"importer", "the price compared in a query", "BEGIN; " + plan + entry, "42501",
+         "SELECT count(*) FROM plan_entries WHERE plan_id = 99998 AND price > 100"},
+        {"importer", "the pricing function called as a function", "SELECT zpp_price_imported_entry()",
+         "42501"},
+        {"guest", "the same without any right", "SELECT zpp_price_imported_entry()", "42501"},
+        {"buyer", "an entry inserted by a role without the import right",
+         "INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id, qty, unordered_qty)"
+         " SELECT MIN(id), 997, '2026-01-01', " +
+             item + ", 1, 1 FROM purchase_plans",
+         "42501"},
+    };
+    for (const Attempt& a : attempts)
+        Try(a);
+    // INSERT handed to guest by hand, without the import right: the server's function refuses it.
+    const std::string anyPlan = Superuser("SELECT MIN(id) FROM purchase_plans").toStdString();
+    db->Exec("GRANT INSERT ON plan_entries TO guest");
+    Try({"guest", "an entry inserted with a privilege granted by hand",
+         "INSERT INTO plan_entries (plan_id, entry_id, entry_date, item_id, qty, unordered_qty) VALUES (" +
+             anyPlan + ", 996, '2026-01-01', " + item + ", 1, 1)",
+         "42501"});
+    db->Exec("REVOKE INSERT ON plan_entries FROM guest");
+    // What the importer really imports is priced from the list of its day, in the item's unit.
+    Try({"importer", "an entry imported without a price", plan + entry, "", {}, "", false, true});
+    EXPECT_EQ(Superuser("SELECT price FROM plan_entries WHERE plan_id = 99998"), "123.45");
+    db->Exec("DELETE FROM purchase_plans WHERE id = 99998");
+    db->Exec("DELETE FROM supplier_prices WHERE supplier_id = ? AND valid_from = '2001-02-03'",
+             {QString::fromStdString(supplier)});
+}
+
+// The company that heads the purchase orders is an administrator's to set; nobody else writes it.
+TEST_F(HostileClient, OnlyAnAdministratorChangesTheCompanySettings) {
+    const Attempt attempts[] = {
+        {"buyer", "the company's name changed",
+         "UPDATE system_settings SET value = 'x' WHERE section = 'Company' AND key = 'Name'", "42501"},
+        {"importer", "payment terms added",
+         "INSERT INTO system_settings (section, key, value) VALUES ('Company', 'PaymentTerms', 'prepaid')",
+         "42501"},
+        {"buyer", "the company's settings removed", "DELETE FROM system_settings WHERE section = 'Company'",
+         "42501"},
+        {"guest", "a delivery address put in its place",
+         "INSERT INTO system_settings (section, key, value) VALUES ('Company', 'DeliveryAddress', 'mine')"
+         " ON CONFLICT (section, key) DO UPDATE SET value = 'mine'",
+         "42501"},
+        {"admin", "the currency set (and rolled back)",
+         "BEGIN; INSERT INTO system_settings (section, key, value) VALUES ('Company', 'Currency', 'EUR')", "",
+         "SELECT value FROM system_settings WHERE section = 'Company' AND key = 'Currency'", "EUR"},
+    };
+    for (const Attempt& a : attempts)
+        Try(a);
+}

@@ -94,10 +94,18 @@ TEST_F(HostileClient, AnAdministratorManagesTheStoresOwnRolesOnly) {
                                                    {"admin_scram", Scram(*db, "admin", "admin")}};
     const std::string set = "SELECT zpprole.set_password('{0}', '{scram}')";
     const std::string added = "BEGIN; INSERT INTO users (id, name) VALUES (90, '{0}'); ";
+    // A user's state written, and its role made to follow it.
+    auto state = [&](const std::string& name, const char* status) {
+        return Fill("BEGIN; UPDATE users SET status = '" + std::string(status) +
+                        "' WHERE name = '{0}'; SELECT zpprole.follow_state('{0}')",
+                    {{"0", Fill(name, names)}});
+    };
     // Who a role or its name is, for the rows that take one.
     auto on = [&](const std::string& sql, const std::string& name) {
         return Fill(Fill(sql, {{"0", name}}), names);
     };
+    const std::string outsiderIn =
+        on(added, "outsider") + "UPDATE users SET status = 'disabled' WHERE id = 90; ";
     const Attempt attempts[] = {
         // The attack CREATEROLE allowed, and its kin.
         {"admin", "the right to run programs on the server", "GRANT pg_execute_server_program TO admin",
@@ -173,6 +181,34 @@ TEST_F(HostileClient, AnAdministratorManagesTheStoresOwnRolesOnly) {
         {"buyer", "its own password through the function", on(set, "buyer"), "42501"},
         {"buyer", "a role for another user", "SELECT zpprole.create_login('guest', NULL)", "42501"},
         {"{deputy}", "an administrator's membership without every right", on(set, "buyer"), "42501"},
+        // Users' states: the server locks out the store's own roles only, and nobody themself.
+        {"admin", "itself locked out", state("admin", "disabled"), "42501"},
+        {"admin", "itself deleted", state("admin", "deleted"), "42501"},
+        {"buyer", "another user locked out", "SELECT zpprole.follow_state('guest')", "42501"},
+        {"buyer", "another user's state written", "UPDATE users SET status = 'disabled' WHERE name = 'guest'",
+         "42501"},
+        {"{deputy}", "a user locked out by an administrator without every right", state("buyer", "disabled"),
+         "42501"},
+        {"admin", "a role of the server written into users and locked out: left alone",
+         outsiderIn + "SELECT zpprole.follow_state('outsider')", "",
+         "SELECT rolcanlogin FROM pg_roles WHERE rolname = 'outsider'", "t"},
+        {"admin", "a role of the server written into users and let in",
+         on(added + "SELECT zpprole.follow_state('{0}')", "outsider"), "42501"},
+        {"admin", "a user with CREATEROLE locked out", state("{smith}", "disabled"), "42501"},
+        {"admin", "a member of a role with CREATEROLE locked out", state("{crony}", "disabled"), "42501"},
+        {"admin", "a user who reads the server's files locked out", state("{reader}", "deleted"), "42501"},
+        {"admin",
+         "a status column of its own type, with its own cast to text",
+         "CREATE TYPE pg_temp.st AS (v text); CREATE FUNCTION pg_temp.st_text(pg_temp.st) RETURNS text"
+         " LANGUAGE plpgsql AS $$ BEGIN EXECUTE 'GRANT pg_execute_server_program TO admin'; RETURN ($1).v;"
+         " END $$; CREATE CAST (pg_temp.st AS text) WITH FUNCTION pg_temp.st_text(pg_temp.st) AS IMPLICIT;"
+         " ALTER TABLE users DROP CONSTRAINT users_status_check, ALTER COLUMN status DROP DEFAULT;"
+         " ALTER TABLE users ALTER COLUMN status TYPE pg_temp.st USING ROW(status)::pg_temp.st;"
+         " SELECT zpprole.follow_state('buyer')",
+         "42501",
+         {},
+         "",
+         true},
         // What an administrator may do.
         {"admin", "a new user's login role, marked as the store's",
          on(added + "SELECT zpprole.create_login('{0}', '{scram}')", "fresh"), "",
@@ -189,6 +225,15 @@ TEST_F(HostileClient, AnAdministratorManagesTheStoresOwnRolesOnly) {
          false,
          true},
         {"admin", "buyer's password", on(set, "buyer"), "", {}, "", false, true},
+        {"admin", "buyer locked out (and rolled back)", state("buyer", "disabled"), "",
+         "SELECT rolcanlogin FROM pg_roles WHERE rolname = 'buyer'", "f"},
+        {"admin", "another administrator deleted: let out, and an administrator no more",
+         state("{deputy}", "deleted"), "",
+         on("SELECT pg_has_role('{deputy}', '{owner}', 'MEMBER') OR pg_has_role('{deputy}', '{users}', "
+            "'MEMBER')"
+            " OR rolcanlogin FROM pg_roles WHERE rolname = '{deputy}'",
+            ""),
+         "f"},
     };
     for (Attempt a : attempts) {
         const std::string who = Fill(a.Who, names);
@@ -250,7 +295,8 @@ TEST(RoleAdministration, AnOlderStoresAdministratorUpgradesItOnceAndKeepsNoCreat
                                QStringLiteral("DROP ROLE %1_roles").arg(base),
                                QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %1_users").arg(base),
                                QStringLiteral("DROP ROLE %1_users").arg(base),
-                               QStringLiteral("DELETE FROM schema_version WHERE version = 15")})
+                               QStringLiteral("ALTER TABLE users DROP COLUMN status"),
+                               QStringLiteral("DELETE FROM schema_version WHERE version >= 15")})
         db->Exec(sql);
     const int before = db->SchemaVersion();
     const struct {

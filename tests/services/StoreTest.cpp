@@ -112,6 +112,39 @@ TEST_P(StoreTest, RowWritersKeepEveryValue) {
     }
 }
 
+// Schema 17 gives every user of an older store a state, active; on PostgreSQL it adds the function
+// that makes a role follow it, owned by the roles role and callable by administrators only. Only a
+// runner who may act as the roles role upgrades: an administrator is refused and the store stays.
+TEST_P(StoreTest, SchemaSeventeenGivesEveryUserAStateAndTheServerItsFunction) {
+    ZPP_REQUIRE_STORE(location);
+    StorePtr db = GenerateStore(location, 5);
+    const bool pg = !db->IsSQLite();
+    for (const QString& sql : {QStringLiteral("{{pg}}DROP FUNCTION zpprole.follow_state(text)"),
+                               QStringLiteral("ALTER TABLE users DROP COLUMN status"),
+                               QStringLiteral("DELETE FROM schema_version WHERE version = 17"),
+                               QStringLiteral("INSERT INTO users (id, name) VALUES (9, 'old')")})
+        if (pg || !sql.startsWith("{{pg}}"))
+            db->Exec(QString(sql).remove("{{pg}}"));
+    if (pg) {
+        QUrl admin(location);
+        admin.setUserName("admin");
+        admin.setPassword("admin");
+        EXPECT_THROW(Store::Open(admin.toString()), Error);
+        EXPECT_EQ(db->SchemaVersion(), 16);
+    }
+    db.reset();
+    db = Store::Open(location);
+    EXPECT_EQ(db->SchemaVersion(), 17);
+    EXPECT_EQ(Rows(*db, "SELECT status FROM users ORDER BY id"), "active,active,active,active");
+    EXPECT_THROW(db->Exec("UPDATE users SET status = 'gone' WHERE id = 9"), Error);
+    if (pg)
+        EXPECT_EQ(Rows(*db, "SELECT pg_get_userbyid(proowner) = current_database() || '_roles',"
+                            " has_function_privilege('buyer', oid, 'EXECUTE'),"
+                            " has_function_privilege('admin', oid, 'EXECUTE') FROM pg_proc"
+                            " WHERE oid = 'zpprole.follow_state(text)'::regprocedure"),
+                  "true|false|true");
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, StoreTest, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
                          StoreKindName);
 

@@ -1,7 +1,10 @@
 #include "TestStores.h"
+#include "services/store/DatabaseRoles.h"
 #include "services/store/PgAdmin.h"
 
 #include <QCoreApplication>
+#include <QSqlQuery>
+#include <QUrl>
 
 namespace zpp::test {
 
@@ -39,7 +42,7 @@ void BackToSchema6(const store::Store& db) {
           " EXECUTE format('GRANT ALL ON DATABASE %I TO PUBLIC', current_database()); END $$",
           "GRANT CREATE ON SCHEMA public TO PUBLIC", "ALTER ROLE admin CREATEROLE",
           "REVOKE ALL ON ALL TABLES IN SCHEMA public FROM buyer",
-          "DELETE FROM system_settings WHERE section = 'Company'",
+          "DELETE FROM system_settings WHERE section = 'Company'", "ALTER TABLE users DROP COLUMN status",
           "DELETE FROM schema_version WHERE version > 6"})
         db.Exec(QString::fromUtf8(sql));
 }
@@ -51,4 +54,22 @@ std::string StoreKindName(const ::testing::TestParamInfo<StoreKind>& info) {
 QString NewStoreLocation(StoreKind kind) {
     return kind == StoreKind::SQLite ? NewSQLitePath() : NewPostgresUrl();
 }
+store::SessionPtr OwnRoleSession(const store::StorePtr& db, const QString& location, const QString& user) {
+    if (db->IsSQLite())
+        return std::make_shared<store::Session>(store::LogIn(db, user));
+    // Roles belong to the whole server: each user's is made before the sync would make the
+    // missing ones without a password.
+    QSqlQuery users = db->Exec("SELECT name FROM users");
+    QStringList names;
+    while (users.next())
+        names << users.value(0).toString();
+    for (const QString& name : names)
+        store::CreateLoginRole(*db, name, name);
+    store::SyncDatabaseRoles(*db);
+    QUrl own(location);
+    own.setUserName(user);
+    own.setPassword(user);
+    return std::make_shared<store::Session>(store::LogInAsConnected(store::Store::Open(own.toString()), user));
+}
+
 } // namespace zpp::test

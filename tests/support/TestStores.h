@@ -1,5 +1,6 @@
 #pragma once
 
+#include "services/store/Session.h"
 #include "services/store/Store.h"
 #include "support/RowTexts.h"
 
@@ -19,6 +20,11 @@ QString NewPostgresUrl();
 // rule of its own: no policies, functions, triggers or roles of the store, the server's defaults
 // for everyone on the database, CREATEROLE for admin as before. Its rows stay as they are.
 void BackToSchema6(const store::Store& db);
+
+// A log-in of a user of the store at location as the program logs them in: on PostgreSQL
+// connected as the user's own role, which the server holds to its rights (every user's role made
+// as the demo makes them, the name as the password, and the roles synced).
+store::SessionPtr OwnRoleSession(const store::StorePtr& db, const QString& location, const QString& user);
 
 enum class StoreKind { SQLite, PostgreSQL };
 std::string StoreKindName(const ::testing::TestParamInfo<StoreKind>& info);

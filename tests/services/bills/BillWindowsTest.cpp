@@ -94,7 +94,7 @@ TEST_P(BillWindow, TheOrderAtTheRecordsetsRowOpensAndTypedEditsAreCheckedAndSave
                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
         EXPECT_EQ(w.windowTitle(), "采购订单 - PO001");
         EXPECT_EQ(w.findChild<QLineEdit*>("txtSupplier")->text(), "01.001 上海宏达五金有限公司");
-        EXPECT_EQ(w.findChild<QLineEdit*>("txtBuyer")->text(), "admin");
+        EXPECT_EQ(w.findChild<QLineEdit*>("txtBuyer")->text(), "系统管理员") << "the buyer by full name";
         EXPECT_EQ(Cell(w, 0, OrderLinesModel::Sources), "PP001 分录 1: 20.00; PP001 分录 2: 10.00");
         EXPECT_EQ(MissingAccessibleNames(w), QStringList());
 

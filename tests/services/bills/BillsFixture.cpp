@@ -37,22 +37,7 @@ void BillsTest::Seed() {
 }
 
 store::SessionPtr BillsTest::SessionAs(const QString& user) const {
-    if (db->IsSQLite())
-        return std::make_shared<store::Session>(store::LogIn(db, user));
-    // Roles belong to the whole server: each user's is made as the demo store makes it (the name
-    // as the password), before the sync would make the missing ones without a password.
-    QSqlQuery users = db->Exec("SELECT name FROM users");
-    QStringList names;
-    while (users.next())
-        names << users.value(0).toString();
-    for (const QString& name : names)
-        store::CreateLoginRole(*db, name, name);
-    store::SyncDatabaseRoles(*db);
-    QUrl own(location);
-    own.setUserName(user);
-    own.setPassword(user);
-    return std::make_shared<store::Session>(
-        store::LogInAsConnected(store::Store::Open(own.toString()), user));
+    return OwnRoleSession(db, location, user);
 }
 
 double BillsTest::LineQty(int orderId, int lineNo) const {
