@@ -145,11 +145,10 @@ void Run(const char* name, const QString& location, const QString& csv, const QS
         Reset(*db);
         bestBare = std::min(bestBare, Bare(*db));
     }
-    std::printf(
-        "%s: import of %d plan entries: CSV %.0f ms, XLSX %.0f ms, dry run CSV %.0f ms, XLSX %.0f ms;"
-        " bare insert of the same rows %.0f ms; ratio CSV %.2f, XLSX %.2f (target 2.0)\n",
-        name, kEntries, bestCsv, bestXlsx, bestDry, bestDryXlsx, bestBare, bestCsv / bestBare,
-        bestXlsx / bestBare);
+    std::printf("%s: import of %d plan entries: CSV %.0f ms, XLSX %.0f ms, dry run CSV %.0f ms, XLSX %.0f ms;"
+                " bare insert of the same rows %.0f ms; ratio CSV %.2f, XLSX %.2f (target 2.0)\n",
+                name, kEntries, bestCsv, bestXlsx, bestDry, bestDryXlsx, bestBare, bestCsv / bestBare,
+                bestXlsx / bestBare);
 }
 
 } // namespace

@@ -526,7 +526,8 @@ void Remark(controls::SpreadGrid& grid, const QVector<int>& marked) {
 // A merged row shows one price, rate, date and note while each entry is ordered at its own:
 // where the entries differ the cell says so and lists their values.
 void NoteSeveralValues(controls::SpreadGrid& grid, const RecordList& merged) {
-    static constexpr int columnOf[] = {col::Price, col::DiscountRate, col::TaxRate, col::FinishDate, col::Memo};
+    static constexpr int columnOf[] = {col::Price, col::DiscountRate, col::TaxRate, col::FinishDate,
+                                       col::Memo};
     constexpr int kListed = 10;
     const QString head = GetLangString(QStringLiteral("各分录的值不同，下单时各按自己的值：")),
                   blank = GetLangString(QStringLiteral("（空）"));

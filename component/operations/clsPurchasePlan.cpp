@@ -328,7 +328,8 @@ int clsPurchasePlan::AddOpenTickedRows(PushRows& rows, const LoadedVersions& ver
 }
 
 QString clsPurchasePlan::DescribeOwnValues(const RecordList& entries) {
-    static constexpr int columnOf[] = {col::Price, col::DiscountRate, col::TaxRate, col::FinishDate, col::Memo};
+    static constexpr int columnOf[] = {col::Price, col::DiscountRate, col::TaxRate, col::FinishDate,
+                                       col::Memo};
     constexpr int kShownRows = 50, kNamedEntries = 10;
     const controls::SpreadGrid& grid = Grid();
     const QString crlf = QStringLiteral("\r\n");
@@ -508,9 +509,10 @@ bool clsPurchasePlan::CheckPushRows() {
         return false;
     }
     if (!ownValues.isEmpty() &&
-        ShowMessageDialog(GetLangString(QStringLiteral("以下汇总行的分录各按自己的值分别下单，与汇总行显示的不同：")) +
-                              crlf + ownValues + GetLangString(QStringLiteral("是否继续下推？")),
-                          QStringLiteral("vbYesNo")) != -1)
+        ShowMessageDialog(
+            GetLangString(QStringLiteral("以下汇总行的分录各按自己的值分别下单，与汇总行显示的不同：")) +
+                crlf + ownValues + GetLangString(QStringLiteral("是否继续下推？")),
+            QStringLiteral("vbYesNo")) != -1)
         return false;
 
     const QString props = GetPropsString();

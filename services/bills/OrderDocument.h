@@ -84,5 +84,4 @@ void PrepareExport(exporting::Exporter& exporter, const OrderDocument& doc);
 bool WriteOrderPdf(const OrderDocument& doc, const QString& path, QString* error);
 bool WriteOrderWorkbook(const OrderDocument& doc, const QString& path, QString* error);
 
-
 } // namespace zpp::services

@@ -204,7 +204,8 @@ TEST_P(AppTest, AMergedRowPassesOnlyItsEditsToItsEntriesInSavesAndPushes) {
     const QStringList lines = asked.split(QRegularExpression("[\r\n]+"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3) << asked.toStdString();
     // Dates differ in the demo data as well; the edited note is shared now.
-    EXPECT_TRUE(lines[1].startsWith(QString("第%1行（含税单价、折扣率(%)、建议交货日期）：采购建议号[").arg(again)))
+    EXPECT_TRUE(
+        lines[1].startsWith(QString("第%1行（含税单价、折扣率(%)、建议交货日期）：采购建议号[").arg(again)))
         << lines[1].toStdString();
     EXPECT_EQ(lines[2], "是否继续下推？");
     // The merged row's entries must differ in discount for the comparison to mean anything.

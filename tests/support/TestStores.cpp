@@ -69,7 +69,8 @@ store::SessionPtr OwnRoleSession(const store::StorePtr& db, const QString& locat
     QUrl own(location);
     own.setUserName(user);
     own.setPassword(user);
-    return std::make_shared<store::Session>(store::LogInAsConnected(store::Store::Open(own.toString()), user));
+    return std::make_shared<store::Session>(
+        store::LogInAsConnected(store::Store::Open(own.toString()), user));
 }
 
 } // namespace zpp::test

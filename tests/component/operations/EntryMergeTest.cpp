@@ -55,8 +55,8 @@ TEST(MergeListText, AppendsOnlyItemsNotAlreadyListed) {
 
 TEST_F(MergeRules, JoinedRowSumsKeysAndOrdersMembersByFSotr) {
     Plans().PlanPrice = [](qint32 supply, qint32 item) { return supply == 9 && item == 100 ? 12.5 : 0.0; };
-    auto a = PlanRow(5, 2, 10,
-                     {{"FMemo", "note"}, {"FSourceNo", "S1"}, {"FFinishDate", "2024-05-10"}, {"FPrice", "3"}});
+    auto a = PlanRow(
+        5, 2, 10, {{"FMemo", "note"}, {"FSourceNo", "S1"}, {"FFinishDate", "2024-05-10"}, {"FPrice", "3"}});
     auto b = PlanRow(5, 1, 20, {{"FSourceNo", "S1"}, {"FFinishDate", "2024-05-03"}, {"FPrice", "3.00"}});
     auto other = PlanRow(6, 1, 1, {{"FSupplyID", "8"}, {"FPrice", "4.5"}});
     auto closed = PlanRow(6, 2, 1, {{"FClose", "Y"}});
@@ -97,8 +97,10 @@ TEST(DifferingEntryValues, CompareAsTheFieldsKindAndListEachValueOnce) {
     EXPECT_EQ(DifferingValues(*entries("FPrice", {"", "0"}), "FPrice"), QStringList()) << "blank is no price";
     EXPECT_EQ(DifferingValues(*entries("FTaxRate", {"13", "9", "13", "6"}), "FTaxRate"),
               QStringList({"13", "9", "6"}));
-    EXPECT_EQ(DifferingValues(*entries("FTaxRate", {"13", "9", "6"}), "FTaxRate", 2), QStringList({"13", "9"}));
-    EXPECT_EQ(DifferingValues(*entries("FFinishDate", {"2024-05-03", "2024/5/3"}), "FFinishDate"), QStringList());
+    EXPECT_EQ(DifferingValues(*entries("FTaxRate", {"13", "9", "6"}), "FTaxRate", 2),
+              QStringList({"13", "9"}));
+    EXPECT_EQ(DifferingValues(*entries("FFinishDate", {"2024-05-03", "2024/5/3"}), "FFinishDate"),
+              QStringList());
     EXPECT_EQ(DifferingValues(*entries("FFinishDate", {"2024-05-03", ""}), "FFinishDate"),
               QStringList({"2024-05-03", ""}));
     EXPECT_EQ(DifferingValues(*entries("FMemo", {"a", "a "}), "FMemo"), QStringList({"a", "a "}))
