@@ -46,6 +46,16 @@ const QString kCheck = QStringLiteral(
     "  RAISE EXCEPTION 'only an administrator of the store manages its users'"
     "   USING ERRCODE = 'insufficient_privilege';"
     " END IF;");
+// Ends a refusal's condition: the target role is, or belongs to, a role with more than a user's or
+// an administrator's powers (a superuser, CREATEROLE, CREATEDB, REPLICATION, BYPASSRLS, or one of
+// the server's predefined roles); such a role is never the store's to change.
+const QString kPrivilegedTarget = QStringLiteral(
+    "  OR EXISTS (SELECT 1 FROM pg_roles g WHERE pg_has_role(target, g.oid, 'MEMBER')"
+    "   AND (g.rolsuper OR g.rolcreaterole OR g.rolcreatedb OR g.rolreplication OR g.rolbypassrls"
+    "   OR g.oid < 16384::oid))) THEN"
+    "  RAISE EXCEPTION 'the role % is not one this store may change', quote_ident(p_name)"
+    "   USING ERRCODE = 'insufficient_privilege';"
+    " END IF;");
 // Refuses a name that is not a user of the store or could not be a role's, and a password that is
 // not a SCRAM verifier (the program hashes it; a plain password would be kept in the server's log).
 const QString kNameCheck = QStringLiteral(
@@ -92,24 +102,19 @@ QString FollowStateFunction() {
                 " marked := EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
                 "  WHERE m.member = target AND g.rolname = marker);"
                 " IF NOT marked AND state IS DISTINCT FROM 'active' THEN RETURN; END IF;"
-                " IF NOT trusted AND (NOT marked OR p_name IN (owner, roles, marker)"
-                "  OR EXISTS (SELECT 1 FROM pg_roles g WHERE pg_has_role(target, g.oid, 'MEMBER')"
-                "   AND (g.rolsuper OR g.rolcreaterole OR g.rolcreatedb OR g.rolreplication OR g.rolbypassrls"
-                "   OR g.oid < 16384::oid))) THEN"
-                "  RAISE EXCEPTION 'the role % is not one this store may change', quote_ident(p_name)"
-                "   USING ERRCODE = 'insufficient_privilege';"
-                " END IF;"
-                " IF state = 'active' THEN"
-                "  EXECUTE 'ALTER ROLE ' || quote_ident(p_name) || ' LOGIN'; RETURN;"
-                " END IF;"
-                " EXECUTE 'ALTER ROLE ' || quote_ident(p_name) || ' NOLOGIN';"
-                " IF state = 'deleted' THEN"
-                "  IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
-                "   WHERE m.member = target AND g.rolname = owner) THEN"
-                "   EXECUTE 'REVOKE ' || quote_ident(owner) || ' FROM ' || quote_ident(p_name);"
-                "  END IF;"
-                "  EXECUTE 'REVOKE ' || quote_ident(marker) || ' FROM ' || quote_ident(p_name);"
-                " END IF; END"));
+                " IF NOT trusted AND (NOT marked OR p_name IN (owner, roles, marker)") +
+            kPrivilegedTarget +
+            QStringLiteral(" IF state = 'active' THEN"
+                           "  EXECUTE 'ALTER ROLE ' || quote_ident(p_name) || ' LOGIN'; RETURN;"
+                           " END IF;"
+                           " EXECUTE 'ALTER ROLE ' || quote_ident(p_name) || ' NOLOGIN';"
+                           " IF state = 'deleted' THEN"
+                           "  IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
+                           "   WHERE m.member = target AND g.rolname = owner) THEN"
+                           "   EXECUTE 'REVOKE ' || quote_ident(owner) || ' FROM ' || quote_ident(p_name);"
+                           "  END IF;"
+                           "  EXECUTE 'REVOKE ' || quote_ident(marker) || ' FROM ' || quote_ident(p_name);"
+                           " END IF; END"));
 }
 } // namespace
 
@@ -240,15 +245,10 @@ QStringList PostgresRoleAdministration() {
                 " IF NOT trusted AND p_name <> session_user AND (p_name IN (owner, roles, marker)"
                 "  OR NOT EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
                 "   WHERE m.member = target AND g.rolname = marker)"
-                "  OR pg_has_role(target, owner, 'MEMBER')"
-                "  OR EXISTS (SELECT 1 FROM pg_roles g WHERE pg_has_role(target, g.oid, 'MEMBER')"
-                "   AND (g.rolsuper OR g.rolcreaterole OR g.rolcreatedb OR g.rolreplication OR g.rolbypassrls"
-                "   OR g.oid < 16384::oid))) THEN"
-                "  RAISE EXCEPTION 'the role % is not one this store may change', quote_ident(p_name)"
-                "   USING ERRCODE = 'insufficient_privilege';"
-                " END IF;"
-                " EXECUTE 'ALTER ROLE ' || quote_ident(p_name) || ' PASSWORD '"
-                "  || quote_literal(p_verifier); END"));
+                "  OR pg_has_role(target, owner, 'MEMBER')") +
+            kPrivilegedTarget +
+            QStringLiteral(" EXECUTE 'ALTER ROLE ' || quote_ident(p_name) || ' PASSWORD '"
+                           "  || quote_literal(p_verifier); END"));
     // A role that is no longer a user of the store is no longer let in: it leaves the marked roles.
     s << kRoleFunction.arg(
         QStringLiteral("forget_login(p_name text) RETURNS void"),
