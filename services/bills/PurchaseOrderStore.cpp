@@ -2,6 +2,7 @@
 
 #include "component/host/Access.h"
 #include "component/host/Lang.h"
+#include "platform/records/Amounts.h"
 #include "platform/records/Values.h"
 #include "services/access/Rights.h"
 #include "services/planning/HighPrice.h"
@@ -29,14 +30,6 @@ QString QtyText(double qty, int decimals) {
     return values::FormatNumber(qty, decimals);
 }
 
-// To the cent, halves up. A half cent in decimals may lie a hair below the half in binary
-// (1.005 is 100.4999… cents as a double), so a hair below the half counts as the half.
-double RoundCents(double value) {
-    const double cents = value * 100;
-    const double whole = std::floor(cents);
-    const double hair = std::max(1e-9, std::abs(cents) * 1e-14);
-    return (cents - whole >= 0.5 - hair ? whole + 1 : whole) / 100;
-}
 } // namespace
 
 double ShownValue(double value, int decimals) {
@@ -49,12 +42,7 @@ OrderAmounts LineAmounts(const OrderLine& line) {
                  price = ShownValue(line.Price, line.PriceDecimals);
     const double discountRate = ShownValue(line.DiscountRate, kRateDecimals),
                  taxRate = ShownValue(line.TaxRate, kRateDecimals);
-    OrderAmounts a;
-    a.WithTax = RoundCents(qty * price * (1 - discountRate / 100));
-    a.WithoutTax = RoundCents(a.WithTax / (1 + taxRate / 100));
-    a.Tax = RoundCents(a.WithTax - a.WithoutTax);
-    a.Discount = RoundCents(qty * price - a.WithTax);
-    return a;
+    return values::AmountOf(qty, price, discountRate, taxRate);
 }
 
 OrderAmounts OrderTotals(const QVector<OrderLine>& lines) {
@@ -67,8 +55,8 @@ OrderAmounts OrderTotals(const QVector<OrderLine>& lines) {
         total.Discount += a.Discount;
     }
     // Sums of cents drift in binary; rounding again keeps them whole cents.
-    return {RoundCents(total.WithTax), RoundCents(total.WithoutTax), RoundCents(total.Tax),
-            RoundCents(total.Discount)};
+    return {values::RoundCents(total.WithTax), values::RoundCents(total.WithoutTax),
+            values::RoundCents(total.Tax), values::RoundCents(total.Discount)};
 }
 
 std::optional<QString> CheckLine(const OrderLine& line, const QDate& orderDate) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/records/Amounts.h"
 #include "services/store/Session.h"
 
 #include <QDate>
@@ -39,12 +40,8 @@ struct PurchaseOrder {
     qint32 SupplierId = 0;
 };
 
-// What a line or an order comes to, to the cent. The price includes tax, so the amount does
-// too; the tax is what remains of it once the amount without tax is taken off. The discount is
-// what the discount rate took off qty × price.
-struct OrderAmounts {
-    double WithTax = 0, WithoutTax = 0, Tax = 0, Discount = 0;
-};
+// What a line or an order comes to, to the cent (see values::LineAmount).
+using OrderAmounts = values::LineAmount;
 // Rates (discount, tax) are shown with two decimals.
 constexpr int kRateDecimals = 2;
 // A value as the order shows it: rounded to its decimals as the text is.
