@@ -1,3 +1,4 @@
+#include "app/DeskConfig.h"
 #include "app/LogIn.h"
 #include "app/Wiring.h"
 #include "component/ClsPurchasePlanMain.h"
@@ -9,6 +10,7 @@
 #include "services/access/UserAdministration.h"
 #include "services/dataimport/DataImport.h"
 #include "services/demo/DemoData.h"
+#include "services/platform/HelpService.h"
 #include "services/platform/PlatformServices.h"
 #include "services/store/DatabaseRoles.h"
 
@@ -16,6 +18,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QWidget>
@@ -56,6 +59,12 @@ int RunDataCommand(const store::SessionPtr& session, const QString& kindKey, con
         return Fail(DescribeException(e), false);
     }
 }
+// A path below the home directory as ~/…: the help reads the same for every user, and the manual
+// page made from it names no build machine's home.
+QString Tilde(const QString& path) {
+    const QString home = QDir::homePath();
+    return path.startsWith(home + u'/') ? u'~' + path.mid(home.size()) : path;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -63,11 +72,16 @@ int main(int argc, char** argv) {
     // Generating a store and printing help need no screen.
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        static const QByteArrayList headless{
-            "--sync-roles",    "--users",          "--add-user",     "--grant",        "--revoke",
-            "--deny-supplier", "--allow-supplier", "--set-password", "--help",         "-h",
-            "--import",        "--template",       "--user-name",    "--disable-user", "--enable-user",
-            "--delete-user"};
+        static const QByteArrayList headless{"--sync-roles",     "--users",
+                                             "--add-user",       "--grant",
+                                             "--revoke",         "--deny-supplier",
+                                             "--allow-supplier", "--set-password",
+                                             "--help",           "-h",
+                                             "--import",         "--template",
+                                             "--user-name",      "--disable-user",
+                                             "--enable-user",    "--delete-user",
+                                             "--version",        "-v",
+                                             "--guide",          "--create-store"};
         if ((arg.startsWith("--generate") || arg.startsWith("--company-") ||
              headless.contains(arg.split('=').first())) &&
             qgetenv("QT_QPA_PLATFORM").isEmpty())
@@ -85,6 +99,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("purchase-plan"));
     QApplication::setOrganizationName(QStringLiteral("ZelPurchasePlan"));
+    QApplication::setApplicationVersion(QStringLiteral(ZPP_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -96,13 +111,16 @@ int main(int argc, char** argv) {
         "own\n"
         "ZAZSystem.INI lives in the configuration directory (--config-dir, or $ZPP_CONFIG_DIR)."));
     const QCommandLineOption helpOpt = parser.addHelpOption();
+    const QCommandLineOption versionOpt = parser.addVersionOption();
     const QString demoStore = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/demo.db";
     QCommandLineOption storeOpt(
         "store",
         QStringLiteral(
             "The store: an SQLite file (created on first use) or postgresql://user@host:port/dbname. "
-            "Default: the demo store %1, created and filled on first use.")
-            .arg(demoStore),
+            "Default: Store/Location of purchase-plan/purchase-plan.conf in the user's or the system's "
+            "configuration directory (~/.config, /etc/xdg), else the demo store %1, created and "
+            "filled on first use.")
+            .arg(Tilde(demoStore)),
         "PATH|URL");
     QCommandLineOption userOpt(
         "user",
@@ -111,7 +129,8 @@ int main(int argc, char** argv) {
         "NAME|ID");
     QCommandLineOption langOpt("lang",
                                "The language code put into the log-in properties (for example en). "
-                               "Default: none, so the system's language decides.",
+                               "Default: Desk/Language of purchase-plan.conf, else the system's "
+                               "language.",
                                "CODE");
     QCommandLineOption billOpt(
         "bill", "Open the entries of this plan bill number instead of the filter dialog.", "NUMBER");
@@ -120,9 +139,11 @@ int main(int argc, char** argv) {
                                    "then exit. An existing store is never overwritten.",
                                    "N");
     QCommandLineOption rootOpt(
-        "root", "Root directory for Windows-style paths. Default: $ZPP_ROOT or " + ini::PathRoot(), "DIR");
+        "root", "Root directory for Windows-style paths. Default: $ZPP_ROOT or " + Tilde(ini::PathRoot()),
+        "DIR");
     QCommandLineOption configOpt(
-        "config-dir", "Directory of the component's ZAZSystem.INI. Default: " + ini::ConfigDir(), "DIR");
+        "config-dir", "Directory of the component's ZAZSystem.INI. Default: " + Tilde(ini::ConfigDir()),
+        "DIR");
     QCommandLineOption syncRolesOpt(
         "sync-roles",
         "PostgreSQL: make the database's roles and privileges what the store's users and rights "
@@ -174,7 +195,15 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The file of --import or --template."),
                                  QStringLiteral("[FILE]"));
+    const QCommandLineOption createOpt(
+        "create-store",
+        "Create an empty store for your own data at --store (no demo data), then exit; an existing store "
+        "is never touched. PostgreSQL: run it as the server's superuser; it also makes the login role "
+        "admin, the store's administrator, with the password read from the first line of standard input.");
+    const QCommandLineOption guideOpt(
+        "guide", "Print the in-program guide (帮助目录) as text, in the --lang language, then exit.");
     parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, syncRolesOpt, rootOpt, configOpt});
+    parser.addOptions({guideOpt, createOpt});
     parser.addOptions(adminOpts);
     for (const auto& [key, option] : companyOpts)
         parser.addOption(option);
@@ -188,12 +217,36 @@ int main(int argc, char** argv) {
         QTextStream(stdout) << help;
         return 0;
     }
+    if (parser.isSet(guideOpt)) {
+        const QString lang = parser.isSet(langOpt) ? parser.value(langOpt) : QLocale::system().name();
+        QTextStream(stdout) << services::HelpService::GuideText(lang) << Qt::endl;
+        return 0;
+    }
+    if (parser.isSet(versionOpt)) {
+        QTextStream(stdout) << QApplication::applicationName() << ' ' << QApplication::applicationVersion()
+                            << Qt::endl;
+        return 0;
+    }
 
     if (parser.isSet(rootOpt))
         ini::SetPathRoot(parser.value(rootOpt));
     if (parser.isSet(configOpt))
         ini::SetConfigDir(parser.value(configOpt));
 
+    if (parser.isSet(createOpt)) {
+        if (!parser.isSet(storeOpt))
+            return Fail(QStringLiteral("--create-store needs --store: the store to create"), false);
+        const QString location = parser.value(storeOpt);
+        try {
+            const QString password =
+                location.contains(QStringLiteral("://")) ? QTextStream(stdin).readLine() : QString();
+            store::CreateEmptyStore(location, password);
+        } catch (const Error& e) {
+            return Fail(e.Description(), false);
+        }
+        QTextStream(stdout) << ui::Tr("已创建数据库：%1").arg(location) << Qt::endl;
+        return 0;
+    }
     if (parser.isSet(generateOpt)) {
         if (!parser.isSet(storeOpt))
             return Fail(QStringLiteral("--generate needs --store: the store to create"), false);
@@ -210,14 +263,25 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // A desk's store and language, unless the command line names them.
+    app::DeskConfig desk;
+    try {
+        desk = app::ReadDeskConfig();
+    } catch (const Error& e) {
+        // A box only where there is a screen to show it on.
+        return Fail(e.Description(), QGuiApplication::platformName() != QLatin1String("offscreen"));
+    }
+    const QString language = parser.isSet(langOpt) ? parser.value(langOpt) : desk.Language;
     // The log-in window speaks the log-in language before the component takes over the texts.
-    if (parser.isSet(langOpt)) {
+    if (!language.isEmpty()) {
         auto catalogue = std::make_shared<services::ResLoaderService>();
         catalogue->SetResFileBaseName(QStringLiteral("DeZodirorazez"));
-        catalogue->SetLanguageID(parser.value(langOpt));
+        catalogue->SetLanguageID(language);
         ui::SetTranslator([catalogue](const QString& text) { return catalogue->LoadString(text); });
     }
-    const QString location = parser.isSet(storeOpt) ? parser.value(storeOpt) : demoStore;
+    const bool ownStore = parser.isSet(storeOpt) || !desk.Store.isEmpty();
+    const QString location =
+        parser.isSet(storeOpt) ? parser.value(storeOpt) : (desk.Store.isEmpty() ? demoStore : desk.Store);
     // User administration and the role sync run without a screen, and so without anyone to ask.
     bool adminCommand = false;
     for (const QCommandLineOption& o : adminOpts)
@@ -230,10 +294,29 @@ int main(int argc, char** argv) {
     if (dataCommand && parser.positionalArguments().size() != 1)
         return Fail(QStringLiteral("--import and --template take KIND and one FILE"), false);
     const bool headless = adminCommand || !company.isEmpty() || dataCommand || parser.isSet(syncRolesOpt);
+    // The server's superuser (or the database's owner holding CREATEROLE) upgrades a store and keeps
+    // its roles without being one of its users: after a new version or a restore, before anyone
+    // logs in.
+    if (parser.isSet(syncRolesOpt) && location.contains(QStringLiteral("://"))) {
+        try {
+            const store::StorePtr db = store::Store::Open(location);
+            if (!db->Scalar(QStringLiteral("SELECT 1 FROM users WHERE name = current_user")).isValid() &&
+                db->Scalar(QStringLiteral("SELECT rolsuper OR rolcreaterole FROM pg_catalog.pg_roles"
+                                          " WHERE rolname = current_user"))
+                    .toBool()) {
+                store::SyncDatabaseRoles(*db);
+                QTextStream(stdout) << "purchase-plan: roles and privileges of " << db->DisplayName()
+                                    << " follow the rights tables" << Qt::endl;
+                return 0;
+            }
+        } catch (const Error& e) {
+            return Fail(e.Description(), false);
+        }
+    }
     auto session = std::make_shared<store::Session>();
     try {
         const QString user = parser.isSet(userOpt) ? parser.value(userOpt) : QString();
-        if (!parser.isSet(storeOpt) && !QFileInfo::exists(demoStore))
+        if (!ownStore && !QFileInfo::exists(demoStore))
             *session =
                 store::LogInAsConnected(store::GenerateStore(demoStore, store::kDefaultDemoEntries), user);
         else if (const auto loggedIn =
@@ -328,7 +411,7 @@ int main(int argc, char** argv) {
                             << " follow the rights tables" << Qt::endl;
         return 0;
     }
-    session->Language = parser.value(langOpt);
+    session->Language = language;
     app::Wire(session);
     app::UseQtLanguage(*session);
 

@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
   libsqlite3-dev sqlite3 libxlsxwriter-dev libgtest-dev libbenchmark-dev libpq-dev libminizip-dev
   fonts-noto-cjk xvfb xauth postgresql poppler-utils unzip qt6-translations-l10n
+  help2man dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 missing=()

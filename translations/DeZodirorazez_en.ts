@@ -2377,5 +2377,17 @@ Import anyway?</translation>
         <source>模板的文件名要以 .xlsx、.csv 或 .txt 结尾：%1</source>
         <translation>A template's file name must end in .xlsx, .csv or .txt: %1</translation>
     </message>
+    <message>
+        <source>无法读取配置文件“%1”</source>
+        <translation>Cannot read the configuration file “%1”</translation>
+    </message>
+    <message>
+        <source>配置文件“%1”格式错误</source>
+        <translation>The configuration file “%1” is not in a form the program can read</translation>
+    </message>
+    <message>
+        <source>已创建数据库：%1</source>
+        <translation>Store created: %1</translation>
+    </message>
 </context>
 </TS>

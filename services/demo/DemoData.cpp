@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <random>
 
@@ -454,34 +455,64 @@ private:
 
 } // namespace
 
-StorePtr GenerateStore(const QString& location, qlonglong planEntries) {
+namespace {
+// A store that did not exist before: an existing file or store is never written over.
+StorePtr OpenNew(const QString& location, const QString& what) {
     const bool isUrl = location.contains(QStringLiteral("://"));
     if (!isUrl && QFileInfo::exists(location))
         throw Error(
-            QStringLiteral("\"%1\" 已存在；生成演示数据只会创建新的数据库，不会覆盖已有文件").arg(location));
+            QStringLiteral("\"%1\" 已存在；%2只会创建新的数据库，不会覆盖已有文件").arg(location, what));
     StorePtr db = Store::Open(location);
     if (!db->WasCreated())
         throw Error(
-            QStringLiteral("%1 中已有采购计划数据库；生成演示数据只会创建新的数据库").arg(db->DisplayName()));
+            QStringLiteral("%1 中已有采购计划数据库；%2只会创建新的数据库").arg(db->DisplayName(), what));
+    return db;
+}
+
+// Runs fill on a new store; a half-made store is removed (a file) rather than opened as it is
+// next time.
+StorePtr MakeNew(const QString& location, const QString& what, const std::function<void(Store&)>& fill) {
+    StorePtr db = OpenNew(location, what);
     try {
-        Generator(*db, planEntries, QDate::currentDate()).Run();
-        if (!db->IsSQLite()) {
-            // Demo roles log in with their own names as passwords; a role of that name on the
-            // server already keeps its password. admin administers the store.
-            for (const char* user : {"admin", "buyer", "guest"})
-                CreateLoginRole(*db, QLatin1String(user), QLatin1String(user));
-            SyncDatabaseRoles(*db);
-            GrantOwnerRole(*db, QStringLiteral("admin"));
-        }
+        fill(*db);
     } catch (...) {
-        // A half-filled demo file would be opened as it is next time: remove it.
         db.reset();
-        if (!isUrl)
+        if (!location.contains(QStringLiteral("://")))
             for (const char* suffix : {"", "-wal", "-shm"})
                 QFile::remove(location + QLatin1String(suffix));
         throw;
     }
     return db;
+}
+} // namespace
+
+StorePtr GenerateStore(const QString& location, qlonglong planEntries) {
+    return MakeNew(location, QStringLiteral("生成演示数据"), [planEntries](Store& db) {
+        Generator(db, planEntries, QDate::currentDate()).Run();
+        if (!db.IsSQLite()) {
+            // Demo roles log in with their own names as passwords; a role of that name on the
+            // server already keeps its password. admin administers the store.
+            for (const char* user : {"admin", "buyer", "guest"})
+                CreateLoginRole(db, QLatin1String(user), QLatin1String(user));
+            SyncDatabaseRoles(db);
+            GrantOwnerRole(db, QStringLiteral("admin"));
+        }
+    });
+}
+
+StorePtr CreateEmptyStore(const QString& location, const QString& adminPassword) {
+    // Asked before anything is made: a store without its administrator could not be finished.
+    if (location.contains(QStringLiteral("://")) && adminPassword.isEmpty())
+        throw Error(QStringLiteral("PostgreSQL 数据库的管理员 admin 需要密码（从标准输入的第一行读取）"));
+    return MakeNew(location, QStringLiteral("创建数据库"), [&adminPassword](Store& db) {
+        if (db.IsSQLite())
+            return;
+        // Only admin gets a role: the company adds its own users, and the other users a new store
+        // lists stay without a log-in until an administrator sets their passwords.
+        CreateLoginRole(db, QStringLiteral("admin"), adminPassword);
+        SyncDatabaseRoles(db);
+        GrantOwnerRole(db, QStringLiteral("admin"));
+    });
 }
 
 } // namespace zpp::store

@@ -11,4 +11,9 @@ inline constexpr qlonglong kDefaultDemoEntries = 400;
 // holds a store, so nothing existing is overwritten.
 StorePtr GenerateStore(const QString& location, qlonglong planEntries);
 
+// Creates a new, empty store for a company's own data, refusing an existing one as above. On
+// PostgreSQL (run by the server's superuser, or the database's owner holding CREATEROLE) it also
+// makes the login role admin, the store's administrator, with the given password.
+StorePtr CreateEmptyStore(const QString& location, const QString& adminPassword);
+
 } // namespace zpp::store

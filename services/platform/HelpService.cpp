@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -18,6 +19,15 @@ QUrl HelpService::TopicUrl(const QString& language, const QString& topicKey) {
     QUrl url(QStringLiteral("qrc:/help/%1.html").arg(lang));
     url.setFragment(topicKey);
     return url;
+}
+
+QString HelpService::GuideText(const QString& language) {
+    QFile file(QLatin1Char(':') + TopicUrl(language, {}).path());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QTextDocument document;
+    document.setHtml(QString::fromUtf8(file.readAll()));
+    return document.toPlainText();
 }
 
 void HelpService::ShowHelp(const QString&, const QString& topicKey, QWidget* window) {

@@ -13,6 +13,8 @@ public:
     void ShowHelp(const QString& helpFile, const QString& topicKey, QWidget* window) override;
     // The guide's address for a topic in a language.
     static QUrl TopicUrl(const QString& language, const QString& topicKey);
+    // The whole guide as plain text, for a terminal (purchase-plan --guide).
+    static QString GuideText(const QString& language);
 
 private:
     QString m_language;
