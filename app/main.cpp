@@ -198,8 +198,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption createOpt(
         "create-store",
         "Create an empty store for your own data at --store (no demo data), then exit; an existing store "
-        "is never touched. PostgreSQL: run it as the server's superuser; it also makes the login role "
-        "admin, the store's administrator, with the password read from the first line of standard input.");
+        "is never touched. Its administrator is --user (default admin). PostgreSQL: run it as the server's "
+        "superuser; it also makes the administrator's login role, with the password read from the first "
+        "line of standard input (a role of that name on the server already is refused).");
     const QCommandLineOption guideOpt(
         "guide", "Print the in-program guide (帮助目录) as text, in the --lang language, then exit.");
     parser.addOptions({storeOpt, userOpt, langOpt, billOpt, generateOpt, syncRolesOpt, rootOpt, configOpt});
@@ -240,7 +241,7 @@ int main(int argc, char** argv) {
         try {
             const QString password =
                 location.contains(QStringLiteral("://")) ? QTextStream(stdin).readLine() : QString();
-            store::CreateEmptyStore(location, password);
+            store::CreateEmptyStore(location, parser.value(userOpt), password);
         } catch (const Error& e) {
             return Fail(e.Description(), false);
         }

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <libpq-fe.h>
 #include <optional>
 #include <random>
 
@@ -500,18 +501,70 @@ StorePtr GenerateStore(const QString& location, qlonglong planEntries) {
     });
 }
 
-StorePtr CreateEmptyStore(const QString& location, const QString& adminPassword) {
+namespace {
+// What a PostgreSQL location holds already, asked before the store is made, so that nothing is
+// half made when it is refused: whether the database has a store, and the server a role of the name.
+struct Preflight {
+    bool HasStore = false;
+    bool RoleExists = false;
+};
+Preflight Ask(const QString& location, const QString& role) {
+    PGconn* conn = PQconnectdb(location.toUtf8().constData());
+    const QByteArray name = role.toUtf8();
+    const char* params[] = {name.constData()};
+    PGresult* r = PQstatus(conn) == CONNECTION_OK
+                      ? PQexecParams(conn,
+                                     "SELECT pg_catalog.to_regclass('public.schema_version') IS NOT NULL,"
+                                     " EXISTS (SELECT 1 FROM pg_catalog.pg_roles WHERE rolname = $1)",
+                                     1, nullptr, params, nullptr, nullptr, 0)
+                      : nullptr;
+    const bool ok = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+    Preflight answer;
+    if (ok) {
+        answer.HasStore = *PQgetvalue(r, 0, 0) == 't';
+        answer.RoleExists = *PQgetvalue(r, 0, 1) == 't';
+    }
+    const QString problem = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    PQclear(r);
+    PQfinish(conn);
+    if (!ok)
+        throw Error(
+            QStringLiteral("无法连接 PostgreSQL 数据库 %1：%2").arg(location.section(u'@', -1), problem));
+    return answer;
+}
+} // namespace
+
+StorePtr CreateEmptyStore(const QString& location, const QString& administrator,
+                          const QString& adminPassword) {
     // Asked before anything is made: a store without its administrator could not be finished.
-    if (location.contains(QStringLiteral("://")) && adminPassword.isEmpty())
-        throw Error(QStringLiteral("PostgreSQL 数据库的管理员 admin 需要密码（从标准输入的第一行读取）"));
-    return MakeNew(location, QStringLiteral("创建数据库"), [&adminPassword](Store& db) {
+    const bool pg = location.contains(QStringLiteral("://"));
+    const QString name =
+        administrator.trimmed().isEmpty() ? QStringLiteral("admin") : administrator.trimmed();
+    if (pg && adminPassword.isEmpty())
+        throw Error(
+            QStringLiteral("PostgreSQL 数据库的管理员 %1 需要密码（从标准输入的第一行读取）").arg(name));
+    // A role of the name may administer another store on the server, or be someone's: it is not
+    // made this store's administrator, nor given a new password, without a word.
+    if (pg) {
+        const Preflight found = Ask(location, name);
+        if (found.HasStore)
+            throw Error(QStringLiteral("%1 中已有采购计划数据库；创建数据库只会创建新的数据库")
+                            .arg(location.section(u'@', -1)));
+        if (found.RoleExists)
+            throw Error(
+                QStringLiteral("服务器上已有角色“%1”；请用 --user 为本数据库的管理员另取一个名字").arg(name));
+    }
+    return MakeNew(location, QStringLiteral("创建数据库"), [&](Store& db) {
+        // The store's first user administers it (every right), under the name asked for.
+        if (name != QLatin1String("admin"))
+            db.Exec(QStringLiteral("UPDATE users SET name = ?, full_name = '' WHERE id = 1"), {name});
         if (db.IsSQLite())
             return;
-        // Only admin gets a role: the company adds its own users, and the other users a new store
-        // lists stay without a log-in until an administrator sets their passwords.
-        CreateLoginRole(db, QStringLiteral("admin"), adminPassword);
+        // Only the administrator gets a role: the company adds its own users, and the other users a
+        // new store lists stay without a log-in until an administrator sets their passwords.
+        CreateLoginRole(db, name, adminPassword);
         SyncDatabaseRoles(db);
-        GrantOwnerRole(db, QStringLiteral("admin"));
+        GrantOwnerRole(db, name);
     });
 }
 

@@ -58,7 +58,7 @@ constexpr Grant kGrants[] = {
     {0, "INSERT", "operation_log"},
     {rights::Query, "SELECT",
      "purchase_plans, plan_entries, plan_entry_sources, purchase_orders,"
-     " purchase_order_lines, purchase_order_line_sources, supplier_prices, bill_counters"},
+     " purchase_order_lines, purchase_order_line_sources, supplier_prices, bill_counters, entry_changes"},
     {rights::Save,
      "UPDATE (supplier_id, price, push_qty, discount_rate, tax_rate, finish_date, memo, row_version)",
      "plan_entries"},

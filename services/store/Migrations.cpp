@@ -1,5 +1,7 @@
 #include "Migrations.h"
 
+#include "EntryChanges.h"
+
 #include "PgRules.h"
 
 namespace zpp::store {
@@ -495,6 +497,9 @@ QVector<Migration> Build() {
          QStringList{QStringLiteral("ALTER TABLE users ADD COLUMN status TEXT NOT NULL DEFAULT 'active'"
                                     " CHECK (status IN ('active', 'disabled', 'deleted'))")} +
              PostgresUserStates()});
+    // Every open list learns what other users change as they commit (EntryChanges.h).
+    all.push_back({18, QStringLiteral("a record of changed plan entries for open lists to notice"),
+                   EntryChangeSchema()});
     return all;
 }
 } // namespace

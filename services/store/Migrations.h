@@ -18,7 +18,7 @@ const QVector<Migration>& Migrations();
 // The last schema that changed what PostgreSQL's roles are granted, or made a function that must
 // run as the store's owner: a store older than it has its roles, privileges and owners made anew
 // when it is upgraded.
-inline constexpr int kRolesSchemaVersion = 16;
+inline constexpr int kRolesSchemaVersion = 18;
 int LatestSchemaVersion();
 
 } // namespace zpp::store

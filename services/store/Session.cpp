@@ -1,5 +1,7 @@
 #include "Session.h"
 
+#include "EntryChanges.h"
+
 #include "platform/records/Values.h"
 #include "platform/ui/Prompt.h"
 
@@ -28,6 +30,7 @@ Session LogIn(const StorePtr& store, const QString& nameOrId) {
     s.Db = store;
     s.UserId = static_cast<qint16>(q.value(0).toInt());
     s.UserName = q.value(1).toString();
+    NameEntryChangeWriter(*store, s.UserName);
     return s;
 }
 

@@ -1,5 +1,7 @@
 #include "Store.h"
 
+#include "EntryChanges.h"
+
 #include "platform/ui/Prompt.h"
 
 #include "DatabaseRoles.h"
@@ -199,6 +201,7 @@ std::shared_ptr<Store> Store::Open(const QString& location) {
         store->OpenSQLite(location);
     store->Migrate();
     store->ApplyTimeLimits();
+    RecordEntryChanges(*store);
     return store;
 }
 

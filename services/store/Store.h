@@ -74,6 +74,10 @@ public:
     // libpq's connection behind a PostgreSQL store, nullptr for SQLite. It changes when the
     // connection is opened anew, so ask for it before each use.
     PGconn* PgConnection() const;
+    // Who this connection writes as in the record of entry changes (EntryChanges.h): the server
+    // process on PostgreSQL (it changes when the connection is opened anew), a token of this
+    // connection on SQLite.
+    QString WriterId() const;
     int SchemaVersion() const;
     // True when this open created the store's schema from nothing.
     bool WasCreated() const { return m_created; }
@@ -202,6 +206,7 @@ private:
     Kind m_kind = Kind::SQLite;
     QString m_location, m_display, m_connection;
     bool m_created = false;
+    QString m_writerToken; // SQLite: WriterId()
     mutable int m_transactionDepth = 0;
     mutable int m_retries = 0, m_reconnects = 0;
     int m_lockSeconds = 10, m_statementSeconds = 60;
