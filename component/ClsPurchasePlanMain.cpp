@@ -9,6 +9,7 @@
 #include "component/host/Props.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/list/ClsPurchasePlanUI.h"
+#include "component/list/ListLayout.h"
 #include "component/list/frmPurchasePlan.h"
 #include "platform/records/Error.h"
 #include "platform/records/Values.h"
@@ -29,6 +30,7 @@ void ReportInWindow(const std::exception& e) {
 frmPurchasePlan* OpenListWindow() {
     auto* window = new frmPurchasePlan();
     InitPlanGrid(*window);
+    RestoreListLayout(*window, window->vsProc());
     window->show();
     return window;
 }
@@ -71,6 +73,7 @@ void ClsPurchasePlanMain::Show(QString& StrPurchasePlanBillNo) {
 
     auto* window = new frmPurchasePlan();
     InitPlanGrid(*window);
+    RestoreListLayout(*window, window->vsProc());
     window->SetPurchasePlanBillNo(StrPurchasePlanBillNo);
     window->show();
     ClsPurchasePlanUI* ui = window->PurchasePlanUI();

@@ -2378,6 +2378,54 @@ Import anyway?</translation>
         <translation>A template's file name must end in .xlsx, .csv or .txt: %1</translation>
     </message>
     <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>用户：%1</source>
+        <translation>User: %1</translation>
+    </message>
+    <message>
+        <source>数据库：%1</source>
+        <translation>Store: %1</translation>
+    </message>
+    <message>
+        <source>登录信息</source>
+        <translation>Logged in as</translation>
+    </message>
+    <message>
+        <source>选中单元格的合计</source>
+        <translation>Sums of the selected cells</translation>
+    </message>
+    <message>
+        <source>勾选的行</source>
+        <translation>Ticked rows</translation>
+    </message>
+    <message>
+        <source>正在计算选中的单元格…</source>
+        <translation>Counting the selected cells…</translation>
+    </message>
+    <message>
+        <source>计数：%1</source>
+        <translation>Count: %1</translation>
+    </message>
+    <message>
+        <source>求和：%1</source>
+        <translation>Sum: %1</translation>
+    </message>
+    <message>
+        <source>平均值：%1</source>
+        <translation>Average: %1</translation>
+    </message>
+    <message>
+        <source>已勾选 %1 行</source>
+        <translation>Rows ticked: %1</translation>
+    </message>
+    <message>
+        <source>，价税合计 %1</source>
+        <translation>, total incl. tax %1</translation>
+    </message>
+    <message>
         <source>无法读取配置文件“%1”</source>
         <translation>Cannot read the configuration file “%1”</translation>
     </message>
@@ -2386,8 +2434,260 @@ Import anyway?</translation>
         <translation>The configuration file “%1” is not in a form the program can read</translation>
     </message>
     <message>
+        <source>所需权限：%1</source>
+        <translation>Right required: %1</translation>
+    </message>
+    <message>
+        <source>只显示未下推完的分录</source>
+        <translation>Only entries with something left to order</translation>
+    </message>
+    <message>
+        <source>没有下推任何分录，也没有生成采购订单。</source>
+        <translation>Nothing was pushed and no purchase order was made.</translation>
+    </message>
+    <message>
+        <source>%1 行已全部下推，已跳过</source>
+        <translation>%1 rows were pushed in full already and were skipped</translation>
+    </message>
+    <message>
+        <source>没有供应商“%1”的权限，该行只能查看，不能修改。</source>
+        <translation>You may not use supplier “%1”: this row can be viewed but not changed.</translation>
+    </message>
+    <message>
+        <source>计划图表(&amp;T)</source>
+        <translation>Plan &amp;chart</translation>
+    </message>
+    <message>
+        <source>计划图表</source>
+        <translation>Plan chart</translation>
+    </message>
+    <message>
+        <source>图表</source>
+        <translation>Chart</translation>
+    </message>
+    <message>
+        <source>采购计划图表</source>
+        <translation>Purchase plan chart</translation>
+    </message>
+    <message>
+        <source>图表工具栏</source>
+        <translation>Chart tools</translation>
+    </message>
+    <message>
+        <source>引出图片</source>
+        <translation>Save image</translation>
+    </message>
+    <message>
+        <source>引出图表图片</source>
+        <translation>Save the chart as an image</translation>
+    </message>
+    <message>
+        <source>PNG 图片 (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+    <message>
+        <source>各供应商的含税金额</source>
+        <translation>Amount with tax by supplier</translation>
+    </message>
+    <message>
+        <source>各供应商的下推数量（没有查看单价的权限，不显示金额）</source>
+        <translation>Quantity to push by supplier (no amounts: you may not see prices)</translation>
+    </message>
+    <message>
+        <source>各交货周的下推数量</source>
+        <translation>Quantity to push by delivery week</translation>
+    </message>
+    <message>
+        <source>其他 %1 家</source>
+        <translation>%1 others</translation>
+    </message>
+    <message>
+        <source>（无供应商）</source>
+        <translation>(no supplier)</translation>
+    </message>
+    <message>
+        <source>第%1周</source>
+        <translation>W%1</translation>
+    </message>
+    <message>
+        <source>无交货日期：数量 %1（%2 行）</source>
+        <translation>No delivery date: quantity %1 (%2 rows)</translation>
+    </message>
+    <message>
+        <source>本周以前</source>
+        <translation>Before this week</translation>
+    </message>
+    <message>
+        <source>列表中没有可绘制的行</source>
+        <translation>The list has no rows to draw</translation>
+    </message>
+    <message>
+        <source>根据列表显示的 %1 行绘制，含未保存的修改。</source>
+        <translation>Drawn from the %1 rows the list shows, unsaved edits included.</translation>
+    </message>
+    <message>
+        <source>根据列表显示的 %1 个汇总行（%2 个分录）绘制，含未保存的修改。</source>
+        <translation>Drawn from the %1 merged rows the list shows (%2 entries), unsaved edits included.</translation>
+    </message>
+    <message>
+        <source>已关闭的 %1 行不计。</source>
+        <translation>%1 closed rows are left out.</translation>
+    </message>
+    <message>
+        <source>合计：含税金额 %1，下推数量 %2。</source>
+        <translation>Totals: amount with tax %1, quantity to push %2.</translation>
+    </message>
+    <message>
+        <source>合计：下推数量 %1。</source>
+        <translation>Total quantity to push: %1.</translation>
+    </message>
+    <message>
+        <source>无法打印到“%1”</source>
+        <translation>Cannot print to &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>撤销(&amp;U)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>重做(&amp;Y)</source>
+        <translation>&amp;Redo</translation>
+    </message>
+    <message>
+        <source>粘贴(&amp;P)</source>
+        <translation>&amp;Paste</translation>
+    </message>
+    <message>
+        <source>第%1行“%2”：%3</source>
+        <translation>Row %1, %2: %3</translation>
+    </message>
+    <message>
+        <source>没有可以撤销的修改（保存、刷新、过滤和汇总之前的修改不能撤销）。</source>
+        <translation>There is nothing to undo (edits made before a save, a refresh, a filter or a fold cannot be undone).</translation>
+    </message>
+    <message>
+        <source>没有可以重做的修改。</source>
+        <translation>There is nothing to redo.</translation>
+    </message>
+    <message>
+        <source>不能撤销：撤销会恢复被拒绝的值。</source>
+        <translation>Cannot undo: the undo would bring back a value that is refused now.</translation>
+    </message>
+    <message>
+        <source>不能重做：重做会恢复被拒绝的值。</source>
+        <translation>Cannot redo: the redo would bring back a value that is refused now.</translation>
+    </message>
+    <message>
+        <source>这些单元格已被其他操作改变，之前的修改不能再撤销或重做。</source>
+        <translation>These cells were changed by another command; the edits before it can no longer be undone or redone.</translation>
+    </message>
+    <message>
+        <source>请先选择要复制的单元格。</source>
+        <translation>Select the cells to copy first.</translation>
+    </message>
+    <message>
+        <source>选择的单元格太多（%1 行 × %2 列），请用“引出”保存整个列表。</source>
+        <translation>Too many cells are selected (%1 rows × %2 columns); use Export to save the whole list.</translation>
+    </message>
+    <message>
+        <source>已复制 %1 行 %2 列</source>
+        <translation>Copied %1 rows, %2 columns</translation>
+    </message>
+    <message>
+        <source>剪贴板中没有可以粘贴的内容。</source>
+        <translation>The clipboard holds nothing to paste.</translation>
+    </message>
+    <message>
+        <source>请先选择要粘贴到的单元格。</source>
+        <translation>Select the cell to paste into first.</translation>
+    </message>
+    <message>
+        <source>只读，没有粘贴</source>
+        <translation>read-only, not pasted</translation>
+    </message>
+    <message>
+        <source>不是勾选值（1 或 0）</source>
+        <translation>not a tick (1 or 0)</translation>
+    </message>
+    <message>
+        <source>“%1”不是有效的日期</source>
+        <translation>“%1” is not a valid date</translation>
+    </message>
+    <message>
+        <source>%1 不在允许的范围内</source>
+        <translation>%1 is outside the allowed range</translation>
+    </message>
+    <message>
+        <source>“%1”不能写入这个单元格</source>
+        <translation>“%1” cannot be written into this cell</translation>
+    </message>
+    <message>
+        <source>已粘贴 %1 个单元格；以下单元格没有粘贴，保留原来的值：</source>
+        <translation>%1 cells were pasted; these cells were not pasted and keep their values:</translation>
+    </message>
+    <message>
+        <source>……另有 %1 个单元格没有粘贴</source>
+        <translation>… and %1 more cells were not pasted</translation>
+    </message>
+    <message>
+        <source>超出表格的 %1 行没有粘贴。</source>
+        <translation>%1 rows beyond the end of the list were not pasted.</translation>
+    </message>
+    <message>
+        <source>超出表格的 %1 列没有粘贴。</source>
+        <translation>%1 columns beyond the last column were not pasted.</translation>
+    </message>
+    <message>
+        <source>粘贴的内容与表格中的相同，没有修改。</source>
+        <translation>The pasted cells hold what the list holds already; nothing changed.</translation>
+    </message>
+    <message>
         <source>已创建数据库：%1</source>
         <translation>Store created: %1</translation>
+    </message>
+    <message>
+        <source>撤销上一步未保存的修改（保存、刷新、过滤和汇总之后，之前的修改不能再撤销）</source>
+        <translation>Undo the last unsaved edit (a save, a refresh, a filter or a fold ends what can be undone)</translation>
+    </message>
+    <message>
+        <source>重做撤销了的修改</source>
+        <translation>Redo the edit that was undone</translation>
+    </message>
+    <message>
+        <source>把选中的单元格复制为电子表格可以粘贴的文本</source>
+        <translation>Copy the selected cells as text a spreadsheet pastes</translation>
+    </message>
+    <message>
+        <source>从当前单元格起粘贴从电子表格复制的单元格，每个单元格都像输入时一样检查</source>
+        <translation>Paste cells copied from a spreadsheet from the current cell on, each checked as a typed one</translation>
+    </message>
+    <message>
+        <source>升序排列</source>
+        <translation>Sort Ascending</translation>
+    </message>
+    <message>
+        <source>降序排列</source>
+        <translation>Sort Descending</translation>
+    </message>
+    <message>
+        <source>取消排序</source>
+        <translation>Remove Sort</translation>
+    </message>
+    <message>
+        <source>按当前列升序排列</source>
+        <translation>Sort Ascending by Current Column</translation>
+    </message>
+    <message>
+        <source>按当前列降序排列</source>
+        <translation>Sort Descending by Current Column</translation>
+    </message>
+    <message>
+        <source>请先点击要排序的列。</source>
+        <translation>Click a cell of the column to sort by first.</translation>
+    </message>
+    <message>
+        <source>列表的行与表格不一致，请刷新后再排序。</source>
+        <translation>The list's rows do not match the grid; refresh the list, then sort.</translation>
     </message>
 </context>
 </TS>

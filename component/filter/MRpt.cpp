@@ -32,12 +32,14 @@ QString DoubleQuotes(const QString& text) {
 }
 
 std::shared_ptr<LookupResult> LookupBaseData(qint32 baseDataType, const QString& search, const QString& extra,
-                                             qint16 optionValue) {
+                                             qint16 optionValue, const QString& select) {
     try {
         RecordPtr options = KeyedRecord::Create();
         options->Set(QStringLiteral("BeShortNumber"), false);
         options->Set(QStringLiteral("GetDataType"), QVariant::fromValue<qint16>(optionValue));
         options->Set(QStringLiteral("Search"), search);
+        if (!select.isEmpty())
+            options->Set(QStringLiteral("Select"), select);
         GetGLData()->Refresh();
         qint32 type = baseDataType;
         QString searchArg = search, extraArg = extra;

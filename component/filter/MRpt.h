@@ -25,10 +25,11 @@ QString StoredSchemeName(const QString& name);
 // Every ' doubled, as the profile service expects texts.
 QString DoubleQuotes(const QString& text);
 
-// Opens the base-data lookup (items or suppliers). Gives the result when the user chose a
-// record; nothing when the lookup was closed without a choice or failed (the failure is shown).
+// Opens the base-data lookup (items or suppliers), with the record of code select chosen when
+// it is listed. Gives the result when the user chose a record; nothing when the lookup was closed
+// without a choice or failed (the failure is shown).
 std::shared_ptr<LookupResult> LookupBaseData(qint32 baseDataType, const QString& search, const QString& extra,
-                                             qint16 optionValue);
+                                             qint16 optionValue, const QString& select = {});
 
 // Fills a scheme list: the default row first, then the stored schemes; the next-choose scheme
 // (else the default row) is selected. Failures of the service propagate, leaving what was added.

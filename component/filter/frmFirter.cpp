@@ -150,11 +150,16 @@ void frmFirter::BuildControls() {
     m_closed->setObjectName(QStringLiteral("chkClosed"));
     m_closed->setAccessibleName(closedText);
     m_closed->setChecked(true);
+    const QString unorderedText = QStringLiteral("只显示未下推完的分录");
+    m_unordered = new QCheckBox(unorderedText, page);
+    m_unordered->setObjectName(QStringLiteral("chkUnordered"));
+    m_unordered->setAccessibleName(unorderedText);
 
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->addWidget(period);
     pageLayout->addWidget(items);
     pageLayout->addWidget(m_closed);
+    pageLayout->addWidget(m_unordered);
     pageLayout->addStretch();
     m_tabs->addTab(page, QString());
 
@@ -386,6 +391,8 @@ void frmFirter::Confirm() {
     conditions->Set(QStringLiteral("BDate"), bDate);
     conditions->Set(QStringLiteral("EDate"), eDate);
     conditions->Set(QStringLiteral("Closed"), QVariant::fromValue<qint16>(m_closed->isChecked() ? 1 : 0));
+    conditions->Set(QStringLiteral("Unordered"),
+                    QVariant::fromValue<qint16>(m_unordered->isChecked() ? 1 : 0));
     conditions->Set(QStringLiteral("BItemClass"), Trimmed(m_itemClass));
     conditions->Set(QStringLiteral("BItemNumber"), Trimmed(m_bItem));
     conditions->Set(QStringLiteral("EItemNumber"), Trimmed(m_eItem));
@@ -468,10 +475,15 @@ void frmFirter::LoadScheme(const QString& name) {
                                                        QString::fromLatin1(defaultValue))) != 0);
     };
     const std::function<void()> steps[] = {
-        [&] { setDate(m_bDate, "BDate"); },          [&] { setDate(m_eDate, "EDate"); },
-        [&] { setText(m_bItem, "BItem"); },          [&] { setText(m_eItem, "EItem"); },
-        [&] { setText(m_bBillNo, "BBillNo"); },      [&] { setText(m_eBillNo, "EBillNo"); },
-        [&] { setBox(m_closed, "chkClosed", "1"); }, [&] { setBox(m_nextChoose, "chkNextChoose", "0"); },
+        [&] { setDate(m_bDate, "BDate"); },
+        [&] { setDate(m_eDate, "EDate"); },
+        [&] { setText(m_bItem, "BItem"); },
+        [&] { setText(m_eItem, "EItem"); },
+        [&] { setText(m_bBillNo, "BBillNo"); },
+        [&] { setText(m_eBillNo, "EBillNo"); },
+        [&] { setBox(m_closed, "chkClosed", "1"); },
+        [&] { setBox(m_nextChoose, "chkNextChoose", "0"); },
+        [&] { setBox(m_unordered, "chkUnordered", "0"); }, // absent from schemes saved before it
     };
     for (const auto& step : steps) {
         try {
@@ -532,6 +544,8 @@ void frmFirter::SaveSchemeValues(const QString& name) {
     AddSchemeRecord(stored, QStringLiteral("EBillNo"), DoubleQuotes(m_eBillNo->text()));
     AddSchemeRecord(stored, QStringLiteral("chkClosed"),
                     m_closed->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    AddSchemeRecord(stored, QStringLiteral("chkUnordered"),
+                    m_unordered->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     AddSchemeRecord(stored, QStringLiteral("chkNextChoose"),
                     m_nextChoose->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     profile = CreateObject<Profile>(QString::fromLatin1(progid::Profile));

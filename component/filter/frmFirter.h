@@ -19,7 +19,8 @@ class SchemeListView;
 
 // The filter dialog. Loading (the constructor) replaces the process-wide
 // State().FilterConditions with a record holding only "OK" = False; confirming writes "OK" =
-// True and "BDate", "EDate" ("yyyy-MM-dd" texts), "Closed" (qint16 0/1), "BItemClass",
+// True and "BDate", "EDate" ("yyyy-MM-dd" texts), "Closed" and "Unordered" (qint16 0/1: hide
+// closed entries, keep only entries with something left to order), "BItemClass",
 // "BItemNumber", "EItemNumber", "BBillNo", "EBillNo" (trimmed texts). Cancel leaves "OK" False.
 // Create it for one display, set IsShowFilter and show it through ui::ExecModal.
 class frmFirter : public QDialog {
@@ -78,6 +79,7 @@ private:
     QToolButton* m_bItemLookup = nullptr;
     QToolButton* m_eItemLookup = nullptr;
     QCheckBox* m_closed = nullptr;
+    QCheckBox* m_unordered = nullptr;
     QCheckBox* m_nextChoose = nullptr;
     QToolBar* m_tools = nullptr;
     SchemeListView* m_schemes = nullptr;

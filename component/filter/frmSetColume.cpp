@@ -19,6 +19,8 @@ namespace {
 constexpr int kColumnRole = Qt::UserRole;
 // The row text of the design: the display name, 200 blanks and the field name.
 constexpr int kRowTextRole = Qt::UserRole + 1;
+// A column hidden until chosen: shown, it is saved as "FieldName=0|".
+constexpr int kDefaultHiddenRole = Qt::UserRole + 2;
 const QString kFormatKey = QStringLiteral("sPlanRpt");
 } // namespace
 
@@ -88,6 +90,7 @@ void frmSetColume::FillColumnList() {
         item->setData(kColumnRole, col);
         item->setData(kRowTextRole,
                       QString(text + QString(200, u' ') + column->Text(QStringLiteral("FieldName"))));
+        item->setData(kDefaultHiddenRole, column->Get(QStringLiteral("DefaultHidden"), false).toBool());
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(m_spread->ColHidden(col) ? Qt::Unchecked : Qt::Checked);
     }
@@ -102,6 +105,8 @@ void frmSetColume::ApplyColumnSettings() {
         const int col = item->data(kColumnRole).toInt();
         if (item->checkState() == Qt::Checked) {
             m_spread->SetColHidden(col, false);
+            if (item->data(kDefaultHiddenRole).toBool())
+                hidden += item->data(kRowTextRole).toString().right(50).trimmed() + QStringLiteral("=0|");
         } else {
             m_spread->SetColHidden(col, true);
             hidden += item->data(kRowTextRole).toString().right(50).trimmed() + QStringLiteral("=1|");

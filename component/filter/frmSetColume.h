@@ -16,7 +16,8 @@ class SpreadGrid;
 
 // The column settings dialog: a check-box list of the columns the user may show or hide.
 // OK and Apply show and hide the grid's columns at once and store the hidden ones as
-// "FieldName=1|" entries under "sPlanRpt" (report 126) through the profile service.
+// "FieldName=1|" entries under "sPlanRpt" (report 126) through the profile service, and the
+// shown columns that are hidden until chosen as "FieldName=0|".
 // Create it for one display with the plan grid and State().PlanChoosableColumns and show it
 // through ui::ExecModal.
 class frmSetColume : public QDialog {

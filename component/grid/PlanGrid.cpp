@@ -1,5 +1,6 @@
 #include "PlanGrid.h"
 
+#include "component/grid/AmountColumns.h"
 #include "component/host/Access.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
@@ -139,6 +140,7 @@ void BuildPlanColumnSet(double widthUnit) {
         if (choosable)
             choosableColumns->Add(def);
     }
+    AddAmountColumns(*set, *choosableColumns, widthUnit, HasRight(rights::Price));
 }
 
 void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat) {
@@ -160,6 +162,8 @@ void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat) {
                 c, std::max(def->Get(QStringLiteral("ColWidth")).toDouble(), grid.HeaderTextWidth(caption)));
         if (def->Exists(QStringLiteral("ColHidden")))
             grid.SetColHidden(c, def->Get(QStringLiteral("ColHidden")).toBool());
+        else if (def->Exists(QStringLiteral("DefaultHidden")))
+            grid.SetColHidden(c, true); // until a saved format says the user chose it
         const QString saved =
             GetListValue(savedFormat, def->Text(QStringLiteral("FieldName")),
                          grid.ColHidden(c) ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("|"));
@@ -190,6 +194,7 @@ void ApplyPlanColumns(controls::SpreadGrid& grid, const QString& savedFormat) {
     // Scrolling right to price, date and note keeps the item in view; the column dialog only
     // hides or shows columns, which the frozen part follows.
     grid.SetFrozenCols(col::ItemName);
+    InstallAmountColumns(grid);
     grid.SetRedraw(true);
 }
 

@@ -8,6 +8,7 @@
 #include "platform/ui/Prompt.h"
 
 #include <QDir>
+#include <QStringList>
 
 namespace zpp {
 
@@ -27,6 +28,12 @@ QString logs::OrderPrintedName(const QString& billNo) {
 }
 QString logs::OrderExportedName(const QString& billNo, const QString& file) {
     return QStringLiteral("采购订单[") + billNo + QStringLiteral("]引出（") + file + QStringLiteral("）");
+}
+QString logs::ChartOutputName(const LogEntry& entry, const QString& file) {
+    if (file.isEmpty())
+        return QString::fromUtf8(entry.Name) + QStringLiteral("（图表）");
+    return QString::fromUtf8(entry.Name) + QStringLiteral("（图表：") + QDir::toNativeSeparators(file) +
+           QStringLiteral("）");
 }
 QString logs::ImportedName(const QString& kind, const QString& file, qint64 rows) {
     return QStringLiteral("数据导入（%1：%2，%3 行）").arg(kind, file).arg(rows);
@@ -70,10 +77,32 @@ void ShowRefusal(const QString& builtInText) {
                GetLangString(QStringLiteral("信息提示")));
 }
 
+const QVector<rights::Named>& rights::All() {
+    static const QVector<Named> names = {
+        {"query", Query, "查询"},   {"save", Save, "保存"},   {"close", Close, "关闭"},
+        {"delete", Delete, "删除"}, {"push", Push, "下推"},   {"export", Export, "引出"},
+        {"print", Print, "打印"},   {"price", Price, "单价"}, {"import", Import, "导入"}};
+    return names;
+}
+
+QString RightRefusal(qint32 mask) {
+    QStringList captions;
+    for (const rights::Named& r : rights::All())
+        if (mask & r.Mask)
+            captions << GetLangString(QString::fromUtf8(r.Caption));
+    const QString refusal = GetLangString(QStringLiteral("对不起，你没有相应的权限！"));
+    if (captions.isEmpty())
+        return refusal;
+    // The right is named as the users window shows it, so the user knows what to ask for.
+    return refusal + QStringLiteral("\n") +
+           GetLangString(QStringLiteral("所需权限：%1"))
+               .arg(captions.join(GetLangString(QStringLiteral("、"))));
+}
+
 bool CheckRight(qint32 mask) {
     if (HasRight(mask))
         return true;
-    ShowRefusal(QStringLiteral("对不起，你没有相应的权限！"));
+    ui::MsgBox(RightRefusal(mask), ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
     return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVector>
 #include <memory>
 
 namespace zpp {
@@ -21,6 +22,14 @@ inline constexpr qint32 Export = 16;     // export the list
 inline constexpr qint32 Print = 32768;   // print and preview
 inline constexpr qint32 Price = 4;       // see and choose the unit price column
 inline constexpr qint32 Import = 8;      // import a company's units, items, suppliers, prices and plans
+
+// A right by the name the command line uses and the caption the users window shows (untranslated).
+struct Named {
+    const char* Key; // query, save, close, delete, push, export, print, price, import
+    qint32 Mask;
+    const char* Caption;
+};
+const QVector<Named>& All();
 } // namespace rights
 
 // Operation-log records: code, type and name.
@@ -47,6 +56,8 @@ QString ExportedPdfName(const QString& file);
 // A purchase order's print and a file written from it, under the print and export codes.
 QString OrderPrintedName(const QString& billNo);
 QString OrderExportedName(const QString& billNo, const QString& file);
+// The plan chart printed (no file) or saved as an image, under the print and export codes.
+QString ChartOutputName(const LogEntry& entry, const QString& file = {});
 inline constexpr const char* ImportCode = "CGPlan009";
 inline constexpr qint32 ImportType = 3;
 // One record per import: the kind, the file and how many rows it had.
@@ -63,8 +74,11 @@ void WriteOperationLog(const LogEntry& entry);
 
 // Asks the access service; failures of the service propagate.
 bool HasRight(qint32 mask);
-// The check every command makes: refused rights show the refusal message and give false.
+// The check every command makes: refused rights show the refusal message, naming the right in its
+// second line, and give false.
 bool CheckRight(qint32 mask);
+// That refusal's text in the log-in language.
+QString RightRefusal(qint32 mask);
 // Shows a refusal text (localised) with the information icon and the localised title.
 void ShowRefusal(const QString& builtInText);
 

@@ -12,6 +12,7 @@
 #include "component/host/contracts/BillDataAccess.h"
 #include "component/host/contracts/MrpDataServer.h"
 #include "component/host/contracts/PurchasePlanInfo.h"
+#include "component/list/SupplierRowGuard.h"
 #include "component/operations/MergeRows.h"
 #include "component/operations/RowFields.h"
 #include "platform/controls/SpreadGrid.h"
@@ -410,6 +411,8 @@ void ClsPurchasePlanUI::LoadGrid() {
     } catch (const std::exception& e) {
         ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information, QString());
     }
+    if (Spread)
+        SupplierRowGuard::Of(*Spread).LockRows(FieldDataVct.get());
 }
 
 void ClsPurchasePlanUI::SelectAll() {
@@ -451,7 +454,7 @@ bool ClsPurchasePlanUI::FillCol() {
     QVector<int> rows;
     for (int r = row; r <= grid.MaxRows(); ++r)
         if (grid.Text(col::Close, r).trimmed().isEmpty() &&
-            values::Val(grid.Text(col::PurchaseUnFinishQty, r)) > 0)
+            values::Val(grid.Text(col::PurchaseUnFinishQty, r)) > 0 && !grid.CellLocked(active, r))
             rows << r;
     if (rows.isEmpty())
         return false;
@@ -696,14 +699,16 @@ void ClsPurchasePlanUI::ApplySupplier(qint32 row, const QString& code, const Sup
 
 void ClsPurchasePlanUI::GetRightSupply(qint32 column, qint32 row, qint32 rememberedSupplierId,
                                        const std::optional<QString>& previousCode) {
-    if (column != col::SupplyNumber || !Spread || row < 1 || row > Spread->MaxRows())
+    // A row locked for its supplier was never edited: nothing to check, nothing to clear.
+    if (column != col::SupplyNumber || !Spread || row < 1 || row > Spread->MaxRows() ||
+        Spread->CellLocked(col::SupplyNumber, row))
         return;
     controls::SpreadGrid& grid = *Spread;
     // A refused code takes the row back to the supplier it had, so nothing the user did not
     // mean to change is lost; without one known, the supplier cells are cleared.
     auto refuse = [&](const QString& message) {
         if (previousCode) {
-            grid.SetText(col::SupplyNumber, row, *previousCode);
+            SupplierRowGuard::Of(grid).PutBack(row, *previousCode);
         } else {
             grid.SetText(col::SupplyNumber, row, QString());
             grid.SetText(col::SupplyName, row, QString());
@@ -737,10 +742,11 @@ void ClsPurchasePlanUI::GetSupply() {
         return;
     controls::SpreadGrid& grid = *Spread;
     const int row = grid.ActiveRow();
-    if (row < 1 || row > grid.MaxRows())
+    if (row < 1 || row > grid.MaxRows() || SupplierRowGuard::Of(grid).Refuse(row))
         return;
+    // Every supplier the user may use, the row's own chosen.
     const std::shared_ptr<LookupResult> result =
-        LookupBaseData(kLookupSupplier, grid.Text(col::SupplyNumber, row), QString(), 1);
+        LookupBaseData(kLookupSupplier, QString(), QString(), 1, grid.Text(col::SupplyNumber, row));
     if (!result || !result->ReturnOK || !result->ReturnObject)
         return;
     QString code = result->ReturnObject->Number;

@@ -84,7 +84,6 @@ public:
     qint32 FormatOwner = 0;
     qint32 CurSupplierID = 0;
 
-private:
     struct SupplierCheck {
         QString Name; // empty: no supplier has the code
         bool MayUse = false;
@@ -93,6 +92,8 @@ private:
     };
     // What the services know of a supplier code for the log-in user.
     static SupplierCheck CheckSupplierCode(const QString& code);
+
+private:
     // Writes a checked supplier into a row, with a new price when it is not the remembered one.
     void ApplySupplier(qint32 row, const QString& code, const SupplierCheck& check,
                        qint32 rememberedSupplierId);

@@ -225,21 +225,15 @@ void ClsPurchasePlanUI::DoPrint(int mode) {
     }
 }
 
+// The ledger stays hidden: it prints from its sheet, and shown it would lie over the top of the
+// list window (its date panel) while the dialogs are open.
 void ClsPurchasePlanUI::PrintPre() {
-    if (Ledger)
-        Ledger->show();
     DoPrint(kPrint);
-    if (Ledger)
-        Ledger->hide();
     WriteOperationLog(logs::Print);
 }
 
 void ClsPurchasePlanUI::PrintPreView() {
-    if (Ledger)
-        Ledger->show();
     DoPrint(kPreview);
-    if (Ledger)
-        Ledger->hide();
 }
 
 QString ClsPurchasePlanUI::HeadFootKey() const {

@@ -1,5 +1,7 @@
 #include "frmPurchasePlan.h"
 
+#include "component/chart/frmPlanChart.h"
+#include "component/grid/AmountColumns.h"
 #include "component/host/Access.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
@@ -11,6 +13,12 @@
 #include "component/host/contracts/PurchasePlanInfo.h"
 #include "component/host/contracts/UserAdmin.h"
 #include "component/list/ClsPurchasePlanUI.h"
+#include "component/list/ListEditing.h"
+#include "component/list/ListLayout.h"
+#include "component/list/ListStatus.h"
+#include "component/list/MergedAmounts.h"
+#include "component/list/PlanSort.h"
+#include "component/operations/PushNotes.h"
 #include "component/operations/clsPurchasePlan.h"
 #include "platform/controls/LedgerGrid.h"
 #include "platform/controls/SpreadGrid.h"
@@ -166,6 +174,12 @@ void frmPurchasePlan::Load() {
             preview->DRowData(row, 0, *text);
     });
     m_ops->SetLoadedRows([this] { return m_ui->Loaded(); });
+    m_sort = std::make_unique<PlanSort>(*m_grid, *m_ui);
+    connect(m_grid, &controls::SpreadGrid::HeaderMenuRequested, this, [this](int c, const QPoint& at) {
+        m_sort->ShowHeaderMenu(c, at, [this](const QString& key) { ToolClick(key); });
+    });
+    new ListStatus(*m_grid, *statusBar()); // the bar owns it
+    SetMergedRowCounter(MergedRowAmount);
 
     connect(m_grid, &controls::SpreadGrid::Changed, this, [this](int, int) {
         DataChanged = true;
@@ -182,10 +196,11 @@ void frmPurchasePlan::Load() {
                 *handled = true;
                 DataChanged = true;
                 try {
-                    if (key == Qt::Key_F7)
+                    if (key == Qt::Key_F7) {
                         m_ui->GetSupply();
-                    else
-                        m_ui->FillCol();
+                        CheckLeftCell(m_grid->ActiveCol(), m_grid->ActiveRow()); // named and priced at once
+                    } else
+                        m_editing->AsOneStep([this] { m_ui->FillCol(); });
                 } catch (const std::exception& e) {
                     ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
                                GetLangString(QStringLiteral("信息提示")));
@@ -197,10 +212,17 @@ void frmPurchasePlan::Load() {
         DataChanged = true;
         try {
             m_ui->GetSupply();
+            CheckLeftCell(c, m_grid->ActiveRow());
         } catch (const std::exception& e) {
             ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
                        GetLangString(QStringLiteral("信息提示")));
         }
+    });
+    // A supplier code ended with Enter is checked, named and priced at once, not when the cell is left.
+    connect(m_grid, &controls::SpreadGrid::Changed, this, [this](int c, int r) {
+        if (c == col::SupplyNumber)
+            QMetaObject::invokeMethod(
+                this, [this, c, r] { CheckLeftCell(c, r); }, Qt::QueuedConnection);
     });
     connect(m_grid, &controls::SpreadGrid::LeaveCell, this,
             [this](int c, int r, int, int, bool*) { CheckLeftCell(c, r); });
@@ -216,6 +238,7 @@ void frmPurchasePlan::Load() {
             },
             Qt::QueuedConnection);
     });
+    m_editing = std::make_unique<ListEditing>(*this); // after the leave-cell check, which its steps take in
     EnterCell(m_grid->ActiveCol(), m_grid->ActiveRow());
     UpdateToolStates();
 }
@@ -257,7 +280,7 @@ void frmPurchasePlan::BuildBar() {
     AddTool(kFile, QStringLiteral("iPrint"), Lang("打印(&P)..."))
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     AddTool(kFile, QStringLiteral("iPrintPreView"), Lang("打印预览(&V)..."))
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F2)); // Ctrl+V pastes
     AddTool(kFile, QStringLiteral("iPrintSetup"), Lang("打印设置(&S)..."));
     AddTool(kFile, QStringLiteral("iExport"), Lang("引出(&E)"));
     m_menus[kFile]->addSeparator();
@@ -278,12 +301,19 @@ void frmPurchasePlan::BuildBar() {
     AddTool(kEdit, QStringLiteral("UnClose"), Lang("反关闭"), Lang("反关闭采购计划"));
     m_menus[kEdit]->addSeparator();
     AddTool(kEdit, QStringLiteral("PushBill"), Lang("下推采购订单"));
+    m_menus[kEdit]->addSeparator();
+    for (const ListEditing::Tool& t : ListEditing::Tools())
+        AddTool(kEdit, t.Key, t.Caption, t.Tip)->setShortcuts(t.Keys);
 
     AddTool(kView, QStringLiteral("iRefresh"), Lang("刷新"))->setShortcut(QKeySequence(Qt::Key_F5));
     AddTool(kView, QStringLiteral("iFilter"), Lang("过滤条件(&Q)..."));
     AddTool(kView, QStringLiteral("iFind"), Lang("查找(&F)..."))->setShortcut(QKeySequence::Find);
     AddTool(kView, QStringLiteral("iHideCol"), Lang("显示/隐藏列(&H)"));
     AddTool(kView, QStringLiteral("FillCol"), Lang("批量填充"));
+    AddTool(kView, PlanSort::Ascending, Lang("按当前列升序排列"));
+    AddTool(kView, PlanSort::Descending, Lang("按当前列降序排列"));
+    AddTool(kView, PlanSort::Unsorted, Lang("取消排序"));
+    AddTool(kView, QStringLiteral("PlanChart"), Lang("计划图表(&T)"));
     m_menus[kView]->addSeparator();
     AddTool(kView, QStringLiteral("ViewBillUp"), Lang("上查(&S)"));
     AddTool(kView, QStringLiteral("ViewBillDown"), Lang("下查(&X)"));
@@ -330,6 +360,8 @@ void frmPurchasePlan::BuildBar() {
     tool("iRefresh", "刷新", nullptr, QStyle::SP_BrowserReload);
     tool("iFilter", "过滤", nullptr, QStyle::SP_FileDialogContentsView);
     tool("iHideCol", "显示/隐藏列", nullptr, QStyle::SP_FileDialogDetailedView);
+    tool("PlanChart", "图表", "计划图表", QStyle::SP_FileDialogDetailedView)
+        ->setIcon(chart::frmPlanChart::Icon());
     m_toolBar->addSeparator();
     tool("ViewBillUp", "上查", nullptr, QStyle::SP_ArrowUp);
     tool("ViewBillDown", "下查", nullptr, QStyle::SP_ArrowDown);
@@ -372,7 +404,7 @@ void frmPurchasePlan::ToolClick(const QString& key) {
     m_reloaded = false;
     try {
         LeaveActiveCell();
-        RunCommand(key);
+        m_editing->AsOneStep([&] { RunCommand(key); }); // a command's writes are undone together
     } catch (const Error& e) {
         ui::MsgBox(e.Description(), ui::OkOnly | ui::Information, GetLangString(QStringLiteral("信息提示")));
         if (e.OutcomeUnknown())
@@ -381,6 +413,7 @@ void frmPurchasePlan::ToolClick(const QString& key) {
         ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
                    GetLangString(QStringLiteral("信息提示")));
     }
+    m_sort->Follow(); // rows read or folded anew are sorted as chosen
     if (m_reloaded)
         AfterReload();
     // Any command may have changed the rows under the active cell.
@@ -451,6 +484,7 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     } else if (key == u"UnSelectAll") {
         m_ui->UnSelectAll();
     } else if (key == u"Merge") {
+        m_sort->Unsort(); // rows fold, and unfold, in the order they came in
         if (!state.IsMergedView) {
             if (m_ui->Merge()) {
                 state.IsMergedView = true;
@@ -515,12 +549,11 @@ void frmPurchasePlan::RunCommand(const QString& key) {
     } else if (key == u"PushBill") {
         m_ui->GetRightSupply(m_grid->ActiveCol(), m_grid->ActiveRow(), 0);
         if (DataChanged) {
-            if (!HasRight(rights::Save)) {
-                ShowRefusal(QStringLiteral("对不起，你没有修改的权限！"));
+            if (!CheckRight(rights::Save))
                 return;
-            }
             if (!m_ops->Save()) {
-                Inform(QStringLiteral("保存失败！"), m_ops->SaveError());
+                Inform(pushnotes::NothingPushed() + QStringLiteral("\n") + Lang("保存失败！"),
+                       m_ops->SaveError());
                 return;
             }
             m_grid->MarkRowsUnchanged();
@@ -536,8 +569,14 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         // The menu's fill marks the list changed only when it changed a cell (F6 always does).
         if (m_ui->FillCol())
             DataChanged = true;
+    } else if (PlanSort::IsCommand(key)) {
+        m_sort->Run(key);
+    } else if (ListEditing::Handles(key)) {
+        m_editing->Run(key);
     } else if (key == u"iHideCol") {
         m_ui->ShowHideCol();
+    } else if (key == u"PlanChart") {
+        chart::frmPlanChart::ShowFor(this, *m_grid);
     } else if (key == u"iFind") {
         ShowFind();
     } else if (key == u"mnuHelp") {
@@ -607,6 +646,8 @@ void frmPurchasePlan::CheckLeftCell(int c, int r) {
         OldSupplierID = 0;
     }
     m_ui->GetRightSupply(c, r, OldSupplierID, m_enteredCode);
+    if (m_grid->ChangedRowCount() == 0)
+        DataChanged = false; // a refused code left nothing to save
     // Checked once: leaving the cell again after a command does not check it twice.
     m_enteredCode = m_grid->Text(col::SupplyNumber, r);
 }
@@ -716,15 +757,13 @@ void frmPurchasePlan::closeEvent(QCloseEvent* event) {
         }
         if (answer == ui::Yes) {
             try {
-                if (HasRight(rights::Save)) {
+                if (CheckRight(rights::Save)) {
                     if (m_ops->Save()) {
                         m_grid->MarkRowsUnchanged();
                         Inform(QStringLiteral("保存成功！"));
                     } else {
                         Inform(QStringLiteral("保存失败！"), m_ops->SaveError());
                     }
-                } else {
-                    ShowRefusal(QStringLiteral("对不起，你没有相应的权限！"));
                 }
             } catch (const std::exception& e) {
                 ui::MsgBox(DescribeException(e), ui::OkOnly | ui::Information,
@@ -734,6 +773,8 @@ void frmPurchasePlan::closeEvent(QCloseEvent* event) {
     }
     if (m_ui)
         m_ui->SetFieldDataVct(nullptr);
+    if (m_loaded)
+        SaveListLayout(*this, *m_grid);
     event->accept();
 }
 

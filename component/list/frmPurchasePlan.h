@@ -22,7 +22,9 @@ class LedgerGrid;
 namespace zpp {
 
 class ClsPurchasePlanUI;
+class PlanSort;
 class clsPurchasePlan;
+class ListEditing;
 
 // The plan list window: header panel with the filter's dates, menus and tool bar, and the
 // plan grid. Routes every command to the list controller or the operations object after
@@ -87,6 +89,8 @@ private:
     QString PurchasePlanBillNo;
     std::unique_ptr<ClsPurchasePlanUI> m_ui;
     std::unique_ptr<clsPurchasePlan> m_ops;
+    std::unique_ptr<ListEditing> m_editing; // undo, redo, copy and paste
+    std::unique_ptr<PlanSort> m_sort;
     controls::SpreadGrid* m_grid = nullptr;
     controls::LedgerGrid* LdgPreview = nullptr;
     QFrame* PicTop = nullptr;

@@ -2,6 +2,7 @@
 
 #include "EntryData.h"
 #include "MergeRows.h"
+#include "PushNotes.h"
 #include "PushRows.h"
 #include "RowFields.h"
 #include "component/grid/PlanGrid.h"
@@ -280,7 +281,8 @@ RecordListPtr clsPurchasePlan::CollectOpenTickedRows() {
     QVector<qint32> gridRows;
     RecordListPtr rows = ReadGridRows(grid, [&](int row) {
         StopIfAsked(row);
-        if (!Ticked(row) || !grid.Text(col::Close, row).trimmed().isEmpty())
+        if (!Ticked(row) || !grid.Text(col::Close, row).trimmed().isEmpty() ||
+            pushnotes::NothingLeft(grid, row))
             return false;
         gridRows << row;
         return true;
@@ -315,7 +317,8 @@ int clsPurchasePlan::AddOpenTickedRows(PushRows& rows, const LoadedVersions& ver
     int added = 0;
     for (int row = 1, last = grid.MaxRows(); row <= last; ++row) {
         StopIfAsked(row);
-        if (!Ticked(row) || !grid.Text(col::Close, row).trimmed().isEmpty())
+        if (!Ticked(row) || !grid.Text(col::Close, row).trimmed().isEmpty() ||
+            pushnotes::NothingLeft(grid, row))
             continue;
         // Only the free-text cells can hold what no store can; the others are checked on entry.
         rows.Add(row, versions.Of(grid.Text(col::Key, row), row), [&](PushRows::Field f) {
@@ -377,14 +380,24 @@ bool clsPurchasePlan::PushBill() {
         // A push of many rows shows a window after a second; its 取消 undoes the push whole.
         SlowWork progress(GetLangString(QStringLiteral("正在下推…")), 0, 1000, true);
         longwork::Scope poll([&progress] { return progress.Step(); });
-        orders = UpdateService()->PushBill(GetPropsString(), m_pushVct, GetUserID(), m_orderIds, newBillDate);
+        try {
+            orders =
+                UpdateService()->PushBill(GetPropsString(), m_pushVct, GetUserID(), m_orderIds, newBillDate);
+        } catch (const Cancelled&) {
+            throw; // says so itself
+        } catch (const Error& e) {
+            if (e.OutcomeUnknown())
+                throw;
+            throw Error(pushnotes::Refused(e.Description()));
+        }
     }
     if (orders)
-        ShowPushResult(m_orderIds, orders);
+        ShowPushResult(m_orderIds, orders, m_skipped > 0 ? pushnotes::Skipped(m_skipped) : QString());
     return true;
 }
 
 bool clsPurchasePlan::CheckPushRows() {
+    m_skipped = 0;
     const QDate newBillDate = NewBillDate();
     controls::SpreadGrid& grid = Grid();
     const QString crlf = QStringLiteral("\r\n");
@@ -451,6 +464,10 @@ bool clsPurchasePlan::CheckPushRows() {
             StopIfAsked(row);
             if (!Ticked(row))
                 continue;
+            if (pushnotes::NothingLeft(grid, row)) {
+                ++m_skipped; // counted in one line rather than refused one line a row
+                continue;
+            }
             const QString pushQty = grid.Text(col::PushQty, row);
             const bool open = grid.Text(col::Close, row).trimmed().isEmpty();
             if (!open)
@@ -500,8 +517,14 @@ bool clsPurchasePlan::CheckPushRows() {
         problems +=
             GetLangString(QStringLiteral("……另有 %1 个问题未列出")).arg(problemCount - kShownProblems) + crlf;
     m_pushProblems = problems;
+    const QString skipped = m_skipped > 0 ? pushnotes::Skipped(m_skipped) + crlf : QString();
     if (!problems.isEmpty()) {
-        ShowMessageDialog(problems, QStringLiteral("vbYes"));
+        ShowMessageDialog(pushnotes::Refused(problems + skipped), QStringLiteral("vbYes"));
+        return false;
+    }
+    if (tickedOpen == 0 && m_skipped > 0) {
+        ui::MsgBox(pushnotes::Refused(skipped.trimmed()), ui::OkOnly | ui::Information,
+                   GetLangString(QStringLiteral("信息提示")));
         return false;
     }
     if (tickedOpen == 0) {
@@ -538,7 +561,8 @@ bool clsPurchasePlan::CheckPushRows() {
                           ui::YesNo | ui::Information, title) == ui::Yes;
     }
     if (controlType == u"3") {
-        ui::MsgBox(GetLangString(QStringLiteral("以下供应商已超出信用额度，不允许保存!")) + crlf + suppliers,
+        ui::MsgBox(pushnotes::Refused(GetLangString(QStringLiteral("以下供应商已超出信用额度，不允许保存!")) +
+                                      crlf + suppliers),
                    ui::OkOnly | ui::Information, title);
         return false;
     }

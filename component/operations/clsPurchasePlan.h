@@ -99,6 +99,7 @@ private:
     RecordListPtr m_pushVct;
     QString m_orderIds;
     QString m_pushProblems;
+    int m_skipped = 0; // ticked rows the last push check left out for having nothing left
 };
 
 } // namespace zpp

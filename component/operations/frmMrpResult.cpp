@@ -13,6 +13,7 @@
 #include "platform/ui/Prompt.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -94,9 +95,20 @@ frmMrpResult::frmMrpResult(QWidget* parent) : QDialog(parent) {
             m_preview.DRowData(row, 0, *text);
     });
 
+    lblNote = new QLabel(this);
+    lblNote->setObjectName(QStringLiteral("lblNote"));
+    lblNote->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(barProc1);
+    layout->addWidget(lblNote);
     layout->addWidget(grdLedger);
+}
+
+void frmMrpResult::SetNote(const QString& note) {
+    lblNote->setText(note);
+    lblNote->setAccessibleName(note);
+    lblNote->setVisible(!note.isEmpty());
 }
 
 RecordListPtr frmMrpResult::ResultColumns() {
@@ -220,8 +232,9 @@ void frmMrpResult::OpenSelectedOrder() {
     }
 }
 
-void ShowPushResult(const QString& orderIds, const RecordListPtr& orders) {
+void ShowPushResult(const QString& orderIds, const RecordListPtr& orders, const QString& note) {
     frmMrpResult window;
+    window.SetNote(note);
     window.OrderInterID = orderIds;
     window.FieldDataVct = orders;
     window.Load();

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QToolBar;
 
 namespace zpp {
@@ -33,12 +34,15 @@ public:
     // Opens the order of the ledger's current row in the bill window.
     void OpenSelectedOrder();
     void ToolClick(const QString& key);
+    // A line above the orders (what the push left out); hidden while empty.
+    void SetNote(const QString& note);
 
     // The column descriptions shown.
     static RecordListPtr ResultColumns();
 
     controls::LedgerGrid* grdLedger;
     QToolBar* barProc1;
+    QLabel* lblNote;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -54,7 +58,7 @@ private:
     bool m_loaded = false;
 };
 
-// Shows the created orders modally.
-void ShowPushResult(const QString& orderIds, const RecordListPtr& orders);
+// Shows the created orders modally, under a note when there is one.
+void ShowPushResult(const QString& orderIds, const RecordListPtr& orders, const QString& note = {});
 
 } // namespace zpp

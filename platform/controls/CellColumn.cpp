@@ -111,6 +111,19 @@ void CellColumn::Share(int from, int to) {
     }
 }
 
+void CellColumn::MoveRows(const std::vector<int>& from) {
+    std::vector<std::uint32_t> cells(m_cell.size());
+    bool moved = false;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        cells[i] = m_cell[std::size_t(from[i])];
+        moved = moved || from[i] != int(i);
+    }
+    m_cell.swap(cells);
+    // The texts no longer lie in row order; the next compaction lays them out so again.
+    if (moved)
+        m_rowOrdered = false;
+}
+
 void CellColumn::Compact() {
     std::vector<char16_t> chars;
     chars.reserve(m_chars.size() - std::min(m_garbage, m_chars.size()));

@@ -27,6 +27,16 @@ public:
     // Drops garbage and spare capacity once a bulk fill is over.
     void Squeeze();
     std::size_t Garbage() const { return m_garbage; }
+    // The entry a row's text is kept in, 0 for an empty cell: rows with one entry share one
+    // text, so an ordering looks at each entry once.
+    std::uint32_t EntryOf(int row) const { return m_cell[std::size_t(row)]; }
+    std::size_t EntryCount() const { return m_entries.size(); }
+    QStringView EntryText(std::uint32_t entry) const {
+        const Entry& e = m_entries[entry];
+        return QStringView(m_chars.data() + e.start, static_cast<qsizetype>(e.len));
+    }
+    // Row i takes the text row from[i] had (0-based); from must name every row once.
+    void MoveRows(const std::vector<int>& from);
     // The first row in [from, to] (the last one when backward) whose text contains the needle,
     // or -1. Forward, a column whose texts lie in row order is searched as one run of characters.
     int FindRow(QStringView needle, int from, int to, bool forward, Qt::CaseSensitivity cs) const;

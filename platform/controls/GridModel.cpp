@@ -83,6 +83,8 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 
 QString GridModel::Text(int c, int r) const {
     const GridColumn& col = m_cols[c];
+    if (col.formula)
+        return col.formula(r);
     if (col.type == CellType::CheckBox && col.cells.IsEmpty(r))
         return QStringLiteral("0");
     return col.cells.Get(r).toString();
@@ -95,6 +97,8 @@ bool GridModel::ColLocked(int c) const {
 
 bool GridModel::Locked(int c, int r) const {
     const GridColumn& col = m_cols[c];
+    if (col.formula)
+        return true; // nothing typed there would be kept
     if (!col.cellLock.empty() && col.cellLock[r] >= 0)
         return col.cellLock[r] > 0;
     return ColLocked(c);
@@ -120,7 +124,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         if (check)
             return {};
-        return col.cells.Get(r).toString();
+        return col.formula ? col.formula(r) : col.cells.Get(r).toString();
     case Qt::EditRole:
         return Text(c, r);
     case Qt::CheckStateRole:
@@ -131,7 +135,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         if (check)
             return Text(c, r) == u"1" ? QCoreApplication::translate("SpreadGrid", "已勾选")
                                       : QCoreApplication::translate("SpreadGrid", "未勾选");
-        return col.cells.Get(r).toString();
+        return col.formula ? col.formula(r) : col.cells.Get(r).toString();
     case Qt::TextAlignmentRole: {
         Qt::Alignment h = Qt::AlignLeft;
         switch (col.align) {
@@ -157,6 +161,12 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     }
     case kNoteRole:
         return m_notes.isEmpty() ? false : !Note(c, r).isEmpty();
+    case Qt::ForegroundRole:
+    case Qt::BackgroundRole:
+        // A cell locked on its own, unlike the rest of its column, looks read-only.
+        if (col.cellLock.empty() || col.cellLock[r] <= 0)
+            return {};
+        return role == Qt::ForegroundRole ? QColor(0x70, 0x70, 0x70) : QColor(0xEC, 0xEC, 0xEC);
     default:
         return {};
     }
@@ -214,16 +224,22 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
         return false;
     if (*text == Text(c, r))
         return true;
+    m_userWrite = true;
     Store(c, r, *text);
+    m_userWrite = false;
     if (onUserChanged)
         onUserChanged(c + 1, r + 1);
     return true;
 }
 
 void GridModel::Store(int c, int r, QStringView text, bool content) {
+    if (m_cols[c].formula)
+        return;
     CellColumn& cells = m_cols[c].cells;
     if (cells.Get(r) == text)
         return;
+    if (onWrite && !m_filling && content && m_cols[c].type != CellType::CheckBox)
+        onWrite(c, r, cells.Get(r), m_userWrite);
     cells.Set(r, text);
     if (m_filling)
         return;
@@ -235,6 +251,8 @@ void GridModel::Store(int c, int r, QStringView text, bool content) {
 
 void GridModel::Share(int c, int first, std::span<const int> fromRows) {
     GridColumn& col = m_cols[c];
+    if (col.formula)
+        return;
     CellColumn& cells = col.cells;
     const bool content = col.type != CellType::CheckBox;
     int touchedFirst = -1, touchedLast = -1;
@@ -245,6 +263,8 @@ void GridModel::Share(int c, int first, std::span<const int> fromRows) {
         // A fill shares into empty cells: the texts need comparing only when both hold one.
         if (cells.IsEmpty(to) ? cells.IsEmpty(from) : cells.Get(to) == cells.Get(from))
             continue;
+        if (onWrite && !m_filling && content)
+            onWrite(c, to, cells.Get(to), false);
         cells.Share(from, to);
         if (m_filling)
             continue;
@@ -256,10 +276,12 @@ void GridModel::Share(int c, int first, std::span<const int> fromRows) {
     }
     if (touchedFirst < 0)
         return;
-    if (m_redraw && c < m_shownCols && touchedLast < m_shownRows)
+    if (m_redraw && c < m_shownCols && touchedLast < m_shownRows) {
         Q_EMIT dataChanged(index(touchedFirst, c), index(touchedLast, c));
-    else
+        TouchFormulas(touchedFirst, touchedLast);
+    } else {
         m_dirty = true;
+    }
 }
 
 void GridModel::EndFill() {
@@ -281,7 +303,20 @@ void GridModel::MarkRowChanged(int r) {
         m_dirty = true;
 }
 
+void GridModel::UnmarkRow(int r) {
+    if (!m_changedRows[std::size_t(r)])
+        return;
+    m_changedRows[std::size_t(r)] = false;
+    --m_changedCount;
+    if (m_redraw && r < m_shownRows)
+        Q_EMIT headerDataChanged(Qt::Vertical, r, r);
+    else
+        m_dirty = true;
+}
+
 void GridModel::MarkRowsUnchanged() {
+    if (onBaseline)
+        onBaseline();
     if (m_changedCount == 0)
         return;
     std::fill(m_changedRows.begin(), m_changedRows.end(), false);
@@ -296,9 +331,27 @@ void GridModel::Touch(int c, int r) {
     if (m_redraw && c < m_shownCols && r < m_shownRows) {
         const QModelIndex i = index(r, c);
         Q_EMIT dataChanged(i, i);
+        TouchFormulas(r, r);
     } else {
         m_dirty = true;
     }
+}
+
+void GridModel::TouchFormulas(int first, int last) {
+    for (int f : m_formulaCols)
+        if (f < m_shownCols)
+            Q_EMIT dataChanged(index(first, f), index(last, f));
+}
+
+void GridModel::SetFormula(int c, std::function<QString(int r)> formula) {
+    GridColumn& col = m_cols[c];
+    col.formula = std::move(formula);
+    col.cells.Resize(0);
+    col.cells.Resize(m_rows);
+    std::erase(m_formulaCols, c);
+    if (col.formula)
+        m_formulaCols.push_back(c);
+    ColumnChanged(c);
 }
 
 void GridModel::Reformat(int c, int r) {
@@ -357,6 +410,8 @@ void GridModel::SetRows(int rows) {
     rows = std::max(rows, 0);
     if (rows == m_rows)
         return;
+    if (onBaseline)
+        onBaseline();
     if (rows < m_rows)
         m_notes.removeIf([rows](const auto& it) { return int(quint32(it.key())) >= rows; });
     const bool live = m_redraw && m_shownRows == m_rows && m_shownCols == Cols();
@@ -401,6 +456,7 @@ void GridModel::SetCols(int cols) {
     if (live && cols < old)
         beginRemoveColumns({}, cols, old - 1);
     m_cols.resize(cols);
+    std::erase_if(m_formulaCols, [cols](int f) { return f >= cols; });
     for (int c = old; c < cols; ++c)
         m_cols[c].cells.Resize(m_rows);
     if (!live) {

@@ -28,6 +28,8 @@ struct GridColumn {
     // Per-cell overrides, allocated on first use (one byte a row); -1 means not set.
     std::vector<qint8> cellLock;
     std::vector<qint8> cellDecimals;
+    // A worked-out column: its texts come from here (0-based row), none is stored.
+    std::function<QString(int r)> formula;
 };
 
 // Room for any cell text that NormaliseCell builds itself (numbers, dates, check marks).
@@ -92,11 +94,23 @@ public:
     // A column's header or its settings changed: the view repaints it when redraw allows.
     void HeaderChanged(int c);
     void ColumnChanged(int c);
+    // Makes column c a worked-out one (or a stored one again with an empty formula).
+    void SetFormula(int c, std::function<QString(int r)> formula);
 
     // A note on a cell that holds while the cell keeps the text it had when noted: any change
     // of the text makes it stale, so it never describes a value the cell no longer holds.
     void SetNote(int c, int r, const QString& note);
     QString Note(int c, int r) const;
+
+    // Row i takes what row from[i] held (0-based): texts, locks, decimals, notes and change
+    // marks; inverse[r] is where row r goes. The view's persistent indexes follow the rows.
+    void MoveRows(const std::vector<int>& from, const std::vector<int>& inverse);
+    // Whether the view knows the model's present shape (else a reset is due when redraw allows).
+    bool Shown() const { return m_shownRows == m_rows && m_shownCols == Cols(); }
+    // The column the headers show a sort indicator on (-1: none), and in which direction.
+    int SortCol() const { return m_sortCol; }
+    Qt::SortOrder SortDirection() const { return m_sortDirection; }
+    void SetSortIndicator(int c, Qt::SortOrder direction);
 
     bool LockAll() const { return m_lockAll; }
     void SetLockAll(bool locked);
@@ -104,11 +118,20 @@ public:
     void SetRedraw(bool on);
     // Called after a user edit has been stored.
     std::function<void(int c, int r)> onUserChanged;
+    // Called before a write changes what a cell holds (fills and check boxes aside), with the
+    // text it replaces and whether a user's edit makes it.
+    std::function<void(int c, int r, QStringView before, bool byUser)> onWrite;
+    // Called when the rows are replaced or their change marks cleared.
+    std::function<void()> onBaseline;
+    // Takes one row's change mark away.
+    void UnmarkRow(int r);
     // Called after the view lost its shape in a reset, to put widths and hidden columns back.
     std::function<void()> onReset;
 
 private:
     void Touch(int c, int r);
+    // Rows first to last of the worked-out columns changed with a stored cell of theirs.
+    void TouchFormulas(int first, int last);
     void Publish();
 
     struct CellNote {
@@ -118,6 +141,7 @@ private:
     static quint64 NoteKey(int c, int r) { return (quint64(quint32(c)) << 32) | quint32(r); }
 
     std::vector<GridColumn> m_cols;
+    std::vector<int> m_formulaCols;   // few columns are worked out
     QHash<quint64, CellNote> m_notes; // few cells carry one
     int m_rows = 0;
     std::vector<bool> m_changedRows;
@@ -126,9 +150,12 @@ private:
     // The shape the view knows; differs from the real one only while redraw is off.
     int m_shownRows = 0;
     int m_shownCols = 0;
+    int m_sortCol = -1;
+    Qt::SortOrder m_sortDirection = Qt::AscendingOrder;
     bool m_lockAll = false;
     bool m_redraw = true;
     bool m_filling = false;
+    bool m_userWrite = false; // a user's edit is being stored
     bool m_dirty = false;
 };
 

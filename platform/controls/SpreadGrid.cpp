@@ -2,6 +2,7 @@
 
 #include "GridDelegate.h"
 #include "GridModel.h"
+#include "GridSort.h"
 #include "platform/records/Error.h"
 #include "platform/records/Values.h"
 #include "platform/ui/Timing.h"
@@ -391,6 +392,7 @@ struct SpreadGrid::Impl {
         // One delegate per view: a delegate's closeEditor reaches every view it serves.
         frozen->setItemDelegate(new detail::GridDelegate(model, grid, frozen));
         SetUpView(frozen, frozen->verticalHeader());
+        detail::SetUpHeader(*grid, *frozen);
         frozen->verticalHeader()->setDefaultSectionSize(view->verticalHeader()->defaultSectionSize());
         frozen->verticalHeader()->setMinimumSectionSize(view->verticalHeader()->minimumSectionSize());
         frozen->verticalHeader()->hide();
@@ -430,6 +432,7 @@ SpreadGrid::SpreadGrid(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     delete old;
     view->setItemDelegate(new detail::GridDelegate(d->model, this, view));
     Impl::SetUpView(view, rows);
+    detail::SetUpHeader(*this, *view);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -528,6 +531,20 @@ bool SpreadGrid::RowChanged(int row) const {
 
 int SpreadGrid::ChangedRowCount() const {
     return d->model->ChangedRows();
+}
+
+void SpreadGrid::MarkRowUnchanged(int row) {
+    if (row >= 1 && row <= MaxRows())
+        d->model->UnmarkRow(row - 1);
+}
+
+void SpreadGrid::SetWriteWatch(WriteWatch watch) {
+    d->model->onWrite = nullptr;
+    if (watch.Written)
+        d->model->onWrite = [w = std::move(watch.Written)](int c, int r, QStringView before, bool byUser) {
+            w(c + 1, r + 1, before.toString(), byUser);
+        };
+    d->model->onBaseline = std::move(watch.Reset);
 }
 
 QString SpreadGrid::HeaderText(int col) const {
@@ -712,6 +729,12 @@ void SpreadGrid::SetCellNote(int col, int row, const QString& note) {
         d->model->SetNote(col - 1, row - 1, note);
 }
 
+void SpreadGrid::SetColFormula(int col, std::function<QString(int row)> formula) {
+    if (d->HasCol(col))
+        d->model->SetFormula(col - 1, formula ? [f = std::move(formula)](int r) { return f(r + 1); }
+                                              : std::function<QString(int)>());
+}
+
 QString SpreadGrid::CellNote(int col, int row) const {
     return d->HasCell(col, row) ? d->model->Note(col - 1, row - 1) : QString();
 }
@@ -736,6 +759,10 @@ int SpreadGrid::CellDecimals(int col, int row) const {
 
 QString SpreadGrid::Text(int col, int row) const {
     return d->HasCell(col, row) ? d->model->Text(col - 1, row - 1) : QString();
+}
+
+QStringView SpreadGrid::StoredText(int col, int row) const {
+    return d->HasCell(col, row) ? d->model->Col(col - 1).cells.Get(row - 1) : QStringView();
 }
 
 void SpreadGrid::SetText(int col, int row, const QString& text) {

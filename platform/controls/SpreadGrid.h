@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QColor>
+#include <QLocale>
 #include <QString>
 #include <QVariant>
 #include <QVector>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -57,6 +59,16 @@ public:
     bool RowChanged(int row) const;
     // How many rows RowChanged counts, kept as rows change (no walk over the rows).
     int ChangedRowCount() const;
+    // Takes the mark off one row, as an undo back to what the row held does.
+    void MarkRowUnchanged(int row);
+    // Told before a write changes what a cell holds (a fill's writes and check boxes aside): the
+    // cell, the text it replaces and whether the user's own edit makes it; Reset when the rows
+    // are replaced or their marks cleared. One watch at a time; an empty one ends it.
+    struct WriteWatch {
+        std::function<void(int col, int row, const QString& before, bool byUser)> Written;
+        std::function<void()> Reset;
+    };
+    void SetWriteWatch(WriteWatch watch);
 
     QString HeaderText(int col) const;
     void SetHeaderText(int col, const QString& text);
@@ -87,6 +99,7 @@ public:
     void SetLockAll(bool locked);
     void SetColLock(int col, bool locked);
     bool ColLocked(int col) const;
+    // A cell locked on its own, unlike its column, is drawn greyed as read-only.
     void SetCellLock(int col, int row, bool locked);
     bool CellLocked(int col, int row) const;
     // Decimals of one number cell (overrides the column's).
@@ -98,7 +111,16 @@ public:
     void SetCellNote(int col, int row, const QString& note);
     QString CellNote(int col, int row) const;
 
+    // A worked-out column: a cell's text is formula(row), asked whenever the cell is read or
+    // shown, so it follows the other cells of its row at once. Nothing is stored: writes to it
+    // are ignored, its cells are read-only and find passes them by. An empty formula makes it
+    // a stored column again.
+    void SetColFormula(int col, std::function<QString(int row)> formula);
+
     QString Text(int col, int row) const;
+    // The text a cell stores, without a copy, for passes over every row; valid until the grid
+    // next changes. A worked-out column stores none, and an empty check box reads as empty.
+    QStringView StoredText(int col, int row) const;
     // Writes a cell as the user would see it. Numbers are rounded to the cell's decimals,
     // dates normalised, check boxes become "1"/"0". Empty text clears the cell. Text that
     // the cell type cannot hold fails with a zpp::Error naming the cell.
@@ -125,6 +147,18 @@ public:
     // looked at last. Nothing when no cell matches.
     std::optional<std::pair<int, int>> Find(const QString& text, int col, int row, bool forward,
                                             bool matchCase) const;
+
+    // Row i of the result is old row order[i - 1] (both 1-based; every row once, else an Error).
+    // Texts, check boxes, change marks, locks, decimals and notes go with their rows, and so do
+    // the selection and the active cell; an open editor is committed first. RowsMoved follows.
+    void MoveRows(std::span<const int> order);
+    // The order for MoveRows that sorts the rows by a column, stably: numbers by value, dates by
+    // day, other texts in the locale's order (a number inside a text by its value), numbers
+    // before texts ascending and after them descending, empty cells last either way.
+    QVector<int> SortOrder(int col, bool ascending, const QLocale& locale = QLocale()) const;
+    // The column whose header shows the sort indicator (0: none). A click on a header only
+    // selects its column, so it leaves the indicator where it is.
+    void SetSortIndicator(int col, bool ascending);
 
     // Bulk changes: with redraw off nothing repaints and no model signal per cell is sent;
     // turning it on again refreshes the view once.
@@ -156,6 +190,10 @@ Q_SIGNALS:
     void Clicked(int col, int row);
     // A key pressed in the grid (not while an editor is open); set *handled to swallow it.
     void KeyDown(int key, Qt::KeyboardModifiers modifiers, bool* handled);
+    // MoveRows moved the rows, in the order it was given.
+    void RowsMoved(const QVector<int>& order);
+    // A column header was asked for its context menu, at a position on the screen.
+    void HeaderMenuRequested(int col, const QPoint& globalPos);
 
 private:
     struct Impl;

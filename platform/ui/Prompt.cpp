@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace zpp::ui {
@@ -17,6 +18,24 @@ ModalHandler& InstalledModal() {
     static ModalHandler handler;
     return handler;
 }
+
+// A closed modal window leaves the activation to the window manager; without one that hands it
+// back, no window is active afterwards, and the shortcuts of the window the user goes on in are
+// dead while its other keys still arrive. The window that was active before gets it back.
+class ActivationKept {
+public:
+    ActivationKept() : m_was(QApplication::activeWindow()) {}
+    ~ActivationKept() {
+        const QWidget* now = QApplication::activeWindow();
+        if (m_was && m_was->isVisible() && (!now || !now->isVisible()))
+            m_was->activateWindow();
+    }
+    ActivationKept(const ActivationKept&) = delete;
+    ActivationKept& operator=(const ActivationKept&) = delete;
+
+private:
+    QPointer<QWidget> m_was;
+};
 
 int FirstButtonAnswer(int style) {
     switch (style & 15) {
@@ -49,6 +68,7 @@ std::optional<QString> InputBox(const QString& prompt, const QString& title, con
 }
 
 int ExecModal(QDialog& dialog) {
+    const ActivationKept kept;
     if (InstalledModal())
         return InstalledModal()(dialog);
     return dialog.exec();
@@ -59,6 +79,7 @@ void SetModalHandler(ModalHandler handler) {
 }
 
 int QtPrompter::MsgBox(const QString& text, int style, const QString& title) {
+    const ActivationKept kept;
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
     box.setText(text);
@@ -118,6 +139,7 @@ int QtPrompter::MsgBox(const QString& text, int style, const QString& title) {
 
 std::optional<QString> QtPrompter::InputBox(const QString& prompt, const QString& title,
                                             const QString& defaultText) {
+    const ActivationKept kept;
     bool ok = false;
     const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt, QLineEdit::Normal,
                                                defaultText, &ok);

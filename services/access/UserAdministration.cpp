@@ -11,16 +11,6 @@
 
 namespace zpp::services {
 
-const QVector<RightName>& RightNames() {
-    static const QVector<RightName> names = {
-        {"query", rights::Query, "查询"},  {"save", rights::Save, "保存"},
-        {"close", rights::Close, "关闭"},  {"delete", rights::Delete, "删除"},
-        {"push", rights::Push, "下推"},    {"export", rights::Export, "引出"},
-        {"print", rights::Print, "打印"},  {"price", rights::Price, "单价"},
-        {"import", rights::Import, "导入"}};
-    return names;
-}
-
 qint32 ParseRights(const QString& names) {
     qint32 mask = 0;
     for (const QString& raw : names.split(u',', Qt::SkipEmptyParts)) {

@@ -14,13 +14,12 @@ inline constexpr qint32 kEveryRight = rights::Query | rights::Save | rights::Clo
                                       rights::Push | rights::Export | rights::Print | rights::Price |
                                       rights::Import;
 
-// A command right by the name the command line and the window use.
-struct RightName {
-    const char* Key; // query, save, close, delete, push, export, print, price, import
-    qint32 Mask;
-    const char* Caption; // the window's column
-};
-const QVector<RightName>& RightNames();
+// The command rights by the names the command line and the window use: the component's own
+// table, so that its refusals name a right as the users window shows it.
+using RightName = rights::Named;
+inline const QVector<RightName>& RightNames() {
+    return rights::All();
+}
 // "query,save" or "all" as a mask; fails naming an unknown right.
 qint32 ParseRights(const QString& names);
 // The mask as names, in RightNames order.

@@ -176,6 +176,18 @@ QVariant BaseDataModel::headerData(int section, Qt::Orientation orientation, int
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
+int BaseDataModel::RowOf(const QString& code) {
+    for (int from = 0;;) {
+        for (; from < m_rows.size(); ++from)
+            if (m_rows[from].Code == code)
+                return from;
+        // Pages come in code order: once past the code, it is not among the matches.
+        if (!m_more || m_rows.isEmpty() || m_rows.constLast().Code > code)
+            return -1;
+        fetchMore({});
+    }
+}
+
 bool BaseDataModel::canFetchMore(const QModelIndex& parent) const {
     return !parent.isValid() && m_more;
 }

@@ -52,6 +52,9 @@ public:
     const QString& Search() const { return m_search; }
     const Row& At(int row) const { return m_rows[row]; }
     bool HasMore() const { return m_more; }
+    // The row of a code, reading further pages until it is listed (rows come in code order); -1
+    // when it is not among the matches.
+    int RowOf(const QString& code);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

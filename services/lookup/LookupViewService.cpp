@@ -16,6 +16,8 @@ std::shared_ptr<LookupResult> LookupViewService::ItemLookUp(qint32& baseDataType
     auto* model = new BaseDataModel(m_session->Db, baseDataType, nullptr, m_session->UserId);
     // Owner is the window that asked (the filter dialog), so the lookup stays above it.
     frmBaseDataLookup window(model, text, QApplication::activeWindow());
+    if (options && options->Exists(QStringLiteral("Select")))
+        window.Select(options->Text(QStringLiteral("Select")));
     auto result = std::make_shared<LookupResult>();
     if (ui::ExecModal(window) == QDialog::Accepted && window.Chosen()) {
         result->ReturnOK = true;

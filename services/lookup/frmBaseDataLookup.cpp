@@ -168,6 +168,11 @@ void frmBaseDataLookup::Choose() {
     accept();
 }
 
+void frmBaseDataLookup::Select(const QString& code) {
+    if (const int row = m_model->RowOf(code); row >= 0)
+        ShowCurrent(row);
+}
+
 void frmBaseDataLookup::ShowCurrent(int row) {
     if (row >= 0 && row < m_model->rowCount()) {
         const QModelIndex index = m_model->index(row, 0);

@@ -31,6 +31,9 @@ public:
     void ApplyPendingSearch();
     // Chooses the current row and closes the window; nothing when the list is empty.
     void Choose();
+    // Makes the record of a code the current row, reading pages up to it; the first row stays
+    // current when the code is not listed.
+    void Select(const QString& code);
 
     // Pause after the last keystroke before the list follows the search text.
     static constexpr int kTypingPauseMs = 150;

@@ -563,6 +563,7 @@ RptFilter RptFilter::FromConditions(const KeyedRecord* conditions, const QString
     f.FromBill = TextBound(conditions, QStringLiteral("BBillNo"));
     f.ToBill = TextBound(conditions, QStringLiteral("EBillNo"));
     f.HideClosed = conditions && values::Val(conditions->Get(QStringLiteral("Closed"), 0)) == 1;
+    f.OnlyUnordered = conditions && values::Val(conditions->Get(QStringLiteral("Unordered"), 0)) == 1;
     return f;
 }
 
@@ -616,6 +617,21 @@ QString RptDataSql(const store::Store& store, const RptFilter& filter, QVariantL
         bound(filter.ToBill, QStringLiteral("p.bill_no") + c + QStringLiteral(" <= ?"));
         if (filter.HideClosed)
             where << QStringLiteral("e.close_mark = ''");
+        if (filter.OnlyUnordered) {
+            // At least half the item's smallest unit, which the list shows as a quantity above 0.
+            // A CASE of constants typed as the column costs next to nothing beside the row read;
+            // ROUND would format every value (and PostgreSQL rounds only numerics).
+            const QString real =
+                store.IsSQLite() ? QStringLiteral(" AS REAL)") : QStringLiteral(" AS DOUBLE PRECISION)");
+            const auto half = [&](int decimals) -> QString {
+                return QStringLiteral("CAST(0.") + QString(decimals, u'0') + u'5' + real;
+            };
+            QString halfUnit = QStringLiteral("CASE i.qty_decimals");
+            for (int d = 0; d < 10; ++d)
+                halfUnit += QStringLiteral(" WHEN %1 THEN ").arg(d) + half(d);
+            halfUnit += QStringLiteral(" ELSE ") + half(10) + QStringLiteral(" END");
+            where << QStringLiteral("e.unordered_qty >= ") + halfUnit;
+        }
     }
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));

@@ -13,12 +13,15 @@ struct RptFilter {
     QString FromItem, ToItem;
     QString FromBill, ToBill;
     bool HideClosed = false;
+    // Only entries with something left to order: a quantity left that the list shows above 0 at the
+    // item's decimals (an entry ordered in full in parts may keep a rounding rest of 1e-16).
+    bool OnlyUnordered = false;
     // False for a user without the price right: the store sends no price, and the rows carry none
     // (FPrice is null).
     bool WithPrices = true;
 
     // Reads the filter-condition record ("BDate", "EDate", "BItemNumber", "EItemNumber",
-    // "BBillNo", "EBillNo", "Closed"); a date that is not a date fails naming its key.
+    // "BBillNo", "EBillNo", "Closed", "Unordered"); a date that is not a date fails naming its key.
     static RptFilter FromConditions(const KeyedRecord* conditions, const QString& billNo);
 };
 

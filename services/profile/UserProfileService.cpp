@@ -10,4 +10,11 @@ QString UserProfileService::GetUserProfile(const QString&, const QString& sectio
         .toString();
 }
 
+QString UserProfileService::GetUserFullName(const QString&) {
+    return m_session->Db
+        ->Scalar(QStringLiteral("SELECT full_name FROM users WHERE id = ?"), {m_session->UserId})
+        .toString()
+        .trimmed();
+}
+
 } // namespace zpp::services

@@ -11,6 +11,7 @@ public:
     explicit UserProfileService(store::SessionPtr session) : m_session(std::move(session)) {}
     // The stored text; empty when the user has none.
     QString GetUserProfile(const QString& props, const QString& section, const QString& key) override;
+    QString GetUserFullName(const QString& props) override;
 
 private:
     store::SessionPtr m_session;

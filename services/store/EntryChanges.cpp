@@ -41,8 +41,9 @@ QString ChangeKind(const QString& n, const QString& o) {
 
 QStringList EntryChangeSchema() {
     QStringList s;
-    // txid: the PostgreSQL transaction, which its notice names. Rows are kept a day.
-    s << QStringLiteral("CREATE TABLE entry_changes ("
+    // txid: the PostgreSQL transaction, which its notice names. Rows are kept a day. Every
+    // statement may run again on a store taken back below this step.
+    s << QStringLiteral("CREATE TABLE IF NOT EXISTS entry_changes ("
                         " seq {{autoid}},"
                         " plan_id INTEGER NOT NULL,"
                         " entry_id INTEGER NOT NULL,"
@@ -51,8 +52,8 @@ QStringList EntryChangeSchema() {
                         " writer TEXT NOT NULL DEFAULT '',"
                         " txid BIGINT NOT NULL DEFAULT 0,"
                         " changed_at TEXT NOT NULL)");
-    s << QStringLiteral("CREATE INDEX entry_changes_txid ON entry_changes (txid)");
-    s << QStringLiteral("CREATE INDEX entry_changes_at ON entry_changes (changed_at)");
+    s << QStringLiteral("CREATE INDEX IF NOT EXISTS entry_changes_txid ON entry_changes (txid)");
+    s << QStringLiteral("CREATE INDEX IF NOT EXISTS entry_changes_at ON entry_changes (changed_at)");
     // One statement's rows in one insert, and one notice per transaction (the server folds equal
     // notices of a transaction into one): a push of 100,000 entries is one notice, and the list
     // reads its rows by the transaction it names. Written as the store's owner, by a trigger
@@ -94,19 +95,9 @@ QStringList EntryChangeSchema() {
     s << QStringLiteral("{{pg}}CREATE TRIGGER zpp_entries_deleted AFTER DELETE ON plan_entries"
                         " REFERENCING OLD TABLE AS zpp_old FOR EACH STATEMENT EXECUTE FUNCTION"
                         " zpp_note_entry_changes()");
-    // Owned as the tables are, as the import's pricing trigger is (PgImportPrices.cpp says why the
-    // right to create in public is lent for this transaction only).
-    s << QStringLiteral(
-        "{{pg}}DO $o$ DECLARE v_owner name; v_lent boolean; BEGIN"
-        " SELECT tableowner INTO v_owner FROM pg_catalog.pg_tables"
-        "  WHERE schemaname = 'public' AND tablename = 'plan_entries';"
-        " IF v_owner = current_user THEN RETURN; END IF;"
-        " v_lent := NOT pg_catalog.has_schema_privilege(v_owner, 'public', 'CREATE');"
-        " IF v_lent THEN EXECUTE pg_catalog.format('GRANT CREATE ON SCHEMA public TO %I', v_owner); END IF;"
-        " EXECUTE pg_catalog.format('ALTER TABLE public.entry_changes OWNER TO %I', v_owner);"
-        " EXECUTE pg_catalog.format('ALTER FUNCTION public.zpp_note_entry_changes() OWNER TO %I', v_owner);"
-        " IF v_lent THEN EXECUTE pg_catalog.format('REVOKE CREATE ON SCHEMA public FROM %I', v_owner);"
-        " END IF; END $o$");
+    // Owned as the tables are.
+    s << pg::HandToOwner({QStringLiteral("TABLE public.entry_changes"),
+                          QStringLiteral("FUNCTION public.zpp_note_entry_changes()")});
     return s;
 }
 

@@ -28,19 +28,8 @@ QStringList PostgresImportPrices() {
                         " FOR EACH ROW EXECUTE FUNCTION zpp_price_imported_entry()");
     // Callable by nobody: a trigger runs it whoever writes.
     s << QStringLiteral("{{pg}}REVOKE ALL ON FUNCTION zpp_price_imported_entry() FROM PUBLIC");
-    // It runs as the store's owner, like the tables it reads. The database's owner upgrading the
-    // store cannot hand it over later (the owner role may not create in public, which a transfer
-    // asks), so it is handed over here, that right lent for this transaction only.
-    s << QStringLiteral(
-        "{{pg}}DO $o$ DECLARE v_owner name; v_lent boolean; BEGIN"
-        " SELECT tableowner INTO v_owner FROM pg_catalog.pg_tables"
-        "  WHERE schemaname = 'public' AND tablename = 'plan_entries';"
-        " IF v_owner = current_user THEN RETURN; END IF;"
-        " v_lent := NOT pg_catalog.has_schema_privilege(v_owner, 'public', 'CREATE');"
-        " IF v_lent THEN EXECUTE pg_catalog.format('GRANT CREATE ON SCHEMA public TO %I', v_owner); END IF;"
-        " EXECUTE pg_catalog.format('ALTER FUNCTION public.zpp_price_imported_entry() OWNER TO %I', v_owner);"
-        " IF v_lent THEN EXECUTE pg_catalog.format('REVOKE CREATE ON SCHEMA public FROM %I', v_owner);"
-        " END IF; END $o$");
+    // It runs as the store's owner, like the tables it reads.
+    s << HandToOwner({QStringLiteral("FUNCTION public.zpp_price_imported_entry()")});
     return s;
 }
 

@@ -24,6 +24,27 @@ inline const QString kListPrice =
                    " AND (%3 = 0 OR sp.unit_id = %3) AND sp.valid_from <= %4"
                    " ORDER BY sp.valid_from DESC LIMIT 1)");
 
+// Hands objects that the role upgrading the store made (each "KIND public.name", for example
+// "FUNCTION public.f()") to the store's owner, the owner of the tables. The database's owner
+// upgrading the store cannot hand them over by itself (the owner role may not create in public,
+// which a transfer asks), so the right is lent for this transaction only.
+inline QString HandToOwner(const QStringList& objects) {
+    QString alter;
+    for (const QString& o : objects)
+        alter += QStringLiteral(" EXECUTE pg_catalog.format('ALTER %1 OWNER TO %I', v_owner);").arg(o);
+    return QStringLiteral("{{pg}}DO $o$ DECLARE v_owner name; v_lent boolean; BEGIN"
+                          " SELECT tableowner INTO v_owner FROM pg_catalog.pg_tables"
+                          "  WHERE schemaname = 'public' AND tablename = 'plan_entries';"
+                          " IF v_owner = current_user THEN RETURN; END IF;"
+                          " v_lent := NOT pg_catalog.has_schema_privilege(v_owner, 'public', 'CREATE');"
+                          " IF v_lent THEN EXECUTE pg_catalog.format('GRANT CREATE ON SCHEMA public TO %I', "
+                          "v_owner); END IF;") +
+           alter +
+           QStringLiteral(
+               " IF v_lent THEN EXECUTE pg_catalog.format('REVOKE CREATE ON SCHEMA public FROM %I', v_owner);"
+               " END IF; END $o$");
+}
+
 } // namespace zpp::store::pg
 
 namespace zpp::store::pg {

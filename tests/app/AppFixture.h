@@ -18,6 +18,8 @@
 #include "support/TestStores.h"
 
 #include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,6 +110,20 @@ protected:
                 d.reject();
             return d.result();
         });
+    }
+    // Moves the first plan to yesterday and answers the next filter dialog with that day alone: a
+    // 过滤 then lists another set of rows. Gives the day.
+    QString FilterToYesterday() {
+        const QString day = QDate::currentDate().addDays(-1).toString("yyyy-MM-dd");
+        db->Exec(
+            "UPDATE plan_entries SET entry_date = ? WHERE plan_id = (SELECT MIN(plan_id) FROM plan_entries)",
+            {day});
+        Answer([day](QDialog& d) {
+            for (const char* name : {"dtpBDate", "dtpEDate"})
+                d.findChild<QDateEdit*>(name)->setDate(QDate::fromString(day, "yyyy-MM-dd"));
+            d.findChild<QPushButton*>("cmdOK")->click();
+        });
+        return day;
     }
     // Through a push as a user goes: on past any high price and the message dialog (是 to its
     // question), then in the result window the first order opened and closed again; every other

@@ -29,14 +29,7 @@ TEST_P(AppTest, TheWiredListShowsTodaysOpenEntries) {
 
     // 过滤 on another day lists that day's open entries; 刷新 reads the store again, without the
     // entry another user closed meanwhile.
-    const QString day = QDate::currentDate().addDays(-1).toString("yyyy-MM-dd");
-    db->Exec("UPDATE plan_entries SET entry_date = ? WHERE plan_id = (SELECT MIN(plan_id) FROM plan_entries)",
-             {day});
-    Answer([&](QDialog& d) {
-        for (const char* name : {"dtpBDate", "dtpEDate"})
-            d.findChild<QDateEdit*>(name)->setDate(QDate::fromString(day, "yyyy-MM-dd"));
-        d.findChild<QPushButton*>("cmdOK")->click();
-    });
+    const QString day = FilterToYesterday();
     Hands{*list}.Tool("iFilter");
     const int more =
         Count("SELECT COUNT(*) FROM plan_entries WHERE entry_date = ? AND close_mark = ''", {day});
@@ -119,8 +112,8 @@ TEST_P(AppTest, BillModeListsOnePlanAndCommandsWithoutTheirRightAreRefused) {
     Answer([&](QDialog& d) { shown << d.objectName(); });
     list->Tool("mnuFile", "iImport")->trigger();
     list->Tool("mnuFile", "iUsers")->trigger();
-    EXPECT_EQ(shown + Said(),
-              QStringList({"对不起，你没有相应的权限！", "只有拥有全部权限的管理员才能管理用户与权限"}));
+    EXPECT_EQ(shown + Said(), QStringList({"对不起，你没有相应的权限！\n所需权限：导入",
+                                           "只有拥有全部权限的管理员才能管理用户与权限"}));
 }
 
 // A push that runs long shows a progress window: assistive technology finds it among the
@@ -232,7 +225,7 @@ TEST_P(AppTest, ExportPrintPreviewAndPageSetup) {
     EXPECT_EQ(Rows(*db, "SELECT operation_name FROM operation_log ORDER BY id DESC LIMIT 1"),
               "采购计划表引出（PDF：" + QDir::toNativeSeparators(pdf) + "）");
     EXPECT_EQ(Said(), QStringList({"文件“" + out.filePath("plan.csv") + "”已存在。要替换它吗？",
-                                   "对不起，你没有相应的权限！"}));
+                                   "对不起，你没有相应的权限！\n所需权限：引出"}));
 
     // A file that cannot be written is the list's failed export, with the reason; nothing logged.
     WriteFiles(out.filePath("无此目录"));

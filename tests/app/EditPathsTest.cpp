@@ -13,6 +13,9 @@ using namespace zpp::test;
 
 namespace {
 
+// The first line of every push that orders nothing.
+const QString kNothingPushed = "没有下推任何分录，也没有生成采购订单。";
+
 // Everything a save or a push may change in an entry, version included.
 const QString kEntries = "SELECT plan_id, entry_id, supplier_id, push_qty, price, discount_rate, tax_rate,"
                          " finish_date, memo, row_version FROM plan_entries";
@@ -345,7 +348,7 @@ TEST_P(AppTest, APushRefusesEntriesChangedElsewhereSinceTheListReadThem) {
         if (!c.change.isEmpty()) {
             const QString billNo =
                 db->Scalar("SELECT bill_no FROM purchase_plans WHERE id = ?", {plan.toInt()}).toString();
-            EXPECT_EQ(Said(), QStringList{refusal.arg(row).arg(billNo, entry)});
+            EXPECT_EQ(Said(), QStringList{kNothingPushed + "\r\n" + refusal.arg(row).arg(billNo, entry)});
             EXPECT_EQ(Rows(*db, written), before);
             continue;
         }
@@ -414,7 +417,8 @@ TEST_P(AppTest, APushOfAMergedRowRefusesAnEntryWithoutADeliveryDate) {
     const QString billNo =
         db->Scalar("SELECT bill_no FROM purchase_plans WHERE id = ?", {blank.section('_', 0, 0).toInt()})
             .toString();
-    EXPECT_EQ(shown.trimmed(), QString("第%1行（采购建议号[%2]分录号 %3）：建议交货日期不能为空")
+    EXPECT_EQ(shown.trimmed(),
+              kNothingPushed + QString("\n第%1行（采购建议号[%2]分录号 %3）：建议交货日期不能为空")
                                    .arg(row)
                                    .arg(billNo, blank.section('_', 1)));
     EXPECT_EQ(Rows(*db, written), before);

@@ -11,12 +11,19 @@ using Host = HostFixture;
 
 TEST_F(Host, RefusalIsLocalisedAndLogsNothingAndALogFailureIsNeverNoticed) {
     World().PropsString = "UserID=1;Language=en;";
-    World().English = {{"对不起，你没有相应的权限！", "Sorry!"}, {"信息提示", "Information"}};
+    World().English = {{"对不起，你没有相应的权限！", "Sorry!"},
+                       {"信息提示", "Information"},
+                       {"所需权限：%1", "Needs: %1"},
+                       {"引出", "Export"},
+                       {"查询", "Open"},
+                       {"、", ", "}};
     World().GrantedMask = 0;
     EXPECT_FALSE(CheckRight(rights::Export));
     ClsPurchasePlanMain().Show();
+    EXPECT_FALSE(CheckRight(rights::Export | rights::Query));
     EXPECT_TRUE(World().Log.isEmpty());
-    ASSERT_EQ(Shown(), QStringList({"Sorry!", "Sorry!"}));
+    ASSERT_EQ(Shown(),
+              QStringList({"Sorry!\nNeeds: Export", "Sorry!\nNeeds: Open", "Sorry!\nNeeds: Open, Export"}));
     EXPECT_EQ(prompts->Log[1].Title + "|" + QString::number(prompts->Log[1].Style), "Information|64");
 
     // A cancelled filter dialog opens no list, but the query is logged.

@@ -103,6 +103,13 @@ TEST_F(HostileClient, TheDatabaseLetsInItsOwnRolesForTheirOwnCommandsOnly) {
          "UPDATE plan_entries SET memo = memo WHERE false RETURNING price", "42501"},
         {"buyer", "the re-pricing function of old, for any entry and day",
          "SELECT zpp_price_entry_from_list(1, 1, '1999-01-01')", "42883"},
+        // The record of changes other lists are told about is the store's own to write.
+        {"buyer", "a change forged for other users' lists",
+         "INSERT INTO entry_changes (plan_id, entry_id, change, changed_at) VALUES (1, 1, 'deleted', 'x')",
+         "42501"},
+        {"buyer", "a notice of changes sent by hand", "SELECT pg_notify('zpp_entry_changes', '1')", "",
+         "SELECT count(*) FROM entry_changes WHERE txid = 1", "0"},
+        {"buyer", "the record of changes emptied", "DELETE FROM entry_changes", "42501"},
     };
     for (const Attempt& a : attempts)
         Try(a);

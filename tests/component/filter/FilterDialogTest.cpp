@@ -71,8 +71,8 @@ TEST_F(FilterDialog, ConfirmRefusesAStartAfterTheEndAndWritesEveryKeyTrimmedWith
         Child<QCheckBox>(d, "chkClosed")->setChecked(false);
         Child<QPushButton>(d, "cmdOK")->click();
     }));
-    EXPECT_EQ(Conditions(), "OK=true BDate=2024-03-05 EDate=2024-11-20 Closed=0 BItemClass= BItemNumber=a.01 "
-                            "EItemNumber= BBillNo= EBillNo=PR-9");
+    EXPECT_EQ(Conditions(), "OK=true BDate=2024-03-05 EDate=2024-11-20 Closed=0 Unordered=0 BItemClass= "
+                            "BItemNumber=a.01 EItemNumber= BBillNo= EBillNo=PR-9");
     EXPECT_EQ(State().FilterConditions->Get("Closed").typeId(), QMetaType::Short);
     EXPECT_EQ(World().FontsApplied, 1);
 }
@@ -94,7 +94,7 @@ TEST_F(FilterDialog, DebugSwitchAndNextChooseSchemeConfirmOnActivation) {
     EXPECT_TRUE(closesItself(true));
     EXPECT_EQ(ini::Service().FileName(), "Plan.ini") << "reading the switch puts the file name back";
     ini::Service().SetFileName(iniName);
-    EXPECT_EQ(State().FilterConditions->Count(), 9);
+    EXPECT_EQ(State().FilterConditions->Count(), 10);
     SetDebugSwitch("2");
     EXPECT_FALSE(closesItself(true));
 

@@ -45,8 +45,8 @@ TEST_F(FilterSchemes, OkStoresTheDefaultSchemeButNeverANamedOne) {
     for (const RecordPtr& r : *Filter().Sent[0])
         pairs << r->Text("Plan") + ":" + r->Text("Key") + "=" + r->Text("Value");
     EXPECT_EQ(pairs.replaceInStrings("默认方案:", ""), // the scheme's name on every pair
-              (QStringList{"BDate=2024-05-01", "EDate=2024-05-31", "BItem=A''1",
-                           "EItem=", "BBillNo=", "EBillNo= o''k ", "chkClosed=1", "chkNextChoose=0"}));
+              (QStringList{"BDate=2024-05-01", "EDate=2024-05-31", "BItem=A''1", "EItem=", "BBillNo=",
+                           "EBillNo= o''k ", "chkClosed=1", "chkUnordered=0", "chkNextChoose=0"}));
     EXPECT_EQ(Filter().Calls.mid(Filter().Calls.size() - 2),
               (QStringList{"UpdateNextChooseValue", "SaveProfile"}));
 
@@ -94,5 +94,5 @@ TEST_F(FilterSchemes, DeleteRefusesTheDefaultAndReloadsAfterwards) {
         EXPECT_TRUE(Child<QCheckBox>(d, "chkClosed")->isChecked());
         Child<QPushButton>(d, "cmdOK")->click();
     }));
-    EXPECT_EQ(State().FilterConditions->Count(), 9);
+    EXPECT_EQ(State().FilterConditions->Count(), 10);
 }

@@ -1,4 +1,7 @@
 #include "ListFakes.h"
+#include "component/grid/AmountColumns.h"
+#include "component/host/ComponentState.h"
+#include "component/list/MergedAmounts.h"
 
 #include <QDir>
 #include <QFile>
@@ -256,4 +259,46 @@ TEST_F(Controller, MergeLimits) {
     }
     ini::SetConfigDir("/proc/no-such-dir");
     EXPECT_NO_THROW(ClsPurchasePlanUI()) << "an unwritable configuration never stops the list";
+}
+
+// The amount follows whatever changes a row: a fill down of the price, a supplier that brings
+// its own price, and the merged view, where a merged row counts its summed push quantity.
+TEST_F(Controller, AmountsFollowFillDownSupplierPricesAndTheMergedView) {
+    for (int i = 1; i <= 3; ++i)
+        Plans().Rows->Add(MakeRow(1, i, "1.01.001", i));
+    QString none;
+    ui->Refresh(none);
+    const auto amounts = [&] {
+        QStringList texts;
+        for (int r = 1; r <= g().MaxRows(); ++r)
+            texts << g().Text(col::AmountWithTax, r);
+        return texts.join(' ');
+    };
+    EXPECT_EQ(amounts(), "12.50 25.00 37.50");
+    g().SetActiveCell(col::Price, 2);
+    g().SetText(col::Price, 2, "10");
+    ui->FillCol();
+    EXPECT_EQ(amounts(), "12.50 20.00 30.00");
+
+    Plans().SupplierNames = {{"S02", "华东五金"}};
+    Plans().SupplierIds["S02"] = 42;
+    Plans().SupplyPrice = 9.75;
+    g().SetActiveCell(col::SupplyNumber, 3);
+    g().SetText(col::SupplyNumber, 3, "S02");
+    ui->FillCol();
+    EXPECT_EQ(amounts(), "12.50 20.00 29.25");
+
+    // A merged row comes to what its entries will be ordered at: each at its own price until
+    // the row's price is changed.
+    g().SetText(col::Price, 3, "10");
+    SetMergedRowCounter(MergedRowAmount);
+    ASSERT_TRUE(ui->Merge());
+    State().IsMergedView = true;
+    ASSERT_EQ(g().MaxRows(), 2) << "S01 rows fold into one";
+    EXPECT_EQ(amounts(), "32.50 30.00") << "1 at 12.50 and 2 at 10; 3 at 10";
+    g().SetText(col::Price, 1, "11");
+    EXPECT_EQ(amounts(), "33.00 30.00");
+    g().SetText(col::PushQty, 1, "1");
+    EXPECT_EQ(amounts(), "11.00 30.00");
+    SetMergedRowCounter({});
 }

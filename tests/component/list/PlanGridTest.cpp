@@ -1,4 +1,5 @@
 #include "ListFakes.h"
+#include "component/grid/AmountColumns.h"
 #include "component/host/Access.h"
 
 using namespace zpp;
@@ -74,5 +75,54 @@ TEST_F(PlanGrid, ColumnTableCaptionsFieldsWidthsTypesInOrder) {
         "基本单位ID FUnitID - H -1|辅助属性id FAuxPropID - H -1|起始日期 FStartDate 0.1 H 0|"
         "供应商id FSupplyID - H -1|Key FKey - H -1|IsMerge FIsMerge - H -1|"
         "StartKey FStartKey - H -1|EndKey FEndKey - H -1|MergeSumQty FMergeSumQty - H -1|"
-        "数量精度位数 FQtyDecimal - H -1|单价精度位数 FPriceDecimal - H -1");
+        "数量精度位数 FQtyDecimal - H -1|单价精度位数 FPriceDecimal - H -1|"
+        "价税合计 FAmountWithTax 0.06 - 13|不含税金额 FAmountWithoutTax 0.06 - 13");
+}
+
+// The amount columns: hidden until chosen (older saved formats, which never name them, keep them
+// hidden), not offered and never shown without the price right, read-only, and counted from the
+// row's cells as shown: the push quantity at the price less the discount, and that without tax.
+TEST_F(PlanGrid, AmountColumnsAreChosenFollowTheirRowAndNeedThePriceRight) {
+    const struct {
+        bool price;
+        QString saved;
+        QString shown; // the two amount columns and the date column, S shown, H hidden
+    } cases[] = {{true, "", "HHS"},
+                 {true, "FVDate=1|FPrice=1|", "HHH"},
+                 {true, "FAmountWithTax=0|", "SHS"},
+                 {true, "FAmountWithoutTax=0|FAmountWithTax=0|", "SSS"},
+                 {false, "FAmountWithTax=0|FAmountWithoutTax=0|", "HHS"}};
+    for (const auto& c : cases) {
+        World().GrantedMask = c.price ? 0x7fffffff : 0x7fffffff & ~rights::Price;
+        Filter().Formats["sPlanRpt"] = c.saved;
+        GridHost host;
+        InitPlanGrid(host);
+        QString shown;
+        for (int column : {col::AmountWithTax, col::AmountWithoutTax, col::VDate})
+            shown += host.grid.ColHidden(column) ? 'H' : 'S';
+        EXPECT_EQ(shown, c.shown) << c.saved.toStdString();
+        EXPECT_EQ(ChoosableFields().contains("FAmountWithTax"), c.price);
+    }
+    World().GrantedMask = 0x7fffffff;
+
+    GridHost host;
+    InitPlanGrid(host);
+    controls::SpreadGrid& g = host.grid;
+    g.SetMaxRows(2);
+    const auto amounts = [&](int r) -> QString {
+        return g.Text(col::AmountWithTax, r) + "|" + g.Text(col::AmountWithoutTax, r);
+    };
+    g.SetCellDecimals(col::Price, 1, 2);
+    g.SetText(col::PushQty, 1, "3");
+    g.SetText(col::Price, 1, "12.345"); // shows 12.35 at the row's two decimals
+    g.SetText(col::DiscountRate, 1, "10");
+    g.SetText(col::TaxRate, 1, "13");
+    EXPECT_EQ(amounts(1), "33.35|29.51") << "3 x 12.35 x 0.9 = 33.345; / 1.13";
+    g.SetText(col::TaxRate, 1, "");
+    EXPECT_EQ(amounts(1), "33.35|33.35");
+    g.SetText(col::PushQty, 2, "4");
+    EXPECT_EQ(amounts(2), "|") << "no price, no amount";
+    g.SetText(col::AmountWithTax, 1, "1");
+    EXPECT_EQ(amounts(1), "33.35|33.35");
+    EXPECT_TRUE(g.CellLocked(col::AmountWithTax, 1));
 }

@@ -28,6 +28,7 @@ PushWorld& Push() {
 class FakeUserProfile : public UserProfileInfo {
 public:
     QString GetUserProfile(const QString&, const QString&, const QString&) override { return "1"; }
+    QString GetUserFullName(const QString&) override { return {}; }
 };
 
 class FakeBills : public Bills {
@@ -74,7 +75,9 @@ TEST_F(PushTest, EveryProblemOfEveryTickedRowIsListedAtOnceAndNothingIsSent) {
                                   "第3行建议交货日期不是有效日期 \r\n"
                                   "第3行下推数量不能小于或等于'0' \r\n"
                                   "第6行下推数量不能大于未下达采购订单数量 \r\n");
-    EXPECT_TRUE(messages[0].startsWith("确定:第1行物料已关闭,不能下推 \n第1行建议交货日期")); // one button
+    EXPECT_TRUE(
+        messages[0].startsWith("确定:没有下推任何分录，也没有生成采购订单。\n第1行物料已关闭,不能下推 \n"
+                               "第1行建议交货日期")); // one button, the first line saying nothing was pushed
     EXPECT_EQ(Calls("PushBill"), 0);
     EXPECT_TRUE(Push().PriceRowsGiven.isEmpty());
     EXPECT_TRUE(World().Log.isEmpty()) << "a refused push leaves no record";
@@ -109,7 +112,8 @@ TEST_F(PushTest, HighPricesAndCreditLinesStopOrLetThePushGoOn) {
     const std::tuple<QString, int, bool, QString> cases[] = {
         {"2", ui::No, false, "以下供应商已超过信用额度，是否保存？\r\n"},
         {"2", ui::Yes, true, "以下供应商已超过信用额度，是否保存？\r\n"},
-        {"3", ui::Ok, false, "以下供应商已超出信用额度，不允许保存!\r\n"}};
+        {"3", ui::Ok, false,
+         "没有下推任何分录，也没有生成采购订单。\r\n以下供应商已超出信用额度，不允许保存!\r\n"}};
     for (const auto& [type, answer, sent, said] : cases) {
         Plans().Calls.clear();
         prompts->Clear();

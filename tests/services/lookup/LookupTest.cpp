@@ -245,12 +245,21 @@ TEST_P(LookupWindow, ArrowsMoveTheCurrentRowWhileTypingAndEnterChoosesIt) {
                   c.Chosen);
 }
 
-// The component's own call, through the service the host program registers.
+// The component's own call, through the service the host program registers. A code to select
+// is made current, pages read up to it (past the first); one not listed leaves the first row.
 TEST_P(LookupWindow, TheWiredServiceAnswersTheFilterDialogsLookup) {
     ZPP_OPEN_OR_SKIP();
     OnModal(
         [](QDialog& d) { QTest::keyClick(SearchBox(dynamic_cast<frmBaseDataLookup&>(d)), Qt::Key_Return); });
     EXPECT_EQ(Chosen(LookupBaseData(kLookupItem, "螺母", "", 1)), "2|01.002|六角螺母");
+    EXPECT_EQ(Chosen(LookupBaseData(kLookupItem, "", "", 1, "03.0180")), "191|03.0180|批量物料180");
+    int rows = 0;
+    OnModal([&](QDialog& d) {
+        rows = ModelOf(dynamic_cast<frmBaseDataLookup&>(d)).rowCount();
+        QTest::keyClick(SearchBox(dynamic_cast<frmBaseDataLookup&>(d)), Qt::Key_Return);
+    });
+    EXPECT_EQ(Chosen(LookupBaseData(kLookupItem, "", "", 1, "03.0180x")), "1|01.001|六角螺栓");
+    EXPECT_EQ(rows, 2 * services::kLookupPageSize) << "read only up to where the code would be";
     EXPECT_EQ(LookupBaseData(5, "", "", 1), nullptr);
     ASSERT_EQ(prompts->Log.size(), 1);
     EXPECT_TRUE(prompts->Log[0].Text.contains("不支持的基础资料类型 5"))
