@@ -15,6 +15,7 @@ StorePtr GenerateStore(const QString& location, qlonglong planEntries);
 // user, holding every right, is named administrator ("admin" when empty). On PostgreSQL (run by
 // the server's superuser, or the database's owner holding CREATEROLE) it also makes that user's
 // login role with the given password; a role of that name on the server already is refused.
-StorePtr CreateEmptyStore(const QString& location, const QString& administrator, const QString& adminPassword);
+StorePtr CreateEmptyStore(const QString& location, const QString& administrator,
+                          const QString& adminPassword);
 
 } // namespace zpp::store
