@@ -9,6 +9,7 @@
 #include "services/bills/OrderPrintService.h"
 #include "services/dataimport/frmImport.h"
 #include "services/lookup/LookupViewService.h"
+#include "services/planning/EntryWatchService.h"
 #include "services/planning/MrpDataService.h"
 #include "services/planning/PriceService.h"
 #include "services/planning/PurchasePlanInfoService.h"
@@ -77,6 +78,7 @@ void Wire(const store::SessionPtr& session) {
     RegisterService<services::OrderPrintService>(progid::OrderPrint, session);
     RegisterService<services::UserAdminService>(progid::UserAdmin, session);
     RegisterService<services::DataImporterService>(progid::DataImporter, session);
+    RegisterService<services::EntryWatchService>(progid::EntryWatch, session);
     RegisterPurchasePlanComponent();
 }
 

@@ -2689,5 +2689,77 @@ Import anyway?</translation>
         <source>列表的行与表格不一致，请刷新后再排序。</source>
         <translation>The list's rows do not match the grid; refresh the list, then sort.</translation>
     </message>
+    <message>
+        <source>其他用户的修改</source>
+        <translation>Changes by other users</translation>
+    </message>
+    <message>
+        <source>逐个查看(&amp;N)</source>
+        <translation>Show them (&amp;N)</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 关闭了此分录</source>
+        <translation>%1 closed this entry at %2</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 反关闭了此分录</source>
+        <translation>%1 reopened this entry at %2</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 下推了此分录</source>
+        <translation>%1 pushed this entry into an order at %2</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 删除了此分录</source>
+        <translation>%1 deleted this entry at %2</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 新增了此分录</source>
+        <translation>%1 added this entry at %2</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 修改了此分录</source>
+        <translation>%1 changed this entry at %2</translation>
+    </message>
+    <message>
+        <source>冲突：您对此行有未保存的修改，其他用户也修改了它；保存时会被拒绝，请刷新后重新修改。</source>
+        <translation>Conflict: you have unsaved edits on this row and another user changed it too; the save will refuse it: refresh and make your change again.</translation>
+    </message>
+    <message>
+        <source>……</source>
+        <translation>…</translation>
+    </message>
+    <message>
+        <source>第%1行：%2</source>
+        <translation>Row %1: %2</translation>
+    </message>
+    <message>
+        <source>要下推的行中，以下行已被其他用户修改（数据库会拒绝这些行，请刷新后重新下推）：</source>
+        <translation>Of the rows to push, these were changed by other users (the store will refuse them: refresh and push again):</translation>
+    </message>
+    <message>
+        <source>要保存的行中，以下行已被其他用户修改（数据库会拒绝这些行，请刷新后重新修改）：</source>
+        <translation>Of the rows to save, these were changed by other users (the store will refuse them: refresh and make your change again):</translation>
+    </message>
+    <message>
+        <source>是否继续？</source>
+        <translation>Go on?</translation>
+    </message>
+    <message>
+        <source>与数据库的通知连接中断过，可能漏掉了其他用户的修改（%1）；请刷新。</source>
+        <translation>The connection for notices from the store was lost; changes by other users may have been missed (%1). Please refresh.</translation>
+    </message>
+    <message>
+        <source>列表中有 %1 个分录已被其他用户修改。</source>
+        <translation>%1 entries shown were changed by other users.</translation>
+    </message>
+    <message>
+        <source>其他用户新增了 %1 个分录。</source>
+        <translation>Other users added %1 entries.</translation>
+    </message>
+    <message>
+        <source>无法连接数据库服务器接收其他用户修改的通知</source>
+        <translation>Cannot connect to the database server for notices of other users' changes</translation>
+    </message>
 </context>
 </TS>

@@ -23,11 +23,13 @@ inline constexpr const char* ChmHelp = "ZELCHMResTool.ClsCHMHelp";
 inline constexpr const char* UserAdmin = "ZELUserAdmin.UserAdmin";
 inline constexpr const char* DataImporter = "ZELDataImport.DataImporter";
 inline constexpr const char* OrderPrint = "ZELBills.OrderPrint";
+inline constexpr const char* EntryWatch = "ZELMMrpCalculate.EntryWatch";
 
 // Every identifier the component creates today; the host program must register each one.
 inline constexpr const char* CreatedByComponent[] = {
     PurchasePlanInfo, MrpDataServer,  PurchasePlanUpdate, Profile,      ProfileRead,
     UserProfileInfo,  BillDataAccess, ShareProps,         GLData,       GLView,
     LangInfo,         ResLoader,      FrmResLoader,       ChmHelp,      Bills,
-    OldDataSrv,       BillLookUp,     UserAdmin,          DataImporter, OrderPrint};
+    OldDataSrv,       BillLookUp,     UserAdmin,          DataImporter, OrderPrint,
+    EntryWatch};
 } // namespace zpp::progid

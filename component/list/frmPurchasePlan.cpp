@@ -15,6 +15,7 @@
 #include "component/list/ClsPurchasePlanUI.h"
 #include "component/list/ListEditing.h"
 #include "component/list/ListLayout.h"
+#include "component/list/ListNotices.h"
 #include "component/list/ListStatus.h"
 #include "component/list/MergedAmounts.h"
 #include "component/list/PlanSort.h"
@@ -113,6 +114,11 @@ frmPurchasePlan::~frmPurchasePlan() = default;
 controls::SpreadGrid& frmPurchasePlan::vsProc() {
     Load();
     return *m_grid;
+}
+
+ListNotices& frmPurchasePlan::Notices() {
+    Load();
+    return *m_notices;
 }
 
 ClsPurchasePlanUI* frmPurchasePlan::PurchasePlanUI() {
@@ -239,6 +245,10 @@ void frmPurchasePlan::Load() {
             Qt::QueuedConnection);
     });
     m_editing = std::make_unique<ListEditing>(*this); // after the leave-cell check, which its steps take in
+    m_notices = std::make_unique<ListNotices>(
+        *m_grid, *m_ui, [this] { ToolClick(QStringLiteral("iRefresh")); }, centralWidget());
+    static_cast<QVBoxLayout*>(centralWidget()->layout())->insertWidget(1, m_notices->Bar());
+    m_notices->Start();
     EnterCell(m_grid->ActiveCol(), m_grid->ActiveRow());
     UpdateToolStates();
 }
@@ -465,7 +475,7 @@ void frmPurchasePlan::RunCommand(const QString& key) {
         m_reloaded = true;
     };
     if (key == u"Save") {
-        if (!CheckRight(rights::Save))
+        if (!CheckRight(rights::Save) || !m_notices->ConfirmDespiteOthers(false))
             return;
         if (m_ops->Save()) {
             m_grid->MarkRowsUnchanged();
@@ -547,6 +557,8 @@ void frmPurchasePlan::RunCommand(const QString& key) {
             m_ops->UnClosePurchasePlan();
         reload();
     } else if (key == u"PushBill") {
+        if (!m_notices->ConfirmDespiteOthers(true))
+            return;
         m_ui->GetRightSupply(m_grid->ActiveCol(), m_grid->ActiveRow(), 0);
         if (DataChanged) {
             if (!CheckRight(rights::Save))

@@ -25,6 +25,7 @@ class ClsPurchasePlanUI;
 class PlanSort;
 class clsPurchasePlan;
 class ListEditing;
+class ListNotices;
 
 // The plan list window: header panel with the filter's dates, menus and tool bar, and the
 // plan grid. Routes every command to the list controller or the operations object after
@@ -58,6 +59,8 @@ public:
     // false, saying so in the bar, when none does.
     void ShowFind();
     bool FindNext(bool forward);
+    // What other users changed in the rows shown, as notices arrive.
+    ListNotices& Notices();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +94,7 @@ private:
     std::unique_ptr<clsPurchasePlan> m_ops;
     std::unique_ptr<ListEditing> m_editing; // undo, redo, copy and paste
     std::unique_ptr<PlanSort> m_sort;
+    std::unique_ptr<ListNotices> m_notices; // what other users change meanwhile
     controls::SpreadGrid* m_grid = nullptr;
     controls::LedgerGrid* LdgPreview = nullptr;
     QFrame* PicTop = nullptr;

@@ -156,14 +156,20 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole: {
-        const QString note = Note(c, r);
+        QString note = Note(c, r);
+        if (const RowTint* tint = m_tints.isEmpty() ? nullptr : Tint(r))
+            note = note.isEmpty() ? tint->Tip : note + u'\n' + tint->Tip;
         return note.isEmpty() ? QVariant() : QVariant(note);
     }
     case kNoteRole:
         return m_notes.isEmpty() ? false : !Note(c, r).isEmpty();
     case Qt::ForegroundRole:
     case Qt::BackgroundRole:
-        // A cell locked on its own, unlike the rest of its column, looks read-only.
+        // What the program learned about the row shows over its look; a cell locked on its own,
+        // unlike the rest of its column, looks read-only.
+        if (role == Qt::BackgroundRole && !m_tints.isEmpty())
+            if (const RowTint* tint = Tint(r))
+                return tint->Tint;
         if (col.cellLock.empty() || col.cellLock[r] <= 0)
             return {};
         return role == Qt::ForegroundRole ? QColor(0x70, 0x70, 0x70) : QColor(0xEC, 0xEC, 0xEC);
@@ -180,6 +186,9 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
                            : QVariant(section + 1);
         if (role == Qt::ForegroundRole && changed)
             return QColor(0xB0, 0x40, 0x00);
+        if ((role == Qt::BackgroundRole || role == Qt::ToolTipRole) && !m_tints.isEmpty())
+            if (const RowTint* tint = Tint(section))
+                return role == Qt::BackgroundRole ? QVariant(tint->Tint) : QVariant(tint->Tip);
         if (role == Qt::TextAlignmentRole)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return {};
@@ -392,6 +401,39 @@ void GridModel::SetLockAll(bool locked) {
     m_lockAll = locked;
 }
 
+void GridModel::SetRowTints(const QHash<int, RowTint>& tints) {
+    if (tints.isEmpty())
+        return;
+    int first = m_rows, last = -1;
+    for (auto it = tints.cbegin(); it != tints.cend(); ++it) {
+        if (it.key() < 0 || it.key() >= m_rows)
+            continue;
+        if (it->Tint.isValid())
+            m_tints.insert(it.key(), *it);
+        else
+            m_tints.remove(it.key());
+        first = std::min(first, it.key());
+        last = std::max(last, it.key());
+    }
+    if (last < 0)
+        return;
+    if (m_redraw && Shown()) {
+        Q_EMIT dataChanged(index(first, 0), index(last, Cols() - 1), {Qt::BackgroundRole, Qt::ToolTipRole});
+        Q_EMIT headerDataChanged(Qt::Vertical, first, last);
+    } else {
+        m_dirty = true;
+    }
+}
+
+void GridModel::ClearRowTints() {
+    if (m_tints.isEmpty())
+        return;
+    QHash<int, RowTint> off;
+    for (auto it = m_tints.cbegin(); it != m_tints.cend(); ++it)
+        off.insert(it.key(), {});
+    SetRowTints(off);
+}
+
 void GridModel::SetNote(int c, int r, const QString& note) {
     if (note.isEmpty())
         m_notes.remove(NoteKey(c, r));
@@ -412,8 +454,10 @@ void GridModel::SetRows(int rows) {
         return;
     if (onBaseline)
         onBaseline();
-    if (rows < m_rows)
+    if (rows < m_rows) {
         m_notes.removeIf([rows](const auto& it) { return int(quint32(it.key())) >= rows; });
+        m_tints.removeIf([rows](const auto& it) { return it.key() >= rows; });
+    }
     const bool live = m_redraw && m_shownRows == m_rows && m_shownCols == Cols();
     if (live && rows < m_rows)
         beginRemoveRows({}, rows, m_rows - 1);

@@ -4,6 +4,7 @@
 #include "SpreadGrid.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QHash>
 #include <array>
 #include <functional>
@@ -102,7 +103,21 @@ public:
     void SetNote(int c, int r, const QString& note);
     QString Note(int c, int r) const;
 
-    // Row i takes what row from[i] held (0-based): texts, locks, decimals, notes and change
+    // A tint over a whole row with a tip of its own, for what the program learned about the row
+    // rather than what it holds (another user changed its entry). Rows are 0-based; an invalid
+    // tint takes a row's away. One signal for the whole batch.
+    struct RowTint {
+        QColor Tint;
+        QString Tip;
+    };
+    void SetRowTints(const QHash<int, RowTint>& tints);
+    void ClearRowTints();
+    const RowTint* Tint(int r) const {
+        const auto it = m_tints.constFind(r);
+        return it == m_tints.constEnd() ? nullptr : &*it;
+    }
+
+    // Row i takes what row from[i] held (0-based): texts, locks, decimals, notes, tints and change
     // marks; inverse[r] is where row r goes. The view's persistent indexes follow the rows.
     void MoveRows(const std::vector<int>& from, const std::vector<int>& inverse);
     // Whether the view knows the model's present shape (else a reset is due when redraw allows).
@@ -143,6 +158,7 @@ private:
     std::vector<GridColumn> m_cols;
     std::vector<int> m_formulaCols;   // few columns are worked out
     QHash<quint64, CellNote> m_notes; // few cells carry one
+    QHash<int, RowTint> m_tints;      // few rows carry one
     int m_rows = 0;
     std::vector<bool> m_changedRows;
     // Kept with the marks, so a status line can ask for it without a walk over every row.

@@ -118,6 +118,10 @@ void GridModel::MoveRows(const std::vector<int>& from, const std::vector<int>& i
     for (auto it = m_notes.cbegin(); it != m_notes.cend(); ++it)
         notes.insert(NoteKey(int(it.key() >> 32), inverse[std::size_t(quint32(it.key()))]), it.value());
     m_notes.swap(notes);
+    QHash<int, RowTint> tints;
+    for (auto it = m_tints.cbegin(); it != m_tints.cend(); ++it)
+        tints.insert(inverse[std::size_t(it.key())], it.value());
+    m_tints.swap(tints);
     if (!tell) {
         m_dirty = true;
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <QVariant>
@@ -110,6 +111,13 @@ public:
     // it has now; an empty note removes it.
     void SetCellNote(int col, int row, const QString& note);
     QString CellNote(int col, int row) const;
+    // Tints whole rows (from 1) with a tip of their own, shown over the row's cells and in its
+    // header, for what the program learned about a row rather than what it holds; a tint moves
+    // with its row. An invalid colour takes a row's tint away.
+    void SetRowTints(const QHash<int, std::pair<QColor, QString>>& tints);
+    void ClearRowTints();
+    // The tip of a row's tint (empty: none).
+    QString RowTintTip(int row) const;
 
     // A worked-out column: a cell's text is formula(row), asked whenever the cell is read or
     // shown, so it follows the other cells of its row at once. Nothing is stored: writes to it

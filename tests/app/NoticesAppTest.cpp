@@ -1,0 +1,108 @@
+// Two programs on one store: what another user commits is marked in an open list as it commits,
+// without changing a value under the user, and the user decides when to read again.
+#include "AppFixture.h"
+#include "component/list/ListNotices.h"
+#include "services/store/Session.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace zpp::test {
+
+namespace {
+// Another program on the list's store, logged in as user (on PostgreSQL as the user's own role).
+store::StorePtr OtherProgram(const store::StorePtr& db, const QString& location, const char* user) {
+    return db->IsSQLite() ? store::LogIn(store::Store::Open(location), user).Db
+                          : OwnRoleSession(db, location, user)->Db;
+}
+
+QString KeyOf(const controls::SpreadGrid& g, int r) {
+    return g.Text(col::InterID, r) + "/" + g.Text(col::EntryID, r);
+}
+} // namespace
+
+TEST_P(AppTest, ChangesOtherUsersCommitAreMarkedAsTheyCommitAndRefreshReadsThem) {
+    frmPurchasePlan* list = OpenList();
+    ASSERT_TRUE(list);
+    Hands h{*list};
+    controls::SpreadGrid& g = h.g;
+    // Rows of suppliers buyer may use, so that buyer's program may change them.
+    QVector<int> rows;
+    for (int r = 1; r <= g.MaxRows() && rows.size() < 4; ++r)
+        if (!QStringList({"01.007", "01.012", "01.019"}).contains(g.Text(col::SupplyNumber, r)))
+            rows << r;
+    ASSERT_EQ(rows.size(), 4);
+    const store::StorePtr other = OtherProgram(db, location, "buyer");
+    const QString where = "WHERE plan_id || '/' || entry_id = ?";
+    const QString memoBefore = g.Text(col::Memo, rows[0]);
+    other->Exec("UPDATE plan_entries SET memo = '他人的备注' " + where, {KeyOf(g, rows[0])});
+    other->Exec("UPDATE plan_entries SET close_mark = 'Y' " + where, {KeyOf(g, rows[1])});
+    auto* bar = list->findChild<QFrame*>("barNotices");
+    auto* text = list->findChild<QLabel*>("lblNotices");
+    ASSERT_TRUE(bar && text);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !g.RowTintTip(rows[1]).isEmpty(); }, 5000));
+    EXPECT_TRUE(g.RowTintTip(rows[0]).startsWith("buyer 在 ") &&
+                g.RowTintTip(rows[0]).endsWith("修改了此分录"))
+        << g.RowTintTip(rows[0]).toStdString();
+    EXPECT_TRUE(g.RowTintTip(rows[1]).endsWith("关闭了此分录")) << g.RowTintTip(rows[1]).toStdString();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(text->text(), "列表中有 2 个分录已被其他用户修改。");
+    EXPECT_EQ(g.Text(col::Memo, rows[0]), memoBefore) << "nothing changes under the user";
+
+    // The user's own save is not news to its own list; a row edited here and changed there is a
+    // conflict, and a save of it asks first (否 saves nothing).
+    h.RightTo(rows[2], col::Memo);
+    h.Type("mine");
+    h.Key(Qt::Key_Return);
+    h.Tool("Save");
+    QTest::qWait(600);
+    EXPECT_TRUE(g.RowTintTip(rows[2]).isEmpty());
+    other->Exec("UPDATE plan_entries SET memo = 'theirs' " + where, {KeyOf(g, rows[3])});
+    h.RightTo(rows[3], col::Memo);
+    h.Type("clash");
+    h.Key(Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return g.RowTintTip(rows[3]).startsWith("冲突："); }, 5000))
+        << g.RowTintTip(rows[3]).toStdString();
+    prompts->QueueAnswer(ui::No);
+    const int said = Said().size();
+    h.Tool("Save");
+    ASSERT_EQ(Said().size(), said + 1);
+    EXPECT_TRUE(Said().last().startsWith("要保存的行中，以下行已被其他用户修改") &&
+                Said().last().contains(QString("第%1行：buyer 在 ").arg(rows[3])))
+        << Said().last().toStdString();
+    EXPECT_EQ(db->Scalar("SELECT memo FROM plan_entries " + where, {KeyOf(g, rows[3])}).toString(), "theirs");
+
+    // 逐个查看 walks the marked rows; 刷新 reads the store and clears the marks.
+    g.SetActiveCell(col::ItemNumber, rows[0]);
+    QVector<int> walked;
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(list->findChild<QPushButton*>("cmdNextNotice"), Qt::LeftButton);
+        walked << g.ActiveRow();
+    }
+    EXPECT_EQ(walked, QVector<int>({rows[1], rows[3], rows[0]}));
+    list->Notices(); // the list's notices, reached as the window reaches them
+    QTest::mouseClick(list->findChild<QPushButton*>("cmdNoticeRefresh"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(bar->isVisible());
+    int shown = 0;
+    for (int r = 1; r <= g.MaxRows(); ++r)
+        shown += !g.RowTintTip(r).isEmpty();
+    EXPECT_EQ(shown, 0);
+}
+
+// A listener the server cuts off says the list may have missed changes and offers 刷新.
+TEST_P(AppTest, ALostListenerSaysTheListMayHaveMissedChanges) {
+    if (GetParam() == StoreKind::SQLite)
+        GTEST_SKIP() << "a file has no connection to lose";
+    frmPurchasePlan* list = OpenList();
+    ASSERT_TRUE(list);
+    db->Exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database()"
+             " AND query LIKE 'LISTEN%'");
+    auto* text = list->findChild<QLabel*>("lblNotices");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text->text().contains("可能漏掉了其他用户的修改"); }, 5000))
+        << text->text().toStdString();
+    EXPECT_TRUE(list->findChild<QFrame*>("barNotices")->isVisible());
+}
+
+} // namespace zpp::test
