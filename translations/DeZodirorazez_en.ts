@@ -2751,11 +2751,11 @@ Import anyway?</translation>
     </message>
     <message>
         <source>列表中有 %1 个分录已被其他用户修改。</source>
-        <translation>%1 entries shown were changed by other users.</translation>
+        <translation>Entries shown that other users changed: %1.</translation>
     </message>
     <message>
         <source>其他用户新增了 %1 个分录。</source>
-        <translation>Other users added %1 entries.</translation>
+        <translation>Entries other users added: %1.</translation>
     </message>
     <message>
         <source>无法连接数据库服务器接收其他用户修改的通知</source>
