@@ -355,9 +355,10 @@ TEST_P(AppTest, APushRefusesEntriesChangedElsewhereSinceTheListReadThem) {
             const QString billNo =
                 db->Scalar("SELECT bill_no FROM purchase_plans WHERE id = ?", {plan.toInt()}).toString();
             ASSERT_EQ(Said().size(), 2);
-            EXPECT_TRUE(Said()[0].startsWith(QString("要下推的行中，以下行已被其他用户修改（数据库会拒绝这些行，请刷新后"
-                                                     "重新下推）：\n第%1行：")
-                                                 .arg(row)))
+            EXPECT_TRUE(Said()[0].startsWith(
+                QString("要下推的行中，以下行已被其他用户修改（数据库会拒绝这些行，请刷新后"
+                        "重新下推）：\n第%1行：")
+                    .arg(row)))
                 << Said()[0].toStdString();
             EXPECT_EQ(Said()[1], kNothingPushed + "\r\n" + refusal.arg(row).arg(billNo, entry));
             EXPECT_EQ(Rows(*db, written), before);
