@@ -298,32 +298,39 @@ void EntryChangeFeed::Poll() {
             Q_EMIT MayHaveMissed(reason);
             return;
         }
-        QStringList txids;
-        while (PGnotify* n = PQnotifies(d->Pg)) {
-            txids << QString::fromLatin1(n->extra);
-            PQfreemem(n);
+        // A notice that arrives while the rows of the last ones are read is taken into libpq's
+        // buffer with the answer and never makes the socket readable again: look until none is left.
+        for (;;) {
+            QStringList txids;
+            while (PGnotify* n = PQnotifies(d->Pg)) {
+                txids << QString::fromLatin1(n->extra);
+                PQfreemem(n);
+            }
+            if (txids.isEmpty())
+                break;
+            const QByteArray list = (u'{' + txids.join(u',') + u'}').toLatin1();
+            const char* params[] = {list.constData()};
+            PGresult* r = PQexecParams(d->Pg,
+                                       "SELECT plan_id, entry_id, change, user_name, writer, changed_at"
+                                       " FROM entry_changes WHERE txid = ANY($1::bigint[]) ORDER BY seq",
+                                       1, nullptr, params, nullptr, nullptr, 0);
+            if (PQresultStatus(r) == PGRES_TUPLES_OK) {
+                const int rows = PQntuples(r);
+                changes.reserve(changes.size() + rows);
+                for (int i = 0; i < rows; ++i)
+                    if (!d->IsOwn(QString::fromLatin1(PQgetvalue(r, i, 4))))
+                        changes << ChangeOf(std::atoi(PQgetvalue(r, i, 0)), std::atoi(PQgetvalue(r, i, 1)),
+                                            QString::fromUtf8(PQgetvalue(r, i, 2)),
+                                            QString::fromUtf8(PQgetvalue(r, i, 3)),
+                                            QString::fromLatin1(PQgetvalue(r, i, 5)));
+                PQclear(r);
+            } else {
+                const QString why = QString::fromUtf8(PQresultErrorMessage(r)).trimmed();
+                PQclear(r);
+                Q_EMIT MayHaveMissed(why);
+                break;
+            }
         }
-        if (txids.isEmpty())
-            return;
-        const QByteArray list = (u'{' + txids.join(u',') + u'}').toLatin1();
-        const char* params[] = {list.constData()};
-        PGresult* r = PQexecParams(d->Pg,
-                                   "SELECT plan_id, entry_id, change, user_name, writer, changed_at"
-                                   " FROM entry_changes WHERE txid = ANY($1::bigint[]) ORDER BY seq",
-                                   1, nullptr, params, nullptr, nullptr, 0);
-        if (PQresultStatus(r) == PGRES_TUPLES_OK) {
-            const int rows = PQntuples(r);
-            changes.reserve(rows);
-            for (int i = 0; i < rows; ++i)
-                if (!d->IsOwn(QString::fromLatin1(PQgetvalue(r, i, 4))))
-                    changes << ChangeOf(std::atoi(PQgetvalue(r, i, 0)), std::atoi(PQgetvalue(r, i, 1)),
-                                        QString::fromUtf8(PQgetvalue(r, i, 2)),
-                                        QString::fromUtf8(PQgetvalue(r, i, 3)),
-                                        QString::fromLatin1(PQgetvalue(r, i, 5)));
-        } else {
-            Q_EMIT MayHaveMissed(QString::fromUtf8(PQresultErrorMessage(r)).trimmed());
-        }
-        PQclear(r);
     }
     if (!changes.isEmpty())
         Q_EMIT Changed(changes);
