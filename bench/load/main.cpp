@@ -4,7 +4,9 @@
 // entries. Prints commands per second, the median and 95th percentile of each command, the
 // failures (anything but another user's change refusing one) and the entries over-ordered or whose
 // orders do not add up.
-//   bench_load [SERVER_URL] [CLIENTS=50] [SECONDS=120]   (server default: $ZPP_TEST_PG_URL)
+// With LISTS, this program keeps that many lists open meanwhile, each listening on a connection of
+// its own and reading every change the clients commit, and says what the server spent in all.
+//   bench_load [SERVER_URL] [CLIENTS=50] [SECONDS=120] [LISTS=0]   (server default: $ZPP_TEST_PG_URL)
 #include "component/host/PlanFields.h"
 #include "platform/export/Exporter.h"
 #include "platform/records/Values.h"
@@ -12,18 +14,25 @@
 #include "services/demo/DemoData.h"
 #include "services/planning/RptData.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
+#include "services/store/EntryChanges.h"
 #include "services/store/PgAdmin.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <unistd.h>
 
 using namespace zpp;
 
@@ -141,6 +150,28 @@ double Percentile(std::vector<double> v, double p) {
 
 } // namespace
 
+// CPU ticks each server process has used so far, kept per process: a backend that ends keeps what
+// it had at the last look.
+void SampleServer(QHash<int, qint64>& ticks) {
+    QDirIterator procs(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (procs.hasNext()) {
+        const QString dir = procs.next();
+        bool ok = false;
+        const int pid = QFileInfo(dir).fileName().toInt(&ok);
+        QFile stat(dir + QStringLiteral("/stat"));
+        if (!ok || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        if (!line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1).startsWith("postgres"))
+            continue;
+        // After the name: state is field 3, utime and stime fields 14 and 15.
+        const QList<QByteArray> f = line.mid(close + 2).split(' ');
+        if (f.size() > 12)
+            ticks[pid] = std::max(ticks.value(pid), f[11].toLongLong() + f[12].toLongLong());
+    }
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -150,7 +181,8 @@ int main(int argc, char** argv) {
     const QString server =
         args.size() > 1 && !args[1].isEmpty() ? args[1] : qEnvironmentVariable("ZPP_TEST_PG_URL");
     const int clients = args.size() > 2 ? args[2].toInt() : 50,
-              seconds = args.size() > 3 ? args[3].toInt() : 120;
+              seconds = args.size() > 3 ? args[3].toInt() : 120,
+              lists = args.size() > 4 ? args[4].toInt() : 0;
     if (server.isEmpty()) {
         std::printf("PostgreSQL: skipped (give a server URL as the argument or in ZPP_TEST_PG_URL)\n");
         return 0;
@@ -164,14 +196,40 @@ int main(int argc, char** argv) {
             store::GenerateStore(url, 100000);
             std::printf("store: 100000 entries generated in %.1f s\n", double(t.elapsed()) / 1000);
         }
+        // The open lists: one store as a list's program has it, each list's feed listening apart.
+        store::StorePtr listed = store::Store::Open(url);
+        std::vector<std::unique_ptr<store::EntryChangeFeed>> feeds;
+        qint64 heard = 0;
+        for (int i = 0; i < lists; ++i) {
+            feeds.push_back(std::make_unique<store::EntryChangeFeed>(listed));
+            QObject::connect(feeds.back().get(), &store::EntryChangeFeed::Changed,
+                             [&](const QVector<store::EntryChange>& c) { heard += c.size(); });
+        }
+        QHash<int, qint64> serverTicks, idleTicks;
+        SampleServer(idleTicks);
         std::vector<std::unique_ptr<QProcess>> procs;
+        QEventLoop running;
+        int left = clients;
         for (int i = 0; i < clients; ++i) {
             auto p = std::make_unique<QProcess>();
             p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
             p->start(QCoreApplication::applicationFilePath(),
                      {"--client", url, QString::number(1000 + i), QString::number(seconds)});
+            QObject::connect(p.get(), &QProcess::finished, &running, [&] {
+                if (--left == 0)
+                    running.quit();
+            });
             procs.push_back(std::move(p));
         }
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] { SampleServer(serverTicks); });
+        sampler.start(500);
+        if (clients > 0)
+            running.exec();
+        SampleServer(serverTicks);
+        qint64 spent = 0;
+        for (auto it = serverTicks.cbegin(); it != serverTicks.cend(); ++it)
+            spent += it.value() - idleTicks.value(it.key());
         QMap<QString, std::vector<double>> times;
         QMap<QString, int> refused, failed;
         QStringList failures;
@@ -203,6 +261,10 @@ int main(int argc, char** argv) {
                         v.size(), Percentile(v, 0.5), Percentile(v, 0.95), refused[c], failed[c]);
         }
         std::printf("  commands per second: %.1f\n", double(all) / seconds);
+        std::printf("  server CPU: %.1f s in the run (%.1f ms per command); %d lists open, which read %lld"
+                    " changes\n",
+                    double(spent) / sysconf(_SC_CLK_TCK),
+                    1000.0 * spent / sysconf(_SC_CLK_TCK) / std::max<qint64>(all, 1), lists, heard);
         for (const QString& f : failures)
             std::printf("  failure: %s\n", f.toUtf8().constData());
         auto db = store::Store::Open(url);
@@ -217,6 +279,8 @@ int main(int argc, char** argv) {
         std::printf("  over-ordered entries: %s; entries whose orders do not add up: %s\n",
                     over.toUtf8().constData(), unequal.toUtf8().constData());
         db.reset();
+        feeds.clear();
+        listed.reset();
         store::PostgresDatabase(server, name, true);
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());

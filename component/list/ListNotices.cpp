@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 
 namespace zpp {
@@ -39,6 +40,9 @@ QString Deed(const QString& change) {
         return Lang("%1 在 %2 新增了此分录");
     return Lang("%1 在 %2 修改了此分录");
 }
+
+// Rows the map takes in one slice of idle time: a few milliseconds.
+constexpr int kRowsPerSlice = 20000;
 
 // Gone from the store or out of the plan: a stronger tint than an edit.
 bool Ends(const QString& change) {
@@ -72,14 +76,17 @@ ListNotices::ListNotices(controls::SpreadGrid& grid, ClsPurchasePlanUI& list, st
     connect(reread, &QPushButton::clicked, this, [this] { m_refresh(); });
     // Rows moved: found again by entry when next needed; the tints move by themselves. Rows filled
     // anew: a new read clears the marks, a fold or unfold of the same read paints them again.
-    connect(&m_grid, &controls::SpreadGrid::RowsMoved, this, [this] { m_rowsKnown = false; });
+    m_making = new QTimer(this);
+    m_making->setInterval(0);
+    connect(m_making, &QTimer::timeout, this, [this] { MakeRows(m_rowsMade + kRowsPerSlice); });
+    connect(&m_grid, &controls::SpreadGrid::RowsMoved, this, &ListNotices::ForgetRows);
     // A marked row the user edits now becomes a conflict at once, before any save.
     connect(&m_grid, &controls::SpreadGrid::Changed, this, [this](int, int r) {
         if (!m_seen.isEmpty() && !m_grid.RowTintTip(r).isEmpty())
             Paint({r});
     });
     connect(m_grid.View()->model(), &QAbstractItemModel::modelReset, this, [this] {
-        m_rowsKnown = false;
+        ForgetRows();
         QMetaObject::invokeMethod(
             this,
             [this] {
@@ -99,6 +106,7 @@ void ListNotices::Start() {
         auto watch = CreateObject<EntryWatch>(QString::fromLatin1(progid::EntryWatch));
         m_watch = watch->Watch([this](const QVector<WatchedChange>& changes) { Take(changes); },
                                [this](const QString& reason) { Missed(reason); });
+        ForgetRows();
     } catch (const std::exception&) {
         // A host without notices: the list is a snapshot, as it always was.
     }
@@ -107,43 +115,64 @@ void ListNotices::Start() {
 void ListNotices::Reset() {
     m_loaded = m_list.Loaded();
     m_seen.clear();
+    m_added = 0;
     m_missed.clear();
-    m_rowsKnown = false;
+    ForgetRows();
     m_grid.ClearRowTints();
     Say();
 }
 
-const QHash<quint64, QVector<int>>& ListNotices::Rows() {
-    if (m_rowsKnown)
-        return m_rows;
+void ListNotices::ForgetRows() {
+    m_rowsKnown = false;
+    m_seenPlaced = m_seen.isEmpty();
+    m_rowsMade = 0;
     m_rows.clear();
+    // Only a list that hears of changes needs the map.
+    if (m_watch)
+        m_making->start();
+}
+
+const QHash<quint64, int>& ListNotices::Rows() {
+    if (!m_rowsKnown)
+        MakeRows(m_grid.MaxRows());
+    return m_rows;
+}
+
+void ListNotices::MakeRows(int upTo) {
     const int rows = m_grid.MaxRows();
-    m_rows.reserve(rows);
+    if (m_rowsMade == 0)
+        m_rows.reserve(rows);
+    upTo = std::min(upTo, rows);
     const RecordListPtr& records = m_list.Rows();
     if (State().IsMergedView && records && records->Count() == rows) {
-        // A merged row stands for each of its entries.
-        for (int r = 1; r <= rows; ++r) {
+        for (int r = m_rowsMade + 1; r <= upTo; ++r) {
             const RecordPtr& row = records->Item(r);
-            const RecordListPtr entries = row ? row->Object(fld::EntryDataVct) : RecordListPtr();
+            if (!row)
+                continue;
+            const RecordListPtr entries = row->Object(fld::EntryDataVct);
             if (!entries || entries->Count() == 0) {
-                m_rows[KeyOf(row->Get(fld::InterID).toInt(), row->Get(fld::EntryID).toInt())] << r;
+                m_rows.insert(KeyOf(row->Get(fld::InterID).toInt(), row->Get(fld::EntryID).toInt()), r);
                 continue;
             }
             for (const RecordPtr& e : *entries)
-                m_rows[KeyOf(e->Get(fld::InterID).toInt(), e->Get(fld::EntryID).toInt())] << r;
+                m_rows.insert(KeyOf(e->Get(fld::InterID).toInt(), e->Get(fld::EntryID).toInt()), r);
         }
     } else {
-        for (int r = 1; r <= rows; ++r)
-            m_rows[KeyOf(m_grid.Text(col::InterID, r).toInt(), m_grid.Text(col::EntryID, r).toInt())] << r;
+        for (int r = m_rowsMade + 1; r <= upTo; ++r)
+            m_rows.insert(KeyOf(m_grid.Text(col::InterID, r).toInt(), m_grid.Text(col::EntryID, r).toInt()),
+                          r);
     }
-    m_rowsKnown = true;
-    return m_rows;
+    m_rowsMade = std::max(m_rowsMade, upTo);
+    m_rowsKnown = m_rowsMade >= rows;
+    if (m_rowsKnown)
+        m_making->stop();
 }
 
 void ListNotices::Take(const QVector<WatchedChange>& changes) {
     if (m_list.Loaded() != m_loaded)
         Reset(); // read again since the last notice
-    const QHash<quint64, QVector<int>>& rows = Rows();
+    PlaceSeen();
+    const QHash<quint64, int>& rows = Rows();
     QVector<int> touched;
     int added = 0;
     for (const WatchedChange& c : changes) {
@@ -155,11 +184,10 @@ void ListNotices::Take(const QVector<WatchedChange>& changes) {
             continue;
         }
         Seen& seen = m_seen[key];
-        seen = {c.Change, c.User, c.At, seen.Times + 1};
+        seen = {c.Change, c.User, c.At, seen.Times + 1, *it};
         touched << *it;
     }
-    if (added > 0)
-        m_seen[KeyOf(0, 0)].Times += added; // new entries, none of them shown
+    m_added += added;
     Paint(touched);
     Say();
 }
@@ -167,47 +195,71 @@ void ListNotices::Take(const QVector<WatchedChange>& changes) {
 void ListNotices::Paint(const QVector<int>& rows) {
     if (rows.isEmpty())
         return;
-    // A row's entries (one, or a merged row's) by row, for its tip.
-    QHash<int, QStringList> tips;
-    QHash<int, bool> ends;
-    const QHash<quint64, QVector<int>>& byEntry = Rows();
-    QSet<int> wanted(rows.cbegin(), rows.cend());
+    // A row's entries (one, or a merged row's) by row, for its tip. A burst shares its user, time
+    // and kind: each sentence is made once.
+    struct Tip {
+        QString Text;
+        bool Ends = false;
+    };
+    QHash<int, Tip> tips;
+    tips.reserve(rows.size());
+    QHash<QString, QString> deeds;
+    QHash<QDateTime, QString> times;
+    PlaceSeen();
+    std::vector<bool> wanted(m_grid.MaxRows() + 1);
+    for (int r : rows)
+        if (r > 0 && r < int(wanted.size()))
+            wanted[r] = true;
     for (auto it = m_seen.cbegin(); it != m_seen.cend(); ++it) {
-        const auto found = byEntry.constFind(it.key());
-        if (found == byEntry.constEnd())
+        if (it->Row <= 0 || it->Row >= int(wanted.size()) || !wanted[it->Row])
             continue;
-        for (int r : *found) {
-            if (!wanted.contains(r))
-                continue;
-            tips[r]
-                << Deed(it->Change).arg(it->User, it->At.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
-            ends[r] = ends.value(r) || Ends(it->Change);
-        }
+        auto deed = deeds.constFind(it->Change);
+        if (deed == deeds.constEnd())
+            deed = deeds.insert(it->Change, Deed(it->Change));
+        auto time = times.constFind(it->At);
+        if (time == times.constEnd())
+            time = times.insert(it->At, it->At.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
+        Tip& tip = tips[it->Row];
+        if (!tip.Text.isEmpty())
+            tip.Text += u'\n';
+        tip.Text += deed->arg(it->User, *time);
+        tip.Ends = tip.Ends || Ends(it->Change);
     }
     QHash<int, std::pair<QColor, QString>> tints;
+    tints.reserve(tips.size());
     for (auto it = tips.cbegin(); it != tips.cend(); ++it) {
         const int r = it.key();
-        QString tip = it->join(u'\n');
-        QColor tint = ends.value(r) ? QColor(0xF3, 0xD6, 0xD6) : QColor(0xFF, 0xEF, 0xB8);
         if (m_grid.RowChanged(r)) {
             // Edited here and there: the save will be refused for it, so it says so now.
-            tint = QColor(0xF4, 0xB4, 0xB4);
-            tip =
-                Lang("冲突：您对此行有未保存的修改，其他用户也修改了它；保存时会被拒绝，请刷新后重新修改。") +
-                u'\n' + tip;
+            tints.insert(
+                r,
+                {QColor(0xF4, 0xB4, 0xB4),
+                 Lang(
+                     "冲突：您对此行有未保存的修改，其他用户也修改了它；保存时会被拒绝，请刷新后重新修改。") +
+                     u'\n' + it->Text});
+        } else {
+            tints.insert(r, {it->Ends ? QColor(0xF3, 0xD6, 0xD6) : QColor(0xFF, 0xEF, 0xB8), it->Text});
         }
-        tints.insert(r, {tint, tip});
     }
     m_grid.SetRowTints(tints);
 }
 
+void ListNotices::PlaceSeen() {
+    if (m_seenPlaced)
+        return;
+    const QHash<quint64, int>& rows = Rows();
+    for (auto it = m_seen.begin(); it != m_seen.end(); ++it)
+        it->Row = rows.value(it.key(), 0);
+    m_seenPlaced = true;
+}
+
 QVector<int> ListNotices::MarkedRows() const {
     QVector<int> out;
-    auto& self = const_cast<ListNotices&>(*this);
-    const QHash<quint64, QVector<int>>& byEntry = self.Rows();
-    for (auto it = m_seen.cbegin(); it != m_seen.cend(); ++it)
-        if (const auto found = byEntry.constFind(it.key()); found != byEntry.constEnd())
-            out << *found;
+    const_cast<ListNotices&>(*this).PlaceSeen();
+    out.reserve(m_seen.size());
+    for (const Seen& seen : m_seen)
+        if (seen.Row > 0)
+            out << seen.Row;
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
@@ -262,7 +314,7 @@ void ListNotices::Missed(const QString& reason) {
 
 void ListNotices::Say() {
     const int shown = MarkedRows().size();
-    const int added = m_seen.value(KeyOf(0, 0)).Times;
+    const int added = m_added;
     QStringList parts;
     if (!m_missed.isEmpty())
         parts << GetLangString(

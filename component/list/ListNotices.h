@@ -16,6 +16,7 @@
 class QFrame;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace zpp {
 
@@ -55,12 +56,19 @@ private:
         QString Change, User;
         QDateTime At;
         int Times = 0;
+        int Row = 0; // where the entry is shown (0: not shown since the rows changed)
     };
     static quint64 KeyOf(qint32 plan, qint32 entry) {
         return (quint64(quint32(plan)) << 32) | quint32(entry);
     }
-    // Grid rows by entry, made when first needed after the rows changed.
-    const QHash<quint64, QVector<int>>& Rows();
+    // The grid row of each entry shown (a merged row stands for each of its entries; an entry is
+    // shown on one row). Made in slices while the window is idle after the rows changed, so a
+    // burst finds it made; one needed sooner is finished at once.
+    const QHash<quint64, int>& Rows();
+    void MakeRows(int upTo);
+    void ForgetRows();
+    // Finds the rows of the entries seen again after the rows changed.
+    void PlaceSeen();
     void Paint(const QVector<int>& rows);
     void Say();
     void Missed(const QString& reason);
@@ -69,11 +77,15 @@ private:
     ClsPurchasePlanUI& m_list;
     std::function<void()> m_refresh;
     std::shared_ptr<void> m_watch;
-    QHash<quint64, QVector<int>> m_rows;
+    QHash<quint64, int> m_rows;
+    int m_rowsMade = 0; // grid rows the map holds, from the first
     bool m_rowsKnown = false;
-    QHash<quint64, Seen> m_seen; // entries changed by others since the list was read
-    QString m_missed;            // why notices may have been lost, until the next read
-    RecordListPtr m_loaded;      // the read the marks are about
+    QTimer* m_making = nullptr;
+    QHash<quint64, Seen> m_seen; // shown entries changed by others since the list was read
+    bool m_seenPlaced = true;
+    int m_added = 0;        // entries others added since the list was read (not shown until 刷新)
+    QString m_missed;       // why notices may have been lost, until the next read
+    RecordListPtr m_loaded; // the read the marks are about
     QFrame* m_bar = nullptr;
     QLabel* m_text = nullptr;
     QPushButton* m_next = nullptr;

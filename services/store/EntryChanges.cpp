@@ -3,6 +3,7 @@
 #include "PgRules.h"
 #include "platform/ui/Prompt.h"
 
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -17,6 +18,9 @@ namespace zpp::store {
 
 namespace {
 const char* const kChannel = "zpp_entry_changes";
+// Reads of the record follow each other no closer than this, and name at most so many transactions.
+constexpr qint64 kLeastReadGapMs = 100;
+constexpr int kTxPerRead = 5000;
 // A change of these columns is a change a list shows; row_version alone (a row locked before a
 // delete) is not.
 const char* const kShownColumns[] = {"supplier_id", "price",       "push_qty",   "discount_rate",
@@ -52,7 +56,7 @@ QStringList EntryChangeSchema() {
                         " writer TEXT NOT NULL DEFAULT '',"
                         " txid BIGINT NOT NULL DEFAULT 0,"
                         " changed_at TEXT NOT NULL)");
-    s << QStringLiteral("CREATE INDEX IF NOT EXISTS entry_changes_txid ON entry_changes (txid)");
+    s << QStringLiteral("{{pg}}CREATE INDEX IF NOT EXISTS entry_changes_txid ON entry_changes (txid)");
     s << QStringLiteral("CREATE INDEX IF NOT EXISTS entry_changes_at ON entry_changes (changed_at)");
     // One statement's rows in one insert, and one notice per transaction (the server folds equal
     // notices of a transaction into one): a push of 100,000 entries is one notice, and the list
@@ -101,40 +105,57 @@ QStringList EntryChangeSchema() {
     return s;
 }
 
+namespace {
+// This connection's triggers, naming user (empty until someone logs in on it) and the connection's
+// token. The user is written into them rather than looked up for each row: a bulk statement pays
+// for every row's look-up.
+void MakeSQLiteTriggers(const Store& db, const QString& user) {
+    // Temporary triggers belong to this connection alone, so another program (or the sqlite3
+    // shell) writing the file is never refused for want of them. Names inside them are unqualified
+    // (SQLite wants it): entry_changes is main's.
+    QString quoted = user;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    const QString insert = QStringLiteral(
+        "INSERT INTO entry_changes (plan_id, entry_id, change, user_name, writer, changed_at) SELECT ");
+    const QString who = QStringLiteral(", '") + quoted + QStringLiteral("', '") + db.WriterId() +
+                        QStringLiteral("', strftime('%Y-%m-%dT%H:%M:%fZ', 'now')");
+    const QString kind = ChangeKind(QStringLiteral("NEW"), QStringLiteral("OLD"));
+    // Temporary DDL takes no lock on the file, so a busy store does not stop a log-in.
+    {
+        for (const char* name : {"zpp_entries_added", "zpp_entries_deleted", "zpp_entries_changed"})
+            db.Exec(QStringLiteral("DROP TRIGGER IF EXISTS temp.") + QLatin1String(name));
+        db.Exec(
+            QStringLiteral("CREATE TEMP TRIGGER zpp_entries_added AFTER INSERT ON main.plan_entries BEGIN ") +
+            insert + QStringLiteral("NEW.plan_id, NEW.entry_id, 'added'") + who + QStringLiteral("; END"));
+        db.Exec(QStringLiteral(
+                    "CREATE TEMP TRIGGER zpp_entries_deleted AFTER DELETE ON main.plan_entries BEGIN ") +
+                insert + QStringLiteral("OLD.plan_id, OLD.entry_id, 'deleted'") + who +
+                QStringLiteral("; END"));
+        db.Exec(QStringLiteral(
+                    "CREATE TEMP TRIGGER zpp_entries_changed AFTER UPDATE ON main.plan_entries WHEN ") +
+                ShownColumnsDiffer(QStringLiteral("NEW.%1 IS NOT OLD.%1")) + QStringLiteral(" BEGIN ") +
+                insert + QStringLiteral("NEW.plan_id, NEW.entry_id, ") + kind + who +
+                QStringLiteral("; END"));
+    }
+}
+} // namespace
+
 void RecordEntryChanges(const Store& db) {
     if (!db.IsSQLite() || db.SchemaVersion() < 18)
         return;
-    // Temporary triggers belong to this connection alone, so another program (or the sqlite3
-    // shell) writing the file is never refused for want of them; they name this connection's token
-    // as the writer and the user of the temporary table. Names inside them are unqualified (SQLite
-    // wants it): entry_changes is main's, zpp_writer temp's.
-    const QString token = db.WriterId();
-    db.Exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS zpp_writer (user_name TEXT NOT NULL)"));
-    const QString insert = QStringLiteral(
-        "INSERT INTO entry_changes (plan_id, entry_id, change, user_name, writer, changed_at) SELECT ");
-    const QString who = QStringLiteral(", COALESCE((SELECT user_name FROM zpp_writer LIMIT 1), ''), '") +
-                        token + QStringLiteral("', strftime('%Y-%m-%dT%H:%M:%fZ', 'now')");
-    db.Exec(
-        QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS zpp_entries_added AFTER INSERT ON main.plan_entries"
-                       " BEGIN ") +
-        insert + QStringLiteral("NEW.plan_id, NEW.entry_id, 'added'") + who + QStringLiteral("; END"));
-    db.Exec(QStringLiteral(
-                "CREATE TEMP TRIGGER IF NOT EXISTS zpp_entries_deleted AFTER DELETE ON main.plan_entries"
-                " BEGIN ") +
-            insert + QStringLiteral("OLD.plan_id, OLD.entry_id, 'deleted'") + who + QStringLiteral("; END"));
-    const QString kind = ChangeKind(QStringLiteral("NEW"), QStringLiteral("OLD"));
-    db.Exec(QStringLiteral(
-                "CREATE TEMP TRIGGER IF NOT EXISTS zpp_entries_changed AFTER UPDATE ON main.plan_entries"
-                " WHEN ") +
-            ShownColumnsDiffer(QStringLiteral("NEW.%1 IS NOT OLD.%1")) + QStringLiteral(" BEGIN ") + insert +
-            QStringLiteral("NEW.plan_id, NEW.entry_id, ") + kind + who + QStringLiteral("; END"));
+    MakeSQLiteTriggers(db, {});
+    // A file has no server to drop what is a day old; each program opening it does, through the
+    // index on the time. A busy file leaves it to the next one.
+    try {
+        db.Exec(QStringLiteral("DELETE FROM entry_changes WHERE changed_at <"
+                               " strftime('%Y-%m-%dT%H:%M:%fZ', 'now', '-1 day')"));
+    } catch (const StoreError&) {
+    }
 }
 
 void NameEntryChangeWriter(const Store& db, const QString& user) {
-    if (!db.IsSQLite() || db.SchemaVersion() < 18)
-        return;
-    db.Exec(QStringLiteral("DELETE FROM temp.zpp_writer"));
-    db.Exec(QStringLiteral("INSERT INTO temp.zpp_writer (user_name) VALUES (?)"), {user});
+    if (db.IsSQLite() && db.SchemaVersion() >= 18)
+        MakeSQLiteTriggers(db, user);
 }
 
 QString Store::WriterId() const {
@@ -159,6 +180,13 @@ struct EntryChangeFeed::Impl {
     PGconn* Pg = nullptr;
     std::unique_ptr<QSocketNotifier> Notifier;
     int RetryMs = 1000;
+    // Transactions announced and not yet read. Any role may send on the channel, so a flood of
+    // notices is read at most ten times a second, and a payload that names no transaction is
+    // dropped rather than failing the read.
+    QSet<qint64> Pending;
+    QTimer Coalesce;
+    QElapsedTimer LastRead;
+    int Reads = 0;
 
     bool IsOwn(const QString& writer) {
         OwnWriters.insert(Own->WriterId());
@@ -201,6 +229,8 @@ EntryChangeFeed::EntryChangeFeed(std::shared_ptr<const Store> own, QObject* pare
     }
     // Connecting again after a loss (said when it was noticed), backing off while the server stays away.
     d->Timer.setSingleShot(true);
+    d->Coalesce.setSingleShot(true);
+    connect(&d->Coalesce, &QTimer::timeout, this, &EntryChangeFeed::Poll);
     connect(&d->Timer, &QTimer::timeout, this, &EntryChangeFeed::Poll);
     Poll();
 }
@@ -219,6 +249,10 @@ bool EntryChangeFeed::Connected() const {
     return d->Own->IsSQLite() || (d->Pg && PQstatus(d->Pg) == CONNECTION_OK);
 }
 
+int EntryChangeFeed::Reads() const {
+    return d->Reads;
+}
+
 void EntryChangeFeed::Poll() {
     QVector<EntryChange> changes;
     if (d->Own->IsSQLite()) {
@@ -232,6 +266,7 @@ void EntryChangeFeed::Poll() {
         if (version == d->DataVersion)
             return;
         d->DataVersion = version;
+        ++d->Reads;
         q.prepare(QStringLiteral("SELECT seq, plan_id, entry_id, change, user_name, writer, changed_at"
                                  " FROM entry_changes WHERE seq > ? ORDER BY seq"));
         q.addBindValue(d->LastSeq);
@@ -301,13 +336,27 @@ void EntryChangeFeed::Poll() {
         // A notice that arrives while the rows of the last ones are read is taken into libpq's
         // buffer with the answer and never makes the socket readable again: look until none is left.
         for (;;) {
-            QStringList txids;
             while (PGnotify* n = PQnotifies(d->Pg)) {
-                txids << QString::fromLatin1(n->extra);
+                bool ok = false;
+                const qint64 tx = QByteArray(n->extra).toLongLong(&ok);
+                if (ok && tx > 0)
+                    d->Pending.insert(tx);
                 PQfreemem(n);
             }
-            if (txids.isEmpty())
+            if (d->Pending.isEmpty())
                 break;
+            if (d->LastRead.isValid() && d->LastRead.elapsed() < kLeastReadGapMs) {
+                if (!d->Coalesce.isActive())
+                    d->Coalesce.start(int(kLeastReadGapMs - d->LastRead.elapsed()));
+                break;
+            }
+            d->LastRead.start();
+            ++d->Reads;
+            QStringList txids;
+            for (auto it = d->Pending.begin(); it != d->Pending.end() && txids.size() < kTxPerRead;) {
+                txids << QString::number(*it);
+                it = d->Pending.erase(it);
+            }
             const QByteArray list = (u'{' + txids.join(u',') + u'}').toLatin1();
             const char* params[] = {list.constData()};
             PGresult* r = PQexecParams(d->Pg,

@@ -47,6 +47,8 @@ public:
     void Poll();
     // False while the feed has no connection to the server (notices may be missed meanwhile).
     bool Connected() const;
+    // How often the record was read since the feed started: a flood of notices is read in few.
+    int Reads() const;
 
 Q_SIGNALS:
     void Changed(const QVector<zpp::store::EntryChange>& changes);

@@ -500,6 +500,13 @@ QVector<Migration> Build() {
     // Every open list learns what other users change as they commit (EntryChanges.h).
     all.push_back({18, QStringLiteral("a record of changed plan entries for open lists to notice"),
                    EntryChangeSchema()});
+    // A file's record names no transaction: its index on one cost a bulk statement more than the
+    // row itself.
+    all.push_back(
+        {19,
+         QStringLiteral("the record of changed entries without a transaction index on SQLite"),
+         {QStringLiteral("DROP INDEX IF EXISTS entry_changes_txid"),
+          QStringLiteral("{{pg}}CREATE INDEX IF NOT EXISTS entry_changes_txid ON entry_changes (txid)")}});
     return all;
 }
 } // namespace

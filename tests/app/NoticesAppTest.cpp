@@ -2,11 +2,14 @@
 // without changing a value under the user, and the user decides when to read again.
 #include "AppFixture.h"
 #include "component/list/ListNotices.h"
+#include "services/planupdate/PurchasePlanUpdateService.h"
 #include "services/store/Session.h"
 
 #include <QFrame>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 namespace zpp::test {
 
@@ -89,6 +92,68 @@ TEST_P(AppTest, ChangesOtherUsersCommitAreMarkedAsTheyCommitAndRefreshReadsThem)
     for (int r = 1; r <= g.MaxRows(); ++r)
         shown += !g.RowTintTip(r).isEmpty();
     EXPECT_EQ(shown, 0);
+}
+
+// Another program's push marks its entries as ordered, and a plan another program imports (the
+// command line, a process of its own) is counted as added; neither changes a value shown.
+TEST_P(AppTest, APushAndAnImportOfAnotherProgramAreMarkedAsTheyCommit) {
+    frmPurchasePlan* list = OpenList();
+    ASSERT_TRUE(list);
+    controls::SpreadGrid& g = Hands{*list}.g;
+    int row = 0;
+    for (int r = 1; r <= g.MaxRows() && !row; ++r)
+        if (g.Text(col::SupplyID, r).toInt() > 0 && g.Text(col::PurchaseUnFinishQty, r).toDouble() >= 1)
+            row = r;
+    ASSERT_GT(row, 0);
+    const QString left = g.Text(col::PurchaseUnFinishQty, row);
+    const store::SessionPtr other =
+        db->IsSQLite() ? std::make_shared<store::Session>(store::LogIn(store::Store::Open(location), "admin"))
+                       : OwnRoleSession(db, location, "admin");
+    auto line = KeyedRecord::Create();
+    for (const auto& [key, value] :
+         std::initializer_list<std::pair<const char*, QString>>{{"FInterID", g.Text(col::InterID, row)},
+                                                                {"FEntryID", g.Text(col::EntryID, row)},
+                                                                {"FSupplyID", g.Text(col::SupplyID, row)},
+                                                                {"FPushQty", "1"},
+                                                                {"FPrice", g.Text(col::Price, row)},
+                                                                {"FDiscountRate", "0"},
+                                                                {"FTaxRate", "13"},
+                                                                {"FFinishDate", ""},
+                                                                {"FMemo", ""},
+                                                                {"FBillNo", ""},
+                                                                {"FIsMerge", "0"},
+                                                                {"FHighPriceConfirmed", "1"}})
+        line->Set(QString::fromLatin1(key), value);
+    RecordListPtr push = RecordList::Create();
+    push->Add(line);
+    QString orders;
+    QDate day = QDate::currentDate();
+    ASSERT_TRUE(services::PurchasePlanUpdateService(other).PushBill({}, push, other->UserId, orders, day));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return g.RowTintTip(row).endsWith("下推了此分录"); }, 5000))
+        << g.RowTintTip(row).toStdString();
+    EXPECT_EQ(g.Text(col::PurchaseUnFinishQty, row), left);
+
+    QTemporaryDir dir;
+    QFile plan(dir.filePath("plan.csv"));
+    const QString item = db->Scalar("SELECT code FROM items ORDER BY id LIMIT 1").toString();
+    ASSERT_TRUE(plan.open(QIODevice::WriteOnly));
+    plan.write(QString("采购建议号,日期,物料代码,数量\nNOTICE-1,%1,%2,5\nNOTICE-1,%1,%2,6\n")
+                   .arg(QDate::currentDate().toString("yyyy-MM-dd"), item)
+                   .toUtf8());
+    plan.close();
+    QUrl own(location);
+    if (!db->IsSQLite()) {
+        own.setUserName("admin");
+        own.setPassword("admin");
+    }
+    QProcess program;
+    program.start(QStringLiteral(ZPP_APP_PATH), {"--store", db->IsSQLite() ? location : own.toString(),
+                                                 "--import", "plans", plan.fileName()});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    ASSERT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    auto* text = list->findChild<QLabel*>("lblNotices");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text->text().contains("其他用户新增了 2 个分录。"); }, 5000))
+        << text->text().toStdString();
 }
 
 // A listener the server cuts off says the list may have missed changes and offers 刷新.

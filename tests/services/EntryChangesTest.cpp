@@ -2,17 +2,23 @@
 // second, named by kind and user; its own writes and undone transactions never do.
 #include "services/store/EntryChanges.h"
 #include "services/demo/DemoData.h"
+#include "services/planning/RptData.h"
 #include "services/store/Session.h"
+#include "support/PgRelay.h"
 #include "support/TestStores.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace zpp;
 using namespace zpp::test;
 using store::EntryChange;
 using store::EntryChangeFeed;
+using store::StoreError;
 
 namespace {
 class EntryChanges : public ::testing::TestWithParam<StoreKind> {
@@ -103,6 +109,97 @@ TEST_P(EntryChanges, ADroppedListenerSaysItMayHaveMissedChangesAndListensAgain) 
     EXPECT_TRUE(QTest::qWaitFor([&] { return feed.Connected(); }, 3000)) << "listening again";
     mine->Exec("UPDATE plan_entries SET memo = 'after'");
     EXPECT_FALSE(Await(changed, 1).isEmpty());
+}
+
+// Any role may send on the channel: a payload that names no transaction is dropped without a word,
+// and a flood of notices is read in a few reads, after which real changes still arrive.
+TEST_P(EntryChanges, NoticesAnyRoleSendsNeitherAlarmTheListNorFloodTheServer) {
+    ZPP_REQUIRE_STORE(location);
+    if (GetParam() == StoreKind::SQLite)
+        GTEST_SKIP() << "a file has no channel";
+    qRegisterMetaType<QVector<EntryChange>>();
+    EntryChangeFeed feed(theirs);
+    QSignalSpy missed(&feed, &EntryChangeFeed::MayHaveMissed), changed(&feed, &EntryChangeFeed::Changed);
+    mine->Exec("SELECT pg_notify('zpp_entry_changes', p) FROM unnest(ARRAY['x', '', '-5', '1e9',"
+               " '99999999999999999999']) p");
+    // One transaction's notices at a time, as fast as a client sends them, while the feed reads.
+    QElapsedTimer flood;
+    flood.start();
+    for (int i = 1; i <= 400; ++i) {
+        mine->Exec("SELECT pg_notify('zpp_entry_changes', ?)", {QString::number(i)});
+        if (i % 20 == 0)
+            QCoreApplication::processEvents();
+    }
+    mine->Exec("UPDATE plan_entries SET memo = 'real'");
+    EXPECT_FALSE(Await(changed, 1).isEmpty());
+    EXPECT_TRUE(missed.isEmpty()) << missed.value(0).value(0).toString().toStdString();
+    EXPECT_LE(feed.Reads(), flood.elapsed() / 100 + 3) << flood.elapsed() << " ms";
+}
+
+// A file keeps the record of a day: each program opening it drops what is older. The record names
+// the logged-in user as written, quotes and all.
+TEST_P(EntryChanges, AFileDropsRecordsADayOldAndNamesTheUserAsWritten) {
+    ZPP_REQUIRE_STORE(location);
+    if (GetParam() == StoreKind::PostgreSQL)
+        GTEST_SKIP() << "the server drops old records itself";
+    mine->Exec("INSERT INTO entry_changes (plan_id, entry_id, change, changed_at) VALUES"
+               " (1, 1, 'edited', strftime('%Y-%m-%dT%H:%M:%fZ', 'now', '-25 hours')),"
+               " (1, 2, 'edited', strftime('%Y-%m-%dT%H:%M:%fZ', 'now', '-23 hours'))");
+    mine->Exec("UPDATE users SET name = 'o''brien' WHERE name = 'buyer'");
+    const store::StorePtr another = store::LogIn(store::Store::Open(location), "o'brien").Db;
+    another->Exec("UPDATE plan_entries SET memo = 'q' WHERE entry_id = 1 AND plan_id ="
+                  " (SELECT MIN(plan_id) FROM plan_entries)");
+    EXPECT_EQ(
+        RowTexts(
+            *mine,
+            "SELECT entry_id || ' ' || user_name FROM entry_changes WHERE change = 'edited' ORDER BY seq"),
+        QStringList({"2 ", "1 o'brien"}));
+}
+
+// The feed listens on a connection of its own: while another program's changes stream in, the
+// plan read goes on whole, and a server that stops answering is still cut by the watchdog; once it
+// answers again both the store and the feed go on.
+TEST_P(EntryChanges, WhileNoticesStreamThePlanReadGoesOnAndTheWatchdogStillCuts) {
+    ZPP_REQUIRE_STORE(location);
+    if (GetParam() == StoreKind::SQLite)
+        GTEST_SKIP() << "a file has no server to hang";
+    qRegisterMetaType<QVector<EntryChange>>();
+    const QUrl url(location);
+    PgRelay relay(url.host(), quint16(url.port(5432)));
+    const store::StorePtr relayed = store::Store::Open(relay.Through(location));
+    relayed->Exec(
+        "UPDATE system_settings SET value = '1' WHERE section = 'Store' AND key = 'StatementTimeoutSeconds'");
+    relayed->ApplyTimeLimits();
+    EntryChangeFeed feed(relayed);
+    QSignalSpy changed(&feed, &EntryChangeFeed::Changed);
+    int sent = 0;
+    QTimer stream;
+    QObject::connect(&stream, &QTimer::timeout,
+                     [&] { mine->Exec("UPDATE plan_entries SET memo = ?", {++sent}); });
+    stream.start(15);
+    const int entries = mine->Scalar("SELECT COUNT(*) FROM plan_entries").toInt();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(services::ReadRptData(*relayed, {})->Count(), entries);
+        QTest::qWait(60);
+    }
+    EXPECT_FALSE(Await(changed, 1).isEmpty());
+
+    relay.Stall(true);
+    QElapsedTimer clock;
+    clock.start();
+    StoreError::Kind kind = StoreError::Kind::Statement;
+    try {
+        relayed->Scalar("SELECT 8");
+    } catch (const StoreError& e) {
+        kind = e.ErrorKind();
+    }
+    EXPECT_EQ(kind, StoreError::Kind::NoAnswer);
+    EXPECT_LT(clock.elapsed(), 10000);
+    relay.Stall(false);
+    EXPECT_EQ(services::ReadRptData(*relayed, {})->Count(), entries);
+    const int before = Lines(changed).size();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Lines(changed).size() > before + entries; }, 5000));
+    stream.stop();
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, EntryChanges, ::testing::Values(StoreKind::SQLite, StoreKind::PostgreSQL),
