@@ -45,6 +45,8 @@ protected:
 
 private:
     void BuildControls();
+    // The captions, names for screen readers and tips, in the user's language.
+    void SetTexts();
     void LoadForm();
     void InstallKeyPreview();
     void OnActivate();

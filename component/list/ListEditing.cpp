@@ -1,5 +1,6 @@
 #include "ListEditing.h"
 
+#include "ListPrompts.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/Lang.h"
 #include "component/list/ClsPurchasePlanUI.h"
@@ -25,9 +26,7 @@ namespace {
 // A copy past this many cells is refused: the export writes such lists.
 constexpr qint64 kMostCopiedCells = 2'000'000;
 
-QString Lang(const char* text) {
-    return GetLangString(QString::fromUtf8(text));
-}
+using listprompts::Lang;
 
 void Say(const QString& text) {
     ui::MsgBox(text, ui::OkOnly | ui::Information, Lang("信息提示"));

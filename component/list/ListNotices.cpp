@@ -1,5 +1,6 @@
 #include "ListNotices.h"
 
+#include "ListPrompts.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/ComponentState.h"
 #include "component/host/Lang.h"
@@ -22,9 +23,7 @@
 namespace zpp {
 
 namespace {
-QString Lang(const char* text) {
-    return GetLangString(QString::fromUtf8(text));
-}
+using listprompts::Lang;
 
 // Who did what to an entry, and when (%1 the user, %2 the time).
 QString Deed(const QString& change) {

@@ -1,5 +1,6 @@
 #include "ListPaste.h"
 
+#include "ListPrompts.h"
 #include "component/grid/PlanGrid.h"
 #include "component/host/Lang.h"
 #include "component/list/ClsPurchasePlanUI.h"
@@ -26,9 +27,7 @@ constexpr int kListed = 20;
 // Above this many cells a paste writes with redraw off and repaints once.
 constexpr int kQuietAbove = 200;
 
-QString Lang(const char* text) {
-    return GetLangString(QString::fromUtf8(text));
-}
+using listprompts::Lang;
 
 // A number as spreadsheets show it, in the form a typed one takes: thousands separated by
 // commas ("1,250.50") lose them, and a rate may carry its percent sign ("13%").

@@ -3,17 +3,12 @@
 #include "EntryData.h"
 #include "RowFields.h"
 #include "component/host/ComponentState.h"
-#include "component/host/ProgIds.h"
-#include "component/host/Props.h"
-#include "component/host/contracts/PurchasePlanInfo.h"
 #include "platform/records/Values.h"
 
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -436,83 +431,6 @@ void AddMemberEntry(const RecordListPtr& merged, int position, const KeyedRecord
     Merger(State().IsPushing).AddMember(*members, row);
 }
 
-void FetchMergedPrices(const RecordListPtr& merged) {
-    if (!merged)
-        return;
-    enum { FIsMerge, FSupplyID, FItemID, FPushQty, FPrice };
-    const detail::FieldSlots<5> row{fld::IsMerge, fld::SupplyID, fld::ItemID, fld::PushQty, fld::Price};
-    const detail::FieldSlots<1> member{fld::Price};
-    // One service object and one property string for the whole pass.
-    std::shared_ptr<PurchasePlanInfo> info;
-    QString props;
-    for (const auto& m : *merged) {
-        if (values::Val(row.Value(*m, FIsMerge)) != 1)
-            continue;
-        // Entries that agree on a price are ordered at it, so the row shows it; the price list
-        // is asked only for a row whose entries differ, which the list marks as such.
-        const RecordListPtr members = m->Object(fld::EntryDataVct);
-        if (members && members->Count() > 0 && DifferingValues(*members, fld::Price, 1).isEmpty()) {
-            row.Set(*m, FPrice, values::Val(member.Value(*members->Item(1), 0)));
-            continue;
-        }
-        if (!info) {
-            info = CreateObject<PurchasePlanInfo>(QString::fromLatin1(progid::PurchasePlanInfo));
-            props = GetPropsString();
-        }
-        // A blank supplier or item is asked as 0 rather than failing the whole merge.
-        double price = info->GetPurchasePlanPrice(
-            props, values::ToInt32(values::Val(row.Text(*m, FSupplyID))),
-            values::ToInt32(values::Val(row.Text(*m, FItemID))), values::Val(row.Value(*m, FPushQty)));
-        if (price == 0) {
-            if (members) {
-                for (const auto& e : *members) {
-                    const double p = values::Val(member.Value(*e, 0));
-                    if (p != 0) {
-                        price = p;
-                        break;
-                    }
-                }
-            }
-        }
-        row.Set(*m, FPrice, price);
-    }
-}
-
-const QStringList& OwnValueFields() {
-    static const QStringList fields{fld::Price, fld::DiscountRate, fld::TaxRate, fld::FinishDate, fld::Memo};
-    return fields;
-}
-
-QStringList DifferingValues(const RecordList& entries, const QString& field, int limit) {
-    enum { Number, Date, Text } kind = field == fld::FinishDate ? Date : field == fld::Memo ? Text : Number;
-    const auto same = [kind](const QVariant& a, const QVariant& b) {
-        if (kind == Number)
-            return values::Val(a) == values::Val(b);
-        if (kind == Date) {
-            const auto da = values::ParseDate(a), db = values::ParseDate(b);
-            if (da || db)
-                return da == db;
-            return a.toString().trimmed() == b.toString().trimmed();
-        }
-        return a.toString() == b.toString();
-    };
-    limit = std::max(limit, 1);
-    QVector<QVariant> seen;
-    for (const auto& e : entries) {
-        const QVariant v = e->Get(field, QString());
-        if (std::none_of(seen.cbegin(), seen.cend(), [&](const QVariant& s) { return same(s, v); }))
-            seen << v;
-        if (seen.size() > limit)
-            break;
-    }
-    if (seen.size() < 2)
-        return {};
-    QStringList out;
-    for (qsizetype i = 0; i < std::min<qsizetype>(seen.size(), limit); ++i)
-        out << seen[i].toString();
-    return out;
-}
-
 QString MergeList(const QString& a, const QString& b, const QString& separator) {
     if (separator.isEmpty()) {
         // Splitting by nothing parts every character; rare enough for the plain way.
@@ -531,116 +449,6 @@ QString MergeList(const QString& a, const QString& b, const QString& separator) 
         return false;
     });
     return out;
-}
-
-namespace {
-
-// Each row with its place in the list and whether it carries unsaved edits, so an unmerge can
-// give the entries back in that order with their marks. Rows sharing a key set share the
-// extended one.
-void AddPlaces(RecordList& rows, const QVector<int>& marked) {
-    std::vector<bool> isMarked(rows.Count() + 1, false);
-    for (int r : marked)
-        if (r >= 1 && r <= rows.Count())
-            isMarked[r] = true;
-    std::shared_ptr<const KeySet> plain, extended;
-    for (int p = 1; p <= rows.Count(); ++p) {
-        KeyedRecord& r = *rows.Item(p);
-        if (r.SharedKeys() != plain) {
-            plain = r.SharedKeys();
-            auto keys = std::make_shared<KeySet>(*plain);
-            for (const QString& f : {fld::Row, fld::Marked})
-                if (keys->IndexOf(f) < 0)
-                    keys->Append(f);
-            extended = std::move(keys);
-        }
-        QVector<QVariant> values;
-        values.reserve(extended->Count());
-        for (int i = 0; i < plain->Count(); ++i)
-            values.append(r.ValueOrInvalid(i));
-        values.resize(extended->Count());
-        values[extended->IndexOf(fld::Row)] = p;
-        values[extended->IndexOf(fld::Marked)] = isMarked[p] ? 1 : 0;
-        r = KeyedRecord(extended, std::move(values));
-    }
-}
-
-} // namespace
-
-RecordListPtr MergeView(const RecordListPtr& gridRows, QVector<int>* marked) {
-    RecordListPtr entries = gridRows ? gridRows->Clone() : RecordList::Create();
-    AddPlaces(*entries, marked ? *marked : QVector<int>());
-    RecordListPtr merged = MergePlanRows(entries);
-    State().EntryRowVct = entries;
-    State().MergedRowVct = merged;
-    if (marked) {
-        // A merged row carries a mark when any of its entries did, so a save reads it.
-        marked->clear();
-        for (int p = 1; p <= merged->Count(); ++p)
-            if (const RecordListPtr members = merged->Item(p)->Object(fld::EntryDataVct))
-                for (const auto& e : *members)
-                    if (values::Val(e->Get(fld::Marked, 0)) == 1) {
-                        *marked << p;
-                        break;
-                    }
-    }
-    return merged;
-}
-
-RecordListPtr UnMergeView(const RecordListPtr& gridRows, QVector<int>* marked) {
-    QVector<EntryOrigin> origins;
-    RecordListPtr entries = BuildEntryData(gridRows, &origins);
-    // Each entry's place and mark from before the merge.
-    struct Before {
-        int Place;
-        bool Marked;
-    };
-    QHash<QString, Before> before;
-    if (const RecordListPtr& merged = State().MergedRowVct)
-        for (const auto& m : *merged)
-            if (const RecordListPtr members = m ? m->Object(fld::EntryDataVct) : nullptr)
-                for (const auto& e : *members) {
-                    bool ok = false;
-                    const int place = e->Get(fld::Row, QVariant()).toInt(&ok);
-                    if (ok)
-                        before.insert(e->Text(fld::Key), {place, values::Val(e->Get(fld::Marked, 0)) == 1});
-                }
-    QSet<int> markedNow;
-    if (marked)
-        markedNow = QSet<int>(marked->begin(), marked->end());
-
-    struct Placed {
-        int Place;
-        int Index;
-        bool Marked;
-    };
-    std::vector<Placed> placed;
-    placed.reserve(entries->Count());
-    for (int i = 0; i < entries->Count(); ++i) {
-        const auto it = before.constFind(entries->Item(i + 1)->Text(fld::Key));
-        const EntryOrigin& from = origins[i];
-        // A merged row's own mark may only stand for a member marked before the merge: its
-        // entries are marked when it was edited since, or when they were marked before.
-        const bool ownRow = values::Val(gridRows->Item(from.Row)->Get(fld::IsMerge, 0)) != 1;
-        const bool isMarked = from.Edited || (it != before.constEnd() && it->Marked) ||
-                              (ownRow && markedNow.contains(from.Row));
-        // An entry the merge did not see goes after those it did, in the order built.
-        placed.push_back(
-            {it != before.constEnd() ? it->Place : std::numeric_limits<int>::max(), i, isMarked});
-    }
-    std::stable_sort(placed.begin(), placed.end(),
-                     [](const Placed& a, const Placed& b) { return a.Place < b.Place; });
-    auto ordered = RecordList::Create();
-    ordered->Reserve(entries->Count());
-    if (marked)
-        marked->clear();
-    for (const Placed& p : placed) {
-        ordered->Add(entries->Item(p.Index + 1));
-        if (marked && p.Marked)
-            *marked << ordered->Count();
-    }
-    State().EntryRowVct = ordered;
-    return ordered;
 }
 
 } // namespace zpp

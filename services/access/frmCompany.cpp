@@ -1,7 +1,6 @@
 #include "frmCompany.h"
 
-#include "platform/records/Error.h"
-#include "platform/ui/Prompt.h"
+#include "AdminPrompts.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -10,12 +9,6 @@
 #include <QVBoxLayout>
 
 namespace zpp::services {
-
-namespace {
-void Inform(const QString& text) {
-    ui::MsgBox(text, ui::OkOnly | ui::Information, ui::Tr("信息提示"));
-}
-} // namespace
 
 frmCompany::frmCompany(store::SessionPtr session, QWidget* parent)
     : QDialog(parent), m_settings(std::move(session)) {
@@ -63,26 +56,18 @@ QHash<QString, QString> frmCompany::Changed() const {
 }
 
 bool frmCompany::Save() {
-    try {
+    return admin::SaveAndTell([this] {
         const QHash<QString, QString> changed = Changed();
         if (!changed.isEmpty())
             m_settings.Write(changed);
         m_values = m_settings.Values();
-    } catch (const std::exception& e) {
-        Inform(ui::Tr("保存失败！") + QStringLiteral("\n") + DescribeException(e));
-        return false;
-    }
-    Inform(ui::Tr("保存成功！"));
-    return true;
+    });
 }
 
 void frmCompany::reject() {
-    if (!Changed().isEmpty()) {
-        const int answer = ui::MsgBox(ui::Tr("公司设置已修改，是否保存？"), ui::YesNoCancel | ui::Question,
-                                      ui::Tr("信息提示"));
-        if (answer == ui::Cancel || (answer == ui::Yes && !Save()))
-            return;
-    }
+    if (!Changed().isEmpty() &&
+        !admin::SettleUnsaved(ui::Tr("公司设置已修改，是否保存？"), [this] { return Save(); }))
+        return;
     QDialog::reject();
 }
 

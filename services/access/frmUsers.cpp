@@ -1,7 +1,7 @@
 #include "frmUsers.h"
 
+#include "AdminPrompts.h"
 #include "frmCompany.h"
-#include "platform/ui/Prompt.h"
 
 #include <QAbstractItemDelegate>
 #include <QHBoxLayout>
@@ -15,9 +15,7 @@
 namespace zpp::services {
 
 namespace {
-void Inform(const QString& text) {
-    ui::MsgBox(text, ui::OkOnly | ui::Information, ui::Tr("信息提示"));
-}
+using admin::Inform;
 
 QStringList Codes(const QString& text) {
     QStringList codes;
@@ -147,13 +145,8 @@ bool frmUsers::IsDirty() const {
 }
 
 void frmUsers::reject() {
-    if (IsDirty()) {
-        const int answer = ui::MsgBox(ui::Tr("用户与权限已修改，是否保存？"), ui::YesNoCancel | ui::Question,
-                                      ui::Tr("信息提示"));
-        if (answer == ui::Cancel || (answer == ui::Yes && !Save()))
-            return;
-    }
-    QDialog::reject();
+    if (SettleEdits())
+        QDialog::reject();
 }
 
 bool frmUsers::Save() {
@@ -164,7 +157,7 @@ bool frmUsers::Save() {
         QMetaObject::invokeMethod(m_view, "closeEditor", Q_ARG(QWidget*, editor),
                                   Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
     }
-    try {
+    return admin::SaveAndTell([this] {
         QVector<UserChange> changes;
         for (int row = 0; row < m_users.size(); ++row) {
             const UserEntry& was = m_users[row];
@@ -190,12 +183,7 @@ bool frmUsers::Save() {
         if (!changes.isEmpty())
             m_admin.Apply(changes);
         Load();
-    } catch (const std::exception& e) {
-        Inform(ui::Tr("保存失败！") + QStringLiteral("\n") + DescribeException(e));
-        return false;
-    }
-    Inform(ui::Tr("保存成功！"));
-    return true;
+    });
 }
 
 void frmUsers::AddUser() {
@@ -230,11 +218,8 @@ int frmUsers::ChosenRow() {
 }
 
 bool frmUsers::SettleEdits() {
-    if (!IsDirty())
-        return true;
-    const int answer = ui::MsgBox(ui::Tr("用户与权限已修改，是否保存？"), ui::YesNoCancel | ui::Question,
-                                  ui::Tr("信息提示"));
-    return answer == ui::No || (answer == ui::Yes && Save());
+    return !IsDirty() ||
+           admin::SettleUnsaved(ui::Tr("用户与权限已修改，是否保存？"), [this] { return Save(); });
 }
 
 void frmUsers::FollowChoice() {
@@ -301,22 +286,24 @@ void frmUsers::SetPassword() {
     }
 }
 
-void UserAdminService::ShowUsers(QWidget* parent) {
+namespace {
+// A window that refuses to open (a user who is no administrator) says why instead.
+template <class Window> void ShowModal(const store::SessionPtr& session, QWidget* parent) {
     try {
-        frmUsers window(m_session, parent);
+        Window window(session, parent);
         ui::ExecModal(window);
     } catch (const std::exception& e) {
         Inform(DescribeException(e));
     }
 }
+} // namespace
+
+void UserAdminService::ShowUsers(QWidget* parent) {
+    ShowModal<frmUsers>(m_session, parent);
+}
 
 void UserAdminService::ShowCompany(QWidget* parent) {
-    try {
-        frmCompany window(m_session, parent);
-        ui::ExecModal(window);
-    } catch (const std::exception& e) {
-        Inform(DescribeException(e));
-    }
+    ShowModal<frmCompany>(m_session, parent);
 }
 
 } // namespace zpp::services

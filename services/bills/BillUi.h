@@ -1,22 +1,16 @@
 #pragma once
 
 #include "platform/records/Values.h"
+#include "services/access/WindowParts.h"
 
 #include <QHeaderView>
-#include <QPushButton>
 #include <QTableView>
 
 // Small pieces the bill windows share.
 namespace zpp::services::billui {
 
-inline QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAccessibleName(QString(text).remove(QLatin1Char('&')));
-    // Enter in a list must not press a button by accident; each window says what Enter does.
-    button->setAutoDefault(false);
-    return button;
-}
+using windowparts::MakeButton;
+using windowparts::UseFormFont;
 
 // A list view of whole rows with fixed row heights and widths from the captions and contents.
 inline QTableView* MakeList(QAbstractItemModel* model, const char* name, const QString& accessibleName,
@@ -45,6 +39,14 @@ inline void FitColumns(QTableView* view) {
     for (int c = 0; c < view->model()->columnCount(); ++c)
         view->setColumnWidth(c, std::max(view->columnWidth(c), view->horizontalHeader()->sectionSizeHint(c)) +
                                     8);
+}
+
+// A window around one list, sized once the list holds its rows: the columns fitted, the window as
+// wide as they are (within least and most) and height high, and the list holding the focus.
+inline void FitToList(QWidget* window, QTableView* view, int least, int most, int height) {
+    FitColumns(view);
+    window->resize(std::max(least, std::min(most, view->horizontalHeader()->length() + 40)), height);
+    view->setFocus();
 }
 
 // A number with at most maxDecimals decimals and trailing zeros dropped down to minDecimals.

@@ -74,15 +74,9 @@ frmBillLookUp::frmBillLookUp(store::SessionPtr session, int direction, qint32 pl
     outer->addWidget(m_view, 1);
     outer->addLayout(bottom);
     m_view->installEventFilter(this);
-    try {
-        SetFormFont(this);
-    } catch (const std::exception&) {
-        // The default font serves as well.
-    }
+    billui::UseFormFont(this);
     Reload();
-    billui::FitColumns(m_view);
-    resize(std::max(560, std::min(1100, m_view->horizontalHeader()->length() + 40)), 320);
-    m_view->setFocus();
+    billui::FitToList(this, m_view, 560, 1100, 320);
 }
 
 void frmBillLookUp::Reload() {

@@ -59,15 +59,9 @@ frmPOHighPrice::frmPOHighPrice(QVector<HighPriceLine> lines, double tolerance, b
     outer->addWidget(prompt);
     outer->addWidget(m_view, 1);
     outer->addLayout(buttons);
-    try {
-        SetFormFont(this);
-    } catch (const std::exception&) {
-        // The default font serves as well.
-    }
-    billui::FitColumns(m_view);
+    billui::UseFormFont(this);
     m_view->setCurrentIndex(m_model->index(0, 0));
-    m_view->setFocus();
-    resize(std::max(640, m_view->horizontalHeader()->length() + 40), 320);
+    billui::FitToList(this, m_view, 640, QWIDGETSIZE_MAX, 320);
 }
 
 const HighPriceLine& frmPOHighPrice::SelectedLine() const {

@@ -154,15 +154,9 @@ frmPurchaseOrder::frmPurchaseOrder(store::SessionPtr session, qint64 orderId, QW
     outer->addWidget(m_view, 1);
     outer->addLayout(totals);
     outer->addLayout(bottom);
-    try {
-        SetFormFont(this);
-    } catch (const std::exception&) {
-        // The default font serves as well.
-    }
+    billui::UseFormFont(this);
     ShowOrder();
-    billui::FitColumns(m_view);
-    resize(std::max(760, std::min(1200, m_view->horizontalHeader()->length() + 40)), 420);
-    m_view->setFocus();
+    billui::FitToList(this, m_view, 760, 1200, 420);
 }
 
 void frmPurchaseOrder::ShowOrder() {

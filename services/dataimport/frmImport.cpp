@@ -3,6 +3,7 @@
 #include "component/host/Access.h"
 #include "platform/ui/Prompt.h"
 #include "services/access/Rights.h"
+#include "services/access/WindowParts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -57,11 +58,8 @@ frmImport::frmImport(store::SessionPtr session, QWidget* parent) : QDialog(paren
     m_file->setPlaceholderText(ui::Tr("XLSX 或 CSV 文件，第一行为列标题"));
     m_update = new QCheckBox(ui::Tr("更新已有数据（代码相同时改写，采购计划除外）"), this);
     m_update->setObjectName(QStringLiteral("chkUpdate"));
-    auto button = [&](const char* caption, const char* name) {
-        auto* b = new QPushButton(ui::Tr(caption), this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        return b;
+    auto button = [this](const char* caption, const char* name) {
+        return windowparts::MakeButton(ui::Tr(caption), name, this);
     };
     QPushButton* browse = button("浏览(&B)...", "cmdBrowse");
     QPushButton* templ = button("保存模板(&T)...", "cmdTemplate");

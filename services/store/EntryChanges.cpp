@@ -1,6 +1,7 @@
 #include "EntryChanges.h"
 
 #include "PgRules.h"
+#include "StoreInternal.h"
 #include "platform/ui/Prompt.h"
 
 #include <QElapsedTimer>
@@ -9,7 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
-#include <QUrl>
 #include <QUuid>
 #include <atomic>
 #include <libpq-fe.h>
@@ -283,32 +283,7 @@ void EntryChangeFeed::Poll() {
             d->Notifier.reset();
             if (d->Pg)
                 PQfinish(d->Pg);
-            const QUrl url(d->Own->Location());
-            const QByteArray host =
-                                 (url.host().isEmpty() ? QStringLiteral("localhost") : url.host()).toUtf8(),
-                             port = QByteArray::number(url.port(5432)), db = url.path().mid(1).toUtf8(),
-                             user = url.userName().toUtf8(), password = url.password().toUtf8();
-            const char* keys[] = {"host",
-                                  "port",
-                                  "dbname",
-                                  "user",
-                                  "password",
-                                  "connect_timeout",
-                                  "keepalives_idle",
-                                  "keepalives_interval",
-                                  "keepalives_count",
-                                  nullptr};
-            const char* values[] = {host.constData(),
-                                    port.constData(),
-                                    db.constData(),
-                                    user.isEmpty() ? nullptr : user.constData(),
-                                    password.isEmpty() ? nullptr : password.constData(),
-                                    "5",
-                                    "10",
-                                    "5",
-                                    "3",
-                                    nullptr};
-            d->Pg = PQconnectdbParams(keys, values, 0);
+            d->Pg = ConnectLibpq(d->Own->Location(), true);
             PGresult* r = PQstatus(d->Pg) == CONNECTION_OK
                               ? PQexec(d->Pg, QByteArray(QByteArrayLiteral("LISTEN ") + kChannel).constData())
                               : nullptr;

@@ -183,8 +183,8 @@ private:
     void OpenSQLite(const QString& path);
     void OpenPostgreSQL(const QString& url);
     // Fails with PasswordNeeded or LogInRefused when the server will not let the user in.
-    void CheckLogIn(const QString& host, int port, const QString& dbName, const QString& user,
-                    const QString& password) const;
+    void CheckLogIn(const QString& location, const QString& host, int port, const QString& dbName,
+                    const QString& user) const;
     void Migrate();
     void SetUpConnection() const;
     [[noreturn]] void Fail(const QString& what, const QSqlQuery& query, const QString& sql) const;
