@@ -42,6 +42,9 @@ QVector<double> AxisTicks(double max, int count = 5);
 QString CompactNumber(double value, bool chineseUnits);
 // Figures as the chart labels them, in the locale's digits: quantities to at most four
 // decimals, amounts to the cent.
+// Every text of the chart for these figures, in the log-in language, dated today; failure (why the
+// rows could not be counted) stands where an empty chart says it has nothing to draw.
+PlanChartTexts ChartTexts(const PlanChartFigures& f, const QString& failure = {});
 QString QuantityText(double value);
 QString AmountText(double value);
 

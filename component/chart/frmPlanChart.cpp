@@ -14,7 +14,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 #include <QPrintDialog>
@@ -36,10 +35,6 @@ QString Lang(const char* text) {
 
 void Tell(const QString& text) {
     ui::MsgBox(text, ui::OkOnly | ui::Information, Lang("信息提示"));
-}
-
-bool Chinese() {
-    return QLocale().language() == QLocale::Chinese;
 }
 
 // The chart at the logical size it is laid out for, scaled to fit the device's rectangle.
@@ -186,34 +181,7 @@ void frmPlanChart::Recount() {
 }
 
 PlanChartTexts frmPlanChart::MakeTexts() const {
-    const PlanChartFigures& f = m_figures;
-    PlanChartTexts t;
-    t.Title = Lang("采购计划图表");
-    t.SupplierTitle = f.WithAmounts ? Lang("各供应商的含税金额")
-                                    : Lang("各供应商的下推数量（没有查看单价的权限，不显示金额）");
-    t.WeekTitle = Lang("各交货周的下推数量");
-    t.Others = Lang("其他 %1 家");
-    t.NoSupplier = Lang("（无供应商）");
-    t.Week = Lang("第%1周");
-    t.Undated = Lang("无交货日期：数量 %1（%2 行）");
-    t.Overdue = Lang("本周以前");
-    t.Empty = m_failure.isEmpty() ? Lang("列表中没有可绘制的行") : m_failure;
-    t.ChineseUnits = Chinese();
-    t.Today = QDate::currentDate();
-
-    const QString gap = t.ChineseUnits ? QString() : QStringLiteral(" ");
-    QString caption = f.Merged ? Lang("根据列表显示的 %1 个汇总行（%2 个分录）绘制，含未保存的修改。")
-                                     .arg(f.ListedRows)
-                                     .arg(f.Rows + f.ClosedRows)
-                               : Lang("根据列表显示的 %1 行绘制，含未保存的修改。").arg(f.ListedRows);
-    if (f.ClosedRows > 0)
-        caption += gap + Lang("已关闭的 %1 行不计。").arg(f.ClosedRows);
-    caption += u'\n';
-    caption += f.WithAmounts ? Lang("合计：含税金额 %1，下推数量 %2。")
-                                   .arg(AmountText(f.TotalAmount), QuantityText(f.TotalQty))
-                             : Lang("合计：下推数量 %1。").arg(QuantityText(f.TotalQty));
-    t.Caption = caption;
-    return t;
+    return ChartTexts(m_figures, m_failure);
 }
 
 QImage frmPlanChart::Render(QSize size) const {

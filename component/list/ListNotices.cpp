@@ -15,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSet>
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>

@@ -120,23 +120,18 @@ void MakeSQLiteTriggers(const Store& db, const QString& user) {
     const QString who = QStringLiteral(", '") + quoted + QStringLiteral("', '") + db.WriterId() +
                         QStringLiteral("', strftime('%Y-%m-%dT%H:%M:%fZ', 'now')");
     const QString kind = ChangeKind(QStringLiteral("NEW"), QStringLiteral("OLD"));
-    // Temporary DDL takes no lock on the file, so a busy store does not stop a log-in.
-    {
-        for (const char* name : {"zpp_entries_added", "zpp_entries_deleted", "zpp_entries_changed"})
-            db.Exec(QStringLiteral("DROP TRIGGER IF EXISTS temp.") + QLatin1String(name));
-        db.Exec(
-            QStringLiteral("CREATE TEMP TRIGGER zpp_entries_added AFTER INSERT ON main.plan_entries BEGIN ") +
+    // Only this connection's temporary schema changes: the file itself is not written.
+    for (const char* name : {"zpp_entries_added", "zpp_entries_deleted", "zpp_entries_changed"})
+        db.Exec(QStringLiteral("DROP TRIGGER IF EXISTS temp.") + QLatin1String(name));
+    db.Exec(QStringLiteral("CREATE TEMP TRIGGER zpp_entries_added AFTER INSERT ON main.plan_entries BEGIN ") +
             insert + QStringLiteral("NEW.plan_id, NEW.entry_id, 'added'") + who + QStringLiteral("; END"));
-        db.Exec(QStringLiteral(
-                    "CREATE TEMP TRIGGER zpp_entries_deleted AFTER DELETE ON main.plan_entries BEGIN ") +
-                insert + QStringLiteral("OLD.plan_id, OLD.entry_id, 'deleted'") + who +
-                QStringLiteral("; END"));
-        db.Exec(QStringLiteral(
-                    "CREATE TEMP TRIGGER zpp_entries_changed AFTER UPDATE ON main.plan_entries WHEN ") +
-                ShownColumnsDiffer(QStringLiteral("NEW.%1 IS NOT OLD.%1")) + QStringLiteral(" BEGIN ") +
-                insert + QStringLiteral("NEW.plan_id, NEW.entry_id, ") + kind + who +
-                QStringLiteral("; END"));
-    }
+    db.Exec(
+        QStringLiteral("CREATE TEMP TRIGGER zpp_entries_deleted AFTER DELETE ON main.plan_entries BEGIN ") +
+        insert + QStringLiteral("OLD.plan_id, OLD.entry_id, 'deleted'") + who + QStringLiteral("; END"));
+    db.Exec(
+        QStringLiteral("CREATE TEMP TRIGGER zpp_entries_changed AFTER UPDATE ON main.plan_entries WHEN ") +
+        ShownColumnsDiffer(QStringLiteral("NEW.%1 IS NOT OLD.%1")) + QStringLiteral(" BEGIN ") + insert +
+        QStringLiteral("NEW.plan_id, NEW.entry_id, ") + kind + who + QStringLiteral("; END"));
 }
 } // namespace
 
