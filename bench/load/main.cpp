@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace zpp;
@@ -207,6 +208,8 @@ int main(int argc, char** argv) {
         }
         QHash<int, qint64> serverTicks, idleTicks;
         SampleServer(idleTicks);
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
         std::vector<std::unique_ptr<QProcess>> procs;
         QEventLoop running;
         int left = clients;
@@ -224,8 +227,10 @@ int main(int argc, char** argv) {
         QTimer sampler;
         QObject::connect(&sampler, &QTimer::timeout, [&] { SampleServer(serverTicks); });
         sampler.start(500);
-        if (clients > 0)
-            running.exec();
+        // Without clients the lists stay open, idle, for the run's seconds.
+        if (clients == 0)
+            QTimer::singleShot(seconds * 1000, &running, &QEventLoop::quit);
+        running.exec();
         SampleServer(serverTicks);
         qint64 spent = 0;
         for (auto it = serverTicks.cbegin(); it != serverTicks.cend(); ++it)
@@ -260,11 +265,23 @@ int main(int argc, char** argv) {
             std::printf("  %-10s %6zu runs  median %7.1f ms  95th %7.1f ms  refused %d  failed %d\n", c,
                         v.size(), Percentile(v, 0.5), Percentile(v, 0.95), refused[c], failed[c]);
         }
-        std::printf("  commands per second: %.1f\n", double(all) / seconds);
-        std::printf("  server CPU: %.1f s in the run (%.1f ms per command); %d lists open, which read %lld"
-                    " changes\n",
-                    double(spent) / sysconf(_SC_CLK_TCK),
-                    1000.0 * spent / sysconf(_SC_CLK_TCK) / std::max<qint64>(all, 1), lists, heard);
+        std::printf("  commands per second: %.1f\n", double(all) / std::max(seconds, 1));
+        const double ticks = double(sysconf(_SC_CLK_TCK));
+        std::printf("  server CPU: %.1f s in the run", spent / ticks);
+        if (all > 0)
+            std::printf(" (%.1f ms per command)", 1000.0 * spent / ticks / all);
+        if (lists > 0) {
+            // The lists share this process: what they cost on the desk, apart from the server.
+            rusage own{};
+            getrusage(RUSAGE_SELF, &own);
+            auto seconds = [](const rusage& r) {
+                return r.ru_utime.tv_sec + r.ru_stime.tv_sec +
+                       (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+            };
+            std::printf("; %d lists open read %lld changes, their process's CPU %.1f s", lists, heard,
+                        seconds(own) - seconds(before));
+        }
+        std::printf("\n");
         for (const QString& f : failures)
             std::printf("  failure: %s\n", f.toUtf8().constData());
         auto db = store::Store::Open(url);

@@ -18,8 +18,9 @@ namespace zpp::store {
 
 namespace {
 const char* const kChannel = "zpp_entry_changes";
-// Reads of the record follow each other no closer than this, and name at most so many transactions.
-constexpr qint64 kLeastReadGapMs = 100;
+// Reads of the record follow each other no closer than this, and name at most so many transactions:
+// fifty lists open while many users commit cost the server a few reads a second each.
+constexpr qint64 kLeastReadGapMs = 250;
 constexpr int kTxPerRead = 5000;
 // A change of these columns is a change a list shows; row_version alone (a row locked before a
 // delete) is not.
@@ -176,7 +177,7 @@ struct EntryChangeFeed::Impl {
     std::unique_ptr<QSocketNotifier> Notifier;
     int RetryMs = 1000;
     // Transactions announced and not yet read. Any role may send on the channel, so a flood of
-    // notices is read at most ten times a second, and a payload that names no transaction is
+    // notices is read at most four times a second, and a payload that names no transaction is
     // dropped rather than failing the read.
     QSet<qint64> Pending;
     QTimer Coalesce;
