@@ -1,7 +1,7 @@
 #pragma once
 
-// What the files of Store share and its users need not see: the watchdog of a PostgreSQL
-// connection, and the text of a driver's error.
+// What the files of Store share and its users need not see: a libpq connection of its own, the
+// watchdog of a PostgreSQL connection, and the text of a driver's error.
 
 #include "Store.h"
 

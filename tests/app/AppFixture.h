@@ -18,11 +18,14 @@
 #include "support/TestStores.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDate>
 #include <QDateEdit>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -188,6 +191,31 @@ inline QList<int> PushableRows(controls::SpreadGrid& g, int wanted, bool tick = 
         }
     }
     return rows;
+}
+
+inline // A right-click on a column's header (in the frozen columns' header where it shows), then a
+    // click on a command of the menu it opens.
+    void
+    HeaderCommand(controls::SpreadGrid& g, int col, const QString& command) {
+    QTableView* frozen = g.FrozenView();
+    QTableView* v = frozen && frozen->isVisible() && !frozen->isColumnHidden(col - 1) ? frozen : g.View();
+    g.View()->scrollTo(g.View()->model()->index(g.ActiveRow() > 0 ? g.ActiveRow() - 1 : 0, col - 1));
+    QHeaderView* header = v->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(col - 1) + header->sectionSize(col - 1) / 2,
+                    header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::RightButton, {}, at);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(header->viewport(), &event); // what the press brings on a desktop
+    QTest::mouseRelease(header->viewport(), Qt::RightButton, {}, at);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu) << "no menu on the header of column " << col;
+    QAction* action = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->objectName() == command)
+            action = a;
+    ASSERT_TRUE(action && action->isEnabled()) << command.toStdString();
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    QCoreApplication::processEvents();
 }
 
 // A user's hands on the list: mouse clicks on the grid's cells and tool buttons, keys to whatever

@@ -2,6 +2,7 @@
 // without changing a value under the user, and the user decides when to read again.
 #include "AppFixture.h"
 #include "component/list/ListNotices.h"
+#include "component/list/PlanSort.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "services/store/Session.h"
 
@@ -76,14 +77,34 @@ TEST_P(AppTest, ChangesOtherUsersCommitAreMarkedAsTheyCommitAndRefreshReadsThem)
         << Said().last().toStdString();
     EXPECT_EQ(db->Scalar("SELECT memo FROM plan_entries " + where, {KeyOf(g, rows[3])}).toString(), "theirs");
 
-    // 逐个查看 walks the marked rows; 刷新 reads the store and clears the marks.
-    g.SetActiveCell(col::ItemNumber, rows[0]);
+    // A sort moves the marked rows: their tints and 逐个查看 follow the entries, and a change that
+    // arrives after the sort marks its entry's new row.
+    QStringList marked;
+    for (int r : {rows[0], rows[1], rows[3]})
+        marked << KeyOf(g, r);
+    const QString late = KeyOf(g, rows[2]);
+    HeaderCommand(g, col::Qty, PlanSort::Descending);
+    other->Exec("UPDATE plan_entries SET memo = 'after the sort' " + where, {late});
+    marked << late;
+    QVector<int> now;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            now.clear();
+            for (int r = 1; r <= g.MaxRows(); ++r)
+                if (marked.contains(KeyOf(g, r)))
+                    now << r;
+            return now.size() == 4 && !g.RowTintTip(now[0]).isEmpty() && !g.RowTintTip(now[1]).isEmpty() &&
+                   !g.RowTintTip(now[2]).isEmpty() && !g.RowTintTip(now[3]).isEmpty();
+        },
+        5000));
+    // 逐个查看 walks the marked rows, wrapping; 刷新 reads the store and clears the marks.
+    g.SetActiveCell(col::ItemNumber, now[0]);
     QVector<int> walked;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         QTest::mouseClick(list->findChild<QPushButton*>("cmdNextNotice"), Qt::LeftButton);
         walked << g.ActiveRow();
     }
-    EXPECT_EQ(walked, QVector<int>({rows[1], rows[3], rows[0]}));
+    EXPECT_EQ(walked, QVector<int>({now[1], now[2], now[3], now[0]}));
     list->Notices(); // the list's notices, reached as the window reaches them
     QTest::mouseClick(list->findChild<QPushButton*>("cmdNoticeRefresh"), Qt::LeftButton);
     QCoreApplication::processEvents();
