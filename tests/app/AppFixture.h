@@ -193,10 +193,9 @@ inline QList<int> PushableRows(controls::SpreadGrid& g, int wanted, bool tick = 
     return rows;
 }
 
-inline // A right-click on a column's header (in the frozen columns' header where it shows), then a
-    // click on a command of the menu it opens.
-    void
-    HeaderCommand(controls::SpreadGrid& g, int col, const QString& command) {
+// A right-click on a column's header (in the frozen columns' header where it shows), then a
+// click on a command of the menu it opens.
+inline void HeaderCommand(controls::SpreadGrid& g, int col, const QString& command) {
     QTableView* frozen = g.FrozenView();
     QTableView* v = frozen && frozen->isVisible() && !frozen->isColumnHidden(col - 1) ? frozen : g.View();
     g.View()->scrollTo(g.View()->model()->index(g.ActiveRow() > 0 ? g.ActiveRow() - 1 : 0, col - 1));
