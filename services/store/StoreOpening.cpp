@@ -156,7 +156,7 @@ PGconn* ConnectLibpq(const QString& location, bool keepalives) {
                             keepalives ? "5" : nullptr,
                             keepalives ? "3" : nullptr,
                             nullptr};
-    // A null value ends the list: without keepalives the list stops at connect_timeout.
+    // libpq skips a key whose value is null: without keepalives its defaults hold.
     return PQconnectdbParams(keys, values, 0);
 }
 

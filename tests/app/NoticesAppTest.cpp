@@ -3,6 +3,7 @@
 #include "AppFixture.h"
 #include "component/list/ListNotices.h"
 #include "component/list/PlanSort.h"
+#include "services/planning/HighPrice.h"
 #include "services/planupdate/PurchasePlanUpdateService.h"
 #include "services/store/Session.h"
 
@@ -16,9 +17,9 @@ namespace zpp::test {
 
 namespace {
 // Another program on the list's store, logged in as user (on PostgreSQL as the user's own role).
-store::StorePtr OtherProgram(const store::StorePtr& db, const QString& location, const char* user) {
-    return db->IsSQLite() ? store::LogIn(store::Store::Open(location), user).Db
-                          : OwnRoleSession(db, location, user)->Db;
+store::SessionPtr OtherProgram(const store::StorePtr& db, const QString& location, const char* user) {
+    return db->IsSQLite() ? std::make_shared<store::Session>(store::LogIn(store::Store::Open(location), user))
+                          : OwnRoleSession(db, location, user);
 }
 
 QString KeyOf(const controls::SpreadGrid& g, int r) {
@@ -37,7 +38,7 @@ TEST_P(AppTest, ChangesOtherUsersCommitAreMarkedAsTheyCommitAndRefreshReadsThem)
         if (!QStringList({"01.007", "01.012", "01.019"}).contains(g.Text(col::SupplyNumber, r)))
             rows << r;
     ASSERT_EQ(rows.size(), 4);
-    const store::StorePtr other = OtherProgram(db, location, "buyer");
+    const store::StorePtr other = OtherProgram(db, location, "buyer")->Db;
     const QString where = "WHERE plan_id || '/' || entry_id = ?";
     const QString memoBefore = g.Text(col::Memo, rows[0]);
     other->Exec("UPDATE plan_entries SET memo = '他人的备注' " + where, {KeyOf(g, rows[0])});
@@ -127,9 +128,7 @@ TEST_P(AppTest, APushAndAnImportOfAnotherProgramAreMarkedAsTheyCommit) {
             row = r;
     ASSERT_GT(row, 0);
     const QString left = g.Text(col::PurchaseUnFinishQty, row);
-    const store::SessionPtr other =
-        db->IsSQLite() ? std::make_shared<store::Session>(store::LogIn(store::Store::Open(location), "admin"))
-                       : OwnRoleSession(db, location, "admin");
+    const store::SessionPtr other = OtherProgram(db, location, "admin");
     auto line = KeyedRecord::Create();
     for (const auto& [key, value] :
          std::initializer_list<std::pair<const char*, QString>>{{"FInterID", g.Text(col::InterID, row)},
@@ -142,9 +141,9 @@ TEST_P(AppTest, APushAndAnImportOfAnotherProgramAreMarkedAsTheyCommit) {
                                                                 {"FFinishDate", ""},
                                                                 {"FMemo", ""},
                                                                 {"FBillNo", ""},
-                                                                {"FIsMerge", "0"},
-                                                                {"FHighPriceConfirmed", "1"}})
+                                                                {"FIsMerge", "0"}})
         line->Set(QString::fromLatin1(key), value);
+    line->Set(services::kHighPriceConfirmedField, 1);
     RecordListPtr push = RecordList::Create();
     push->Add(line);
     QString orders;
